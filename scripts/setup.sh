@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian and npm package the build and the tests need.
+# Quick when everything is there already: apt-get runs only for missing packages.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  build-essential g++ cmake ninja-build pkg-config git
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  libpcap-dev libiberty-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm
+  tshark socat python3 python3-pymodbus python3-serial
+  iproute2 util-linux xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+# Node.js comes with the machine; take Debian's only where it is missing.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo_cmd debconf-set-selections
+  $sudo_cmd apt-get update -q
+  $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [ ! -d "$here/tests/node_modules/@bacnet-js/client" ]; then
+  (cd "$here/tests" && npm ci --no-audit --no-fund --loglevel=error)
+fi
