@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: unit tests in the default and the sanitizer build,
+# the end-to-end tests (network namespaces, root), and a short run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+status=0
+step() { echo; echo "== $*"; }
+
+step "default build"
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs"
+step "unit and end-to-end tests"
+ctest --preset default -L 'unit|e2e' || status=1
+
+step "sanitizer build"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -L unit || status=1
+
+step "fuzz build"
+cmake --preset fuzz -DFUZZ_SECONDS="${FUZZ_SECONDS:-20}" >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+step "fuzz smoke run"
+ctest --preset fuzz -L fuzz || status=1
+
+exit $status
