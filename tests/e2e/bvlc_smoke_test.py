@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e.harness import capture, netlab  # noqa: E402
+from e2e.harness import capture, netlab, node_peer  # noqa: E402
 
 SENDER = r"""
 import socket, sys
@@ -29,6 +29,21 @@ class BvlcSmoke(unittest.TestCase):
             capture.assert_clean(path, expect_frames=1)
             rows = capture.fields(path, "ip.src", "bvlc.function", "bacapp.unconfirmed_service")
             self.assertEqual(rows, [(ip_a, "0x0a", "8")])
+
+    def test_the_npm_peer_broadcasts_a_who_is_into_the_lab(self):
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            ip_a, ip_b = lab.link(a, b)
+            cap = capture.Capture(b, b.addresses[0][0], "udp port 47808", name="npm_whois")
+            peer = node_peer.start(a, "who_is.js", ip_a, "10.111.1.255", 5, 500, 200)
+            self.assertEqual(node_peer.read_json_line(peer), {"sent": "whoIs"})
+            peer.wait(timeout=10)
+            peer.stdout.close()
+            path = cap.stop()
+            capture.assert_clean(path, expect_frames=1)
+            rows = capture.fields(path, "ip.src", "bvlc.function", "bacapp.unconfirmed_service",
+                                  "bacapp.who_is.low_limit", "bacapp.who_is.high_limit")
+            self.assertEqual(rows, [(ip_a, "0x0b", "8", "5", "500")])
 
     def test_a_foreign_interface_stops_the_lab(self):
         with netlab.Lab() as lab:
