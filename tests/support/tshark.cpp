@@ -185,4 +185,10 @@ std::string tests_dir()
   return data ? data : ZOR17_TESTS_DIR;
 }
 
+std::string bin_dir()
+{
+  const char* bin = std::getenv("ZOR17_BIN");
+  return bin ? bin : ZOR17_BIN_DIR;
+}
+
 }  // namespace testsupport

@@ -45,5 +45,7 @@ std::string run_command(const std::string& command, int* status = nullptr, const
 
 // The folder of the committed test files (tests/).
 std::string tests_dir();
+// The folder of the built programs.
+std::string bin_dir();
 
 }  // namespace testsupport

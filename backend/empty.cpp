@@ -1,1 +1,0 @@
-// Keeps the backend library non-empty while it has no module of its own.

@@ -1,0 +1,42 @@
+// Reading the INI job file the way the backend has always read it: every section by name in
+// file order (repeats included), each "key=value" line split at the first "=", empty values
+// dropped. Key maps iterate in their hash order, which the log's section dumps show.
+// Runs on the main thread only; pure file reading, no stack access.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A text-to-text map with ten buckets that iterates bucket by bucket, newest entry first
+// within a bucket; the log's section dumps follow this order.
+class KeyMap {
+public:
+  void set(const std::string& key, const std::string& value);
+  std::optional<std::string> get(const std::string& key) const;
+  bool contains(const std::string& key) const { return get(key).has_value(); }
+  // Entries in iteration order.
+  std::vector<std::pair<std::string, std::string>> entries() const;
+  size_t size() const { return entries_.size(); }
+
+private:
+  struct Entry {
+    std::string key, value;
+    uint32_t bucket;
+    uint32_t sequence;
+  };
+  std::vector<Entry> entries_;
+  uint32_t next_sequence_ = 0;
+};
+
+struct JobFileSection {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> lines;  // key, non-empty value, file order
+};
+
+// All sections of the file in order; a missing or unreadable file gives none.
+// Each section holds at most 102400 characters of lines, the name list 102400 characters.
+std::vector<JobFileSection> read_job_file(const std::string& path);
+std::vector<JobFileSection> parse_job_file(const std::string& text);

@@ -1,0 +1,351 @@
+#include "backend/job_runner.h"
+
+#include "support/tshark.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::tm pinned_time()
+{
+  std::tm t{};
+  t.tm_hour = 9;
+  t.tm_min = 5;
+  t.tm_sec = 7;
+  return t;
+}
+
+struct Call {
+  std::string what;
+  uint32_t device = 0, instance = 0;
+  int32_t start = 0, end = 0;
+  int wait = 0;
+};
+
+class FakeStack : public JobStackClient {
+public:
+  int start_result = 0;
+  int transfer_result = 0;
+  std::string read_octets = "ABC";
+  std::vector<Call> calls;
+  std::string written;
+
+  int Start(int32_t device, const std::string& ip, int port, int network) override
+  {
+    calls.push_back({"start " + ip + ":" + std::to_string(port) + " net " + std::to_string(network),
+                     uint32_t(device)});
+    return start_result;
+  }
+  int Stop() override
+  {
+    calls.push_back({"stop"});
+    return 0;
+  }
+  int ScanDevices(uint32_t low, uint32_t high, int wait, FILE* f) override
+  {
+    calls.push_back({"scan", low, high, 0, 0, wait});
+    std::fputs("Device ID; Device Name; SoftwareVersion\n", f);
+    return 0;
+  }
+  int ReadFileObject(uint32_t device, uint32_t instance, int32_t start, int32_t end, FILE* f, bool check) override
+  {
+    EXPECT_TRUE(check);
+    calls.push_back({"read", device, instance, start, end});
+    std::fwrite(read_octets.data(), 1, read_octets.size(), f);
+    return transfer_result;
+  }
+  int WriteFileObject(uint32_t device, uint32_t instance, int32_t start, int32_t end, FILE* f, bool check) override
+  {
+    EXPECT_TRUE(check);
+    calls.push_back({"write", device, instance, start, end});
+    char buf[256];
+    size_t n = std::fread(buf, 1, sizeof buf, f);
+    written.assign(buf, n);
+    return transfer_result;
+  }
+};
+
+class JobRunnerTest : public testing::Test {
+protected:
+  void SetUp() override
+  {
+    dir = fs::temp_directory_path() / ("zor17-job-" + std::to_string(getpid()) + "-" +
+                                       testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+
+  // Writes the job file with a [GENERAL] logging to log.txt and a BACnet/IP link, then `rest`.
+  std::string job(const std::string& rest, const std::string& general_extra = "")
+  {
+    std::string text = "[GENERAL]\nLOGFILE=" + path("log.txt") + "\nLOCAL_DEVICE_ID=4711\nLINK=BACnet_IP\n" +
+                       general_extra + "[BACnet_IP]\nIP=10.111.1.1\nPORT=47809\n" + rest;
+    std::ofstream(path("config.ini"), std::ios::binary) << text;
+    return path("config.ini");
+  }
+
+  std::string run(const std::string& job_path)
+  {
+    JobRunner runner(stack, pinned_time);
+    runner.Run(job_path);
+    return log();
+  }
+
+  std::string log() const { return read(path("log.txt")); }
+
+  static std::string read(const std::string& p)
+  {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  fs::path dir;
+  FakeStack stack;
+};
+
+TEST_F(JobRunnerTest, SuccessfulReadLogsEveryLineExactly)
+{
+  std::string log_text = run(job("[READ_1]\nTODO=READ\nDEVICE_ID=100\nFILE_INSTANCE=1\nSTART=0\nEND=146\nRESULTFILE=" +
+                                 path("out/file1.bin") + "\n"));
+  EXPECT_EQ(log_text,
+            "--Reading configuration file\n"
+            "# Connection: BACnet IP\n"
+            "# IP-Address: 10.111.1.1\n"
+            "# Port: 47809\n"
+            "--Reading configuration file successful finished\n\n"
+            "#Starttime: 09:05:07\n\n"
+            "--Function: \"READ_1\" started\n"
+            "# NAME=READ_1\n# FILE_INSTANCE=1\n# TODO=READ\n# END=146\n# RESULTFILE=" + path("out/file1.bin") +
+            "\n# START=0\n# DEVICE_ID=100\n\n"
+            "--Function: \"READ_1\" successful finished\n\n"
+            "#Endtime: 09:05:07\n\n"
+            "\n-->Successful finished\n");
+  ASSERT_EQ(stack.calls.size(), 3u);
+  EXPECT_EQ(stack.calls[0].what, "start 10.111.1.1:47809 net 1");
+  EXPECT_EQ(stack.calls[0].device, 4711u);
+  EXPECT_EQ(stack.calls[1].what, "read");
+  EXPECT_EQ(stack.calls[1].device, 100u);
+  EXPECT_EQ(stack.calls[1].end, 146);
+  EXPECT_EQ(stack.calls[2].what, "stop");
+  EXPECT_EQ(read(path("out/file1.bin")), "ABC");
+}
+
+TEST_F(JobRunnerTest, TransferResultsGiveTheirErrorLines)
+{
+  const std::pair<int, std::string> cases[] = {
+      {-3, "ERROR: The communication with this BACnet device is not allowed!\n"},
+      {-2, "ERROR: The returning data does not match the requested length\n"},
+      {-1, "ERROR: Unknown error while reading BACnet file object\n"},
+      {2, "ERROR: BACnet error-code 2\n"},
+  };
+  for (const auto& [result, line] : cases) {
+    stack.transfer_result = result;
+    std::string text = run(job("[r]\nTODO=read\nDEVICE_ID=1\nFILE_INSTANCE=4\nSTART=0\nEND=4\nRESULTFILE=" +
+                               path("f.bin") + "\n"));
+    EXPECT_NE(text.find(line + "--Function: \"r\" aborted because of an error\n\n#Endtime: 09:05:07\n\n"
+                               "\n-->Error while executing the functions\n"),
+              std::string::npos)
+        << text;
+  }
+}
+
+TEST_F(JobRunnerTest, WriteSendsTheSourceFile)
+{
+  std::ofstream(path("src.bin"), std::ios::binary) << "0123456789";
+  std::string text = run(job("[w]\nTODO=Write\nDEVICE_ID=7\nFILE_INSTANCE=3\nSTART=0\nEND=10\nSOURCEFILE=" +
+                             path("src.bin") + "\n"));
+  EXPECT_NE(text.find("-->Successful finished"), std::string::npos);
+  EXPECT_EQ(stack.written, "0123456789");
+  EXPECT_EQ(stack.calls[1].instance, 3u);
+}
+
+TEST_F(JobRunnerTest, MissingKeysAreAllReportedBeforeTheAbort)
+{
+  std::string text = run(job("[r]\nTODO=READ\n"));
+  EXPECT_NE(text.find("ERROR: No BACnet Device ID set\nERROR: File instance not set\nERROR: No start position set\n"
+                      "ERROR: No end position set\nERROR: No result file set\n"
+                      "--Function: \"r\" aborted because of an error\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(stack.calls.size(), 2u);  // start and stop, no transfer
+}
+
+TEST_F(JobRunnerTest, DeviceIdAboveTheLastInstanceIsRefused)
+{
+  std::string text = run(job("[w]\nTODO=WRITE\nDEVICE_ID=4194303\nFILE_INSTANCE=1\nSTART=0\nEND=1\nSOURCEFILE=x\n"));
+  EXPECT_NE(text.find("ERROR: BACnet Device ID is out of range\n"), std::string::npos);
+  EXPECT_NE(text.find("-->Error while executing the functions"), std::string::npos);
+}
+
+TEST_F(JobRunnerTest, EndBeforeStartFailsWithoutARequest)
+{
+  std::string text = run(job("[r]\nTODO=READ\nDEVICE_ID=1\nFILE_INSTANCE=1\nSTART=10\nEND=4\nRESULTFILE=" +
+                             path("f.bin") + "\n"));
+  EXPECT_NE(text.find("--Function: \"r\" aborted because of an error"), std::string::npos);
+  for (const Call& c : stack.calls)
+    EXPECT_NE(c.what, "read");
+}
+
+TEST_F(JobRunnerTest, UnopenableLocalFilesFailTheFunction)
+{
+  std::string text = run(job("[w]\nTODO=WRITE\nDEVICE_ID=1\nFILE_INSTANCE=1\nSTART=0\nEND=4\nSOURCEFILE=" +
+                             path("missing.bin") + "\n[s]\nTODO=SCAN_DEVICE\nRANGE_LOW=0\nRANGE_HIGH=10\nSCAN_TIME=1\n"
+                             "RESULTFILE=/proc/no/such/result.csv\n"));
+  EXPECT_NE(text.find("WARNING: Can not create or write file \"" + path("missing.bin") + "\"!\n"
+                      "--Function: \"w\" aborted because of an error\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("WARNING: Can not create or write file \"/proc/no/such/result.csv\"!\n"
+                      "--Function: \"s\" aborted because of an error\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(stack.calls.size(), 2u);
+}
+
+TEST_F(JobRunnerTest, ScanDefaultsAndRangeChecks)
+{
+  std::string text = run(job("[s1]\nTODO=SCAN_DEVICE\nRANGE_HIGH=-1\nSCAN_TIME=-3\nRESULTFILE=" + path("r.csv") +
+                             "\n[s2]\nTODO=SCAN_DEVICE\nRANGE_LOW=9\nRANGE_HIGH=3\n"));
+  EXPECT_NE(text.find("WARNING: RANGE_LOW missing --> standard value \"0\" used\n"
+                      "WARNING: RANGE_HIGH out of Range --> reset to maximum value \"4194302\"\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("ERROR: RANGE_LOW > RANGE_HIGH\nERROR: No result file set\n"
+                      "--Function: \"s2\" aborted because of an error\n\n"),
+            std::string::npos)
+      << text;
+  ASSERT_EQ(stack.calls[1].what, "scan");
+  EXPECT_EQ(stack.calls[1].device, 0u);
+  EXPECT_EQ(stack.calls[1].instance, 4194302u);
+  EXPECT_EQ(stack.calls[1].wait, 0);  // a negative scan time waits not at all
+  EXPECT_EQ(read(path("r.csv")), "Device ID; Device Name; SoftwareVersion\n");
+}
+
+TEST_F(JobRunnerTest, SkipNextAndStopOnError)
+{
+  std::string bad = "TODO=READ\n";  // fails: keys missing
+  std::string good = "TODO=SCAN_DEVICE\nRANGE_LOW=1\nRANGE_HIGH=2\nSCAN_TIME=0\nRESULTFILE=" + path("r.csv") + "\n";
+  run(job("[f1]\n" + bad + "ON_ERROR_SKIP_NEXT=2\n[f2]\n" + good + "[f3]\n" + good + "[f4]\n" + good));
+  // f2 and f3 are skipped; f4 runs.
+  EXPECT_EQ(stack.calls.size(), 3u);
+  EXPECT_NE(log().find("--Function: \"f4\" started"), std::string::npos);
+  EXPECT_EQ(log().find("--Function: \"f2\" started"), std::string::npos);
+
+  stack.calls.clear();
+  run(job("[f1]\n" + bad + "STOP_ON_ERROR=1\n[f2]\n" + good));
+  EXPECT_EQ(log().find("--Function: \"f2\" started"), std::string::npos);
+  EXPECT_NE(log().find("-->Error while executing the functions"), std::string::npos);
+}
+
+TEST_F(JobRunnerTest, SectionsWithoutTodoAndUnknownFunctions)
+{
+  std::string text = run(job("[idle]\nFOO=1\n[odd]\nTODO=DANCE\n"));
+  EXPECT_NE(text.find("WARNING: Unknown function \"DANCE\"\n\n#Endtime: 09:05:07\n\n\n-->Successful finished\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("idle"), std::string::npos);
+}
+
+TEST_F(JobRunnerTest, RepeatedSectionIsWarnedOnceAndIgnored)
+{
+  std::string text = run(job("[s]\nTODO=SCAN_DEVICE\nRANGE_LOW=1\nRANGE_HIGH=2\nSCAN_TIME=0\nRESULTFILE=" +
+                             path("r.csv") + "\n[s]\nTODO=READ\n"));
+  EXPECT_TRUE(text.starts_with("--Reading configuration file\nWARNING: Multiple definitions for the section \"s\"\n"))
+      << text;
+  EXPECT_NE(text.find("-->Successful finished"), std::string::npos);
+}
+
+TEST_F(JobRunnerTest, ConfigurationErrors)
+{
+  JobRunner runner(stack, pinned_time);
+  std::ofstream(path("c1.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=1\nLINK=bacnet_ip\n";
+  EXPECT_EQ(runner.ReadConfig(path("c1.ini")), 2);
+  EXPECT_EQ(log(), "--Reading configuration file\nERROR: Type of connection not recognized\n");
+
+  JobRunner r2(stack, pinned_time);
+  std::ofstream(path("c2.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLINK=BACnet_IP\n";
+  r2.Run(path("c2.ini"));
+  EXPECT_EQ(log(), "--Reading configuration file\nERROR: No local Device ID set\n"
+                   "\n-->Error while reading the configuration file\n");
+
+  JobRunner r3(stack, pinned_time);
+  std::ofstream(path("c3.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=4194303\n";
+  r3.Run(path("c3.ini"));
+  EXPECT_EQ(log(), "--Reading configuration file\nERROR: BACnet Device ID is out of range\n"
+                   "\n-->Error while reading the configuration file\n");
+
+  JobRunner r4(stack, pinned_time);
+  std::ofstream(path("c4.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=5\nLINK=BACnet_IP\n";
+  r4.Run(path("c4.ini"));
+  EXPECT_EQ(log(), "--Reading configuration file\n# Connection: BACnet IP\nERROR: Section for BACnet IP missing\n"
+                   "\n-->Error while reading the configuration file\n");
+  EXPECT_TRUE(stack.calls.empty());
+
+  JobRunner r5(stack, pinned_time);
+  std::ofstream(path("c5.ini")) << "[general]\nLOGFILE=" << path("log5.txt") << "\n";
+  EXPECT_EQ(r5.ReadConfig(path("c5.ini")), 4);
+  EXPECT_FALSE(fs::exists(path("log5.txt")));
+}
+
+TEST_F(JobRunnerTest, MstpJobRunsNothingAndWritesNoEndLine)
+{
+  std::ofstream(path("m.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt")
+                               << "\nLOCAL_DEVICE_ID=5\nLINK=BACnet_MSTP\n[BACnet_MSTP]\nBAUD_RATE=38400\n"
+                                  "[r]\nTODO=READ\n";
+  JobRunner runner(stack, pinned_time);
+  runner.Run(path("m.ini"));
+  EXPECT_EQ(log(), "--Reading configuration file\n# Connection: BACnet MSTP\n# COM Port: COM1\n# Baudrate: 38400\n"
+                   "# MAC-Address: 1\n--Reading configuration file successful finished\n\n#Starttime: 09:05:07\n\n");
+  EXPECT_TRUE(stack.calls.empty());
+}
+
+TEST_F(JobRunnerTest, StackThatCannotStartEndsTheJob)
+{
+  stack.start_result = 3;
+  std::string text = run(job("[r]\nTODO=READ\n"));
+  EXPECT_TRUE(text.ends_with("#Starttime: 09:05:07\n\n#Endtime: 09:05:07\n\nERROR: Can not establish BACnet connection\n"))
+      << text;
+}
+
+TEST_F(JobRunnerTest, BackslashPathsBecomeFolders)
+{
+  std::string logpath = path("a") + "\\b\\log.txt";
+  std::ofstream(path("p.ini")) << "[GENERAL]\nLOGFILE=" << logpath << "\nLOCAL_DEVICE_ID=5\nLINK=x\n";
+  JobRunner runner(stack, pinned_time);
+  runner.Run(path("p.ini"));
+  EXPECT_TRUE(fs::is_directory(path("a/b")));
+  EXPECT_EQ(read(path("a/b/log.txt")), "--Reading configuration file\nERROR: Type of connection not recognized\n"
+                                       "\n-->Error while reading the configuration file\n");
+}
+
+TEST(BackendProgram, WithoutArgumentSaysNoConfigFile)
+{
+  int status = -1;
+  std::string out = testsupport::run_command(testsupport::bin_dir() + "/ZOR17", &status);
+  EXPECT_EQ(out, "no config file\n");
+  EXPECT_EQ(status, 0);
+  out = testsupport::run_command(testsupport::bin_dir() + "/ZOR17 ''", &status);
+  EXPECT_EQ(out, "no config file\n");
+}
+
+TEST(JobFile, ParsesSectionsKeysAndEmptyValues)
+{
+  auto sections = parse_job_file("; comment\n[A]\nK1 = v1\nK2=\nnoequals\nK3=a=b\r\n[B]\n");
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[0].name, "A");
+  ASSERT_EQ(sections[0].lines.size(), 2u);
+  EXPECT_EQ(sections[0].lines[0], (std::pair<std::string, std::string>("K1", "v1")));
+  EXPECT_EQ(sections[0].lines[1], (std::pair<std::string, std::string>("K3", "a=b")));
+  EXPECT_TRUE(sections[1].lines.empty());
+}
+
+}  // namespace
