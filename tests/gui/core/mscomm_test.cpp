@@ -1,0 +1,125 @@
+#include "gui/core/mscomm.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace mscomm;
+
+TEST(MSCommSettings, ParsesTheSettingsText)
+{
+  auto rtu = parse_settings("38400,N,8,1");
+  ASSERT_TRUE(rtu);
+  EXPECT_EQ(rtu->baud_rate, 38400);
+  EXPECT_EQ(rtu->parity, 'N');
+  EXPECT_EQ(rtu->data_bits, 8);
+  EXPECT_EQ(rtu->stop_bits, 1);
+  auto ascii = parse_settings("19200,e,7,2");
+  ASSERT_TRUE(ascii);
+  EXPECT_EQ(ascii->parity, 'E');
+  EXPECT_EQ(ascii->data_bits, 7);
+  EXPECT_EQ(ascii->stop_bits, 2);
+}
+
+TEST(MSCommSettings, RefusesMalformedSettings)
+{
+  for (const char* bad : {"", "38400", "38400,N,8", "x,N,8,1", "38400,X,8,1", "38400,N,9,1", "38400,N,8,3",
+                          "-1,N,8,1", "38400,NN,8,1"})
+    EXPECT_FALSE(parse_settings(bad)) << bad;
+}
+
+TEST(MSCommSettings, PseudoTerminalsFallBackToEightNone)
+{
+  LineSettings ascii{38400, 'E', 7, 1};
+  LineSettings on_pty = settings_for_device(ascii, true);
+  EXPECT_EQ(on_pty.data_bits, 8);
+  EXPECT_EQ(on_pty.parity, 'N');
+  EXPECT_EQ(on_pty.baud_rate, 38400);
+  LineSettings on_line = settings_for_device(ascii, false);
+  EXPECT_EQ(on_line.data_bits, 7);
+  EXPECT_EQ(on_line.parity, 'E');
+}
+
+TEST(MSCommPorts, ComNumbersMapToDevicePaths)
+{
+  unsetenv("ZOR17_COM3");
+  EXPECT_EQ(device_path(3), "/dev/ttyS2");
+  EXPECT_EQ(device_path(3, [](int n) { return n == 3 ? QString("/dev/ttyUSB0") : QString(); }), "/dev/ttyUSB0");
+  setenv("ZOR17_COM3", "/dev/pts/7", 1);
+  EXPECT_EQ(device_path(3, [](int) { return QString("/dev/ttyUSB0"); }), "/dev/pts/7");
+  unsetenv("ZOR17_COM3");
+}
+
+TEST(MSCommPorts, AMissingDeviceIsReportedNotThrown)
+{
+  setenv("ZOR17_COM12", "/nonexistent/tty", 1);
+  MSComm comm;
+  EXPECT_EQ(comm.SetCommPort(12), kNoError);
+  EXPECT_NE(comm.SetPortOpen(true), kNoError);
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_EQ(comm.Output("x"), kPortNotOpen);
+  EXPECT_EQ(comm.InBufferCount(), 0);
+  unsetenv("ZOR17_COM12");
+}
+
+#include <QCoreApplication>
+#include <QThread>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <filesystem>
+#include <unistd.h>
+
+// Both directions through a socat pseudo-terminal pair, in ASCII settings (7E1), which the
+// pty cannot do and so runs as 8N1.
+TEST(MSCommPorts, MovesBytesBothWaysOverAPtyPair)
+{
+  std::string dir = std::filesystem::temp_directory_path() / ("zor17-pty-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::string a = dir + "/a", b = dir + "/b";
+  pid_t socat = fork();
+  if (socat == 0) {
+    execlp("socat", "socat", ("pty,raw,echo=0,link=" + a).c_str(), ("pty,raw,echo=0,link=" + b).c_str(),
+           (char*)nullptr);
+    _exit(127);
+  }
+  for (int i = 0; i < 200 && !(std::filesystem::exists(a) && std::filesystem::exists(b)); ++i)
+    usleep(10000);
+  ASSERT_TRUE(std::filesystem::exists(b)) << "socat did not make the pty pair";
+
+  setenv("ZOR17_COM4", a.c_str(), 1);
+  MSComm comm;
+  ASSERT_EQ(comm.SetCommPort(4), kNoError);
+  ASSERT_EQ(comm.SetSettings("38400,E,7,1"), kNoError);
+  ASSERT_EQ(comm.SetPortOpen(true), kNoError);
+  EXPECT_EQ(comm.effective_settings().data_bits, 8);
+  EXPECT_EQ(comm.effective_settings().parity, 'N');
+
+  int far = open(b.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(far, 0);
+  EXPECT_EQ(comm.Output(QByteArray::fromHex("010300210001D400")), kNoError);
+  char buf[16] = {};
+  ssize_t got = 0;
+  for (int i = 0; i < 100 && got < 8; ++i) {
+    ssize_t n = read(far, buf + got, sizeof buf - size_t(got));
+    if (n > 0)
+      got += n;
+  }
+  EXPECT_EQ(QByteArray(buf, int(got)).toHex(), "010300210001d400");
+
+  ASSERT_EQ(write(far, "\x01\x03\x02\x00\x05", 5), 5);
+  int count = 0;
+  for (int i = 0; i < 200 && count < 5; ++i) {
+    count = comm.InBufferCount();
+    if (count < 5)
+      usleep(5000);
+  }
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(comm.Input().toHex(), "0103020005");
+  close(far);
+  comm.SetPortOpen(false);
+  kill(socat, SIGTERM);
+  waitpid(socat, nullptr, 0);
+  unsetenv("ZOR17_COM4");
+  std::filesystem::remove_all(dir);
+}
