@@ -10,7 +10,7 @@ packages=(
   libpcap-dev libiberty-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
-  tshark socat python3 python3-pymodbus python3-serial
+  tshark socat python3 python3-pymodbus python3-serial python3-serial-asyncio
   iproute2 util-linux xvfb xauth
 )
 
