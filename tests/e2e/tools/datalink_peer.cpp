@@ -18,9 +18,11 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -77,6 +79,38 @@ int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& dest
   return 0;
 }
 
+// Moves only when told to, like ManualClock, but read by the port threads while the command
+// loop advances it.
+class SteppedClock : public OsClock {
+public:
+  OsTime wall() override
+  {
+    std::lock_guard<std::mutex> held(mutex_);
+    return wall_;
+  }
+  int64_t monotonic_ms() override { return monotonic_; }
+  void start_at(const OsTime& now)
+  {
+    std::lock_guard<std::mutex> held(mutex_);
+    wall_ = now;
+  }
+  void advance_ms(int64_t ms)
+  {
+    {
+      std::lock_guard<std::mutex> held(mutex_);
+      uint64_t micro = uint64_t(wall_.microseconds) + uint64_t(ms) * 1000;
+      wall_.seconds += uint32_t(micro / 1000000);
+      wall_.microseconds = uint32_t(micro % 1000000);
+    }
+    monotonic_ += ms;
+  }
+
+private:
+  std::mutex mutex_;
+  OsTime wall_{};
+  std::atomic<int64_t> monotonic_{0};
+};
+
 void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 std::vector<BacnetIpLink*> ip_links()
@@ -89,7 +123,7 @@ std::vector<BacnetIpLink*> ip_links()
 }
 
 // One tick at a time, each awaited, so that no second is lost between two passes.
-bool tick(ManualClock* clock, int n)
+bool tick(SteppedClock* clock, int n)
 {
   for (int i = 0; i < n; ++i) {
     std::vector<uint32_t> before;
@@ -108,7 +142,7 @@ bool tick(ManualClock* clock, int n)
   return true;
 }
 
-bool run_command(const std::string& line, ManualClock* clock)
+bool run_command(const std::string& line, SteppedClock* clock)
 {
   std::istringstream in(line);
   std::string verb;
@@ -178,11 +212,11 @@ int main(int argc, char** argv)
       std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
-  ManualClock clock;
+  SteppedClock clock;
   if (manual) {
     OsTime now;
     os_get_time(&now);
-    clock.set_wall(now.seconds, now.microseconds);
+    clock.start_at(now);
     os_set_clock(&clock);
   }
   DriverContext context;
