@@ -1,7 +1,8 @@
 // A stack reduced to its ports and network layer, for the end-to-end tests: opens one port per
 // connect string given on the command line, prints every APDU that arrives as a JSON line and
 // sends APDUs on command (one command per line on standard input). Only ever started inside
-// the tests' network namespaces.
+// the tests' network namespaces; it refuses to start where it sees any interface but
+// loopback and the lab's veths.
 //
 //   datalink_peer [--manual-clock] [--trace] CONNECT...
 //   send <network> <mac hex> <apdu hex> [expecting-reply]   unicast through the network layer
@@ -15,6 +16,7 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
+#include <ifaddrs.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -111,6 +113,25 @@ private:
   std::atomic<int64_t> monotonic_{0};
 };
 
+// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
+// not inside a test namespace, and nothing may be sent from here.
+bool inside_lab(std::string* stranger)
+{
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0)
+    return false;
+  bool ok = true;
+  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
+    std::string name = i->ifa_name ? i->ifa_name : "";
+    if (name != "lo" && name.rfind("z17", 0) != 0) {
+      ok = false;
+      *stranger = name;
+    }
+  }
+  freeifaddrs(all);
+  return ok;
+}
+
 void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 std::vector<BacnetIpLink*> ip_links()
@@ -198,6 +219,11 @@ bool run_command(const std::string& line, SteppedClock* clock)
 
 int main(int argc, char** argv)
 {
+  std::string stranger;
+  if (!inside_lab(&stranger)) {
+    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+    return 2;
+  }
   bool manual = false;
   bool trace = false;
   ConnectStringTable table;
