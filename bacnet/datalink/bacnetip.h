@@ -1,0 +1,83 @@
+// The BACnet/IP datalink: one UDP socket per port carrying NPDUs in virtual-link-layer frames,
+// optionally acting as a broadcast management device (BDT and FDT) and as a foreign device
+// registered with one. bacnetip_send runs on the stack thread and only queues; everything else
+// runs on the port's own thread, which owns the socket, the tables and the registration.
+// Must not call the network layer other than through network_receive.
+#pragma once
+
+#include "bacnet/datalink/bbmd_tables.h"
+#include "bacnet/datalink/bvlc.h"
+#include "bacnet/datalink/datalink_port.h"
+#include "bacnet/datalink/datalink_queue.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+inline constexpr uint16_t kBacnetIpDefaultPort = 47808;
+inline constexpr std::size_t kBacnetIpMaxNpdu = 2052;
+inline constexpr std::size_t kBacnetIpReceiveSize = 2048;
+// The option byte of the driver context that switches on the frame trace, and its level.
+inline constexpr int kBacnetIpTraceOption = 8;
+inline constexpr int kBacnetIpLogLevel = 8;
+
+// The UDP socket of a port. Tests install their own to drive the port without the network.
+class BacnetIpTransport {
+public:
+  virtual ~BacnetIpTransport() = default;
+  // Binds to any address and `port`; 0 or -1.
+  virtual int open(uint16_t port) = 0;
+  // 1 readable, 0 nothing arrived in time, -1 the wait failed.
+  virtual int wait_readable(int milliseconds) = 0;
+  // The datagram's length (at most `size`), or -1; the sender in host byte order.
+  virtual int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) = 0;
+  // 0 sent, -1 failed. `broadcast` says whether the target is a broadcast address.
+  virtual int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) = 0;
+};
+using BacnetIpTransportFactory = std::unique_ptr<BacnetIpTransport> (*)();
+// Null restores the UDP socket.
+void bacnetip_set_transport_factory(BacnetIpTransportFactory factory);
+
+struct BacnetIpLink : DatalinkLinkData {
+  std::unique_ptr<BacnetIpTransport> transport;  // null while closed
+  uint16_t udp_port = kBacnetIpDefaultPort;
+  uint32_t own_ip = 0xFFFFFFFF;  // host byte order, as the addresses below
+  uint32_t netmask = 0;
+  uint32_t broadcast_ip = 0xFFFFFFFF;
+  uint32_t bbmd_ip = 0xFFFFFFFF;  // 255.255.255.255: no foreign-device registration
+  uint16_t bbmd_port = 0;
+  std::vector<FdtEntry> fdt;  // not empty: the port is a BBMD
+  std::vector<BdtEntry> bdt;
+  int eth = 0;
+  uint16_t registration_ttl = 120;
+  int32_t registration_countdown = 0;
+  std::atomic<uint8_t> registered{0};
+  DatalinkQueue queue;
+  int64_t last_tick_ms = 0;
+  std::atomic<uint32_t> ticks{0};  // one-second ticks run so far
+  std::string bdt_path = "bdt.txt";
+
+  bool is_bbmd() const { return !fdt.empty(); }
+  bool is_foreign_device() const { return bbmd_ip != 0xFFFFFFFF; }
+  BipAddress own() const { return {own_ip, udp_port}; }
+};
+
+void bacnetip_set_trace(const DriverContext& context);
+std::unique_ptr<DatalinkLinkData> bacnetip_make_link_data();
+int bacnetip_open(DatalinkPort* port);
+// Runs passes while the port state is 1; returns the next state.
+uint32_t bacnetip_run(DatalinkPort* port);
+// One pass: the second tick when due, the send queue, up to ten received datagrams.
+void bacnetip_run_pass(DatalinkPort* port);
+int bacnetip_send(DatalinkPort* port, const BACnetAddress& source, const BACnetAddress& destination,
+                  std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority);
+void bacnetip_close(DatalinkPort* port);
+
+// The port thread's handling of one received datagram from `source`.
+void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std::span<const uint8_t> frame);
+// The one-second tick: foreign-device registration and FDT lifetimes.
+void bacnetip_second_tick(DatalinkPort* port);
+
+BacnetIpLink* bacnetip_link(DatalinkPort* port);

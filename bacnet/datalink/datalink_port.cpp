@@ -1,0 +1,439 @@
+#include "bacnet/datalink/datalink_port.h"
+
+#include "bacnet/datalink/bacnetip.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kMaxApduLengths[] = {50, 128, 206, 480, 1024, 1476};
+constexpr uint8_t kLargestMaxApduCode = 5;
+// Link-state polling while a dial-up link hangs up at shut-down.
+constexpr int kDisconnectPollMs = 10;
+constexpr int kDisconnectTimeoutMs = 6000;
+
+DatalinkLinkOps g_ops[] = {
+    {},
+    {"BACNETIP", bacnetip_set_trace, bacnetip_make_link_data, bacnetip_open, bacnetip_run, bacnetip_close,
+     "Preparing to stop BACnetIP Datalink layer", true, nullptr, nullptr},
+    {"BACNETETHERNET", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnet Ethernet Datalink layer",
+     true, nullptr, nullptr},
+    {"BACNETMSTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetMSTP Datalink layer", true,
+     nullptr, nullptr},
+    // No datalink carries LON: its ports always fail for want of a state block.
+    {"BACNETLON", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, nullptr, nullptr},
+    {"BACNETAPI", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop API Datalink layer", false, nullptr,
+     nullptr},
+    {"BACNETPTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetPTP Datalink layer", true,
+     nullptr, nullptr},
+    {"BACNETANEXH", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop Anex H Datalink layer", true,
+     nullptr, nullptr},
+};
+constexpr uint32_t kLinkTypeCount = sizeof g_ops / sizeof g_ops[0];
+// The order in which the datalinks receive their trace settings.
+constexpr uint32_t kTraceOrder[] = {kLinkBacnetIp, kLinkPtp, kLinkEthernet, kLinkMstp, kLinkApi, kLinkAnexH};
+
+std::vector<std::unique_ptr<DatalinkPort>> g_ports;
+DriverLogFunction g_log = nullptr;
+DatalinkLocalPortHook g_local_port_hook = nullptr;
+
+void trace(const char* text)
+{
+  if (g_log)
+    g_log(kDatalinkLogLevel, text);
+}
+
+bool valid_type(uint32_t type) { return type >= kLinkBacnetIp && type < kLinkTypeCount; }
+
+struct Pair {
+  int result = -1;
+  bool delivered = false;
+};
+
+Pair split_pair(const char* text, char* name, char* value)
+{
+  Pair pair;
+  if (!text || !name || !value)
+    return pair;
+  const char* semicolon = std::strchr(text, ';');
+  if (!semicolon)
+    return pair;
+  const char* equals = std::strchr(text, '=');
+  if (!equals || equals > semicolon)
+    return pair;
+  std::size_t name_len = std::size_t(equals - text);
+  std::size_t value_len = std::size_t(semicolon - equals - 1);
+  if (name_len > kDatalinkParamLength - 1 || value_len > kDatalinkParamLength - 2)
+    return pair;
+  std::memcpy(name, text, name_len);
+  name[name_len] = '\0';
+  std::memcpy(value, equals + 1, value_len);
+  value[value_len] = '\0';
+  pair.delivered = true;
+  pair.result = semicolon[1] == '\0' ? -1 : int(semicolon - text + 1);
+  return pair;
+}
+
+uint32_t type_by_name(const char* name)
+{
+  for (uint32_t t = kLinkBacnetIp; t < kLinkTypeCount; ++t)
+    if (g_ops[t].type_name && std::strcmp(g_ops[t].type_name, name) == 0)
+      return t;
+  return kLinkFree;
+}
+
+}  // namespace
+
+DatalinkLinkOps datalink_set_link_ops(uint32_t link_type, const DatalinkLinkOps& ops)
+{
+  if (!valid_type(link_type))
+    return {};
+  DatalinkLinkOps previous = g_ops[link_type];
+  g_ops[link_type] = ops;
+  return previous;
+}
+
+const DatalinkLinkOps* datalink_link_ops(uint32_t link_type)
+{
+  return valid_type(link_type) ? &g_ops[link_type] : nullptr;
+}
+
+int datalink_next_param(const char* text, char* name, char* value) { return split_pair(text, name, value).result; }
+
+int datalink_get_param(const char* connect_string, const char* key, char* name, char* value)
+{
+  if (!connect_string || !key || !name || !value)
+    return -1;
+  const char* position = connect_string;
+  for (;;) {
+    Pair pair = split_pair(position, name, value);
+    if (pair.delivered && std::strcmp(name, key) == 0)
+      return 0;
+    if (pair.result == -1)
+      return -1;
+    position += pair.result;
+  }
+}
+
+bool datalink_param(const DatalinkPort* port, const char* key, std::string* value)
+{
+  if (!port || !port->has_connect_string)
+    return false;
+  char name[kDatalinkParamLength];
+  char text[kDatalinkParamLength];
+  if (datalink_get_param(port->connect_string.c_str(), key, name, text) != 0)
+    return false;
+  if (value)
+    *value = text;
+  return true;
+}
+
+void datalink_set_error(DatalinkPort* port, const char* text)
+{
+  if (!port)
+    return;
+  port->error_flag = -1;
+  if (!text || !*text)
+    text = "unspecified error";
+  port->error_text.assign(text, std::min<std::size_t>(std::strlen(text), kDatalinkParamLength - 1));
+}
+
+void datalink_report_error(ConnectStringRecord* record, const char* text)
+{
+  if (!record)
+    return;
+  std::snprintf(record->error, sizeof record->error, "%s", text ? text : "");
+  record->status = 0xFF;
+}
+
+bool datalink_wait(DatalinkPort* port, int milliseconds)
+{
+  using namespace std::chrono;
+  const auto end = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    if (port && port->stop_requested)
+      return false;
+    auto now = steady_clock::now();
+    if (now >= end)
+      return true;
+    std::this_thread::sleep_for(std::min<steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+  }
+}
+
+DatalinkPort* datalink_alloc_port()
+{
+  for (auto& slot : g_ports) {
+    if (slot->link_type == kLinkFree && !slot->thread.joinable()) {
+      slot = std::make_unique<DatalinkPort>();
+      return slot.get();
+    }
+  }
+  g_ports.push_back(std::make_unique<DatalinkPort>());
+  return g_ports.back().get();
+}
+
+void datalink_free_port(DatalinkPort* port)
+{
+  if (!port)
+    return;
+  port->link_data.reset();
+  port->connect_string.clear();
+  port->has_connect_string = false;
+  port->link_type = kLinkFree;
+  port->state = kPortStopped;
+}
+
+int datalink_alloc_link_data(DatalinkPort* port)
+{
+  if (!port)
+    return -1;
+  if (port->link_type == kLinkLon)
+    return -1;
+  const DatalinkLinkOps* ops = datalink_link_ops(port->link_type);
+  if (!ops || !ops->make_link_data)
+    return 0;
+  port->link_data = ops->make_link_data();
+  return port->link_data ? 0 : -1;
+}
+
+DatalinkPort* datalink_find_port_by_network(uint32_t network)
+{
+  for (auto& slot : g_ports)
+    if (slot->link_type != kLinkFree && slot->net.address.network == network)
+      return slot.get();
+  return nullptr;
+}
+
+std::size_t datalink_port_count() { return g_ports.size(); }
+
+DatalinkPort* datalink_port_at(std::size_t index) { return index < g_ports.size() ? g_ports[index].get() : nullptr; }
+
+int datalink_open_port(DatalinkPort* port)
+{
+  if (!port)
+    return -1;
+  const DatalinkLinkOps* ops = datalink_link_ops(port->link_type);
+  if (!ops || !ops->open)
+    return -1;
+  return ops->open(port);
+}
+
+int datalink_create_port(ConnectStringRecord* record, uint8_t max_apdu_code)
+{
+  if (!record)
+    return -1;
+  DatalinkPort* port = nullptr;
+  auto fail = [&](const char* text) {
+    datalink_report_error(record, text);
+    datalink_free_port(port);
+    return -1;
+  };
+  if (record->connect[0] == '\0')
+    return fail("No connect string");
+
+  std::string connect;
+  try {
+    connect.assign(record->connect, strnlen(record->connect, sizeof record->connect));
+  } catch (const std::bad_alloc&) {
+    return fail("Memory Error");
+  }
+  char name[kDatalinkParamLength];
+  char value[kDatalinkParamLength];
+  if (datalink_get_param(connect.c_str(), "TYPE", name, value) != 0)
+    return fail("No Link Layer Type Specified");
+  uint32_t type = type_by_name(value);
+  if (type == kLinkFree)
+    return fail("Invalid Link Layer Type");
+  if (datalink_get_param(connect.c_str(), "NETWORK", name, value) != 0)
+    return fail("No Network Number");
+  uint32_t network = uint32_t(std::atoi(value));
+  if (datalink_find_port_by_network(network))
+    return fail("Network Number already assigned");
+
+  port = datalink_alloc_port();
+  if (!port)
+    return fail("Error creating link layer");
+  port->link_type = type;
+  port->net = NetworkPort{};
+  port->net.handle = port;
+  port->net.address.network = network;
+  port->net.max_apdu_code = max_apdu_code;
+  port->connect_string = std::move(connect);
+  port->has_connect_string = true;
+
+  if (datalink_alloc_link_data(port) != 0)
+    return fail("Memory Error");
+  if (datalink_open_port(port) != 0) {
+    std::string text = (port->error_flag && !port->error_text.empty()) ? port->error_text : "Error creating link layer";
+    return fail(text.c_str());
+  }
+  // Registered before the thread runs: a re-open on the port thread may rewrite the record.
+  if (g_ops[type].network_port)
+    network_init_port(&port->net);
+  datalink_start_thread(port);
+  return 0;
+}
+
+int datalink_load_ports(const DriverContext* context, ConnectStringTable* table)
+{
+  g_log = (context && context->options[kDatalinkTraceOption]) ? context->log : nullptr;
+  if (context)
+    for (uint32_t type : kTraceOrder)
+      if (g_ops[type].set_trace)
+        g_ops[type].set_trace(*context);
+  if (!table)
+    return -1;
+
+  int result = 0;
+  for (int i = 0; i < kConnectStringRecords; ++i) {
+    ConnectStringRecord& record = table->records[i];
+    if (record.connect[0] == '\0')
+      continue;
+    char text[kConnectStringLength + 64];
+    std::snprintf(text, sizeof text, "Loading Port %d Connect String :- %.*s", i, kConnectStringLength - 1,
+                  record.connect);
+    trace(text);
+    if (datalink_create_port(&record, table->max_apdu_code) != 0) {
+      trace("Failed to create link layer");
+      result = -1;
+    }
+  }
+  return result;
+}
+
+int datalink_run_port(DatalinkPort* port)
+{
+  if (!port)
+    return -1;
+  if (port->state == kPortStopped)
+    return 0;
+  const DatalinkLinkOps* ops = datalink_link_ops(port->link_type);
+  for (;;) {
+    if (port->running == 0) {
+      port->state = kPortStopped;
+      return 0;
+    }
+    uint32_t state = port->state;
+    if (state == kPortReopen || state == kPortReopenAfterSocketFailure) {
+      // A link that cannot be opened again is retried about once a second, not in a spin.
+      if (datalink_open_port(port) != 0) {
+        datalink_wait(port, 1000);
+        continue;
+      }
+    }
+    if (!ops || !ops->run) {
+      datalink_wait(port, 1);
+      continue;
+    }
+    port->state = kPortRunning;
+    port->state = ops->run(port);
+    if (port->state == kPortStopped)
+      return 0;
+  }
+}
+
+void datalink_thread(DatalinkPort* port)
+{
+  do {
+    port->running = 0xFF;
+    os_semaphore_release(&port->semaphore);
+  } while (datalink_run_port(port) != 0);
+  os_semaphore_release(&port->semaphore);
+}
+
+int datalink_start_thread(DatalinkPort* port)
+{
+  if (!port)
+    return -1;
+  os_semaphore_create(&port->semaphore);
+  port->thread = std::thread(datalink_thread, port);
+  os_semaphore_wait(&port->semaphore);
+  return 0;
+}
+
+void datalink_stop_port(DatalinkPort* port)
+{
+  if (!port)
+    return;
+  port->stop_requested = true;
+  port->running = 0;
+  if (port->thread.joinable()) {
+    os_semaphore_wait(&port->semaphore);
+    port->thread.join();
+  }
+  const DatalinkLinkOps* ops = datalink_link_ops(port->link_type);
+  if (ops && ops->stop_text)
+    trace(ops->stop_text);
+  if (ops && ops->close)
+    ops->close(port);
+  os_semaphore_close(&port->semaphore);
+  datalink_free_port(port);
+  trace("Datalink layer stopped");
+}
+
+void datalink_close_all()
+{
+  for (auto& slot : g_ports) {
+    DatalinkPort* port = slot.get();
+    if (port->link_type == kLinkFree)
+      continue;
+    const DatalinkLinkOps* ops = datalink_link_ops(port->link_type);
+    if (ops && ops->disconnect) {
+      ops->disconnect(port);
+      for (int waited = 0; waited < kDisconnectTimeoutMs && !(ops->link_closed && ops->link_closed(port));
+           waited += kDisconnectPollMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kDisconnectPollMs));
+    }
+    if (port->link_type != kLinkLon)
+      datalink_stop_port(port);
+  }
+  g_ports.clear();
+}
+
+uint32_t datalink_max_apdu_length(uint8_t code) { return kMaxApduLengths[std::min(code, kLargestMaxApduCode)]; }
+
+uint8_t datalink_max_apdu_code(uint32_t length)
+{
+  for (uint8_t code = 0; code < kLargestMaxApduCode; ++code)
+    if (kMaxApduLengths[code] >= length)
+      return code;
+  return kLargestMaxApduCode;
+}
+
+int datalink_get_max_apdu(uint32_t network, uint32_t* length)
+{
+  DatalinkPort* port = datalink_find_port_by_network(network);
+  if (!port || !length)
+    return 1;
+  DRIVER_LOCK_SCOPE();
+  *length = datalink_max_apdu_length(port->net.max_apdu_code);
+  return 0;
+}
+
+int datalink_set_max_apdu(uint32_t network, uint32_t length)
+{
+  DatalinkPort* port = datalink_find_port_by_network(network);
+  if (!port)
+    return 1;
+  DRIVER_LOCK_SCOPE();
+  port->net.max_apdu_code = datalink_max_apdu_code(length);
+  // The network layer keeps its own copy of the port record.
+  if (NetworkPort* registered = network_port_at(port->net.index); registered && registered->handle == port)
+    registered->max_apdu_code = port->net.max_apdu_code;
+  return 0;
+}
+
+void datalink_set_local_port_hook(DatalinkLocalPortHook hook) { g_local_port_hook = hook; }
+
+int datalink_register_local_port(uint8_t max_apdu_code, int32_t instance, const BACnetAddress& address)
+{
+  return g_local_port_hook ? g_local_port_hook(max_apdu_code, instance, address) : 0;
+}
+
+DriverLogFunction datalink_log_function() { return g_log; }

@@ -1,0 +1,56 @@
+// The fixed-size first-in-first-out ring behind every queue of the stack: the datalinks'
+// send queues, the network layer's receive ring and the application layer's request ring.
+// The ring takes no lock itself: its owners put and get under the process-wide lock,
+// because the same critical section usually checks more than the ring.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <utility>
+
+template <typename T, std::size_t N>
+class Ring {
+public:
+  static constexpr std::size_t kCapacity = N;
+
+  std::size_t capacity() const { return N; }
+  std::size_t count() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  bool full() const { return count_ == N; }
+
+  // False when the ring is full; the entry is then left with the caller.
+  bool put(T&& entry)
+  {
+    if (full())
+      return false;
+    entries_[(oldest_ + count_) % N] = std::move(entry);
+    ++count_;
+    return true;
+  }
+
+  // Takes the oldest entry; false when the ring is empty.
+  bool get(T& out)
+  {
+    if (empty())
+      return false;
+    out = std::move(entries_[oldest_]);
+    entries_[oldest_] = T{};
+    oldest_ = (oldest_ + 1) % N;
+    --count_;
+    return true;
+  }
+
+  // Drops every entry, releasing what the entries own.
+  void clear()
+  {
+    for (auto& e : entries_)
+      e = T{};
+    oldest_ = 0;
+    count_ = 0;
+  }
+
+private:
+  std::array<T, N> entries_{};
+  std::size_t oldest_ = 0;
+  std::size_t count_ = 0;
+};
