@@ -18,3 +18,19 @@ int value_array_append(BACnetValueArray* /*array*/, BACnetValue* /*element*/) { 
 void value_array_free(BACnetValueArray* /*array*/) {  }
 int value_list_create(BACnetValue* /*value*/, uint32_t /*n*/) { return 1; }
 int value_list_remove(BACnetValueArray* /*array*/, const BACnetValue* /*key*/) { return 1; }
+BACnetPropertyReference* inline_list_get(const PropertyReferenceList* /*list*/, uint32_t /*i*/) { return nullptr; }
+BACnetPropertyReference* inline_list_add(PropertyReferenceList* /*list*/, const BACnetPropertyReference* /*entry*/) { return nullptr; }
+void inline_list_free(PropertyReferenceList* /*list*/) { }
+int inline_list_copy(PropertyReferenceList* /*destination*/, const PropertyReferenceList* /*source*/) { return 1; }
+ReadAccessSpecification* inline_list_get(const ReadAccessSpecificationList* /*list*/, uint32_t /*i*/) { return nullptr; }
+ReadAccessSpecification* inline_list_add(ReadAccessSpecificationList* /*list*/, const ReadAccessSpecification* /*entry*/) { return nullptr; }
+void inline_list_free(ReadAccessSpecificationList* /*list*/) { }
+int inline_list_copy(ReadAccessSpecificationList* /*destination*/, const ReadAccessSpecificationList* /*source*/) { return 1; }
+ReadAccessResultElement* inline_list_get(const ResultElementList* /*list*/, uint32_t /*i*/) { return nullptr; }
+ReadAccessResultElement* inline_list_add(ResultElementList* /*list*/, const ReadAccessResultElement* /*entry*/) { return nullptr; }
+void inline_list_free(ResultElementList* /*list*/) { }
+int inline_list_copy(ResultElementList* /*destination*/, const ResultElementList* /*source*/) { return 1; }
+ReadAccessResult* inline_list_get(const ReadAccessResultList* /*list*/, uint32_t /*i*/) { return nullptr; }
+ReadAccessResult* inline_list_add(ReadAccessResultList* /*list*/, const ReadAccessResult* /*entry*/) { return nullptr; }
+void inline_list_free(ReadAccessResultList* /*list*/) { }
+int inline_list_copy(ReadAccessResultList* /*destination*/, const ReadAccessResultList* /*source*/) { return 1; }
