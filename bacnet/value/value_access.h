@@ -83,7 +83,8 @@ int value_transfer(BACnetValue* first, BACnetValue* second, int32_t index, uint8
 
 // ---- Copy helpers ------------------------------------------------------------------------
 // Deep copy of notification parameters by the source's choice; the destination's old
-// contents are released first. 0, 1 (null or unknown choice) or 1001.
+// contents are released first. 0, 1 (null) or 1001; an event type without parts copies
+// only the choice.
 int value_copy_choice(BACnetNotificationParameters* destination, const BACnetNotificationParameters* source);
 void value_copy_pair(BACnetDateTime* destination, const BACnetDateTime* source);
 void value_copy_pair(BACnetDateRange* destination, const BACnetDateRange* source);
