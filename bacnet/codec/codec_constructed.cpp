@@ -252,7 +252,7 @@ int pdu_decode_datetime(pdu_buffer* buffer, BACnetDateTime* datetime)
     // Some peers send the pair context-tagged; the time follows under the same tag.
     return all([&] { return read_date(buffer, 0, &datetime->date); },
                [&] {
-                 return read_time(buffer, pdu_next_has_tag_number(buffer, 1) ? 1 : 0, &datetime->time);
+                 return read_time(buffer, pdu_next_is_context(buffer, 1) ? 1 : 0, &datetime->time);
                });
   }
   return all([&] { return read_date(buffer, -1, &datetime->date); },
@@ -305,11 +305,11 @@ int pdu_decode_calendar_entry(pdu_buffer* buffer, BACnetCalendarEntry* entry)
     return all([&] { return pdu_decode_date_range(buffer, &entry->range); },
                [&] { return pdu_decode_closing_tag(buffer, 1); });
   }
-  if (pdu_next_has_tag_number(buffer, 0)) {
+  if (pdu_next_is_context(buffer, 0)) {
     entry->choice = 0;
     return read_date(buffer, 0, &entry->date);
   }
-  if (pdu_next_has_tag_number(buffer, 2)) {
+  if (pdu_next_is_context(buffer, 2)) {
     const uint8_t* octets = nullptr;
     uint32_t length = 0;
     uint32_t start = buffer->pos;
@@ -475,7 +475,7 @@ int pdu_decode_device_object_property_reference(pdu_buffer* buffer, BACnetDevice
   return all([&] { return read_object(buffer, 0, &reference->object); },
              [&] { return pdu_read_enumerated(buffer, 1, &reference->property); },
              [&] { return read_index(buffer, 2, &reference->array_index); },
-             [&] { return pdu_next_has_tag_number(buffer, 3) ? read_object(buffer, 3, &reference->device) : 0; });
+             [&] { return pdu_next_is_context(buffer, 3) ? read_object(buffer, 3, &reference->device) : 0; });
 }
 
 int pdu_encode_property_reference(pdu_buffer* buffer, const BACnetPropertyReference* reference)
@@ -604,7 +604,7 @@ int pdu_decode_property_value_field(pdu_buffer* buffer, BACnetPropertyValue* pro
                                                       property_value->array_index);
                    },
                    [&] {
-                     has_priority = pdu_next_has_tag_number(buffer, 3);
+                     has_priority = pdu_next_is_context(buffer, 3);
                      return has_priority ? pdu_read_unsigned(buffer, 3, &property_value->priority) : 0;
                    });
   if (result == 0 && has_priority && (property_value->priority < 1 || property_value->priority > 16))
@@ -818,7 +818,7 @@ int pdu_decode_log_record(pdu_buffer* buffer, BACnetLogRecord* record)
              [&] { return pdu_decode_opening_tag(buffer, 1); },
              [&] { return decode_log_datum(buffer, record); },
              [&] { return pdu_decode_closing_tag(buffer, 1); },
-             [&] { return pdu_next_has_tag_number(buffer, 2) ? read_bits(buffer, 2, &record->status_flags) : 0; });
+             [&] { return pdu_next_is_context(buffer, 2) ? read_bits(buffer, 2, &record->status_flags) : 0; });
 }
 
 // ---- Action commands ---------------------------------------------------------------------
@@ -844,13 +844,13 @@ int pdu_decode_action_command(pdu_buffer* buffer, BACnetActionCommand* command)
   command->priority = 0;
   command->post_delay = 0;
   int result = all(
-      [&] { return pdu_next_has_tag_number(buffer, 0) ? read_object(buffer, 0, &command->device) : 0; },
+      [&] { return pdu_next_is_context(buffer, 0) ? read_object(buffer, 0, &command->device) : 0; },
       [&] { return read_object(buffer, 1, &command->object); },
       [&] { return pdu_read_enumerated(buffer, 2, &command->property); },
       [&] { return read_index(buffer, 3, &command->array_index); },
       [&] { return pdu_decode_property_value(buffer, &command->value, 4, command->property, command->array_index); },
-      [&] { return pdu_next_has_tag_number(buffer, 5) ? pdu_read_unsigned(buffer, 5, &command->priority) : 0; },
-      [&] { return pdu_next_has_tag_number(buffer, 6) ? pdu_read_unsigned(buffer, 6, &command->post_delay) : 0; },
+      [&] { return pdu_next_is_context(buffer, 5) ? pdu_read_unsigned(buffer, 5, &command->priority) : 0; },
+      [&] { return pdu_next_is_context(buffer, 6) ? pdu_read_unsigned(buffer, 6, &command->post_delay) : 0; },
       [&] { return pdu_read_boolean(buffer, 7, &quit); },
       [&] { return pdu_read_boolean(buffer, 8, &written); });
   command->quit_on_failure = quit ? 1 : 0;
@@ -1090,7 +1090,7 @@ int decode_event_body(pdu_buffer* buffer, uint32_t choice, BACnetEventParameter*
     case 2:
       return all(delay, [&] { return pdu_decode_opening_tag(buffer, 1); },
                  [&] {
-                   if (pdu_next_has_tag_number(buffer, 0)) {
+                   if (pdu_next_is_context(buffer, 0)) {
                      p->increment_choice = 0;
                      return read_bits(buffer, 0, &p->bitmask);
                    }

@@ -36,7 +36,7 @@ inline int read_object(pdu_buffer* buffer, int tag, BACnetObjectId* object)
 inline int read_index(pdu_buffer* buffer, uint8_t tag, int32_t* index)
 {
   *index = -1;
-  if (!pdu_next_has_tag_number(buffer, tag))
+  if (!pdu_next_is_context(buffer, tag))
     return 0;
   uint32_t raw = 0;
   int result = pdu_read_unsigned(buffer, tag, &raw);

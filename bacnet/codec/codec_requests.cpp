@@ -63,14 +63,14 @@ int pdu_decode_who_is_request(pdu_buffer* buffer, WhoIsRequest* request)
     return PDU_MALFORMED;
   request->low_limit = -1;
   request->high_limit = -1;
-  if (!pdu_next_has_tag_number(buffer, 0))
+  if (!pdu_next_is_context(buffer, 0))
     return 0;
   uint32_t low = 0;
   int result = pdu_read_unsigned(buffer, 0, &low);
   if (result != 0)
     return result;
   request->low_limit = int32_t(low);
-  if (pdu_next_has_tag_number(buffer, 1)) {
+  if (pdu_next_is_context(buffer, 1)) {
     uint32_t high = 0;
     if ((result = pdu_read_unsigned(buffer, 1, &high)) != 0)
       return result;
@@ -129,13 +129,13 @@ int pdu_decode_who_has_request(pdu_buffer* buffer, WhoHasRequest* request)
     if (result != 0)
       return result;
   }
-  if (pdu_next_has_tag_number(buffer, 2)) {
+  if (pdu_next_is_context(buffer, 2)) {
     int result = read_object(buffer, 2, &request->object);
     if (result == 0)
       request->choice = 0;
     return result;
   }
-  if (pdu_next_has_tag_number(buffer, 3)) {
+  if (pdu_next_is_context(buffer, 3)) {
     int result = read_text(buffer, 3, &request->object_name);
     if (result == 0)
       request->choice = 1;
@@ -252,7 +252,7 @@ int pdu_decode_write_property_request(pdu_buffer* buffer, WritePropertyRequest* 
                      return pdu_decode_property_value(buffer, &request->value, 3, request->property, request->array_index);
                    },
                    [&] {
-                     has_priority = pdu_next_has_tag_number(buffer, 4);
+                     has_priority = pdu_next_is_context(buffer, 4);
                      return has_priority ? pdu_read_unsigned(buffer, 4, &request->priority) : 0;
                    });
   if (result == 0 && has_priority && (request->priority < 1 || request->priority > 16))
