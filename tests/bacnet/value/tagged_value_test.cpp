@@ -339,6 +339,37 @@ TEST(ValueAssign, ElementAssignmentReplacesAppendsOrEmpties)
   EXPECT_EQ(a->used, 1u);
 }
 
+// Every list with a fixed element kind takes its elements by index and hands them back.
+TEST(ValueAssign, EveryElementKindGoesInAndOutByArrayIndex)
+{
+  for (uint32_t list_tag = 0; list_tag < 128; ++list_tag) {
+    uint32_t element_tag = value_list_element_tag(list_tag);
+    // Result elements (43) are not assignable on their own; their lists are built by append.
+    if (element_tag == 0 || !value_tag_is_creatable(element_tag) || element_tag == TAG_READ_ACCESS_RESULT_ELEMENT)
+      continue;
+    SCOPED_TRACE("list " + std::to_string(list_tag));
+    Holder list;
+    ASSERT_EQ(value_init(list.get(), list_tag), VALUE_OK);
+    Holder first(make_sample(element_tag, 0));
+    Holder second(make_sample(element_tag, 1));
+    Holder third(make_sample(element_tag, 2));
+    std::string second_text = describe(second.v);
+    ASSERT_EQ(value_assign(list.get(), first.get(), 1), VALUE_OK);
+    ASSERT_EQ(value_assign(list.get(), second.get(), 2), VALUE_OK);
+    ASSERT_EQ(value_assign(list.get(), third.get(), 1), VALUE_OK);  // replace
+    EXPECT_EQ(value_assign(list.get(), first.get(), 4), VALUE_BAD_ARGUMENT);
+    value_free(second.get());  // the list holds its own copy
+
+    Holder count, element;
+    ASSERT_EQ(value_assign(count.get(), list.get(), 0), VALUE_OK);
+    EXPECT_EQ(count->payload.unsigned_value, 2u);
+    ASSERT_EQ(value_assign(element.get(), list.get(), 1), VALUE_OK);
+    EXPECT_EQ(describe(element.v), describe(third.v));
+    ASSERT_EQ(value_assign(element.get(), list.get(), 2), VALUE_OK);
+    EXPECT_EQ(describe(element.v), second_text);
+  }
+}
+
 TEST(ValueAssign, CollectionsCopyWholeAndUnsupportedSourcesFail)
 {
   Holder collection(make_sample(TAG_PROPERTY_VALUE_LIST));
