@@ -807,7 +807,8 @@ int pdu_encode_log_record(pdu_buffer* buffer, const BACnetLogRecord* record)
                      [&] { return pdu_write_opening_tag(buffer, 1); },
                      [&] { return encode_log_datum(buffer, record); },
                      [&] { return pdu_write_closing_tag(buffer, 1); },
-                     [&] { return write_bits(buffer, 2, record->status_flags); }));
+                     // Status flags are optional; a record without them sends none.
+                     [&] { return record->status_flags.count ? write_bits(buffer, 2, record->status_flags) : 0; }));
 }
 
 int pdu_decode_log_record(pdu_buffer* buffer, BACnetLogRecord* record)
