@@ -1,0 +1,791 @@
+#include "bacnet/value/value_compare.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "bacnet/value/tagged_value.h"
+#include "bacnet/value/value_containers.h"
+
+// One set of rules serves two comparisons. The wildcard comparison (value_compare) lets a
+// 255 in a date or time equal anything and answers -1 for anything it cannot order; that
+// makes it right for "does this match" and wrong for sorting. The strict comparison
+// (value_order) walks the same fields in the same order but takes every byte literally,
+// orders tags, missing parts and NaN, and so is a total order fit for std::sort.
+
+namespace {
+
+enum class Mode { wildcard, strict };
+
+template <class T>
+int three_way(T a, T b)
+{
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int as_signed(uint32_t a, uint32_t b)
+{
+  return three_way(static_cast<int32_t>(a), static_cast<int32_t>(b));
+}
+
+// Answer for a pair the wildcard comparison has no rule for.
+int no_rule(Mode mode)
+{
+  return mode == Mode::wildcard ? -1 : 0;
+}
+
+// Missing parts: the wildcard comparison gives up, the strict one puts missing first.
+// Returns 2 when both parts are present and the caller goes on.
+constexpr int kBothPresent = 2;
+int presence(const void* a, const void* b, Mode mode)
+{
+  if (a && b)
+    return kBothPresent;
+  if (mode == Mode::wildcard)
+    return -1;
+  return three_way(a != nullptr, b != nullptr);
+}
+
+template <class T>
+int compare_float(T a, T b, Mode mode)
+{
+  if (mode == Mode::strict) {
+    bool na = std::isnan(a);
+    bool nb = std::isnan(b);
+    if (na || nb)
+      return three_way(na, nb);
+  }
+  return three_way(a, b);
+}
+
+int compare_field(uint8_t a, uint8_t b, Mode mode)
+{
+  if (mode == Mode::wildcard && (a == VALUE_ANY || b == VALUE_ANY))
+    return 0;
+  return three_way(a, b);
+}
+
+int compare_date(const BACnetDate& a, const BACnetDate& b, Mode mode)
+{
+  if (int r = compare_field(a.year, b.year, mode))
+    return r;
+  if (int r = compare_field(a.month, b.month, mode))
+    return r;
+  return compare_field(a.day, b.day, mode);
+}
+
+int compare_time(const BACnetTime& a, const BACnetTime& b, Mode mode)
+{
+  if (int r = compare_field(a.hour, b.hour, mode))
+    return r;
+  if (int r = compare_field(a.minute, b.minute, mode))
+    return r;
+  if (int r = compare_field(a.second, b.second, mode))
+    return r;
+  return compare_field(a.hundredths, b.hundredths, mode);
+}
+
+int compare_datetime(const BACnetDateTime& a, const BACnetDateTime& b, Mode mode)
+{
+  if (int r = compare_date(a.date, b.date, mode))
+    return r;
+  return compare_time(a.time, b.time, mode);
+}
+
+int compare_object_id(const BACnetObjectId& a, const BACnetObjectId& b)
+{
+  if (int r = as_signed(a.type, b.type))
+    return r;
+  return as_signed(a.instance, b.instance);
+}
+
+int compare_octets(const OctetString& a, const OctetString& b)
+{
+  uint32_t la = a.data ? a.length : 0;
+  uint32_t lb = b.data ? b.length : 0;
+  if (int r = three_way(la, lb))
+    return r;
+  if (la == 0)
+    return 0;
+  int r = std::memcmp(a.data, b.data, la);
+  return three_way(r, 0);
+}
+
+// Bit count first, then the bit bytes. The shorter storage ends the walk (a longer one is
+// larger when all shared slots are equal), so neither side is read past its end.
+int compare_bits(const BitString& a, const BitString& b)
+{
+  if (int r = three_way(a.count, b.count))
+    return r;
+  uint32_t ca = a.bits ? a.capacity : 0;
+  uint32_t cb = b.bits ? b.capacity : 0;
+  uint32_t shared = ca < cb ? ca : cb;
+  for (uint32_t i = 0; i < shared; ++i)
+    if (int r = three_way(a.bits[i], b.bits[i]))
+      return r;
+  return three_way(ca, cb);
+}
+
+int compare_text(const char* a, const char* b, Mode mode)
+{
+  if (!a || !b)
+    return mode == Mode::wildcard ? -1 : three_way(a != nullptr, b != nullptr);
+  return three_way(std::strcmp(a, b), 0);  // strcmp orders the bytes as unsigned
+}
+
+int compare_address(const BACnetAddressValue& a, const BACnetAddressValue& b)
+{
+  if (int r = three_way(a.network, b.network))
+    return r;
+  return compare_octets(a.mac, b.mac);
+}
+
+int days_in_month(int year, int month)
+{
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12)
+    return 31;
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// The pattern a against b; the week-6 test needs the full date when there is one.
+int weeknday_rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, const BACnetDate* date)
+{
+  if (a.month < 13) {
+    if (a.month != b.month)
+      return -1;
+  } else if (a.month == 13) {
+    if (b.month % 2 == 0)
+      return -1;
+  } else if (a.month == 14) {
+    if (b.month % 2 != 0)
+      return -1;
+  }
+  if (a.week < 6) {
+    if (a.week != b.week)
+      return -1;
+  } else if (a.week == 6) {
+    if (date) {
+      int length = days_in_month(1900 + date->year, date->month);
+      if (date->day <= length - 7)
+        return -1;
+    } else if (b.week != 6) {
+      return -1;
+    }
+  }
+  if (a.weekday <= 7 && a.weekday != b.weekday)
+    return -1;
+  return 0;
+}
+
+int compare_weeknday(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode mode)
+{
+  if (mode == Mode::wildcard)
+    return weeknday_rule(a, b, nullptr);
+  if (int r = three_way(a.month, b.month))
+    return r;
+  if (int r = three_way(a.week, b.week))
+    return r;
+  return three_way(a.weekday, b.weekday);
+}
+
+int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode);
+
+int compare_calendar_entry(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode mode)
+{
+  if (int r = as_signed(a.choice, b.choice))
+    return r;
+  switch (a.choice) {
+  case 0:
+    return compare_date(a.date, b.date, mode);
+  case 1:
+    if (int r = compare_date(a.range.start, b.range.start, mode))
+      return r;
+    return compare_date(a.range.end, b.range.end, mode);
+  case 2:
+    return compare_weeknday(a.weeknday, b.weeknday, mode);
+  default:
+    return no_rule(mode);
+  }
+}
+
+int compare_recipient(const BACnetRecipient& a, const BACnetRecipient& b, Mode mode)
+{
+  if (int r = three_way(a.choice, b.choice))
+    return r;
+  if (a.choice == 0)
+    return compare_object_id(a.device, b.device);
+  if (a.choice == 1)
+    return compare_address(a.address, b.address);
+  return no_rule(mode);
+}
+
+int compare_reference36(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b)
+{
+  if (int r = compare_object_id(a.device, b.device))
+    return r;
+  if (int r = compare_object_id(a.object, b.object))
+    return r;
+  return as_signed(a.property, b.property);
+}
+
+int compare_reals(const float* a, const float* b, int n, Mode mode)
+{
+  for (int i = 0; i < n; ++i)
+    if (int r = compare_float(a[i], b[i], mode))
+      return r;
+  return 0;
+}
+
+// ---- Rules of the constructed tags, one per record ---------------------------------------
+
+int rule(const BACnetAddressValue& a, const BACnetAddressValue& b, Mode) { return compare_address(a, b); }
+int rule(const BACnetDateTime& a, const BACnetDateTime& b, Mode m) { return compare_datetime(a, b, m); }
+int rule(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode m) { return compare_calendar_entry(a, b, m); }
+int rule(const BACnetDateRange& a, const BACnetDateRange& b, Mode m)
+{
+  if (int r = compare_date(a.start, b.start, m))
+    return r;
+  return compare_date(a.end, b.end, m);
+}
+int rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode m) { return compare_weeknday(a, b, m); }
+int rule(const BACnetTimeValue& a, const BACnetTimeValue& b, Mode m) { return compare_time(a.time, b.time, m); }
+int rule(const BACnetTimeStamp& a, const BACnetTimeStamp& b, Mode m)
+{
+  if (int r = as_signed(a.choice, b.choice))
+    return r;
+  switch (a.choice) {
+  case 0:
+    return compare_time(a.time, b.time, m);
+  case 1:
+    return three_way(a.sequence, b.sequence);
+  case 2:
+    return compare_datetime(a.datetime, b.datetime, m);
+  default:
+    return no_rule(m);
+  }
+}
+int rule(const BACnetActionCommand& a, const BACnetActionCommand& b, Mode)
+{
+  if (int r = compare_object_id(a.device, b.device))
+    return r;
+  if (int r = compare_object_id(a.object, b.object))
+    return r;
+  return as_signed(a.property, b.property);
+}
+int rule(const BACnetRecipient& a, const BACnetRecipient& b, Mode m) { return compare_recipient(a, b, m); }
+int rule(const BACnetRecipientProcess& a, const BACnetRecipientProcess& b, Mode m)
+{
+  if (int r = three_way(static_cast<uint8_t>(a.not_empty), static_cast<uint8_t>(b.not_empty)))
+    return r;
+  if (int r = three_way(a.process_id, b.process_id))
+    return r;
+  return compare_recipient(a.recipient, b.recipient, m);
+}
+int rule(const BACnetAddressBinding& a, const BACnetAddressBinding& b, Mode)
+{
+  return as_signed(a.device.instance, b.device.instance);
+}
+int rule(const BACnetObjectPropertyReference& a, const BACnetObjectPropertyReference& b, Mode)
+{
+  if (int r = compare_object_id(a.object, b.object))
+    return r;
+  if (int r = as_signed(a.property, b.property))
+    return r;
+  return three_way(a.array_index, b.array_index);
+}
+int rule(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b, Mode)
+{
+  return compare_reference36(a, b);
+}
+int rule(const BACnetLogRecord& a, const BACnetLogRecord& b, Mode m) { return compare_datetime(a.timestamp, b.timestamp, m); }
+int rule(const BACnetDestination& a, const BACnetDestination& b, Mode m)
+{
+  if (int r = compare_recipient(a.recipient, b.recipient, m))
+    return r;
+  return three_way(a.process_id, b.process_id);
+}
+int rule(const BACnetDailySchedule& a, const BACnetDailySchedule& b, Mode m)
+{
+  return compare_value(&a.day_schedule, &b.day_schedule, m);
+}
+int rule(const BACnetSpecialEvent& a, const BACnetSpecialEvent& b, Mode m)
+{
+  if (m == Mode::strict)
+    if (int r = three_way(a.period_choice, b.period_choice))
+      return r;
+  if (a.period_choice == 0)
+    return compare_calendar_entry(a.calendar_entry, b.calendar_entry, m);
+  if (a.period_choice == 1)
+    return compare_object_id(a.calendar_reference, b.calendar_reference);
+  return no_rule(m);
+}
+int rule(const BACnetPriorityValue& a, const BACnetPriorityValue& b, Mode m)
+{
+  if (int r = three_way(a.choice, b.choice))
+    return r;
+  switch (a.choice) {
+  case 0:
+    return 0;
+  case 1:
+    return compare_float(a.real, b.real, m);
+  case 2:
+  case 3:
+    return three_way(a.unsigned_value, b.unsigned_value);
+  case 4:
+    return compare_value(&a.value, &b.value, m);
+  default:
+    return no_rule(m);
+  }
+}
+int rule(const BACnetPropertyValue& a, const BACnetPropertyValue& b, Mode m)
+{
+  if (int r = three_way(a.priority, b.priority))
+    return r;
+  if (int r = three_way(a.array_index, b.array_index))
+    return r;
+  if (int r = three_way(a.property, b.property))
+    return r;
+  return compare_value(&a.value, &b.value, m);
+}
+int rule(const BACnetPropertyStates& a, const BACnetPropertyStates& b, Mode)
+{
+  unsigned char ba[8];
+  unsigned char bb[8];
+  std::memcpy(ba, &a.choice, 4);
+  std::memcpy(ba + 4, &a.value, 4);
+  std::memcpy(bb, &b.choice, 4);
+  std::memcpy(bb + 4, &b.value, 4);
+  return three_way(std::memcmp(ba, bb, 8), 0);
+}
+int rule(const BACnetEventParameter& a, const BACnetEventParameter& b, Mode m)
+{
+  if (int r = three_way(a.choice, b.choice))
+    return r;
+  switch (a.choice) {
+  case 0:
+    if (int r = compare_bits(a.bitmask, b.bitmask))
+      return r;
+    if (int r = three_way(a.time_delay, b.time_delay))
+      return r;
+    return compare_value(&a.values, &b.values, m);
+  case 1:
+    if (int r = three_way(a.time_delay, b.time_delay))
+      return r;
+    return compare_value(&a.values, &b.values, m);
+  case 2:
+    if (int r = three_way(a.increment_choice, b.increment_choice))
+      return r;
+    if (int r = three_way(a.time_delay, b.time_delay))
+      return r;
+    return a.increment_choice == 0 ? compare_bits(a.bitmask, b.bitmask) : compare_float(a.increment, b.increment, m);
+  case 3:
+    return compare_reference36(a.reference, b.reference);
+  case 4: {
+    const float ra[3] = {a.low_limit, a.high_limit, a.deadband};
+    const float rb[3] = {b.low_limit, b.high_limit, b.deadband};
+    if (int r = compare_reals(ra, rb, 3, m))
+      return r;
+    return compare_reference36(a.reference, b.reference);
+  }
+  case 5: {
+    const float ra[3] = {a.low_limit, a.high_limit, a.deadband};
+    const float rb[3] = {b.low_limit, b.high_limit, b.deadband};
+    return compare_reals(ra, rb, 3, m);
+  }
+  default:
+    return no_rule(m);
+  }
+}
+int rule(const BACnetNotificationParameters& a, const BACnetNotificationParameters& b, Mode m)
+{
+  if (int r = three_way(a.choice, b.choice))
+    return r;
+  switch (a.choice) {
+  case 0:
+    return compare_bits(a.bits, b.bits);
+  case 1:
+    return rule(a.new_state, b.new_state, m);
+  case 2: {
+    int r = three_way(a.changed_choice, b.changed_choice);
+    if (!r)
+      r = a.changed_choice == 0 ? compare_bits(a.bits, b.bits) : compare_float(a.changed_value, b.changed_value, m);
+    return r ? r : compare_bits(a.status_flags, b.status_flags);
+  }
+  case 3:
+    if (int r = compare_value(&a.command_value, &b.command_value, m))
+      return r;
+    return compare_value(&a.feedback_value, &b.feedback_value, m);
+  case 4:
+  case 5:
+    if (int r = compare_reals(a.reals, b.reals, 3, m))
+      return r;
+    return compare_bits(a.status_flags, b.status_flags);
+  case 6:
+    return compare_value(&a.property_values, &b.property_values, m);
+  case 10:
+    if (int r = compare_reference36(a.buffer_property, b.buffer_property))
+      return r;
+    if (int r = three_way(a.previous_notification, b.previous_notification))
+      return r;
+    return three_way(a.current_notification, b.current_notification);
+  default:
+    return no_rule(m);
+  }
+}
+int rule(const PropertyCondition& a, const PropertyCondition& b, Mode m)
+{
+  if (int r = three_way(a.property, b.property))
+    return r;
+  if (int r = three_way(a.array_index, b.array_index))
+    return r;
+  if (int r = three_way(a.relation, b.relation))
+    return r;
+  return compare_value(&a.comparison, &b.comparison, m);
+}
+int rule(const BACnetCOVIncrement& a, const BACnetCOVIncrement& b, Mode m)
+{
+  if (int r = three_way(a.choice, b.choice))
+    return r;
+  if (a.choice == 0)
+    return compare_float(a.real, b.real, m);
+  uint32_t wa;
+  uint32_t wb;
+  std::memcpy(&wa, &a.real, 4);
+  std::memcpy(&wb, &b.real, 4);
+  return three_way(wa, wb);
+}
+int rule(const BACnetObjectPropertyValue& a, const BACnetObjectPropertyValue& b, Mode)
+{
+  if (int r = compare_object_id(a.object, b.object))
+    return r;
+  if (int r = as_signed(a.property, b.property))
+    return r;
+  return three_way(a.array_index, b.array_index);
+}
+int rule(const AnyValue& a, const AnyValue& b, Mode m) { return compare_value(&a.value, &b.value, m); }
+int rule(const TaggedData& a, const TaggedData& b, Mode m)
+{
+  if (int r = three_way(static_cast<uint32_t>(a.tag_number), static_cast<uint32_t>(b.tag_number)))
+    return r;
+  return compare_value(&a.value, &b.value, m);
+}
+
+template <class R>
+int record_rule(const BACnetValue* a, const BACnetValue* b, Mode mode)
+{
+  const auto* ra = static_cast<const R*>(a->payload.record);
+  const auto* rb = static_cast<const R*>(b->payload.record);
+  int p = presence(ra, rb, mode);
+  if (p != kBothPresent)
+    return p;
+  return rule(*ra, *rb, mode);
+}
+
+int list_rule(const BACnetValue* a, const BACnetValue* b, Mode mode)
+{
+  const BACnetValueArray* la = a->payload.array;
+  const BACnetValueArray* lb = b->payload.array;
+  int p = presence(la, lb, mode);
+  if (p != kBothPresent)
+    return p;
+  if (int r = three_way(la->used, lb->used))
+    return r;
+  for (uint32_t i = 0; i < la->used; ++i)
+    if (int r = compare_value(&la->elements[i], &lb->elements[i], mode))
+      return r;
+  return 0;
+}
+
+using Rule = int (*)(const BACnetValue*, const BACnetValue*, Mode);
+
+int rule_null(const BACnetValue*, const BACnetValue*, Mode) { return 0; }
+int rule_boolean(const BACnetValue* a, const BACnetValue* b, Mode)
+{
+  return three_way(a->payload.boolean, b->payload.boolean);
+}
+int rule_unsigned(const BACnetValue* a, const BACnetValue* b, Mode)
+{
+  return three_way(a->payload.unsigned_value, b->payload.unsigned_value);
+}
+int rule_signed(const BACnetValue* a, const BACnetValue* b, Mode)
+{
+  return three_way(a->payload.signed_value, b->payload.signed_value);
+}
+int rule_real(const BACnetValue* a, const BACnetValue* b, Mode m)
+{
+  return compare_float(a->payload.real, b->payload.real, m);
+}
+int rule_double(const BACnetValue* a, const BACnetValue* b, Mode m)
+{
+  return compare_float(a->payload.double_value, b->payload.double_value, m);
+}
+int rule_octets(const BACnetValue* a, const BACnetValue* b, Mode) { return compare_octets(a->payload.octets, b->payload.octets); }
+int rule_text(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_text(a->payload.text, b->payload.text, m); }
+int rule_bits(const BACnetValue* a, const BACnetValue* b, Mode) { return compare_bits(a->payload.bits, b->payload.bits); }
+int rule_date(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_date(a->payload.date, b->payload.date, m); }
+int rule_time(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_time(a->payload.time, b->payload.time, m); }
+int rule_object_id(const BACnetValue* a, const BACnetValue* b, Mode)
+{
+  return compare_object_id(a->payload.object_id, b->payload.object_id);
+}
+
+struct TagRule {
+  uint32_t tag;
+  Rule rule;
+};
+
+constexpr TagRule kRules[] = {
+    {TAG_NULL, rule_null},
+    {TAG_BOOLEAN, rule_boolean},
+    {TAG_UNSIGNED, rule_unsigned},
+    {TAG_SIGNED, rule_signed},
+    {TAG_REAL, rule_real},
+    {TAG_DOUBLE, rule_double},
+    {TAG_OCTET_STRING, rule_octets},
+    {TAG_CHARACTER_STRING, rule_text},
+    {TAG_BIT_STRING, rule_bits},
+    {TAG_ENUMERATED, rule_unsigned},
+    {TAG_DATE, rule_date},
+    {TAG_TIME, rule_time},
+    {TAG_OBJECT_ID, rule_object_id},
+    {TAG_ADDRESS, record_rule<BACnetAddressValue>},
+    {TAG_DATETIME, record_rule<BACnetDateTime>},
+    {TAG_CALENDAR_ENTRY, record_rule<BACnetCalendarEntry>},
+    {TAG_DATE_RANGE, record_rule<BACnetDateRange>},
+    {TAG_WEEKNDAY, record_rule<BACnetWeekNDay>},
+    {TAG_TIME_VALUE, record_rule<BACnetTimeValue>},
+    {TAG_TIMESTAMP, record_rule<BACnetTimeStamp>},
+    {TAG_ACTION_COMMAND, record_rule<BACnetActionCommand>},
+    {TAG_RECIPIENT, record_rule<BACnetRecipient>},
+    {TAG_RECIPIENT_PROCESS, record_rule<BACnetRecipientProcess>},
+    {TAG_ADDRESS_BINDING, record_rule<BACnetAddressBinding>},
+    {TAG_OBJECT_PROPERTY_REFERENCE, record_rule<BACnetObjectPropertyReference>},
+    {TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, record_rule<BACnetDeviceObjectPropertyReference>},
+    {TAG_LOG_RECORD, record_rule<BACnetLogRecord>},
+    {TAG_DESTINATION, record_rule<BACnetDestination>},
+    {TAG_DAILY_SCHEDULE, record_rule<BACnetDailySchedule>},
+    {TAG_SPECIAL_EVENT, record_rule<BACnetSpecialEvent>},
+    {TAG_PRIORITY_VALUE, record_rule<BACnetPriorityValue>},
+    {TAG_PROPERTY_VALUE, record_rule<BACnetPropertyValue>},
+    {TAG_PROPERTY_STATES, record_rule<BACnetPropertyStates>},
+    {TAG_EVENT_PARAMETER, record_rule<BACnetEventParameter>},
+    {TAG_NOTIFICATION_PARAMETERS, record_rule<BACnetNotificationParameters>},
+    {TAG_PROPERTY_CONDITION, record_rule<PropertyCondition>},
+    {TAG_COV_INCREMENT, record_rule<BACnetCOVIncrement>},
+    {TAG_OBJECT_PROPERTY_VALUE, record_rule<BACnetObjectPropertyValue>},
+    {TAG_ANY_VALUE, record_rule<AnyValue>},
+    {TAG_TAGGED_DATA, record_rule<TaggedData>},
+};
+
+constexpr uint32_t kLastRuleTag = 98;
+
+Rule rule_for(uint32_t tag)
+{
+  if (tag > kLastRuleTag)
+    return nullptr;
+  if (value_tag_is_list(tag))
+    return list_rule;
+  for (const TagRule& r : kRules)
+    if (r.tag == tag)
+      return r.rule;
+  return nullptr;
+}
+
+int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode)
+{
+  if (mode == Mode::wildcard) {
+    if (!a)
+      return 1;
+    if (!b || a->tag != b->tag)
+      return -1;
+  } else {
+    if (!a || !b)
+      return three_way(a != nullptr, b != nullptr);
+    if (int r = three_way(a->tag, b->tag))
+      return r;
+  }
+  Rule r = rule_for(a->tag);
+  return r ? r(a, b, mode) : no_rule(mode);
+}
+
+}  // namespace
+
+int value_compare(const BACnetValue* a, const BACnetValue* b)
+{
+  return compare_value(a, b, Mode::wildcard);
+}
+
+int value_order(const BACnetValue* a, const BACnetValue* b)
+{
+  return compare_value(a, b, Mode::strict);
+}
+
+bool value_less(const BACnetValue& a, const BACnetValue& b)
+{
+  return compare_value(&a, &b, Mode::strict) < 0;
+}
+
+int value_compare_date(const BACnetDate* a, const BACnetDate* b)
+{
+  return a && b ? compare_date(*a, *b, Mode::wildcard) : -1;
+}
+
+int value_compare_time(const BACnetTime* a, const BACnetTime* b)
+{
+  return a && b ? compare_time(*a, *b, Mode::wildcard) : -1;
+}
+
+int value_compare_datetime(const BACnetDateTime* a, const BACnetDateTime* b)
+{
+  return a && b ? compare_datetime(*a, *b, Mode::wildcard) : -1;
+}
+
+int value_compare_weeknday(const BACnetWeekNDay* a, const BACnetWeekNDay* b)
+{
+  return a && b ? weeknday_rule(*a, *b, nullptr) : -1;
+}
+
+int weeknday_matches_date(const BACnetWeekNDay* pattern, const BACnetDate* date)
+{
+  if (!pattern || !date)
+    return -1;
+  BACnetWeekNDay day{};
+  day.month = date->month;
+  day.week = static_cast<uint8_t>((date->day - 1) / 7 + 1);
+  day.weekday = date->weekday;
+  return weeknday_rule(*pattern, day, date);
+}
+
+// ---- Matching ----------------------------------------------------------------------------
+
+namespace {
+
+bool same_day(const BACnetDate& a, const BACnetDate& b)
+{
+  return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
+bool same_time(const BACnetTime& a, const BACnetTime& b)
+{
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool same_weeknday(const BACnetWeekNDay& a, const BACnetWeekNDay& b)
+{
+  return a.month == b.month && a.week == b.week && a.weekday == b.weekday;
+}
+
+bool same_recipient(const BACnetRecipient& a, const BACnetRecipient& b)
+{
+  if (a.choice != b.choice)
+    return false;
+  if (a.choice == 0)
+    return a.device.type == b.device.type && a.device.instance == b.device.instance;
+  if (a.choice == 1)
+    return a.address.network == b.address.network && compare_octets(a.address.mac, b.address.mac) == 0;
+  return false;
+}
+
+template <class R, class Match>
+int match_records(const BACnetValue* a, const BACnetValue* b, Match match)
+{
+  const auto* ra = static_cast<const R*>(a->payload.record);
+  const auto* rb = static_cast<const R*>(b->payload.record);
+  return ra && rb && match(*ra, *rb) ? 1 : 0;
+}
+
+}  // namespace
+
+int value_matches_condition(const BACnetValue* a, const BACnetValue* b)
+{
+  if (!a || !b || a->tag != b->tag)
+    return 0;
+  const BACnetValue::Payload& pa = a->payload;
+  const BACnetValue::Payload& pb = b->payload;
+  switch (a->tag) {
+  case TAG_NULL:
+    return 1;
+  case TAG_UNSIGNED:
+  case TAG_SIGNED:
+  case TAG_ENUMERATED:
+    return pa.unsigned_value == pb.unsigned_value;
+  case TAG_BOOLEAN:
+    return pa.boolean == pb.boolean;
+  case TAG_REAL:
+    return pa.real == pb.real;  // false for NaN
+  case TAG_DOUBLE:
+    return pa.double_value == pb.double_value;
+  case TAG_DATE:
+    return same_day(pa.date, pb.date);
+  case TAG_TIME:
+    return same_time(pa.time, pb.time);
+  case TAG_OBJECT_ID:
+    return pa.object_id.type == pb.object_id.type && pa.object_id.instance == pb.object_id.instance;
+  case TAG_DATETIME:
+    return match_records<BACnetDateTime>(a, b, [](const BACnetDateTime& x, const BACnetDateTime& y) {
+      return same_day(x.date, y.date) && same_time(x.time, y.time);
+    });
+  case TAG_CALENDAR_ENTRY:
+    return match_records<BACnetCalendarEntry>(a, b, [](const BACnetCalendarEntry& x, const BACnetCalendarEntry& y) {
+      return same_day(x.date, y.date) && same_day(x.range.start, y.range.start) &&
+             same_day(x.range.end, y.range.end) && same_weeknday(x.weeknday, y.weeknday);
+    });
+  case TAG_DATE_RANGE:
+    return match_records<BACnetDateRange>(a, b, [](const BACnetDateRange& x, const BACnetDateRange& y) {
+      return same_day(x.start, y.start) && same_day(x.end, y.end);
+    });
+  case TAG_WEEKNDAY:
+    return match_records<BACnetWeekNDay>(a, b, same_weeknday);
+  case TAG_DESTINATION:
+    return match_records<BACnetDestination>(a, b, [](const BACnetDestination& x, const BACnetDestination& y) {
+      return same_recipient(x.recipient, y.recipient) && x.process_id == y.process_id;
+    });
+  case TAG_SPECIAL_EVENT:
+    return match_records<BACnetSpecialEvent>(a, b, [](const BACnetSpecialEvent& x, const BACnetSpecialEvent& y) {
+      return x.period_choice == y.period_choice;
+    });
+  default:
+    break;
+  }
+  uint32_t t = a->tag;
+  bool never = (t >= 6 && t <= 8) || t == 21 || (t >= 26 && t <= 30 && t != 27) || t == 32 || t == 33 ||
+               t == 36 || (t >= 38 && t <= 44) || t == 46 || t == 48 || t == 49 || (t >= 51 && t <= 58) ||
+               (t >= 60 && t <= 65) || (t >= 67 && t <= 98);
+  return never ? 0 : 1;
+}
+
+int value_matches_property_states(const BACnetValue* reference, const BACnetValue* monitored,
+                                  BACnetPropertyStates* state)
+{
+  if (!reference || !monitored)
+    return 0;
+  if (reference->tag == TAG_PROPERTY_STATES_LIST) {
+    const BACnetValueArray* list = reference->payload.array;
+    if (!list)
+      return 0;
+    for (uint32_t i = 0; i < list->used; ++i)
+      if (value_matches_property_states(&list->elements[i], monitored, state) == 1)
+        return 1;
+    return 0;
+  }
+  const auto* element = value_record<BACnetPropertyStates>(reference);
+  if (!element)
+    return 0;
+  BACnetPropertyStates scratch{};
+  BACnetPropertyStates& out = state ? *state : scratch;
+  out.choice = element->choice;
+  uint32_t needed;
+  if (element->choice == 0)
+    needed = TAG_BOOLEAN;
+  else if (element->choice <= 10)
+    needed = TAG_ENUMERATED;
+  else if (element->choice == 11)
+    needed = TAG_UNSIGNED;
+  else
+    return 0;
+  if (monitored->tag != needed)
+    return 0;
+  out.value = needed == TAG_BOOLEAN ? monitored->payload.boolean : monitored->payload.unsigned_value;
+  return out.value == element->value ? 1 : 0;
+}
