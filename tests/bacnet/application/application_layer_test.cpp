@@ -157,6 +157,33 @@ TEST_F(ApplicationLayer, The129thTransactionEndsThroughItsCallback)
   EXPECT_EQ(application_layer_client_count(), 128u);
 }
 
+TEST_F(ApplicationLayer, TransactionsAreFoundAmongManyPeers)
+{
+  // Peers that differ only in the MAC length or in octets behind it.
+  BACnetAddress short_mac = peer;
+  short_mac.mac_len = 1;
+  BACnetAddress short_mac_noise = short_mac;
+  short_mac_noise.mac[3] = 0x77;  // behind the MAC length: the same device
+  std::vector<BACnetAddress> peers = {peer, ip_address(3), short_mac, ip_address(200)};
+  for (int invoke = 0; invoke < 30; ++invoke)
+    for (const BACnetAddress& p : peers)
+      request(uint8_t(invoke), hex("01"), 3, p);
+  EXPECT_EQ(application_layer_client_count(), 120u);
+  EXPECT_TRUE(completions.empty());
+  EXPECT_NE(application_layer_find_client(short_mac_noise, 5), nullptr);
+  EXPECT_EQ(application_layer_find_client(ip_address(4), 5), nullptr);
+  // Answered in another order than asked; each answer ends exactly its own transaction.
+  for (int invoke = 29; invoke >= 0; --invoke)
+    for (const BACnetAddress& p : {peer, ip_address(3)})
+      receive(std::vector<uint8_t>{0x20, uint8_t(invoke), 0x0C}, p);
+  EXPECT_EQ(completions.size(), 60u);
+  EXPECT_EQ(application_layer_client_count(), 60u);
+  for (const Completion& c : completions)
+    EXPECT_EQ(c.success, 1);
+  EXPECT_NE(application_layer_find_client(short_mac, 0), nullptr);
+  EXPECT_EQ(application_layer_find_client(peer, 0), nullptr);
+}
+
 TEST_F(ApplicationLayer, ShutdownEndsQueuedAndRunningRequests)
 {
   request(7, hex("01"));

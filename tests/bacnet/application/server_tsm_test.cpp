@@ -115,6 +115,17 @@ TEST_F(ServerTransactions, SegmentBoundaryOfTheAnswer)
   EXPECT_EQ(application_layer_server_count(), 0u);
 }
 
+TEST_F(ServerTransactions, MaxApduCodeIsTheLowFourBits)
+{
+  answer_with(kAnswerComplexAck, pattern(100));
+  receive("02 08 07 0C", peer);  // reserved code 8 counts as 1476 octets, not as code 0
+  EXPECT_EQ(take_sent(), std::vector<std::string>{with("30 07 0C", pattern(100))});
+  receive("02 70 08 0C", peer);  // more than 64 segments accepted, code 0: 50 octets
+  auto sent = take_sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].substr(0, 14), "3C 08 00 02 0C");
+}
+
 TEST_F(ServerTransactions, SegmentedAnswerNeedsTheRequestersConsent)
 {
   answer_with(kAnswerComplexAck, pattern(100));
