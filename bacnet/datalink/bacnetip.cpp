@@ -392,7 +392,10 @@ int bacnetip_open(DatalinkPort* port)
   link->fdt.assign(std::size_t(foreign_devices), FdtEntry{});
   link->bdt.assign(foreign_devices > 0 ? 1 : 0, BdtEntry{});
   port->state = kPortOpened;
-  port->net.send = bacnetip_send;
+  {
+    DRIVER_LOCK_SCOPE();
+    port->net.send = bacnetip_send;
+  }
 
   auto fail = [&]() {
     close_transport(*link);
@@ -415,15 +418,22 @@ int bacnetip_open(DatalinkPort* port)
 
   if (netif_query_interfaces(configured, &link->own_ip, &link->netmask, &link->broadcast_ip) != 0)
     return fail();
-  port->net.address = bip_to_bacnet_address(port->net.address.network, link->own());
+  BACnetAddress own;
+  uint8_t max_apdu_code;
+  {
+    DRIVER_LOCK_SCOPE();
+    port->net.address = bip_to_bacnet_address(port->net.address.network, link->own());
+    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestIpMaxApduCode);
+    own = port->net.address;
+    max_apdu_code = port->net.max_apdu_code;
+  }
 
   if (link->is_bbmd()) {
     link->bdt[0] = BdtEntry{link->own_ip, link->udp_port, kHostMask};
     bdt_read_file(link->bdt_path.c_str(), &link->bdt);
   }
-  port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestIpMaxApduCode);
   link->last_tick_ms = os_monotonic_ms();
-  datalink_register_local_port(port->net.max_apdu_code, -1, port->net.address);
+  datalink_register_local_port(max_apdu_code, -1, own);
   return 0;
 }
 
@@ -438,12 +448,12 @@ int bacnetip_send(DatalinkPort* port, const BACnetAddress&, const BACnetAddress&
   if (!broadcast && destination.mac_len != kBipAddressLength)
     return -1;
   DatalinkQueueEntry entry;
-  entry.source = port->net.address;
   entry.destination = destination;
   entry.frame = bvlc_encode(broadcast ? kBvlcOriginalBroadcast : kBvlcOriginalUnicast, npdu);
   entry.expecting_reply = expecting_reply;
   entry.priority = priority;
   DRIVER_LOCK_SCOPE();
+  entry.source = port->net.address;
   return link->queue.put(std::move(entry)) ? 0 : -1;
 }
 

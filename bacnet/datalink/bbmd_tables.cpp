@@ -24,7 +24,7 @@ int hex_digit(char c)
   return -1;
 }
 
-bool parse_line(const std::string& line, BdtEntry* entry)
+bool parse_line(std::string_view line, BdtEntry* entry)
 {
   if (line.size() != kBdtLineLength)
     return false;
@@ -118,10 +118,17 @@ void bdt_read_file(const char* path, std::vector<BdtEntry>* table)
   if (!in)
     return;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bdt_parse_text(text, table);
+}
+
+void bdt_parse_text(std::string_view text, std::vector<BdtEntry>* table)
+{
+  if (!table)
+    return;
   std::size_t start = 0;
   for (;;) {
     std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos)
+    if (end == std::string_view::npos)
       return;
     BdtEntry entry;
     if (parse_line(text.substr(start, end - start), &entry)) {

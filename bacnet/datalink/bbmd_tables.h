@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 struct BdtEntry {
@@ -43,6 +44,8 @@ int bdt_write_file(const char* path, const std::vector<BdtEntry>& table);
 // Appends the file's entries that are not in the table yet. Lines end at "\r" or "\n"; lines
 // of other than 20 hexadecimal digits are skipped; a last line without its end is not read.
 void bdt_read_file(const char* path, std::vector<BdtEntry>* table);
+// The same on the file's text.
+void bdt_parse_text(std::string_view text, std::vector<BdtEntry>* table);
 
 // Refreshes the entry of `device` (free or not) or takes the first free one. The remaining
 // time is the time-to-live plus 30 seconds, held at 65535. 0, or -1 when the table is full.

@@ -273,9 +273,10 @@ int datalink_create_port(ConnectStringRecord* record, uint8_t max_apdu_code)
     std::string text = (port->error_flag && !port->error_text.empty()) ? port->error_text : "Error creating link layer";
     return fail(text.c_str());
   }
-  datalink_start_thread(port);
+  // Registered before the thread runs: a re-open on the port thread may rewrite the record.
   if (g_ops[type].network_port)
     network_init_port(&port->net);
+  datalink_start_thread(port);
   return 0;
 }
 
@@ -410,6 +411,7 @@ int datalink_get_max_apdu(uint32_t network, uint32_t* length)
   DatalinkPort* port = datalink_find_port_by_network(network);
   if (!port || !length)
     return 1;
+  DRIVER_LOCK_SCOPE();
   *length = datalink_max_apdu_length(port->net.max_apdu_code);
   return 0;
 }
@@ -419,6 +421,7 @@ int datalink_set_max_apdu(uint32_t network, uint32_t length)
   DatalinkPort* port = datalink_find_port_by_network(network);
   if (!port)
     return 1;
+  DRIVER_LOCK_SCOPE();
   port->net.max_apdu_code = datalink_max_apdu_code(length);
   // The network layer keeps its own copy of the port record.
   if (NetworkPort* registered = network_port_at(port->net.index); registered && registered->handle == port)

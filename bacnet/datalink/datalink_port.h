@@ -59,6 +59,8 @@ struct DatalinkLinkData {
   virtual ~DatalinkLinkData() = default;
 };
 
+// The network part `net` is written by the datalink's open, which on a re-open runs on the
+// port thread: it changes only under the process-wide lock.
 struct DatalinkPort {
   std::thread thread;
   OsSemaphoreHandle semaphore = nullptr;

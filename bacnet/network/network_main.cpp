@@ -319,6 +319,7 @@ void network_poll()
 void network_handle_packet(const BACnetAddress& source, const BACnetAddress& destination,
                            std::span<const uint8_t> npdu)
 {
+  trace(1, "network_handle_packet");
   NpduHeader header;
   if (npdu_decode(npdu, &header) != 0)
     return;

@@ -133,6 +133,7 @@ protected:
     os_set_clock(nullptr);
     DriverContext off;
     bacnetip_set_trace(off);
+    std::filesystem::remove_all(std::filesystem::path(bdt_path_).parent_path());
   }
 
   int open(const std::string& keys)

@@ -10,12 +10,18 @@
 
 namespace {
 
+std::filesystem::path temp_dir() { return std::filesystem::temp_directory_path() / ("zor17-bbmd-" + std::to_string(getpid())); }
+
 std::filesystem::path temp_path(const std::string& name)
 {
-  auto dir = std::filesystem::temp_directory_path() / ("zor17-bbmd-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  return dir / name;
+  std::filesystem::create_directories(temp_dir());
+  return temp_dir() / name;
 }
+
+class BdtFile : public testing::Test {
+protected:
+  void TearDown() override { std::filesystem::remove_all(temp_dir()); }
+};
 
 std::string read_all(const std::filesystem::path& p)
 {
@@ -31,7 +37,7 @@ void write_all(const std::filesystem::path& p, const std::string& text)
 const BdtEntry kSelf{0x0A6F0101, 47808, 0xFFFFFFFF};
 const BdtEntry kPeer{0x0A6F0201, 47809, 0xFFFFFF00};
 
-TEST(BdtFile, OneUpperCaseLinePerEntryEndedByCarriageReturn)
+TEST_F(BdtFile, OneUpperCaseLinePerEntryEndedByCarriageReturn)
 {
   auto path = temp_path("bdt_write.txt");
   ASSERT_EQ(bdt_write_file(path.c_str(), {kSelf, kPeer}), 0);
@@ -41,7 +47,7 @@ TEST(BdtFile, OneUpperCaseLinePerEntryEndedByCarriageReturn)
   EXPECT_EQ(bdt_write_file("/nonexistent-dir/bdt.txt", {kSelf}), -1);
 }
 
-TEST(BdtFile, ReadingSkipsBadLinesDuplicatesAndAnUnendedLastLine)
+TEST_F(BdtFile, ReadingSkipsBadLinesDuplicatesAndAnUnendedLastLine)
 {
   auto path = temp_path("bdt_read.txt");
   write_all(path,
@@ -61,7 +67,7 @@ TEST(BdtFile, ReadingSkipsBadLinesDuplicatesAndAnUnendedLastLine)
   EXPECT_EQ(untouched, (std::vector<BdtEntry>{kSelf}));
 }
 
-TEST(BdtFile, WrittenTableReadsBackTheSame)
+TEST_F(BdtFile, WrittenTableReadsBackTheSame)
 {
   auto path = temp_path("bdt_round.txt");
   std::vector<BdtEntry> table = {kSelf, kPeer, {0xC0A80001, 1, 0}};

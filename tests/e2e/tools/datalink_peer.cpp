@@ -1,7 +1,8 @@
 // A stack reduced to its ports and network layer, for the end-to-end tests: opens one port per
 // connect string given on the command line, prints every APDU that arrives as a JSON line and
 // sends APDUs on command (one command per line on standard input). Only ever started inside
-// the tests' network namespaces.
+// the tests' network namespaces; it refuses to start where it sees any interface but
+// loopback and the lab's veths.
 //
 //   datalink_peer [--manual-clock] [--trace] CONNECT...
 //   send <network> <mac hex> <apdu hex> [expecting-reply]   unicast through the network layer
@@ -15,12 +16,15 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
+#include <ifaddrs.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -77,6 +81,57 @@ int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& dest
   return 0;
 }
 
+// Moves only when told to, like ManualClock, but read by the port threads while the command
+// loop advances it.
+class SteppedClock : public OsClock {
+public:
+  OsTime wall() override
+  {
+    std::lock_guard<std::mutex> held(mutex_);
+    return wall_;
+  }
+  int64_t monotonic_ms() override { return monotonic_; }
+  void start_at(const OsTime& now)
+  {
+    std::lock_guard<std::mutex> held(mutex_);
+    wall_ = now;
+  }
+  void advance_ms(int64_t ms)
+  {
+    {
+      std::lock_guard<std::mutex> held(mutex_);
+      uint64_t micro = uint64_t(wall_.microseconds) + uint64_t(ms) * 1000;
+      wall_.seconds += uint32_t(micro / 1000000);
+      wall_.microseconds = uint32_t(micro % 1000000);
+    }
+    monotonic_ += ms;
+  }
+
+private:
+  std::mutex mutex_;
+  OsTime wall_{};
+  std::atomic<int64_t> monotonic_{0};
+};
+
+// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
+// not inside a test namespace, and nothing may be sent from here.
+bool inside_lab(std::string* stranger)
+{
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0)
+    return false;
+  bool ok = true;
+  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
+    std::string name = i->ifa_name ? i->ifa_name : "";
+    if (name != "lo" && name.rfind("z17", 0) != 0) {
+      ok = false;
+      *stranger = name;
+    }
+  }
+  freeifaddrs(all);
+  return ok;
+}
+
 void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 std::vector<BacnetIpLink*> ip_links()
@@ -89,7 +144,7 @@ std::vector<BacnetIpLink*> ip_links()
 }
 
 // One tick at a time, each awaited, so that no second is lost between two passes.
-bool tick(ManualClock* clock, int n)
+bool tick(SteppedClock* clock, int n)
 {
   for (int i = 0; i < n; ++i) {
     std::vector<uint32_t> before;
@@ -108,7 +163,7 @@ bool tick(ManualClock* clock, int n)
   return true;
 }
 
-bool run_command(const std::string& line, ManualClock* clock)
+bool run_command(const std::string& line, SteppedClock* clock)
 {
   std::istringstream in(line);
   std::string verb;
@@ -164,6 +219,11 @@ bool run_command(const std::string& line, ManualClock* clock)
 
 int main(int argc, char** argv)
 {
+  std::string stranger;
+  if (!inside_lab(&stranger)) {
+    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+    return 2;
+  }
   bool manual = false;
   bool trace = false;
   ConnectStringTable table;
@@ -178,11 +238,11 @@ int main(int argc, char** argv)
       std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
-  ManualClock clock;
+  SteppedClock clock;
   if (manual) {
     OsTime now;
     os_get_time(&now);
-    clock.set_wall(now.seconds, now.microseconds);
+    clock.start_at(now);
     os_set_clock(&clock);
   }
   DriverContext context;

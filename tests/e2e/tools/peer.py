@@ -2,6 +2,7 @@
 
 import json
 import os
+import shutil
 import subprocess
 import tempfile
 import threading
@@ -22,6 +23,7 @@ def connect_string(ip, network=1, port=47808, **keys):
 
 class Peer:
     def __init__(self, host, *connect, manual_clock=False, trace=False, cwd=None):
+        self._own_cwd = cwd is None
         self.cwd = cwd or tempfile.mkdtemp(prefix=f"zor17-peer-{host.name}-")
         self.stderr_path = os.path.join(self.cwd, "stderr.txt")
         args = [programs.program("datalink_peer")]
@@ -92,3 +94,5 @@ class Peer:
         self.proc.stdin.close()
         self.proc.stdout.close()
         self._stderr.close()
+        if self._own_cwd and self.proc.returncode == 0:
+            shutil.rmtree(self.cwd, ignore_errors=True)
