@@ -1,7 +1,8 @@
 // A stack reduced to its ports, network layer and application layer, for the end-to-end
 // tests: it answers confirmed requests with a test server of its own and sends confirmed
 // requests on command, printing every event as a JSON line. Only ever started inside the
-// tests' network namespaces.
+// tests' network namespaces; it refuses to start where it sees any interface but loopback and
+// the lab's veths.
 //
 //   apdu_node [--trace] [--timeouts SEGMENT,APDU,RETRIES] CONNECT...
 //   request <tag> <network> <mac hex> <invoke id> <max-APDU code> <service> <data hex>
@@ -18,6 +19,7 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
+#include <ifaddrs.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -143,6 +145,25 @@ void done(void* user_data, int success, const BACnetAddress& destination, const 
        ",\"data\":\"" + hex(result.data) + "\"}");
 }
 
+// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
+// not inside a test namespace, and nothing may be sent from here.
+bool inside_lab(std::string* stranger)
+{
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0)
+    return false;
+  bool ok = true;
+  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
+    std::string name = i->ifa_name ? i->ifa_name : "";
+    if (name != "lo" && name.rfind("z17", 0) != 0) {
+      ok = false;
+      *stranger = name;
+    }
+  }
+  freeifaddrs(all);
+  return ok;
+}
+
 void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 bool run_command(const std::string& line)
@@ -185,6 +206,11 @@ bool run_command(const std::string& line)
 
 int main(int argc, char** argv)
 {
+  std::string stranger;
+  if (!inside_lab(&stranger)) {
+    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+    return 2;
+  }
   bool trace = false;
   int segment_timeout = 3000, apdu_timeout = 3000, retries = 3;
   ConnectStringTable table;
