@@ -1,5 +1,10 @@
 #include "bacnet/codec/codec_primitives.h"
 
+#include "bacnet/codec/codec_constructed.h"
+#include "bacnet/value/tagged_value.h"
+#include "bacnet/value/value_containers.h"
+#include "bacnet/value/value_memory.h"
+
 #include <cstring>
 
 namespace {
@@ -398,5 +403,286 @@ int pdu_read_object_id(pdu_buffer* buffer, int tag, uint32_t* type, uint32_t* in
     return PDU_MALFORMED;
   *type = ((uint32_t(c[0]) << 8) | c[1]) >> 6;
   *instance = (uint32_t(c[1] & 0x3F) << 16) | (uint32_t(c[2]) << 8) | c[3];
+  return 0;
+}
+
+// ---- Values ------------------------------------------------------------------------------
+
+namespace {
+
+// The decoders start at the header octet whatever its class; the dispatcher has checked it.
+int take_any(pdu_buffer* buffer, PduElement* element)
+{
+  return pdu_peek_element(buffer, element);
+}
+
+// Replaces the value by an empty one of `tag`; the caller fills the payload.
+void reset(BACnetValue* value, uint32_t tag)
+{
+  value_free(value);
+  value->tag = tag;
+}
+
+int decode_integer(pdu_buffer* buffer, BACnetValue* value, uint32_t tag)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0 || element.content_length < 1 || element.content_length > 4)
+    return PDU_MALFORMED;
+  reset(value, tag);
+  if (tag == TAG_SIGNED)
+    value->payload.signed_value = pdu_content_signed(element.content, element.content_length);
+  else
+    value->payload.unsigned_value = pdu_content_unsigned(element.content, element.content_length);
+  consume(buffer, element);
+  return 0;
+}
+
+// Fixed-size content with a one-octet header.
+int decode_fixed(pdu_buffer* buffer, uint32_t length, PduElement* element)
+{
+  if (take_any(buffer, element) != 0 || element->header_length != 1 || element->content_length != length)
+    return PDU_MALFORMED;
+  return 0;
+}
+
+using ValueDecoder = int (*)(pdu_buffer*, BACnetValue*);
+constexpr ValueDecoder kDecoders[13] = {
+    pdu_decode_null, pdu_decode_boolean, pdu_decode_unsigned, pdu_decode_signed, pdu_decode_real,
+    pdu_decode_double, pdu_decode_octetstring, pdu_decode_charstring, pdu_decode_bitstring,
+    pdu_decode_enumerated, pdu_decode_date, pdu_decode_time, pdu_decode_object_id,
+};
+
+}  // namespace
+
+int pdu_encode_value(pdu_buffer* buffer, const BACnetValue* value, int tag)
+{
+  if (!buffer || !value || !valid_tag(tag))
+    return PDU_ENCODE_FAILED;
+  const BACnetValue::Payload& p = value->payload;
+  switch (value->tag) {
+    case TAG_NULL: return pdu_write_null(buffer, tag);
+    case TAG_BOOLEAN: return pdu_write_boolean(buffer, tag, p.boolean != 0);
+    case TAG_UNSIGNED: return pdu_write_unsigned(buffer, tag, p.unsigned_value);
+    case TAG_SIGNED: return pdu_write_signed(buffer, tag, p.signed_value);
+    case TAG_REAL: return pdu_write_real(buffer, tag, p.real);
+    case TAG_DOUBLE: return pdu_write_double(buffer, tag, p.double_value);
+    case TAG_OCTET_STRING: return pdu_write_octets(buffer, tag, p.octets.data, p.octets.length);
+    case TAG_CHARACTER_STRING: return pdu_write_charstring(buffer, tag, p.text);
+    case TAG_BIT_STRING: return pdu_write_bits(buffer, tag, p.bits.bits, p.bits.count);
+    case TAG_ENUMERATED: return pdu_write_enumerated(buffer, tag, p.enumerated);
+    case TAG_DATE: return pdu_write_date(buffer, tag, &p.date.year);
+    case TAG_TIME: return pdu_write_time(buffer, tag, &p.time.hour);
+    case TAG_OBJECT_ID: return pdu_write_object_id(buffer, tag, p.object_id.type, p.object_id.instance);
+    default: return pdu_encode_constructed_datatype(buffer, value, tag);
+  }
+}
+
+int pdu_encode_constructed_value(pdu_buffer* buffer, const BACnetValue* value, uint8_t n)
+{
+  if (pdu_write_opening_tag(buffer, n) != 0 || pdu_encode_value(buffer, value, -1) != 0)
+    return PDU_ENCODE_FAILED;
+  return pdu_write_closing_tag(buffer, n);
+}
+
+int pdu_encode_list(pdu_buffer* buffer, const BACnetValue* list)
+{
+  BACnetValueArray* array = value_array(list);
+  if (!array)
+    return PDU_ENCODE_FAILED;
+  // The walk keeps its place in the array's running counter, as every whole-array walk does.
+  for (array->count = 0; array->count < array->used; ++array->count)
+    if (pdu_encode_value(buffer, &array->elements[array->count], -1) != 0)
+      return PDU_ENCODE_FAILED;
+  return 0;
+}
+
+int pdu_decode_value(pdu_buffer* buffer, BACnetValue* value, int n)
+{
+  if (!pdu_has_data(buffer) || !value)
+    return PDU_MALFORMED;
+  uint8_t header = buffer->data[buffer->pos];
+  uint32_t datatype = pdu_tag_number(header);
+  if (pdu_is_context(header)) {
+    if (int(datatype) != n)
+      return PDU_MALFORMED;
+    datatype = value->tag;
+  }
+  if (datatype > TAG_OBJECT_ID)
+    return PDU_MALFORMED;
+  return kDecoders[datatype](buffer, value);
+}
+
+int pdu_decode_context_value(pdu_buffer* buffer, BACnetValue* value, uint32_t datatype, int n)
+{
+  if (!value)
+    return PDU_MALFORMED;
+  value_free(value);
+  int result = value_init(value, datatype);
+  if (result != 0)
+    return result;
+  return pdu_decode_value(buffer, value, n);
+}
+
+int pdu_decode_null(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0 || element.lvt != 0)
+    return PDU_MALFORMED;
+  reset(value, TAG_NULL);
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_boolean(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0)
+    return PDU_MALFORMED;
+  uint8_t raw;
+  if (element.context) {
+    if (element.content_length != 1)
+      return PDU_MALFORMED;
+    raw = element.content[0];
+  } else {
+    raw = element.lvt;
+  }
+  reset(value, TAG_BOOLEAN);
+  value->payload.boolean = raw == 1 ? 1 : 0;
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_unsigned(pdu_buffer* buffer, BACnetValue* value)
+{
+  return decode_integer(buffer, value, TAG_UNSIGNED);
+}
+
+int pdu_decode_signed(pdu_buffer* buffer, BACnetValue* value)
+{
+  return decode_integer(buffer, value, TAG_SIGNED);
+}
+
+int pdu_decode_enumerated(pdu_buffer* buffer, BACnetValue* value)
+{
+  return decode_integer(buffer, value, TAG_ENUMERATED);
+}
+
+int pdu_decode_real(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (decode_fixed(buffer, 4, &element) != 0)
+    return PDU_MALFORMED;
+  reset(value, TAG_REAL);
+  from_wire(element.content, &value->payload.real, 4);
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_double(pdu_buffer* buffer, BACnetValue* value)
+{
+  // Eight content octets need the extended length form: the header is two octets.
+  PduElement element;
+  if (take_any(buffer, &element) != 0 || element.content_length != 8)
+    return PDU_MALFORMED;
+  reset(value, TAG_DOUBLE);
+  from_wire(element.content, &value->payload.double_value, 8);
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_octetstring(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0)
+    return PDU_MALFORMED;
+  reset(value, TAG_OCTET_STRING);
+  if (octetstring_set(&value->payload.octets, element.content, element.content_length) != 0) {
+    value_clear(value);
+    return VALUE_BAD_ARGUMENT;
+  }
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_charstring(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0)
+    return PDU_MALFORMED;
+  // The character-set octet is skipped whatever it says; its absence reads as an empty text.
+  uint32_t length = element.content_length ? element.content_length - 1 : 0;
+  char* text = static_cast<char*>(value_mem_alloc(size_t(length) + 1));
+  reset(value, TAG_CHARACTER_STRING);
+  if (!text) {
+    value_clear(value);
+    return VALUE_BAD_ARGUMENT;
+  }
+  if (length)
+    std::memcpy(text, element.content + 1, length);
+  text[length] = 0;
+  value->payload.text = text;
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_bitstring(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (take_any(buffer, &element) != 0)
+    return PDU_MALFORMED;
+  uint32_t unused = element.content_length ? element.content[0] : 0;
+  if (unused > 7)
+    return PDU_MALFORMED;
+  uint64_t count = element.content_length < 2 ? 0 : uint64_t(element.content_length - 1) * 8 - unused;
+  reset(value, TAG_BIT_STRING);
+  bitstring_init(&value->payload.bits);
+  if (count) {
+    uint8_t* bits = static_cast<uint8_t*>(value_mem_alloc(size_t(count)));
+    if (!bits) {
+      value_clear(value);
+      return VALUE_BAD_ARGUMENT;
+    }
+    for (uint64_t i = 0; i < count; ++i)
+      bits[i] = (element.content[1 + i / 8] & (0x80 >> (i % 8))) ? 1 : 0;
+    value->payload.bits.bits = bits;
+    value->payload.bits.capacity = uint32_t(count);
+    value->payload.bits.count = uint32_t(count);
+  }
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_date(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (decode_fixed(buffer, 4, &element) != 0)
+    return PDU_MALFORMED;
+  reset(value, TAG_DATE);
+  std::memcpy(&value->payload.date, element.content, 4);
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_time(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (decode_fixed(buffer, 4, &element) != 0)
+    return PDU_MALFORMED;
+  reset(value, TAG_TIME);
+  std::memcpy(&value->payload.time, element.content, 4);
+  consume(buffer, element);
+  return 0;
+}
+
+int pdu_decode_object_id(pdu_buffer* buffer, BACnetValue* value)
+{
+  PduElement element;
+  if (decode_fixed(buffer, 4, &element) != 0)
+    return PDU_MALFORMED;
+  const uint8_t* c = element.content;
+  reset(value, TAG_OBJECT_ID);
+  value->payload.object_id.type = ((uint32_t(c[0]) << 8) | c[1]) >> 6;
+  value->payload.object_id.instance = (uint32_t(c[1] & 0x3F) << 16) | (uint32_t(c[2]) << 8) | c[3];
+  consume(buffer, element);
   return 0;
 }

@@ -86,3 +86,37 @@ int pdu_read_object_id(pdu_buffer* buffer, int tag, uint32_t* type, uint32_t* in
 // Content interpreters shared by the strict readers and the value decoders.
 uint32_t pdu_content_unsigned(const uint8_t* content, uint32_t length);
 int32_t pdu_content_signed(const uint8_t* content, uint32_t length);
+
+// ---- Values ------------------------------------------------------------------------------
+struct BACnetValue;
+
+// Writes a value: primitive tags with their application tag (tag -1) or context tag
+// `tag`; constructed and list tags as their datatype, the tag argument ignored. -1 for a
+// tag without an encoding.
+int pdu_encode_value(pdu_buffer* buffer, const BACnetValue* value, int tag);
+// Opening tag n, the value with application tags, closing tag n.
+int pdu_encode_constructed_value(pdu_buffer* buffer, const BACnetValue* value, uint8_t n);
+// Every element of a list value in index order with application tags.
+int pdu_encode_list(pdu_buffer* buffer, const BACnetValue* list);
+
+// Reads the primitive element at pos: an application tag gives its own datatype; a context
+// tag must be n and the datatype is the tag the value already holds. 0, 8, 1 or 1001.
+int pdu_decode_value(pdu_buffer* buffer, BACnetValue* value, int n);
+// Releases the value, prepares it for `datatype` and reads it with context tag n.
+int pdu_decode_context_value(pdu_buffer* buffer, BACnetValue* value, uint32_t datatype, int n);
+
+// Per-type readers behind pdu_decode_value; each starts at the header octet, whichever its
+// class, and replaces what the value held.
+int pdu_decode_null(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_boolean(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_unsigned(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_signed(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_real(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_double(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_octetstring(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_charstring(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_bitstring(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_enumerated(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_date(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_time(pdu_buffer* buffer, BACnetValue* value);
+int pdu_decode_object_id(pdu_buffer* buffer, BACnetValue* value);

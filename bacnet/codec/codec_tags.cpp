@@ -111,9 +111,12 @@ bool pdu_next_is(const pdu_buffer* buffer, uint8_t octet)
   return pdu_has_data(buffer) && buffer->data[buffer->pos] == octet;
 }
 
-bool pdu_next_has_tag_number(const pdu_buffer* buffer, uint8_t n)
+bool pdu_next_is_context(const pdu_buffer* buffer, uint8_t n)
 {
-  return pdu_has_data(buffer) && pdu_tag_number(buffer->data[buffer->pos]) == n;
+  if (!pdu_has_data(buffer))
+    return false;
+  uint8_t octet = buffer->data[buffer->pos];
+  return pdu_tag_number(octet) == n && pdu_is_context(octet) && pdu_lvt(octet) <= PDU_LVT_EXTENDED;
 }
 
 int pdu_tag_header_length(const uint8_t* p, int32_t limit)

@@ -26,8 +26,9 @@ int pdu_decode_closing_tag(pdu_buffer* buffer, uint8_t n);
 // Non-consuming looks at the octet at `pos`.
 bool pdu_has_data(const pdu_buffer* buffer);
 bool pdu_next_is(const pdu_buffer* buffer, uint8_t octet);
-// True when the next octet exists and its high nibble is n*16 (optional fields).
-bool pdu_next_has_tag_number(const pdu_buffer* buffer, uint8_t n);
+// True when the next octet is the header of a primitive with context tag n (how optional
+// fields are recognised); an opening or closing tag n is not one.
+bool pdu_next_is_context(const pdu_buffer* buffer, uint8_t n);
 
 // Header length 1, 2, 4 or 6 of the element at p; -1 for opening/closing tags or when the
 // header's extended length octets lie at or beyond `limit` octets from p.

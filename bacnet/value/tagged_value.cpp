@@ -142,7 +142,7 @@ int copy_whole_list(BACnetValue* copy, const BACnetValue* source)
 int assign_element(BACnetValue* list, const BACnetValue* element, int32_t index)
 {
   uint32_t element_tag = value_list_element_tag(list->tag);
-  if (element_tag == 0)
+  if (element_tag == 0 || index < 1)
     return VALUE_BAD_ARGUMENT;
   BACnetValueArray* array = list->payload.array;
   if (element->tag == TAG_NULL) {
@@ -151,7 +151,7 @@ int assign_element(BACnetValue* list, const BACnetValue* element, int32_t index)
       value_array_free(array);
     return VALUE_OK;
   }
-  if (index < 1 || element->tag != element_tag || !array)
+  if (element->tag != element_tag || !array)
     return VALUE_BAD_ARGUMENT;
   uint32_t slot = static_cast<uint32_t>(index);
   if (slot <= array->used)

@@ -10,7 +10,8 @@
 const readline = require('readline');
 const services = require('@bacnet-js/client/dist/lib/services');
 const apdu = require('@bacnet-js/client/dist/lib/apdu');
-const { ASN1_ARRAY_ALL } = require('@bacnet-js/client/dist/lib/enum');
+const { ASN1_ARRAY_ALL, ApplicationTag } = require('@bacnet-js/client/dist/lib/enum');
+const ERROR_TAG = ApplicationTag.ERROR;
 
 const TAG = { NULL: 0, BOOLEAN: 1, UNSIGNED: 2, SIGNED: 3, REAL: 4, DOUBLE: 5, OCTETS: 6,
   STRING: 7, BITS: 8, ENUMERATED: 9, DATE: 10, TIME: 11, OBJECTID: 12 };
@@ -135,9 +136,9 @@ const codecs = {
       return r && { results: r.values.map((res) => ({
         object: pairOf(res.objectId),
         items: res.values.map((item) => {
-          const head = { property: item.property.id, index: indexOf(item.property.index) };
+          const head = { property: item.id, index: indexOf(item.index) };
           const first = item.value[0];
-          if (first && first.value && first.value.type === 'BacnetError')
+          if (first && first.type === ERROR_TAG)
             return { ...head, error: [first.value.errorClass, first.value.errorCode] };
           return { ...head, values: item.value.map(fromApp) };
         }),

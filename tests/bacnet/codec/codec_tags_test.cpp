@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -98,6 +99,32 @@ TEST(PduTags, DeepNestingIsRefused)
   std::vector<uint8_t> shallow(8, 0x0E);
   shallow.insert(shallow.end(), 8, 0x0F);
   EXPECT_EQ(pdu_element_length(shallow.data(), int32_t(shallow.size())), 16);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_trace;
+void remember(int level, const char* text)
+{
+  g_trace.push_back(std::to_string(level) + " " + text);
+}
+
+TEST(PduInit, TraceFollowsTheCodecOptionByte)
+{
+  DriverContext context;
+  context.log = remember;
+  context.options[20] = 1;  // another module's switch
+  g_trace.clear();
+  EXPECT_EQ(pdu_init(&context), 0);
+  EXPECT_EQ(pdu_trace(), nullptr);
+  EXPECT_TRUE(g_trace.empty());
+  context.options[21] = 1;
+  EXPECT_EQ(pdu_init(&context), 0);
+  EXPECT_EQ(pdu_trace(), &remember);
+  ASSERT_EQ(g_trace.size(), 1u);
+  EXPECT_EQ(g_trace[0], "1 pdu_init");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Small helpers of the codec tests: hex text of an encoded buffer and decoding views.
 #pragma once
 
-#include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/codec/codec_primitives.h"
 
 #include <cstdint>
 #include <string>
@@ -63,5 +63,32 @@ struct Received {
   pdu_buffer* operator&() { return &buffer; }
   bool at_end() const { return buffer.pos == buffer.size; }
 };
+
+}  // namespace codectest
+
+#include "bacnet/value/tagged_value.h"
+
+namespace codectest {
+
+// A value released at the end of the test.
+struct Value {
+  BACnetValue v{};
+  Value() = default;
+  explicit Value(uint32_t tag) { value_init(&v, tag); }
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
+  ~Value() { value_free(&v); }
+  BACnetValue* operator&() { return &v; }
+  const BACnetValue* operator->() const { return &v; }
+  BACnetValue* operator->() { return &v; }
+};
+
+inline std::string encode_hex(const BACnetValue* value, int tag = -1)
+{
+  Encoded e;
+  if (pdu_encode_value(&e.buffer, value, tag) != 0)
+    return "failed";
+  return e.hex();
+}
 
 }  // namespace codectest

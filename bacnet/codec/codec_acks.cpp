@@ -1,0 +1,231 @@
+#include "bacnet/codec/codec_acks.h"
+
+#include "bacnet/codec/codec_fields.h"
+#include "bacnet/codec/codec_property_values.h"
+#include "bacnet/value/tagged_value.h"
+#include "bacnet/value/value_containers.h"
+
+using namespace pdu_fields;
+
+namespace {
+
+constexpr uint8_t kRejectType = 0x60;
+constexpr uint8_t kAbortType = 0x70;
+
+// Error parameters by the confirmed service choice of the failed request.
+enum class ErrorShape : uint8_t {
+  Plain,       // Enumerated class, Enumerated code
+  EncodeOnly,  // written as the plain Error, never decoded
+  Special,     // a construct of its own, not carried by this codec yet
+  Nothing,     // choices beyond the known services
+};
+
+ErrorShape error_shape(uint8_t choice)
+{
+  switch (choice) {
+    case 8: case 9: case 10: case 16: case 18: case 22:
+      return ErrorShape::Special;
+    case 21: case 23: case 25:
+      return ErrorShape::EncodeOnly;
+    default:
+      return choice >= 27 ? ErrorShape::Nothing : ErrorShape::Plain;
+  }
+}
+
+
+
+
+int write_reason_pdu(pdu_buffer* buffer, uint8_t type, uint8_t invoke_id, uint8_t reason)
+{
+  const uint8_t octets[3] = {type, invoke_id, reason};
+  return encoded(pdu_buffer_append_bytes(buffer, octets, 3));
+}
+
+int read_reason_pdu(pdu_buffer* buffer, uint8_t* type, uint8_t* invoke_id, uint8_t* reason)
+{
+  if (!buffer || buffer->pos > buffer->size || buffer->size - buffer->pos < 3)
+    return PDU_MALFORMED;
+  return all([&] { return pdu_read_byte(buffer, type); }, [&] { return pdu_read_byte(buffer, invoke_id); },
+             [&] { return pdu_read_byte(buffer, reason); });
+}
+
+}  // namespace
+
+// ---- ReadProperty-ACK --------------------------------------------------------------------
+
+int pdu_encode_read_property_ack(pdu_buffer* buffer, const ReadPropertyAck* ack)
+{
+  if (!buffer || !ack)
+    return PDU_ENCODE_FAILED;
+  return encoded(all([&] { return write_object(buffer, 0, ack->object); },
+                     [&] { return pdu_write_enumerated(buffer, 1, ack->property); },
+                     [&] { return write_index(buffer, 2, ack->array_index); },
+                     [&] { return pdu_encode_constructed_value(buffer, &ack->value, 3); }));
+}
+
+int pdu_decode_read_property_ack(pdu_buffer* buffer, ReadPropertyAck* ack)
+{
+  if (!buffer || !ack)
+    return PDU_MALFORMED;
+  return all([&] { return read_object(buffer, 0, &ack->object); },
+             [&] { return pdu_read_enumerated(buffer, 1, &ack->property); },
+             [&] { return read_index(buffer, 2, &ack->array_index); },
+             [&] { return pdu_decode_property_value(buffer, &ack->value, 3, ack->property, ack->array_index); });
+}
+
+void pdu_free_read_property_ack(ReadPropertyAck* ack)
+{
+  if (ack)
+    value_free(&ack->value);
+}
+
+// ---- ReadPropertyMultiple-ACK ------------------------------------------------------------
+
+int pdu_encode_read_property_multiple_ack(pdu_buffer* buffer, const ReadPropertyMultipleAck* ack)
+{
+  if (!buffer || !ack)
+    return PDU_ENCODE_FAILED;
+  for (uint32_t i = 0; i < ack->results.count; ++i)
+    if (pdu_encode_read_access_result(buffer, inline_list_get(&ack->results, i)) != 0)
+      return PDU_ENCODE_FAILED;
+  return 0;
+}
+
+int pdu_decode_read_property_multiple_ack(pdu_buffer* buffer, ReadPropertyMultipleAck* ack)
+{
+  if (!buffer || !ack || !pdu_has_data(buffer))
+    return PDU_MALFORMED;
+  while (pdu_has_data(buffer)) {
+    if (!pdu_next_is(buffer, 0x0C))
+      return PDU_MALFORMED;
+    ReadAccessResult* result = inline_list_add(&ack->results, nullptr);
+    if (!result)
+      return VALUE_BAD_ARGUMENT;
+    int status = pdu_decode_read_access_result(buffer, result);
+    if (status != 0)
+      return status;
+  }
+  return 0;
+}
+
+void pdu_free_read_property_multiple_ack(ReadPropertyMultipleAck* ack)
+{
+  if (ack)
+    inline_list_free(&ack->results);
+}
+
+// ---- AtomicReadFile-ACK and AtomicWriteFile-ACK ------------------------------------------
+
+int pdu_encode_atomic_read_file_ack(pdu_buffer* buffer, const AtomicReadFileAck* ack)
+{
+  if (!buffer || !ack || !valid_access(ack->access) || ack->data.size() >= UINT32_MAX)
+    return PDU_ENCODE_FAILED;
+  uint8_t n = access_tag(ack->access);
+  bool record = ack->access == FILE_ACCESS_RECORD;
+  return encoded(all([&] { return pdu_write_boolean(buffer, -1, ack->end_of_file); },
+                     [&] { return pdu_write_opening_tag(buffer, n); },
+                     [&] { return pdu_write_signed(buffer, -1, ack->start); },
+                     [&] { return record ? pdu_write_unsigned(buffer, -1, ack->record_count) : 0; },
+                     [&] { return pdu_write_octets(buffer, -1, ack->data.data(), uint32_t(ack->data.size())); },
+                     [&] { return pdu_write_closing_tag(buffer, n); }));
+}
+
+int pdu_decode_atomic_read_file_ack(pdu_buffer* buffer, AtomicReadFileAck* ack)
+{
+  if (!buffer || !ack)
+    return PDU_MALFORMED;
+  const uint8_t* data = nullptr;
+  uint32_t length = 0;
+  int result = all([&] { return pdu_read_boolean(buffer, -1, &ack->end_of_file); },
+                   [&] { return read_access(buffer, &ack->access); },
+                   [&] { return pdu_read_signed(buffer, -1, &ack->start); },
+                   [&] {
+                     return ack->access == FILE_ACCESS_RECORD ? pdu_read_unsigned(buffer, -1, &ack->record_count) : 0;
+                   },
+                   [&] { return pdu_read_octets(buffer, -1, &data, &length); });
+  if (result == 0)
+    ack->data.assign(data, data + length);
+  return all([&] { return result; }, [&] { return pdu_decode_closing_tag(buffer, access_tag(ack->access)); });
+}
+
+int pdu_encode_atomic_write_file_ack(pdu_buffer* buffer, const AtomicWriteFileAck* ack)
+{
+  if (!buffer || !ack || !valid_access(ack->access))
+    return PDU_ENCODE_FAILED;
+  return encoded(pdu_write_signed(buffer, access_tag(ack->access), ack->start));
+}
+
+int pdu_decode_atomic_write_file_ack(pdu_buffer* buffer, AtomicWriteFileAck* ack)
+{
+  if (!buffer || !ack || !pdu_has_data(buffer))
+    return PDU_MALFORMED;
+  uint8_t n = pdu_tag_number(buffer->data[buffer->pos]);
+  if (n > 1)
+    return PDU_MALFORMED;
+  int result = pdu_read_signed(buffer, n, &ack->start);
+  if (result == 0)
+    ack->access = n == 0 ? FILE_ACCESS_STREAM : FILE_ACCESS_RECORD;
+  return result;
+}
+
+// ---- Error, Reject, Abort ----------------------------------------------------------------
+
+int pdu_encode_error(pdu_buffer* buffer, const ErrorParameters* parameters)
+{
+  if (!buffer || !parameters)
+    return PDU_ENCODE_FAILED;
+  switch (error_shape(parameters->service_choice)) {
+    case ErrorShape::Plain:
+    case ErrorShape::EncodeOnly:
+      return pdu_encode_bacnet_error(buffer, &parameters->error);
+    case ErrorShape::Nothing:
+      return 0;
+    case ErrorShape::Special:
+    default:
+      return PDU_ENCODE_FAILED;
+  }
+}
+
+int pdu_decode_error(pdu_buffer* buffer, ErrorParameters* parameters)
+{
+  if (!buffer || !parameters)
+    return PDU_MALFORMED;
+  if (error_shape(parameters->service_choice) != ErrorShape::Plain)
+    return -1;
+  return pdu_decode_bacnet_error(buffer, &parameters->error);
+}
+
+int pdu_encode_reject(pdu_buffer* buffer, const RejectPdu* reject)
+{
+  if (!buffer || !reject)
+    return PDU_ENCODE_FAILED;
+  return write_reason_pdu(buffer, kRejectType, reject->invoke_id, reject->reason);
+}
+
+int pdu_decode_reject(pdu_buffer* buffer, RejectPdu* reject)
+{
+  uint8_t type = 0;
+  RejectPdu read;
+  if (!reject || read_reason_pdu(buffer, &type, &read.invoke_id, &read.reason) != 0 || (type & 0xF0) != kRejectType)
+    return PDU_MALFORMED;
+  *reject = read;
+  return 0;
+}
+
+int pdu_encode_abort(pdu_buffer* buffer, const AbortPdu* abort)
+{
+  if (!buffer || !abort)
+    return PDU_ENCODE_FAILED;
+  return write_reason_pdu(buffer, uint8_t(kAbortType | (abort->server ? 1 : 0)), abort->invoke_id, abort->reason);
+}
+
+int pdu_decode_abort(pdu_buffer* buffer, AbortPdu* abort)
+{
+  uint8_t type = 0;
+  AbortPdu read;
+  if (!abort || read_reason_pdu(buffer, &type, &read.invoke_id, &read.reason) != 0 || (type & 0xF0) != kAbortType)
+    return PDU_MALFORMED;
+  read.server = (type & 1) != 0;
+  *abort = read;
+  return 0;
+}

@@ -1,0 +1,229 @@
+#include "bacnet/codec/codec_property_values.h"
+
+#include "bacnet/value/tagged_value.h"
+#include "bacnet/value/value_containers.h"
+
+namespace {
+
+using ElementDecoder = int (*)(pdu_buffer*, BACnetValue*);
+
+template <class Record, int (*Decode)(pdu_buffer*, Record*)>
+int record_element(pdu_buffer* buffer, BACnetValue* value)
+{
+  Record* record = value_record<Record>(value);
+  return record ? Decode(buffer, record) : VALUE_NO_MEMORY;
+}
+
+// A primitive element of the list's own datatype, application-tagged.
+template <uint32_t Datatype>
+int primitive_element(pdu_buffer* buffer, BACnetValue* value)
+{
+  if (!pdu_has_data(buffer))
+    return PDU_MALFORMED;
+  uint8_t header = buffer->data[buffer->pos];
+  if (pdu_is_context(header) || pdu_tag_number(header) != Datatype)
+    return PDU_MALFORMED;
+  return pdu_decode_value(buffer, value, -1);
+}
+
+struct ListShape {
+  uint32_t list_tag;
+  uint32_t element_tag;
+  ElementDecoder decode;
+};
+
+// Action lists are read into lists of action commands.
+constexpr ListShape kActions{TAG_ACTION_LIST_LIST, TAG_ACTION_COMMAND_LIST, pdu_decode_action_list};
+constexpr ListShape kTexts{TAG_CHARACTER_STRING_LIST, TAG_CHARACTER_STRING, primitive_element<PDU_CHARACTER_STRING>};
+constexpr ListShape kUnsigneds{TAG_UNSIGNED_LIST, TAG_UNSIGNED, primitive_element<PDU_UNSIGNED>};
+constexpr ListShape kDates{TAG_CALENDAR_ENTRY_LIST, TAG_CALENDAR_ENTRY,
+                           record_element<BACnetCalendarEntry, pdu_decode_calendar_entry>};
+constexpr ListShape kBindings{TAG_ADDRESS_BINDING_LIST, TAG_ADDRESS_BINDING,
+                              record_element<BACnetAddressBinding, pdu_decode_address_binding>};
+constexpr ListShape kExceptions{TAG_SPECIAL_EVENT_LIST, TAG_SPECIAL_EVENT,
+                                record_element<BACnetSpecialEvent, pdu_decode_special_event>};
+constexpr ListShape kReferences{
+    TAG_REFERENCE_LIST, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE,
+    record_element<BACnetDeviceObjectPropertyReference, pdu_decode_device_object_property_reference>};
+constexpr ListShape kIdentifiers{TAG_OBJECT_ID_LIST, TAG_OBJECT_ID, primitive_element<PDU_OBJECT_IDENTIFIER>};
+constexpr ListShape kPriorities{TAG_PRIORITY_ARRAY, TAG_PRIORITY_VALUE,
+                                record_element<BACnetPriorityValue, pdu_decode_priority_value>};
+constexpr ListShape kDestinations{TAG_DESTINATION_LIST, TAG_DESTINATION,
+                                  record_element<BACnetDestination, pdu_decode_destination>};
+constexpr ListShape kRecipients{TAG_RECIPIENT_LIST, TAG_RECIPIENT, record_element<BACnetRecipient, pdu_decode_recipient>};
+constexpr ListShape kWeek{TAG_DAILY_SCHEDULE_LIST, TAG_DAILY_SCHEDULE,
+                          record_element<BACnetDailySchedule, pdu_decode_daily_schedule>};
+constexpr ListShape kStamps{TAG_TIMESTAMP_LIST, TAG_TIMESTAMP, record_element<BACnetTimeStamp, pdu_decode_timestamp>};
+constexpr ListShape kLog{TAG_LOG_BUFFER, TAG_LOG_RECORD, record_element<BACnetLogRecord, pdu_decode_log_record>};
+
+// One element into `element`, prepared for the element tag first.
+int decode_element(const ListShape& shape, pdu_buffer* buffer, BACnetValue* element)
+{
+  int result = value_init(element, shape.element_tag);
+  if (result != 0)
+    return result;
+  uint32_t start = buffer->pos;
+  result = shape.decode(buffer, element);
+  // An element that reads nothing would never let the list end.
+  if (result == 0 && buffer->pos == start)
+    return PDU_MALFORMED;
+  return result;
+}
+
+int decode_list(const ListShape& shape, int32_t array_index, BACnetValue* value, pdu_buffer* buffer, uint8_t ending)
+{
+  if (!value || !buffer || array_index < -1)
+    return PDU_MALFORMED;
+  value_free(value);
+  BACnetValue element{};
+  int result = 0;
+  if (array_index == -1) {
+    if ((result = value_init(value, shape.list_tag)) != 0)
+      return result;
+    while (pdu_has_data(buffer) && !pdu_next_is(buffer, ending)) {
+      if ((result = decode_element(shape, buffer, &element)) != 0)
+        break;
+      if ((result = value_array_append(value_array(value), &element)) != 0)
+        break;
+    }
+  } else if (array_index == 0) {
+    // The array length.
+    if ((result = primitive_element<PDU_UNSIGNED>(buffer, &element)) == 0) {
+      *value = element;
+      value_clear(&element);
+    }
+  } else if ((result = decode_element(shape, buffer, &element)) == 0) {
+    *value = element;
+    value_clear(&element);
+  }
+  value_free(&element);
+  return result;
+}
+
+using ListDecoder = int (*)(int32_t, BACnetValue*, pdu_buffer*, uint8_t);
+
+struct ListProperty {
+  uint32_t property;
+  ListDecoder decode;
+};
+
+constexpr ListProperty kListProperties[] = {
+    {pdu_property::ACTION, pdu_decode_action_property},
+    {pdu_property::ACTION_TEXT, pdu_decode_text_array},
+    {pdu_property::STATE_TEXT, pdu_decode_text_array},
+    {pdu_property::ALARM_VALUES, pdu_decode_unsigned_list},
+    {pdu_property::FAULT_VALUES, pdu_decode_unsigned_list},
+    {pdu_property::PRIORITY, pdu_decode_unsigned_list},
+    {pdu_property::DATE_LIST, pdu_decode_date_list},
+    {pdu_property::DEVICE_ADDRESS_BINDING, pdu_decode_address_binding_list},
+    {pdu_property::EXCEPTION_SCHEDULE, pdu_decode_exception_schedule},
+    {pdu_property::LIST_OF_OBJECT_PROPERTY_REFERENCES, pdu_decode_reference_list},
+    {pdu_property::OBJECT_LIST, pdu_decode_identifier_list},
+    {pdu_property::CONFIGURATION_FILES, pdu_decode_identifier_list},
+    {pdu_property::PRIORITY_ARRAY, pdu_decode_priority_array},
+    {pdu_property::RECIPIENT_LIST, pdu_decode_recipient_list},
+    {pdu_property::TIME_SYNCHRONIZATION_RECIPIENTS, pdu_decode_recipient_array},
+    {pdu_property::WEEKLY_SCHEDULE, pdu_decode_weekly_schedule},
+    {pdu_property::EVENT_TIME_STAMPS, pdu_decode_timestamp_array},
+    {pdu_property::LOG_BUFFER, pdu_decode_log_buffer},
+};
+
+struct SingleProperty {
+  uint32_t property;
+  uint32_t tag;
+  ElementDecoder decode;
+};
+
+constexpr ElementDecoder kDateTime = record_element<BACnetDateTime, pdu_decode_datetime>;
+constexpr ElementDecoder kReference =
+    record_element<BACnetDeviceObjectPropertyReference, pdu_decode_device_object_property_reference>;
+
+constexpr SingleProperty kSingleProperties[] = {
+    {pdu_property::CHANGE_OF_STATE_TIME, TAG_DATETIME, kDateTime},
+    {pdu_property::MODIFICATION_DATE, TAG_DATETIME, kDateTime},
+    {pdu_property::TIME_OF_ACTIVE_TIME_RESET, TAG_DATETIME, kDateTime},
+    {pdu_property::TIME_OF_STATE_COUNT_RESET, TAG_DATETIME, kDateTime},
+    {pdu_property::CURRENT_NOTIFY_TIME, TAG_DATETIME, kDateTime},
+    {pdu_property::PREVIOUS_NOTIFY_TIME, TAG_DATETIME, kDateTime},
+    {pdu_property::START_TIME, TAG_DATETIME, kDateTime},
+    {pdu_property::STOP_TIME, TAG_DATETIME, kDateTime},
+    {pdu_property::EFFECTIVE_PERIOD, TAG_DATE_RANGE, record_element<BACnetDateRange, pdu_decode_date_range>},
+    {pdu_property::OBJECT_PROPERTY_REFERENCE, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, kReference},
+    {pdu_property::LOG_DEVICE_OBJECT_PROPERTY, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, kReference},
+    {pdu_property::EVENT_PARAMETERS, TAG_EVENT_PARAMETER, record_element<BACnetEventParameter, pdu_decode_event_parameter>},
+    {pdu_property::RECIPIENT, TAG_RECIPIENT, record_element<BACnetRecipient, pdu_decode_recipient>},
+    {pdu_property::CLIENT_COV_INCREMENT, TAG_COV_INCREMENT, record_element<BACnetCOVIncrement, pdu_decode_client_cov>},
+    {pdu_property::LAST_RESTORE_TIME, TAG_TIMESTAMP, record_element<BACnetTimeStamp, pdu_decode_timestamp>},
+    {pdu_property::NETWORK_ADDRESS, TAG_ADDRESS, record_element<BACnetAddressValue, pdu_decode_address>},
+};
+
+}  // namespace
+
+int pdu_decode_action_property(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kActions, i, v, b, e); }
+int pdu_decode_text_array(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kTexts, i, v, b, e); }
+int pdu_decode_unsigned_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kUnsigneds, i, v, b, e); }
+int pdu_decode_date_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kDates, i, v, b, e); }
+int pdu_decode_address_binding_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kBindings, i, v, b, e); }
+int pdu_decode_exception_schedule(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kExceptions, i, v, b, e); }
+int pdu_decode_reference_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kReferences, i, v, b, e); }
+int pdu_decode_identifier_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kIdentifiers, i, v, b, e); }
+int pdu_decode_priority_array(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kPriorities, i, v, b, e); }
+int pdu_decode_recipient_list(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kDestinations, i, v, b, e); }
+int pdu_decode_recipient_array(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kRecipients, i, v, b, e); }
+int pdu_decode_weekly_schedule(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kWeek, i, v, b, e); }
+int pdu_decode_timestamp_array(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kStamps, i, v, b, e); }
+int pdu_decode_log_buffer(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kLog, i, v, b, e); }
+
+int pdu_decode_property_value(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property, int32_t array_index)
+{
+  if (!buffer || !value || array_index < -1)
+    return PDU_MALFORMED;
+  int total = pdu_element_length_at(buffer);
+  if (total < 2)
+    return PDU_MALFORMED;
+  uint32_t start = buffer->pos;
+  uint32_t closing = start + uint32_t(total) - 1;
+  value_free(value);
+  if (pdu_decode_opening_tag(buffer, n) != 0)
+    return PDU_MALFORMED;
+
+  // The decoders see only the enclosed content.
+  pdu_buffer content{buffer->data, start + 1, closing};
+  auto generic = [&] {
+    content.pos = start + 1;
+    value_free(value);
+    return pdu_decode_any_sequence(&content, value, closing - (start + 1));
+  };
+
+  int result = -1;
+  bool specific = false;
+  for (const ListProperty& entry : kListProperties) {
+    if (entry.property == property) {
+      specific = true;
+      result = entry.decode(array_index, value, &content, pdu_closing_tag(n));
+      break;
+    }
+  }
+  if (!specific) {
+    for (const SingleProperty& entry : kSingleProperties) {
+      if (entry.property == property) {
+        specific = true;
+        value_free(value);
+        result = value_init(value, entry.tag);
+        if (result == 0)
+          result = entry.decode(&content, value);
+        break;
+      }
+    }
+  }
+  if (!specific) {
+    if ((result = generic()) != 0)
+      return result;
+  } else if (result != 0 && (result = generic()) != 0) {
+    return result;
+  }
+
+  // Whatever the decoder consumed, the parameters go on after the enclosed value.
+  buffer->pos = closing;
+  return pdu_decode_closing_tag(buffer, n);
+}

@@ -1,0 +1,45 @@
+// Test helpers for the value library: fully populated values of every tag, a deep text
+// description of a value (every field and every owned byte, no pointers) and the set of heap
+// blocks a value owns, so that tests can tell a deep copy from an aliasing one.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bacnet/value/value.h"
+
+namespace valuetest {
+
+// Every tag value_init accepts.
+std::vector<uint32_t> creatable_tags();
+
+// A value of `tag` with every owned part present (strings, bits, nested values, lists).
+// `variant` changes the contents so that two samples of one tag differ.
+BACnetValue make_sample(uint32_t tag, int variant = 0);
+
+std::string describe(const BACnetValue& value);
+
+// Every heap block the value owns, recursively.
+std::set<const void*> owned_blocks(const BACnetValue& value);
+
+// Owns a value for the length of a test.
+struct Holder {
+  BACnetValue v{};
+  Holder() = default;
+  explicit Holder(BACnetValue value) : v(value) {}
+  ~Holder() { value_free(&v); }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  BACnetValue* operator->() { return &v; }
+  BACnetValue* get() { return &v; }
+};
+
+BACnetValue unsigned_value(uint32_t n);
+BACnetValue real_value(float f);
+BACnetValue text_value(const char* text);
+BACnetValue date_value(uint8_t year, uint8_t month, uint8_t day, uint8_t weekday = 255);
+BACnetValue time_value(uint8_t h, uint8_t m, uint8_t s, uint8_t hundredths = 0);
+BitString bits_of(std::initializer_list<uint8_t> bits);  // caller releases
+
+}  // namespace valuetest
