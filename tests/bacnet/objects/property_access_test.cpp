@@ -493,3 +493,35 @@ TEST_F(PropertyAccessTest, InnerDoorCreatesMissingObjectsAndReportsFailure)
   EXPECT_EQ(object_Find(kOwner, OBJECT_CALENDAR, 1), nullptr);
   EXPECT_EQ(objtable_count(), 1u);
 }
+
+namespace {
+std::vector<std::pair<uint32_t, uint32_t>> g_remote_calls;
+int remote(uint32_t instance, uint32_t property, int32_t, uint8_t write_flag, BACnetValue* value, uint32_t)
+{
+  g_remote_calls.push_back({instance, property});
+  if (write_flag)
+    return 0;
+  uint32_t status = 0;
+  return value_set_enumerated(&status, value);
+}
+}  // namespace
+
+TEST_F(PropertyAccessTest, RemoteDevicesGoToAddressBinding)
+{
+  g_remote_calls.clear();
+  ObjectHooks hooks;
+  hooks.read_device_property = remote;
+  object_set_hooks(&hooks);
+  Value v;
+  ASSERT_EQ(read(kOwner, OBJECT_REMOTE_DEVICE, 3000, PROP_SYSTEM_STATUS, v), 0);
+  EXPECT_EQ(v->tag, TAG_ENUMERATED);
+  EXPECT_EQ(read(kOwner, OBJECT_REMOTE_DEVICE, 3000, PROP_DESCRIPTION, v), PROPERTY_UNKNOWN_PROPERTY);
+  set_unsigned(v, 1);
+  EXPECT_EQ(write(kOwner, OBJECT_REMOTE_DEVICE, 3000, PROP_OBJECT_NAME, v), 41);
+  EXPECT_EQ(write(kOwner, OBJECT_REMOTE_DEVICE, 3000, PROP_SYSTEM_STATUS, v), 10);
+  EXPECT_EQ(write(kOwner, OBJECT_REMOTE_DEVICE, 3000, 573, v), 0);
+  EXPECT_EQ(g_remote_calls, (std::vector<std::pair<uint32_t, uint32_t>>{{3000, 112}, {3000, 573}}));
+  // The inner door asks address binding for anything.
+  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_REMOTE_DEVICE, 3001, PROP_ALL, -1, &v), 0);
+  EXPECT_EQ(g_remote_calls.back(), (std::pair<uint32_t, uint32_t>{3001, 8}));
+}
