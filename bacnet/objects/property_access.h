@@ -1,0 +1,84 @@
+// Every read and write of a local object's property. The network door (object_Read/
+// WriteProperty and their key-building wrappers) applies BACnet's rules: which properties
+// exist, which may be written, datatypes, ranges, array indexes and priorities. The inner
+// door (object_Get/SetProperty) goes straight to the type's property function for the
+// stack's own use. Results: 0, or the BACnet error code plus one (see object_GetErrorClass).
+// Stack thread only; no locks. Must not be reached from another thread but through the
+// request queues of the object database.
+#pragma once
+
+#include <cstdint>
+
+#include "bacnet/value/value_types.h"
+
+struct ObjectRecord;
+
+// Results of property access (the BACnet error code plus one) that callers test for.
+inline constexpr int PROPERTY_OTHER = 1;
+inline constexpr int PROPERTY_INCONSISTENT_PARAMETERS = 8;
+inline constexpr int PROPERTY_INVALID_DATA_TYPE = 10;
+inline constexpr int PROPERTY_NO_OBJECTS_OF_TYPE = 18;
+inline constexpr int PROPERTY_NO_SPACE_FOR_OBJECT = 19;
+inline constexpr int PROPERTY_READ_ACCESS_DENIED = 28;
+inline constexpr int PROPERTY_UNKNOWN_OBJECT = 32;
+inline constexpr int PROPERTY_UNKNOWN_PROPERTY = 33;
+inline constexpr int PROPERTY_VALUE_OUT_OF_RANGE = 38;
+inline constexpr int PROPERTY_WRITE_ACCESS_DENIED = 41;
+inline constexpr int PROPERTY_INVALID_ARRAY_INDEX = 43;
+inline constexpr int PROPERTY_DATATYPE_NOT_SUPPORTED = 48;
+inline constexpr int PROPERTY_NOT_AN_ARRAY = 51;
+
+inline constexpr uint32_t ERROR_CLASS_OBJECT = 1;
+inline constexpr uint32_t ERROR_CLASS_PROPERTY = 2;
+// The Device instance that stands for the local device in a network request.
+inline constexpr uint32_t DEVICE_WILDCARD_INSTANCE = 4194303;
+
+// Error class of the last network read or write: 1 when the object was not found, else 2.
+uint32_t object_GetErrorClass();
+
+// ---- Network door ------------------------------------------------------------------------
+// `network` is the requester's network number (-1 for the stack itself); `owner` the local
+// device the request was addressed to. For reads the value is released and filled.
+int object_ReadObjectProperty(int32_t network, uint32_t owner, uint32_t type, uint32_t instance, uint32_t property,
+                              int32_t index, BACnetValue* value);
+// A successful write sets the database's change flag. Priority 0 means 16.
+int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, uint32_t instance, uint32_t property,
+                               int32_t index, BACnetValue* value, uint32_t priority);
+int object_ReadProperty(int32_t network, uint32_t owner, ObjectRecord* record, uint32_t type, uint32_t property,
+                        int32_t index, BACnetValue* value);
+int object_WriteProperty(int32_t network, uint32_t owner, ObjectRecord* record, uint32_t type, uint32_t property,
+                         int32_t index, BACnetValue* value, uint32_t priority);
+
+// ---- Inner door --------------------------------------------------------------------------
+// A missing object gives 1.
+int object_GetObjectProperty(int32_t network, uint32_t owner, uint32_t type, uint32_t instance, uint32_t property,
+                             int32_t index, BACnetValue* value);
+// A missing object is created first; when that fails nothing is written and the result is
+// 32 (unsupported type) or 19 (no room for the object).
+int object_SetObjectProperty(int32_t network, uint32_t owner, uint32_t type, uint32_t instance, uint32_t property,
+                             int32_t index, BACnetValue* value, uint32_t priority);
+// Answers also the property lists 8 (all), 80 (optional) and 105 (required).
+int object_GetProperty(ObjectRecord* record, int32_t network, uint32_t owner, uint32_t type, uint32_t property,
+                       int32_t index, BACnetValue* value);
+int object_SetProperty(int32_t network, uint32_t owner, ObjectRecord* record, uint32_t type, uint32_t property,
+                       int32_t index, BACnetValue* value, uint32_t priority);
+
+// Typed setters for the stack's own use (network -1, index -1, priority 0, through
+// object_SetObjectProperty).
+int object_SetNumber(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, uint32_t number);
+int object_SetBitString(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, const BitString* bits);
+int object_SetString(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, const char* text);
+
+// ---- The property function ---------------------------------------------------------------
+inline constexpr uint8_t PROPERTY_READ = 0;
+inline constexpr uint8_t PROPERTY_WRITE = 0xFF;
+// Reads (direction 0) a property of the record into the value, or writes (0xFF) it from the
+// value at the priority, without any of the network's checks.
+int object_PropertyFunction(int32_t network, uint32_t owner, ObjectRecord* record, uint32_t property, int32_t index,
+                            uint8_t direction, BACnetValue* value, uint32_t priority);
+
+// The property list 8, 80 or 105 of a record: a list (tag 57) of ENUMERATED identifiers.
+int object_PropertyList(ObjectRecord* record, uint32_t which, BACnetValue* result);
+
+// Present value of a commandable object from its priority array (or relinquish default).
+int object_EvaluatePresentValue(ObjectRecord* record, BACnetValue* value);

@@ -1,0 +1,72 @@
+// Figures of the object database: finding objects by key in a populated table, reading and
+// writing properties through the network door, and the device's object list.
+#include <benchmark/benchmark.h>
+
+#include "bacnet/objects/object_record.h"
+#include "bacnet/objects/object_table.h"
+#include "bacnet/objects/property_access.h"
+#include "bacnet/value/value.h"
+
+namespace {
+
+constexpr uint32_t kOwner = 1234;
+
+void populate(uint32_t count)
+{
+  objtable_destroy();
+  objtable_create();
+  for (uint32_t i = 0; i < count; ++i)
+    object_CreateObject(kOwner, i % 3, i);
+}
+
+void BM_FindObject(benchmark::State& state)
+{
+  uint32_t count = static_cast<uint32_t>(state.range(0));
+  populate(count);
+  uint32_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(object_Find(kOwner, i % 3, i));
+    i = (i + 7) % count;
+  }
+  objtable_destroy();
+}
+BENCHMARK(BM_FindObject)->Arg(100)->Arg(10000);
+
+void BM_ReadPresentValue(benchmark::State& state)
+{
+  populate(1000);
+  BACnetValue v{};
+  for (auto _ : state) {
+    object_ReadObjectProperty(0, kOwner, 1, 1, 85, -1, &v);
+    benchmark::DoNotOptimize(v);
+  }
+  value_free(&v);
+  objtable_destroy();
+}
+BENCHMARK(BM_ReadPresentValue);
+
+void BM_WriteHighLimit(benchmark::State& state)
+{
+  populate(1000);
+  BACnetValue v{};
+  float limit = 50;
+  value_set_real(&limit, &v);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(object_WriteObjectProperty(0, kOwner, 0, 0, 45, -1, &v, 0));
+  value_free(&v);
+  objtable_destroy();
+}
+BENCHMARK(BM_WriteHighLimit);
+
+void BM_ObjectList(benchmark::State& state)
+{
+  populate(static_cast<uint32_t>(state.range(0)));
+  BACnetValue list{};
+  for (auto _ : state)
+    benchmark::DoNotOptimize(objtable_object_list(kOwner, &list));
+  value_free(&list);
+  objtable_destroy();
+}
+BENCHMARK(BM_ObjectList)->Arg(100)->Arg(1000);
+
+}  // namespace
