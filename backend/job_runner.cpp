@@ -381,7 +381,7 @@ int JobRunner::FinishTransfer(const KeyMap& function, int result)
   return 1;
 }
 
-int JobRunner::ReadFileObject(const KeyMap& function)
+int JobRunner::TransferFileObject(const KeyMap& function, bool reading)
 {
   const std::string name = function.get("NAME").value_or("");
   Log(job_messages::kFunctionStarted, name);
@@ -389,42 +389,27 @@ int JobRunner::ReadFileObject(const KeyMap& function)
   uint32_t device = 0, instance = 0;
   int32_t start = 0, end = 0;
   std::string file;
-  if (!ReadTransferKeys(function, "RESULTFILE", job_messages::kNoResultFile, device, instance, start, end, file)) {
+  bool ok = reading ? ReadTransferKeys(function, "RESULTFILE", job_messages::kNoResultFile, device, instance, start,
+                                       end, file)
+                    : ReadTransferKeys(function, "SOURCEFILE", job_messages::kNoSourceFile, device, instance, start,
+                                       end, file);
+  if (!ok) {
     Log(job_messages::kFunctionAborted, name);
     return 1;
   }
   CreateDirectories(file);
-  FILE* f = std::fopen(file.c_str(), "wb+");
+  FILE* f = std::fopen(file.c_str(), reading ? "wb+" : "rb");
   if (!f) {
+    // Without its local file the transfer cannot happen: the function fails.
     Log(job_messages::kCannotWriteFile, file);
     Log(job_messages::kFunctionAborted, name);
     return 1;
   }
-  int result = client_.ReadFileObject(device, instance, start, end, f, true);
+  int result = reading ? client_.ReadFileObject(device, instance, start, end, f, true)
+                       : client_.WriteFileObject(device, instance, start, end, f, true);
   std::fclose(f);
   return FinishTransfer(function, result);
 }
 
-int JobRunner::WriteFileObject(const KeyMap& function)
-{
-  const std::string name = function.get("NAME").value_or("");
-  Log(job_messages::kFunctionStarted, name);
-  DumpSection(function);
-  uint32_t device = 0, instance = 0;
-  int32_t start = 0, end = 0;
-  std::string file;
-  if (!ReadTransferKeys(function, "SOURCEFILE", job_messages::kNoSourceFile, device, instance, start, end, file)) {
-    Log(job_messages::kFunctionAborted, name);
-    return 1;
-  }
-  CreateDirectories(file);
-  FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) {
-    Log(job_messages::kCannotWriteFile, file);
-    Log(job_messages::kFunctionAborted, name);
-    return 1;
-  }
-  int result = client_.WriteFileObject(device, instance, start, end, f, true);
-  std::fclose(f);
-  return FinishTransfer(function, result);
-}
+int JobRunner::ReadFileObject(const KeyMap& function) { return TransferFileObject(function, true); }
+int JobRunner::WriteFileObject(const KeyMap& function) { return TransferFileObject(function, false); }

@@ -66,6 +66,8 @@ private:
                         uint32_t& device, uint32_t& instance, int32_t& start, int32_t& end,
                         std::string& file);
   int FinishTransfer(const KeyMap& function, int result);
+  // READ (reading) or WRITE of one File object through its local file.
+  int TransferFileObject(const KeyMap& function, bool reading);
 
   JobStackClient& client_;
   LocalClock clock_;

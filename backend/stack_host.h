@@ -1,0 +1,53 @@
+// The stack host: starts the BACnet stack from one StackConfig, runs every module's periodic
+// work on the one stack thread, and shuts the modules down in a fixed order.
+// The caller's thread runs Start and Stop and blocks on the start semaphore; the stack thread
+// runs every module init, every periodic task and the whole shut-down.
+// Must not: call a module outside the orders below, or block inside a pass of the loop.
+#pragma once
+
+#include "bacnet/datalink/datalink_port.h"
+#include "bacnet/foundation/driver.h"
+
+#include <cstdint>
+
+// The stack's start-up record, filled by the stack client.
+struct StackConfig {
+  int32_t device_instance = 0;
+  DriverLogFunction log_callback = nullptr;
+  const char* log_file_name = nullptr;
+  uint8_t options[24] = {};
+  const char* objects_file_name = nullptr;
+  const char* application_software_version = nullptr;
+  const char* firmware_revision = nullptr;
+  const char* model_name = nullptr;
+  const char* object_name = nullptr;
+  const char* vendor_name = nullptr;
+  const char* description = nullptr;
+  const char* location = nullptr;
+  uint32_t vendor_identifier = 0;
+  uint32_t apdu_timeout = 0;
+  uint32_t apdu_segment_timeout = 0;
+  uint32_t apdu_retries = 0;
+  uint8_t object_option = 1;
+  ConnectStringTable ports;  // the byte behind the records is the ports' max-APDU code
+  int32_t application_segment_timeout = 0;
+  int32_t application_apdu_timeout = 0;
+  int32_t application_retries = 0;
+  // The service handlers' host callbacks; the first is called for every received I-Am.
+  using ServiceHook = int (*)(const void* data);
+  ServiceHook service_hooks[16] = {};
+};
+
+// Who-Is request record of _BACnet_Driver_Request.
+struct WhoIsRange {
+  int32_t low = -1;
+  int32_t high = -1;
+};
+
+// 0 running; -1 when the device instance is negative or a port failed to load.
+int _BACnet_Driver_Start(StackConfig* config);
+int _BACnet_Driver_Stop();
+int _BACnet_Driver_Request(const WhoIsRange* range);
+
+// Only for tests: the number of once-a-second passes since the start.
+uint64_t driver_second_ticks();
