@@ -1,12 +1,13 @@
-// The configuration program: sets its defaults and shows the start form.
+// The configuration program ZOR17-RS485: sets its defaults and shows the start form; the
+// program ends when its last window closes.
+#include "gui/forms/program_main.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
   QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle("ZOR17-RS485");
-  window.show();
+  app.setApplicationName("ZOR17-RS485");
+  global::Main();
   return app.exec();
 }

@@ -1,1 +1,0 @@
-// Keeps the forms library non-empty while it has no form of its own.

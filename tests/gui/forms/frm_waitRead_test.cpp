@@ -1,0 +1,171 @@
+#include "form_fixture.h"
+
+#include "gui/core/backend_runner.h"
+#include "gui/core/job_file.h"
+#include "gui/core/register_image.h"
+#include "gui/forms/frm_config.h"
+#include "gui/forms/frm_waitRead.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+struct RecordingControls : RegisterControls {
+  QString cfg[73], out[17], in[28];
+  int lamp_green = 0, red_field = 0, resets = 0;
+  QString ConfigText(int i) const override { return cfg[i]; }
+  void SetConfigText(int i, const QString& t) override { cfg[i] = t; }
+  QString OutputText(int i) const override { return out[i]; }
+  void SetOutputText(int i, const QString& t) override { out[i] = t; }
+  QString InputText(int i) const override { return in[i]; }
+  void SetInputText(int i, const QString& t) override { in[i] = t; }
+  int ConfigBit(int) const override { return 0; }
+  void SetConfigBit(int, int) override {}
+  void chk_cfg_Click(int) override {}
+  void SetBitComboIndex(int, int) override {}
+  int InputBit(int) const override { return 0; }
+  void SetInputBit(int, int) override {}
+  void SetButtonLabel(int, bool) override {}
+  void SetTemperatureCaption(const QString&) override {}
+  int FanStageListIndex() const override { return 0; }
+  void SetLampGreen() override { ++lamp_green; }
+  void reset_red_field(bool, bool) override { ++resets; }
+  void func_red_field() override { ++red_field; }
+};
+
+}  // namespace
+
+class WaitWindowTest : public QObject {
+  Q_OBJECT
+
+  FormFixture fx;
+  QPointer<frm_waitRead> window;
+  RecordingControls controls;
+
+  // A stand-in backend that copies the value files and the log prepared by the test.
+  void install_backend(const QByteArray& body)
+  {
+    const QString path = shell::BackendProgram();
+    QVERIFY(fx.write(path, "#!/bin/sh\nlog=$(sed -n 's/^LOGFILE=//p' \"$1\" | tr -d '\\r')\n"
+                           "dir=$(dirname \"$log\")\n" +
+                               body));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+  void backend_reading(const QByteArray& log)
+  {
+    QByteArray unit1(146, '\0');
+    unit1[68] = char(0xFA);  // configuration register 34, in tenths
+    QVERIFY(fx.write(fx.folder + "/unit1.bin", unit1));
+    QVERIFY(fx.write(fx.folder + "/prepared-log", log));
+    install_backend("cp '" + fx.folder.toUtf8() + "/unit1.bin' \"$dir/file1.bin\"\n"
+                    "cat '" + fx.folder.toUtf8() + "/prepared-log' > \"$log\"\n");
+  }
+  QString label() const { return window->findChild<QLabel*>("lbl_meldung")->text(); }
+  int progress() const { return window->findChild<QProgressBar*>("ProgressBar1")->value(); }
+
+private slots:
+  void init()
+  {
+    fx.start();
+    controls = RecordingControls{};
+    global::WriteReadJobs(true, true);
+    window = new frm_waitRead;
+    window->setWindowTitle("Daten auslesen");
+    window->show();
+  }
+
+  void cleanup()
+  {
+    delete window;
+    delete frm_config::Existing();
+    fx.stop();
+  }
+
+  void startsWaiting()
+  {
+    QCOMPARE(label(), QString("Bitte warten..."));
+    QCOMPARE(window->findChild<QProgressBar*>("ProgressBar1")->maximum(), 1000);
+  }
+
+  void goodReadOfBothBlocksLoadsShowsAndTurnsTheLampGreen()
+  {
+    backend_reading("-->Successful finished\n");
+    global::LampState = 1;
+    QVERIFY(window->ShowMsg(true, true, controls));
+    QCOMPARE(label(), QString("Fertig!"));
+    QCOMPARE(progress(), 1000);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(global::ConfigRegisters[34], 25.0);
+    QCOMPARE(controls.cfg[34], QString("25"));
+    QCOMPARE(controls.out[0], QString("0"));
+    QCOMPARE(controls.lamp_green, 1);
+    QCOMPARE(global::LampState, 0);
+    QCOMPARE(controls.red_field, 0);
+    QVERIFY(fx.messages.isEmpty());
+  }
+
+  void goodReadOfTheRegisterBlockLeavesTheLampToTheFieldMarks()
+  {
+    backend_reading("-->Successful finished\n");
+    QVERIFY(window->ShowMsg(false, true, controls));
+    QCOMPARE(controls.lamp_green, 0);
+    QCOMPARE(controls.red_field, 1);
+    QCOMPARE(controls.resets, 1);
+    QCOMPARE(global::ConfigRegisters[34], 0.0);  // the configuration block was not loaded
+  }
+
+  void failedJobLoadsNothing()
+  {
+    backend_reading("-->Error while executing the functions\n");
+    QVERIFY(!window->ShowMsg(true, true, controls));
+    QCOMPARE(label(), QString("Fehler!"));
+    QCOMPARE(fx.messages.size(), 1);
+    QCOMPARE(controls.resets, 0);
+    QCOMPARE(global::ConfigRegisters[34], 0.0);
+  }
+
+  void backendThatNeverStartsShowsOneMessage()
+  {
+    QVERIFY(!window->ShowMsg(true, true, controls));
+    QCOMPARE(label(), QString("Fehler!"));
+    QCOMPARE(fx.messages, QStringList{"Netzwerkscan fehlgeschlagen!"});
+    QCOMPARE(fx.icons.value(0), MsgIcon::Exclamation);
+    QCOMPARE(controls.resets, 0);
+  }
+
+  void closingTheWindowCancelsTheJobFirst()
+  {
+    install_backend("exec sleep 60\n");
+    QTimer::singleShot(0, window, [this] {
+      QVERIFY(!window->close());  // refused while the backend runs
+      QVERIFY(window->isVisible());
+    });
+    QVERIFY(!window->ShowMsg(true, true, controls));
+    QVERIFY(!shell::IsRunning());
+    QCOMPARE(label(), QString("Fehler!"));
+    QVERIFY(fx.messages.isEmpty());
+    QVERIFY(!window->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(window.isNull());
+  }
+
+  void closingTheConfigurationWindowCancelsThenCloses()
+  {
+    install_backend("exec sleep 60\n");
+    QPointer<frm_config> config = frm_config::Instance();
+    config->show();
+    QTimer::singleShot(0, config, [config] { QVERIFY(!config->close()); });
+    QVERIFY(!window->ShowMsg(true, true, controls));
+    QVERIFY(config);  // still there when the job ends
+    QCoreApplication::processEvents();  // the close that waited for the job
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(config.isNull());
+  }
+};
+
+QTEST_MAIN(WaitWindowTest)
+#include "frm_waitRead_test.moc"
