@@ -1,6 +1,7 @@
 #include "gui/core/scan_result.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 namespace scan {
 namespace {
