@@ -38,6 +38,7 @@ struct Entry {
 struct FrameDesign {
   const char* name;  // object name; array elements carry their index ("frm_soll_4")
   int tab;  // tab page, or -1 for a frame nested in another frame
+  int column;  // left (0) or right (1) column of its tab page
   const char* caption_de;
   const char* caption_en;  // null: the German caption in both languages
   std::span<const Entry> lines;
