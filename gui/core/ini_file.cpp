@@ -19,9 +19,14 @@ QByteArray trim_blanks(const QByteArray& text)
   return text.mid(begin, end - begin);
 }
 
+QString trim_blanks(const QString& text)
+{
+  return QString::fromLatin1(trim_blanks(text.toLatin1()));
+}
+
 bool same_name(const QByteArray& stored, const QString& wanted)
 {
-  return QString::fromLatin1(stored).compare(wanted.trimmed(), Qt::CaseInsensitive) == 0;
+  return QString::fromLatin1(stored).compare(trim_blanks(wanted), Qt::CaseInsensitive) == 0;
 }
 
 // The section name of a "[name]" line; no value for any other line.
@@ -136,7 +141,7 @@ QString IniFile::GetString(const QString& section, const QString& key, const QSt
 
 void IniFile::SetString(const QString& section, const QString& key, const QString& value)
 {
-  const QByteArray new_line = key.trimmed().toLatin1() + '=' + value.toLatin1();
+  const QByteArray new_line = trim_blanks(key.toLatin1()) + '=' + value.toLatin1();
 
   qsizetype section_line = -1;
   qsizetype last_entry = -1;  // last non-empty line of the section
@@ -169,7 +174,7 @@ void IniFile::SetString(const QString& section, const QString& key, const QStrin
   // Sections stand apart by one empty line.
   if (!lines_.empty() && !trim_blanks(lines_.back()).isEmpty())
     lines_.emplace_back();
-  lines_.push_back('[' + section.trimmed().toLatin1() + ']');
+  lines_.push_back('[' + trim_blanks(section.toLatin1()) + ']');
   lines_.push_back(new_line);
 }
 

@@ -113,7 +113,12 @@ std::optional<StoredValue> parse_value(const QString& line)
 
 QString SettingsStore::NormalPath(const QString& path)
 {
-  QStringList parts = path.trimmed().split('\\', Qt::SkipEmptyParts);
+  QStringList parts;
+  for (const QString& part : path.split('\\')) {
+    QString name = part.trimmed();
+    if (!name.isEmpty())
+      parts << name;
+  }
   return parts.join('\\');
 }
 

@@ -39,7 +39,7 @@ public:
   QByteArray ToText() const;
   bool Save(const QString& path) const;
 
-  // "SOFTWARE\Morvane\\" and "\SOFTWARE\Morvane" name the same key.
+  // "SOFTWARE\Morvane\\", "\SOFTWARE\ Morvane" and "SOFTWARE\Morvane" name the same key.
   static QString NormalPath(const QString& path);
 
   // A key exists when it or a key below it is stored.

@@ -73,6 +73,18 @@ std::vector<QByteArray> SplitLines(const QByteArray& contents)
   return lines;
 }
 
+std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login)
+{
+  const QByteArray wanted = Scramble(login);
+  for (const QByteArray& line : SplitLines(contents)) {
+    if (line.size() < 2 || line.left(line.size() - 2) != wanted)
+      continue;
+    // Only the digit "1" grants administrator rights; anything else is an ordinary user.
+    return uint8_t(Scramble(line).back() == '1' ? 1 : 0);
+  }
+  return std::nullopt;
+}
+
 void CheckLogin(const QString& s)
 {
   const QString path = global::UserFilePath();
@@ -83,13 +95,9 @@ void CheckLogin(const QString& s)
   std::optional<QByteArray> octets = ToOctets(s);
   std::optional<QByteArray> contents = read_file(path);
   if (octets && contents) {
-    const QByteArray wanted = Scramble(*octets);
-    for (const QByteArray& line : SplitLines(*contents)) {
-      if (line.size() < 2 || line.left(line.size() - 2) != wanted)
-        continue;
-      const QByteArray record = Scramble(line);
+    if (std::optional<uint8_t> admin = MatchLogin(*contents, *octets)) {
       global::LoggedIn = true;
-      global::AdminFlag = record.back() == '1' ? 1 : 0;
+      global::AdminFlag = *admin;
       return;
     }
   }
@@ -122,34 +130,43 @@ bool AddUser(const QString& name, const QString& password, bool admin)
   return true;
 }
 
+QByteArray RemoveUser(const QByteArray& contents, const QString& name)
+{
+  QByteArray kept;
+  for (const QByteArray& line : SplitLines(contents)) {
+    std::optional<UserEntry> entry = parse_record(Scramble(line));
+    if (entry && entry->name == name)
+      continue;
+    kept += line + "\r\n";
+  }
+  return kept;
+}
+
 void DeleteUser(const QString& name)
 {
   const QString path = global::UserFilePath();
   std::optional<QByteArray> contents = read_file(path);
   if (!contents)
     return;
-  QByteArray kept;
-  for (const QByteArray& line : SplitLines(*contents)) {
-    std::optional<UserEntry> entry = parse_record(Scramble(line));
-    if (entry && entry->name == name)
-      continue;
-    kept += line + "\r\n";
-  }
+  const QByteArray kept = RemoveUser(*contents, name);
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(kept) < 0 || !file.commit())
     MsgBox(QString::fromUtf8("Die Nutzerdatei kann nicht geschrieben werden."));
 }
 
-std::vector<UserEntry> ReadUsers()
+std::vector<UserEntry> ParseUsers(const QByteArray& contents)
 {
   std::vector<UserEntry> users;
-  std::optional<QByteArray> contents = read_file(global::UserFilePath());
-  if (!contents)
-    return users;
-  for (const QByteArray& line : SplitLines(*contents))
+  for (const QByteArray& line : SplitLines(contents))
     if (std::optional<UserEntry> entry = parse_record(Scramble(line)))
       users.push_back(*entry);
   return users;
+}
+
+std::vector<UserEntry> ReadUsers()
+{
+  std::optional<QByteArray> contents = read_file(global::UserFilePath());
+  return contents ? ParseUsers(*contents) : std::vector<UserEntry>();
 }
 
 }  // namespace TxtOps

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,13 @@ struct UserEntry {
 // The records of the file in file order; lines that hold no record are left out.
 std::vector<UserEntry> ReadUsers();
 
+// The same on the file's contents.
+std::vector<UserEntry> ParseUsers(const QByteArray& contents);
+// The administrator flag of the first line whose record starts with the clear-text login
+// name & "," & password followed by ":" and one character; no value when none does.
+std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login);
+// The contents without the records of that user; other lines stay, each ended by CR LF.
+QByteArray RemoveUser(const QByteArray& contents, const QString& name);
 // The lines of a user file's contents, split where the text reader splits them.
 std::vector<QByteArray> SplitLines(const QByteArray& contents);
 

@@ -1,0 +1,37 @@
+// Arbitrary profile files through the reader and the key writer: reading never fails, a
+// written file reads back the same, and a key just written reads back its value.
+#include "gui/core/ini_file.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
+  IniFile ini = IniFile::Parse(input);
+
+  // Names and values taken from the input itself, so the fuzzer can aim at existing lines.
+  const QStringList words = QString::fromLatin1(input).split(QRegularExpression("[\\[\\]=\\r\\n]"),
+                                                           Qt::SkipEmptyParts);
+  for (qsizetype i = 0; i + 1 < words.size() && i < 8; ++i)
+    ini.GetString(words[i], words[i + 1], words[i], int(i) * 7);
+
+  const QByteArray written = ini.ToBytes();
+  if (IniFile::Parse(written).ToBytes() != written)
+    __builtin_trap();
+
+  QString value;
+  for (QChar c : QString::fromLatin1(input.left(40)))
+    if (c.isLetterOrNumber() && c.unicode() < 0x80)
+      value += c;
+  const QString section = words.isEmpty() ? QString("MS/TP") : words.front().trimmed();
+  if (section.isEmpty())
+    return 0;
+  ini.SetString(section, "LOCAL IP", value);
+  IniFile back = IniFile::Parse(ini.ToBytes());
+  if (back.GetString(section, "local ip", "missing", 1024) != value)
+    __builtin_trap();
+  return 0;
+}
