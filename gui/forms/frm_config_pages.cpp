@@ -32,7 +32,7 @@ using forms::Px;
 namespace {
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
-QString indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index); }
+QString indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QString::fromUtf8(array)).arg(index); }
 
 template <typename W>
 W* make(QWidget* parent, const QString& name)
