@@ -151,8 +151,9 @@ void frm_bacConfig::Form_Load()
     static const forms::Caption kEnglish[] = {
         {"", "BACnet settings"},         {"Frame1", "Settings"},           {"lbl_monitorTime", "Poll cycle"},
         {"frame_ip", "IP settings"},      {"Label_lokalIP", "Local IP address"}, {"frame_mstp", "MS/TP settings"},
-        {"Label_mac", "MAC address"},     {"Command_\xc3\x9c" "bernehmen", "Apply"}};
+        {"Label_mac", "MAC address"}};
     forms::ApplyCaptions(this, kEnglish);
+    Command_uebernehmen->setText("Apply");
   }
   select_text(cmb_link, s.Link);
   if (s.Link == "BACnet/IP") {

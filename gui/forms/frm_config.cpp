@@ -239,7 +239,6 @@ void frm_config::SetEnglishTexts()
   static const forms::Caption kEnglish[] = {
       {"", "ZOR17_RS485 Configuration"},
       {"cmd_netzwerkScan", "Scan network"},
-      {"cmd_zielW\xc3\xa4hlen", "Choose Dest."},
       {"cmd_abbrechen", "Cancel"},
       {"cmd_paramSchreiben", "Parameter Upload"},
       {"cmd_objektSchreiben", "Objects Upload"},
@@ -254,6 +253,7 @@ void frm_config::SetEnglishTexts()
       {"frm_mstp", "Local parameter"},
   };
   forms::ApplyCaptions(this, kEnglish);
+  cmd_zielWaehlen->setText("Choose Dest.");
 
   static const char* const menus[] = {nullptr, "File", "Modbus", "BACnet", "About", "Help"};
   for (int i = 1; i <= 5; ++i)

@@ -76,9 +76,9 @@ void frm_deviceList::Form_Load()
   if (global::LanguageCode.toInt() == 1033) {
     static const forms::Caption kEnglish[] = {{"", "Device overview"},
                                               {"lbl_scan", "Last scan"},
-                                              {"lbl_device", "Choosen device"},
-                                              {"cmd_\xc3\xbc" "bernehmen", "Apply"}};
+                                              {"lbl_device", "Choosen device"}};
     forms::ApplyCaptions(this, kEnglish);
+    cmd_uebernehmen->setText("Apply");
   }
   cmd_uebernehmen->setEnabled(false);
   show_scan_time();

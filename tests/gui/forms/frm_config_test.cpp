@@ -481,6 +481,7 @@ private slots:
     QCOMPARE(w->MenueMain[1]->text(), QString("File"));
     QCOMPARE(w->ParMenueMain[3]->text(), QString("User"));
     QCOMPARE(w->cmd_auslesen->text(), QString("Parameter Download"));
+    QCOMPARE(w->cmd_zielWaehlen->text(), QString("Choose Dest."));
     QCOMPARE(w->txt_destDevice->text(), QString("Choose a device!"));
     QCOMPARE(w->lbl_bacMac->text(), QString("Mac address"));
     QCOMPARE(w->lbl_desc[22]->text(), QString("Lock"));
