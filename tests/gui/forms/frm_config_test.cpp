@@ -300,6 +300,37 @@ private slots:
     QVERIFY(!w->cmd_objektSchreiben->isEnabled());
   }
 
+  void modbusWriteStartsTheBlockThatChanged()
+  {
+    global::AdminFlag = 1;
+    open(0);
+    settle();
+    w->cmd_paramSchreiben_Click();
+    QCOMPARE(global::SequenceStep, 0);
+    QVERIFY(!w->Timer1->isActive() && !w->Timer2->isActive());
+
+    // A clock display setting goes out with the clock registers after it.
+    w->txt_data_cfg[29]->setText("2");
+    w->cmd_objektSchreiben_Click();
+    QCOMPARE(global::SequenceStep, 2);
+    QCOMPARE(global::StartRegister, int16_t(0));
+    QVERIFY(w->Timer1->isActive());
+    for (int i = 0; i <= 5; ++i)
+      QVERIFY(red(w->txt_data_in[size_t(i)]));
+    QVERIFY(w->InputRegsChanged);
+    w->Timer1->stop();
+
+    settle();
+    global::SequenceStep = 0;
+    w->txt_data_in[12]->setText("4");
+    w->cmd_paramSchreiben_Click();
+    QCOMPARE(global::SequenceStep, 5);
+    QCOMPARE(global::StartRegister, int16_t(512));
+    QVERIFY(w->Timer2->isActive());
+    QVERIFY(!w->Timer1->isActive());
+    w->Timer2->stop();
+  }
+
   void linkedControlsFollowTheText()
   {
     open(1);
