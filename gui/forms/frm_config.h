@@ -1,24 +1,221 @@
-// The configuration window, the program's main window for the rest of the run. For now it
-// is a plain window with its caption; its pages, menus and actions come with the next part
-// of the program. One instance per run, created on first use. User-interface thread only.
+// The configuration window, the program's main window for the rest of the run: the unit's
+// parameter pages built from the register rows, the communication frame of the device type
+// chosen at the start, the action buttons with the monitor switch and the status lamp, the
+// menus and the timers. Every value written into a register control runs that control's
+// change handling, which keeps the linked controls in step and marks the fields that differ
+// from the register image. BACnet actions run the backend through the job file and the value
+// files; the Modbus master attaches to the hooks named below. One instance per run, created on
+// first use; user-interface thread only. Its controls are public, as the other forms of the
+// program fill them (the device list, the BACnet settings).
 #pragma once
 
-#include <QMainWindow>
+#include "gui/core/monitor_cycle.h"
+#include "gui/core/register_image.h"
+#include "gui/core/window_design.h"
 
-class frm_config : public QMainWindow {
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <map>
+#include <vector>
+
+class LampShape;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class UpDownControl;
+
+class frm_config : public QMainWindow, public RegisterControls {
   Q_OBJECT
 public:
   // The one window; created (and loaded) on first use.
   static frm_config* Instance();
   // The window if it is loaded, else null.
   static frm_config* Existing();
+  ~frm_config() override;
 
+  // The designed size, 15750 x 10500 twips.
+  QSize sizeHint() const override;
+
+  // English captions and list entries, applied once after the load.
   void SetEnglishTexts();
 
+  // Register controls: element i of each array stands for register or bit i; indexes that do
+  // not exist hold null.
+  std::vector<QLineEdit*> txt_data_cfg, txt_data_in, txt_data_out;
+  std::vector<QLabel*> lbl_cfg, lbl_data_in, lbl_read_out, lbl_read_cfg_bit, lbl_read_in_bit;
+  std::vector<QComboBox*> cmb_cfg, cmb_bit_cfg, cmb_in;
+  std::vector<UpDownControl*> UpD_txt_cfg;
+  std::vector<QCheckBox*> chk_cfg, chk_input;
+  std::vector<QLabel*> lbl_in_val, lbl_cfg_val, Lbl_button, lbl_temp, Label1, lbl_desc;
+  // Image2T, Image4T, Image8T, Image12T, each for the pages k = 0, 1, 2.
+  std::array<std::array<QLabel*, 3>, 4> Images{};
+  std::map<QString, QGroupBox*> frames;  // every frame of the pages by object name
+  QTabWidget* SSTab1 = nullptr;
+
+  // Communication frames.
+  QGroupBox *frm_bacnet = nullptr, *frm_modbus = nullptr, *frm_ip = nullptr, *frm_mstp = nullptr;
+  QPushButton *cmd_netzwerkScan = nullptr, *cmd_zielWaehlen = nullptr;
+  QLineEdit *txt_destDevice = nullptr, *txt_link = nullptr;
+  QLineEdit *txt_bacDeviceID = nullptr, *txt_bacPort = nullptr, *txt_bacIp = nullptr;
+  QLineEdit *txt_bacComPort = nullptr, *txt_bacBaudrate = nullptr, *txt_bacMac = nullptr;
+  QLineEdit *txt_modbComPort = nullptr, *txt_modbBaud = nullptr, *txt_modbMode = nullptr, *txt_modbAddr = nullptr;
+  QComboBox* cmb_modbPort = nullptr;
+  QLabel *lbl_modbAddr = nullptr, *lbl_link = nullptr, *lbl_destDevice = nullptr, *lbl_ip = nullptr,
+         *lbl_bacMac = nullptr;
+
+  // Action frame.
+  QGroupBox* Frm_read = nullptr;
+  QPushButton *cmd_auslesen = nullptr, *cmd_paramSchreiben = nullptr, *cmd_objektSchreiben = nullptr,
+              *cmd_abbrechen = nullptr;
+  QCheckBox* chk_monitor = nullptr;
+  LampShape* Shape1 = nullptr;
+  QProgressBar* prgB_dummy = nullptr;
+
+  // Menus: MenueMain 1..5 and their items (index 0 unused).
+  std::array<QAction*, 6> MenueMain{};
+  std::array<QAction*, 6> ParMenueMain{};
+  QAction* ModbMenuMain1 = nullptr;
+  QAction* BacMenuMain1 = nullptr;
+
+  // Timers as designed; all start switched off.
+  QTimer *Timer = nullptr, *Timer1 = nullptr, *Timer2 = nullptr, *Timer4 = nullptr, *Timer5 = nullptr,
+         *Timer6 = nullptr, *Timer7 = nullptr, *tmr_bacMonitor = nullptr;
+
+  // The serial control's settings as the load gives them (the Modbus master opens the port).
+  struct SerialSettings {
+    int InputMode = 0;  // 1 bytes (RTU), 0 text (ASCII)
+    QString Settings;  // "38400,N,8,1"
+    int CommPort = 0;
+  } MSComm1;
+
+  // Form variables.
+  bool AnswerDelayChanged = false;
+  bool InputRegsChanged = false;
+  bool InputBitsChanged = false;
+  double RepeatIndex = 0;
+  bool RepeatUp = false;
+
+  // RegisterControls: the register movers reach the window through these.
+  QString ConfigText(int index) const override;
+  void SetConfigText(int index, const QString& text) override;
+  QString OutputText(int index) const override;
+  void SetOutputText(int index, const QString& text) override;
+  QString InputText(int index) const override;
+  void SetInputText(int index, const QString& text) override;
+  int ConfigBit(int index) const override;
+  void SetConfigBit(int index, int value) override;
+  void chk_cfg_Click(int index) override;
+  void SetBitComboIndex(int index, int listIndex) override;
+  int InputBit(int index) const override;
+  void SetInputBit(int index, int value) override;
+  void SetButtonLabel(int index, bool set) override;
+  void SetTemperatureCaption(const QString& text) override;
+  int FanStageListIndex() const override;
+  void SetLampGreen() override;
+  void reset_red_field(bool conf, bool reg) override;
+  void func_red_field() override;
+
+  // Change handling of the register controls.
+  void txt_data_cfg_Change(int index);
+  void txt_data_in_Change(int index);
+  void txt_data_out_Change(int index);
+  void chk_input_Click(int index);
+  // Selection rules of the choice boxes.
+  void cmb_cfg_Click(int index);
+  void cmb_bit_cfg_Click(int index);
+  void cmb_in_Click(int index);
+  // Key filters (the key code is passed back; 0 discards it) and range checks on leaving.
+  void txt_data_cfg_KeyPress(int index, int& keyAscii);
+  void txt_data_in_KeyPress(int index, int& keyAscii);
+  void txt_data_cfg_LostFocus(int index);
+  void txt_data_in_LostFocus(int index);
+  // Up/down stepping and its auto-repeat.
+  void UpD_txt_cfg_UpClick(int index);
+  void UpD_txt_cfg_DownClick(int index);
+  void UpD_txt_cfg_MouseDown(int index, double x, double y);
+  void UpD_txt_cfg_MouseMove(int index, double x, double y);
+  void UpD_txt_cfg_MouseUp(int index);
+  void Timer_Timer();
+  // Factory values and the PC's clock.
+  void func_clear_values();
+  void func_set_date_time();
+
+  // Actions.
+  void cmd_auslesen_Click();
+  void cmd_paramSchreiben_Click();
+  void cmd_objektSchreiben_Click();
+  void cmd_netzwerkScan_Click();
+  void cmd_zielWaehlen_Click();
+  void chk_monitor_Click();
+  void tmr_bacMonitor_Timer();
+  // Menus.
+  void MenueMain_Click(int index);
+  void ParMenueMain_Click(int index);
+  void ModbMenuMain_Click(int index);
+  void BacMenuMain_Click(int index);
+  void ShowMsgWindow();
+
+  // Hooks of the Modbus master; they do nothing until it is attached.
+  virtual void cmb_modbPort_Click(int listIndex);
+  virtual void modbus_read_parameters();
+  virtual void func_write_input_bits();
+  virtual void Timer1_Timer() {}
+  virtual void Timer2_Timer() {}
+  virtual void Timer4_Timer() {}
+  virtual void Timer5_Timer() {}
+  virtual void Timer6_Timer() {}
+  virtual void Timer7_Timer() {}
+
+  // True while a BACnet monitor cycle waits for the backend.
+  bool MonitorCycleRunning() const { return monitor_cycle_.Running(); }
+
 protected:
+  frm_config();
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  frm_config();
   void Form_Load();
+  // Page building from the row and design tables.
+  void build_window();
+  QWidget* build_pages();
+  QGroupBox* build_frame(const QString& name);
+  void add_line(QGroupBox* frame, QGridLayout* grid, int row, const design::Entry& line);
+  void build_frame2(QGroupBox* frame);
+  QWidget* build_picture_set(int k, QWidget* parent);
+  QWidget* build_side_panel();
+  void build_menus();
+  void build_timers();
+  void connect_fields();
+
+  // Selection-rule helpers.
+  void apply_button_layout(int position);
+  void align_led_frames();
+  void apply_setpoint_unit(int choice, int position);
+  void apply_external_unit(int choice, int position);
+  int choice_position(int index) const;
+  void show_frame(const char* name, bool visible);
+  void select_entry(QComboBox* box, int position);
+
+  // BACnet actions.
+  void set_action_buttons(bool enabled);
+  void set_fields_locked(bool locked);
+  void bacnet_write(bool conf, bool reg, const char* caption);
+  void modbus_write();
+  bool run_wait_window(bool conf, bool reg, const char* caption);
+  void close_other_forms();
+
+  monitor::CycleGuard monitor_cycle_;
+  std::vector<QLabel*> clock_separators_;
+  std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };
