@@ -38,7 +38,11 @@ std::string confirmed(uint8_t code, uint8_t invoke, const std::string& rest)
   return head + rest;
 }
 
-using ClientRequestLayer = ClientStack;
+// The callback record outlives the test body: shutting the stack down ends what is left.
+class ClientRequestLayer : public ClientStack {
+protected:
+  Ended e;
+};
 
 TEST_F(ClientRequestLayer, InvokeIdAfter255Is0)
 {
@@ -61,7 +65,6 @@ TEST_F(ClientRequestLayer, InitClampsTimeoutAndRetries)
 
 TEST_F(ClientRequestLayer, ExplicitAddressGoesWithCode3AndTheCounter)
 {
-  Ended e;
   ReadPropertyRequest r = object_name_of(1234);
   uint8_t invoke = client_next_invoke_id();
   ASSERT_EQ(client_read_property(ended, &e, -1, &peer, &r), 0);
@@ -79,7 +82,6 @@ TEST_F(ClientRequestLayer, BoundDeviceGivesItsCodeAndUseCountAsInvokeId)
   DeviceBinding before;
   ASSERT_EQ(address_binding_get_device(1234, &before), 0);
   ReadPropertyRequest r = object_name_of(1234);
-  Ended e;
   ASSERT_EQ(client_read_property(ended, &e, 1234, nullptr, &r), 0);
   step();
   std::vector<Frame> frames = take();
@@ -90,7 +92,6 @@ TEST_F(ClientRequestLayer, BoundDeviceGivesItsCodeAndUseCountAsInvokeId)
 
 TEST_F(ClientRequestLayer, TerminalServicesAreRefusedAndServicesWithoutParametersGoEmpty)
 {
-  Ended e;
   for (uint8_t choice : {21, 22, 23})
     EXPECT_EQ(client_send_confirmed(ended, &e, -1, &peer, choice, nullptr), -1) << int(choice);
   EXPECT_EQ(client_send_confirmed(ended, &e, -1, &peer, 27, nullptr), 0);
@@ -104,7 +105,6 @@ TEST_F(ClientRequestLayer, TerminalServicesAreRefusedAndServicesWithoutParameter
 
 TEST_F(ClientRequestLayer, ParkedRequestGoesOutOnceTheDeviceIsBound)
 {
-  Ended e;
   ReadPropertyRequest r = object_name_of(1234);
   ASSERT_EQ(client_read_property(ended, &e, 1234, nullptr, &r), 0);
   EXPECT_EQ(client_parked_count(), 1u);
@@ -132,7 +132,6 @@ TEST_F(ClientRequestLayer, ParkedRequestGoesOutOnceTheDeviceIsBound)
 
 TEST_F(ClientRequestLayer, ParkedRequestOfADeviceThatNeverAnswersFailsAfterTenSeconds)
 {
-  Ended e;
   ReadPropertyRequest r = object_name_of(999);
   ASSERT_EQ(client_read_property(ended, &e, 999, nullptr, &r), 0);
   testing::internal::CaptureStdout();
