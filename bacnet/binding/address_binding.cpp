@@ -876,8 +876,10 @@ int address_binding_device_scan_step()
     } else {
       ++s.who_is_count;
       s.running = true;
+      // The scan counts up to one past the last instance; a Who-Is may only name instances,
+      // and a peer that checks its limits would ignore one that names more.
       window.low_limit = s.low;
-      window.high_limit = s.high;
+      window.high_limit = std::min(s.high, kScanUpperBound - 1);
     }
   }
   if (finished) {

@@ -163,7 +163,7 @@ TEST_F(AddressBinding, ScanRunsItsWindowsAroundTheBoundDevices)
   EXPECT_EQ(read.v.payload.boolean, 1);
 
   seconds(2);
-  EXPECT_THAT(who_is_sent(), ElementsAre(std::pair(0, kScanUpperBound)));
+  EXPECT_THAT(who_is_sent(), ElementsAre(std::pair(0, kScanUpperBound - 1)));
   EXPECT_EQ(status_text(), "Scanning Devices : Low Limit = 0 High Limit = 4194304");
   i_am(100, ip_address(100));
   i_am(5000, ip_address(50));
@@ -176,7 +176,7 @@ TEST_F(AddressBinding, ScanRunsItsWindowsAroundTheBoundDevices)
       windows.push_back(w);
   }
   EXPECT_THAT(windows, ElementsAre(std::pair(0, 99), std::pair(101, 4710), std::pair(4712, 4999),
-                                   std::pair(5001, kScanUpperBound)));
+                                   std::pair(5001, kScanUpperBound - 1)));
   EXPECT_EQ(status_text(), "Device Scan Done");
   EXPECT_THAT(g_log, testing::Contains("6 Device Discovery finished"));
 }
