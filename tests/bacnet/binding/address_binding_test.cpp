@@ -198,14 +198,6 @@ TEST_F(AddressBinding, AnswersDuringAWindowAskItAgainBelowTheNewDevice)
   EXPECT_THAT(who_is_sent(), ElementsAre(std::pair(0, 49)));
 }
 
-TEST_F(AddressBinding, ScanStatusIsReadOnly)
-{
-  Value text;
-  value_set_charstring("x", &text);
-  EXPECT_EQ(address_binding_get_scan_status_text(&text, 0xFF), 0);
-  EXPECT_STREQ(text.v.payload.text, "x");
-}
-
 TEST_F(AddressBinding, RemoteDeviceObjectAnswersFromItsRecord)
 {
   i_am(1234, peer);
@@ -331,23 +323,6 @@ TEST_F(AddressBinding, TableThatCannotGrowKeepsWhatItHeld)
   EXPECT_EQ(address_binding_use_device(200, &d), 0);
   EXPECT_EQ(address_binding_use_device(kOwn, &d), 0);
   EXPECT_EQ(address_binding_use_device(300, &d), -1);
-}
-
-TEST_F(AddressBinding, DeviceFlagsOfTheCache)
-{
-  i_am(1234, peer);
-  EXPECT_EQ(address_binding_set_device_flag(1234, kFlagSegmentation, 3), 0);
-  EXPECT_EQ(address_binding_set_device_flag(1234, kFlagSupportsRpm, 1), 0);
-  EXPECT_EQ(address_binding_set_device_flag(1234, kFlagBackoffStep, 0), 0);
-  EXPECT_EQ(address_binding_set_device_flag(1234, 9, 0), 0);
-  EXPECT_EQ(address_binding_set_device_flag(99, kFlagOnline, 0), -1);
-  DeviceBinding d;
-  address_binding_get_device(1234, &d);
-  EXPECT_EQ(d.segmentation, 3u);
-  EXPECT_EQ(d.segmentation_probed, 1);
-  EXPECT_EQ(d.supports_rpm, 1);
-  EXPECT_EQ(d.services_probed, 1);
-  EXPECT_EQ(d.backoff_step, 1);
 }
 
 TEST_F(AddressBinding, SilentBoundDeviceIsPolledForItsStatus)

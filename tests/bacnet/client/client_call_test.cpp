@@ -224,13 +224,6 @@ TEST_F(BlockingCalls, SafetyTimeoutEndsACallThatNothingCompletes)
   EXPECT_EQ(application_layer_client_count(), 0u);
 }
 
-TEST_F(BlockingCalls, SafetyTimeoutLiesBeyondParkingAndEveryRetry)
-{
-  EXPECT_GT(client_call_safety_timeout_ms(),
-            int64_t(kClientParkCountdown) * 1000 +
-                int64_t(application_layer_get_apdu_retries() + 1) * application_layer_get_apdu_timeout());
-}
-
 TEST_F(BlockingCalls, ErrorPartTakesClassAndCodeOnlyForServicesThatCarryThem)
 {
   for (int choice = 0; choice < 32; ++choice) {

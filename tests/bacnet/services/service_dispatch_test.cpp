@@ -223,20 +223,6 @@ TEST_F(Services, InstalledConfirmedHandlerAnswers)
   EXPECT_THAT(take_hex(), ElementsAre("30 07 0C 0C 02 00 04 D2 19 4D"));
 }
 
-TEST_F(Services, ReplyHelpersCopyTheirData)
-{
-  ServiceAnswer answer;
-  std::vector<uint8_t> error = hex("91 02 91 20");
-  EXPECT_EQ(services_reply_data(&answer, {}), -1);
-  EXPECT_EQ(services_reply_data(&answer, error), 0);
-  EXPECT_EQ(answer.kind, kAnswerError);
-  EXPECT_EQ(answer.data, error);
-  EXPECT_EQ(services_reply_complex_ack(&answer, {}, 3), 0);
-  EXPECT_EQ(answer.kind, kAnswerComplexAck);
-  EXPECT_EQ(answer.service_choice, 3);
-  EXPECT_TRUE(answer.data.empty());
-}
-
 TEST_F(Services, TimeSynchronizationSetsTheClockThroughItsSeam)
 {
   receive(unconfirmed(6, datetime(2036, 12, 31, 23, 59, 59, 255)), peer);

@@ -86,3 +86,7 @@ class ClientNode:
         self.proc.stdin.close()
         self.proc.stdout.close()
         self._stderr.close()
+        # The lock reports every nested or failed use on standard error.
+        with open(self.stderr_path) as err:
+            problems = [line for line in err if "Reentry" in line or "Failed to" in line]
+        assert not problems, problems[:10]
