@@ -1,11 +1,8 @@
-// Address binding: which device instance lives at which BACnet address, whether it is
-// reachable and how often it is used; the local devices' own addresses; the device scan over
-// instance windows, locating of unbound devices and status polls of silent ones; the answers
-// to Who-Is and Who-Has on behalf of the local devices, the Device object's binding list and
-// scan properties, and remote devices served as objects of type 1001.
-// Lookups come from every sending thread; the periodic task runs once a second on the stack
-// thread. Every table access holds the global lock; nothing is sent while it is held on a
-// copy's behalf, and no lookup hands out a pointer into a table.
+// Address binding: which device lives at which address and whether it answers; the local
+// devices' own addresses; the device scan, locating and status polls; I-Am and I-Have for the
+// local devices; the Device object's binding and scan properties and remote devices as type 1001.
+// Lookups come from every sending thread, the periodic task from the stack thread once a second.
+// Tables only under the global lock, which is never held while sending; lookups hand out copies.
 #pragma once
 
 #include "bacnet/codec/codec_requests.h"

@@ -1,9 +1,7 @@
-// Blocking client calls: one confirmed service performed for a thread other than the stack
-// thread, which waits until the client transaction ends (answer, error, reject, abort, time-out)
-// or, whatever the layers below do, until a safety time-out. Also raw calls that send APDU
-// bytes (or their hex text) and return the raw answer, and the request classes of the stack
-// client. Callers block; the completion callbacks run on the stack thread. Must never be called
-// from the stack thread, which would wait for itself.
+// Blocking client calls: one confirmed service for a thread other than the stack thread, which
+// waits until the transaction ends or a safety time-out does; raw calls on APDU bytes and hex
+// text; the request classes of the stack client. Callers block; completions run on the stack
+// thread. Must never be called from the stack thread, which would wait for itself.
 #pragma once
 
 #include "bacnet/application/client_tsm.h"

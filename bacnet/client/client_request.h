@@ -1,10 +1,8 @@
-// The client request layer: where the local device starts BACnet requests of its own. Encodes
-// a service request, finds the destination (given, or the address binding of a device) and
-// queues it with the application layer; confirmed requests to a device without an address
-// wait in the parked-request table until it is bound or their countdown runs out.
-// Any thread sends; the parked table is worked off once a second on the stack thread. The
-// invoke-id counter and the parked table are touched only under the global lock. Must not
-// call a completion callback for a refused request (the caller learns of it from the -1).
+// The client request layer: encodes the local device's own requests, finds their destination
+// (given, or a device's binding) and queues them; requests to unbound devices wait in the
+// parked table until bound or failed. Any thread sends; the stack thread works the parked table
+// once a second. Counter and table only under the global lock. Must not call the callback of a
+// refused request (the caller has the -1).
 #pragma once
 
 #include "bacnet/application/client_tsm.h"
