@@ -1,0 +1,897 @@
+#include "bacnet/binding/address_binding.h"
+
+#include "bacnet/client/client_request.h"
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/network/network_main.h"
+#include "bacnet/value/value.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kDeviceObjectType = 8;
+constexpr uint32_t kSystemStatusProperty = 112;
+constexpr uint32_t kAddressProperty = 571;
+constexpr uint32_t kAllProperties = 8;
+constexpr uint32_t kPropertyObjectIdentifier = 75;
+constexpr uint32_t kPropertyObjectType = 79;
+constexpr uint32_t kPropertySegmentation = 107;
+constexpr uint32_t kPropertyVendorIdentifier = 120;
+constexpr uint32_t kStatusOperational = 0;
+constexpr uint32_t kStatusNonOperational = 4;
+constexpr int kPropertyLogLevel = 17;
+// Results of the object database's property doors: the BACnet error code plus one.
+constexpr int kResultOther = 1;
+constexpr int kResultUnknownObject = 32;
+constexpr int kResultWriteAccessDenied = 41;
+
+constexpr uint32_t kSilenceBeforeOffline = 31;     // s without answer before a failure forgets the address
+constexpr uint32_t kUnlocatedOnline = 21;          // s a record without address stays online
+constexpr uint32_t kPollWindow = 600;              // s after the last use in which silent devices are polled
+constexpr uint32_t kScanQuiet = 2;                 // s between scan steps and after the last I-Am
+constexpr uint32_t kBackoffUnit = 30;
+constexpr std::array<uint32_t, 4> kBackoffFactor = {0, 1, 2, 4};
+constexpr uint8_t kBackoffStepMax = 3;
+constexpr uint32_t kIAmMaxApdu = 480;
+
+// The properties a remote device object lists under property 8.
+constexpr std::array<uint32_t, 9> kRemoteDeviceProperties = {77, 79, 112, 120, 107, 75, 571, 573, 574};
+
+struct ScanState {
+  int32_t low = 0;
+  int32_t high = kScanUpperBound;
+  int32_t upper = kScanUpperBound;
+  uint32_t who_is_count = 0;
+  bool i_am_seen = false;
+  bool running = false;
+  bool enabled = false;
+  uint32_t last_activity = 0;
+  int status = kScanNotUpdated;
+};
+
+struct BindingState {
+  int32_t own = -1;
+  int32_t local_network = -1;
+  DriverLogFunction log = nullptr;
+  std::size_t limit = kBindingTableLimit;
+  std::vector<DeviceBinding> devices;        // sorted by instance
+  std::vector<AddressBindingEntry> addresses;  // sorted by address bytes
+  std::vector<int32_t> local_ports;          // in registration order
+  ScanState scan;
+};
+
+BindingState g;
+
+uint32_t now_seconds()
+{
+  OsTime t;
+  os_get_time(&t);
+  return t.seconds;
+}
+
+void log_text(int level, const char* text)
+{
+  if (g.log)
+    g.log(level, text);
+}
+
+// MAC octets beyond the MAC length carry no meaning and must not split equal addresses.
+BACnetAddress normalised(const BACnetAddress& a)
+{
+  BACnetAddress n = a;
+  n.mac_len = std::min<uint8_t>(n.mac_len, sizeof n.mac);
+  std::memset(n.mac + n.mac_len, 0, sizeof n.mac - n.mac_len);
+  return n;
+}
+
+// Network number from its lowest-order byte up, then the six MAC octets, then the length.
+std::array<uint8_t, 11> address_key(const BACnetAddress& a)
+{
+  std::array<uint8_t, 11> k{};
+  for (int i = 0; i < 4; ++i)
+    k[std::size_t(i)] = uint8_t(a.network >> (8 * i));
+  std::memcpy(&k[4], a.mac, 6);
+  k[10] = a.mac_len;
+  return k;
+}
+
+bool address_less(const BACnetAddress& a, const BACnetAddress& b) { return address_key(a) < address_key(b); }
+
+std::vector<DeviceBinding>::iterator find_device(int32_t instance)
+{
+  auto it = std::lower_bound(g.devices.begin(), g.devices.end(), instance,
+                             [](const DeviceBinding& d, int32_t i) { return d.instance < i; });
+  return it != g.devices.end() && it->instance == instance ? it : g.devices.end();
+}
+
+std::vector<AddressBindingEntry>::iterator find_address(const BACnetAddress& address)
+{
+  BACnetAddress key = normalised(address);
+  auto it = std::lower_bound(g.addresses.begin(), g.addresses.end(), key,
+                             [](const AddressBindingEntry& e, const BACnetAddress& k) { return address_less(e.address, k); });
+  return it != g.addresses.end() && it->address == key ? it : g.addresses.end();
+}
+
+bool is_local(int32_t instance)
+{
+  return std::find(g.local_ports.begin(), g.local_ports.end(), instance) != g.local_ports.end();
+}
+
+// Grows a table by one entry at `position`; what the table held stays when it cannot.
+template <class T>
+bool insert_entry(std::vector<T>& table, typename std::vector<T>::iterator position, const T& entry)
+{
+  if (table.size() >= g.limit)
+    return false;
+  try {
+    table.insert(position, entry);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void fill_device(DeviceBinding& d, const BACnetAddress* address, uint8_t max_apdu_code, uint8_t online)
+{
+  if (address) {
+    d.address = normalised(*address);
+    d.address_known = 1;
+  }
+  d.online = online;
+  if (max_apdu_code != 0)
+    d.max_apdu_code = max_apdu_code;
+}
+
+// Inserts or updates a device record; null when the table cannot grow.
+DeviceBinding* upsert_device(int32_t instance, const BACnetAddress* address, uint8_t max_apdu_code, uint8_t online)
+{
+  auto it = find_device(instance);
+  if (it != g.devices.end()) {
+    fill_device(*it, address, max_apdu_code, online);
+    return &*it;
+  }
+  DeviceBinding d;
+  d.instance = instance;
+  fill_device(d, address, max_apdu_code, online);
+  d.created = now_seconds();
+  auto position = std::lower_bound(g.devices.begin(), g.devices.end(), instance,
+                                   [](const DeviceBinding& e, int32_t i) { return e.instance < i; });
+  auto index = position - g.devices.begin();
+  if (!insert_entry(g.devices, position, d))
+    return nullptr;
+  return &g.devices[std::size_t(index)];
+}
+
+int upsert_address(const BACnetAddress& address, int32_t instance, uint8_t local)
+{
+  BACnetAddress key = normalised(address);
+  auto it = find_address(key);
+  if (it != g.addresses.end()) {
+    // The own device's addresses are never taken over by a device learnt from the network.
+    if (it->instance == g.own)
+      return -1;
+    it->instance = instance;
+    it->local = local;
+    return 0;
+  }
+  AddressBindingEntry e;
+  e.local = local;
+  e.instance = instance;
+  e.address = key;
+  auto position = std::lower_bound(g.addresses.begin(), g.addresses.end(), key,
+                                   [](const AddressBindingEntry& x, const BACnetAddress& k) { return address_less(x.address, k); });
+  return insert_entry(g.addresses, position, e) ? 0 : -1;
+}
+
+BACnetAddress from_value(const BACnetAddressValue& v)
+{
+  BACnetAddress a{};
+  a.network = v.network;
+  a.mac_len = uint8_t(std::min<uint32_t>(v.mac.length, sizeof a.mac));
+  if (v.mac.data)
+    std::memcpy(a.mac, v.mac.data, a.mac_len);
+  return a;
+}
+
+int32_t binding_instance(const BACnetValue& element)
+{
+  if (element.tag != TAG_ADDRESS_BINDING || !element.payload.record)
+    return -1;
+  return int32_t(static_cast<const BACnetAddressBinding*>(element.payload.record)->device.instance);
+}
+
+// The instances of a binding list value: one binding, or a list of them.
+std::vector<int32_t> skip_instances(const BACnetValue& skip)
+{
+  std::vector<int32_t> out;
+  if (skip.tag == TAG_ADDRESS_BINDING) {
+    out.push_back(binding_instance(skip));
+  } else if (skip.tag == TAG_ADDRESS_BINDING_LIST && skip.payload.array) {
+    const BACnetValueArray& a = *skip.payload.array;
+    for (uint32_t i = 0; i < a.used; ++i)
+      out.push_back(binding_instance(a.elements[i]));
+  }
+  return out;
+}
+
+bool in_skip(const std::vector<int32_t>& skip, int32_t instance)
+{
+  return std::find(skip.begin(), skip.end(), instance) != skip.end();
+}
+
+// The window below the next bound device, starting from the current low limit.
+void scan_set_min_max(const std::vector<int32_t>& skip)
+{
+  ScanState& s = g.scan;
+  // Each round either ends or moves low past one bound device, so the skip list bounds it.
+  for (std::size_t round = 0; round <= skip.size() + 1; ++round) {
+    int32_t low = s.low - 1;
+    int32_t high = s.high + 1;
+    for (int32_t i : skip)
+      if (i > low && i < high)
+        high = i;
+    for (int32_t i : skip)
+      if (i > low && i < high)
+        low = i;
+    s.low = low + 1;
+    s.high = high;
+    if (s.low == s.upper)
+      return;
+    if (s.low != s.high) {
+      s.high = high - 1;
+      return;
+    }
+    // The window starts on a bound device: step past every bound device in a row.
+    do
+      ++s.low;
+    while (in_skip(skip, s.low));
+    s.high = s.upper;
+  }
+}
+
+// Under the lock: moves the scan to the window it asks next; true when the scan is done.
+bool scan_next_window(const std::vector<int32_t>& skip)
+{
+  ScanState& s = g.scan;
+  if (s.i_am_seen) {
+    // Answers came: ask again below the lowest device that answered.
+    scan_set_min_max(skip);
+    if (s.high == s.upper && in_skip(skip, s.upper))
+      return true;
+    s.i_am_seen = false;
+    s.who_is_count = 0;
+    return false;
+  }
+  if (s.who_is_count > 0) {
+    // The window was asked and stayed quiet: move on to the next one.
+    if (s.high == s.upper && in_skip(skip, s.high))
+      return true;
+    s.low = s.high + 1;
+    s.high = s.upper;
+    s.who_is_count = 0;
+    scan_set_min_max(skip);
+    if (s.low == s.upper && in_skip(skip, s.high))
+      return true;
+  }
+  return s.low > s.high;
+}
+
+void scan_restart()
+{
+  ScanState& s = g.scan;
+  s.low = 0;
+  s.high = kScanUpperBound;
+  s.upper = kScanUpperBound;
+  s.i_am_seen = false;
+  // A finished scan leaves its count of asked windows; a new scan starts by asking.
+  s.who_is_count = 0;
+  s.status = kScanScanning;
+}
+
+uint32_t backoff_wait(uint8_t step) { return kBackoffUnit * kBackoffFactor[std::min<uint8_t>(step, kBackoffStepMax)]; }
+
+void advance_backoff(int32_t instance, uint32_t now)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (it == g.devices.end())
+    return;
+  it->backoff_step = uint8_t(std::min<int>(it->backoff_step + 1, kBackoffStepMax));
+  it->backoff_time = now;
+}
+
+void locate_device(const DeviceBinding& d, uint32_t now)
+{
+  if (now - d.backoff_time <= backoff_wait(d.backoff_step))
+    return;
+  char text[64];
+  std::snprintf(text, sizeof text, "Attempting to locate device %d", d.instance);
+  log_text(kBindingLogLevel, text);
+  WhoIsRequest request;
+  request.low_limit = d.instance;
+  request.high_limit = d.instance;
+  client_who_is(-1, -1, &request);
+  advance_backoff(d.instance, now);
+}
+
+void poll_status(const DeviceBinding& d, uint32_t now)
+{
+  if (now - d.backoff_time <= backoff_wait(d.backoff_step))
+    return;
+  char text[64];
+  std::snprintf(text, sizeof text, "Attempting to read status of device %d", d.instance);
+  log_text(kBindingLogLevel, text);
+  ReadPropertyRequest request;
+  request.object = {kDeviceObjectType, uint32_t(d.instance)};
+  request.property = kSystemStatusProperty;
+  request.array_index = -1;
+  // Any answer ends the transaction, and heard-from marks the device online again.
+  client_read_property(nullptr, nullptr, d.instance, nullptr, &request);
+  advance_backoff(d.instance, now);
+}
+
+int set_enumerated(BACnetValue* value, uint32_t n) { return value_set_enumerated(&n, value) == 0 ? 0 : kResultOther; }
+
+int remote_property_list(BACnetValue* value)
+{
+  value_free(value);
+  if (value_init(value, TAG_LIST) != VALUE_OK)
+    return kResultOther;
+  for (uint32_t p : kRemoteDeviceProperties) {
+    BACnetValue e{};
+    value_set_enumerated(&p, &e);
+    if (value_array_append(value->payload.array, &e) != VALUE_OK) {
+      value_free(&e);
+      return kResultOther;
+    }
+  }
+  return 0;
+}
+
+int write_remote_address(int32_t instance, const BACnetValue* value)
+{
+  if (!value || value->tag != TAG_ADDRESS || !value->payload.record)
+    return kResultOther;
+  const auto& written = *static_cast<const BACnetAddressValue*>(value->payload.record);
+  // Six octets is the longest MAC of any datalink; an empty one names nobody.
+  if (written.mac.length < 1 || written.mac.length > 6)
+    return kResultOther;
+  BACnetAddress address = from_value(written);
+  DRIVER_LOCK_SCOPE();
+  if (is_local(instance))
+    return kResultOther;
+  if (!upsert_device(instance, &address, kClientDefaultMaxApduCode, 1))
+    return kResultOther;
+  return upsert_address(address, instance, 0) == 0 ? 0 : kResultOther;
+}
+
+int read_remote_address(const DeviceBinding& d, BACnetValue* value)
+{
+  if (!d.address_known || d.address.mac_len == 0)
+    return kResultOther;
+  BACnetAddressValue a{};
+  a.network = d.address.network;
+  if (octetstring_set(&a.mac, d.address.mac, d.address.mac_len) != VALUE_OK)
+    return kResultOther;
+  int rc = value_set_address(&a, value);
+  octetstring_free(&a.mac);
+  return rc == 0 ? 0 : kResultOther;
+}
+
+}  // namespace
+
+// ---- Set-up and tables ---------------------------------------------------------------------
+
+int address_binding_init(const DriverContext* context, int32_t own_instance)
+{
+  address_binding_clear();
+  DRIVER_LOCK_SCOPE();
+  g.log = (context && context->options[kBindingTraceOption]) ? context->log : nullptr;
+  g.own = own_instance;
+  g.local_network = -1;
+  scan_restart();
+  g.scan.running = true;
+  return 0;
+}
+
+void address_binding_clear()
+{
+  DRIVER_LOCK_SCOPE();
+  g.devices = {};
+  g.addresses = {};
+  g.local_ports = {};
+}
+
+void address_binding_set_table_limit(std::size_t entries)
+{
+  DRIVER_LOCK_SCOPE();
+  g.limit = entries ? entries : kBindingTableLimit;
+}
+
+int address_binding_add_local_port(uint8_t max_apdu_code, int32_t instance, const BACnetAddress* address)
+{
+  DRIVER_LOCK_SCOPE();
+  if (instance == -1)
+    instance = g.own;
+  if (g.local_network == -1 && address)
+    g.local_network = int32_t(address->network);
+  if (!insert_entry(g.local_ports, g.local_ports.end(), instance))
+    return -1;
+  if (instance < 0)
+    return 0;
+  if (!upsert_device(instance, address, max_apdu_code, 1))
+    return -1;
+  return address ? upsert_address(*address, instance, 1) : 0;
+}
+
+int address_binding_local_port_hook(uint8_t max_apdu_code, int32_t instance, const BACnetAddress& address)
+{
+  return address_binding_add_local_port(max_apdu_code, instance, &address);
+}
+
+int address_binding_add_local_port_value(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address)
+{
+  if (!address)
+    return address_binding_add_local_port(max_apdu_code, instance, nullptr);
+  BACnetAddress a = from_value(*address);
+  return address_binding_add_local_port(max_apdu_code, instance, &a);
+}
+
+int address_binding_add_from_i_am(int32_t instance, uint8_t max_apdu_code, const BACnetAddress& address)
+{
+  DRIVER_LOCK_SCOPE();
+  if (is_local(instance))
+    return 0;
+  DeviceBinding* d = upsert_device(instance, &address, max_apdu_code, 1);
+  if (!d)
+    return -1;
+  // The device has just spoken: a failed request right after must not count it as silent.
+  d->last_heard = now_seconds();
+  return upsert_address(address, instance, 0);
+}
+
+int address_binding_add_from_binding(const BACnetAddressBinding* binding)
+{
+  if (!binding || binding->address.mac.length < 1 || binding->address.mac.length > 6)
+    return -1;
+  int32_t instance = int32_t(binding->device.instance);
+  BACnetAddress address = from_value(binding->address);
+  DRIVER_LOCK_SCOPE();
+  if (is_local(instance) || find_device(instance) != g.devices.end())
+    return -1;
+  if (!upsert_device(instance, &address, 0, 1))
+    return -1;
+  return upsert_address(address, instance, 0);
+}
+
+int address_binding_remove_device(const BACnetAddressBinding* binding)
+{
+  if (!binding)
+    return -1;
+  int32_t instance = int32_t(binding->device.instance);
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (is_local(instance) || it == g.devices.end())
+    return -1;
+  g.devices.erase(it);
+  // Every learnt address of the device goes with it, so none can route a request to a device
+  // that is no longer known.
+  std::erase_if(g.addresses, [&](const AddressBindingEntry& e) { return e.instance == instance && !e.local; });
+  return 0;
+}
+
+void address_binding_note_i_am()
+{
+  DRIVER_LOCK_SCOPE();
+  g.scan.last_activity = now_seconds();
+  g.scan.i_am_seen = true;
+}
+
+// ---- Lookups -----------------------------------------------------------------------------
+
+int address_binding_use_device(int32_t instance, DeviceBinding* out)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  DeviceBinding* d = it != g.devices.end() ? &*it : nullptr;
+  if (!d) {
+    if (instance < 0 || !(d = upsert_device(instance, nullptr, 0, 1)))
+      return -1;
+  }
+  if (out)
+    *out = *d;
+  ++d->use_count;
+  d->last_use = now_seconds();
+  if (!d->online)
+    return 2;
+  return d->address_known ? 0 : 1;
+}
+
+int address_binding_get_device(int32_t instance, DeviceBinding* out)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (it == g.devices.end())
+    return -1;
+  if (out)
+    *out = *it;
+  return 0;
+}
+
+int address_binding_get_device_address(int32_t instance, BACnetAddress* out)
+{
+  DeviceBinding d;
+  if (address_binding_get_device(instance, &d) != 0)
+    return -1;
+  // A forgotten address is no address: requests wait for the device to be located again.
+  if (out)
+    *out = d.address_known ? d.address : BACnetAddress{};
+  return 0;
+}
+
+int32_t address_binding_get_local_instance(const BACnetAddress* address)
+{
+  DRIVER_LOCK_SCOPE();
+  if (!address)
+    return g.own;
+  auto it = find_address(*address);
+  return it != g.addresses.end() && it->local ? it->instance : -1;
+}
+
+int32_t address_binding_get_local_instance_value(const BACnetAddressValue* address)
+{
+  if (!address)
+    return address_binding_get_local_instance(nullptr);
+  BACnetAddress a = from_value(*address);
+  return address_binding_get_local_instance(&a);
+}
+
+int address_binding_is_local_device(int32_t instance)
+{
+  DRIVER_LOCK_SCOPE();
+  return is_local(instance) ? 1 : 0;
+}
+
+int32_t address_binding_get_local_network()
+{
+  DRIVER_LOCK_SCOPE();
+  return g.local_network;
+}
+
+int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (it == g.devices.end())
+    return -1;
+  DeviceBinding& d = *it;
+  switch (kind) {
+  case kFlagOnline: d.online = value != 0; break;
+  case kFlagBackoffStep:
+    d.backoff_step = uint8_t(std::min<int>(d.backoff_step + 1, kBackoffStepMax));
+    d.backoff_time = now_seconds();
+    break;
+  case kFlagBackoffTime: d.backoff_time = now_seconds(); break;
+  case kFlagSegmentation:
+    d.segmentation = value;
+    d.segmentation_probed = 1;
+    break;
+  case kFlagSupportsRpm:
+    d.supports_rpm = value != 0;
+    d.services_probed = 1;
+    break;
+  case kFlagSupportsWpm:
+    d.supports_wpm = value != 0;
+    d.services_probed = 1;
+    break;
+  default: break;
+  }
+  return 0;
+}
+
+int address_binding_heard_from(uint8_t replied, const BACnetAddress& address)
+{
+  DRIVER_LOCK_SCOPE();
+  auto entry = find_address(address);
+  if (entry == g.addresses.end())
+    return -1;
+  auto it = find_device(entry->instance);
+  if (it == g.devices.end())
+    return -1;
+  uint32_t now = now_seconds();
+  if (replied) {
+    it->online = 1;
+    it->last_heard = now;
+  } else if (it->instance != g.own && now - it->last_heard >= kSilenceBeforeOffline) {
+    it->online = 0;
+    it->address_known = 0;
+  }
+  return 0;
+}
+
+std::size_t address_binding_device_count()
+{
+  DRIVER_LOCK_SCOPE();
+  return g.devices.size();
+}
+
+std::size_t address_binding_address_count()
+{
+  DRIVER_LOCK_SCOPE();
+  return g.addresses.size();
+}
+
+// ---- Answers on behalf of the local devices ----------------------------------------------
+
+int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
+{
+  BACnetAddress port{};
+  if (network_get_port(port_index, &port) != 0)
+    return -1;
+  if (low >= 0 && high < 0)
+    high = kScanUpperBound - 1;
+  std::vector<AddressBindingEntry> entries;
+  int32_t own;
+  try {
+    DRIVER_LOCK_SCOPE();
+    entries = g.addresses;
+    own = g.own;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  for (const AddressBindingEntry& e : entries) {
+    if (!e.local || (low != -1 && (e.instance < low || e.instance > high)))
+      continue;
+    IAmRequest request;
+    request.device = {kDeviceObjectType, uint32_t(e.instance)};
+    request.max_apdu = kIAmMaxApdu;
+    request.segmentation = 0;
+    request.vendor_id = kMakerVendorIdentifier;
+    if (e.instance == own) {
+      // The own device answers once per port: from the entry of the port's own network.
+      if (e.address.network == port.network)
+        client_send_i_am(port_index, -1, &request);
+    } else {
+      client_send_i_am(port_index, e.instance, &request);
+    }
+  }
+  return 0;
+}
+
+int address_binding_send_i_have(int port_index, const IHaveMatch& match)
+{
+  BACnetAddress port{};
+  if (network_get_port(port_index, &port) != 0)
+    return -1;
+  AddressBindingEntry entry;
+  int32_t own;
+  {
+    DRIVER_LOCK_SCOPE();
+    auto it = std::find_if(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+      return e.local && e.instance == int32_t(match.device);
+    });
+    if (it == g.addresses.end())
+      return -1;
+    entry = *it;
+    own = g.own;
+  }
+  IHaveRequest request;
+  request.device = {kDeviceObjectType, match.device};
+  request.object = match.object;
+  request.object_name = match.name;
+  if (entry.instance == own)
+    return entry.address.network == port.network ? client_send_i_have(port_index, -1, &request) : 0;
+  return client_send_i_have(port_index, entry.instance, &request);
+}
+
+// ---- The local Device object's properties and remote devices -----------------------------
+
+int address_binding_encode_binding_list(uint32_t, BACnetValue* value, int32_t index, uint8_t write_flag)
+{
+  if (write_flag)
+    return kResultWriteAccessDenied;
+  if (!value)
+    return kResultOther;
+  BACnetValue list{};
+  if (value_init(&list, TAG_ADDRESS_BINDING_LIST) != VALUE_OK) {
+    value_free(&list);
+    return kResultOther;
+  }
+  std::vector<AddressBindingEntry> entries;
+  try {
+    DRIVER_LOCK_SCOPE();
+    entries = g.addresses;
+  } catch (const std::bad_alloc&) {
+    value_free(&list);
+    return kResultOther;
+  }
+  bool built = true;
+  {
+    for (const AddressBindingEntry& e : entries) {
+      BACnetValue element{};
+      if (value_init(&element, TAG_ADDRESS_BINDING) != VALUE_OK || !element.payload.record) {
+        value_free(&element);
+        built = false;
+        break;
+      }
+      auto* b = static_cast<BACnetAddressBinding*>(element.payload.record);
+      b->device = {kDeviceObjectType, uint32_t(e.instance)};
+      b->address.network = e.address.network;
+      if (octetstring_set(&b->address.mac, e.address.mac, e.address.mac_len) != VALUE_OK ||
+          value_array_append(list.payload.array, &element) != VALUE_OK) {
+        value_free(&element);
+        built = false;
+        break;
+      }
+    }
+  }
+  int rc = built ? 0 : kResultOther;
+  if (built) {
+    value_free(value);
+    rc = value_transfer(&list, value, index, 0) == VALUE_OK ? 0 : kResultOther;
+  }
+  value_free(&list);
+  return rc;
+}
+
+int address_binding_scan_control(BACnetValue* value, uint8_t write_flag)
+{
+  if (!value)
+    return kResultOther;
+  DRIVER_LOCK_SCOPE();
+  if (write_flag && value->tag == TAG_BOOLEAN) {
+    scan_restart();
+    g.scan.running = value->payload.boolean != 0;
+    g.scan.enabled = true;
+    return 0;
+  }
+  uint8_t enabled = g.scan.enabled ? 1 : 0;
+  value_set_boolean(&enabled, value);
+  return 0;
+}
+
+int address_binding_get_scan_status_text(BACnetValue* value, uint8_t write_flag)
+{
+  if (write_flag)
+    return 0;
+  if (!value)
+    return kResultOther;
+  char text[96];
+  {
+    DRIVER_LOCK_SCOPE();
+    switch (g.scan.status) {
+    case kScanScanning:
+      std::snprintf(text, sizeof text, "Scanning Devices : Low Limit = %d High Limit = %d", g.scan.low, g.scan.high);
+      break;
+    case kScanDone: std::snprintf(text, sizeof text, "Device Scan Done"); break;
+    default: std::snprintf(text, sizeof text, "Device Scan Not Updated"); break;
+    }
+  }
+  return value_set_charstring(text, value) == 0 ? 0 : kResultOther;
+}
+
+int address_binding_read_device_property(uint32_t instance, uint32_t property, int32_t, uint8_t write_flag,
+                                         BACnetValue* value, uint32_t)
+{
+  if (!value)
+    return kResultOther;
+  int32_t device = int32_t(instance);
+  // Writing the address is how a device gets bound by hand, so it may name a new device.
+  if (property == kAddressProperty && write_flag)
+    return write_remote_address(device, value);
+  DeviceBinding d;
+  // Only known devices exist as objects: asking about others must not fill the table.
+  if (address_binding_get_device(device, &d) != 0)
+    return kResultUnknownObject;
+  if (property == kAllProperties)
+    return remote_property_list(value);
+  if (write_flag && property != kAddressProperty) {
+    bool known = property == kPropertyObjectIdentifier || property == kPropertyObjectType ||
+                 property == kSystemStatusProperty || property == kPropertySegmentation ||
+                 property == kPropertyVendorIdentifier;
+    if (!known)
+      log_text(kPropertyLogLevel, "Property not found");
+    return kResultOther;
+  }
+  switch (property) {
+  case kPropertyObjectIdentifier: {
+    BACnetObjectId id{kRemoteDeviceObjectType, instance};
+    return value_set_objectid(&id, value) == 0 ? 0 : kResultOther;
+  }
+  case kPropertyObjectType: return set_enumerated(value, kRemoteDeviceObjectType);
+  case kSystemStatusProperty: return set_enumerated(value, d.online ? kStatusOperational : kStatusNonOperational);
+  case kPropertySegmentation: return set_enumerated(value, d.segmentation);
+  case kPropertyVendorIdentifier: return kResultOther;
+  case kAddressProperty: return read_remote_address(d, value);
+  default: log_text(kPropertyLogLevel, "Property not found"); return kResultOther;
+  }
+}
+
+// ---- Periodic work -----------------------------------------------------------------------
+
+int address_binding_periodic()
+{
+  uint32_t now = now_seconds();
+  bool step;
+  {
+    DRIVER_LOCK_SCOPE();
+    step = g.scan.running && now - g.scan.last_activity >= kScanQuiet;
+  }
+  if (step)
+    address_binding_device_scan_step();
+
+  std::vector<DeviceBinding> devices;
+  try {
+    DRIVER_LOCK_SCOPE();
+    devices = g.devices;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  for (const DeviceBinding& d : devices) {
+    if (!d.address_known) {
+      locate_device(d, now);
+      DRIVER_LOCK_SCOPE();
+      auto it = find_device(d.instance);
+      if (it != g.devices.end() && it->online && now - it->created >= kUnlocatedOnline)
+        it->online = 0;
+    } else if (!d.online && now - d.last_use < kPollWindow) {
+      poll_status(d, now);
+    }
+  }
+  return 0;
+}
+
+int address_binding_device_scan_step()
+{
+  int32_t own;
+  {
+    DRIVER_LOCK_SCOPE();
+    g.scan.running = false;
+    if (!g.scan.enabled)
+      return 0;
+    own = g.own;
+  }
+  BACnetValue skip_value{};
+  int read = address_binding_encode_binding_list(uint32_t(own), &skip_value, -1, 0);
+  std::vector<int32_t> skip = skip_instances(skip_value);
+  value_free(&skip_value);
+  if (read != 0)
+    return -1;
+
+  // Decided under the lock, sent and logged after it.
+  bool finished = false;
+  WhoIsRequest window;
+  {
+    DRIVER_LOCK_SCOPE();
+    ScanState& s = g.scan;
+    s.last_activity = now_seconds();
+    finished = scan_next_window(skip);
+    if (finished) {
+      s.status = kScanDone;
+    } else {
+      ++s.who_is_count;
+      s.running = true;
+      // The scan counts up to one past the last instance; a Who-Is may only name instances,
+      // and a peer that checks its limits would ignore one that names more.
+      window.low_limit = s.low;
+      window.high_limit = std::min(s.high, kScanUpperBound - 1);
+    }
+  }
+  if (finished) {
+    log_text(kBindingLogLevel, "Device Discovery finished");
+    return 0;
+  }
+  client_who_is(-1, -1, &window);
+  return 0;
+}
+
+ScanWindow address_binding_scan_window()
+{
+  DRIVER_LOCK_SCOPE();
+  return {g.scan.low, g.scan.high, g.scan.status, g.scan.running, g.scan.enabled};
+}

@@ -1,0 +1,149 @@
+// Address binding: which device lives at which address and whether it answers; the local
+// devices' own addresses; the device scan, locating and status polls; I-Am and I-Have for the
+// local devices; the Device object's binding and scan properties and remote devices as type 1001.
+// Lookups come from every sending thread, the periodic task from the stack thread once a second.
+// Tables only under the global lock, which is never held while sending; lookups hand out copies.
+#pragma once
+
+#include "bacnet/codec/codec_requests.h"
+#include "bacnet/foundation/driver.h"
+#include "bacnet/network/bacnet_address.h"
+#include "bacnet/value/value_types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The option byte of the driver context that switches on address binding's trace.
+inline constexpr int kBindingTraceOption = 5;
+inline constexpr int kBindingLogLevel = 6;
+// The scan's upper bound: one past the largest device instance.
+inline constexpr int32_t kScanUpperBound = 4194304;
+// The object type under which remote devices appear in the local object database.
+inline constexpr uint32_t kRemoteDeviceObjectType = 1001;
+// Each table holds at most this many entries by default, so that a flood of I-Ams cannot
+// take the memory of the process.
+inline constexpr std::size_t kBindingTableLimit = 65536;
+
+// What the stack knows of one device.
+struct DeviceBinding {
+  int32_t instance = -1;
+  BACnetAddress address{};
+  uint32_t use_count = 0;
+  uint8_t max_apdu_code = 0;  // 0..5; an update with 0 keeps the stored code
+  uint8_t online = 0;
+  uint8_t address_known = 0;
+  uint32_t backoff_time = 0;  // wall-clock seconds of the last locate or status attempt
+  uint8_t backoff_step = 0;   // 0..3
+  uint32_t last_use = 0;
+  uint32_t last_heard = 0;
+  uint32_t created = 0;
+  uint8_t services_probed = 0;
+  uint8_t supports_rpm = 0;
+  uint8_t supports_wpm = 0;
+  uint8_t segmentation_probed = 0;
+  uint32_t segmentation = 0;
+};
+
+// One address and the device it belongs to; `local` for the own addresses of local devices.
+struct AddressBindingEntry {
+  uint8_t local = 0;
+  int32_t instance = -1;
+  BACnetAddress address{};
+};
+
+// Kinds of address_binding_set_device_flag.
+enum DeviceFlagKind : int {
+  kFlagOnline = 0,
+  kFlagBackoffStep = 1,
+  kFlagBackoffTime = 2,
+  kFlagSegmentation = 3,
+  kFlagSupportsRpm = 4,
+  kFlagSupportsWpm = 5,
+};
+
+// Scan status (property 570).
+enum ScanStatus : int {
+  kScanNotUpdated = 0,
+  kScanScanning = 1,
+  kScanDone = 2,
+};
+
+// ---- Set-up and tables -------------------------------------------------------------------
+// Start-up, before the ports open: keeps the trace (option byte 5), the own instance, empties
+// every table and restarts the scan window (the scan stays disabled until property 562 is
+// written). 0.
+int address_binding_init(const DriverContext* context, int32_t own_instance);
+void address_binding_clear();
+// Tests: lowers the size every table may grow to (0 restores the default).
+void address_binding_set_table_limit(std::size_t entries);
+
+// A local device's own address (instance -1: the own device). The first call fixes the local
+// network. 0, or -1 when a table cannot grow (what it held stays).
+int address_binding_add_local_port(uint8_t max_apdu_code, int32_t instance, const BACnetAddress* address);
+// The same in the shapes of the datalink's and the object database's hooks.
+int address_binding_local_port_hook(uint8_t max_apdu_code, int32_t instance, const BACnetAddress& address);
+int address_binding_add_local_port_value(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address);
+// A received I-Am (not for a local device). 0 or -1.
+int address_binding_add_from_i_am(int32_t instance, uint8_t max_apdu_code, const BACnetAddress& address);
+// An element added to or removed from the Device object's binding list.
+int address_binding_add_from_binding(const BACnetAddressBinding* binding);
+int address_binding_remove_device(const BACnetAddressBinding* binding);
+// Every I-Am stamps the scan's last activity.
+void address_binding_note_i_am();
+
+// ---- Lookups (copies) --------------------------------------------------------------------
+// Counts one use; an unknown instance >= 0 gets a bare record first. The copy shows the record
+// as it stood before this use. -1 no record, 2 offline, 1 online without address, 0 bound.
+int address_binding_use_device(int32_t instance, DeviceBinding* out);
+// Without counting and without creating a record: 0 found, -1 not.
+int address_binding_get_device(int32_t instance, DeviceBinding* out);
+int address_binding_get_device_address(int32_t instance, BACnetAddress* out);
+// Null: the own instance; else the local device owning that address, or -1.
+int32_t address_binding_get_local_instance(const BACnetAddress* address);
+int32_t address_binding_get_local_instance_value(const BACnetAddressValue* address);
+int address_binding_is_local_device(int32_t instance);
+int32_t address_binding_get_local_network();
+int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value);
+// The client transactions' completion callback: notes who answered and forgets the address of
+// a device silent for 31 s or more. 0 when the address and its device were found.
+int address_binding_heard_from(uint8_t replied, const BACnetAddress& address);
+
+std::size_t address_binding_device_count();
+std::size_t address_binding_address_count();
+
+// ---- Answers on behalf of the local devices ----------------------------------------------
+// I-Ams for a Who-Is received on a port (low -1: no range). 0, or -1 for an unknown port.
+int address_binding_send_i_am(int port_index, int32_t low, int32_t high);
+// One object found by Who-Has: the local device that owns it, the object and its name.
+struct IHaveMatch {
+  uint32_t device = 0;
+  BACnetObjectId object{999, 0};
+  std::string name;
+};
+int address_binding_send_i_have(int port_index, const IHaveMatch& match);
+
+// ---- The local Device object's properties and remote devices (object database hooks) -----
+// Property 30: the binding list (tag 71) of every address entry; writing gives 41.
+int address_binding_encode_binding_list(uint32_t device, BACnetValue* value, int32_t index, uint8_t write_flag);
+// Property 562: a written BOOLEAN restarts the scan and enables it; reads give the enable flag.
+int address_binding_scan_control(BACnetValue* value, uint8_t write_flag);
+// Property 570: the scan status text; read-only.
+int address_binding_get_scan_status_text(BACnetValue* value, uint8_t write_flag);
+// Every property of a remote device seen as object (1001, instance).
+int address_binding_read_device_property(uint32_t instance, uint32_t property, int32_t index, uint8_t write_flag,
+                                         BACnetValue* value, uint32_t extra);
+
+// ---- Periodic work (stack thread, once a second) ------------------------------------------
+int address_binding_periodic();
+int address_binding_device_scan_step();
+
+// The scan window for tests and traces.
+struct ScanWindow {
+  int32_t low = 0;
+  int32_t high = 0;
+  int status = kScanNotUpdated;
+  bool running = false;
+  bool enabled = false;
+};
+ScanWindow address_binding_scan_window();

@@ -1,0 +1,236 @@
+#include "client_fixture.h"
+
+#include <gmock/gmock.h>
+
+using namespace clienttest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+struct Ended {
+  int success = -1;
+  ClientResult result;
+  int calls = 0;
+};
+
+void ended(void* user_data, int success, const BACnetAddress&, const ClientResult& result)
+{
+  auto* e = static_cast<Ended*>(user_data);
+  e->success = success;
+  e->result = result;
+  ++e->calls;
+}
+
+ReadPropertyRequest object_name_of(uint32_t device)
+{
+  ReadPropertyRequest r;
+  r.object = {8, device};
+  r.property = 77;
+  return r;
+}
+
+// The Confirmed-Request header that the client transactions put in front of the data.
+std::string confirmed(uint8_t code, uint8_t invoke, const std::string& rest)
+{
+  char head[16];
+  std::snprintf(head, sizeof head, "02 %02X %02X ", 0x40 | code, invoke);
+  return head + rest;
+}
+
+// The callback record outlives the test body: shutting the stack down ends what is left.
+class ClientRequestLayer : public ClientStack {
+protected:
+  Ended e;
+};
+
+TEST_F(ClientRequestLayer, InvokeIdAfter255Is0)
+{
+  int steps = 0;
+  while (client_next_invoke_id() != 255 && steps < 256)
+    ++steps;
+  EXPECT_EQ(client_next_invoke_id(), 0);
+  EXPECT_EQ(client_next_invoke_id(), 1);
+}
+
+TEST_F(ClientRequestLayer, InitClampsTimeoutAndRetries)
+{
+  client_init(nullptr, -5, 100000);
+  EXPECT_EQ(client_get_apdu_retries(), 0);
+  EXPECT_EQ(client_get_apdu_timeout(), 30000);
+  client_init(nullptr, 12, 1000);
+  EXPECT_EQ(client_get_apdu_retries(), 10);
+  EXPECT_EQ(client_get_apdu_timeout(), 3000);
+}
+
+TEST_F(ClientRequestLayer, ExplicitAddressGoesWithCode3AndTheCounter)
+{
+  ReadPropertyRequest r = object_name_of(1234);
+  uint8_t invoke = client_next_invoke_id();
+  ASSERT_EQ(client_read_property(ended, &e, -1, &peer, &r), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].destination, peer);
+  EXPECT_EQ(hex(frames[0].apdu), confirmed(3, uint8_t(invoke + 1), "0C 0C 02 00 04 D2 19 4D"));
+}
+
+TEST_F(ClientRequestLayer, BoundDeviceGivesItsCodeAndUseCountAsInvokeId)
+{
+  i_am(1234, peer, 1024);
+  take();
+  DeviceBinding before;
+  ASSERT_EQ(address_binding_get_device(1234, &before), 0);
+  ReadPropertyRequest r = object_name_of(1234);
+  ASSERT_EQ(client_read_property(ended, &e, 1234, nullptr, &r), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].destination, peer);
+  EXPECT_EQ(hex(frames[0].apdu), confirmed(4, uint8_t(before.use_count), "0C 0C 02 00 04 D2 19 4D"));
+}
+
+TEST_F(ClientRequestLayer, TerminalServicesAreRefusedAndServicesWithoutParametersGoEmpty)
+{
+  for (uint8_t choice : {21, 22, 23})
+    EXPECT_EQ(client_send_confirmed(ended, &e, -1, &peer, choice, nullptr), -1) << int(choice);
+  EXPECT_EQ(client_send_confirmed(ended, &e, -1, &peer, 27, nullptr), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  ASSERT_EQ(frames[0].apdu.size(), 4u);
+  EXPECT_EQ(frames[0].apdu[3], 27);
+  EXPECT_EQ(e.calls, 0);
+}
+
+TEST_F(ClientRequestLayer, ParkedRequestGoesOutOnceTheDeviceIsBound)
+{
+  ReadPropertyRequest r = object_name_of(1234);
+  ASSERT_EQ(client_read_property(ended, &e, 1234, nullptr, &r), 0);
+  EXPECT_EQ(client_parked_count(), 1u);
+  step();
+  EXPECT_TRUE(take().empty());
+
+  i_am(1234, peer);
+  testing::internal::CaptureStdout();
+  seconds(1);
+  std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(client_parked_count(), 0u);
+  step();
+  bool request_seen = false;
+  for (const Frame& f : take())
+    if (!f.apdu.empty() && f.apdu[0] == 0x02) {
+      request_seen = true;
+      EXPECT_EQ(f.destination, peer);
+      EXPECT_EQ(f.apdu[1], 0x43);  // parked requests go with 480 octets
+      EXPECT_EQ(f.apdu[3], 12);
+    }
+  EXPECT_TRUE(request_seen);
+  EXPECT_EQ(printed, "");
+  EXPECT_EQ(e.calls, 0);
+}
+
+TEST_F(ClientRequestLayer, ParkedRequestOfADeviceThatNeverAnswersFailsAfterTenSeconds)
+{
+  ReadPropertyRequest r = object_name_of(999);
+  ASSERT_EQ(client_read_property(ended, &e, 999, nullptr, &r), 0);
+  testing::internal::CaptureStdout();
+  seconds(9);
+  EXPECT_EQ(e.calls, 0);
+  seconds(1);
+  std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(e.calls, 1);
+  EXPECT_EQ(e.success, 0);
+  EXPECT_FALSE(e.result.present);
+  std::string expected;
+  for (int countdown = 10; countdown >= 1; --countdown)
+    expected += "waitPDU Device 999 wait: " + std::to_string(countdown) + "\n";
+  EXPECT_EQ(printed, expected);
+  // Only the locating Who-Is went out: nothing was sent to an empty address in its place.
+  for (const Frame& f : take())
+    EXPECT_EQ(f.apdu[0], 0x10) << hex(f.apdu);
+  EXPECT_EQ(client_parked_count(), 0u);
+}
+
+TEST_F(ClientRequestLayer, TwentyFirstParkedRequestIsRefused)
+{
+  ReadPropertyRequest r = object_name_of(1234);
+  for (int i = 0; i < 20; ++i)
+    ASSERT_EQ(client_read_property(nullptr, nullptr, 1000 + i, nullptr, &r), 0);
+  EXPECT_EQ(client_read_property(nullptr, nullptr, 2000, nullptr, &r), -1);
+  EXPECT_EQ(client_parked_count(), 20u);
+}
+
+TEST_F(ClientRequestLayer, NegativeDeviceWithoutAddressIsRefusedAtOnce)
+{
+  ReadPropertyRequest r = object_name_of(1234);
+  EXPECT_EQ(client_read_property(nullptr, nullptr, -1, nullptr, &r), -1);
+  EXPECT_EQ(client_parked_count(), 0u);
+}
+
+TEST_F(ClientRequestLayer, InitiationDisabledLetsOnlyIAmOut)
+{
+  IAmRequest iam;
+  iam.device = {8, kOwn};
+  WhoIsRequest whois;
+  client_set_communication_state(kCommunicationInitiationDisabled);
+  EXPECT_EQ(client_send_i_am(-1, -1, &iam), 0);
+  EXPECT_EQ(client_who_is(-1, -1, &whois), -1);
+  ReadPropertyRequest r = object_name_of(1234);
+  EXPECT_EQ(client_read_property(nullptr, nullptr, -1, &peer, &r), -1);
+  step();
+  EXPECT_EQ(take().size(), 1u);
+  client_set_communication_state(kCommunicationDisabled);
+  EXPECT_EQ(client_send_i_am(-1, -1, &iam), -1);
+}
+
+TEST_F(ClientRequestLayer, WhoIsGoesOutAsGlobalBroadcast)
+{
+  WhoIsRequest whois;
+  whois.low_limit = 5;
+  whois.high_limit = 10;
+  ASSERT_EQ(client_who_is(-1, -1, &whois), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_TRUE(frames[0].broadcast());
+  EXPECT_EQ(hex(frames[0].apdu), "10 08 09 05 19 0A");
+}
+
+TEST_F(ClientRequestLayer, UnconfirmedToADeviceWithoutAddressIsRefused)
+{
+  IHaveRequest ihave;
+  ihave.device = {8, kOwn};
+  ihave.object = {2, 1};
+  ihave.object_name = "x";
+  EXPECT_EQ(client_send_i_have(-1, 1234, &ihave), -1);
+  i_am(1234, peer);
+  take();
+  EXPECT_EQ(client_send_i_have(-1, 1234, &ihave), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].destination, peer);
+  EXPECT_EQ(frames[0].apdu[1], 1);
+}
+
+TEST_F(ClientRequestLayer, ParkedUnconfirmedRequestIsDroppedWhenTheCountdownRunsOut)
+{
+  BACnetDateTime now{{126, 5, 4, 1}, {10, 0, 0, 0}};
+  ASSERT_EQ(client_send_unconfirmed(-1, -1, 999, nullptr, kServiceUtcTimeSynchronization, &now), 0);
+  testing::internal::CaptureStdout();
+  seconds(10);
+  testing::internal::GetCapturedStdout();
+  for (const Frame& f : take())
+    EXPECT_NE(f.apdu[1], kServiceUtcTimeSynchronization) << hex(f.apdu);
+  EXPECT_EQ(client_parked_count(), 0u);
+}
+
+TEST_F(ClientRequestLayer, BroadcastIAmCarriesTheMakersVendor)
+{
+  ASSERT_EQ(client_broadcast_i_am({8, kOwn}, 480, 0), 0);
+  step();
+  EXPECT_THAT(take_hex(), ElementsAre("10 00 C4 02 00 12 67 22 01 E0 91 00 22 05 89"));
+}
+
+}  // namespace
