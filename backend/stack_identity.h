@@ -1,13 +1,14 @@
 // The identity this program's BACnet device shows to the network.
 #pragma once
 
+#include "bacnet/client/client_request.h"
+
 #include <cstdint>
 
 namespace stack_identity {
 
-// Our maker's BACnet vendor identifier: the Device object, the start-up I-Am and every I-Am
-// answer carry this one number.
-inline constexpr uint32_t kVendorIdentifier = 1205;
+// The Device object, the start-up I-Am and every I-Am answer carry this one number.
+inline constexpr uint32_t kVendorIdentifier = kMakerVendorIdentifier;
 inline constexpr const char* kObjectName = "ZOR17-Server";
 inline constexpr const char* kModelName = "ZOR17-Server";
 inline constexpr const char* kVendorName = "Ambrel";
