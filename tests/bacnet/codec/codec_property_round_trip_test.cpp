@@ -66,7 +66,7 @@ TEST(PropertyRoundTrip, OwnDecodersReadAndWriteTheSameOctets)
 TEST(PropertyRoundTrip, EventParameterChoicesRoundTrip)
 {
   const char* choices[] = {
-      "0E 09 05 1A 06 80 0F",                                  // change of bitstring
+      "0E 09 05 1A 06 C0 2E 82 06 80 82 06 40 2F 0F",          // change of bitstring
       "1E 09 05 1E 09 01 19 01 1F 1F",                         // change of state
       "2E 09 05 1E 1C 3F 00 00 00 1F 2F",                      // change of value, increment
       "3E 09 05 1E 0C 00 40 00 01 19 55 1F 3F",                // command failure
