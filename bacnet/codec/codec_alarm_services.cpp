@@ -156,7 +156,7 @@ int pdu_encode_get_alarm_summary_ack(pdu_buffer* buffer, const GetAlarmSummaryAc
 {
   if (!buffer || !ack)
     return PDU_ENCODE_FAILED;
-  return encoded(write_one_or_list(buffer, ack->summaries, TAG_ALARM_SUMMARY, TAG_ALARM_SUMMARY_LIST));
+  return encoded(write_records(buffer, ack->summaries, TAG_ALARM_SUMMARY_LIST, pdu_encode_alarm_summary));
 }
 
 int pdu_decode_get_alarm_summary_ack(pdu_buffer* buffer, GetAlarmSummaryAck* ack)
@@ -283,7 +283,7 @@ int pdu_encode_get_enrollment_summary_ack(pdu_buffer* buffer, const GetEnrollmen
 {
   if (!buffer || !ack)
     return PDU_ENCODE_FAILED;
-  return encoded(write_one_or_list(buffer, ack->summaries, TAG_ENROLLMENT_SUMMARY, TAG_ENROLLMENT_SUMMARY_LIST));
+  return encoded(write_records(buffer, ack->summaries, TAG_ENROLLMENT_SUMMARY_LIST, pdu_encode_enrollment_summary));
 }
 
 int pdu_decode_get_enrollment_summary_ack(pdu_buffer* buffer, GetEnrollmentSummaryAck* ack)
@@ -366,7 +366,7 @@ int pdu_encode_get_event_information_ack(pdu_buffer* buffer, const GetEventInfor
   return encoded(all(
       [&] {
         return enclosed_write(buffer, 0, [&] {
-          return write_one_or_list(buffer, ack->summaries, TAG_EVENT_SUMMARY, TAG_EVENT_SUMMARY_LIST);
+          return write_records(buffer, ack->summaries, TAG_EVENT_SUMMARY_LIST, pdu_encode_event_summary);
         });
       },
       [&] { return pdu_write_boolean(buffer, 1, ack->more_events); }));

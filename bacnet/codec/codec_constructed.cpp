@@ -923,13 +923,14 @@ int pdu_decode_log_record(pdu_buffer* buffer, BACnetLogRecord* record)
 
 int pdu_encode_action_command(pdu_buffer* buffer, const BACnetActionCommand* command)
 {
-  return encoded(all([&] { return write_object(buffer, 0, command->device); },
+  // Absent fields stay out: no device (object type 999), no priority, no post delay.
+  return encoded(all([&] { return command->device.type == kNoObject ? 0 : write_object(buffer, 0, command->device); },
                      [&] { return write_object(buffer, 1, command->object); },
                      [&] { return pdu_write_enumerated(buffer, 2, command->property); },
                      [&] { return write_index(buffer, 3, command->array_index); },
                      [&] { return pdu_encode_constructed_value(buffer, &command->value, 4); },
                      [&] { return command->priority ? pdu_write_unsigned(buffer, 5, command->priority) : 0; },
-                     [&] { return pdu_write_unsigned(buffer, 6, command->post_delay); },
+                     [&] { return command->post_delay ? pdu_write_unsigned(buffer, 6, command->post_delay) : 0; },
                      [&] { return pdu_write_boolean(buffer, 7, command->quit_on_failure != 0); },
                      [&] { return pdu_write_boolean(buffer, 8, command->write_successful != 0); }));
 }

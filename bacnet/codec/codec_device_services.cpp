@@ -102,24 +102,27 @@ void pdu_free_private_transfer(PrivateTransferRequest* request)
 
 namespace {
 
-// The class as its choice says, or nothing when the value does not fit the choice.
-bool class_written(const TextMessageRequest* request)
+// The class value must be of the datatype its choice names.
+bool class_fits(const TextMessageRequest* request)
 {
-  if (request->class_choice == MESSAGE_CLASS_NUMERIC)
-    return request->message_class.tag == TAG_UNSIGNED;
-  return request->class_choice == MESSAGE_CLASS_TEXT && is_text(request->message_class);
+  switch (request->class_choice) {
+    case MESSAGE_CLASS_NONE: return true;
+    case MESSAGE_CLASS_NUMERIC: return request->message_class.tag == TAG_UNSIGNED;
+    case MESSAGE_CLASS_TEXT: return is_text(request->message_class);
+    default: return false;
+  }
 }
 
 }  // namespace
 
 int pdu_encode_text_message_request(pdu_buffer* buffer, const TextMessageRequest* request)
 {
-  if (!buffer || !request || !is_text(request->message))
+  if (!buffer || !request || !is_text(request->message) || !class_fits(request))
     return PDU_ENCODE_FAILED;
   return encoded(all(
       [&] { return write_object(buffer, 0, request->source); },
       [&] {
-        if (!class_written(request))
+        if (request->class_choice == MESSAGE_CLASS_NONE)
           return 0;
         return enclosed_write(buffer, 1, [&] {
           return pdu_encode_value(buffer, &request->message_class, request->class_choice);

@@ -62,8 +62,8 @@ struct TextMessageRequest {
   uint32_t priority = 0;        // 0 normal, 1 urgent
   BACnetValue message{};        // a Character String
 };
-// A class whose value does not match its choice is left out; a message that is no
-// Character String fails.
+// Without a class choice [1] is left out; a class value of another datatype than its choice
+// names, an unknown choice or a message that is no Character String fails.
 int pdu_encode_text_message_request(pdu_buffer* buffer, const TextMessageRequest* request);
 int pdu_decode_text_message_request(pdu_buffer* buffer, TextMessageRequest* request);
 void pdu_free_text_message_request(TextMessageRequest* request);

@@ -153,24 +153,43 @@ inline int read_optional_text(pdu_buffer* buffer, uint8_t tag, BACnetValue* valu
   return pdu_next_is_context(buffer, tag) ? read_text_value(buffer, tag, value) : 0;
 }
 
-// One record of `single_tag`, or every element of a list value (each of `single_tag`), with
-// the datatype's own encoding. NULL is an empty list; any other datatype, or a list tag
+// One record of `single_tag`, or every element of a list value (each of `single_tag`),
+// each handed to `encode_one`. NULL is an empty list; any other datatype, or a list tag
 // without its element array, fails.
-inline int write_one_or_list(pdu_buffer* buffer, const BACnetValue& value, uint32_t single_tag, uint32_t list_tag)
+template <class EncodeOne>
+int each_one_or_list(const BACnetValue& value, uint32_t single_tag, uint32_t list_tag, EncodeOne encode_one)
 {
   if (value.tag == TAG_NULL)
     return 0;
   if (value.tag == single_tag)
-    return pdu_encode_value(buffer, &value, -1);
+    return encode_one(value);
   if (value.tag != list_tag)
     return PDU_ENCODE_FAILED;
   BACnetValueArray* array = value_array(&value);
   if (!array)
     return PDU_ENCODE_FAILED;
   for (uint32_t i = 0; i < array->used; ++i)
-    if (array->elements[i].tag != single_tag || pdu_encode_value(buffer, &array->elements[i], -1) != 0)
+    if (array->elements[i].tag != single_tag || encode_one(array->elements[i]) != 0)
       return PDU_ENCODE_FAILED;
   return 0;
+}
+
+// The same with the datatype's own encoding.
+inline int write_one_or_list(pdu_buffer* buffer, const BACnetValue& value, uint32_t single_tag, uint32_t list_tag)
+{
+  return each_one_or_list(value, single_tag, list_tag,
+                          [&](const BACnetValue& one) { return pdu_encode_value(buffer, &one, -1); });
+}
+
+// Records of a tag that pdu_encode_value does not write (the summaries of the alarm services).
+template <class Record>
+int write_records(pdu_buffer* buffer, const BACnetValue& value, uint32_t list_tag,
+                  int (*encode)(pdu_buffer*, const Record*))
+{
+  return each_one_or_list(value, Record::kTag, list_tag, [&](const BACnetValue& one) {
+    const Record* record = value_record<Record>(&one);
+    return record ? encode(buffer, record) : PDU_ENCODE_FAILED;
+  });
 }
 
 // Decodes one element of `element_tag` and collects it in `target`: the first stays a
