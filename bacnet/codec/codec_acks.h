@@ -1,7 +1,8 @@
-// Acknowledgement and error parameters, and the two reason PDUs: the service handlers
-// encode answers with these, the client side decodes them into the waiting call's record.
-// Encoder and decoder of each answer side by side. Any thread; no state. The buffer of a
-// decoder holds exactly the parameters behind the APDU header. Must not: read outside it.
+// Acknowledgements of the main-road services (ReadProperty, ReadPropertyMultiple and the
+// file services) and the two reason PDUs; the other acknowledgements stand beside their
+// requests, the error forms in codec_errors.h. Encoder and decoder of each answer side by
+// side. Any thread; no state. The buffer of a decoder holds exactly the parameters behind
+// the APDU header. Must not: read outside it.
 #pragma once
 
 #include "bacnet/codec/codec_errors.h"

@@ -1,8 +1,9 @@
 // The constructed datatypes on the wire: each encoder next to its decoder, field by field
 // with its context tags, the dispatch of pdu_encode_value over the constructed and list
 // tags, and the readers of values whose datatype is unknown. Any thread; no state.
-// Must not: read outside the buffer, or leave a record it fails on unreleasable (the
-// caller frees records and values after a failure, whatever was filled in).
+// Must not: read outside the buffer, write a choice it does not know as if it were one (the
+// encoder fails), or leave a record it fails on unreleasable (the caller frees records and
+// values after a failure, whatever was filled in).
 #pragma once
 
 #include "bacnet/codec/codec_primitives.h"
