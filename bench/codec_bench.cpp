@@ -1,9 +1,12 @@
-// Encoding and decoding of the main-road PDUs' service data: time per PDU. Figures only.
-#include "bacnet/codec/codec_acks.h"
+// Encoding and decoding of service data: the main-road PDUs and the notifications and
+// answers a busy device sends most (COV and event notifications, ReadRange). Time per PDU.
+// Figures only.
+#include "bacnet/codec/pdu.h"
 #include "bacnet/value/value.h"
 
 #include <benchmark/benchmark.h>
 
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -149,6 +152,73 @@ void BM_DecodeAtomicWriteFileAck(benchmark::State& s)
   decode_loop<AtomicWriteFileAck>(s, {0x09, 0x00}, pdu_decode_atomic_write_file_ack);
 }
 
+// A COV notification of present value and status flags.
+CovNotificationRequest cov_notification()
+{
+  CovNotificationRequest request;
+  request.process_id = 1;
+  request.device = {8, 1234};
+  request.object = {0, 1};
+  request.time_remaining = 300;
+  BACnetValue list{};
+  value_init(&list, TAG_PROPERTY_VALUE_LIST);
+  for (uint32_t property : {85u, 111u}) {
+    BACnetValue pv{};
+    value_init(&pv, TAG_PROPERTY_VALUE);
+    auto* record = value_record<BACnetPropertyValue>(&pv);
+    record->property = property;
+    if (property == 85) {
+      float value = 21.5f;
+      value_set_real(&value, &record->value);
+    } else {
+      uint8_t bits[4] = {0, 0, 0, 0};
+      BitString flags{4, 4, bits};
+      value_set_bitstring(&flags, &record->value);
+    }
+    value_array_append(value_array(&list), &pv);
+  }
+  request.values = list;
+  return request;
+}
+
+void BM_EncodeCovNotification(benchmark::State& s)
+{
+  CovNotificationRequest request = cov_notification();
+  encode_loop(s, request, pdu_encode_unconfirmed_cov_notification_request);
+  pdu_free_cov_notification_request(&request);
+}
+void BM_DecodeCovNotification(benchmark::State& s)
+{
+  CovNotificationRequest request = cov_notification();
+  std::vector<uint8_t> octets = encoded(request, pdu_encode_unconfirmed_cov_notification_request);
+  pdu_free_cov_notification_request(&request);
+  decode_loop<CovNotificationRequest>(s, octets, pdu_decode_cov_notification_request, pdu_free_cov_notification_request);
+}
+void BM_DecodeEventNotification(benchmark::State& s)
+{
+  // An out-of-range alarm with a message text.
+  const std::vector<uint8_t> octets = {
+      0x09, 0x01, 0x1C, 0x02, 0x00, 0x04, 0xD2, 0x2C, 0x00, 0x00, 0x00, 0x01, 0x3E, 0x2E, 0xA4, 0x7C, 0x05, 0x0A,
+      0x05, 0xB4, 0x08, 0x1E, 0x00, 0x00, 0x2F, 0x3F, 0x49, 0x07, 0x59, 0x64, 0x69, 0x05, 0x7D, 0x0A, 0x00, 0x47,
+      0x72, 0x65, 0x6E, 0x7A, 0x77, 0x65, 0x72, 0x74, 0x89, 0x00, 0x99, 0x01, 0xA9, 0x00, 0xB9, 0x03, 0xCE, 0x5E,
+      0x0C, 0x41, 0xFC, 0x00, 0x00, 0x1A, 0x04, 0x00, 0x2C, 0x3F, 0x00, 0x00, 0x00, 0x3C, 0x41, 0xF0, 0x00, 0x00,
+      0x5F, 0xCF};
+  decode_loop<EventNotificationRequest>(s, octets, pdu_decode_event_notification_request,
+                                        pdu_free_event_notification_request);
+}
+void BM_DecodeReadRangeAck(benchmark::State& s)
+{
+  // Sixteen REAL log records, as many as a 480-octet answer carries.
+  std::vector<uint8_t> octets = {0x0C, 0x05, 0x00, 0x00, 0x01, 0x19, 0x83, 0x3A, 0x05, 0xA0, 0x49, 0x10, 0x5E};
+  for (uint8_t minute = 0; minute < 16; ++minute) {
+    const uint8_t record[] = {0x0E, 0xA4, 0x7C, 0x05, 0x0A, 0x05, 0xB4, 0x0A, minute, 0x00, 0x00, 0x0F, 0x1E,
+                              0x2C, 0x41, 0xAC, 0x00, 0x00, 0x1F, 0x2A, 0x04, 0x00};
+    octets.insert(octets.end(), std::begin(record), std::end(record));
+  }
+  octets.insert(octets.end(), {0x5F, 0x69, 0x01});
+  decode_loop<ReadRangeAck>(s, octets, pdu_decode_read_range_ack, pdu_free_read_range_ack);
+}
+
 }  // namespace
 
 BENCHMARK(BM_EncodeWhoIs);
@@ -169,3 +239,7 @@ BENCHMARK(BM_DecodeAtomicReadFileAck);
 BENCHMARK(BM_EncodeAtomicWriteFile);
 BENCHMARK(BM_DecodeAtomicWriteFile);
 BENCHMARK(BM_DecodeAtomicWriteFileAck);
+BENCHMARK(BM_EncodeCovNotification);
+BENCHMARK(BM_DecodeCovNotification);
+BENCHMARK(BM_DecodeEventNotification);
+BENCHMARK(BM_DecodeReadRangeAck);

@@ -12,29 +12,6 @@ namespace {
 constexpr uint8_t kRejectType = 0x60;
 constexpr uint8_t kAbortType = 0x70;
 
-// Error parameters by the confirmed service choice of the failed request.
-enum class ErrorShape : uint8_t {
-  Plain,       // Enumerated class, Enumerated code
-  EncodeOnly,  // written as the plain Error, never decoded
-  Special,     // a construct of its own, not carried by this codec yet
-  Nothing,     // choices beyond the known services
-};
-
-ErrorShape error_shape(uint8_t choice)
-{
-  switch (choice) {
-    case 8: case 9: case 10: case 16: case 18: case 22:
-      return ErrorShape::Special;
-    case 21: case 23: case 25:
-      return ErrorShape::EncodeOnly;
-    default:
-      return choice >= 27 ? ErrorShape::Nothing : ErrorShape::Plain;
-  }
-}
-
-
-
-
 int write_reason_pdu(pdu_buffer* buffer, uint8_t type, uint8_t invoke_id, uint8_t reason)
 {
   const uint8_t octets[3] = {type, invoke_id, reason};
@@ -168,32 +145,7 @@ int pdu_decode_atomic_write_file_ack(pdu_buffer* buffer, AtomicWriteFileAck* ack
   return result;
 }
 
-// ---- Error, Reject, Abort ----------------------------------------------------------------
-
-int pdu_encode_error(pdu_buffer* buffer, const ErrorParameters* parameters)
-{
-  if (!buffer || !parameters)
-    return PDU_ENCODE_FAILED;
-  switch (error_shape(parameters->service_choice)) {
-    case ErrorShape::Plain:
-    case ErrorShape::EncodeOnly:
-      return pdu_encode_bacnet_error(buffer, &parameters->error);
-    case ErrorShape::Nothing:
-      return 0;
-    case ErrorShape::Special:
-    default:
-      return PDU_ENCODE_FAILED;
-  }
-}
-
-int pdu_decode_error(pdu_buffer* buffer, ErrorParameters* parameters)
-{
-  if (!buffer || !parameters)
-    return PDU_MALFORMED;
-  if (error_shape(parameters->service_choice) != ErrorShape::Plain)
-    return -1;
-  return pdu_decode_bacnet_error(buffer, &parameters->error);
-}
+// ---- Reject and Abort -------------------------------------------------------------------
 
 int pdu_encode_reject(pdu_buffer* buffer, const RejectPdu* reject)
 {

@@ -1,9 +1,11 @@
-// Acknowledgement and error parameters, and the two reason PDUs: the service handlers
-// encode answers with these, the client side decodes them into the waiting call's record.
-// Encoder and decoder of each answer side by side. Any thread; no state. The buffer of a
-// decoder holds exactly the parameters behind the APDU header. Must not: read outside it.
+// Acknowledgements of the main-road services (ReadProperty, ReadPropertyMultiple and the
+// file services) and the two reason PDUs; the other acknowledgements stand beside their
+// requests, the error forms in codec_errors.h. Encoder and decoder of each answer side by
+// side. Any thread; no state. The buffer of a decoder holds exactly the parameters behind
+// the APDU header. Must not: read outside it.
 #pragma once
 
+#include "bacnet/codec/codec_errors.h"
 #include "bacnet/codec/codec_requests.h"
 
 // The value is owned by the record: release with pdu_free_read_property_ack.
@@ -43,18 +45,6 @@ struct AtomicWriteFileAck {
 };
 int pdu_encode_atomic_write_file_ack(pdu_buffer* buffer, const AtomicWriteFileAck* ack);
 int pdu_decode_atomic_write_file_ack(pdu_buffer* buffer, AtomicWriteFileAck* ack);
-
-// Error PDU parameters of a failed confirmed request. The services whose errors carry more
-// than class and code (list elements, CreateObject, WritePropertyMultiple, private transfer,
-// VT-Close) have no codec here yet: their encoding fails and their decoding gives -1.
-struct ErrorParameters {
-  uint8_t service_choice = 0;
-  BACnetError error;
-};
-// Choices 27 and above write nothing and succeed.
-int pdu_encode_error(pdu_buffer* buffer, const ErrorParameters* parameters);
-// -1 for a service choice whose error has no decoder.
-int pdu_decode_error(pdu_buffer* buffer, ErrorParameters* parameters);
 
 // Reject and Abort are whole PDUs: the type octet, the invoke id and the reason.
 struct RejectPdu {

@@ -1,5 +1,6 @@
 #include "bacnet/codec/codec_constructed.h"
 
+#include "bacnet/codec/codec_events.h"
 #include "bacnet/codec/codec_fields.h"
 #include "bacnet/codec/codec_property_values.h"
 #include "bacnet/value/tagged_value.h"
@@ -15,23 +16,6 @@ namespace {
 constexpr uint32_t kNoObject = 999;
 
 // ---- Small field helpers -----------------------------------------------------------------
-
-// A scratch value that releases what it holds.
-struct Scratch {
-  BACnetValue value{};
-  Scratch() = default;
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { value_free(&value); }
-  BACnetValue* operator&() { return &value; }
-  // Hands the value over; the scratch is empty afterwards.
-  BACnetValue take()
-  {
-    BACnetValue out = value;
-    value_clear(&value);
-    return out;
-  }
-};
 
 // A primitive field of a known datatype: the datatype's application tag (tag -1) or context
 // tag `tag`, nothing else.
@@ -60,25 +44,6 @@ int decode_maybe_wrapped(pdu_buffer* buffer, uint8_t n, uint32_t datatype, BACne
   return decode_field(buffer, n, datatype, value);
 }
 
-int read_bits(pdu_buffer* buffer, int tag, BitString* bits)
-{
-  Scratch scratch;
-  int result = decode_field(buffer, tag, TAG_BIT_STRING, &scratch);
-  if (result != 0)
-    return result;
-  bitstring_free(bits);
-  *bits = scratch.value.payload.bits;
-  value_clear(&scratch);
-  return 0;
-}
-
-int write_bits(pdu_buffer* buffer, int tag, const BitString& bits)
-{
-  return pdu_write_bits(buffer, tag, bits.bits, bits.count);
-}
-
-
-
 int read_date(pdu_buffer* buffer, int tag, BACnetDate* date)
 {
   return pdu_read_date(buffer, tag, &date->year);
@@ -88,10 +53,6 @@ int read_time(pdu_buffer* buffer, int tag, BACnetTime* time)
 {
   return pdu_read_time(buffer, tag, &time->hour);
 }
-
-
-
-
 
 // ---- Dispatch of pdu_encode_value over constructed tags ----------------------------------
 
@@ -147,13 +108,16 @@ constexpr ConstructedEncoder kEncoders[] = {
     {TAG_TIME_VALUE, encode_record<BACnetTimeValue, pdu_encode_time_value>},
     {TAG_TIMESTAMP, encode_record<BACnetTimeStamp, pdu_encode_timestamp>},
     {TAG_ACTION_COMMAND, encode_record<BACnetActionCommand, pdu_encode_action_command>},
+    {TAG_SESSION_KEY, encode_record<BACnetSessionKey, pdu_encode_session_key>},
     {TAG_RECIPIENT, encode_record<BACnetRecipient, pdu_encode_recipient>},
+    {TAG_RECIPIENT_PROCESS, encode_record<BACnetRecipientProcess, pdu_encode_recipient_process>},
     {TAG_ADDRESS_BINDING, encode_record<BACnetAddressBinding, pdu_encode_address_binding>},
     {TAG_OBJECT_PROPERTY_REFERENCE, encode_record<BACnetObjectPropertyReference, pdu_encode_object_property_reference>},
     {TAG_DEVICE_OBJECT_PROPERTY_REFERENCE,
      encode_record<BACnetDeviceObjectPropertyReference, pdu_encode_device_object_property_reference>},
     {TAG_LOG_RECORD, encode_record<BACnetLogRecord, pdu_encode_log_record>},
     {TAG_READ_ACCESS_SPECIFICATION, encode_record<ReadAccessSpecification, pdu_encode_read_access_specification>},
+    {TAG_WRITE_ACCESS_SPECIFICATION, encode_record<WriteAccessSpecification, pdu_encode_write_access_specification>},
     {TAG_READ_ACCESS_RESULT, encode_record<ReadAccessResult, pdu_encode_read_access_result>},
     {TAG_READ_ACCESS_RESULT_ELEMENT, encode_record<ReadAccessResultElement, pdu_encode_read_access_result_element>},
     {TAG_PROPERTY_REFERENCE, encode_record<BACnetPropertyReference, pdu_encode_property_reference>},
@@ -164,10 +128,14 @@ constexpr ConstructedEncoder kEncoders[] = {
     {TAG_PROPERTY_VALUE, encode_record<BACnetPropertyValue, pdu_encode_property_value>},
     {TAG_PROPERTY_STATES, encode_record<BACnetPropertyStates, pdu_encode_property_states>},
     {TAG_EVENT_PARAMETER, encode_record<BACnetEventParameter, pdu_encode_event_parameter>},
+    {TAG_NOTIFICATION_PARAMETERS, encode_record<BACnetNotificationParameters, pdu_encode_notification_parameters>},
+    {TAG_PROPERTY_CONDITION, encode_record<PropertyCondition, pdu_encode_selection_criterion>},
     {TAG_COV_INCREMENT, encode_record<BACnetCOVIncrement, pdu_encode_client_cov>},
+    {TAG_OBJECT_PROPERTY_VALUE, encode_record<BACnetObjectPropertyValue, pdu_encode_object_property_value>},
     {TAG_ANY_VALUE, encode_any_value},
     {TAG_TAGGED_DATA, encode_record<TaggedData, pdu_encode_tagged_data>},
     {TAG_ACTION_LIST_LIST, encode_action_lists},
+    {TAG_COV_SUBSCRIPTION, encode_record<CovSubscription, pdu_encode_cov_subscription>},
 };
 
 bool written_as_list(uint32_t tag)
@@ -176,7 +144,6 @@ bool written_as_list(uint32_t tag)
          (tag >= 67 && tag <= 85) || tag == TAG_ANY_VALUE_LIST || tag == TAG_TAGGED_DATA_LIST;
 }
 
-// Collects decoded elements of `element_tag` into a list value until `ending` or the end.
 template <class Record, int (*Decode)(pdu_buffer*, Record*)>
 int decode_into(pdu_buffer* buffer, BACnetValue* value)
 {
@@ -291,7 +258,7 @@ int pdu_encode_calendar_entry(pdu_buffer* buffer, const BACnetCalendarEntry* ent
       return encoded(pdu_write_octets(buffer, 2, octets, 3));
     }
     default:
-      return 0;
+      return PDU_ENCODE_FAILED;  // no entry to write: nothing may go out as if it were one
   }
 }
 
@@ -356,7 +323,7 @@ int pdu_encode_timestamp(pdu_buffer* buffer, const BACnetTimeStamp* stamp)
                          [&] { return pdu_encode_datetime(buffer, &stamp->datetime); },
                          [&] { return pdu_write_closing_tag(buffer, 2); }));
     default:
-      return 0;
+      return PDU_ENCODE_FAILED;
   }
 }
 
@@ -403,7 +370,7 @@ int pdu_encode_recipient(pdu_buffer* buffer, const BACnetRecipient* recipient)
                          [&] { return pdu_encode_address(buffer, &recipient->address); },
                          [&] { return pdu_write_closing_tag(buffer, 1); }));
     default:
-      return 0;
+      return PDU_ENCODE_FAILED;
   }
 }
 
@@ -607,8 +574,9 @@ int pdu_decode_property_value_field(pdu_buffer* buffer, BACnetPropertyValue* pro
                      has_priority = pdu_next_is_context(buffer, 3);
                      return has_priority ? pdu_read_unsigned(buffer, 3, &property_value->priority) : 0;
                    });
+  // A priority outside 1 to 16 is malformed input like any other.
   if (result == 0 && has_priority && (property_value->priority < 1 || property_value->priority > 16))
-    return -1;
+    return PDU_MALFORMED;
   return result;
 }
 
@@ -620,7 +588,7 @@ int pdu_encode_priority_value(pdu_buffer* buffer, const BACnetPriorityValue* pri
     case 2: return encoded(pdu_write_enumerated(buffer, -1, priority_value->enumerated));
     case 3: return encoded(pdu_write_unsigned(buffer, -1, priority_value->unsigned_value));
     case 4: return encoded(pdu_encode_constructed_value(buffer, &priority_value->value, 0));
-    default: return 0;
+    default: return PDU_ENCODE_FAILED;
   }
 }
 
@@ -673,7 +641,7 @@ int pdu_encode_property_states(pdu_buffer* buffer, const BACnetPropertyStates* s
     return encoded(pdu_write_enumerated(buffer, int(states->choice), states->value));
   if (states->choice == 11)
     return encoded(pdu_write_unsigned(buffer, 11, states->value));
-  return 0;
+  return PDU_ENCODE_FAILED;
 }
 
 int pdu_decode_property_states(pdu_buffer* buffer, BACnetPropertyStates* states)
@@ -702,7 +670,7 @@ int pdu_encode_client_cov(pdu_buffer* buffer, const BACnetCOVIncrement* incremen
     return encoded(pdu_write_real(buffer, -1, increment->real));
   if (increment->choice == 1)
     return encoded(pdu_write_null(buffer, -1));
-  return 0;
+  return PDU_ENCODE_FAILED;
 }
 
 int pdu_decode_client_cov(pdu_buffer* buffer, BACnetCOVIncrement* increment)
@@ -715,6 +683,135 @@ int pdu_decode_client_cov(pdu_buffer* buffer, BACnetCOVIncrement* increment)
   int result = pdu_read_real(buffer, -1, &increment->real);
   if (result == 0)
     increment->choice = 0;
+  return result;
+}
+
+// ---- Session keys, recipient processes and subscriptions ---------------------------------
+
+int pdu_encode_session_key(pdu_buffer* buffer, const BACnetSessionKey* key)
+{
+  return encoded(all([&] { return pdu_write_octets(buffer, -1, key->key.data, key->key.length); },
+                     [&] { return pdu_encode_address(buffer, &key->peer); }));
+}
+
+int pdu_decode_session_key(pdu_buffer* buffer, BACnetSessionKey* key)
+{
+  const uint8_t* octets = nullptr;
+  uint32_t length = 0;
+  return all([&] { return pdu_read_octets(buffer, -1, &octets, &length); },
+             [&] { return octetstring_set(&key->key, octets, length); },
+             [&] { return pdu_decode_address(buffer, &key->peer); });
+}
+
+int pdu_encode_recipient_process(pdu_buffer* buffer, const BACnetRecipientProcess* process)
+{
+  return encoded(all([&] { return enclosed_write(buffer, 0, [&] { return pdu_encode_recipient(buffer, &process->recipient); }); },
+                     [&] { return pdu_write_unsigned(buffer, 1, process->process_id); }));
+}
+
+int pdu_decode_recipient_process(pdu_buffer* buffer, BACnetRecipientProcess* process)
+{
+  int result = all([&] { return enclosed_read(buffer, 0, [&] { return pdu_decode_recipient(buffer, &process->recipient); }); },
+                   [&] { return pdu_read_unsigned(buffer, 1, &process->process_id); });
+  if (result == 0)
+    process->not_empty = 1;
+  return result;
+}
+
+int pdu_encode_cov_subscription(pdu_buffer* buffer, const CovSubscription* subscription)
+{
+  return encoded(all(
+      [&] { return enclosed_write(buffer, 0, [&] { return pdu_encode_recipient_process(buffer, &subscription->recipient); }); },
+      [&] { return enclosed_write(buffer, 1, [&] { return pdu_encode_object_property_reference(buffer, &subscription->monitored); }); },
+      [&] { return pdu_write_boolean(buffer, 2, subscription->issue_confirmed != 0); },
+      [&] { return pdu_write_unsigned(buffer, 3, subscription->time_remaining); }));
+}
+
+int pdu_decode_cov_subscription(pdu_buffer* buffer, CovSubscription* subscription)
+{
+  bool confirmed = false;
+  int result = all(
+      [&] { return enclosed_read(buffer, 0, [&] { return pdu_decode_recipient_process(buffer, &subscription->recipient); }); },
+      [&] { return enclosed_read(buffer, 1, [&] { return pdu_decode_object_property_reference(buffer, &subscription->monitored); }); },
+      [&] { return pdu_read_boolean(buffer, 2, &confirmed); },
+      [&] { return pdu_read_unsigned(buffer, 3, &subscription->time_remaining); },
+      // Other devices add the increment their subscription uses; it is read, never written.
+      [&] { return pdu_next_is_context(buffer, 4) ? pdu_read_real(buffer, 4, &subscription->cov_increment) : 0; });
+  subscription->issue_confirmed = confirmed ? 1 : 0;
+  return result;
+}
+
+// ---- Write access, selection criteria and object property values -------------------------
+
+int pdu_encode_write_access_specification(pdu_buffer* buffer, const WriteAccessSpecification* specification)
+{
+  const BACnetValue& values = specification->properties;
+  if (values.tag != TAG_PROPERTY_VALUE && values.tag != TAG_PROPERTY_VALUE_LIST)
+    return PDU_ENCODE_FAILED;
+  return encoded(all([&] { return write_object(buffer, 0, specification->object); },
+                     [&] {
+                       return enclosed_write(buffer, 1, [&] {
+                         return write_one_or_list(buffer, values, TAG_PROPERTY_VALUE, TAG_PROPERTY_VALUE_LIST);
+                       });
+                     }));
+}
+
+int pdu_decode_write_access_specification(pdu_buffer* buffer, WriteAccessSpecification* specification)
+{
+  value_free(&specification->properties);
+  return all([&] { return read_object(buffer, 0, &specification->object); },
+             [&] { return pdu_decode_opening_tag(buffer, 1); },
+             [&] {
+               return collect_until<BACnetPropertyValue>(buffer, pdu_closing_tag(1), &specification->properties,
+                                                         TAG_PROPERTY_VALUE, TAG_PROPERTY_VALUE_LIST,
+                                                         pdu_decode_property_value_field);
+             },
+             [&] { return pdu_decode_closing_tag(buffer, 1); });
+}
+
+int pdu_encode_selection_criterion(pdu_buffer* buffer, const PropertyCondition* criterion)
+{
+  return encoded(all([&] { return pdu_write_enumerated(buffer, 0, criterion->property); },
+                     [&] { return write_index(buffer, 1, criterion->array_index); },
+                     [&] { return pdu_write_enumerated(buffer, 2, criterion->relation); },
+                     [&] { return pdu_encode_constructed_value(buffer, &criterion->comparison, 3); }));
+}
+
+int pdu_decode_selection_criterion(pdu_buffer* buffer, PropertyCondition* criterion)
+{
+  return all([&] { return pdu_read_enumerated(buffer, 0, &criterion->property); },
+             [&] { return read_index(buffer, 1, &criterion->array_index); },
+             [&] { return pdu_read_enumerated(buffer, 2, &criterion->relation); },
+             [&] {
+               return pdu_decode_property_value(buffer, &criterion->comparison, 3, criterion->property,
+                                                criterion->array_index);
+             });
+}
+
+int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPropertyValue* value)
+{
+  return encoded(all([&] { return write_object(buffer, 0, value->object); },
+                     [&] { return pdu_write_enumerated(buffer, 1, value->property); },
+                     [&] { return write_index(buffer, 2, value->array_index); },
+                     [&] { return pdu_encode_constructed_value(buffer, &value->value, 3); },
+                     [&] { return value->priority ? pdu_write_unsigned(buffer, 4, value->priority) : 0; }));
+}
+
+int pdu_decode_object_property_value(pdu_buffer* buffer, BACnetObjectPropertyValue* value)
+{
+  value->priority = 0;
+  bool has_priority = false;
+  int result = all(
+      [&] { return read_object(buffer, 0, &value->object); },
+      [&] { return pdu_read_enumerated(buffer, 1, &value->property); },
+      [&] { return read_index(buffer, 2, &value->array_index); },
+      [&] { return pdu_decode_property_value(buffer, &value->value, 3, value->property, value->array_index); },
+      [&] {
+        has_priority = pdu_next_is_context(buffer, 4);
+        return has_priority ? pdu_read_unsigned(buffer, 4, &value->priority) : 0;
+      });
+  if (result == 0 && has_priority && (value->priority < 1 || value->priority > 16))
+    return PDU_MALFORMED;
   return result;
 }
 
@@ -748,7 +845,7 @@ int encode_log_datum(pdu_buffer* buffer, const BACnetLogRecord* record)
     }
     case 9: return pdu_write_real(buffer, tag, record->datum.time_change);
     case 10: return pdu_encode_constructed_value(buffer, &record->any, 10);
-    default: return 0;
+    default: return PDU_ENCODE_FAILED;  // an empty datum would read back as a malformed record
   }
 }
 
@@ -826,13 +923,14 @@ int pdu_decode_log_record(pdu_buffer* buffer, BACnetLogRecord* record)
 
 int pdu_encode_action_command(pdu_buffer* buffer, const BACnetActionCommand* command)
 {
-  return encoded(all([&] { return write_object(buffer, 0, command->device); },
+  // Absent fields stay out: no device (object type 999), no priority, no post delay.
+  return encoded(all([&] { return command->device.type == kNoObject ? 0 : write_object(buffer, 0, command->device); },
                      [&] { return write_object(buffer, 1, command->object); },
                      [&] { return pdu_write_enumerated(buffer, 2, command->property); },
                      [&] { return write_index(buffer, 3, command->array_index); },
                      [&] { return pdu_encode_constructed_value(buffer, &command->value, 4); },
                      [&] { return command->priority ? pdu_write_unsigned(buffer, 5, command->priority) : 0; },
-                     [&] { return pdu_write_unsigned(buffer, 6, command->post_delay); },
+                     [&] { return command->post_delay ? pdu_write_unsigned(buffer, 6, command->post_delay) : 0; },
                      [&] { return pdu_write_boolean(buffer, 7, command->quit_on_failure != 0); },
                      [&] { return pdu_write_boolean(buffer, 8, command->write_successful != 0); }));
 }
@@ -969,7 +1067,7 @@ int pdu_decode_daily_schedule(pdu_buffer* buffer, BACnetDailySchedule* schedule)
 
 int pdu_encode_special_event(pdu_buffer* buffer, const BACnetSpecialEvent* event)
 {
-  int period = 0;
+  int period = PDU_ENCODE_FAILED;
   if (event->period_choice == 0)
     period = all([&] { return pdu_write_opening_tag(buffer, 0); },
                  [&] { return pdu_encode_calendar_entry(buffer, &event->calendar_entry); },
@@ -996,149 +1094,6 @@ int pdu_decode_special_event(pdu_buffer* buffer, BACnetSpecialEvent* event)
   return all([&] { return result; },
              [&] { return decode_time_values(buffer, 2, &event->time_values); },
              [&] { return pdu_read_unsigned(buffer, 3, &event->priority); });
-}
-
-// ---- Event parameters --------------------------------------------------------------------
-
-namespace {
-
-// The opening tag of each event type's parameters (buffer-ready stands under [7]).
-constexpr uint8_t kEventParameterTag[11] = {0, 1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF, 0xFF, 7};
-
-int encode_reference_in(pdu_buffer* buffer, uint8_t n, const BACnetDeviceObjectPropertyReference* reference)
-{
-  return all([&] { return pdu_write_opening_tag(buffer, n); },
-             [&] { return pdu_encode_device_object_property_reference(buffer, reference); },
-             [&] { return pdu_write_closing_tag(buffer, n); });
-}
-
-int decode_reference_in(pdu_buffer* buffer, uint8_t n, BACnetDeviceObjectPropertyReference* reference)
-{
-  return all([&] { return pdu_decode_opening_tag(buffer, n); },
-             [&] { return pdu_decode_device_object_property_reference(buffer, reference); },
-             [&] { return pdu_decode_closing_tag(buffer, n); });
-}
-
-int encode_event_body(pdu_buffer* buffer, const BACnetEventParameter* p)
-{
-  auto delay = [&] { return pdu_write_unsigned(buffer, 0, p->time_delay); };
-  switch (p->choice) {
-    case 0:
-      return all(delay, [&] { return write_bits(buffer, 1, p->bitmask); },
-                 [&] { return p->values.tag == TAG_NULL ? 0 : pdu_encode_value(buffer, &p->values, 2); });
-    case 1:
-      return all(delay, [&] { return pdu_write_opening_tag(buffer, 1); },
-                 [&] { return p->values.tag == TAG_NULL ? 0 : pdu_encode_value(buffer, &p->values, -1); },
-                 [&] { return pdu_write_closing_tag(buffer, 1); });
-    case 2:
-      return all(delay, [&] { return pdu_write_opening_tag(buffer, 1); },
-                 [&] {
-                   if (p->increment_choice == 0)
-                     return write_bits(buffer, 0, p->bitmask);
-                   return p->increment_choice == 1 ? pdu_write_real(buffer, 1, p->increment) : 0;
-                 },
-                 [&] { return pdu_write_closing_tag(buffer, 1); });
-    case 3:
-      return all(delay, [&] { return encode_reference_in(buffer, 1, &p->reference); });
-    case 4:
-      return all(delay, [&] { return encode_reference_in(buffer, 1, &p->reference); },
-                 [&] { return pdu_write_real(buffer, 2, p->low_limit); },
-                 [&] { return pdu_write_real(buffer, 3, p->high_limit); },
-                 [&] { return pdu_write_real(buffer, 4, p->deadband); });
-    case 5:
-      return all(delay, [&] { return pdu_write_real(buffer, 1, p->low_limit); },
-                 [&] { return pdu_write_real(buffer, 2, p->high_limit); },
-                 [&] { return pdu_write_real(buffer, 3, p->deadband); });
-    case 10:
-      return all([&] { return pdu_write_unsigned(buffer, 0, p->notification_threshold); },
-                 [&] { return pdu_write_unsigned(buffer, 1, p->previous_count); });
-    default:
-      return 0;
-  }
-}
-
-int decode_property_states_list(pdu_buffer* buffer, BACnetValue* list)
-{
-  int result = pdu_decode_opening_tag(buffer, 1);
-  if (result != 0)
-    return result;
-  value_free(list);
-  if ((result = value_init(list, TAG_PROPERTY_STATES_LIST)) != 0)
-    return result;
-  while (!pdu_next_is(buffer, pdu_closing_tag(1))) {
-    if (!pdu_has_data(buffer))
-      return PDU_MALFORMED;
-    Scratch element;
-    if ((result = value_init(&element, TAG_PROPERTY_STATES)) != 0)
-      return result;
-    if ((result = decode_into<BACnetPropertyStates, pdu_decode_property_states>(buffer, &element)) != 0)
-      return result;
-    if ((result = value_array_append(value_array(list), &element)) != 0)
-      return result;
-  }
-  return pdu_decode_closing_tag(buffer, 1);
-}
-
-int decode_event_body(pdu_buffer* buffer, uint32_t choice, BACnetEventParameter* p)
-{
-  auto delay = [&] { return pdu_read_unsigned(buffer, 0, &p->time_delay); };
-  auto real = [&](uint8_t tag, float* out) { return [=] { return pdu_read_real(buffer, tag, out); }; };
-  switch (choice) {
-    case 0:
-      return all(delay, [&] { return read_bits(buffer, 1, &p->bitmask); });
-    case 1:
-      return all(delay, [&] { return decode_property_states_list(buffer, &p->values); });
-    case 2:
-      return all(delay, [&] { return pdu_decode_opening_tag(buffer, 1); },
-                 [&] {
-                   if (pdu_next_is_context(buffer, 0)) {
-                     p->increment_choice = 0;
-                     return read_bits(buffer, 0, &p->bitmask);
-                   }
-                   p->increment_choice = 1;
-                   return pdu_read_real(buffer, 1, &p->increment);
-                 },
-                 [&] { return pdu_decode_closing_tag(buffer, 1); });
-    case 3:
-      return all(delay, [&] { return decode_reference_in(buffer, 1, &p->reference); });
-    case 4:
-      return all(delay, [&] { return decode_reference_in(buffer, 1, &p->reference); }, real(2, &p->low_limit),
-                 real(3, &p->high_limit), real(4, &p->deadband));
-    case 5:
-      return all(delay, real(1, &p->low_limit), real(2, &p->high_limit), real(3, &p->deadband));
-    case 10:
-      return all([&] { return pdu_read_unsigned(buffer, 0, &p->notification_threshold); },
-                 [&] { return pdu_read_unsigned(buffer, 1, &p->previous_count); });
-    default:
-      return 0;
-  }
-}
-
-}  // namespace
-
-int pdu_encode_event_parameter(pdu_buffer* buffer, const BACnetEventParameter* parameter)
-{
-  if (parameter->choice > 10 || kEventParameterTag[parameter->choice] == 0xFF)
-    return 0;
-  uint8_t n = kEventParameterTag[parameter->choice];
-  return encoded(all([&] { return pdu_write_opening_tag(buffer, n); },
-                     [&] { return encode_event_body(buffer, parameter); },
-                     [&] { return pdu_write_closing_tag(buffer, n); }));
-}
-
-int pdu_decode_event_parameter(pdu_buffer* buffer, BACnetEventParameter* parameter)
-{
-  uint8_t opening = 0;
-  int result = pdu_read_byte(buffer, &opening);
-  if (result != 0)
-    return result;
-  uint8_t n = pdu_tag_number(opening);
-  if ((opening & 0x0F) != 0x0E || (n > 5 && n != 7))
-    return 0;  // an event type without parameters here: nothing more is read
-  uint32_t choice = n == 7 ? 10 : n;
-  parameter->choice = choice;
-  return all([&] { return decode_event_body(buffer, choice, parameter); },
-             [&] { return pdu_decode_closing_tag(buffer, n); });
 }
 
 // ---- Tagged data and values of unknown datatype ------------------------------------------

@@ -1,8 +1,9 @@
 // The constructed datatypes on the wire: each encoder next to its decoder, field by field
 // with its context tags, the dispatch of pdu_encode_value over the constructed and list
 // tags, and the readers of values whose datatype is unknown. Any thread; no state.
-// Must not: read outside the buffer, or leave a record it fails on unreleasable (the
-// caller frees records and values after a failure, whatever was filled in).
+// Must not: read outside the buffer, write a choice it does not know as if it were one (the
+// encoder fails), or leave a record it fails on unreleasable (the caller frees records and
+// values after a failure, whatever was filled in).
 #pragma once
 
 #include "bacnet/codec/codec_primitives.h"
@@ -54,8 +55,8 @@ int pdu_decode_read_access_result_element(pdu_buffer* buffer, ReadAccessResultEl
 int pdu_encode_read_access_result(pdu_buffer* buffer, const ReadAccessResult* result);
 int pdu_decode_read_access_result(pdu_buffer* buffer, ReadAccessResult* result);
 int pdu_encode_property_value(pdu_buffer* buffer, const BACnetPropertyValue* property_value);
-// [0] property, [1] index (opt), [2]{ value by property }, [3] priority (opt); -1 for a
-// priority outside 1 to 16.
+// [0] property, [1] index (opt), [2]{ value by property }, [3] priority (opt); a priority
+// outside 1 to 16 is malformed.
 int pdu_decode_property_value_field(pdu_buffer* buffer, BACnetPropertyValue* property_value);
 int pdu_encode_priority_value(pdu_buffer* buffer, const BACnetPriorityValue* priority_value);
 int pdu_decode_priority_value(pdu_buffer* buffer, BACnetPriorityValue* priority_value);
@@ -75,8 +76,21 @@ int pdu_encode_daily_schedule(pdu_buffer* buffer, const BACnetDailySchedule* sch
 int pdu_decode_daily_schedule(pdu_buffer* buffer, BACnetDailySchedule* schedule);
 int pdu_encode_special_event(pdu_buffer* buffer, const BACnetSpecialEvent* event);
 int pdu_decode_special_event(pdu_buffer* buffer, BACnetSpecialEvent* event);
-int pdu_encode_event_parameter(pdu_buffer* buffer, const BACnetEventParameter* parameter);
-int pdu_decode_event_parameter(pdu_buffer* buffer, BACnetEventParameter* parameter);
+int pdu_encode_session_key(pdu_buffer* buffer, const BACnetSessionKey* key);
+int pdu_decode_session_key(pdu_buffer* buffer, BACnetSessionKey* key);
+// [0]{ BACnetRecipient }, [1] process identifier; a decoded one is marked not empty.
+int pdu_encode_recipient_process(pdu_buffer* buffer, const BACnetRecipientProcess* process);
+int pdu_decode_recipient_process(pdu_buffer* buffer, BACnetRecipientProcess* process);
+int pdu_encode_cov_subscription(pdu_buffer* buffer, const CovSubscription* subscription);
+int pdu_decode_cov_subscription(pdu_buffer* buffer, CovSubscription* subscription);
+// [0] object, [1]{ one PropertyValue or a PropertyValue list }; any other list fails.
+int pdu_encode_write_access_specification(pdu_buffer* buffer, const WriteAccessSpecification* specification);
+int pdu_decode_write_access_specification(pdu_buffer* buffer, WriteAccessSpecification* specification);
+// One selection criterion of ReadPropertyConditional.
+int pdu_encode_selection_criterion(pdu_buffer* buffer, const PropertyCondition* criterion);
+int pdu_decode_selection_criterion(pdu_buffer* buffer, PropertyCondition* criterion);
+int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPropertyValue* value);
+int pdu_decode_object_property_value(pdu_buffer* buffer, BACnetObjectPropertyValue* value);
 int pdu_encode_tagged_data(pdu_buffer* buffer, const TaggedData* data);
 int pdu_decode_tagged_data(pdu_buffer* buffer, BACnetValue* value);
 

@@ -1,5 +1,6 @@
 #include "bacnet/codec/codec_property_values.h"
 
+#include "bacnet/codec/codec_events.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 

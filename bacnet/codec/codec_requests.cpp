@@ -9,11 +9,6 @@ using namespace pdu_fields;
 
 namespace {
 
-
-
-
-
-
 int read_text(pdu_buffer* buffer, int tag, std::string* text)
 {
   const uint8_t* data = nullptr;
@@ -28,9 +23,6 @@ int write_text(pdu_buffer* buffer, int tag, const std::string& text)
 {
   return pdu_write_charstring(buffer, tag, text.data(), uint32_t(text.size()));
 }
-
-
-
 
 int read_octets(pdu_buffer* buffer, std::vector<uint8_t>* data)
 {
@@ -110,9 +102,11 @@ int pdu_encode_who_has_request(pdu_buffer* buffer, const WhoHasRequest* request)
   return encoded(all([&] { return pdu_write_unsigned(buffer, 0, request->low_limit); },
                      [&] { return pdu_write_unsigned(buffer, 1, request->high_limit); },
                      [&] {
+                       // A Who-Has names its object one way or the other; without either there is
+                       // nothing to ask for.
                        if (request->choice == 0)
                          return write_object(buffer, 2, request->object);
-                       return request->choice == 1 ? write_text(buffer, 3, request->object_name) : 0;
+                       return request->choice == 1 ? write_text(buffer, 3, request->object_name) : PDU_ENCODE_FAILED;
                      }));
 }
 
@@ -255,8 +249,9 @@ int pdu_decode_write_property_request(pdu_buffer* buffer, WritePropertyRequest* 
                      has_priority = pdu_next_is_context(buffer, 4);
                      return has_priority ? pdu_read_unsigned(buffer, 4, &request->priority) : 0;
                    });
+  // A priority outside 1 to 16 is malformed input like any other.
   if (result == 0 && has_priority && (request->priority < 1 || request->priority > 16))
-    return -1;
+    return PDU_MALFORMED;
   return result;
 }
 

@@ -9,19 +9,48 @@
 #include <string>
 #include <vector>
 
-// Service choices of the requests carried here.
+// Confirmed and unconfirmed service choices.
 enum PduConfirmedService : uint8_t {
+  SERVICE_ACKNOWLEDGE_ALARM = 0,
+  SERVICE_CONFIRMED_COV_NOTIFICATION = 1,
+  SERVICE_CONFIRMED_EVENT_NOTIFICATION = 2,
+  SERVICE_GET_ALARM_SUMMARY = 3,
+  SERVICE_GET_ENROLLMENT_SUMMARY = 4,
+  SERVICE_SUBSCRIBE_COV = 5,
   SERVICE_ATOMIC_READ_FILE = 6,
   SERVICE_ATOMIC_WRITE_FILE = 7,
+  SERVICE_ADD_LIST_ELEMENT = 8,
+  SERVICE_REMOVE_LIST_ELEMENT = 9,
+  SERVICE_CREATE_OBJECT = 10,
+  SERVICE_DELETE_OBJECT = 11,
   SERVICE_READ_PROPERTY = 12,
+  SERVICE_READ_PROPERTY_CONDITIONAL = 13,
   SERVICE_READ_PROPERTY_MULTIPLE = 14,
   SERVICE_WRITE_PROPERTY = 15,
+  SERVICE_WRITE_PROPERTY_MULTIPLE = 16,
+  SERVICE_DEVICE_COMMUNICATION_CONTROL = 17,
+  SERVICE_CONFIRMED_PRIVATE_TRANSFER = 18,
+  SERVICE_CONFIRMED_TEXT_MESSAGE = 19,
+  SERVICE_REINITIALIZE_DEVICE = 20,
+  SERVICE_VT_OPEN = 21,
+  SERVICE_VT_CLOSE = 22,
+  SERVICE_VT_DATA = 23,
+  SERVICE_AUTHENTICATE = 24,
+  SERVICE_REQUEST_KEY = 25,
+  SERVICE_READ_RANGE = 26,
+  SERVICE_GET_EVENT_INFORMATION = 29,
 };
 enum PduUnconfirmedService : uint8_t {
   SERVICE_I_AM = 0,
   SERVICE_I_HAVE = 1,
+  SERVICE_UNCONFIRMED_COV_NOTIFICATION = 2,
+  SERVICE_UNCONFIRMED_EVENT_NOTIFICATION = 3,
+  SERVICE_UNCONFIRMED_PRIVATE_TRANSFER = 4,
+  SERVICE_UNCONFIRMED_TEXT_MESSAGE = 5,
+  SERVICE_TIME_SYNCHRONIZATION = 6,
   SERVICE_WHO_HAS = 7,
   SERVICE_WHO_IS = 8,
+  SERVICE_UTC_TIME_SYNCHRONIZATION = 9,
 };
 
 // File access of AtomicReadFile and AtomicWriteFile.
@@ -48,7 +77,8 @@ struct IAmRequest {
 int pdu_encode_iam_request(pdu_buffer* buffer, const IAmRequest* request);
 int pdu_decode_iam_request(pdu_buffer* buffer, IAmRequest* request);
 
-// Who-Has: the object by identifier (choice 0) or by name (choice 1).
+// Who-Has: the object by identifier (choice 0) or by name (choice 1); a record with
+// neither does not encode.
 struct WhoHasRequest {
   uint32_t low_limit = 0;
   uint32_t high_limit = PDU_MAX_INSTANCE;
@@ -93,7 +123,7 @@ struct WritePropertyRequest {
   uint32_t priority = 0;  // 0 none
 };
 int pdu_encode_write_property_request(pdu_buffer* buffer, const WritePropertyRequest* request);
-// -1 for a priority outside 1 to 16.
+// A priority outside 1 to 16 is malformed.
 int pdu_decode_write_property_request(pdu_buffer* buffer, WritePropertyRequest* request);
 void pdu_free_write_property_request(WritePropertyRequest* request);
 

@@ -1,5 +1,7 @@
 // Independent peer for the codec tests: encodes and decodes service parameters with
-// @bacnet-js/client. Reads one JSON request per line on stdin and writes one JSON line per
+// @bacnet-js/client. Where the library's own encoder mis-writes a field (the COV
+// notification's index and priority), the request is shaped so that it writes what the
+// canonical value says. Reads one JSON request per line on stdin and writes one JSON line per
 // request on stdout:
 //   {"op":"encode","service":S,"value":V}  ->  {"hex":"..."}
 //   {"op":"decode","service":S,"hex":"..."} ->  {"value":V}
@@ -10,7 +12,8 @@
 const readline = require('readline');
 const services = require('@bacnet-js/client/dist/lib/services');
 const apdu = require('@bacnet-js/client/dist/lib/apdu');
-const { ASN1_ARRAY_ALL, ApplicationTag } = require('@bacnet-js/client/dist/lib/enum');
+const { ASN1_ARRAY_ALL, ASN1_NO_PRIORITY, ApplicationTag, TimeStamp, ReadRangeType } =
+  require('@bacnet-js/client/dist/lib/enum');
 const ERROR_TAG = ApplicationTag.ERROR;
 
 const TAG = { NULL: 0, BOOLEAN: 1, UNSIGNED: 2, SIGNED: 3, REAL: 4, DOUBLE: 5, OCTETS: 6,
@@ -62,6 +65,54 @@ function fromApp(item) {
     default: return { t, v };
   }
 }
+
+
+// Bit strings: canonical [0,1,...] <-> the library's bytes (bit 0 in the lowest bit).
+function bitsToPeer(bits) {
+  const bytes = [];
+  bits.forEach((bit, i) => {
+    if ((i & 7) === 0) bytes.push(0);
+    if (bit) bytes[i >> 3] |= 1 << (i & 7);
+  });
+  return { value: bytes, bitsUsed: bits.length };
+}
+function bitsFromPeer(b) {
+  const bits = [];
+  for (let i = 0; i < b.bitsUsed; ++i) bits.push((b.value[i >> 3] >> (i & 7)) & 1);
+  return bits;
+}
+
+// Date and time: canonical [year-1900, month, day, weekday, hour, minute, second, hundredths].
+const dateOf = (v) => new Date(v[0] + 1900, v[1] - 1, v[2], v[4], v[5], v[6], v[7] * 10);
+const datetimeOf = (d) => [d.getFullYear() - 1900, d.getMonth() + 1, d.getDate(), d.getDay() === 0 ? 7 : d.getDay(),
+  d.getHours(), d.getMinutes(), d.getSeconds(), Math.round(d.getMilliseconds() / 10)];
+const timeOf = (d) => [d.getHours(), d.getMinutes(), d.getSeconds(), Math.round(d.getMilliseconds() / 10)];
+
+// Time stamps: {seq: n}, {time: [h, m, s, hh]} or {datetime: [...]}.
+function stampToPeer(stamp) {
+  if (stamp.seq !== undefined) return { type: TimeStamp.SEQUENCE_NUMBER, value: stamp.seq };
+  if (stamp.time !== undefined) return { type: TimeStamp.TIME, value: new Date(2000, 0, 1, ...stamp.time.slice(0, 3), stamp.time[3] * 10) };
+  return { type: TimeStamp.DATETIME, value: dateOf(stamp.datetime) };
+}
+function stampFromPeer(stamp) {
+  if (stamp.type === TimeStamp.SEQUENCE_NUMBER) return { seq: stamp.value };
+  if (stamp.type === TimeStamp.TIME) return { time: timeOf(stamp.value) };
+  return { datetime: datetimeOf(stamp.value) };
+}
+// Decoders that hand back the bare value: a number is a sequence number, a date a date-time.
+const bareStampFromPeer = (v) => (typeof v === 'number' ? { seq: v } : { datetime: datetimeOf(v) });
+
+// Property values: {property, index, priority, values: [canonical values]}.
+const propertyToPeer = (pv) => ({
+  property: { id: pv.property, index: pv.index < 0 ? ASN1_ARRAY_ALL : pv.index },
+  value: pv.values.map(toApp),
+  priority: pv.priority || ASN1_NO_PRIORITY,
+});
+const propertyFromPeer = (pv) => ({
+  property: pv.property.id, index: indexOf(pv.property.index), priority: pv.priority || 0,
+  values: pv.value.map(fromApp),
+});
+const rawHex = (b) => Buffer.from(b).toString('hex');
 
 const codecs = {
   whoIs: {
@@ -195,6 +246,219 @@ const codecs = {
       return r && { errorClass: r.class, errorCode: r.code };
     },
   },
+  acknowledgeAlarm: {
+    encode: (b, v) => services.AlarmAcknowledge.encode(b, v.process, oid(v.object), v.state, v.source,
+      stampToPeer(v.stamp), stampToPeer(v.ackStamp)),
+    decode: (buf) => {
+      const r = services.AlarmAcknowledge.decode(buf, 0, buf.length);
+      return r && { process: r.acknowledgedProcessId, object: pairOf(r.eventObjectId), state: r.eventStateAcknowledged,
+        stamp: bareStampFromPeer(r.eventTimeStamp), source: r.acknowledgeSource, ackStamp: bareStampFromPeer(r.acknowledgeTimeStamp) };
+    },
+  },
+  covNotification: {
+    // The library writes the index only when it is the "all" marker and the priority only when
+    // it is "none": give it neither, so that it writes the value list as the canonical form has it.
+    encode: (b, v) => services.CovNotify.encode(b, v.process, v.device[1], oid(v.object), v.remaining,
+      v.values.map((pv) => ({ property: { id: pv.property }, value: pv.values.map(toApp) }))),
+    decode: (buf) => {
+      const r = services.CovNotify.decode(buf, 0, buf.length);
+      return r && { process: r.subscriberProcessId, device: pairOf(r.initiatingDeviceId), object: pairOf(r.monitoredObjectId),
+        remaining: r.timeRemaining, values: r.values.map((pv) => ({ property: pv.property.id, values: pv.value.map(fromApp) })) };
+    },
+  },
+  eventNotification: {
+    encode: (b, v) => {
+      const data = { processId: v.process, initiatingObjectId: oid(v.device), eventObjectId: oid(v.object),
+        timeStamp: stampToPeer(v.stamp), notificationClass: v.class, priority: v.priority, eventType: v.eventType,
+        messageText: v.message, notifyType: v.notifyType, ackRequired: v.ackRequired, fromState: v.fromState,
+        toState: v.toState };
+      const p = v.params;
+      switch (v.eventType) {
+        case 0: data.changeOfBitstringReferencedBitString = bitsToPeer(p.bits); data.changeOfBitstringStatusFlags = bitsToPeer(p.status); break;
+        case 1: data.changeOfStateNewState = { type: p.state[0], state: p.state[1] }; data.changeOfStateStatusFlags = bitsToPeer(p.status); break;
+        case 2:
+          data.changeOfValueTag = p.bits ? 1 : 0;
+          if (p.bits) data.changeOfValueChangedBits = bitsToPeer(p.bits); else data.changeOfValueChangeValue = p.value;
+          data.changeOfValueStatusFlags = bitsToPeer(p.status);
+          break;
+        case 4: Object.assign(data, { floatingLimitReferenceValue: p.reference, floatingLimitStatusFlags: bitsToPeer(p.status),
+          floatingLimitSetPointValue: p.setpoint, floatingLimitErrorLimit: p.error }); break;
+        case 5: Object.assign(data, { outOfRangeExceedingValue: p.exceeding, outOfRangeStatusFlags: bitsToPeer(p.status),
+          outOfRangeDeadband: p.deadband, outOfRangeExceededLimit: p.exceeded }); break;
+        case 10: Object.assign(data, { bufferReadyBufferProperty: { objectId: oid(p.buffer.object), id: p.buffer.property,
+          arrayIndex: ASN1_ARRAY_ALL, deviceIndentifier: oid(p.buffer.device) },
+        bufferReadyPreviousNotification: p.previous, bufferReadyCurrentNotification: p.current }); break;
+        default: break;
+      }
+      services.EventNotifyData.encode(b, data);
+    },
+    // The library reads no notification parameters.
+    decode: (buf) => {
+      const r = services.EventNotifyData.decode(buf, 0);
+      if (!r) return r;
+      const out = { process: r.processId, device: pairOf(r.initiatingObjectId), object: pairOf(r.eventObjectId),
+        stamp: { datetime: datetimeOf(r.timeStamp.value) }, class: r.notificationClass, priority: r.priority, eventType: r.eventType };
+      if (r.messageText !== undefined) out.message = r.messageText;
+      out.notifyType = r.notifyType;
+      if (r.ackRequired !== undefined) { out.ackRequired = r.ackRequired; out.fromState = r.fromState; }
+      out.toState = r.toState;
+      return out;
+    },
+  },
+  getAlarmSummaryAck: {
+    decode: (buf) => {
+      const r = services.AlarmSummary.decode(buf, 0, buf.length);
+      return r && { alarms: r.alarms.map((a) => ({ object: pairOf(a.objectId), state: a.alarmState,
+        acked: bitsFromPeer(a.acknowledgedTransitions) })) };
+    },
+  },
+  getEnrollmentSummary: {
+    encode: (b, v) => services.GetEnrollmentSummary.encode(b, v.ackFilter,
+      v.enrollment && { objectId: oid(v.enrollment.device), processId: v.enrollment.process }, undefined, undefined,
+      v.priorities && { min: v.priorities[0], max: v.priorities[1] }, undefined),
+    decode: (buf) => {
+      const r = services.GetEnrollmentSummary.decode(buf, 0);
+      if (!r) return r;
+      const out = { ackFilter: r.acknowledgmentFilter };
+      if (r.enrollmentFilter) out.enrollment = { device: pairOf(r.enrollmentFilter.objectId), process: r.enrollmentFilter.processId };
+      if (r.priorityFilter) out.priorities = [r.priorityFilter.min, r.priorityFilter.max];
+      return out;
+    },
+  },
+  getEnrollmentSummaryAck: {
+    encode: (b, v) => services.GetEnrollmentSummary.encodeAcknowledge(b, v.summaries.map((e) => ({
+      objectId: oid(e.object), eventType: e.eventType, eventState: e.eventState, priority: e.priority, notificationClass: e.class }))),
+    decode: (buf) => {
+      const r = services.GetEnrollmentSummary.decodeAcknowledge(buf, 0, buf.length);
+      return r && { summaries: r.enrollmentSummaries.map((e) => ({ object: pairOf(e.objectId), eventType: e.eventType,
+        eventState: e.eventState, priority: e.priority, class: e.notificationClass })) };
+    },
+  },
+  getEventInformation: {
+    encode: (b, v) => services.GetEventInformation.encode(b, oid(v.last)),
+    decode: (buf) => {
+      const r = services.GetEventInformation.decode(buf, 0);
+      return r && r.lastReceivedObjectId && { last: pairOf(r.lastReceivedObjectId) };
+    },
+  },
+  getEventInformationAck: {
+    encode: (b, v) => services.GetEventInformation.encodeAcknowledge(b, v.events.map((e) => ({
+      objectId: oid(e.object), eventState: e.state, acknowledgedTransitions: bitsToPeer(e.acked),
+      eventTimeStamps: e.stamps.map(stampToPeer), notifyType: e.notifyType, eventEnable: bitsToPeer(e.enable),
+      eventPriorities: e.priorities })), v.more),
+    decode: (buf) => {
+      const r = services.GetEventInformation.decodeAcknowledge(buf, 0, buf.length);
+      return r && { events: r.events.map((e) => ({ object: pairOf(e.objectId), state: e.eventState,
+        acked: bitsFromPeer(e.acknowledgedTransitions), stamps: e.eventTimeStamps.map(stampFromPeer), notifyType: e.notifyType,
+        enable: bitsFromPeer(e.eventEnable), priorities: e.eventPriorities })), more: r.moreEvents };
+    },
+  },
+  subscribeCov: {
+    encode: (b, v) => services.SubscribeCov.encode(b, v.process, oid(v.object), v.cancel, v.confirmed, v.lifetime),
+    decode: (buf) => {
+      const r = services.SubscribeCov.decode(buf, 0, buf.length);
+      if (!r) return r;
+      const out = { process: r.subscriberProcessId, object: pairOf(r.monitoredObjectId), cancel: r.cancellationRequest };
+      if (!r.cancellationRequest) Object.assign(out, { confirmed: r.issueConfirmedNotifications, lifetime: r.lifetime });
+      return out;
+    },
+  },
+  listElement: {
+    encode: (b, v) => services.AddListElement.encode(b, oid(v.object), v.property, index(v.index), v.values.map(toApp)),
+    decode: (buf) => {
+      const r = services.AddListElement.decode(buf, 0, buf.length);
+      return r && { object: pairOf(r.objectId), property: r.property.id, index: indexOf(r.property.index), values: r.values.map(fromApp) };
+    },
+  },
+  createObject: {
+    encode: (b, v) => services.CreateObject.encode(b, oid(v.object), v.values.map(propertyToPeer)),
+    decode: (buf) => {
+      const r = services.CreateObject.decode(buf, 0, buf.length);
+      return r && { object: pairOf(r.objectId), values: r.values.map((pv) => ({ property: pv.property.id,
+        index: indexOf(pv.property.index), priority: 0, values: pv.value.map(fromApp) })) };
+    },
+  },
+  createObjectAck: {
+    encode: (b, v) => services.CreateObject.encodeAcknowledge(b, oid(v.object)),
+  },
+  deleteObject: {
+    encode: (b, v) => services.DeleteObject.encode(b, oid(v.object)),
+    decode: (buf) => {
+      const r = services.DeleteObject.decode(buf, 0, buf.length);
+      return r && { object: [r.objectType, r.instance] };
+    },
+  },
+  writePropertyMultiple: {
+    encode: (b, v) => services.WritePropertyMultiple.encodeObject(b, v.specs.map((spec) => ({
+      objectId: oid(spec.object), values: spec.values.map(propertyToPeer) }))),
+    // The library reads one specification only.
+    decode: (buf) => {
+      const r = services.WritePropertyMultiple.decode(buf, 0, buf.length);
+      return r && { specs: [{ object: pairOf(r.objectId), values: r.values.map(propertyFromPeer) }] };
+    },
+  },
+  deviceCommunicationControl: {
+    encode: (b, v) => services.DeviceCommunicationControl.encode(b, v.duration || 0, v.enable, v.password),
+    decode: (buf) => {
+      const r = services.DeviceCommunicationControl.decode(buf, 0, buf.length);
+      if (!r) return r;
+      const out = {};
+      if (r.timeDuration !== undefined) out.duration = r.timeDuration;
+      out.enable = r.enableDisable;
+      if (r.password !== undefined) out.password = r.password;
+      return out;
+    },
+  },
+  privateTransfer: {
+    encode: (b, v) => services.PrivateTransfer.encode(b, v.vendor, v.service, [...Buffer.from(v.data, 'hex')]),
+    decode: (buf) => {
+      const r = services.PrivateTransfer.decode(buf, 0, buf.length);
+      return r && { vendor: r.vendorId, service: r.serviceNumber, data: rawHex(r.data) };
+    },
+  },
+  reinitializeDevice: {
+    encode: (b, v) => services.ReinitializeDevice.encode(b, v.state, v.password),
+    decode: (buf) => {
+      const r = services.ReinitializeDevice.decode(buf, 0, buf.length);
+      if (!r) return r;
+      const out = { state: r.state };
+      if (r.password !== undefined) out.password = r.password;
+      return out;
+    },
+  },
+  readRange: {
+    encode: (b, v) => {
+      const r = v.range;
+      if (r.position) services.ReadRange.encode(b, oid(v.object), v.property, index(v.index), ReadRangeType.BY_POSITION, r.position[0], undefined, r.position[1]);
+      else if (r.sequence) services.ReadRange.encode(b, oid(v.object), v.property, index(v.index), ReadRangeType.BY_SEQUENCE_NUMBER, r.sequence[0], undefined, r.sequence[1]);
+      else services.ReadRange.encode(b, oid(v.object), v.property, index(v.index), ReadRangeType.BY_TIME_REFERENCE_TIME_COUNT, 0, dateOf(r.time[0]), r.time[1]);
+    },
+    decode: (buf) => {
+      const r = services.ReadRange.decode(buf, 0, buf.length);
+      if (!r) return r;
+      const range = r.requestType === ReadRangeType.BY_POSITION ? { position: [r.position, r.count] }
+        : r.requestType === ReadRangeType.BY_SEQUENCE_NUMBER ? { sequence: [r.position, r.count] }
+          : { time: [datetimeOf(r.time), r.count] };
+      return { object: pairOf(r.objectId), property: r.property.id, index: indexOf(r.property.index), range };
+    },
+  },
+  readRangeAck: {
+    encode: (b, v) => services.ReadRange.encodeAcknowledge(b, oid(v.object), v.property, index(v.index), bitsToPeer(v.flags),
+      v.count, Buffer.from(v.items, 'hex'), ReadRangeType.BY_POSITION, 0),
+    // The library reads no first sequence number.
+    decode: (buf) => {
+      const r = services.ReadRange.decodeAcknowledge(buf, 0, buf.length);
+      return r && { object: pairOf(r.objectId), property: r.property.id, index: indexOf(r.property.index),
+        flags: bitsFromPeer(r.resultFlag), count: r.itemCount, items: rawHex(r.rangeBuffer) };
+    },
+  },
+  timeSync: {
+    encode: (b, v) => services.TimeSync.encode(b, dateOf(v.datetime)),
+    decode: (buf) => {
+      const r = services.TimeSync.decode(buf, 0);
+      return r && { datetime: datetimeOf(r.value) };
+    },
+  },
   // Whole answer PDUs: the header octet, invoke id and reason.
   reject: {
     encode: (b, v) => apdu.encodeAbort(b, 0x60, v.invokeId, v.reason),
@@ -216,11 +480,13 @@ function handle(request) {
   const codec = codecs[request.service];
   if (!codec) return { error: `unknown service ${request.service}` };
   if (request.op === 'encode') {
+    if (!codec.encode) return { error: `no encoder for ${request.service}` };
     const b = newBuffer();
     codec.encode(b, request.value);
     return { hex: hexOf(b) };
   }
   if (request.op === 'decode') {
+    if (!codec.decode) return { error: `no decoder for ${request.service}` };
     const value = codec.decode(Buffer.from(request.hex, 'hex'));
     return value ? { value } : { error: 'refused' };
   }

@@ -18,7 +18,7 @@ struct RoundTrip {
 
 const RoundTrip kRoundTrips[] = {
     {pdu_property::ACTION, TAG_ACTION_LIST_LIST,
-     "0E 0C 02 00 04 D2 1C 00 80 00 03 29 55 4E 44 42 91 00 00 4F 59 08 69 00 79 00 89 01 0F"},
+     "0E 0C 02 00 04 D2 1C 00 80 00 03 29 55 4E 44 42 91 00 00 4F 59 08 69 05 79 00 89 01 0F"},
     {pdu_property::STATE_TEXT, TAG_CHARACTER_STRING_LIST, "73 00 41 75 73 00 45 69"},
     {pdu_property::ALARM_VALUES, TAG_UNSIGNED_LIST, "21 01 21 03"},
     {pdu_property::DATE_LIST, TAG_CALENDAR_ENTRY_LIST, "0C 7C 05 0A 05 1E A4 7C 01 01 01 A4 7C 0C 1F 04 1F 2B 05 FF 07"},
@@ -66,7 +66,7 @@ TEST(PropertyRoundTrip, OwnDecodersReadAndWriteTheSameOctets)
 TEST(PropertyRoundTrip, EventParameterChoicesRoundTrip)
 {
   const char* choices[] = {
-      "0E 09 05 1A 06 80 0F",                                  // change of bitstring
+      "0E 09 05 1A 06 C0 2E 82 06 80 82 06 40 2F 0F",          // change of bitstring
       "1E 09 05 1E 09 01 19 01 1F 1F",                         // change of state
       "2E 09 05 1E 1C 3F 00 00 00 1F 2F",                      // change of value, increment
       "3E 09 05 1E 0C 00 40 00 01 19 55 1F 3F",                // command failure
