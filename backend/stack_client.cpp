@@ -1,9 +1,208 @@
 #include "backend/stack_client.h"
 
-// The stack is not linked into the backend yet: every start fails, so a job ends with
-// "ERROR: Can not establish BACnet connection" instead of pretending to work.
-int BACnetStackClient::Start(int32_t, const std::string&, int, int) { return -1; }
-int BACnetStackClient::Stop() { return 0; }
-int BACnetStackClient::ScanDevices(uint32_t, uint32_t, int, FILE* result) { return result ? 0 : 1; }
-int BACnetStackClient::ReadFileObject(uint32_t, uint32_t, int32_t, int32_t, FILE*, bool) { return -1; }
-int BACnetStackClient::WriteFileObject(uint32_t, uint32_t, int32_t, int32_t, FILE*, bool) { return -1; }
+#include "backend/stack_host.h"
+#include "backend/stack_identity.h"
+#include "bacnet/client/client_call.h"
+#include "bacnet/codec/codec_requests.h"
+#include "bacnet/value/value.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t kDeviceObjectType = 8;
+constexpr uint32_t kFileObjectType = 10;
+constexpr uint32_t kPropertyObjectName = 77;
+constexpr uint32_t kPropertyModelName = 70;
+constexpr uint32_t kPropertySoftwareVersion = 12;
+constexpr const char* kOwnModel = "ZOR17_BACnet";
+
+// The client whose Who-Is collection is running; the I-Am hook appends to it.
+std::atomic<BACnetStackClient*> g_collecting_client{nullptr};
+StackConfig g_config;
+
+bool equals_ignoring_case(const std::string& a, const std::string& b)
+{
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// A name with a line break would break the scan list's one line per device.
+std::string one_line(std::string text)
+{
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+}  // namespace
+
+int stack_client_error_result(int32_t status, uint32_t error_code)
+{
+  bool carries_code = (status >= 0 && status <= 20) || status == 24 || status == 26;
+  return carries_code && error_code != 0 ? int(error_code) : -1;
+}
+
+BACnetStackClient::BACnetStackClient()
+    : sleep([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); })
+{
+}
+
+BACnetStackClient::~BACnetStackClient()
+{
+  if (g_collecting_client == this)
+    g_collecting_client = nullptr;
+}
+
+int BACnetStackClient::OnIAm(const void* request)
+{
+  BACnetStackClient* client = g_collecting_client;
+  if (!client || !request)
+    return 0;
+  const auto* iam = static_cast<const IAmRequest*>(request);
+  std::lock_guard<std::mutex> held(client->iams_mutex_);
+  if (client->collecting_)
+    client->iams_.push_back({iam->device.type, iam->device.instance, iam->max_apdu, iam->segmentation, iam->vendor_id});
+  return 0;
+}
+
+void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait)
+{
+  {
+    std::lock_guard<std::mutex> held(iams_mutex_);
+    iams_.clear();
+    collecting_ = true;
+  }
+  g_collecting_client = this;
+  WhoIsRange range{low, high};
+  _BACnet_Driver_Request(&range);
+  sleep(wait);
+  std::lock_guard<std::mutex> held(iams_mutex_);
+  collecting_ = false;
+}
+
+std::vector<BACnetStackClient::IAmRecord> BACnetStackClient::TakeIAms()
+{
+  std::lock_guard<std::mutex> held(iams_mutex_);
+  return iams_;
+}
+
+int BACnetStackClient::Start(int32_t local_device, const std::string& ip, int udp_port, int network)
+{
+  g_config = StackConfig{};
+  g_config.device_instance = local_device;
+  g_config.application_software_version = stack_identity::kSoftwareVersion;
+  g_config.firmware_revision = stack_identity::kSoftwareVersion;
+  g_config.model_name = stack_identity::kModelName;
+  g_config.object_name = stack_identity::kObjectName;
+  g_config.vendor_name = stack_identity::kVendorName;
+  g_config.description = stack_identity::kDescription;
+  g_config.location = stack_identity::kLocation;
+  g_config.vendor_identifier = stack_identity::kVendorIdentifier;
+  g_config.apdu_retries = 3;
+  g_config.options[15] = 255;
+  g_config.service_hooks.slots[0] = OnIAm;
+  std::snprintf(g_config.ports.records[0].connect, sizeof g_config.ports.records[0].connect,
+                "TYPE=BACNETIP;NETWORK=%d;IPADDRESS=%s;UDPPORT=%d;", network, ip.c_str(), udp_port);
+
+  int rc = _BACnet_Driver_Start(&g_config);
+  if (rc != 0) {
+    _BACnet_Driver_Stop();
+    return rc;
+  }
+  started_ = true;
+  // Announce ourselves to ourselves: binds the local device like any other.
+  CollectIAms(local_device, local_device, std::chrono::milliseconds(5));
+  std::lock_guard<std::mutex> held(iams_mutex_);
+  iams_.clear();
+  return 0;
+}
+
+int BACnetStackClient::Stop()
+{
+  g_collecting_client = nullptr;
+  started_ = false;
+  return _BACnet_Driver_Stop();
+}
+
+std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instance, uint32_t property)
+{
+  client_calls::ReadPropertyRequest call;
+  call.device_instance = int32_t(instance);
+  call.request.object = {object_type, instance};
+  call.request.property = property;
+  call.request.array_index = -1;
+  call.Call();
+  if (call.error.status != -1 || call.answer.value.tag != TAG_CHARACTER_STRING)
+    return {};
+  return call.answer.value.payload.text ? call.answer.value.payload.text : "";
+}
+
+bool BACnetStackClient::IsOwnModel(uint32_t device)
+{
+  return equals_ignoring_case(ReadString(kDeviceObjectType, device, kPropertyModelName), kOwnModel);
+}
+
+int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds, FILE* result)
+{
+  CollectIAms(int32_t(low), int32_t(high), std::chrono::milliseconds(int64_t(std::max(0, wait_seconds)) * 1000));
+  if (!result)
+    return 1;
+  std::fputs("Device ID; Device Name; SoftwareVersion\n", result);
+  std::set<uint32_t> written;
+  for (const IAmRecord& iam : TakeIAms()) {
+    if (!written.insert(iam.instance).second)
+      continue;
+    std::string name = one_line(ReadString(iam.object_type, iam.instance, kPropertyObjectName));
+    std::string version = one_line(ReadString(iam.object_type, iam.instance, kPropertySoftwareVersion));
+    std::fprintf(result, "%u;%s;%s\n", iam.instance, name.c_str(), version.c_str());
+  }
+  std::fflush(result);
+  return 0;
+}
+
+int BACnetStackClient::ReadFileObject(uint32_t device, uint32_t file_instance, int32_t start, int32_t end,
+                                      FILE* output, bool check_model)
+{
+  bool own = IsOwnModel(device);
+  if (!own && check_model)
+    return -3;
+  client_calls::AtomicReadFileRequest call;
+  call.device_instance = int32_t(device);
+  call.request.file = {kFileObjectType, file_instance};
+  call.request.start = start;
+  call.request.count = uint32_t(end - start);
+  call.Call();
+  if (call.error.status != -1)
+    return stack_client_error_result(call.error.status, call.error.error_code);
+  const std::vector<uint8_t>& data = call.answer.data;
+  if (!data.empty() && std::fwrite(data.data(), 1, data.size(), output) != data.size())
+    return -1;
+  std::fflush(output);
+  return data.size() == size_t(end - start) ? 0 : -2;
+}
+
+int BACnetStackClient::WriteFileObject(uint32_t device, uint32_t file_instance, int32_t start, int32_t end,
+                                       FILE* input, bool check_model)
+{
+  bool own = IsOwnModel(device);
+  if (!own && check_model)
+    return -3;
+  std::vector<uint8_t> data(size_t(end - start));
+  // A source shorter than the range would send octets that are not in the file: refuse.
+  if (!data.empty() && std::fread(data.data(), 1, data.size(), input) != data.size())
+    return -1;
+  client_calls::AtomicWriteFileRequest call;
+  call.device_instance = int32_t(device);
+  call.request.file = {kFileObjectType, file_instance};
+  call.request.start = start;
+  call.request.data = std::move(data);
+  call.Call();
+  if (call.error.status != -1)
+    return stack_client_error_result(call.error.status, call.error.error_code);
+  return 0;
+}

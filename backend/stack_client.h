@@ -1,12 +1,30 @@
 // The job runner's link to the BACnet stack: starts and stops the stack as a BACnet/IP
-// device, scans by Who-Is, and reads and writes remote File objects through blocking calls.
-// Runs on the main thread; only OnIAm runs on the stack thread.
+// device, scans by Who-Is, and reads and writes remote File objects through blocking calls,
+// checking first that the remote device is one of our units.
+// Runs on the main thread; only OnIAm runs on the stack thread (under the list's own lock).
 #pragma once
 
 #include "backend/job_runner.h"
 
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
 class BACnetStackClient : public JobStackClient {
 public:
+  struct IAmRecord {
+    uint32_t object_type = 0;
+    uint32_t instance = 0;
+    uint32_t max_apdu = 0;
+    uint32_t segmentation = 0;
+    uint32_t vendor = 0;
+  };
+
+  BACnetStackClient();
+  ~BACnetStackClient() override;
+
   int Start(int32_t local_device, const std::string& ip, int udp_port, int network) override;
   int Stop() override;
   int ScanDevices(uint32_t low, uint32_t high, int wait_seconds, FILE* result) override;
@@ -14,4 +32,25 @@ public:
                      bool check_model) override;
   int WriteFileObject(uint32_t device, uint32_t file_instance, int32_t start, int32_t end, FILE* input,
                       bool check_model) override;
+
+  bool IsOwnModel(uint32_t device);
+  std::string ReadString(uint32_t object_type, uint32_t instance, uint32_t property);
+  static int OnIAm(const void* request);
+
+  // The wait of a device scan; tests may shorten it.
+  std::function<void(std::chrono::milliseconds)> sleep;
+
+private:
+  void CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait);
+  std::vector<IAmRecord> TakeIAms();
+
+  std::mutex iams_mutex_;
+  bool collecting_ = false;
+  std::vector<IAmRecord> iams_;
+  bool started_ = false;
 };
+
+// Maps a failed call's error part to the file operations' result: the BACnet error code for
+// the services that carry one, -1 for every other failure (a code of 0 included: it means a
+// local failure such as a time-out, never success).
+int stack_client_error_result(int32_t status, uint32_t error_code);

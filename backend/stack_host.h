@@ -5,8 +5,10 @@
 // Must not: call a module outside the orders below, or block inside a pass of the loop.
 #pragma once
 
+#include "bacnet/client/client_call.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/services/service_dispatch.h"
 
 #include <cstdint>
 
@@ -34,8 +36,7 @@ struct StackConfig {
   int32_t application_apdu_timeout = 0;
   int32_t application_retries = 0;
   // The service handlers' host callbacks; the first is called for every received I-Am.
-  using ServiceHook = int (*)(const void* data);
-  ServiceHook service_hooks[16] = {};
+  ServiceHooks service_hooks;
 };
 
 // Who-Is request record of _BACnet_Driver_Request.
@@ -49,5 +50,7 @@ int _BACnet_Driver_Start(StackConfig* config);
 int _BACnet_Driver_Stop();
 int _BACnet_Driver_Request(const WhoIsRange* range);
 
-// Only for tests: the number of once-a-second passes since the start.
-uint64_t driver_second_ticks();
+// The blocking calls the stack client makes, forwarded unchanged.
+int driver_forward_1(ClientCallRecord* record);  // AtomicReadFile
+int driver_forward_2(ClientCallRecord* record);  // AtomicWriteFile
+int driver_forward_3(ClientCallRecord* record);  // ReadProperty
