@@ -1,10 +1,10 @@
 #include "gui/forms/frm_status.h"
 
-#include "gui/core/language_texts.h"
 #include "gui/core/modbus_timing.h"
 #include "gui/core/program_state.h"
 #include "gui/forms/form_support.h"
 #include "gui/forms/frm_config.h"
+#include "gui/forms/language_forms.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -82,7 +82,7 @@ frmState::frmState()
 void frmState::Form_Load()
 {
   loaded_ = true;
-  SetLanguageTexts();
+  global::SetEnglishTexts(3);
   forms::CentreOnScreen(this);
   Abbruch->setVisible(false);
   reset_progress();
@@ -92,15 +92,11 @@ void frmState::Form_Load()
   Timer2SW->setInterval(0);
 }
 
-void frmState::SetLanguageTexts()
+void frmState::SetEnglishTexts()
 {
-  if (global::ApplyLanguageCode()) {
-    setWindowTitle("State");
-    Abbruch->setText("Cancel");
-    lblTxt->setText("Waiting ...");
-  } else {
-    lblTxt->setText("Warten ...");
-  }
+  setWindowTitle("State");
+  Abbruch->setText("Cancel");
+  lblTxt->setText("Waiting ...");
 }
 
 void frmState::reset_progress()

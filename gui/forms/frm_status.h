@@ -31,8 +31,8 @@ public:
   void Timer1SW_Timer();  // duration over
   void Timer2SW_Timer();  // progress
 
-  // English captions when the program speaks English; "Warten ..." otherwise.
-  void SetLanguageTexts();
+  // The English captions.
+  void SetEnglishTexts();
 
   bool Loaded() const { return loaded_; }
 
