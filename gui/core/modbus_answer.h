@@ -1,9 +1,8 @@
-// Collects the unit's answers from the serial input, in RTU bytes or ASCII characters, in
-// whatever chunks they arrive, and hands over only answers that pass their checks: the
-// expected slave address, a known function code, a length that fits the byte count, and a
-// good CRC or LRC. Exception answers are recognised and counted but complete nothing.
-// A frame that fails is dropped and its bytes after the first are searched again, so a
-// noise byte that looked like the address costs no answer. User-interface thread; no I/O.
+// Collects the unit's answers from the serial input (RTU bytes or ASCII characters, in any
+// chunks) and hands over only answers that pass their checks: slave address, function code,
+// length, CRC or LRC. Exception answers are counted but complete nothing. A failed frame is
+// dropped and searched again from its second byte, so noise that looked like the address
+// costs no answer. User-interface thread; no I/O.
 #pragma once
 
 #include <QByteArray>

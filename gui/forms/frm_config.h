@@ -1,14 +1,8 @@
-// The configuration window, the program's main window for the rest of the run: the unit's
-// parameter pages built from the register rows, the communication frame of the device type
-// chosen at the start, the action buttons with the monitor switch and the status lamp, the
-// menus and the timers. Every value written into a register control runs that control's
-// change handling, which keeps the linked controls in step and marks the fields that differ
-// from the register image. BACnet actions run the backend through the job file and the value
-// files. For a Modbus unit the window is itself the bus master on a serial line: request
-// timers send one request at a time, the receive poll collects and checks the answers, and
-// each answer's step decodes it and starts the next. One instance per run, created on first
-// use; user-interface thread only. Its controls are public, as the other forms of the
-// program fill them (the device list, the BACnet and Modbus settings, the status window).
+// The configuration window, the program's main window: the parameter pages built from the
+// register rows, the device type's communication frame, the actions, menus and timers. Every
+// value written into a register control runs its change handling. BACnet actions go through
+// the backend; for a Modbus unit the window is itself the bus master on a serial line. One
+// instance, created on first use; user-interface thread only; controls public for the forms.
 #pragma once
 
 #include "gui/core/modbus_answer.h"

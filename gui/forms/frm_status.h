@@ -1,10 +1,8 @@
-// The status window of a Modbus transfer: "Warten ..." and a bar that fills in ten steps
-// over a time set by the sequence step and the unit's answer delay. While it is up the
-// configuration window is disabled. When the time is over and the transfer has finished
-// (or the unit went silent) it closes itself, and after a write it has the unit read again.
-// Its cancel button, or closing it, stops the transfer. One instance, loaded on first use;
-// it has no parent, so disabling the configuration window leaves it usable.
-// User-interface thread only.
+// The status window of a Modbus transfer: a bar filling in ten steps over a time set by the
+// step and the unit's answer delay, the configuration window disabled meanwhile. Once the
+// time is over and the transfer done (or the unit silent) it closes, after a write reading
+// the unit again; cancelling or closing it stops the transfer. One parentless instance, so
+// the disabled configuration window leaves it usable. User-interface thread only.
 #pragma once
 
 #include <QWidget>

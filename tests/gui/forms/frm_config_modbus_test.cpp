@@ -626,6 +626,20 @@ private slots:
     QVERIFY(!w->Timer6->isActive());
   }
 
+  void statusWindowSpeaksEnglish()
+  {
+    open_window(1);
+    global::LanguageCode = "1033";
+    global::SequenceStep = 1;
+    w->ShowMsgWindow();
+    frmState* state = frmState::Existing();
+    QCOMPARE(state->windowTitle(), QString("State"));
+    QCOMPARE(state->Abbruch->text(), QString("Cancel"));
+    QCOMPARE(state->lblTxt->text(), QString("Waiting ..."));
+    QVERIFY(!state->cmdOK->isVisible());
+    QVERIFY(!state->Abbruch->isVisible());
+  }
+
   void showMsgWithStepZeroClosesAtOnce()
   {
     open_window(1);
