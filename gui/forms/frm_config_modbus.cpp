@@ -224,10 +224,13 @@ void frm_config::StopRequestTimers()
 
 bool frm_config::ModbusSequenceBusy() const
 {
-  if (answer_timed_out_)
+  // A silent unit, a closed port or no address: nothing will move on.
+  if (answer_timed_out_ || !MSComm1->PortOpen() || slave_field().isEmpty())
     return false;
-  return Timer1->isActive() || Timer2->isActive() || Timer6->isActive() ||
-         (awaiting_answer_ && global::SequenceStep != 0);
+  if (awaiting_answer_)
+    return global::SequenceStep != 0;
+  const bool timer_running = Timer1->isActive() || Timer2->isActive() || Timer6->isActive();
+  return timer_running && global::ReadyFlag;
 }
 
 // ---------------------------------------------------------------------------------------

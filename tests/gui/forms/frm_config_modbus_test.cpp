@@ -499,6 +499,8 @@ private slots:
     w->Timer7_Timer();
     QCOMPARE(fx.messages, QStringList{QString::fromUtf8("Port ist nicht geöffnet")});
     QVERIFY(line->written.isEmpty());
+    // Nothing can move on, so the status window does not wait for it.
+    QVERIFY(!w->ModbusSequenceBusy());
     // A new sequence may say it again.
     frmState::Existing()->Abbruch_Click();
     w->cmd_abbrechen_Click();
