@@ -24,6 +24,7 @@ int32_t LampState = 0;
 int16_t InputRegisterCount = 28;
 std::array<QString, TextTableSize> TextTable;
 QString RequestHex;
+QString AnswerHex;
 int16_t StartRegister = 0;
 bool ReadyFlag = false;
 int16_t AnswerDelay = 0;
@@ -75,6 +76,7 @@ bool StartUp(const QString& programFolder)
   DecimalSeparator.clear();
   ProcessInfo = ProcessRecord{};
   RequestHex.clear();
+  AnswerHex.clear();
   StartRegister = 0;
   ReadyFlag = false;
   AnswerDelay = 0;

@@ -65,6 +65,7 @@ extern int32_t LampState;  // 0 green, 1 red, 2 yellow
 extern int16_t InputRegisterCount;
 extern std::array<QString, TextTableSize> TextTable;
 extern QString RequestHex;
+extern QString AnswerHex;  // the last complete Modbus answer as hex text
 extern int16_t StartRegister;
 extern bool ReadyFlag;
 extern int16_t AnswerDelay;

@@ -1,6 +1,7 @@
 // The configuration window's load, menus, closing, language and the register movers'
 // access to its controls. Pages: frm_config_pages.cpp; field handling:
-// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp.
+// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp; the Modbus master:
+// frm_config_modbus.cpp.
 #include "gui/forms/frm_config.h"
 
 #include "gui/core/bacnet_ini.h"
@@ -12,6 +13,7 @@
 #include "gui/core/window_design.h"
 #include "gui/forms/close_guard.h"
 #include "gui/forms/form_support.h"
+#include "gui/forms/frm_status.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -59,10 +61,11 @@ frm_config::frm_config()
   setObjectName("frm_config");
   setAttribute(Qt::WA_DeleteOnClose);
   build_window();
+  attach_serial_line();
   Form_Load();
 }
 
-frm_config::~frm_config() = default;
+frm_config::~frm_config() { delete frmState::Existing(); }
 
 void frm_config::Form_Load()
 {
@@ -84,9 +87,10 @@ void frm_config::Form_Load()
     const ModbusSettingsT& m = global::ModbusSettings;
     frm_modbus->setVisible(true);
     frm_bacnet->setVisible(false);
-    MSComm1.InputMode = m.ModeFlag;
-    MSComm1.Settings = m.BaudRate + ',' + m.Parity + ',' + m.DataBits + ',' + m.StopBits;
-    MSComm1.CommPort = m.ComPortNumber;
+    // A setting the line refuses is reported when the port is opened.
+    MSComm1->SetInputMode(m.ModeFlag);
+    MSComm1->SetSettings(m.BaudRate + ',' + m.Parity + ',' + m.DataBits + ',' + m.StopBits);
+    MSComm1->SetCommPort(m.ComPortNumber);
     lbl_modbAddr->setText("Modbus Adresse");
     txt_modbAddr->setText("1");
     if (m.ComPortNumber >= 1 && m.ComPortNumber <= 12)
@@ -195,21 +199,6 @@ void frm_config::ParMenueMain_Click(int index)
     break;
   }
 }
-
-void frm_config::ModbMenuMain_Click(int)
-{
-  // The Modbus settings dialog comes with the Modbus master.
-}
-
-void frm_config::ShowMsgWindow()
-{
-  // The status window of a Modbus transfer comes with the Modbus master, which disables this
-  // window while it shows.
-}
-
-void frm_config::cmb_modbPort_Click(int) {}
-void frm_config::modbus_read_parameters() {}
-void frm_config::func_write_input_bits() {}
 
 // ---------------------------------------------------------------------------------------
 // Closing

@@ -1,22 +1,22 @@
-// The configuration window, the program's main window for the rest of the run: the unit's
-// parameter pages built from the register rows, the communication frame of the device type
-// chosen at the start, the action buttons with the monitor switch and the status lamp, the
-// menus and the timers. Every value written into a register control runs that control's
-// change handling, which keeps the linked controls in step and marks the fields that differ
-// from the register image. BACnet actions run the backend through the job file and the value
-// files; the Modbus master attaches to the hooks named below. One instance per run, created on
-// first use; user-interface thread only. Its controls are public, as the other forms of the
-// program fill them (the device list, the BACnet settings).
+// The configuration window, the program's main window: the parameter pages built from the
+// register rows, the device type's communication frame, the actions, menus and timers. Every
+// value written into a register control runs its change handling. BACnet actions go through
+// the backend; for a Modbus unit the window is itself the bus master on a serial line. One
+// instance, created on first use; user-interface thread only; controls public for the forms.
 #pragma once
 
+#include "gui/core/modbus_answer.h"
 #include "gui/core/monitor_cycle.h"
+#include "gui/core/mscomm.h"
 #include "gui/core/register_image.h"
 #include "gui/core/window_design.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class LampShape;
@@ -91,12 +91,11 @@ public:
   QTimer *Timer = nullptr, *Timer1 = nullptr, *Timer2 = nullptr, *Timer4 = nullptr, *Timer5 = nullptr,
          *Timer6 = nullptr, *Timer7 = nullptr, *tmr_bacMonitor = nullptr;
 
-  // The serial control's settings as the load gives them (the Modbus master opens the port).
-  struct SerialSettings {
-    int InputMode = 0;  // 1 bytes (RTU), 0 text (ASCII)
-    QString Settings;  // "38400,N,8,1"
-    int CommPort = 0;
-  } MSComm1;
+  // The serial-port control of the Modbus master, owned by the window.
+  mscomm::SerialLine* MSComm1 = nullptr;
+  // Makes the serial line of windows created from now on; without one they get an MSComm.
+  using SerialLineFactory = std::function<std::unique_ptr<mscomm::SerialLine>()>;
+  static void SetSerialLineFactory(SerialLineFactory factory);
 
   // Form variables.
   bool AnswerDelayChanged = false;
@@ -165,16 +164,33 @@ public:
   void BacMenuMain_Click(int index);
   void ShowMsgWindow();
 
-  // Hooks of the Modbus master; they do nothing until it is attached.
-  virtual void cmb_modbPort_Click(int listIndex);
-  virtual void modbus_read_parameters();
-  virtual void func_write_input_bits();
-  virtual void Timer1_Timer() {}
-  virtual void Timer2_Timer() {}
-  virtual void Timer4_Timer() {}
-  virtual void Timer5_Timer() {}
-  virtual void Timer6_Timer() {}
-  virtual void Timer7_Timer() {}
+  // Modbus master: the serial link.
+  void cmb_modbPort_Click(int listIndex);
+  void txt_modbAddr_KeyPress(int& keyAscii);
+  void send();
+  void Timer4_Timer();  // receive poll
+  void Timer5_Timer();  // answer time-out
+  // Modbus master: the request sequences.
+  void modbus_read_parameters();
+  void func_read_out_parameter();
+  void cmd_abbrechen_Click();
+  void func_read_cfg_bits();
+  void func_write_cfg_bits();
+  void func_write_input_bits();
+  void func_read_input_registers();
+  void func_read_input_bits();
+  void Timer1_Timer();  // configuration registers written, a block per tick
+  void Timer2_Timer();  // changed input registers written, one per tick
+  void Timer6_Timer();  // configuration registers read, a block per tick
+  void Timer7_Timer();  // output registers read for the monitor
+  // Modbus master: the answers.
+  void func_receive_answer();
+  // True while a read-out or write still has a request to send or an answer to wait for,
+  // and the unit has not gone silent.
+  bool ModbusSequenceBusy() const;
+  // Stops the timers that send the blocks of the read-out and the writes.
+  void StopRequestTimers();
+  const modbus::AnswerCollector& AnswerCollector() const { return collector_; }
 
   // True while a BACnet monitor cycle waits for the backend.
   bool MonitorCycleRunning() const { return monitor_cycle_.Running(); }
@@ -215,7 +231,34 @@ private:
   bool run_wait_window(bool conf, bool reg, const char* caption);
   void close_other_forms();
 
+  // Modbus master.
+  void attach_serial_line();
+  void link_closed();
+  QString slave_field() const;  // the address as two hex digits; empty outside 1..247
+  bool may_send() const;
+  void undo_timeout_display();
+  void dispatch_answer();
+  void decode_config_block();
+  void decode_output_registers();
+  void decode_input_registers();
+  void decode_config_bits();
+  void decode_input_bits();
+  void end_config_block();
+  void end_config_write();
+  void end_config_bits_write();
+  void end_input_register_write();
+  void input_register_write_done();
+  void end_input_bits_write();
+  void end_connection_test();
+  void retime_request_timers(int base);
+
   monitor::CycleGuard monitor_cycle_;
+  std::unique_ptr<mscomm::SerialLine> serial_line_;
+  modbus::AnswerCollector collector_;
+  bool awaiting_answer_ = false;  // a request went out and no checked answer came yet
+  bool answer_timed_out_ = false;
+  bool port_message_shown_ = false;  // "Port ist nicht geöffnet" once per sequence
+  bool port_choice_changed_ = false;
   std::vector<QLabel*> clock_separators_;
   std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };

@@ -135,6 +135,7 @@ void frm_config::bacnet_write(bool conf, bool reg, const char* caption)
 
 void frm_config::modbus_write()
 {
+  port_message_shown_ = false;
   InputRegsChanged = false;
   bool configuration_changed = false;
   for (int i = 0; i < 73; ++i) {
@@ -233,6 +234,7 @@ void frm_config::chk_monitor_Click()
       forms::EnableTimer(tmr_bacMonitor);
       tmr_bacMonitor->setInterval(monitor::PollIntervalMs(global::BacnetSettings.PollCycle));
     } else {
+      port_message_shown_ = false;
       forms::EnableTimer(Timer7);
     }
     for (QWidget* w : std::initializer_list<QWidget*>{cmd_abbrechen, cmd_paramSchreiben, cmd_objektSchreiben,
@@ -268,8 +270,12 @@ void frm_config::chk_monitor_Click()
   }
 
   Timer7->stop();
-  if (global::DeviceType != 0)
+  if (global::DeviceType != 0) {
     tmr_bacMonitor->stop();
+  } else if (MSComm1->PortOpen()) {
+    cmd_abbrechen->setEnabled(true);
+    func_red_field();
+  }
   cmd_abbrechen->setEnabled(true);
   cmd_paramSchreiben->setEnabled(global::AdminFlag == 1);
   cmd_objektSchreiben->setEnabled(global::AdminFlag == 1);

@@ -412,6 +412,16 @@ void frm_config::txt_data_in_LostFocus(int i)
 bool frm_config::eventFilter(QObject* watched, QEvent* event)
 {
   auto* edit = qobject_cast<QLineEdit*>(watched);
+  if (edit && edit == txt_modbAddr && event->type() == QEvent::KeyPress) {
+    auto* key_event = static_cast<QKeyEvent*>(event);
+    int key = key_event->key() == Qt::Key_Backspace ? fields::KeyBackspace : 0;
+    if (key == 0 && !key_event->text().isEmpty())
+      key = key_event->text().at(0).unicode();
+    if (key == 0)
+      return QMainWindow::eventFilter(watched, event);
+    txt_modbAddr_KeyPress(key);
+    return key == 0;
+  }
   if (edit && (event->type() == QEvent::KeyPress || event->type() == QEvent::FocusOut)) {
     const auto cfg = std::find(txt_data_cfg.begin(), txt_data_cfg.end(), edit);
     const auto in = std::find(txt_data_in.begin(), txt_data_in.end(), edit);

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 using forms::Px;
 
@@ -622,5 +623,18 @@ void frm_config::connect_fields()
   connect(cmd_netzwerkScan, &QPushButton::clicked, this, &frm_config::cmd_netzwerkScan_Click);
   connect(cmd_zielWaehlen, &QPushButton::clicked, this, &frm_config::cmd_zielWaehlen_Click);
   connect(chk_monitor, &QCheckBox::stateChanged, this, &frm_config::chk_monitor_Click);
-  connect(cmb_modbPort, &QComboBox::currentIndexChanged, this, [this](int index) { cmb_modbPort_Click(index); });
+  connect(cmd_abbrechen, &QPushButton::clicked, this, &frm_config::cmd_abbrechen_Click);
+  txt_modbAddr->installEventFilter(this);
+  // A choice set by code runs the handler; so does every choice of the user, even of the
+  // entry already shown ("open" again tests the connection again). A change by the user
+  // raises both signals in one go, and the handler runs once.
+  connect(cmb_modbPort, &QComboBox::currentIndexChanged, this, [this](int index) {
+    port_choice_changed_ = true;
+    QTimer::singleShot(0, this, [this] { port_choice_changed_ = false; });
+    cmb_modbPort_Click(index);
+  });
+  connect(cmb_modbPort, &QComboBox::activated, this, [this](int index) {
+    if (!std::exchange(port_choice_changed_, false))
+      cmb_modbPort_Click(index);
+  });
 }

@@ -24,7 +24,12 @@ QMessageBox::Icon box_icon(MsgIcon icon)
 void InstallMessageBoxes()
 {
   SetMessageHandler([](const QString& title, const QString& text, MsgIcon icon) {
-    QMessageBox box(box_icon(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
+    // A box over a disabled window would be disabled with it (the configuration window while
+    // a Modbus transfer runs), so such a box stands on its own.
+    QWidget* owner = QApplication::activeWindow();
+    if (owner && !owner->isEnabled())
+      owner = nullptr;
+    QMessageBox box(box_icon(icon), title, text, QMessageBox::Ok, owner);
     box.exec();
   });
 }

@@ -146,9 +146,10 @@ private slots:
     QVERIFY(!w->MenueMain[3]->isEnabled());
     QVERIFY(w->MenueMain[2]->isEnabled());
     QVERIFY(!shown(w->frames["frm_allg_3"]));
-    QCOMPARE(w->MSComm1.Settings, QString("38400,N,8,1"));
-    QCOMPARE(w->MSComm1.InputMode, 1);
-    QCOMPARE(w->MSComm1.CommPort, 1);
+    QCOMPARE(w->MSComm1->Settings(), QString("38400,N,8,1"));
+    QCOMPARE(w->MSComm1->InputMode(), 1);
+    QCOMPARE(w->MSComm1->CommPort(), 1);
+    QVERIFY(!w->MSComm1->PortOpen());
     // The lamp keeps its design colour, the clock fields stay hidden.
     QCOMPARE(w->Shape1->FillColor(), kYellow);
     QVERIFY(!shown(w->txt_data_in[0]));

@@ -1,0 +1,142 @@
+"""A serial line between the configuration program and a Modbus unit, without any network.
+
+socat joins two pseudo-terminals and records every octet in both directions (`socat -x`);
+the simulated unit (tests/peers/modbus_unit.py on Debian's pymodbus) serves one end, the
+program under test gets the other as COM1 through ZOR17_COM1.
+
+    with SerialLine("rtu", values) as line:
+        result = line.run_program("form_frm_config_modbus_live_test", ["readOutShowsTheUnitsValues"])
+    to_unit, to_master = line.wire()
+    state = line.dump()
+"""
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from e2e.harness import programs
+
+SKIP = 77
+PYTHON = "/usr/bin/python3"
+TESTS = os.environ.get("ZOR17_TESTS", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+
+
+def require_tools():
+    """Ends the test as skipped when socat or pymodbus is missing."""
+    if not shutil.which("socat"):
+        print("SKIP: socat is not installed")
+        sys.exit(SKIP)
+    probe = subprocess.run([PYTHON, "-c", "import pymodbus"], capture_output=True)
+    if probe.returncode != 0:
+        print("SKIP: python3-pymodbus is not installed")
+        sys.exit(SKIP)
+
+
+def crc16(data):
+    """The Modbus CRC as the unit's side computes it (pymodbus), low byte first on the wire."""
+    from pymodbus.utilities import computeCRC
+    value = computeCRC(data)
+    return bytes([value >> 8, value & 0xFF])
+
+
+def lrc(data):
+    return (-sum(data)) & 0xFF
+
+
+def rtu(hex_text):
+    data = bytes.fromhex(hex_text)
+    return data + crc16(data)
+
+
+def ascii_frame(hex_text):
+    data = bytes.fromhex(hex_text)
+    return b":" + hex_text.upper().encode() + b"%02X" % lrc(data) + b"\r\n"
+
+
+class SerialLine:
+    def __init__(self, framer, values, silent=False):
+        self.framer = framer
+        self.values = values
+        self.silent = silent
+        self.dir = None
+        self.socat = None
+        self.unit = None
+
+    def __enter__(self):
+        self.dir = tempfile.mkdtemp(prefix="zor17-serial-")
+        self.master_end = os.path.join(self.dir, "master")
+        self.unit_end = os.path.join(self.dir, "unit")
+        self.log_path = os.path.join(self.dir, "wire.log")
+        self.values_path = os.path.join(self.dir, "values.json")
+        self.dump_path = os.path.join(self.dir, "dump.json")
+        with open(self.values_path, "w") as f:
+            json.dump(self.values, f)
+        self._log = open(self.log_path, "w")
+        self.socat = subprocess.Popen(
+            ["socat", "-x", f"pty,raw,echo=0,link={self.master_end}", f"pty,raw,echo=0,link={self.unit_end}"],
+            stderr=self._log)
+        deadline = time.time() + 5
+        while not (os.path.exists(self.master_end) and os.path.exists(self.unit_end)):
+            if time.time() > deadline:
+                raise RuntimeError("socat made no pty pair")
+            time.sleep(0.02)
+        args = [PYTHON, os.path.join(TESTS, "peers", "modbus_unit.py"), "--device", self.unit_end,
+                "--framer", self.framer, "--values", self.values_path, "--dump", self.dump_path]
+        if self.silent:
+            args.append("--silent")
+        self.unit = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        line = self.unit.stdout.readline()
+        if line.strip() != "ready":
+            raise RuntimeError("the Modbus unit did not start: " + line + self.unit.stderr.read())
+        return self
+
+    def run_program(self, name, functions, timeout=60):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", TZ="Europe/Berlin",
+                   ZOR17_COM1=self.master_end, ZOR17_MODBUS_LIVE=self.framer,
+                   ZOR17_MODBUS_VALUES=self.values_path, ZOR17_MODBUS_DUMP=self.dump_path)
+        return subprocess.run([programs.program(name)] + list(functions), env=env, capture_output=True,
+                              text=True, timeout=timeout)
+
+    def __exit__(self, *exc):
+        for proc in (self.unit, self.socat):
+            if proc and proc.poll() is None:
+                proc.send_signal(signal.SIGTERM)
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        if self.unit:
+            self.unit.stdout.close()
+            self.unit.stderr.close()
+        self._log.close()
+        with open(self.log_path) as f:
+            self._wire_text = f.read()
+        try:
+            with open(self.dump_path) as f:
+                self._dump = json.load(f)
+        except (OSError, ValueError):
+            self._dump = {}
+        shutil.rmtree(self.dir, ignore_errors=True)
+        return False
+
+    def wire(self):
+        """The octets socat saw: (master to unit, unit to master)."""
+        streams = {">": bytearray(), "<": bytearray()}
+        direction = None
+        for row in self._wire_text.splitlines():
+            if re.match(r"^[<>] \d{4}/", row):
+                direction = row[0]
+            elif direction and row.startswith(" "):
+                streams[direction] += bytes.fromhex(row.strip())
+        return bytes(streams[">"]), bytes(streams["<"])
+
+    def dump(self):
+        """The unit's datastore at the end: {"hr": {address: value}, "co": {address: 1}}."""
+        return self._dump

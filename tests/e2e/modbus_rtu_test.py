@@ -1,0 +1,11 @@
+"""The configuration window as Modbus RTU master against the simulated unit on a pty pair:
+read-out, write chain, monitor and time-out, with the octets on the wire checked."""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from e2e import modbus_master_cases  # noqa: E402
+
+if __name__ == "__main__":
+    modbus_master_cases.main("rtu")
