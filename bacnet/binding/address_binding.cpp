@@ -496,20 +496,30 @@ void address_binding_note_i_am()
 
 int address_binding_use_device(int32_t instance, DeviceBinding* out)
 {
-  DRIVER_LOCK_SCOPE();
-  auto it = find_device(instance);
-  DeviceBinding* d = it != g.devices.end() ? &*it : nullptr;
-  if (!d) {
-    if (instance < 0 || !(d = upsert_device(instance, nullptr, 0, 1)))
-      return -1;
+  DeviceBinding found;
+  bool created = false;
+  int result;
+  {
+    DRIVER_LOCK_SCOPE();
+    auto it = find_device(instance);
+    DeviceBinding* d = it != g.devices.end() ? &*it : nullptr;
+    if (!d) {
+      if (instance < 0 || !(d = upsert_device(instance, nullptr, 0, 1)))
+        return -1;
+      created = true;
+    }
+    found = *d;
+    ++d->use_count;
+    d->last_use = now_seconds();
+    result = !d->online ? 2 : d->address_known ? 0 : 1;
   }
   if (out)
-    *out = *d;
-  ++d->use_count;
-  d->last_use = now_seconds();
-  if (!d->online)
-    return 2;
-  return d->address_known ? 0 : 1;
+    *out = found;
+  // A device asked for the first time is looked for at once, not with the next second, so
+  // the request parked for it waits one round trip instead of up to a second.
+  if (created && !found.address_known)
+    locate_device(found, now_seconds());
+  return result;
 }
 
 int address_binding_get_device(int32_t instance, DeviceBinding* out)

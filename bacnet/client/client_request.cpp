@@ -263,7 +263,9 @@ int client_pending_tick()
   return 0;
 }
 
-void client_resend_parked()
+void client_send_bound_parked() { client_resend_parked(false); }
+
+void client_resend_parked(bool count_down)
 {
   // Only this function empties an entry, so a waiting entry stays where it is while its
   // device is looked up without the lock (the lookup takes it itself).
@@ -282,6 +284,8 @@ void client_resend_parked()
     DRIVER_LOCK_SCOPE();
     ParkedRequest& p = g.parked[index];
     if (address.mac_len == 0) {
+      if (!count_down)
+        continue;
       std::printf("waitPDU Device %d wait: %d\n", p.device, p.countdown);
       std::fflush(stdout);
       if (--p.countdown > 0)

@@ -95,7 +95,12 @@ int client_park_request(int32_t device, const ApduRequest& request, std::span<co
 // Once a second (stack thread): sends the parked requests whose device is now bound; one whose
 // countdown ran out ends through its callback as failed. 0.
 int client_pending_tick();
-void client_resend_parked();
+// Sends the parked requests whose device is bound by now; with `count_down` (the
+// once-a-second tick) the others wait one second less and fail when their time is up.
+void client_resend_parked(bool count_down = true);
+// Right after a device was bound: its parked requests go out at once instead of with the
+// next second.
+void client_send_bound_parked();
 // Entries waiting (tests, status).
 std::size_t client_parked_count();
 

@@ -1,5 +1,7 @@
 #include "bacnet/services/unconfirmed_services.h"
 
+#include "bacnet/client/client_request.h"
+
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/objects/object_summaries.h"
@@ -93,6 +95,7 @@ int services_i_am(uint8_t port_index, bool snet_present, const BACnetAddress& ro
     return -1;
   const BACnetAddress& sender = snet_present ? routed_source : request.source;
   address_binding_add_from_i_am(int32_t(iam.device.instance), services_max_apdu_code(iam.max_apdu), sender);
+  client_send_bound_parked();
   return 0;
 }
 
