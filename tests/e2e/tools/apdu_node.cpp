@@ -12,6 +12,7 @@
 // The test server answers ReadProperty (12) with the request's object and property and a
 // CharacterString value, ReadPropertyMultiple (14) with that value for property 77 of the
 // requested object, everything else with a SimpleACK.
+#include "lab_guard.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/datalink_port.h"
@@ -145,26 +146,6 @@ void done(void* user_data, int success, const BACnetAddress& destination, const 
        ",\"data\":\"" + hex(result.data) + "\"}");
 }
 
-// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
-// not inside a test namespace, and nothing may be sent from here.
-bool inside_lab(std::string* stranger)
-{
-  ifaddrs* all = nullptr;
-  if (getifaddrs(&all) != 0)
-    return false;
-  bool ok = true;
-  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
-    std::string name = i->ifa_name ? i->ifa_name : "";
-    if (name != "lo" && name.rfind("z17", 0) != 0) {
-      ok = false;
-      *stranger = name;
-    }
-  }
-  freeifaddrs(all);
-  return ok;
-}
-
-void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 bool run_command(const std::string& line)
 {

@@ -16,6 +16,7 @@
 //   scan                                     sets the Device object's property 562 to TRUE
 //   status                                   reads properties 562 and 570 of the Device object
 //   quit
+#include "lab_guard.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
@@ -116,26 +117,6 @@ int print_clock(const BACnetDateTime& t, bool utc)
   return 0;
 }
 
-// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
-// not inside a test namespace, and nothing may be sent from here.
-bool inside_lab(std::string* stranger)
-{
-  ifaddrs* all = nullptr;
-  if (getifaddrs(&all) != 0)
-    return false;
-  bool ok = true;
-  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
-    std::string name = i->ifa_name ? i->ifa_name : "";
-    if (name != "lo" && name.rfind("z17", 0) != 0) {
-      ok = false;
-      *stranger = name;
-    }
-  }
-  freeifaddrs(all);
-  return ok;
-}
-
-void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 bool parse_hex(const std::string& text, std::vector<uint8_t>* out)
 {

@@ -10,6 +10,7 @@
 //   tick <n>        (manual clock) n one-second ticks of every BACnet/IP port, one by one
 //   status          registration flag and tick count of every BACnet/IP port
 //   quit
+#include "lab_guard.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
@@ -113,26 +114,6 @@ private:
   std::atomic<int64_t> monotonic_{0};
 };
 
-// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
-// not inside a test namespace, and nothing may be sent from here.
-bool inside_lab(std::string* stranger)
-{
-  ifaddrs* all = nullptr;
-  if (getifaddrs(&all) != 0)
-    return false;
-  bool ok = true;
-  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
-    std::string name = i->ifa_name ? i->ifa_name : "";
-    if (name != "lo" && name.rfind("z17", 0) != 0) {
-      ok = false;
-      *stranger = name;
-    }
-  }
-  freeifaddrs(all);
-  return ok;
-}
-
-void print_log(int level, const char* text) { std::fprintf(stderr, "[%d] %s\n", level, text); }
 
 std::vector<BacnetIpLink*> ip_links()
 {
