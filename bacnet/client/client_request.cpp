@@ -2,6 +2,7 @@
 
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
+#include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ constexpr int32_t kTimeoutMax = 30000;
 constexpr int32_t kRetriesMax = 10;
 
 // How the service data of one choice is made: by an encoder of the codec, not at all (the
-// service has no parameters), or not yet (refused until the codec can encode it).
+// service has no parameters), or never (the terminal services are not offered).
 enum class Coding { Refused, Empty, Encode };
 using Encoder = int (*)(pdu_buffer* buffer, const void* request);
 struct ServiceCoding {
@@ -37,46 +38,46 @@ constexpr ServiceCoding kRefused{Coding::Refused, nullptr};
 
 // Confirmed services by choice; choices from 30 on go without service data.
 constexpr std::array<ServiceCoding, 30> kConfirmedCoding = {
-    kRefused,  // 0 AcknowledgeAlarm
-    kRefused,  // 1 ConfirmedCOVNotification
-    kRefused,  // 2 ConfirmedEventNotification
+    encode(encode_as<AcknowledgeAlarmRequest, pdu_encode_acknowledge_alarm_request>),  // 0
+    encode(encode_as<CovNotificationRequest, pdu_encode_confirmed_cov_notification_request>),  // 1
+    encode(encode_as<EventNotificationRequest, pdu_encode_event_notification_request>),  // 2
     kEmpty,    // 3 GetAlarmSummary
-    kRefused,  // 4 GetEnrollmentSummary
-    kRefused,  // 5 SubscribeCOV
+    encode(encode_as<GetEnrollmentSummaryRequest, pdu_encode_get_enrollment_summary_request>),  // 4
+    encode(encode_as<SubscribeCovRequest, pdu_encode_subscribe_cov_request>),  // 5
     encode(encode_as<AtomicReadFileRequest, pdu_encode_atomic_read_file_request>),
     encode(encode_as<AtomicWriteFileRequest, pdu_encode_atomic_write_file_request>),
-    kRefused,  // 8 AddListElement
-    kRefused,  // 9 RemoveListElement
-    kRefused,  // 10 CreateObject
+    encode(encode_as<ListElementRequest, pdu_encode_list_element_request>),  // 8 AddListElement
+    encode(encode_as<ListElementRequest, pdu_encode_list_element_request>),  // 9 RemoveListElement
+    encode(encode_as<CreateObjectRequest, pdu_encode_create_object_request>),  // 10
     encode(encode_as<BACnetObjectId, pdu_encode_object_identifier>),  // 11 DeleteObject
     encode(encode_as<ReadPropertyRequest, pdu_encode_read_property_request>),
-    kRefused,  // 13 ReadPropertyConditional
+    encode(encode_as<ReadPropertyConditionalRequest, pdu_encode_read_property_conditional_request>),  // 13
     encode(encode_as<ReadPropertyMultipleRequest, pdu_encode_read_property_multiple_request>),
     encode(encode_as<WritePropertyRequest, pdu_encode_write_property_request>),
-    kRefused,  // 16 WritePropertyMultiple
-    kRefused,  // 17 DeviceCommunicationControl
-    kRefused,  // 18 ConfirmedPrivateTransfer
-    kRefused,  // 19 ConfirmedTextMessage
-    kRefused,  // 20 ReinitializeDevice
+    encode(encode_as<WritePropertyMultipleRequest, pdu_encode_write_property_multiple_request>),  // 16
+    encode(encode_as<DeviceCommunicationControlRequest, pdu_encode_device_communication_control_request>),  // 17
+    encode(encode_as<PrivateTransferRequest, pdu_encode_private_transfer_request>),  // 18
+    encode(encode_as<TextMessageRequest, pdu_encode_text_message_request>),  // 19
+    encode(encode_as<ReinitializeDeviceRequest, pdu_encode_reinitialize_device_request>),  // 20
     kRefused,  // 21 VT-Open: the terminal services are not offered
     kRefused,  // 22 VT-Close
     kRefused,  // 23 VT-Data
-    kRefused,  // 24 Authenticate
-    kRefused,  // 25 RequestKey
-    kRefused,  // 26 ReadRange
+    encode(encode_as<AuthenticateRequest, pdu_encode_authenticate_request>),  // 24
+    encode(encode_as<RequestKeyRequest, pdu_encode_request_key_request>),  // 25
+    encode(encode_as<ReadRangeRequest, pdu_encode_read_range_request>),  // 26
     kEmpty,    // 27
     kEmpty,    // 28
-    kRefused,  // 29 GetEventInformation
+    encode(encode_as<GetEventInformationRequest, pdu_encode_get_event_information_request>),  // 29
 };
 
 // Unconfirmed services by choice; choices from 10 on go without service data.
 constexpr std::array<ServiceCoding, 10> kUnconfirmedCoding = {
     encode(encode_as<IAmRequest, pdu_encode_iam_request>),
     encode(encode_as<IHaveRequest, pdu_encode_ihave_request>),
-    kRefused,  // 2 UnconfirmedCOVNotification
-    kRefused,  // 3 UnconfirmedEventNotification
-    kRefused,  // 4 UnconfirmedPrivateTransfer
-    kRefused,  // 5 UnconfirmedTextMessage
+    encode(encode_as<CovNotificationRequest, pdu_encode_unconfirmed_cov_notification_request>),  // 2
+    encode(encode_as<EventNotificationRequest, pdu_encode_event_notification_request>),  // 3
+    encode(encode_as<PrivateTransferRequest, pdu_encode_private_transfer_request>),  // 4
+    encode(encode_as<TextMessageRequest, pdu_encode_text_message_request>),  // 5
     encode(encode_as<BACnetDateTime, pdu_encode_datetime>),
     encode(encode_as<WhoHasRequest, pdu_encode_who_has_request>),
     encode(encode_as<WhoIsRequest, pdu_encode_who_is_request>),

@@ -1,4 +1,5 @@
 #include "client_fixture.h"
+#include "bacnet/codec/codec_device_services.h"
 
 #include <gmock/gmock.h>
 
@@ -88,6 +89,20 @@ TEST_F(ClientRequestLayer, BoundDeviceGivesItsCodeAndUseCountAsInvokeId)
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].destination, peer);
   EXPECT_EQ(hex(frames[0].apdu), confirmed(4, uint8_t(before.use_count), "0C 0C 02 00 04 D2 19 4D"));
+}
+
+TEST_F(ClientRequestLayer, DeviceManagementRequestsCarryTheirParameters)
+{
+  DeviceCommunicationControlRequest dcc;
+  dcc.duration = 5;
+  dcc.enable_disable = 1;  // disable
+  ASSERT_EQ(client_send_confirmed(ended, &e, -1, &peer, 17, &dcc), 0);
+  step();
+  std::vector<Frame> frames = take();
+  ASSERT_EQ(frames.size(), 1u);
+  // Service choice 17, then [0] 5 minutes and [1] disable; no password is sent.
+  ASSERT_GE(frames[0].apdu.size(), 4u);
+  EXPECT_EQ(hex(std::span<const uint8_t>(frames[0].apdu).subspan(3)), "11 09 05 19 01");
 }
 
 TEST_F(ClientRequestLayer, TerminalServicesAreRefusedAndServicesWithoutParametersGoEmpty)
