@@ -120,13 +120,13 @@ int read_specifications(int32_t origin, uint32_t owner, const ReadAccessSpecific
 {
   for (uint32_t s = 0; s < specifications.count; ++s) {
     const ReadAccessSpecification* specification = inline_list_get(&specifications, s);
+    BACnetObjectId object = specification->object;
+    object.instance = services_resolve_instance(owner, object.type, object.instance);
     ReadAccessResult entry{};
-    entry.object = specification->object;
+    entry.object = object;
     ReadAccessResult* result = inline_list_add(&ack.results, &entry);
     if (!result)
       return kWholeRequestFailed;
-    BACnetObjectId object = specification->object;
-    object.instance = services_resolve_instance(owner, object.type, object.instance);
     for (uint32_t r = 0; r < specification->references.count; ++r)
       if (int rc = read_reference(origin, owner, object, *inline_list_get(&specification->references, r), *result))
         return rc;
@@ -166,11 +166,13 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
     return services_answer_reject(answer, kRejectInvalidTag);
 
   Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
-  int rc = object_ReadObjectProperty(services_access_origin(request), services_request_owner(local), rp.object.type,
-                                     rp.object.instance, rp.property, rp.array_index, &ack.record.value);
+  uint32_t owner = services_request_owner(local);
+  int rc = object_ReadObjectProperty(services_access_origin(request), owner, rp.object.type, rp.object.instance,
+                                     rp.property, rp.array_index, &ack.record.value);
   if (rc != 0)
     return services_answer_property_error(answer, SERVICE_READ_PROPERTY, rc);
-  ack.record.object = rp.object;
+  // The answer names the object read, the device itself in place of the wildcard.
+  ack.record.object = {rp.object.type, services_resolve_instance(owner, rp.object.type, rp.object.instance)};
   ack.record.property = rp.property;
   ack.record.array_index = rp.array_index;
   pdu_buffer encoded{};
