@@ -135,6 +135,13 @@ void services_call_hook(std::size_t slot, uint8_t port_index, const void* reques
   g.hooks.slots[slot](request);
 }
 
+int services_call_confirmed_hook(std::size_t slot, const void* request)
+{
+  if (slot >= g.hooks.slots.size() || !g.hooks.slots[slot])
+    return 0;
+  return g.hooks.slots[slot](request);
+}
+
 DriverLogFunction services_trace() { return g.trace; }
 
 FailedWrite& services_failed_write() { return g.failed_write; }

@@ -81,5 +81,8 @@ int services_reply_data(ServiceAnswer* answer, std::span<const uint8_t> encoded)
 // For the handlers: the hook of a slot, called only for requests received on port 0, and the
 // trace (null while off).
 void services_call_hook(std::size_t slot, uint8_t port_index, const void* request);
+// For the confirmed handlers, whatever port the request came on: the hook's result, 0 for an
+// empty slot.
+int services_call_confirmed_hook(std::size_t slot, const void* request);
 DriverLogFunction services_trace();
 FailedWrite& services_failed_write();

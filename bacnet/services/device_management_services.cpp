@@ -1,0 +1,123 @@
+#include "bacnet/services/device_management_services.h"
+
+#include "bacnet/client/client_request.h"
+#include "bacnet/codec/codec_device_services.h"
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/objects/object_record.h"
+#include "bacnet/objects/object_types.h"
+#include "bacnet/services/service_answers.h"
+#include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/value.h"
+
+#include <cstring>
+
+namespace {
+
+enum HookSlot : std::size_t {
+  kHookReinitializeDevice = 14,
+  kHookCommunicationControl = 15,
+};
+
+enum ReinitializedState : uint32_t {
+  kColdstart = 0,
+  kWarmstart = 1,
+  kStartBackup = 2,
+  kAbortRestore = 6,
+};
+
+enum SystemStatus : uint32_t {
+  kDownloadInProgress = 3,
+  kBackupInProgress = 5,
+};
+
+constexpr int64_t kMillisecondsPerMinute = 60'000;
+
+// When a communication state set for a time ends; 0 while none runs.
+int64_t g_communication_ends = 0;
+
+struct OwnedCommunicationControl {
+  DeviceCommunicationControlRequest record;
+  ~OwnedCommunicationControl() { pdu_free_device_communication_control_request(&record); }
+};
+
+struct OwnedReinitialize {
+  ReinitializeDeviceRequest record;
+  ~OwnedReinitialize() { pdu_free_reinitialize_device_request(&record); }
+};
+
+bool password_matches(const BACnetValue& password)
+{
+  return password.tag == TAG_CHARACTER_STRING && password.payload.text &&
+         std::strcmp(password.payload.text, kDeviceManagementPassword) == 0;
+}
+
+bool configuring(ObjectRecord* device)
+{
+  const uint32_t* status = device ? object_word(device, PROP_SYSTEM_STATUS) : nullptr;
+  return status && (*status == kDownloadInProgress || *status == kBackupInProgress);
+}
+
+}  // namespace
+
+int services_device_communication_control(const BACnetAddress&, const ServiceRequest& request, ServiceAnswer* answer,
+                                          bool, const BACnetAddress&)
+{
+  OwnedCommunicationControl dcc;
+  pdu_buffer view = services_request_view(request);
+  if (!services_decoded(pdu_decode_device_communication_control_request(&view, &dcc.record), view) ||
+      dcc.record.enable_disable > uint32_t(kCommunicationInitiationDisabled))
+    return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassServices,
+                                 kErrorInconsistentParameters);
+  if (int refused = services_call_confirmed_hook(kHookCommunicationControl, &dcc.record))
+    return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassSecurity,
+                                 uint32_t(refused - 1));
+
+  // The application layer reads the state for every request that arrives from now on.
+  int state = int(dcc.record.enable_disable);
+  client_set_communication_state(state);
+  g_communication_ends = state != kCommunicationEnabled && dcc.record.duration > 0
+                             ? os_monotonic_ms() + int64_t(dcc.record.duration) * kMillisecondsPerMinute
+                             : 0;
+  return services_answer_simple_ack(answer);
+}
+
+void services_device_communication_timer()
+{
+  if (g_communication_ends != 0 && os_monotonic_ms() >= g_communication_ends) {
+    g_communication_ends = 0;
+    client_set_communication_state(kCommunicationEnabled);
+  }
+}
+
+void services_device_communication_reset() { g_communication_ends = 0; }
+
+int services_reinitialize_device(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
+                                 bool, const BACnetAddress&)
+{
+  OwnedReinitialize reinit;
+  pdu_buffer view = services_request_view(request);
+  if (!services_decoded(pdu_decode_reinitialize_device_request(&view, &reinit.record), view))
+    return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassServices,
+                                 kErrorInconsistentParameters);
+  if (!password_matches(reinit.record.password))
+    return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassSecurity, kErrorPasswordFailure);
+
+  uint32_t owner = services_request_owner(local);
+  ObjectRecord* device = object_Find(owner, OBJECT_DEVICE, owner);
+  uint32_t state = reinit.record.state;
+  if (state == kColdstart || state == kWarmstart) {
+    if (configuring(device))
+      return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassDevice,
+                                   kErrorConfigurationInProgress);
+    services_call_confirmed_hook(kHookReinitializeDevice, &reinit.record);
+    return services_answer_simple_ack(answer);
+  }
+  if (state >= kStartBackup && state <= kAbortRestore) {
+    if (!device)
+      return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassObject, kErrorUnspecified);
+    // Backup and restore need the objects file, which this device cannot save or load yet.
+    return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassServices,
+                                 kErrorOptionalFunctionalityNotSupported);
+  }
+  return services_answer_simple_ack(answer);
+}

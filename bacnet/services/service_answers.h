@@ -1,0 +1,88 @@
+// What every confirmed handler shares: the local device a request is for, the origin its
+// property accesses carry, the view of its parameters, and the answers it fills (SimpleACK,
+// ComplexACK, Reject and every Error form). Stack thread only, inside a handler. Builds
+// answers only; must not send anything or keep the answer after the handler returns.
+#pragma once
+
+#include "bacnet/application/server_tsm.h"
+#include "bacnet/codec/codec_errors.h"
+#include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/network/bacnet_address.h"
+#include "bacnet/value/value_types.h"
+
+#include <cstdint>
+
+// Error classes of the answers.
+enum ServiceErrorClass : uint32_t {
+  kErrorClassDevice = 0,
+  kErrorClassObject = 1,
+  kErrorClassProperty = 2,
+  kErrorClassSecurity = 4,
+  kErrorClassServices = 5,
+};
+
+// Error codes the handlers give of their own (the object database's come as code plus one).
+enum ServiceErrorCode : uint32_t {
+  kErrorOther = 0,
+  kErrorConfigurationInProgress = 2,
+  kErrorDynamicCreationNotSupported = 4,
+  kErrorFileAccessDenied = 5,
+  kErrorInconsistentParameters = 7,
+  kErrorInvalidFileStartPosition = 11,
+  kErrorMissingRequiredParameter = 16,
+  kErrorNoObjectsOfSpecifiedType = 17,
+  kErrorNoSpaceForObject = 18,
+  kErrorObjectDeletionNotPermitted = 23,
+  kErrorObjectIdentifierAlreadyExists = 24,
+  kErrorPasswordFailure = 26,
+  kErrorUnknownObject = 31,
+  kErrorUnsupportedObjectType = 36,
+  kErrorOptionalFunctionalityNotSupported = 45,
+  // Where the handler has no code of its own (mostly a request that did not decode).
+  kErrorUnspecified = 255,
+};
+
+inline constexpr uint8_t kRejectInvalidTag = 4;
+
+// The instance of the local device the request was addressed to; a request that reached the
+// stack at an address no local device owns is for the device itself.
+uint32_t services_request_owner(const BACnetAddress& local);
+// The requester's network number, which the object database takes as the access origin.
+int32_t services_access_origin(const ServiceRequest& request);
+// A decoding view of the request's parameters.
+pdu_buffer services_request_view(const ServiceRequest& request);
+// A request counts as decoded only when its parameters decoded and nothing follows them.
+bool services_decoded(int result, const pdu_buffer& buffer);
+// The Device instance that stands for the addressed device, resolved as the object database
+// resolves it for reads; any other object's instance as it is.
+uint32_t services_resolve_instance(uint32_t owner, uint32_t type, uint32_t instance);
+
+// The answers. Each returns 0, or -1 when not even the answer could be built (the server
+// transaction then has nothing to send).
+int services_answer_simple_ack(ServiceAnswer* answer);
+int services_answer_reject(ServiceAnswer* answer, uint8_t reason);
+// A ComplexACK of the encoded parameters; the buffer is released in every case.
+int services_answer_encoded(ServiceAnswer* answer, pdu_buffer* encoded, uint8_t service_choice);
+// An Error of the service's form with nothing but class and code (a ChangeList form names
+// no element, 0).
+int services_answer_error(ServiceAnswer* answer, uint8_t service_choice, uint32_t error_class, uint32_t error_code);
+int services_answer_error_parameters(ServiceAnswer* answer, const ErrorParameters& parameters);
+// A failed property access: the class of the last access and the result minus one as code.
+int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice, int result);
+
+// Walks a decoded "one or a list" field: a single record of Record's tag, or a list of
+// `list_tag` whose elements are such records; anything else holds none. `visit` returns false
+// to stop; the result is false when a visit stopped the walk.
+template <class Record, class Visit>
+bool services_each_record(const BACnetValue& value, uint32_t list_tag, Visit visit)
+{
+  if (Record* single = value_record<Record>(&value))
+    return visit(*single);
+  if (value.tag != list_tag)
+    return true;
+  const BACnetValueArray* list = value_array(&value);
+  for (uint32_t i = 0; list && i < list->used; ++i)
+    if (Record* element = value_record<Record>(&list->elements[i]); element && !visit(*element))
+      return false;
+  return true;
+}

@@ -1,0 +1,171 @@
+#include "server_fixture.h"
+
+#include <gmock/gmock.h>
+
+using namespace servertest;
+using ::testing::ElementsAre;
+
+namespace {
+
+const std::string kCalendar0 = "01 80 00 00";
+const std::string kDevice = "02 00 12 67";
+// Three dates of a Calendar's date list: 2026-12-24, -25 and -26.
+const std::string kThreeDates = "0C 7E 0C 18 FF 0C 7E 0C 19 FF 0C 7E 0C 1A FF";
+
+// The list operations of the object database, played by the test: every call is noted, and
+// the call numbered `fail_at` (from 1) fails with `failure`.
+struct ListFake {
+  std::vector<std::string> calls;
+  int fail_at = 0;
+  int failure = 0;
+  std::vector<uint32_t> saved;
+} g_fake;
+
+std::string describe(const char* op, const BACnetValue* element)
+{
+  std::string out = op;
+  if (const auto* entry = value_record<BACnetCalendarEntry>(element))
+    out += " " + std::to_string(entry->date.day);
+  else
+    out += " tag " + std::to_string(element->tag);
+  return out;
+}
+
+int outcome(uint32_t owner)
+{
+  if (int(g_fake.calls.size()) != g_fake.fail_at)
+    return 0;
+  // The object database sets its error class with every access; property here.
+  BACnetValue name{};
+  object_ReadObjectProperty(-1, owner, 6, 0, 77, -1, &name);
+  value_free(&name);
+  return g_fake.failure;
+}
+
+int fake_add(uint32_t owner, uint32_t, uint32_t, uint32_t, int32_t, uint8_t, BACnetValue* element)
+{
+  g_fake.calls.push_back(describe("add", element));
+  return outcome(owner);
+}
+
+int fake_remove(uint32_t owner, uint32_t, uint32_t, uint32_t, int32_t, BACnetValue* element)
+{
+  g_fake.calls.push_back(describe("remove", element));
+  return outcome(owner);
+}
+
+int fake_save(uint32_t owner)
+{
+  g_fake.saved.push_back(owner);
+  return 0;
+}
+
+class ObjectServices : public Server {
+protected:
+  void SetUp() override
+  {
+    g_fake = ListFake{};
+    seams.add_list_element = fake_add;
+    seams.remove_list_element = fake_remove;
+    seams.save_device = fake_save;
+    Server::SetUp();
+    for (uint32_t instance : {0, 1, 3})
+      ASSERT_NE(object_CreateObject(kOwn, 17, instance), nullptr);
+    ASSERT_NE(object_CreateObject(kOwn, 6, 0), nullptr);
+  }
+};
+
+TEST_F(ObjectServices, AddListElementAppliesEveryElement)
+{
+  EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("20", "08"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("add 24", "add 25", "add 26"));
+}
+
+TEST_F(ObjectServices, AFailingElementUndoesTheOnesBeforeAndIsNamed)
+{
+  g_fake.fail_at = 3;
+  g_fake.failure = 20;  // no-space-to-add-list-element
+  EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("50", "08 0E 91 02 91 13 0F 19 03"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("add 24", "add 25", "add 26", "remove 24", "remove 25"));
+
+  g_fake.calls.clear();
+  g_fake.fail_at = 2;
+  g_fake.failure = 2;  // other
+  EXPECT_EQ(ask(9, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("50", "09 0E 91 02 91 01 0F 19 02"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("remove 24", "remove 25", "add 24"));
+}
+
+TEST_F(ObjectServices, AValueThatIsNoListIsOneElement)
+{
+  g_fake.fail_at = 1;
+  g_fake.failure = 23;  // property-is-not-a-list
+  EXPECT_EQ(ask(8, "0C 00 80 00 01 19 55 3E 44 41 48 00 00 3F"), answer("50", "08 0E 91 02 91 16 0F 19 01"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("add tag 4"));
+}
+
+TEST_F(ObjectServices, ListRequestsThatDoNotDecodeNameTheFirstElement)
+{
+  EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17"), answer("50", "08 0E 91 05 91 FF 0F 19 01"));
+  EXPECT_EQ(ask(9, "0C " + kCalendar0), answer("50", "09 0E 91 05 91 FF 0F 19 01"));
+  EXPECT_TRUE(g_fake.calls.empty());
+}
+
+TEST_F(ObjectServices, WithoutTheListOperationsTheListServicesAreUnrecognised)
+{
+  ConfirmedServicesSeams none;
+  services_register_confirmed_handlers(&none);
+  EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("60", "09"));
+  EXPECT_EQ(ask(9, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("60", "09"));
+}
+
+TEST_F(ObjectServices, CreateObjectByTypeTakesTheLowestFreeInstance)
+{
+  EXPECT_EQ(ask(10, "0E 09 11 0F"), answer("30", "0A C4 04 40 00 02"));
+  EXPECT_NE(object_Find(kOwn, 17, 2), nullptr);
+  EXPECT_EQ(ask(10, "0E 09 14 0F"), answer("30", "0A C4 05 00 00 00"));  // Trend Log 0
+  EXPECT_THAT(g_fake.saved, ElementsAre(kOwn, kOwn));
+}
+
+TEST_F(ObjectServices, CreateObjectWritesItsInitialValuesAndKeepsTheObjectWhenOneIsRefused)
+{
+  // Calendar 5 with one date and an object name, which a Calendar does not take.
+  EXPECT_EQ(ask(10, "0E 1C 01 80 00 05 0F 1E 09 17 2E 0C 7E 0C 18 FF 2F 09 4D 2E 75 07 00 " + text_hex("Ferien") +
+                        " 2F 1F"),
+            answer("30", "0A C4 01 80 00 05"));
+  BACnetValue v{};
+  ASSERT_EQ(read(6, 5, 23, &v), 0);
+  ASSERT_NE(value_array(&v), nullptr);
+  EXPECT_EQ(value_array(&v)->used, 1u);
+  value_free(&v);
+  ASSERT_EQ(read(6, 5, 77, &v), 0);
+  EXPECT_STREQ(v.payload.text, "Calendar 5");
+  value_free(&v);
+}
+
+TEST_F(ObjectServices, CreateObjectRefusals)
+{
+  EXPECT_EQ(ask(10, "0E 1C " + kCalendar0 + " 0F"), answer("50", "0A 0E 91 01 91 18 0F 19 00"));  // exists
+  EXPECT_EQ(ask(10, "0E 09 02 0F"), answer("50", "0A 0E 91 01 91 04 0F 19 00"));                // Analog Value
+  EXPECT_EQ(ask(10, "0E 1C " + kDevice + " 0F"), answer("50", "0A 0E 91 01 91 04 0F 19 00"));
+  EXPECT_EQ(ask(10, "0E 09 80 0F"), answer("50", "0A 0E 91 01 91 04 0F 19 00"));                // Meter
+  EXPECT_EQ(ask(10, "0E 0A 03 E9 0F"), answer("50", "0A 0E 91 01 91 04 0F 19 00"));             // remote device
+  EXPECT_EQ(ask(10, "0E 09 19 0F"), answer("50", "0A 0E 91 01 91 1F 0F 19 00"));                // type 25
+  EXPECT_EQ(ask(10, "0E 09 11"), answer("50", "0A 0E 91 01 91 FF 0F 19 00"));
+  EXPECT_TRUE(g_fake.saved.empty());
+}
+
+TEST_F(ObjectServices, DeleteObjectRemovesCreatableObjectsOnly)
+{
+  EXPECT_EQ(ask(11, "C4 " + kCalendar0), answer("20", "0B"));
+  EXPECT_EQ(object_Find(kOwn, 6, 0), nullptr);
+  EXPECT_THAT(g_fake.saved, ElementsAre(kOwn));
+  EXPECT_EQ(ask(11, "C4 " + kCalendar0), answer("50", "0B 91 01 91 11"));
+  EXPECT_EQ(ask(11, "C4 " + kDevice), answer("50", "0B 91 01 91 17"));
+  EXPECT_EQ(ask(11, "C4 00 80 00 01"), answer("50", "0B 91 01 91 17"));
+  EXPECT_EQ(ask(11, "C4 06 40 00 00"), answer("50", "0B 91 01 91 1F"));  // type 25
+  EXPECT_EQ(ask(11, "C4 01 80"), answer("50", "0B 91 01 91 FF"));
+  EXPECT_NE(object_Find(kOwn, 8, kOwn), nullptr);
+  EXPECT_EQ(g_fake.saved.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+// The local device as other BACnet devices meet it, for the end-to-end tests: the stack with its
+// object database (the Device object, one object of each creatable and commandable kind, File
+// objects over local files) and every confirmed handler installed, as the stack host wires
+// them. Commands come on standard input, events go out as JSON lines. Only ever started inside
+// the tests' network namespaces; it refuses to start where it sees any interface but loopback
+// and the lab's veths.
+//
+//   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... CONNECT...
+//   state                      the communication state DeviceCommunicationControl left
+//   objects                    the object list of the device, as type:instance pairs
+//   read <type> <instance> <property>   a property through the network door (CHARACTER STRING
+//                                       and UNSIGNED values are printed)
+//   quit
+#include "bacnet/application/application_layer.h"
+#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/client_request.h"
+#include "bacnet/client/client_stack.h"
+#include "bacnet/codec/codec_device_services.h"
+#include "bacnet/datalink/datalink_port.h"
+#include "bacnet/foundation/driver.h"
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_hooks.h"
+#include "bacnet/objects/object_record.h"
+#include "bacnet/objects/object_table.h"
+#include "bacnet/objects/property_access.h"
+#include "bacnet/services/confirmed_services.h"
+#include "bacnet/services/device_management_services.h"
+#include "bacnet/services/service_dispatch.h"
+#include "bacnet/services/unconfirmed_services.h"
+#include "bacnet/value/value.h"
+
+#include <ifaddrs.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kDevice = 8;
+constexpr uint32_t kFile = 10;
+constexpr uint32_t kFileName = 555;
+constexpr uint32_t kReadOnly = 99;
+
+uint32_t own_instance = 4711;
+std::vector<int> reinitialized;
+
+void emit(const std::string& json)
+{
+  std::printf("%s\n", json.c_str());
+  std::fflush(stdout);
+}
+
+std::string quoted(const std::string& text)
+{
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\')
+      out += '\\';
+    if (uint8_t(c) >= 0x20)
+      out += c;
+  }
+  return out + "\"";
+}
+
+// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
+// not inside a test namespace, and nothing may be sent from here.
+bool inside_lab(std::string* stranger)
+{
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0)
+    return false;
+  bool ok = true;
+  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
+    std::string name = i->ifa_name ? i->ifa_name : "";
+    if (name != "lo" && name.rfind("z17", 0) != 0) {
+      ok = false;
+      *stranger = name;
+    }
+  }
+  freeifaddrs(all);
+  return ok;
+}
+
+int on_reinitialize(const void* request)
+{
+  emit("{\"event\":\"reinitialize\",\"state\":" +
+       std::to_string(static_cast<const ReinitializeDeviceRequest*>(request)->state) + "}");
+  return 0;
+}
+
+// The object database's calls into the layers around it, as the stack host makes them.
+uint32_t apdu_timeout() { return uint32_t(application_layer_get_apdu_timeout()); }
+uint32_t apdu_retries() { return uint32_t(application_layer_get_apdu_retries()); }
+int max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag)
+{
+  uint32_t length = 0;
+  if (write_flag || datalink_get_max_apdu(network, &length) != 0)
+    return 1;
+  return value_set_unsigned(&length, value);
+}
+
+void start_objects(const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
+{
+  objtable_create();
+  DeviceIdentity identity;
+  identity.object_name = "ZOR17 Server";
+  identity.model_name = "ZOR17_BACnet";
+  identity.vendor_name = "Ambrel";
+  identity.application_software_version = "1.0.0.2";
+  identity.firmware_revision = "1.0";
+  identity.vendor_identifier = kMakerVendorIdentifier;
+  object_InitDevice(own_instance, &identity);
+  ObjectHooks hooks;
+  hooks.get_apdu_timeout = apdu_timeout;
+  hooks.get_apdu_retries = apdu_retries;
+  hooks.read_max_apdu = max_apdu;
+  hooks.get_local_instance = address_binding_get_local_instance_value;
+  hooks.encode_binding_list = address_binding_encode_binding_list;
+  hooks.scan_control = address_binding_scan_control;
+  hooks.scan_status_text = address_binding_get_scan_status_text;
+  hooks.read_device_property = address_binding_read_device_property;
+  hooks.add_local_port = address_binding_add_local_port_value;
+  hooks.send_i_am = client_broadcast_i_am;
+  object_set_hooks(&hooks);
+  for (uint32_t type : {2u, 5u, 19u})
+    object_CreateObject(own_instance, type, 1);
+  for (const auto& [instance, path] : files) {
+    object_CreateObject(own_instance, kFile, instance);
+    object_SetString(own_instance, kFile, instance, kFileName, path.c_str());
+  }
+  for (uint32_t instance : read_only)
+    if (ObjectRecord* record = object_Find(own_instance, kFile, instance))
+      *object_boolean(record, kReadOnly) = 1;
+}
+
+void emit_objects()
+{
+  BACnetValue list{};
+  objtable_object_list(own_instance, &list);
+  std::string out;
+  if (const BACnetValueArray* a = value_array(&list))
+    for (uint32_t i = 0; i < a->used; ++i) {
+      const BACnetObjectId& id = a->elements[i].payload.object_id;
+      out += (out.empty() ? "\"" : ",\"") + std::to_string(id.type) + ":" + std::to_string(id.instance) + "\"";
+    }
+  value_free(&list);
+  emit("{\"event\":\"objects\",\"list\":[" + out + "]}");
+}
+
+void emit_read(uint32_t type, uint32_t instance, uint32_t property)
+{
+  BACnetValue v{};
+  int rc = object_ReadObjectProperty(-1, own_instance, type, instance, property, -1, &v);
+  std::string value = "null";
+  if (v.tag == TAG_CHARACTER_STRING)
+    value = quoted(v.payload.text ? v.payload.text : "");
+  else if (v.tag == TAG_UNSIGNED)
+    value = std::to_string(v.payload.unsigned_value);
+  value_free(&v);
+  emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"value\":" + value + "}");
+}
+
+bool run_command(const std::string& line)
+{
+  std::istringstream in(line);
+  std::string verb;
+  in >> verb;
+  if (verb == "quit")
+    return false;
+  if (verb == "state") {
+    emit("{\"event\":\"state\",\"communication\":" + std::to_string(client_get_communication_state()) + "}");
+  } else if (verb == "objects") {
+    emit_objects();
+  } else if (verb == "read") {
+    uint32_t type = 0, instance = 0, property = 0;
+    in >> type >> instance >> property;
+    emit_read(type, instance, property);
+  } else if (!verb.empty()) {
+    emit("{\"event\":\"error\",\"text\":\"unknown command\"}");
+  }
+  return true;
+}
+
+uint32_t wall_second()
+{
+  OsTime t;
+  os_get_time(&t);
+  return t.seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  std::string stranger;
+  if (!inside_lab(&stranger)) {
+    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+    return 2;
+  }
+  ClientStackConfig config;
+  config.segment_timeout = 3000;
+  config.apdu_timeout = 3000;
+  config.apdu_retries = 1;
+  ConnectStringTable table;
+  table.max_apdu_code = 5;
+  int records = 0;
+  std::vector<std::pair<uint32_t, std::string>> files;
+  std::vector<uint32_t> read_only;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--device" && i + 1 < argc) {
+      own_instance = uint32_t(std::atoi(argv[++i]));
+    } else if (arg == "--file" && i + 1 < argc) {
+      std::string spec = argv[++i];
+      std::size_t eq = spec.find('=');
+      if (eq != std::string::npos)
+        files.emplace_back(uint32_t(std::atoi(spec.substr(0, eq).c_str())), spec.substr(eq + 1));
+    } else if (arg == "--read-only" && i + 1 < argc) {
+      read_only.push_back(uint32_t(std::atoi(argv[++i])));
+    } else if (records < kConnectStringRecords) {
+      std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
+    }
+  }
+
+  DriverContext context;
+  uint8_t options[24] = {};
+  driver_context_init(context, nullptr, options);
+
+  // In the stack host's order: objects, the handlers with their hooks, then the client side.
+  start_objects(files, read_only);
+  ServicesSeams seams;
+  seams.who_has = services_object_table_who_has;
+  services_set_seams(&seams);
+  config.device_instance = int32_t(own_instance);
+  config.context = &context;
+  config.ports = &table;
+  config.hooks.slots[14] = on_reinitialize;
+  int loaded = client_stack_start(config);
+  services_register_confirmed_handlers(nullptr);
+  for (int i = 0; i < records; ++i)
+    if (table.records[i].status == 0xFF)
+      emit("{\"event\":\"error\",\"record\":" + std::to_string(i) + ",\"text\":" + quoted(table.records[i].error) + "}");
+  emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
+       "}");
+
+  // The stack thread: one pass about every millisecond, commands between.
+  std::string pending;
+  bool running = true;
+  uint32_t last_second = wall_second();
+  while (running) {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&p, 1, 1) > 0) {
+      char buffer[4096];
+      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+      if (n <= 0)
+        running = false;
+      else
+        pending.append(buffer, std::size_t(n));
+      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        running = run_command(line);
+      }
+    }
+    if (uint32_t second = wall_second(); second != last_second) {
+      last_second = second;
+      services_device_communication_timer();
+    }
+    client_stack_pass();
+  }
+
+  client_stack_stop();
+  object_set_hooks(nullptr);
+  objtable_destroy();
+  services_set_seams(nullptr);
+  driver_context_free(context);
+  emit("{\"event\":\"stopped\"}");
+  return 0;
+}

@@ -1,0 +1,186 @@
+// Arbitrary confirmed requests into the service dispatch and its handlers, with an object
+// database of every creatable and commandable kind and File objects over real files behind
+// them, and the application layer (server transactions, segmentation) in front.
+//
+// The input is a script of requests, each a header of four octets and its parameters:
+//   [0] service choice; [1] max-segments/max-APDU octet; [2] bit 0: through the network and
+//   application layer (else straight into the dispatcher), bit 1: segmented response accepted;
+//   [3] length of the parameters that follow.
+// Every input starts from a fresh stack and object database and ends with their shutdown; the
+// files are rewritten first, so no input sees what an earlier one wrote.
+#include "bacnet/application/application_layer.h"
+#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/client_request.h"
+#include "bacnet/client/client_stack.h"
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/network/network_main.h"
+#include "bacnet/network/npdu.h"
+#include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_hooks.h"
+#include "bacnet/objects/object_record.h"
+#include "bacnet/objects/object_table.h"
+#include "bacnet/objects/property_access.h"
+#include "bacnet/services/confirmed_services.h"
+#include "bacnet/services/device_management_services.h"
+#include "bacnet/services/service_dispatch.h"
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kOwn = 4711;
+
+ManualClock clock_source;
+
+std::string files_dir()
+{
+  static const std::string dir = [] {
+    std::string d = "/tmp/zor17-fuzz-services-" + std::to_string(getpid());
+    std::filesystem::create_directories(d);
+    std::atexit([] { std::filesystem::remove_all("/tmp/zor17-fuzz-services-" + std::to_string(getpid())); });
+    return d;
+  }();
+  return dir;
+}
+
+int discard(DatalinkPort*, const BACnetAddress&, const BACnetAddress&, std::span<const uint8_t>, uint8_t, uint8_t)
+{
+  return 0;
+}
+
+BACnetAddress station(uint8_t last)
+{
+  BACnetAddress a{};
+  a.network = 1;
+  a.mac_len = 6;
+  const uint8_t mac[6] = {10, 0, 0, last, 0xBA, 0xC0};
+  std::memcpy(a.mac, mac, sizeof mac);
+  return a;
+}
+
+// List operations that take every element but refuse each third removal, so that the undo
+// of both services runs.
+int add_element(uint32_t, uint32_t, uint32_t, uint32_t, int32_t, uint8_t, BACnetValue*) { return 0; }
+int remove_element(uint32_t, uint32_t, uint32_t, uint32_t, int32_t, BACnetValue*)
+{
+  static unsigned calls = 0;
+  return ++calls % 3 == 0 ? 2 : 0;
+}
+int save_device(uint32_t) { return 0; }
+
+void write_file(const std::string& path, std::size_t length)
+{
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    for (std::size_t i = 0; i < length; ++i)
+      std::fputc(int(i & 0xFF), f);
+    std::fclose(f);
+  }
+}
+
+void populate()
+{
+  objtable_create();
+  DeviceIdentity identity;
+  identity.object_name = "ZOR17";
+  identity.model_name = "ZOR17_BACnet";
+  identity.vendor_identifier = 1417;
+  object_InitDevice(kOwn, &identity);
+  for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 9u, 13u, 14u, 15u, 17u, 19u, 20u, 128u})
+    object_CreateObject(kOwn, type, 1);
+  const std::string dir = files_dir();
+  write_file(dir + "/one.bin", 64);
+  write_file(dir + "/two.bin", 2000);
+  const std::string paths[] = {dir + "/one.bin", dir + "/two.bin", dir + "/none/three.bin"};
+  for (uint32_t i = 0; i < 3; ++i) {
+    object_CreateObject(kOwn, 10, i + 1);
+    object_SetString(kOwn, 10, i + 1, 555, paths[i].c_str());
+  }
+  object_CreateObject(kOwn, 10, 4);  // no path
+}
+
+void dispatch_directly(uint8_t choice, uint8_t max, bool segmented, std::span<const uint8_t> parameters,
+                       const BACnetAddress& own)
+{
+  // A copy of exactly the parameters, so that reading past them is caught.
+  std::vector<uint8_t> data(parameters.begin(), parameters.end());
+  ServiceRequest request;
+  request.type = kApduConfirmedRequest;
+  request.service_choice = choice;
+  request.max_segments_apdu = max;
+  request.segmented_response_accepted = segmented ? 1 : 0;
+  request.source = station(2);
+  request.data = data;
+  ServiceAnswer answer;
+  services_confirmed_indication(own, request, &answer, false, BACnetAddress{});
+}
+
+void dispatch_through_network(uint8_t choice, uint8_t max, bool segmented, uint8_t invoke,
+                              std::span<const uint8_t> parameters, const BACnetAddress& own)
+{
+  std::vector<uint8_t> apdu = {uint8_t(segmented ? 0x02 : 0x00), max, invoke, choice};
+  apdu.insert(apdu.end(), parameters.begin(), parameters.end());
+  std::vector<uint8_t> npdu;
+  NpduHeader header;
+  if (npdu_encode(header, apdu, &npdu) != 0)
+    return;
+  network_receive(station(2), own, npdu, 1, 0);
+  application_layer_periodic();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  os_set_clock(&clock_source);
+  NetworkPort port;
+  port.address = station(1);
+  port.send = discard;
+  port.max_apdu_code = 5;
+  network_init_port(&port);
+  ClientStackConfig config;
+  config.device_instance = int32_t(kOwn);
+  client_stack_start(config);
+  address_binding_add_local_port(5, -1, &port.address);
+  populate();
+  ObjectHooks hooks;
+  hooks.get_local_instance = address_binding_get_local_instance_value;
+  object_set_hooks(&hooks);
+  ConfirmedServicesSeams seams;
+  seams.add_list_element = add_element;
+  seams.remove_list_element = remove_element;
+  seams.save_device = save_device;
+  services_register_confirmed_handlers(&seams);
+
+  std::size_t at = 0;
+  uint8_t invoke = 0;
+  while (at + 4 <= size) {
+    uint8_t choice = data[at], max = data[at + 1], flags = data[at + 2];
+    std::size_t length = std::min<std::size_t>(data[at + 3], size - at - 4);
+    std::span<const uint8_t> parameters(data + at + 4, length);
+    at += 4 + length;
+    if (flags & 0x01)
+      dispatch_through_network(choice, max, flags & 0x02, invoke++, parameters, port.address);
+    else
+      dispatch_directly(choice, max, flags & 0x02, parameters, port.address);
+    clock_source.advance_ms(100);
+    services_device_communication_timer();
+  }
+
+  client_stack_stop();
+  client_set_communication_state(kCommunicationEnabled);
+  object_set_hooks(nullptr);
+  objtable_destroy();
+  for (int choice = 0; choice < 32; ++choice)
+    services_set_confirmed_handler(uint8_t(choice), nullptr);
+  os_set_clock(nullptr);
+  return 0;
+}
