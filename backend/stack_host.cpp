@@ -10,6 +10,7 @@
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
@@ -84,7 +85,9 @@ int start_services(StackConfig& config)
 {
   static const ServicesSeams seams{nullptr, services_object_table_who_has, services_system_clock_setter};
   services_set_seams(&seams);
-  return services_init(&g_host.context, &config.service_hooks);
+  int rc = services_init(&g_host.context, &config.service_hooks);
+  services_register_confirmed_handlers();
+  return rc;
 }
 
 int start_client(StackConfig& config)
