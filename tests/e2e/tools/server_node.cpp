@@ -29,8 +29,8 @@
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
 #include "bacnet/value/value.h"
+#include "lab_guard.h"
 
-#include <ifaddrs.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -67,25 +67,6 @@ std::string quoted(const std::string& text)
       out += c;
   }
   return out + "\"";
-}
-
-// The lab's veth pairs are named z17a.../z17b...; any other interface but loopback means we are
-// not inside a test namespace, and nothing may be sent from here.
-bool inside_lab(std::string* stranger)
-{
-  ifaddrs* all = nullptr;
-  if (getifaddrs(&all) != 0)
-    return false;
-  bool ok = true;
-  for (ifaddrs* i = all; i && ok; i = i->ifa_next) {
-    std::string name = i->ifa_name ? i->ifa_name : "";
-    if (name != "lo" && name.rfind("z17", 0) != 0) {
-      ok = false;
-      *stranger = name;
-    }
-  }
-  freeifaddrs(all);
-  return ok;
 }
 
 int on_reinitialize(const void* request)
