@@ -11,6 +11,7 @@
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/services/confirmed_services.h"
+#include "bacnet/services/device_management_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
@@ -152,6 +153,7 @@ const Step kEverySecond[] = {
     {"object behaviour", nullptr},
     {"address binding", [] { address_binding_periodic(); }},
     {"parked requests", [] { client_pending_tick(); }},
+    {"communication control", services_device_communication_timer},
 };
 
 void stop_objects()
