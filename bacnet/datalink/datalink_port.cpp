@@ -159,11 +159,27 @@ bool datalink_wait(DatalinkPort* port, int milliseconds)
   for (;;) {
     if (port && port->stop_requested)
       return false;
-    auto now = steady_clock::now();
-    if (now >= end)
+    auto left = duration_cast<std::chrono::milliseconds>(end - steady_clock::now()).count();
+    if (left <= 0)
       return true;
-    std::this_thread::sleep_for(std::min<steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+    if (port)
+      port->wake.wait(int(left));
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(left));
   }
+}
+
+void datalink_wake(DatalinkPort* port)
+{
+  if (port)
+    port->wake.signal();
+}
+
+OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds)
+{
+  if (port->stop_requested)
+    return OsWake::kSignalled;
+  return port->wake.wait(milliseconds, fd);
 }
 
 DatalinkPort* datalink_alloc_port()
@@ -363,6 +379,7 @@ void datalink_stop_port(DatalinkPort* port)
     return;
   port->stop_requested = true;
   port->running = 0;
+  port->wake.signal();
   if (port->thread.joinable()) {
     os_semaphore_wait(&port->semaphore);
     port->thread.join();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "bacnet/foundation/driver.h"
+#include "bacnet/foundation/os_wake.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
@@ -68,6 +69,8 @@ struct DatalinkPort {
   // Set by datalink_stop_port before the running flag is cleared, so that waits inside an
   // open (which may run before the thread exists) end early too.
   std::atomic<bool> stop_requested{false};
+  // Ends the port thread's wait at once: a frame was queued for sending, or a stop came.
+  OsWake wake;
   uint32_t link_type = kLinkFree;
   std::atomic<uint32_t> state{kPortStopped};
   NetworkPort net;
@@ -128,8 +131,13 @@ bool datalink_param(const DatalinkPort* port, const char* key, std::string* valu
 void datalink_set_error(DatalinkPort* port, const char* text);
 void datalink_report_error(ConnectStringRecord* record, const char* text);
 
-// Sleeps up to `milliseconds` in short steps; false as soon as the port is asked to stop.
+// Sleeps up to `milliseconds`; false as soon as the port is asked to stop (a stop wakes it).
 bool datalink_wait(DatalinkPort* port, int milliseconds);
+// Wakes the port thread: called after a frame was queued for it. Any thread.
+void datalink_wake(DatalinkPort* port);
+// The port thread's wait for its descriptor `fd` (-1: none), a wake-up or a stop, at most
+// `milliseconds`. A wake-up is consumed.
+OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds);
 
 // Max-APDU codes 0..5 and their lengths.
 uint32_t datalink_max_apdu_length(uint8_t code);

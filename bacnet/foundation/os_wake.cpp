@@ -1,0 +1,56 @@
+#include "bacnet/foundation/os_wake.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+OsWake::OsWake() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+OsWake::~OsWake()
+{
+  if (fd_ >= 0)
+    close(fd_);
+}
+
+void OsWake::signal()
+{
+  if (fd_ < 0)
+    return;
+  uint64_t one = 1;
+  // A full counter (EAGAIN) is a signal already pending: nothing is lost.
+  [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+}
+
+void OsWake::clear()
+{
+  if (fd_ < 0)
+    return;
+  uint64_t count;
+  [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
+}
+
+OsWake::Result OsWake::wait(int milliseconds, int other_fd)
+{
+  pollfd fds[2];
+  nfds_t n = 0;
+  if (other_fd >= 0)
+    fds[n++] = {other_fd, POLLIN, 0};
+  const nfds_t wake_index = n;
+  if (fd_ >= 0)
+    fds[n++] = {fd_, POLLIN, 0};
+  int rc;
+  do {
+    rc = poll(fds, n, milliseconds);
+  } while (rc < 0 && errno == EINTR);
+  if (rc < 0)
+    return kFailed;
+  if (rc == 0)
+    return kTimeout;
+  bool signalled = fd_ >= 0 && (fds[wake_index].revents & POLLIN);
+  if (signalled)
+    clear();
+  if (other_fd >= 0 && fds[0].revents)
+    return kReadable;  // also POLLERR/POLLHUP: the reader finds out what happened
+  return signalled ? kSignalled : kTimeout;
+}
