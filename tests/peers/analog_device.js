@@ -6,7 +6,6 @@
 // Usage: node analog_device.js <json options>
 //   device     device instance (1234)     port       UDP port (47808)
 //   broadcast  broadcast address for I-Am  value      the Analog Value 1's present value (21.5)
-//   rpm        false: ReadPropertyMultiple is rejected as unrecognized (reason 9)
 // Commands on standard input, one JSON object a line:
 //   {"set": 23.25}                           the present value changes
 //   {"cov": 30.0, "confirmed": false}        a COV notification of that value (the device's own
@@ -15,9 +14,8 @@
 'use strict';
 const readline = require('readline');
 const { default: Bacnet } = require('@bacnet-js/client');
-const baNpdu = require('@bacnet-js/client/dist/lib/npdu');
 
-const opt = Object.assign({ device: 1234, port: 47808, value: 21.5, rpm: true }, JSON.parse(process.argv[2] || '{}'));
+const opt = Object.assign({ device: 1234, port: 47808, value: 21.5 }, JSON.parse(process.argv[2] || '{}'));
 const client = new Bacnet({ port: opt.port, broadcastAddress: opt.broadcast, apduTimeout: 3000 });
 const say = (obj) => process.stdout.write(JSON.stringify(obj) + '\n');
 
@@ -28,7 +26,6 @@ const SERVICES_SUPPORTED = 97;
 const SEGMENTATION_SUPPORTED = 107;
 const SERVICE_READ_PROPERTY = 12;
 const SERVICE_WRITE_PROPERTY = 15;
-const REJECT = 0x60;
 const REAL = 4;
 const BIT_STRING = 8;
 const ENUMERATED = 9;
@@ -48,8 +45,7 @@ function bitString(bits, used) {
 // The value of one property, or undefined when the device has no such property.
 function propertyValue(objectId, property) {
   if (objectId.type === OBJECT_DEVICE && objectId.instance === opt.device) {
-    const services = opt.rpm ? SERVICES : SERVICES.filter((s) => s !== 14);
-    if (property === SERVICES_SUPPORTED) return [{ type: BIT_STRING, value: bitString(services, 40) }];
+    if (property === SERVICES_SUPPORTED) return [{ type: BIT_STRING, value: bitString(SERVICES, 40) }];
     if (property === SEGMENTATION_SUPPORTED) return [{ type: ENUMERATED, value: NO_SEGMENTATION }];
   }
   if (objectId.type === OBJECT_ANALOG_VALUE && objectId.instance === 1 && property === PRESENT_VALUE)
@@ -77,13 +73,6 @@ client.on('readPropertyMultiple', (msg) => {
   const asked = msg.payload.properties;
   say({ readPropertyMultiple: asked.map((s) => ({ type: s.objectId.type, instance: s.objectId.instance,
     properties: s.properties.map((p) => p.id) })) });
-  if (!opt.rpm) {
-    const buffer = client._getApduBuffer(msg.header.sender);
-    baNpdu.encode(buffer, 0, msg.header.sender);
-    for (const o of [REJECT, msg.invokeId, 9]) buffer.buffer[buffer.offset++] = o;
-    client.sendBvlc(msg.header.sender, buffer);
-    return;
-  }
   const results = asked.map((s) => ({
     objectId: s.objectId,
     values: s.properties.map((p) => {

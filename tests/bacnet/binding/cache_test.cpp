@@ -668,15 +668,4 @@ TEST_F(Cache, NoMoreThan10001EntriesExist)
   value_free(&v);
 }
 
-TEST_F(Cache, AnswersAfterTheCacheWentFindNothing)
-{
-  get(av(1));
-  std::vector<Sent> sent = cycle();
-  cache_destroy();
-  ASSERT_EQ(cache_init(&context, on_event), 0);
-  get(av(1));
-  answer(sent[0], read_ack(av(1), real(9.0f)));
-  EXPECT_EQ(get(av(1)).first, 501);
-}
-
 }  // namespace
