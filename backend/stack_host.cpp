@@ -3,6 +3,7 @@
 #include "backend/stack_identity.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
+#include "bacnet/binding/cache.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/datalink_clock.h"
@@ -113,14 +114,16 @@ int start_application(StackConfig& config)
   return 0;
 }
 
+int start_cache(StackConfig& config) { return cache_init(&g_host.context, config.cache_event); }
+
 struct StartStep {
   const char* module;
   int (*start)(StackConfig&);  // null: the module is not part of this program
   bool decides;                // its result is the start result
 };
 
-// The objects file, the object API, the value library's log and the remote-property cache
-// have their places in this order but no module in this program.
+// The objects file, the object API and the value library's log have their places in this
+// order but no module in this program.
 const StartStep kStartOrder[] = {
     {"codec", start_codec, false},
     {"objects file", nullptr, false},
@@ -132,7 +135,7 @@ const StartStep kStartOrder[] = {
     {"application layer", start_application, false},
     {"object api", nullptr, false},
     {"value library log", nullptr, false},
-    {"cache", nullptr, false},
+    {"cache", start_cache, false},
 };
 
 // ---- Periodic work and shut-down, each in its order.
@@ -145,7 +148,7 @@ struct Step {
 const Step kEveryPass[] = {
     {"clock", clock_update},
     {"object requests", nullptr},
-    {"cache", nullptr},
+    {"cache", cache_execute},
     {"application layer", application_layer_periodic},
 };
 
@@ -175,7 +178,7 @@ const Step kShutdownOrder[] = {
     {"application layer", application_layer_destroy},
     {"client side", stop_client_side},
     {"object api", nullptr},
-    {"cache", nullptr},
+    {"cache", cache_destroy},
     {"objects file", nullptr},
 };
 

@@ -5,6 +5,7 @@
 // Must not: call a module outside the orders below, or block inside a pass of the loop.
 #pragma once
 
+#include "bacnet/binding/cache.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
@@ -37,6 +38,8 @@ struct StackConfig {
   int32_t application_retries = 0;
   // The service handlers' host callbacks; the first is called for every received I-Am.
   ServiceHooks service_hooks;
+  // Told of every change of a cached remote property, once per subscriber; none when null.
+  CacheEventFunction cache_event = nullptr;
 };
 
 // Who-Is request record of _BACnet_Driver_Request.

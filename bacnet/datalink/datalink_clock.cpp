@@ -2,6 +2,8 @@
 
 #include "bacnet/foundation/os_wrappers.h"
 
+#include <atomic>
+
 namespace {
 
 constexpr int32_t kLargestStep = 1000;  // ten seconds in centiseconds
@@ -9,7 +11,8 @@ constexpr int32_t kLargestStep = 1000;  // ten seconds in centiseconds
 // All three words wrap at 32 bits; steps are their signed differences.
 uint32_t g_last = 0;
 uint32_t g_offset = 0;
-uint32_t g_tick = 0;
+// Read by the cache's callers on API threads too.
+std::atomic<uint32_t> g_tick{0};
 
 }  // namespace
 

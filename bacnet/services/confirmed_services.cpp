@@ -1,6 +1,7 @@
 #include "bacnet/services/confirmed_services.h"
 
 #include "bacnet/codec/codec_requests.h"
+#include "bacnet/services/cov_notification_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/file_services.h"
 #include "bacnet/services/object_services.h"
@@ -14,6 +15,7 @@ namespace {
 ConfirmedServicesSeams g_seams;
 
 constexpr std::pair<uint8_t, ConfirmedServiceHandler> kHandlers[] = {
+    {SERVICE_CONFIRMED_COV_NOTIFICATION, services_confirmed_cov_notification},
     {SERVICE_ATOMIC_READ_FILE, services_atomic_read_file},
     {SERVICE_ATOMIC_WRITE_FILE, services_atomic_write_file},
     {SERVICE_ADD_LIST_ELEMENT, services_add_list_element},

@@ -5,6 +5,7 @@
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/objects/object_summaries.h"
+#include "bacnet/services/cov_notification_services.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/value.h"
 
@@ -109,10 +110,9 @@ int services_i_have(uint8_t port_index, bool, const BACnetAddress&, const Servic
   return 0;
 }
 
-int services_unconfirmed_cov_notification(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
-                                          const ServiceRequest& request)
+int services_unconfirmed_cov_notification(uint8_t port_index, bool, const BACnetAddress&, const ServiceRequest& request)
 {
-  return undecodable(port_index, snet_present, routed_source, request);
+  return services_unconfirmed_cov_notification_received(port_index, request);
 }
 
 int services_unconfirmed_event_notification(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,

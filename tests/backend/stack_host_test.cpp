@@ -1,7 +1,13 @@
 #include "backend/stack_client.h"
 #include "backend/stack_host.h"
+#include "bacnet/binding/address_binding.h"
+#include "bacnet/binding/cache.h"
+#include "bacnet/foundation/os_wrappers.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 TEST(StackHost, NegativeDeviceInstanceRefusesTheStartAndStopsCleanly)
 {
@@ -29,4 +35,30 @@ TEST(StackClient, FailedCallsMapToTheirErrorCodeOrToFailure)
   EXPECT_EQ(stack_client_error_result(6, 0), -1);
   EXPECT_EQ(stack_client_error_result(22, 5), -1);
   EXPECT_EQ(stack_client_error_result(27, 5), -1);
+}
+
+TEST(StackHost, RemotePropertyCacheLivesFromStartToStopAndRunsOnThePasses)
+{
+  ManualClock clock;
+  clock.set_wall(1700000000);
+  os_set_clock(&clock);
+  StackConfig config;
+  config.device_instance = 4711;
+  _BACnet_Driver_Start(&config);
+  CacheReference r = cache_reference(1234, 2, 1, 85);
+  BACnetValue v{};
+  EXPECT_EQ(cache_get_value(&r, &v), 501);
+  // A second later the cycle has taken the entry up and made the device known to address
+  // binding, which locates it.
+  clock.set_wall(1700000002);
+  DeviceBinding d;
+  bool known = false;
+  for (int i = 0; i < 5000 && !known; ++i) {
+    known = address_binding_get_device(1234, &d) == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(known);
+  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(cache_get_value(&r, &v), 19);
+  os_set_clock(nullptr);
 }

@@ -13,10 +13,12 @@ from e2e.harness import programs
 
 
 class ClientNode:
+    program = "client_node"
+
     def __init__(self, host, *connect, device=4711, timeouts=None, trace=False):
         self.cwd = tempfile.mkdtemp(prefix=f"zor17-client-{host.name}-")
         self.stderr_path = os.path.join(self.cwd, "stderr.txt")
-        args = [programs.program("client_node"), "--device", str(device)]
+        args = [programs.program(self.program), "--device", str(device)]
         if timeouts:
             args += ["--timeouts", ",".join(map(str, timeouts))]
         if trace:
