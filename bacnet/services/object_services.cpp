@@ -72,11 +72,12 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
 
   uint32_t owner = services_request_owner(local);
   const ListElementRequest& r = list.record;
+  uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   auto add = [&](BACnetValue* element) {
-    return seams.add_list_element(owner, r.object.type, r.object.instance, r.property, r.array_index, 0, element);
+    return seams.add_list_element(owner, r.object.type, instance, r.property, r.array_index, 0, element);
   };
   auto remove = [&](BACnetValue* element) {
-    return seams.remove_list_element(owner, r.object.type, r.object.instance, r.property, r.array_index, element);
+    return seams.remove_list_element(owner, r.object.type, instance, r.property, r.array_index, element);
   };
   std::vector<BACnetValue*> elements = elements_of(list.record.elements);
   for (std::size_t n = 0; n < elements.size(); ++n) {
