@@ -46,6 +46,15 @@ struct OwnedCreateRequest {
 std::vector<BACnetValue*> elements_of(BACnetValue& elements)
 {
   std::vector<BACnetValue*> out;
+  // Elements that no decoder of the property takes arrive as a list of any values: each is
+  // still an element of its own, so that a failure names the one that failed.
+  if (elements.tag == TAG_ANY_VALUE_LIST) {
+    if (BACnetValueArray* list = value_array(&elements))
+      for (uint32_t i = 0; i < list->used; ++i)
+        if (AnyValue* any = value_record<AnyValue>(&list->elements[i]))
+          out.push_back(&any->value);
+    return out;
+  }
   if (!applied_by_element(elements.tag)) {
     out.push_back(&elements);
     return out;
