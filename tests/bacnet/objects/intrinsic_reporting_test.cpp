@@ -171,40 +171,6 @@ TEST_F(IntrinsicReporting, AnAcknowledgmentIsNotifiedToTheOpenDestinationsOnly)
   EXPECT_EQ(events().size(), 2u);
 }
 
-TEST_F(IntrinsicReporting, CovNotificationsFollowTheIncrementAndTheLifetimes)
-{
-  ObjectRecord* av = create(OBJECT_ANALOG_VALUE, 1);
-  *object_real(av, PROP_COV_INCREMENT) = 1.0f;
-  BACnetValue three = destination(kRecipient, 3, false), forever = destination(78, 4, true);
-  value_record<BACnetDestination>(&three)->lifetime = 3;
-  ASSERT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, &three), 0);
-  ASSERT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, &forever), 0);
-  value_free(&three);
-  value_free(&forever);
-  ASSERT_EQ(object_SetEventFlag(kOwner, OBJECT_ANALOG_VALUE, 1), 0);
-
-  // The initial notification, then a change within the increment (none), then beyond it.
-  struct Step {
-    float relinquish;
-    std::size_t notifications;  // after the tick
-    std::size_t subscribers;
-  };
-  const std::vector<Step> steps = {{0.0f, 2, 2}, {0.9f, 2, 2}, {2.0f, 4, 1}, {5.0f, 5, 1}};
-  for (const Step& s : steps) {
-    *object_real(av, PROP_RELINQUISH_DEFAULT) = s.relinquish;
-    tick();
-    EXPECT_EQ(covs().size(), s.notifications) << s.relinquish;
-    EXPECT_EQ(array_of(*object_value(av, PROP_COV_SUBSCRIBERS)).used, s.subscribers) << s.relinquish;
-  }
-  std::vector<Sent> c = covs();
-  EXPECT_EQ(c[0].time_remaining, 0u);
-  EXPECT_EQ(c[2].present.tag, TAG_REAL);
-  EXPECT_FLOAT_EQ(c[2].present.payload.real, 2.0f);
-  EXPECT_EQ(c[2].cov_flags, (std::vector<uint8_t>{0, 0, 0, 0}));
-  EXPECT_TRUE(c.back().confirmed);
-  EXPECT_EQ(c.back().process, 4u);
-}
-
 TEST_F(IntrinsicReporting, ExtraRunsTakeNoTimeOffASubscription)
 {
   ObjectRecord* av = create(OBJECT_ANALOG_VALUE, 1);

@@ -175,17 +175,4 @@ TEST_F(ObjectDatabase, SetUpRequestsNeverWaitPastTheShutDown)
   EXPECT_EQ(object_Find(815, OBJECT_DEVICE, 815), nullptr);
 }
 
-TEST_F(ObjectDatabase, InitMakesTheDeviceAndTheObjectsFile)
-{
-  DeviceIdentity identity;
-  identity.objects_file = "objects.bin";
-  identity.object_name = "ZOR17";
-  identity.loop_event_properties = 0;
-  ASSERT_EQ(object_Init(kOwner, nullptr, &identity), 0);
-  EXPECT_EQ(text_of(object_Find(kOwner, OBJECT_DEVICE, kOwner)->name), "ZOR17");
-  EXPECT_EQ(text_of(*object_value(object_Find(kOwner, OBJECT_FILE, kOwner), PROP_FILE_NAME)), "objects.bin");
-  EXPECT_EQ(object_LoopEventSwitch(), 0);
-  EXPECT_EQ(object_SetEventFlag(kOwner, OBJECT_DEVICE, kOwner), -1);
-}
-
 }  // namespace

@@ -23,10 +23,8 @@ struct Sent {
   int32_t device = -1;
   std::optional<BACnetAddress> address;
   uint32_t process = 0;
-  BACnetObjectId initiating{};
-  BACnetObjectId object{};
-  // Event notifications.
-  uint32_t from = 0, to = 0, notify = 0, event_type = 0, priority = 0, notification_class = 0;
+  BACnetObjectId initiating{}, object{};
+  uint32_t from = 0, to = 0, notify = 0, event_type = 0, priority = 0;
   bool ack_required = false;
   std::string message;
   BACnetTimeStamp stamp{};
@@ -34,7 +32,6 @@ struct Sent {
   float reals[3] = {};
   std::vector<uint8_t> status;
   BACnetPropertyStates new_state{};
-  // COV notifications.
   uint32_t time_remaining = 99;
   BACnetValue present{};  // plain copy of a primitive present value
   std::vector<uint8_t> cov_flags;
@@ -48,28 +45,23 @@ inline std::vector<Sent>& sent()
 
 inline std::vector<uint8_t> bits_vector(const BitString& b) { return std::vector<uint8_t>(b.bits, b.bits + b.count); }
 
-inline void note_target(Sent& s, int32_t device, const BACnetAddress* address)
+inline Sent& note(bool event, bool confirmed, int32_t device, const BACnetAddress* address, uint32_t process,
+                  BACnetObjectId initiating, BACnetObjectId object)
 {
-  s.device = device;
-  if (address)
-    s.address = *address;
+  Sent s{event, confirmed, device, address ? std::optional<BACnetAddress>(*address) : std::nullopt, process,
+         initiating, object};
+  sent().push_back(s);
+  return sent().back();
 }
 
 inline int record_event(bool confirmed, int32_t device, const BACnetAddress* address, const EventNotificationRequest* n)
 {
-  Sent s;
-  s.event = true;
-  s.confirmed = confirmed;
-  note_target(s, device, address);
-  s.process = n->process_id;
-  s.initiating = n->device;
-  s.object = n->object;
+  Sent& s = note(true, confirmed, device, address, n->process_id, n->device, n->object);
   s.from = n->from_state;
   s.to = n->to_state;
   s.notify = n->notify_type;
   s.event_type = n->event_type;
   s.priority = n->priority;
-  s.notification_class = n->notification_class;
   s.ack_required = n->ack_required;
   s.message = text_of(n->message);
   s.stamp = n->timestamp;
@@ -79,48 +71,34 @@ inline int record_event(bool confirmed, int32_t device, const BACnetAddress* add
     s.status = bits_vector(p->status_flags);
     s.new_state = p->new_state;
   }
-  sent().push_back(s);
   return 0;
 }
 
 inline int record_cov(bool confirmed, int32_t device, const BACnetAddress* address, const CovNotificationRequest* n)
 {
-  Sent s;
-  s.confirmed = confirmed;
-  note_target(s, device, address);
-  s.process = n->process_id;
-  s.initiating = n->device;
-  s.object = n->object;
+  Sent& s = note(false, confirmed, device, address, n->process_id, n->device, n->object);
   s.time_remaining = n->time_remaining;
-  if (const BACnetValueArray* list = value_array(&n->values)) {
-    for (uint32_t i = 0; i < list->used; ++i) {
-      auto* pv = value_record<BACnetPropertyValue>(&list->elements[i]);
-      if (pv && pv->property == PROP_PRESENT_VALUE)
-        s.present = pv->value;  // primitive: nothing owned
-      if (pv && pv->property == PROP_STATUS_FLAGS)
-        s.cov_flags = bits_of(pv->value);
-    }
+  const BACnetValueArray* list = value_array(&n->values);
+  for (uint32_t i = 0; list && i < list->used; ++i) {
+    auto* pv = value_record<BACnetPropertyValue>(&list->elements[i]);
+    if (pv && pv->property == PROP_PRESENT_VALUE)
+      s.present = pv->value;  // primitive: nothing owned
+    if (pv && pv->property == PROP_STATUS_FLAGS)
+      s.cov_flags = bits_of(pv->value);
   }
-  sent().push_back(s);
   return 0;
 }
 
-inline std::vector<Sent> events()
+inline std::vector<Sent> of_kind(bool event)
 {
   std::vector<Sent> out;
   for (const Sent& s : sent())
-    if (s.event)
+    if (s.event == event)
       out.push_back(s);
   return out;
 }
-inline std::vector<Sent> covs()
-{
-  std::vector<Sent> out;
-  for (const Sent& s : sent())
-    if (!s.event)
-      out.push_back(s);
-  return out;
-}
+inline std::vector<Sent> events() { return of_kind(true); }
+inline std::vector<Sent> covs() { return of_kind(false); }
 
 // A Destination for a device recipient; days Monday first, times all "any" unless given.
 inline BACnetValue destination(uint32_t device, uint32_t process, bool confirmed,

@@ -116,19 +116,6 @@ TEST_F(AlarmServices, AcknowledgeAlarmWantsTheEventTimeStamp)
   EXPECT_EQ(ask(0, acknowledgment(3, stamp).replace(6, 14, "1C 00 80 00 09")), answer("50", "00 91 05 91 07"));
 }
 
-TEST_F(AlarmServices, SummariesListTheObjectsInAlarm)
-{
-  // The alarm summary: AV 1 in high-limit with its to-offnormal transition unacknowledged.
-  EXPECT_EQ(ask(3, ""), answer("30", "03 C4 " + kAnalogValue1 + " 91 03 82 05 60"));
-  // Enrollments not acknowledged, of event type 5: AV 1, priority 0 of its class.
-  EXPECT_EQ(ask(4, "09 02 39 05"), answer("30", "04 C4 " + kAnalogValue1 + " 91 05 91 03 21 00 21 0A"));
-  EXPECT_EQ(ask(4, "09 01"), answer("30", "04"));
-  // Event information: AV 1 with its stamps, enables and its class's priorities.
-  std::string info = ask(29, "");
-  EXPECT_THAT(info, ::testing::StartsWith("30 II 1D 0E 0C " + kAnalogValue1 + " 19 03 2A 05 60"));
-  EXPECT_THAT(info, ::testing::EndsWith("0F 19 00"));  // no more events
-}
-
 TEST_F(AlarmServices, EventInformationIsLimitedByWhatTheRequesterTakes)
 {
   for (uint32_t i = 2; i <= 40; ++i)
