@@ -9,6 +9,8 @@
 #include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_behaviour.h"
+#include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/services/confirmed_services.h"
@@ -52,7 +54,6 @@ int start_codec(StackConfig&) { return pdu_init(&g_host.context); }
 
 int start_objects(StackConfig& config)
 {
-  objtable_create();
   DeviceIdentity identity;
   identity.objects_file = config.objects_file_name;
   identity.application_software_version = config.application_software_version;
@@ -79,8 +80,9 @@ int start_objects(StackConfig& config)
   hooks.read_device_property = address_binding_read_device_property;
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
+  hooks.object_timer = object_Timer;
   object_set_hooks(&hooks);
-  return object_InitDevice(uint32_t(config.device_instance), &identity);
+  return object_Init(uint32_t(config.device_instance), &g_host.context, &identity);
 }
 
 int start_services(StackConfig& config)
@@ -147,13 +149,13 @@ struct Step {
 
 const Step kEveryPass[] = {
     {"clock", clock_update},
-    {"object requests", nullptr},
+    {"object requests", [] { object_Poll(); }},
     {"cache", cache_execute},
     {"application layer", application_layer_periodic},
 };
 
 const Step kEverySecond[] = {
-    {"object behaviour", nullptr},
+    {"object behaviour", object_second_tick},
     {"address binding", [] { address_binding_periodic(); }},
     {"parked requests", [] { client_pending_tick(); }},
     {"communication control", services_device_communication_timer},
@@ -161,8 +163,8 @@ const Step kEverySecond[] = {
 
 void stop_objects()
 {
+  object_Shutdown();
   object_set_hooks(nullptr);
-  objtable_destroy();
 }
 
 void stop_client_side()
