@@ -120,6 +120,18 @@ TEST_F(Router, NpdusForOtherNetworksArePassedOn)
   EXPECT_TRUE(g_sent.empty());
 }
 
+TEST_F(Router, OurOwnApdusGoThroughALearntRouterOnItsPort)
+{
+  start_router();
+  receive(router_on_2_, "01800100" "07");  // every port's list now holds network 7
+  const uint8_t apdu[] = {0x10, 0x08};
+  ASSERT_EQ(network_unit_data_request(address(7, {0x21}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(g_sent.size(), 1u);
+  EXPECT_EQ(g_sent[0].port, 1);
+  EXPECT_EQ(g_sent[0].destination, router_on_2_);
+  EXPECT_EQ(g_sent[0].npdu, "012000070121ff1008");
+}
+
 TEST_F(Router, AnUnknownNetworkIsLocatedThenRejected)
 {
   start_router();
