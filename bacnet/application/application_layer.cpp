@@ -434,7 +434,7 @@ int application_layer_unconfirmed_indication(uint8_t port_index, const BACnetAdd
   BACnetAddress routed = routed_source(header);
   // The sender's network is reachable through the router that passed the request on.
   if (header.snet_present)
-    network_add_route(port_index, header.snet, &source, 1, true);
+    network_add_network(source, header.snet);
   int state = communication_state();
   if (state == kCommunicationDisabled || (state == kInitiationDisabled && pdu.service_choice != kServiceWhoIs))
     return -1;

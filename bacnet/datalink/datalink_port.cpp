@@ -1,5 +1,6 @@
 #include "bacnet/datalink/datalink_port.h"
 
+#include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
 
 #include <algorithm>
@@ -22,8 +23,9 @@ DatalinkLinkOps g_ops[] = {
     {},
     {"BACNETIP", bacnetip_set_trace, bacnetip_make_link_data, bacnetip_open, bacnetip_run, bacnetip_close,
      "Preparing to stop BACnetIP Datalink layer", true, nullptr, nullptr},
-    {"BACNETETHERNET", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnet Ethernet Datalink layer",
-     true, nullptr, nullptr},
+    {"BACNETETHERNET", bacnetethernet_set_log_callback, bacnetethernet_make_link_data, bacnetethernet_open,
+     bacnetethernet_run, bacnetethernet_clear_queue, "Preparing to stop BACnet Ethernet Datalink layer", true, nullptr,
+     nullptr},
     {"BACNETMSTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetMSTP Datalink layer", true,
      nullptr, nullptr},
     // No datalink carries LON: its ports always fail for want of a state block.

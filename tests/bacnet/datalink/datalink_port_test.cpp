@@ -108,7 +108,7 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   set(2, "TYPE=bacnetip;NETWORK=1;");
   set(3, "NETWORK=1;");
   set(4, "TYPE=BACNETLON;NETWORK=4;");
-  set(5, "TYPE=BACNETETHERNET;NETWORK=6;");
+  set(5, "TYPE=BACNETPTP;NETWORK=6;");
   set(6, "TYPE=BACNETANEXH;NETWORK=5;");
   set(7, "TYPE=BACNETANEXH;NETWORK=5;");
   set(8, "TYPE=BACNETANEXH;NETWORK=8;FAIL=Cannot open the fake link;");
