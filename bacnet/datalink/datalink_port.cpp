@@ -1,6 +1,7 @@
 #include "bacnet/datalink/datalink_port.h"
 
 #include "bacnet/datalink/bacnetip.h"
+#include "bacnet/datalink/bacnetmstp.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,8 +25,8 @@ DatalinkLinkOps g_ops[] = {
      "Preparing to stop BACnetIP Datalink layer", true, nullptr, nullptr},
     {"BACNETETHERNET", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnet Ethernet Datalink layer",
      true, nullptr, nullptr},
-    {"BACNETMSTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetMSTP Datalink layer", true,
-     nullptr, nullptr},
+    {"BACNETMSTP", bacnetmstp_set_trace, bacnetmstp_make_link_data, bacnetmstp_open, bacnetmstp_run, bacnetmstp_close,
+     "Preparing to stop BACnetMSTP Datalink layer", true, nullptr, nullptr},
     // No datalink carries LON: its ports always fail for want of a state block.
     {"BACNETLON", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, nullptr, nullptr},
     {"BACNETAPI", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop API Datalink layer", false, nullptr,
