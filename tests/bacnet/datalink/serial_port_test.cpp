@@ -118,24 +118,6 @@ TEST(SerialPort, HandshakingModesAndTheirReadBack)
   EXPECT_EQ(port.SetReadTimeouts(2), kSerialInvalidArgument);
 }
 
-TEST(SerialPort, EveryOperationOfAClosedPortFailsWithInvalidHandle)
-{
-  SerialPort port;
-  uint8_t buffer[4];
-  uint32_t count = 7;
-  EXPECT_EQ(port.Close(), kSerialInvalidHandle);
-  EXPECT_EQ(port.SetLine(9600, 8, 0, 0), kSerialInvalidHandle);
-  EXPECT_EQ(port.SetHandshaking(0), kSerialInvalidHandle);
-  EXPECT_EQ(port.WaitEvent(10), kSerialInvalidHandle);
-  EXPECT_EQ(port.Read(buffer, 4, &count, 10), kSerialInvalidHandle);
-  EXPECT_EQ(count, 0u);
-  EXPECT_EQ(port.Write(buffer, 4, &count, 10), kSerialInvalidHandle);
-  EXPECT_EQ(port.GetBaud(), -1);
-  EXPECT_EQ(port.GetHandshaking(), -1);
-  EXPECT_EQ(port.GetEventMask(), 0u);
-  EXPECT_EQ(port.events(), 0xFFFFFFFFu);
-}
-
 TEST(SerialPort, WaitEventSeesTheEventCharacterAndReadStillGetsEveryOctet)
 {
   PtyPair pty;

@@ -9,7 +9,8 @@ Commands on standard input, one a line:
     test <destination> <hex data>           a Test_Request
     quit
 Events on standard output, one JSON object a line: ready, token (with the count so far),
-reply (the answer to our frame), data (frames for us or broadcasts), invalid (damaged frames).
+reply (the answer to our frame), data (data frames for us), broadcast (broadcast data frames),
+invalid (damaged frames), stopped.
 """
 
 import argparse
@@ -17,7 +18,6 @@ import json
 import os
 import select
 import sys
-import termios
 import time
 import tty
 
@@ -34,9 +34,6 @@ class Station:
     def __init__(self, device, ts, max_master):
         self.fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
         tty.setraw(self.fd)
-        attributes = termios.tcgetattr(self.fd)
-        attributes[3] &= ~termios.ECHO
-        termios.tcsetattr(self.fd, termios.TCSANOW, attributes)
         self.ts = ts
         self.max_master = max_master
         self.receiver = mstp.Receiver()
@@ -94,8 +91,10 @@ class Station:
         elif for_us and f.type == mstp.DATA_EXPECTING_REPLY:
             self.emit(event="data", source=f.source, type=f.type, npdu=f.data.hex())
             self.write(mstp.REPLY_POSTPONED, f.source)
-        elif f.type == mstp.DATA_NOT_EXPECTING_REPLY and (for_us or f.destination == mstp.BROADCAST):
+        elif f.type == mstp.DATA_NOT_EXPECTING_REPLY and for_us:
             self.emit(event="data", source=f.source, type=f.type, npdu=f.data.hex())
+        elif f.type == mstp.DATA_NOT_EXPECTING_REPLY and f.destination == mstp.BROADCAST:
+            self.emit(event="broadcast", source=f.source, npdu=f.data.hex())
 
     def use_token(self):
         if self.pending:
