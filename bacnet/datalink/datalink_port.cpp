@@ -2,6 +2,7 @@
 
 #include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
+#include "bacnet/datalink/bacnetmstp.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,8 +27,8 @@ DatalinkLinkOps g_ops[] = {
     {"BACNETETHERNET", bacnetethernet_set_log_callback, bacnetethernet_make_link_data, bacnetethernet_open,
      bacnetethernet_run, bacnetethernet_clear_queue, "Preparing to stop BACnet Ethernet Datalink layer", true, nullptr,
      nullptr},
-    {"BACNETMSTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetMSTP Datalink layer", true,
-     nullptr, nullptr},
+    {"BACNETMSTP", bacnetmstp_set_trace, bacnetmstp_make_link_data, bacnetmstp_open, bacnetmstp_run, bacnetmstp_close,
+     "Preparing to stop BACnetMSTP Datalink layer", true, nullptr, nullptr},
     // No datalink carries LON: its ports always fail for want of a state block.
     {"BACNETLON", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, nullptr, nullptr},
     {"BACNETAPI", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop API Datalink layer", false, nullptr,
