@@ -33,7 +33,6 @@ constexpr std::pair<uint8_t, ConfirmedServiceHandler> kHandlers[] = {
 int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams)
 {
   g_seams = seams ? *seams : ConfirmedServicesSeams{};
-  services_device_communication_reset();
   for (const auto& [choice, handler] : kHandlers)
     services_set_confirmed_handler(choice, handler);
   return 0;

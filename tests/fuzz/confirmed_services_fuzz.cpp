@@ -172,7 +172,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
       dispatch_directly(choice, max, flags & 0x02, parameters, port.address);
     clock_source.advance_ms(100);
-    services_device_communication_timer();
   }
 
   client_stack_stop();
