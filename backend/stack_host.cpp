@@ -14,7 +14,6 @@
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/services/confirmed_services.h"
-#include "bacnet/services/device_management_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
@@ -73,6 +72,8 @@ int start_objects(StackConfig& config)
   hooks.get_apdu_timeout = [] { return uint32_t(application_layer_get_apdu_timeout()); };
   hooks.set_apdu_timeout = [](uint32_t ms) { return application_layer_set_apdu_timeout(int32_t(ms)); };
   hooks.get_apdu_retries = [] { return uint32_t(application_layer_get_apdu_retries()); };
+  hooks.set_apdu_retries = [](uint32_t retries) { return application_layer_set_apdu_retries(int32_t(retries)); };
+  hooks.read_max_apdu = datalink_read_max_apdu;
   hooks.get_local_instance = address_binding_get_local_instance_value;
   hooks.encode_binding_list = address_binding_encode_binding_list;
   hooks.scan_control = address_binding_scan_control;
@@ -158,7 +159,6 @@ const Step kEverySecond[] = {
     {"object behaviour", object_second_tick},
     {"address binding", [] { address_binding_periodic(); }},
     {"parked requests", [] { client_pending_tick(); }},
-    {"communication control", services_device_communication_timer},
 };
 
 void stop_objects()
@@ -169,6 +169,7 @@ void stop_objects()
 
 void stop_client_side()
 {
+  client_fail_parked();
   address_binding_clear();
   datalink_set_local_port_hook(nullptr);
   services_set_seams(nullptr);

@@ -50,7 +50,6 @@ int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams)
     g_seams.add_list_element = object_AddListElement;
     g_seams.remove_list_element = object_RemoveListElement;
   }
-  services_device_communication_reset();
   for (const auto& [choice, handler] : kHandlers)
     services_set_confirmed_handler(choice, handler);
   return 0;

@@ -203,7 +203,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     clock_source.advance_ms(100);
     clock_source.set_wall(clock_source.wall().seconds + 1);
     object_second_tick();
-    services_device_communication_timer();
   }
 
   client_stack_stop();
