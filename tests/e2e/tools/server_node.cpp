@@ -213,6 +213,13 @@ bool run_command(const std::string& line)
   return true;
 }
 
+uint32_t wall_second()
+{
+  OsTime t;
+  os_get_time(&t);
+  return t.seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -271,6 +278,7 @@ int main(int argc, char** argv)
   // The stack thread: one pass about every millisecond, commands between.
   std::string pending;
   bool running = true;
+  uint32_t last_second = wall_second();
   while (running) {
     pollfd p{STDIN_FILENO, POLLIN, 0};
     if (::poll(&p, 1, 1) > 0) {
