@@ -9,29 +9,6 @@ namespace {
 
 constexpr uint32_t kNoElementTag = 0;
 
-// Collections whose element tag the value library leaves open but whose users expect one.
-struct CollectionElement {
-  uint32_t list_tag;
-  uint32_t element_tag;
-};
-constexpr CollectionElement kCollectionElements[] = {
-    {TAG_COV_SUBSCRIPTION_LIST, TAG_COV_SUBSCRIPTION},
-    {TAG_PROPERTY_VALUE_LIST, TAG_PROPERTY_VALUE},
-    {TAG_WRITE_ACCESS_SPECIFICATION_LIST, TAG_WRITE_ACCESS_SPECIFICATION},
-    {TAG_SELECTION_CRITERIA_LIST, TAG_PROPERTY_CONDITION},
-    {TAG_ALARM_SUMMARY_LIST, TAG_ALARM_SUMMARY},
-    {TAG_ENROLLMENT_SUMMARY_LIST, TAG_ENROLLMENT_SUMMARY},
-    {TAG_ANY_VALUE_LIST, TAG_ANY_VALUE},
-};
-
-uint32_t required_element_tag(uint32_t list_tag)
-{
-  for (const CollectionElement& c : kCollectionElements)
-    if (c.list_tag == list_tag)
-      return c.element_tag;
-  return value_list_element_tag(list_tag);
-}
-
 // Lists and arrays with a form: 57, 58, 60-65, 67-96, 98.
 bool list_has_form(uint32_t tag)
 {
@@ -54,7 +31,7 @@ int decode_list(BACnetValue* value, XmlFields content)
   uint32_t size = 0;
   if (!content.u32("SIZE", &size) || !value->payload.array)
     return -1;
-  uint32_t element_tag = required_element_tag(value->tag);
+  uint32_t element_tag = value_list_element_tag(value->tag);
   for (uint32_t i = 0; i < size; ++i) {
     BACnetValue element{};
     if (xml_decode_value_field(&element, &content, "ELEMENT") != 0 ||
