@@ -111,7 +111,7 @@ TEST(ApiText, ConsecutiveItemsOfOneObjectShareASpecification)
   EXPECT_EQ(read_specs, (std::vector<std::vector<uint32_t>>{{0, 1, 2}, {0, 2, 1}, {0, 1, 1}}));
   EXPECT_EQ(answer, "1.500000 (Error)");
 
-  std::vector<std::vector<float>> written;  // per specification: instance, then value and priority pairs
+  std::vector<std::vector<float>> written;  // one line a write access entry: instance, then value and priority pairs
   api_fake::calls().write_property_multiple = [&](ClientCallRecord* r) {
     auto* q = static_cast<const WritePropertyMultipleRequest*>(r->request);
     const BACnetValueArray* specs = value_array(&q->specifications);
