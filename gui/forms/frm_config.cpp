@@ -103,7 +103,7 @@ void frm_config::Form_Load()
     cmb_modbPort->setItemText(0, "close");
     cmb_modbPort->setItemText(1, "open");
     cmb_modbPort->setCurrentIndex(m.PortOpenWish ? 1 : 0);
-    MenueMain[3]->setEnabled(false);
+    set_menu_enabled(3, false);
     frames["frm_allg_3"]->setVisible(false);
   } else if (global::DeviceType == 1) {
     global::LoadBacnetIni();
@@ -129,7 +129,7 @@ void frm_config::Form_Load()
     Shape1->SetFillColor(QColor(255, 0, 0));
     frm_modbus->setVisible(false);
     frm_bacnet->setVisible(true);
-    MenueMain[2]->setEnabled(false);
+    set_menu_enabled(2, false);
     const BacnetSettingsT& b = global::BacnetSettings;
     txt_bacIp->setText(b.LocalIp);
     txt_bacPort->setText(QString::number(b.UdpPort));
@@ -161,6 +161,15 @@ void frm_config::Form_Load()
 
 // ---------------------------------------------------------------------------------------
 // Menus
+
+void frm_config::set_menu_enabled(int index, bool enabled)
+{
+  // A submenu follows its window's enabled state; switched off on its own, it stays off when
+  // the window is enabled again after a status window.
+  if (QMenu* menu = MenueMain[size_t(index)]->menu())
+    menu->setEnabled(enabled);
+  MenueMain[size_t(index)]->setEnabled(enabled);
+}
 
 void frm_config::MenueMain_Click(int index)
 {

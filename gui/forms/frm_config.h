@@ -202,6 +202,7 @@ protected:
 
 private:
   void Form_Load();
+  void set_menu_enabled(int index, bool enabled);
   // Page building from the row and design tables.
   void build_window();
   QWidget* build_pages();
