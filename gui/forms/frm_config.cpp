@@ -4,6 +4,7 @@
 // frm_config_modbus.cpp.
 #include "gui/forms/frm_config.h"
 
+#include "gui/core/backend_runner.h"
 #include "gui/core/bacnet_ini.h"
 #include "gui/core/field_rules.h"
 #include "gui/core/language_texts.h"
@@ -11,9 +12,9 @@
 #include "gui/core/program_state.h"
 #include "gui/core/register_rows.h"
 #include "gui/core/window_design.h"
-#include "gui/forms/close_guard.h"
 #include "gui/forms/form_support.h"
 #include "gui/forms/frm_status.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -200,9 +201,9 @@ void frm_config::ParMenueMain_Click(int index)
     // The user management form comes with its own module.
     break;
   case 5:
-    for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7})
+    for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
       t->stop();
-    QApplication::quit();
+    forms::EndProgram();
     break;
   default:
     break;
@@ -221,11 +222,15 @@ void frm_config::close_other_forms()
 
 void frm_config::closeEvent(QCloseEvent* event)
 {
-  if (forms::DeferCloseWhileBackendRuns(this, event))
-    return;
-  close_other_forms();
   for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
     t->stop();
+  // Closing the main window ends the program; a running job is dealt with first.
+  if (shell::IsRunning()) {
+    event->ignore();
+    forms::EndProgram();
+    return;
+  }
+  close_other_forms();
   QMainWindow::closeEvent(event);
 }
 
