@@ -12,7 +12,10 @@
 #include "gui/core/program_state.h"
 #include "gui/core/register_rows.h"
 #include "gui/core/window_design.h"
+#include "gui/forms/fAbout.h"
+#include "gui/forms/file_dialogs.h"
 #include "gui/forms/form_support.h"
+#include "gui/forms/frm_UserMng.h"
 #include "gui/forms/frm_status.h"
 #include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
@@ -23,7 +26,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,9 +181,10 @@ void frm_config::MenueMain_Click(int index)
     ParMenueMain[3]->setEnabled(false);
   }
   if (index == 4) {
-    // The About form comes with its own module; until then the item shows nothing.
+    fAbout about(this);
+    about.exec();
   } else if (index == 5) {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), "PDF (*.pdf)");
+    const QString file = forms::OpenFileName(this, "PDF (*.pdf)");
     if (!file.isEmpty())
       QDesktopServices::openUrl(QUrl::fromLocalFile(file));
   }
@@ -191,14 +194,20 @@ void frm_config::ParMenueMain_Click(int index)
 {
   switch (index) {
   case 1:
-    // Parameter text files come with their own module; loading does nothing until then.
+    func_load_parameters();
     break;
   case 2:
     if (global::AdminFlag != 1)
       ParMenueMain[2]->setEnabled(false);
+    else
+      func_save_parameters();
     break;
   case 3:
-    // The user management form comes with its own module.
+    // Only an administrator manages users, however the item was reached.
+    if (global::AdminFlag == 1) {
+      frm_UserMng users(this);
+      users.exec();
+    }
     break;
   case 5:
     for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})

@@ -3,6 +3,7 @@
 // selection rules, key filters and stepping, factory values, the clock fields and the
 // English texts. Each page is also kept as a picture for review under the build folder.
 #include "form_fixture.h"
+#include "modbus_line.h"
 
 #include "gui/core/local_address.h"
 #include "gui/core/pc_clock.h"
@@ -283,8 +284,14 @@ private slots:
   void modbusButtonsFollowTheMarks()
   {
     global::AdminFlag = 1;
+    frm_config::SetSerialLineFactory([] { return std::make_unique<ScriptedLine>(); });
     open(0);
+    frm_config::SetSerialLineFactory(nullptr);
     settle();
+    w->txt_data_cfg[40]->setText("1");
+    QVERIFY(!w->cmd_auslesen->isEnabled());  // a closed port offers nothing to do
+    w->txt_data_cfg[40]->setText("-3");
+    QVERIFY(w->MSComm1->SetPortOpen(true) == mscomm::kNoError);
     w->func_red_field();
     QVERIFY(!w->cmd_auslesen->isEnabled());
     w->txt_data_cfg[40]->setText("1");
