@@ -1,8 +1,7 @@
 // Puts the program's language into effect: normalises the language code, fills the text
-// table and, for English, gives the loaded forms their English captions. which: 0 the start
-// form and the configuration window; 2 the About form; 3 the status window; other values
-// the text table only. Qt's own dialogs and context menus follow the language too, with the
-// translations of Debian's Qt package. User-interface thread only.
+// table, gives loaded forms their English captions (which: 0 the start form and the
+// configuration window, 3 the status window, else the table only) and lets Qt's own dialogs
+// and context menus speak German from Debian's translations. User-interface thread only.
 #pragma once
 
 namespace global {

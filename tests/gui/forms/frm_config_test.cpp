@@ -10,6 +10,7 @@
 #include "gui/core/register_rows.h"
 #include "gui/core/window_design.h"
 #include "gui/forms/frm_config.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -546,6 +547,24 @@ private slots:
     QVERIFY(!w->ParMenueMain[3]->isEnabled());
     QVERIFY(w->ParMenueMain[1]->isEnabled());
     QVERIFY(w->ParMenueMain[5]->isEnabled());
+  }
+
+  void exitStopsTheTimersAndEndsTheProgram()
+  {
+    open(0);
+    int loop_ends = 0;
+    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    QWidget other;
+    other.show();
+    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+      t->start();
+    w->ParMenueMain[5]->trigger();
+    forms::SetEventLoopEnd(nullptr);
+    QCOMPARE(loop_ends, 1);
+    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+      QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
+    QVERIFY(!w->isVisible());
+    QVERIFY(!other.isVisible());
   }
 
   void zielWaehlenWithoutScanResultShowsTheMessage()
