@@ -82,24 +82,9 @@ private slots:
       w->SetEnglishTexts();
     w->show();
     QCOMPARE(w->size(), QSize(1050, 700));
-    const QString prefix = QStringLiteral("layout_%1").arg(QTest::currentDataTag());
     for (int t = 0; t < design::TabCount; ++t) {
       w->SSTab1->setCurrentIndex(t);
-      expect_whole(w, QStringLiteral("%1_page%2").arg(prefix).arg(t));
-    }
-    // The widest entries of every list, chosen.
-    for (QComboBox* box : w->findChildren<QComboBox*>()) {
-      int widest = 0;
-      for (int i = 1; i < box->count(); ++i)
-        if (box->fontMetrics().horizontalAdvance(box->itemText(i)) >
-            box->fontMetrics().horizontalAdvance(box->itemText(widest)))
-          widest = i;
-      box->setCurrentIndex(widest);
-    }
-    w->txt_destDevice->setText("4194302");
-    for (int t = 0; t < design::TabCount; ++t) {
-      w->SSTab1->setCurrentIndex(t);
-      expect_whole(w, QStringLiteral("%1_widest_page%2").arg(prefix).arg(t));
+      expect_whole(w, QStringLiteral("layout_%1_page%2").arg(QTest::currentDataTag()).arg(t));
     }
   }
 
