@@ -7,16 +7,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -24,8 +20,9 @@ constexpr int kBindAttempts = 10;
 constexpr int kBindIntervalMs = 1000;
 constexpr int kReceiveWaitMs = 5;
 constexpr int kReceivesPerPass = 10;
-// The queue is drained down to this many frames per pass, the oldest frame always goes.
-constexpr std::size_t kQueueKeep = 4;
+// After ten datagrams in a row the port thread gives the others a moment, unless it has
+// frames to send.
+constexpr int kPauseAfterReceivesMs = 1;
 constexpr int64_t kTickIntervalMs = 1000;
 constexpr uint8_t kLargestIpMaxApduCode = 3;  // 480 octets
 constexpr uint16_t kMinimumRegistrationTtl = 60;
@@ -60,20 +57,17 @@ public:
     return 0;
   }
 
-  int wait_readable(int milliseconds) override
+  OsWake::Result wait_readable(DatalinkPort* port, int milliseconds) override
   {
-    pollfd p{fd_, POLLIN, 0};
-    int n = ::poll(&p, 1, milliseconds);
-    if (n == 0 || (n < 0 && errno == EINTR))
-      return 0;
-    return n > 0 ? 1 : -1;
+    return datalink_wait_readable(port, fd_, milliseconds);
   }
 
   int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
   {
     sockaddr_in from{};
     socklen_t length = sizeof from;
-    ssize_t n = ::recvfrom(fd_, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    // Without waiting: after a failed wait an empty socket is a receive error, not a hang.
+    ssize_t n = ::recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
     if (n < 0)
       return -1;
     sender->ip = ntohl(from.sin_addr.s_addr);
@@ -93,23 +87,28 @@ public:
     to.sin_addr.s_addr = htonl(target.ip);
     ssize_t n = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
                          sizeof to);
-    if (!broadcast && !set_broadcast(true))
-      return -1;
     return n == ssize_t(datagram.size()) ? 0 : -1;
   }
 
 private:
+  // The permission is changed only when the next target needs the other one: a run of
+  // unicasts costs no system call beyond the datagrams.
   bool set_broadcast(bool on)
   {
     int value = on ? 1 : 0;
+    if (value == broadcast_)
+      return true;
     if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
       std::perror("setsockopt");
+      broadcast_ = -1;
       return false;
     }
+    broadcast_ = value;
     return true;
   }
 
   int fd_ = -1;
+  int broadcast_ = -1;  // the socket's permission: 0 off, 1 on, -1 not known
 };
 
 std::unique_ptr<BacnetIpTransport> make_udp_transport() { return std::make_unique<UdpTransport>(); }
@@ -311,6 +310,21 @@ void (*const kHandlers[])(Received&) = {
 };
 constexpr std::size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
+// Every queued frame, oldest first, taken under one lock and sent outside it.
+void send_queued(DatalinkPort* port, BacnetIpLink& link)
+{
+  std::vector<DatalinkQueueEntry>& frames = link.sending;
+  {
+    DRIVER_LOCK_SCOPE();
+    link.frames_queued.store(false, std::memory_order_relaxed);
+    for (DatalinkQueueEntry entry; link.queue.get(entry);)
+      frames.push_back(std::move(entry));
+  }
+  for (const DatalinkQueueEntry& entry : frames)
+    transmit_entry(port, link, entry);
+  frames.clear();
+}
+
 void close_transport(BacnetIpLink& link) { link.transport.reset(); }
 
 uint32_t parse_ipv4(const std::string& text)
@@ -452,9 +466,15 @@ int bacnetip_send(DatalinkPort* port, const BACnetAddress&, const BACnetAddress&
   entry.frame = bvlc_encode(broadcast ? kBvlcOriginalBroadcast : kBvlcOriginalUnicast, npdu);
   entry.expecting_reply = expecting_reply;
   entry.priority = priority;
-  DRIVER_LOCK_SCOPE();
-  entry.source = port->net.address;
-  return link->queue.put(std::move(entry)) ? 0 : -1;
+  {
+    DRIVER_LOCK_SCOPE();
+    entry.source = port->net.address;
+    if (!link->queue.put(std::move(entry)))
+      return -1;
+    link->frames_queued.store(true, std::memory_order_release);
+  }
+  datalink_wake(port);
+  return 0;
 }
 
 void bacnetip_close(DatalinkPort* port)
@@ -510,17 +530,7 @@ void bacnetip_run_pass(DatalinkPort* port)
     link->last_tick_ms = now;
   }
 
-  for (bool first = true;; first = false) {
-    DatalinkQueueEntry entry;
-    std::size_t left;
-    {
-      DRIVER_LOCK_SCOPE();
-      left = link->queue.count();
-      if ((!first && left <= kQueueKeep) || !link->queue.get(entry))
-        break;
-    }
-    transmit_entry(port, *link, entry);
-  }
+  send_queued(port, *link);
 
   if (!link->transport) {
     port->state = kPortReopenAfterSocketFailure;
@@ -528,7 +538,11 @@ void bacnetip_run_pass(DatalinkPort* port)
   }
   uint8_t buffer[kBacnetIpReceiveSize];
   for (int i = 0; i < kReceivesPerPass; ++i) {
-    if (link->transport->wait_readable(kReceiveWaitMs) == 0) {
+    // A frame queued meanwhile goes first: the next pass sends it.
+    if (link->frames_queued.load(std::memory_order_acquire))
+      return;
+    OsWake::Result waited = link->transport->wait_readable(port, kReceiveWaitMs);
+    if (waited == OsWake::kTimeout || waited == OsWake::kSignalled) {
       if (port->running == 0) {
         close_transport(*link);
         port->state = kPortStopped;
@@ -545,7 +559,8 @@ void bacnetip_run_pass(DatalinkPort* port)
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
     bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!link->frames_queued.load(std::memory_order_acquire))
+    datalink_wait_readable(port, -1, kPauseAfterReceivesMs);
 }
 
 uint32_t bacnetip_run(DatalinkPort* port)

@@ -15,7 +15,7 @@ OsWake::~OsWake()
 
 void OsWake::signal()
 {
-  if (fd_ < 0)
+  if (fd_ < 0 || pending_.exchange(true, std::memory_order_acq_rel))
     return;
   uint64_t one = 1;
   // A full counter (EAGAIN) is a signal already pending: nothing is lost.
@@ -28,6 +28,9 @@ void OsWake::clear()
     return;
   uint64_t count;
   [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
+  // After the read: a signal between the two found the flag set and wrote nothing, and this
+  // exchange makes what it published visible to the waiter, which is about to look for work.
+  pending_.exchange(false, std::memory_order_acq_rel);
 }
 
 OsWake::Result OsWake::wait(int milliseconds, int other_fd)

@@ -1,9 +1,11 @@
 // A wake-up that a thread can wait on together with a descriptor of its own (a socket, a
 // serial line, a capture handle): any thread signals it, the waiting thread's poll() returns
-// at once. Signals do not queue up; one wait consumes all that came before it.
+// at once. Signals do not queue up; one wait consumes all that came before it, and a signal
+// while one is pending costs no system call.
 // Owned by the thread that waits; signal() is safe from any thread, also during a wait.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 class OsWake {
@@ -26,4 +28,7 @@ public:
 
 private:
   int fd_ = -1;
+  // Set by the signal that wrote the descriptor, cleared by the wait that read it: later
+  // signals see it set and skip the write.
+  std::atomic<bool> pending_{false};
 };

@@ -2,6 +2,7 @@
 
 #include "bacnet/datalink/datalink_queue.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_routes.h"
 
 #include <cstdio>
@@ -167,6 +168,7 @@ int network_receive(const BACnetAddress& source, const BACnetAddress& destinatio
     network_send_RouterBusyToNetwork();
     return -1;
   }
+  stack_wake();
   return 0;
 }
 
