@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +24,9 @@ constexpr int kReceivesPerPass = 10;
 // After ten datagrams in a row the port thread gives the others a moment, unless it has
 // frames to send.
 constexpr int kPauseAfterReceivesMs = 1;
+// How long a port thread busy with traffic looks for the next datagram or queued frame
+// before it sleeps.
+constexpr int kBusySpinUs = 100;
 constexpr int64_t kTickIntervalMs = 1000;
 constexpr uint8_t kLargestIpMaxApduCode = 3;  // 480 octets
 constexpr uint16_t kMinimumRegistrationTtl = 60;
@@ -57,19 +61,18 @@ public:
     return 0;
   }
 
-  OsWake::Result wait_readable(DatalinkPort* port, int milliseconds) override
+  OsWake::Result wait_readable(DatalinkPort* port, int milliseconds, int spin_us) override
   {
-    return datalink_wait_readable(port, fd_, milliseconds);
+    return datalink_wait_readable(port, fd_, milliseconds, spin_us);
   }
 
   int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
   {
     sockaddr_in from{};
     socklen_t length = sizeof from;
-    // Without waiting: after a failed wait an empty socket is a receive error, not a hang.
     ssize_t n = ::recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
     if (n < 0)
-      return -1;
+      return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kNothingWaiting : -1;
     sender->ip = ntohl(from.sin_addr.s_addr);
     sender->port = ntohs(from.sin_port);
     return int(n);
@@ -310,8 +313,8 @@ void (*const kHandlers[])(Received&) = {
 };
 constexpr std::size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
-// Every queued frame, oldest first, taken under one lock and sent outside it.
-void send_queued(DatalinkPort* port, BacnetIpLink& link)
+// Every queued frame, oldest first, taken under one lock and sent outside it; how many.
+std::size_t send_queued(DatalinkPort* port, BacnetIpLink& link)
 {
   std::vector<DatalinkQueueEntry>& frames = link.sending;
   {
@@ -322,7 +325,9 @@ void send_queued(DatalinkPort* port, BacnetIpLink& link)
   }
   for (const DatalinkQueueEntry& entry : frames)
     transmit_entry(port, link, entry);
+  std::size_t sent = frames.size();
   frames.clear();
+  return sent;
 }
 
 void close_transport(BacnetIpLink& link) { link.transport.reset(); }
@@ -530,7 +535,7 @@ void bacnetip_run_pass(DatalinkPort* port)
     link->last_tick_ms = now;
   }
 
-  send_queued(port, *link);
+  bool busy = send_queued(port, *link) > 0;
 
   if (!link->transport) {
     port->state = kPortReopenAfterSocketFailure;
@@ -541,16 +546,23 @@ void bacnetip_run_pass(DatalinkPort* port)
     // A frame queued meanwhile goes first: the next pass sends it.
     if (link->frames_queued.load(std::memory_order_acquire))
       return;
-    OsWake::Result waited = link->transport->wait_readable(port, kReceiveWaitMs);
-    if (waited == OsWake::kTimeout || waited == OsWake::kSignalled) {
-      if (port->running == 0) {
-        close_transport(*link);
-        port->state = kPortStopped;
-      }
-      return;
-    }
+    // A datagram already waiting is taken without a wait; the wait comes only when none is.
     BipAddress sender;
     int n = link->transport->receive(buffer, sizeof buffer, &sender);
+    if (n == BacnetIpTransport::kNothingWaiting) {
+      // Busy with traffic, the next datagram or the answer to one just handed up is near.
+      OsWake::Result waited = link->transport->wait_readable(port, kReceiveWaitMs, busy ? kBusySpinUs : 0);
+      if (waited == OsWake::kTimeout || waited == OsWake::kSignalled) {
+        if (port->running == 0) {
+          close_transport(*link);
+          port->state = kPortStopped;
+        }
+        return;
+      }
+      n = link->transport->receive(buffer, sizeof buffer, &sender);
+      if (n == BacnetIpTransport::kNothingWaiting)
+        continue;  // readable, yet nothing to take (a datagram the system dropped)
+    }
     if (n < 0) {
       close_transport(*link);
       port->state = kPortReopenAfterSocketFailure;
@@ -558,6 +570,7 @@ void bacnetip_run_pass(DatalinkPort* port)
     }
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
     bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)));
+    busy = true;
   }
   if (!link->frames_queued.load(std::memory_order_acquire))
     datalink_wait_readable(port, -1, kPauseAfterReceivesMs);

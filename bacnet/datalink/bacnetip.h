@@ -31,9 +31,11 @@ public:
   // Binds to any address and `port`; 0 or -1.
   virtual int open(uint16_t port) = 0;
   // Waits up to `milliseconds` for a datagram together with the port's wake-up (a frame
-  // queued for sending, a stop), as datalink_wait_readable does.
-  virtual OsWake::Result wait_readable(DatalinkPort* port, int milliseconds) = 0;
-  // The datagram's length (at most `size`), or -1; never blocks. The sender in host byte order.
+  // queued for sending, a stop), as datalink_wait_readable does, looking `spin_us` first.
+  virtual OsWake::Result wait_readable(DatalinkPort* port, int milliseconds, int spin_us) = 0;
+  // The datagram's length (at most `size`), kNothingWaiting, or -1 for a receive error; never
+  // blocks. The sender in host byte order.
+  static constexpr int kNothingWaiting = -2;
   virtual int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) = 0;
   // 0 sent, -1 failed. `broadcast` says whether the target is a broadcast address.
   virtual int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) = 0;

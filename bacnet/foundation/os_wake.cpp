@@ -1,6 +1,7 @@
 #include "bacnet/foundation/os_wake.h"
 
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -33,8 +34,31 @@ void OsWake::clear()
   pending_.exchange(false, std::memory_order_acq_rel);
 }
 
-OsWake::Result OsWake::wait(int milliseconds, int other_fd)
+void OsWake::spin(int microseconds, int other_fd)
 {
+  using std::chrono::steady_clock;
+  const auto until = steady_clock::now() + std::chrono::microseconds(microseconds);
+  do {
+    if (pending_.load(std::memory_order_acquire))
+      return;
+    if (other_fd >= 0) {
+      pollfd other{other_fd, POLLIN, 0};
+      if (poll(&other, 1, 0) != 0)
+        return;
+    }
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  } while (steady_clock::now() < until);
+}
+
+OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
+{
+  // A signal already pending needs no poll when there is no descriptor to look at as well.
+  if (other_fd < 0 && pending_.load(std::memory_order_acquire)) {
+    clear();
+    return kSignalled;
+  }
   pollfd fds[2];
   nfds_t n = 0;
   if (other_fd >= 0)
@@ -42,6 +66,8 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd)
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
+  if (spin_us > 0 && milliseconds != 0)
+    spin(spin_us, other_fd);
   int rc;
   do {
     rc = poll(fds, n, milliseconds);

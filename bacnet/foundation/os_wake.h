@@ -24,9 +24,14 @@ public:
   enum Result { kTimeout = 0, kSignalled = 1, kReadable = 2, kFailed = -1 };
   // Waits up to `milliseconds` (negative: without end) for a signal or, when `other_fd` is not
   // -1, for `other_fd` to become readable. A signal is consumed; readable wins over signalled.
-  Result wait(int milliseconds, int other_fd = -1);
+  // With `spin_us`, the thread first stays on its processor that long, looking without
+  // sleeping: a thread that expects work soon is spared falling asleep and being woken, which
+  // costs more than the work on a virtual machine.
+  Result wait(int milliseconds, int other_fd = -1, int spin_us = 0);
 
 private:
+  void spin(int microseconds, int other_fd);
+
   int fd_ = -1;
   // Set by the signal that wrote the descriptor, cleared by the wait that read it: later
   // signals see it set and skip the write.

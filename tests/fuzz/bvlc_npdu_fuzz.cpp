@@ -14,7 +14,7 @@ namespace {
 class NowhereTransport : public BacnetIpTransport {
 public:
   int open(uint16_t) override { return 0; }
-  OsWake::Result wait_readable(DatalinkPort*, int) override { return OsWake::kTimeout; }
+  OsWake::Result wait_readable(DatalinkPort*, int, int) override { return OsWake::kTimeout; }
   int receive(uint8_t*, std::size_t, BipAddress*) override { return -1; }
   int send(const BipAddress&, std::span<const uint8_t> datagram, bool) override
   {

@@ -64,7 +64,7 @@ public:
   }
   // An empty wire waits on the port's wake-up alone, for `idle_wait_ms` in place of the pass's
   // few milliseconds: a test on the port thread sees whether something ends the wait.
-  OsWake::Result wait_readable(DatalinkPort* port, int) override
+  OsWake::Result wait_readable(DatalinkPort* port, int, int) override
   {
     if (!g_wire->inbox.empty() || g_wire->receive_fails)
       return OsWake::kReadable;
@@ -75,6 +75,8 @@ public:
   {
     if (g_wire->receive_fails)
       return -1;
+    if (g_wire->inbox.empty())
+      return kNothingWaiting;
     auto [from, frame] = g_wire->inbox.front();
     g_wire->inbox.pop_front();
     *sender = from;
