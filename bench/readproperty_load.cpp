@@ -3,17 +3,24 @@
 // next request, and prints requests per second with the 50th and 99th percentile of the
 // round trips. Requests are built with our codec and sent from an ephemeral UDP port, so
 // broadcasts of the device under test do not reach it.
+// With --serve it is the other side instead: a single-threaded responder that answers every
+// ReadProperty on UDP port 47808 with the object name, decoding and encoding with our codec
+// but without a stack around it. Measured like the stack, it shows what the machine and the
+// lab allow at that moment, so that the load of other processes can be told from our own cost.
 // Only ever run inside the benchmarks' network namespaces: it refuses to start where it sees
 // any interface but loopback and the lab's veths.
 //
 //   readproperty_load --target IP --device N --outstanding K --seconds S [--property P]
 //                     [--warmup-ms W]
 //   prints: outstanding=K requests=R seconds=S rate=X p50_us=A p99_us=B lost=L
+//   readproperty_load --serve 1     answers until killed
 #include "bacnet/application/apdu.h"
+#include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/bvlc.h"
 #include "bacnet/network/npdu.h"
+#include "bacnet/value/value.h"
 #include "lab_guard.h"
 
 #include <arpa/inet.h>
@@ -43,6 +50,7 @@ constexpr int kBatch = 64;
 constexpr auto kLostAfter = std::chrono::milliseconds(500);
 
 struct Options {
+  bool serve = false;
   std::string target;
   uint32_t device = 4711;
   uint32_t property = 77;  // object-name
@@ -56,7 +64,9 @@ bool parse(int argc, char** argv, Options* o)
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string key = argv[i];
     const char* value = argv[i + 1];
-    if (key == "--target")
+    if (key == "--serve")
+      o->serve = std::atoi(value) != 0;
+    else if (key == "--target")
       o->target = value;
     else if (key == "--device")
       o->device = uint32_t(std::atol(value));
@@ -71,7 +81,7 @@ bool parse(int argc, char** argv, Options* o)
     else
       return false;
   }
-  return !o->target.empty() && o->outstanding >= 1 && o->outstanding <= 128 && o->seconds > 0;
+  return o->serve || (!o->target.empty() && o->outstanding >= 1 && o->outstanding <= 128 && o->seconds > 0);
 }
 
 // The whole datagram of one request: BVLC, NPDU expecting a reply, the confirmed request.
@@ -108,6 +118,61 @@ int answered_invoke_id(const uint8_t* datagram, std::size_t length)
   if (pdu.type != kApduComplexAck || pdu.service_choice != kServiceReadProperty)
     return -1;
   return pdu.invoke_id;
+}
+
+// The responder's answer to one datagram, or false when it is no ReadProperty request.
+bool answer_datagram(const uint8_t* datagram, std::size_t length, std::vector<uint8_t>* out)
+{
+  BvlcFrame frame;
+  NpduHeader header;
+  ApduPdu pdu;
+  if (bvlc_decode(std::span<const uint8_t>(datagram, length), &frame) != 0 || npdu_decode(frame.data, &header) != 0 ||
+      header.network_message ||
+      apdu_decode(std::span<const uint8_t>(header.apdu, header.apdu_length), &pdu) != 0 ||
+      pdu.type != kApduConfirmedRequest || pdu.service_choice != kServiceReadProperty)
+    return false;
+  pdu_buffer request_data = pdu_buffer_view(pdu.data.data(), uint32_t(pdu.data.size()));
+  ReadPropertyRequest request;
+  if (pdu_decode_read_property_request(&request_data, &request) != 0)
+    return false;
+  ReadPropertyAck ack;
+  ack.object = request.object;
+  ack.property = request.property;
+  value_set_charstring("ZOR17-Server", &ack.value);
+  pdu_buffer data{};
+  pdu_encode_read_property_ack(&data, &ack);
+  pdu_free_read_property_ack(&ack);
+  std::vector<uint8_t> apdu;
+  apdu_encode_complex_ack(0, pdu.invoke_id, 0, 0, kServiceReadProperty, std::span<const uint8_t>(data.data, data.pos),
+                          &apdu);
+  pdu_buffer_free(&data);
+  std::vector<uint8_t> npdu;
+  npdu_encode(NpduHeader{}, apdu, &npdu);
+  *out = bvlc_encode(kBvlcOriginalUnicast, npdu);
+  return true;
+}
+
+int serve()
+{
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_port = htons(47808);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+    std::perror("bind");
+    return 1;
+  }
+  std::printf("serving\n");
+  std::fflush(stdout);
+  uint8_t buffer[2048];
+  std::vector<uint8_t> answer;
+  for (;;) {
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    if (n > 0 && answer_datagram(buffer, std::size_t(n), &answer))
+      ::sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&from), length);
+  }
 }
 
 class Generator {
@@ -226,6 +291,8 @@ int main(int argc, char** argv)
                  argv[0]);
     return 1;
   }
+  if (o.serve)
+    return serve();
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(47808);

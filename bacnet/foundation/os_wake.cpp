@@ -54,6 +54,8 @@ void OsWake::spin(int microseconds, int other_fd)
 
 OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
 {
+  if (spin_us > 0 && milliseconds != 0)
+    spin(spin_us, other_fd);
   // A signal already pending needs no poll when there is no descriptor to look at as well.
   if (other_fd < 0 && pending_.load(std::memory_order_acquire)) {
     clear();
@@ -66,8 +68,6 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
-  if (spin_us > 0 && milliseconds != 0)
-    spin(spin_us, other_fd);
   int rc;
   do {
     rc = poll(fds, n, milliseconds);
