@@ -16,22 +16,30 @@ OsWake::~OsWake()
 
 void OsWake::signal()
 {
-  if (fd_ < 0 || pending_.exchange(true, std::memory_order_acq_rel))
+  // The flag carries the signal; the descriptor only wakes a waiter that sleeps in poll().
+  // Both sides use sequential consistency: either the waiter sees the flag before it goes to
+  // sleep, or this side sees it asleep and writes.
+  if (pending_.exchange(true, std::memory_order_seq_cst))
     return;
-  uint64_t one = 1;
-  // A full counter (EAGAIN) is a signal already pending: nothing is lost.
-  [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  if (fd_ >= 0 && sleeping_.load(std::memory_order_seq_cst)) {
+    uint64_t one = 1;
+    // A full counter (EAGAIN) is a wake-up already pending: nothing is lost.
+    [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  }
 }
 
 void OsWake::clear()
+{
+  drain();
+  pending_.exchange(false, std::memory_order_acq_rel);
+}
+
+void OsWake::drain()
 {
   if (fd_ < 0)
     return;
   uint64_t count;
   [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
-  // After the read: a signal between the two found the flag set and wrote nothing, and this
-  // exchange makes what it published visible to the waiter, which is about to look for work.
-  pending_.exchange(false, std::memory_order_acq_rel);
 }
 
 void OsWake::spin(int microseconds, int other_fd)
@@ -56,11 +64,10 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
 {
   if (spin_us > 0 && milliseconds != 0)
     spin(spin_us, other_fd);
-  // A signal already pending needs no poll when there is no descriptor to look at as well.
-  if (other_fd < 0 && pending_.load(std::memory_order_acquire)) {
-    clear();
+  // A signal already there needs no system call when there is no descriptor to look at too.
+  if (other_fd < 0 && pending_.exchange(false, std::memory_order_acq_rel))
     return kSignalled;
-  }
+
   pollfd fds[2];
   nfds_t n = 0;
   if (other_fd >= 0)
@@ -68,18 +75,21 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
+  sleeping_.store(true, std::memory_order_seq_cst);
+  // Looked at after announcing the sleep: a signal before this point is seen here, one after
+  // it writes the descriptor.
+  int timeout = pending_.load(std::memory_order_seq_cst) ? 0 : milliseconds;
   int rc;
   do {
-    rc = poll(fds, n, milliseconds);
+    rc = poll(fds, n, timeout);
   } while (rc < 0 && errno == EINTR);
+  sleeping_.store(false, std::memory_order_relaxed);
+  if (rc > 0 && fd_ >= 0 && (fds[wake_index].revents & POLLIN))
+    drain();
+  bool signalled = pending_.exchange(false, std::memory_order_acq_rel);
   if (rc < 0)
     return kFailed;
-  if (rc == 0)
-    return kTimeout;
-  bool signalled = fd_ >= 0 && (fds[wake_index].revents & POLLIN);
-  if (signalled)
-    clear();
-  if (other_fd >= 0 && fds[0].revents)
+  if (rc > 0 && other_fd >= 0 && fds[0].revents)
     return kReadable;  // also POLLERR/POLLHUP: the reader finds out what happened
   return signalled ? kSignalled : kTimeout;
 }
