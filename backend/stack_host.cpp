@@ -8,6 +8,7 @@
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
@@ -17,7 +18,6 @@
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -27,6 +27,7 @@ constexpr int kHostLogLevel = 15;
 constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint32_t kAnnouncedMaxApdu = 480;
 constexpr uint32_t kSegmentedBoth = 0;
+constexpr int kPassIntervalMs = 1;
 
 struct HostState {
   bool loaded = false;
@@ -239,7 +240,8 @@ void driver_main_loop()
       noted = now;
     }
     run_steps(kEveryPass);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Received frames, queued requests and a stop end the wait; idle, a pass every millisecond.
+    stack_wait(kPassIntervalMs);
   }
 }
 
@@ -270,6 +272,7 @@ void driver_stop_thread()
   if (!g_host.loaded)
     return;
   g_host.running = false;
+  stack_wake();
   if (g_host.thread.joinable()) {
     os_semaphore_wait(&g_host.start_semaphore);
     g_host.thread.join();

@@ -208,11 +208,11 @@ void datalink_wake(DatalinkPort* port)
     port->wake.signal();
 }
 
-OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds)
+OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds, int spin_us)
 {
   if (port->stop_requested)
     return OsWake::kSignalled;
-  return port->wake.wait(milliseconds, fd);
+  return port->wake.wait(milliseconds, fd, spin_us);
 }
 
 DatalinkPort* datalink_alloc_port()

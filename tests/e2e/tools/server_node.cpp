@@ -22,6 +22,7 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
@@ -275,13 +276,12 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  // The stack thread: one pass about every millisecond, commands between.
+  // The stack thread: a pass at least every millisecond and at once when work or a command comes.
   std::string pending;
   bool running = true;
   uint32_t last_second = wall_second();
   while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, 1) > 0) {
+    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
       char buffer[4096];
       ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
       if (n <= 0)
