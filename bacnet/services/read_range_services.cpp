@@ -9,8 +9,11 @@
 namespace {
 
 constexpr uint32_t kItemsPerApduCode[] = {1, 4, 6, 16, 34, 49};
+// Results of the selection: 0, or the BACnet error code plus one.
 constexpr uint32_t kNoError = 0;
-constexpr uint32_t kValueOutOfRange = 37;
+constexpr uint32_t kRefusedOther = kErrorOther + 1;
+constexpr uint32_t kRefusedInconsistent = kErrorInconsistentParameters + 1;
+constexpr uint32_t kRefusedOutOfRange = 37 + 1;  // value-out-of-range
 
 struct OwnedAck {
   ReadRangeAck record;
@@ -35,7 +38,7 @@ void select(int64_t first, int64_t last, RangeSelection* s)
 uint32_t by_position(int64_t reference, int64_t count, int64_t used, RangeSelection* s)
 {
   if (reference == 0 || count == 0 || reference > used)
-    return kErrorInconsistentParameters;
+    return kRefusedInconsistent;
   if (count > 0)
     select(reference, std::min(used, reference + count - 1) + 1, s);
   else
@@ -47,7 +50,7 @@ uint32_t by_time(const BACnetDateTime& time, int64_t count, const BACnetValueArr
 {
   int64_t used = log.used;
   if (count == 0)
-    return kValueOutOfRange;
+    return kRefusedOutOfRange;
   s->sequence_reported = true;
   if (count > 0) {
     int64_t first = 1;
@@ -60,7 +63,7 @@ uint32_t by_time(const BACnetDateTime& time, int64_t count, const BACnetValueArr
   while (last >= 1 && !earlier(stamp_of(log, last), time))
     --last;
   if (last < 1)
-    return kErrorOther;
+    return kRefusedOther;
   select(std::max<int64_t>(1, last + count + 1), last + 1, s);
   return kNoError;
 }
@@ -76,7 +79,7 @@ uint32_t time_range(const BACnetDateTime& begin, const BACnetDateTime& end, cons
   while (last >= 1 && !earlier(stamp_of(log, last), end))
     --last;
   if (first > used || last < first)
-    return kErrorOther;
+    return kRefusedOther;
   select(first, last + 1, s);
   return kNoError;
 }
@@ -88,7 +91,7 @@ uint32_t by_sequence(int64_t sequence, int64_t count, int64_t used, int64_t tota
   if ((sequence > total && sequence + count > total) || (sequence < oldest && sequence + count < oldest))
     return kNoError;
   if (count == 0)
-    return kErrorInconsistentParameters;
+    return kRefusedInconsistent;
   int64_t position = sequence - (total - used);
   if (position < 1) {
     // The records before the buffer are gone: the count shrinks by them.
@@ -98,7 +101,7 @@ uint32_t by_sequence(int64_t sequence, int64_t count, int64_t used, int64_t tota
       return kNoError;
   }
   if (position > used)
-    return kValueOutOfRange;
+    return kRefusedOutOfRange;
   return by_position(position, count, used, s);
 }
 
@@ -154,8 +157,8 @@ int services_read_range(const BACnetAddress& local, const ServiceRequest& reques
   uint32_t used = buffer ? buffer->used : 0;
   uint32_t total = *object_word(log, PROP_TOTAL_RECORD_COUNT);
   RangeSelection s;
-  if (uint32_t error = services_select_range(r, buffer, total, services_read_range_limit(request.max_segments_apdu), &s))
-    return refuse(error);
+  if (uint32_t refused = services_select_range(r, buffer, total, services_read_range_limit(request.max_segments_apdu), &s))
+    return refuse(refused - 1);
 
   OwnedAck ack;
   ReadRangeAck& a = ack.record;

@@ -20,7 +20,7 @@ struct RangeSelection {
 // The records one answer may carry by the requester's max-segments/max-APDU octet.
 uint32_t services_read_range_limit(uint8_t max_segments_apdu);
 // The selection of the request's range from the log; 0, or the BACnet error code (class
-// object) that refuses it.
+// object) plus one that refuses it.
 uint32_t services_select_range(const ReadRangeRequest& request, const BACnetValueArray* log, uint32_t total_records,
                                uint32_t limit, RangeSelection* selection);
 
