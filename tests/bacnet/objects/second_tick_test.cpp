@@ -362,7 +362,7 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
       EXPECT_TRUE(events().empty());
     } else {
       ASSERT_EQ(events().size(), 1u);
-      const Sent& e = events()[0];
+      const Sent e = events()[0];
       EXPECT_EQ((std::vector<uint32_t>{e.event_type, e.from, e.to, e.previous, e.current}),
                 (std::vector<uint32_t>{10, 0, 0, 0, 10}));
       EXPECT_EQ(e.buffer.object.type, uint32_t(OBJECT_TREND_LOG));
