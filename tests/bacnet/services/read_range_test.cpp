@@ -6,7 +6,7 @@ using namespace servertest;
 
 namespace {
 
-// A log record of 3.5 stamped 2026-01-05 12:00:<second>.50, and its encoding.
+// A log record of 3.5 stamped 2026-01-05 12:00:<second>.50.
 BACnetValue log_record(uint8_t second)
 {
   BACnetValue v{};
@@ -19,13 +19,6 @@ BACnetValue log_record(uint8_t second)
   bitstring_set(&r->status_flags, flags, 4);
   return v;
 }
-std::string encoded_record(uint8_t second)
-{
-  char s[4];
-  std::snprintf(s, sizeof s, "%02X", second);
-  return std::string("0E A4 7E 01 05 01 B4 0C 00 ") + s + " 32 0F 1E 2C 40 60 00 00 1F 2A 04 00";
-}
-
 struct Log {
   BACnetValueArray array{};
   std::vector<BACnetValue> storage;
@@ -127,19 +120,6 @@ protected:
     object_CreateObject(kOwn, OBJECT_ANALOG_INPUT, 1);
   }
 };
-
-TEST_F(ReadRange, TheAnswerCarriesFlagsRecordsAndTheFirstSequenceNumber)
-{
-  const std::string log = "0C 05 00 00 01 19 83";
-  // Position 1, count 2: the first two records, first-item set.
-  EXPECT_EQ(ask(26, log + " 3E 21 01 31 02 3F"),
-            answer("30", "1A " + log + " 3A 05 80 49 02 5E " + encoded_record(1) + " " + encoded_record(2) + " 5F"));
-  // Sequence 6 (position 2), count 5: to the end, last-item set, first sequence number 6.
-  EXPECT_EQ(ask(26, log + " 6E 21 06 31 05 6F"),
-            answer("30", "1A " + log + " 3A 05 40 49 02 5E " + encoded_record(2) + " " + encoded_record(3) + " 5F 69 06"));
-  // Max-APDU code 1 takes four records at most: all three fit, first and last.
-  EXPECT_EQ(ask(26, log, 0x01).substr(0, 44), "30 II 1A 0C 05 00 00 01 19 83 3A 05 C0 49 03");
-}
 
 TEST_F(ReadRange, OnlyTheLogBufferOfAnExistingTrendLogIsRead)
 {
