@@ -277,14 +277,20 @@ TEST_F(SecondTick, ATrendLogThatStopsWhenFullStops)
 
 TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
 {
-  for (bool to_normal : {true, false}) {
-    SCOPED_TRACE(to_normal ? "to-normal enabled" : "to-normal disabled");
+  // Threshold 0 would notify on every run, records or not: it notifies never.
+  const struct {
+    bool to_normal;
+    uint32_t threshold;
+  } cases[] = {{true, 10}, {false, 10}, {true, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.to_normal) + " " + std::to_string(c.threshold));
+    bool to_normal = c.to_normal && c.threshold > 0;
     sent().clear();
     notification_class(10, {1, 2, 3}, {0, 0, 0}, {destination(77, 5, false)});
     ObjectRecord* log = trend_log(100, 50);
-    *object_word(log, PROP_NOTIFICATION_THRESHOLD) = 10;
+    *object_word(log, PROP_NOTIFICATION_THRESHOLD) = c.threshold;
     *object_word(log, PROP_NOTIFICATION_CLASS) = 10;
-    set_bits_field(log, PROP_EVENT_ENABLE, {0, 0, uint8_t(to_normal)});
+    set_bits_field(log, PROP_EVENT_ENABLE, {0, 0, uint8_t(c.to_normal)});
     tick(8);  // the empty-buffer record and 8 values: 9 records
     EXPECT_TRUE(events().empty());
     tick();
@@ -306,6 +312,11 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
       ASSERT_EQ(events().size(), 2u);
       EXPECT_EQ(events()[1].previous, 10u);
       EXPECT_EQ(events()[1].current, 20u);
+      // An acknowledged buffer-ready is owed an acknowledgment notification on the next run.
+      bitstring_set_bit(object_bits(log, PROP_PENDING_ACKNOWLEDGMENTS), TRANSITION_TO_NORMAL, 1);
+      tick();
+      ASSERT_EQ(events().size(), 3u);
+      EXPECT_EQ(events()[2].notify, 2u);
     }
     objtable_destroy();
     objtable_create();
