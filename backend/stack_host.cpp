@@ -14,6 +14,7 @@
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
@@ -51,6 +52,12 @@ void host_log(const char* text)
 // ---- Start-up, in order. A step's result becomes the start result when `decides` is set.
 
 int start_codec(StackConfig&) { return pdu_init(&g_host.context); }
+
+int start_objects_file(StackConfig& config)
+{
+  object_set_save_function(serialize_SaveOwner);
+  return serialize_Init(&g_host.context, config.objects_file_name);
+}
 
 int start_objects(StackConfig& config)
 {
@@ -126,11 +133,11 @@ struct StartStep {
   bool decides;                // its result is the start result
 };
 
-// The objects file, the object API and the value library's log have their places in this
-// order but no module in this program.
+// The object API and the value library's log have their places in this order but no
+// module in this program.
 const StartStep kStartOrder[] = {
     {"codec", start_codec, false},
-    {"objects file", nullptr, false},
+    {"objects file", start_objects_file, false},
     {"object database", start_objects, false},
     {"service handlers", start_services, false},
     {"client layer", start_client, false},
@@ -168,6 +175,12 @@ void stop_objects()
   object_set_hooks(nullptr);
 }
 
+void stop_objects_file()
+{
+  serialize_Exit();
+  object_set_save_function(nullptr);
+}
+
 void stop_client_side()
 {
   client_fail_parked();
@@ -183,7 +196,7 @@ const Step kShutdownOrder[] = {
     {"client side", stop_client_side},
     {"object api", nullptr},
     {"cache", cache_destroy},
-    {"objects file", nullptr},
+    {"objects file", stop_objects_file},
 };
 
 template <std::size_t N>

@@ -5,7 +5,8 @@
 // out as JSON lines. Only ever started inside the tests' network namespaces; it refuses to start
 // where it sees any interface but loopback and the lab's veths.
 //
-//   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... CONNECT...
+//   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... [--objects PATH] CONNECT...
+//   (--objects: the objects file, saved and loaded as the stack host does)
 //   state                      the communication state DeviceCommunicationControl left
 //   objects                    the object list of the device, as type:instance pairs
 //   read <type> <instance> <property>   a property through the network door (CHARACTER STRING
@@ -31,6 +32,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
@@ -95,17 +97,18 @@ int max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag)
   return value_set_unsigned(&length, value);
 }
 
-void start_objects(const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
+void start_objects(const DriverContext& context, const char* objects_file,
+                   const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
 {
-  objtable_create();
   DeviceIdentity identity;
+  identity.objects_file = objects_file;
   identity.object_name = "ZOR17 Server";
   identity.model_name = "ZOR17_BACnet";
   identity.vendor_name = "Ambrel";
   identity.application_software_version = "1.0.0.2";
   identity.firmware_revision = "1.0";
   identity.vendor_identifier = kMakerVendorIdentifier;
-  object_InitDevice(own_instance, &identity);
+  object_Init(own_instance, &context, &identity);
   ObjectHooks hooks;
   hooks.get_apdu_timeout = apdu_timeout;
   hooks.get_apdu_retries = apdu_retries;
@@ -239,6 +242,7 @@ int main(int argc, char** argv)
   int records = 0;
   std::vector<std::pair<uint32_t, std::string>> files;
   std::vector<uint32_t> read_only;
+  const char* objects_file = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--device" && i + 1 < argc) {
@@ -248,6 +252,8 @@ int main(int argc, char** argv)
       std::size_t eq = spec.find('=');
       if (eq != std::string::npos)
         files.emplace_back(uint32_t(std::atoi(spec.substr(0, eq).c_str())), spec.substr(eq + 1));
+    } else if (arg == "--objects" && i + 1 < argc) {
+      objects_file = argv[++i];
     } else if (arg == "--read-only" && i + 1 < argc) {
       read_only.push_back(uint32_t(std::atoi(argv[++i])));
     } else if (records < kConnectStringRecords) {
@@ -259,8 +265,11 @@ int main(int argc, char** argv)
   uint8_t options[24] = {};
   driver_context_init(context, nullptr, options);
 
-  // In the stack host's order: objects, the handlers with their hooks, then the client side.
-  start_objects(files, read_only);
+  // In the stack host's order: the objects file, objects, the handlers with their hooks, then
+  // the client side.
+  serialize_Init(&context, objects_file);
+  object_set_save_function(serialize_SaveOwner);
+  start_objects(context, objects_file, files, read_only);
   ServicesSeams seams;
   seams.who_has = services_object_table_who_has;
   services_set_seams(&seams);
@@ -304,6 +313,7 @@ int main(int argc, char** argv)
 
   client_stack_stop();
   object_Shutdown();
+  serialize_Exit();
   object_set_hooks(nullptr);
   services_set_seams(nullptr);
   driver_context_free(context);
