@@ -158,6 +158,8 @@ void bacnetptp_request_disconnect(DatalinkPort* port)
   {
     DRIVER_LOCK_SCOPE();
     link->shared.disconnect_request = true;
+    // A link that was asked to hang up does not call again.
+    link->shared.connect_request = false;
   }
   datalink_wake(port);
 }

@@ -183,6 +183,17 @@ void PtpMachine::link_step()
   const bool frame = receiver_.valid_frame();
   const int type = frame ? receiver_.frame_type() : PtpReceiver::kNoFrameType;
   auto take = [&] { receiver_.clear_frame(); };
+  if (take_request(&PtpShared::disconnect_request)) {
+    if (link_state_ == kPtpConnected) {
+      send_frame(kPtpDisconnectRequest);
+      response_since_ = now();
+      set_link(kPtpDisconnecting);
+      return;
+    }
+    // A call still being made is given up; there is nothing to hang up yet.
+    if (link_state_ == kPtpOutbound || link_state_ == kPtpInbound)
+      set_link(kPtpDisconnected);
+  }
   switch (link_state_) {
   case kPtpDisconnected: {
     bool connect;
@@ -254,11 +265,7 @@ void PtpMachine::link_step()
     }
     return;
   case kPtpConnected:
-    if (take_request(&PtpShared::disconnect_request)) {
-      send_frame(kPtpDisconnectRequest);
-      response_since_ = now();
-      set_link(kPtpDisconnecting);
-    } else if (type == kPtpDisconnectRequest) {
+    if (type == kPtpDisconnectRequest) {
       take();
       send_frame(kPtpDisconnectResponse);
       set_link(kPtpDisconnected);

@@ -109,6 +109,12 @@ TEST(PtpLink, ACallerSendsTheTriggerFourTimesThenStartsOver)
   EXPECT_EQ(b.frames(0), Frames(5, "trigger"));
   EXPECT_EQ(b.times(0), (std::vector<int64_t>{0, 15000, 30000, 45000, 60100}));
   EXPECT_TRUE(b.logged("PTP 0 Sent      42 41 43 6E 65 74 0D 00"));
+  // Asked to hang up while calling, it gives the call up and does not call again.
+  b.shared.disconnect_request = true;
+  b.shared.connect_request = false;
+  b.run_for(31000);
+  EXPECT_EQ(b.frames(0).size(), 5u);
+  EXPECT_EQ(b.machine->link_state(), kPtpDisconnected);
 }
 
 TEST(PtpLink, TheAnsweringSideHearsASplitTriggerAndChecksThePassword)
