@@ -8,22 +8,18 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <algorithm>
 
 namespace {
 
-std::mutex g_mutex;
-std::vector<std::string> g_log, g_delivered;
+// Written by the port thread, read only after it has ended.
+std::vector<std::string> g_log;
+std::vector<std::string> g_delivered;  // on the test's own thread, from network_poll
 
-void capture_log(int level, const char* text)
-{
-  std::lock_guard<std::mutex> held(g_mutex);
-  g_log.push_back(std::to_string(level) + " " + text);
-}
+void capture_log(int level, const char* text) { g_log.push_back(std::to_string(level) + " " + text); }
 
 int capture_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& destination, const NpduHeader& h)
 {
-  std::lock_guard<std::mutex> held(g_mutex);
   g_delivered.push_back(std::to_string(port) + " " + std::to_string(source.network) + "/" +
                         hex({source.mac, source.mac_len}) + ">" + hex({destination.mac, destination.mac_len}) + ":" +
                         hex({h.apdu, h.apdu_length}));
@@ -90,7 +86,6 @@ TEST(AnexH, ThePortHandsBackAllButGlobalBroadcastsUpToItsSizeLimit)
 
   datalink_close_all();
   network_destroy();
-  std::lock_guard<std::mutex> held(g_mutex);
   for (const char* line : {"12 Port 00 To   07 00 00 00 00 00 :- 01 00 10 08 ",
                            "12 Port 00 From 07 00 00 00 00 00 :- 01 00 10 08 "})
     EXPECT_NE(std::find(g_log.begin(), g_log.end(), line), g_log.end()) << line;

@@ -9,25 +9,24 @@ CONNECT_REQUEST, CONNECT_RESPONSE, DISCONNECT_REQUEST, DISCONNECT_RESPONSE = 12,
 TRIGGER = b"BACnet\r\x00"
 
 
-def _unescaped(stream, at):
-    """(octet, index after it) of the octets from `at` on, flow-control octets dropped."""
-    escaped = False
-    while at < len(stream):
-        octet = stream[at]
-        at += 1
+def _unescape(stream, at, count):
+    """`count` octets from `at` on, flow-control octets dropped and escapes undone, and the index
+    after them (fewer at the end of the stream)."""
+    out, escaped = bytearray(), False
+    while len(out) < count and at < len(stream):
+        octet, at = stream[at], at + 1
         if octet in (0x11, 0x13):
             continue
         if octet == 0x10:
             escaped = True
             continue
-        if escaped:
-            octet &= 0x7F
-            escaped = False
-        yield octet, at
+        out.append(octet & 0x7F if escaped else octet)
+        escaped = False
+    return bytes(out), at
 
 
 def split(stream):
-    """Every whole frame of one direction as (type, data, CRCs good); the trigger as ("trigger", b"",
+    """Every frame of one direction as (type, data, CRCs good); the trigger as ("trigger", b"",
     True). Octets between them (a modem's texts) are passed over."""
     frames, at = [], 0
     while at < len(stream):
@@ -38,25 +37,16 @@ def split(stream):
         if stream[at:at + 2] != b"\x55\xff":
             at += 1
             continue
-        reader, body, at = _unescaped(stream, at + 2), [], at + 2
-        for octet, at in reader:
-            body.append(octet)
-            if len(body) == 4:
-                break
-        if len(body) < 4:
+        header, at = _unescape(stream, at + 2, 4)
+        if len(header) < 4:
             break
-        length = body[1] << 8 | body[2]
-        good = mstp.header_crc(bytes(body[:3])) == body[3]
+        length, data = header[1] << 8 | header[2], b""
+        good = mstp.header_crc(header[:3]) == header[3]
         if good and length:
-            for octet, at in reader:
-                body.append(octet)
-                if len(body) == 4 + length + 2:
-                    break
-            if len(body) < 4 + length + 2:
-                break
-            data = bytes(body[4:4 + length])
-            good = mstp.data_crc(data) == body[-2] | body[-1] << 8
-        frames.append((body[0], bytes(body[4:4 + length]), good))
+            data, at = _unescape(stream, at, length + 2)
+            good = len(data) == length + 2 and mstp.data_crc(data[:length]) == data[-2] | data[-1] << 8
+            data = data[:length]
+        frames.append((header[0], data, good))
     return frames
 
 
