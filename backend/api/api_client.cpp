@@ -4,6 +4,12 @@
 
 #include <new>
 
+ApiClient::~ApiClient()
+{
+  for (pdu_buffer& message : out_queue)
+    pdu_buffer_free(&message);
+}
+
 int api_client_queue_push(ApiClient* client, pdu_buffer* message)
 {
   if (!client || !message || client->out_queue.size() > kApiQueueRefuseAbove)

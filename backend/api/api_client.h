@@ -27,6 +27,11 @@ enum ApiClientState : uint8_t {
 };
 
 struct ApiClient {
+  ApiClient() = default;
+  ApiClient(const ApiClient&) = delete;
+  ApiClient& operator=(const ApiClient&) = delete;
+  ~ApiClient();  // frees what is still queued
+
   std::thread thread;
   OsSemaphoreHandle semaphore = nullptr;  // released when the thread has started and when it ends
   std::atomic<uint8_t> running{0};        // 255 while the thread is to run
