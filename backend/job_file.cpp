@@ -1,8 +1,7 @@
 #include "backend/job_file.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <sstream>
 
 namespace {
@@ -109,9 +108,15 @@ std::vector<JobFileSection> parse_job_file(const std::string& text)
 
 std::vector<JobFileSection> read_job_file(const std::string& path)
 {
-  std::ifstream in(path, std::ios::binary);
+  // A path that opens but cannot be read (a folder) counts as a missing file.
+  std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in)
     return {};
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return parse_job_file(text);
+  std::string text;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+    text.append(chunk, n);
+  bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  return failed ? std::vector<JobFileSection>{} : parse_job_file(text);
 }

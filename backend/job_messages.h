@@ -1,12 +1,12 @@
 // The job log's fixed texts, by number. The configuration program looks for some of them
-// word for word, so they never change.
+// word for word, so they never change; new reasons get new numbers.
 #pragma once
 
 #include <array>
 
 namespace job_messages {
 
-inline constexpr std::array<const char*, 41> kTexts = {
+inline constexpr std::array<const char*, 44> kTexts = {
     "",
     "--Function: \"%s\" started\n",
     "--Function: \"%s\" successful finished\n\n",
@@ -48,6 +48,9 @@ inline constexpr std::array<const char*, 41> kTexts = {
     "ERROR: The returning data does not match the requested length\n",
     "ERROR: BACnet error-code %d\n",
     "ERROR: The communication with this BACnet device is not allowed!\n",
+    "ERROR: File instance is out of range\n",
+    "ERROR: START > END\n",
+    "ERROR: END - START is out of range\n",
 };
 
 enum Id {
@@ -72,6 +75,7 @@ enum Id {
   kBaudrate = 19,
   kMacAddress = 20,
   kMstpSectionMissing = 21,
+  kUnknownConnectionConfig = 22,
   kSuccessfulFinished = 23,
   kErrorExecuting = 24,
   kErrorReadingConfig = 25,
@@ -90,6 +94,9 @@ enum Id {
   kLengthMismatch = 38,
   kBacnetErrorCode = 39,
   kNotAllowed = 40,
+  kFileInstanceOutOfRange = 41,
+  kStartAboveEnd = 42,
+  kRangeTooLarge = 43,
 };
 
 }  // namespace job_messages

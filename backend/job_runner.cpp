@@ -2,6 +2,7 @@
 
 #include "backend/job_messages.h"
 
+#include <arpa/inet.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,6 +13,32 @@
 namespace {
 
 constexpr uint32_t kMaxInstance = 4194302;
+// A transfer moves END - START octets in one request; the stack client takes the count as a
+// signed 32-bit number.
+constexpr int64_t kLargestTransfer = INT32_MAX;
+
+// The link values go into the stack's connect string as they are: only a dotted IPv4 address
+// and a port number may, anything else would be read as further keys or as no port at all.
+bool is_dotted_ipv4(const std::string& text)
+{
+  in_addr parsed{};
+  return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &parsed) == 1;
+}
+
+bool is_port_number(const std::string& text)
+{
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  long port = std::strtol(text.c_str(), nullptr, 10);
+  return port >= 1 && port <= 65535;
+}
+
+// Closes a file the job wrote; false when any write, the flush or the close failed.
+bool close_written(FILE* f)
+{
+  bool failed = std::ferror(f) != 0;
+  return std::fclose(f) == 0 && !failed;
+}
 
 std::tm system_local_time()
 {
@@ -184,6 +211,10 @@ int JobRunner::ReadConfig(const std::string& path)
     std::string port = ip->second->get("PORT").value_or("47808");
     udp_port_ = std::atoi(port.c_str());
     Log(job_messages::kPort, port);
+    if (!is_dotted_ipv4(ip_address_) || !is_port_number(port)) {
+      Log(job_messages::kUnknownConnectionConfig);
+      return 2;
+    }
   } else {
     auto mstp = sections_.find("BACnet_MSTP");
     if (mstp == sections_.end()) {
@@ -313,7 +344,11 @@ int JobRunner::ScanDevices(const KeyMap& function)
     return 1;
   }
   client_.ScanDevices(low, high, wait_seconds, f);
-  std::fclose(f);
+  if (!close_written(f)) {
+    Log(job_messages::kCannotWriteFile, result_file);
+    Log(job_messages::kFunctionAborted, name);
+    return 1;
+  }
   Log(job_messages::kFunctionFinished, name);
   return 0;
 }
@@ -333,20 +368,27 @@ bool JobRunner::ReadTransferKeys(const KeyMap& function, const char* file_key, i
     Log(job_messages::kNoDeviceId);
     ok = false;
   }
-  if (auto v = function.get("FILE_INSTANCE"))
+  if (auto v = function.get("FILE_INSTANCE")) {
     instance = uint32_t(std::atoi(v->c_str()));
-  else {
+    // Packed into an object identifier, a larger number would name another File object.
+    if (instance > kMaxInstance) {
+      Log(job_messages::kFileInstanceOutOfRange);
+      ok = false;
+    }
+  } else {
     Log(job_messages::kNoFileInstance);
     ok = false;
   }
-  if (auto v = function.get("START"))
-    start = std::atoi(v->c_str());
+  auto start_text = function.get("START");
+  if (start_text)
+    start = std::atoi(start_text->c_str());
   else {
     Log(job_messages::kNoStart);
     ok = false;
   }
-  if (auto v = function.get("END"))
-    end = std::atoi(v->c_str());
+  auto end_text = function.get("END");
+  if (end_text)
+    end = std::atoi(end_text->c_str());
   else {
     Log(job_messages::kNoEnd);
     ok = false;
@@ -356,9 +398,17 @@ bool JobRunner::ReadTransferKeys(const KeyMap& function, const char* file_key, i
     Log(missing_file_message);
     ok = false;
   }
-  // A negative count would ask the unit for nothing sensible: refuse it before any request.
-  if (ok && end < start)
-    ok = false;
+  // The count is END - START in 64 bits: no range may wrap into another one.
+  if (start_text && end_text) {
+    int64_t count = int64_t(end) - int64_t(start);
+    if (count < 0) {
+      Log(job_messages::kStartAboveEnd);
+      ok = false;
+    } else if (count > kLargestTransfer) {
+      Log(job_messages::kRangeTooLarge);
+      ok = false;
+    }
+  }
   return ok;
 }
 
@@ -407,7 +457,14 @@ int JobRunner::TransferFileObject(const KeyMap& function, bool reading)
   }
   int result = reading ? client_.ReadFileObject(device, instance, start, end, f, true)
                        : client_.WriteFileObject(device, instance, start, end, f, true);
-  std::fclose(f);
+  if (!reading) {
+    std::fclose(f);
+  } else if (!close_written(f)) {
+    // Octets that never reached the result file are lost, whatever the unit answered.
+    Log(job_messages::kCannotWriteFile, file);
+    Log(job_messages::kFunctionAborted, name);
+    return 1;
+  }
   return FinishTransfer(function, result);
 }
 

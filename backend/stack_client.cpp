@@ -39,6 +39,23 @@ std::string one_line(std::string text)
   return text;
 }
 
+// Reads `count` octets from the start of the input, growing the buffer only as octets
+// arrive; false when the input holds fewer.
+bool read_source(FILE* input, int64_t count, std::vector<uint8_t>* data)
+{
+  constexpr size_t kChunk = 64 * 1024;
+  while (int64_t(data->size()) < count) {
+    size_t want = size_t(std::min<int64_t>(count - int64_t(data->size()), kChunk));
+    size_t have = data->size();
+    data->resize(have + want);
+    size_t got = std::fread(data->data() + have, 1, want, input);
+    data->resize(have + got);
+    if (got < want)
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int stack_client_error_result(int32_t status, uint32_t error_code)
@@ -129,7 +146,7 @@ int BACnetStackClient::Stop()
   return _BACnet_Driver_Stop();
 }
 
-std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instance, uint32_t property)
+std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instance, uint32_t property, bool* answered)
 {
   client_calls::ReadPropertyRequest call;
   call.device_instance = int32_t(instance);
@@ -137,6 +154,9 @@ std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instanc
   call.request.property = property;
   call.request.array_index = -1;
   call.Call();
+  if (answered)
+    *answered = !(call.error.status != -1 && call.error.error_class == kErrorClassServices &&
+                  call.error.error_code == kErrorCodeOther);
   if (call.error.status != -1 || call.answer.value.tag != TAG_CHARACTER_STRING)
     return {};
   return call.answer.value.payload.text ? call.answer.value.payload.text : "";
@@ -155,10 +175,14 @@ int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds
   std::fputs("Device ID; Device Name; SoftwareVersion\n", result);
   std::set<uint32_t> written;
   for (const IAmRecord& iam : TakeIAms()) {
-    if (!written.insert(iam.instance).second)
+    // Devices answer Who-Is ranges they are not in, too: only the range asked for is listed.
+    if (iam.instance < low || iam.instance > high || !written.insert(iam.instance).second)
       continue;
-    std::string name = one_line(ReadString(iam.object_type, iam.instance, kPropertyObjectName));
-    std::string version = one_line(ReadString(iam.object_type, iam.instance, kPropertySoftwareVersion));
+    bool answered = false;
+    std::string name = one_line(ReadString(iam.object_type, iam.instance, kPropertyObjectName, &answered));
+    // A device that let its name read run out would let the second read run out as well.
+    std::string version =
+        answered ? one_line(ReadString(iam.object_type, iam.instance, kPropertySoftwareVersion)) : std::string();
     std::fprintf(result, "%u;%s;%s\n", iam.instance, name.c_str(), version.c_str());
   }
   std::fflush(result);
@@ -171,19 +195,24 @@ int BACnetStackClient::ReadFileObject(uint32_t device, uint32_t file_instance, i
   bool own = IsOwnModel(device);
   if (!own && check_model)
     return -3;
+  int64_t count = int64_t(end) - int64_t(start);
+  if (count < 0 || count > UINT32_MAX)
+    return -1;
   client_calls::AtomicReadFileRequest call;
   call.device_instance = int32_t(device);
   call.request.file = {kFileObjectType, file_instance};
   call.request.start = start;
-  call.request.count = uint32_t(end - start);
+  call.request.count = uint32_t(count);
   call.Call();
   if (call.error.status != -1)
     return stack_client_error_result(call.error.status, call.error.error_code);
+  // What the answer carries is kept, however much was asked for.
   const std::vector<uint8_t>& data = call.answer.data;
   if (!data.empty() && std::fwrite(data.data(), 1, data.size(), output) != data.size())
     return -1;
-  std::fflush(output);
-  return data.size() == size_t(end - start) ? 0 : -2;
+  if (std::fflush(output) != 0)
+    return -1;
+  return int64_t(data.size()) == count ? 0 : -2;
 }
 
 int BACnetStackClient::WriteFileObject(uint32_t device, uint32_t file_instance, int32_t start, int32_t end,
@@ -192,9 +221,10 @@ int BACnetStackClient::WriteFileObject(uint32_t device, uint32_t file_instance, 
   bool own = IsOwnModel(device);
   if (!own && check_model)
     return -3;
-  std::vector<uint8_t> data(size_t(end - start));
+  int64_t count = int64_t(end) - int64_t(start);
+  std::vector<uint8_t> data;
   // A source shorter than the range would send octets that are not in the file: refuse.
-  if (!data.empty() && std::fread(data.data(), 1, data.size(), input) != data.size())
+  if (count < 0 || !read_source(input, count, &data))
     return -1;
   client_calls::AtomicWriteFileRequest call;
   call.device_instance = int32_t(device);

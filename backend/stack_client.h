@@ -34,7 +34,9 @@ public:
                       bool check_model) override;
 
   bool IsOwnModel(uint32_t device);
-  std::string ReadString(uint32_t object_type, uint32_t instance, uint32_t property);
+  // The text of a character-string property, empty when it cannot be read. `answered` is
+  // false when the call failed here (no answer in time, a refused send, a Reject or Abort).
+  std::string ReadString(uint32_t object_type, uint32_t instance, uint32_t property, bool* answered = nullptr);
   static int OnIAm(const void* request);
 
   // The wait of a device scan; tests may shorten it.

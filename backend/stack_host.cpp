@@ -11,10 +11,11 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
+#include "bacnet/objects/object_behaviour.h"
+#include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/services/confirmed_services.h"
-#include "bacnet/services/device_management_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
@@ -54,7 +55,6 @@ int start_codec(StackConfig&) { return pdu_init(&g_host.context); }
 
 int start_objects(StackConfig& config)
 {
-  objtable_create();
   DeviceIdentity identity;
   identity.objects_file = config.objects_file_name;
   identity.application_software_version = config.application_software_version;
@@ -74,6 +74,8 @@ int start_objects(StackConfig& config)
   hooks.get_apdu_timeout = [] { return uint32_t(application_layer_get_apdu_timeout()); };
   hooks.set_apdu_timeout = [](uint32_t ms) { return application_layer_set_apdu_timeout(int32_t(ms)); };
   hooks.get_apdu_retries = [] { return uint32_t(application_layer_get_apdu_retries()); };
+  hooks.set_apdu_retries = [](uint32_t retries) { return application_layer_set_apdu_retries(int32_t(retries)); };
+  hooks.read_max_apdu = datalink_read_max_apdu;
   hooks.get_local_instance = address_binding_get_local_instance_value;
   hooks.encode_binding_list = address_binding_encode_binding_list;
   hooks.scan_control = address_binding_scan_control;
@@ -81,10 +83,11 @@ int start_objects(StackConfig& config)
   hooks.read_device_property = address_binding_read_device_property;
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
+  hooks.object_timer = object_Timer;
   hooks.notify_change = object_api_notify_change;
   hooks.notify_event = object_api_notify_event;
   object_set_hooks(&hooks);
-  return object_InitDevice(uint32_t(config.device_instance), &identity);
+  return object_Init(uint32_t(config.device_instance), &g_host.context, &identity);
 }
 
 int start_services(StackConfig& config)
@@ -166,26 +169,26 @@ struct Step {
 
 const Step kEveryPass[] = {
     {"clock", clock_update},
-    {"object requests", nullptr},
+    {"object requests", [] { object_Poll(); }},
     {"cache", cache_execute},
     {"application layer", application_layer_periodic},
 };
 
 const Step kEverySecond[] = {
-    {"object behaviour", nullptr},
+    {"object behaviour", object_second_tick},
     {"address binding", [] { address_binding_periodic(); }},
     {"parked requests", [] { client_pending_tick(); }},
-    {"communication control", services_device_communication_timer},
 };
 
 void stop_objects()
 {
+  object_Shutdown();
   object_set_hooks(nullptr);
-  objtable_destroy();
 }
 
 void stop_client_side()
 {
+  client_fail_parked();
   address_binding_clear();
   datalink_set_local_port_hook(nullptr);
   services_set_seams(nullptr);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: unit tests in the default and the sanitizer build,
-# the end-to-end tests (network namespaces, root), and a short run of every fuzz target.
+# the threaded unit tests under ThreadSanitizer, the end-to-end tests (network namespaces,
+# root), and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -20,6 +21,12 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -L unit || status=1
+
+step "thread sanitizer build (the threaded test programs only)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
+step "threaded unit tests under ThreadSanitizer"
+ctest --preset tsan || status=1
 
 step "fuzz build"
 cmake --preset fuzz -DFUZZ_SECONDS="${FUZZ_SECONDS:-20}" >/dev/null

@@ -42,6 +42,7 @@ inline constexpr uint8_t kAbortOther = 0;
 inline constexpr uint8_t kAbortBufferOverflow = 1;
 inline constexpr uint8_t kAbortInvalidApduInThisState = 2;
 inline constexpr uint8_t kAbortSegmentationNotSupported = 4;
+inline constexpr uint8_t kAbortApduTooLong = 11;
 inline constexpr uint8_t kRejectOther = 0;
 inline constexpr uint8_t kRejectMalformedRequest = 2;
 

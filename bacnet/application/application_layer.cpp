@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -43,9 +44,11 @@ struct ApplicationState {
   // Guarded by the lock, like the ring: other threads ask it before they queue.
   bool running = false;
   Ring<QueuedRequest, kApduRequestRingSize> ring;
-  int32_t segment_timeout = kTimeoutMin;
-  int32_t apdu_timeout = kTimeoutMin;
-  int32_t retries = 0;
+  // Written on the stack thread (a Device property write), read by blocking callers to
+  // size their waits: atomic, so that a caller never reads a torn or stale value.
+  std::atomic<int32_t> segment_timeout{kTimeoutMin};
+  std::atomic<int32_t> apdu_timeout{kTimeoutMin};
+  std::atomic<int32_t> retries{0};
   std::vector<ClientTransaction> clients;
   std::vector<ServerTransaction> servers;
 };
@@ -434,7 +437,7 @@ int application_layer_unconfirmed_indication(uint8_t port_index, const BACnetAdd
   BACnetAddress routed = routed_source(header);
   // The sender's network is reachable through the router that passed the request on.
   if (header.snet_present)
-    network_add_route(port_index, header.snet, &source, 1, true);
+    network_add_network(source, header.snet);
   int state = communication_state();
   if (state == kCommunicationDisabled || (state == kInitiationDisabled && pdu.service_choice != kServiceWhoIs))
     return -1;

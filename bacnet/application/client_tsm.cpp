@@ -37,6 +37,12 @@ void end_without_result(ClientTransaction* t)
   end(t);
 }
 
+void end_timed_out(ClientTransaction* t)
+{
+  t->timed_out = 1;
+  end_without_result(t);
+}
+
 void keep_result(ClientTransaction* t, const ApduPdu& pdu)
 {
   static_cast<ApduFields&>(t->result) = pdu;
@@ -224,6 +230,7 @@ int client_tsm_execute_indication(ClientTransaction* t, const ApduPdu& pdu)
 {
   if (!t->in_use)
     return 0;
+  t->heard = 1;
   switch (t->state) {
   case kClientSegmentedRequest:
     client_tsm_execute_segmented_request_state(t, &pdu);
@@ -277,8 +284,9 @@ void client_tsm_destroy(ClientTransaction* t)
     // Cleared before the callbacks run, so that nothing they do can find it still in use.
     ClientTransaction ended = std::move(*t);
     *t = ClientTransaction{};
-    if (settings.completion)
-      settings.completion(uint8_t(ended.success), ended.destination);
+    // Any answer shows the peer alive, an Error or Abort as much as an acknowledgement.
+    if (settings.completion && (ended.heard || ended.timed_out))
+      settings.completion(ended.heard, ended.destination);
     if (ended.callback)
       ended.callback(ended.user_data, int(ended.success), ended.destination, ended.result);
     return;
@@ -323,7 +331,7 @@ void client_tsm_execute_segmented_request_state(ClientTransaction* t, const Apdu
     if (now - t->segment_timer < t->apdu_timeout)
       return;
     if (t->segment_retry_count >= uint32_t(t->retries))
-      return end_without_result(t);
+      return end_timed_out(t);
     ++t->segment_retry_count;
     t->segment_timer = now;
     t->segment_counter = t->window_base;
@@ -373,7 +381,7 @@ void client_tsm_execute_await_confirmation_state(ClientTransaction* t, const Apd
     if (now - t->request_timer < t->apdu_timeout)
       return;
     if (t->retry_count >= uint32_t(t->retries))
-      return end_without_result(t);
+      return end_timed_out(t);
     ++t->retry_count;
     t->request_timer = now;
     t->segment_timer = now;
@@ -408,7 +416,7 @@ void client_tsm_execute_segmented_confirmation_state(ClientTransaction* t, const
   int64_t now = os_monotonic_ms();
   if (!pdu) {
     if (now - t->segment_timer >= int64_t(4) * t->segment_timeout)
-      end_without_result(t);
+      end_timed_out(t);
     return;
   }
   switch (pdu->type) {

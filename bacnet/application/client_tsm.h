@@ -42,7 +42,9 @@ struct ClientResult : ApduFields {
 // The requester's callback: success is 1 only for a SimpleACK or a complete ComplexACK.
 using ClientRequestCallback = void (*)(void* user_data, int success, const BACnetAddress& destination,
                                        const ClientResult& result);
-// Told of every transaction that ends (address binding notes who answered).
+// Told when a transaction ends with news of the peer (address binding notes who answered):
+// replied 1 when any PDU of the peer arrived (an Error, Reject or Abort too), 0 when it timed
+// out without one. A transaction ended by a refused send or the shut-down says nothing.
 using ClientCompletionCallback = int (*)(uint8_t replied, const BACnetAddress& destination);
 
 enum ClientState : uint32_t {
@@ -63,6 +65,8 @@ struct ClientTransaction {
   std::vector<uint8_t> service_data;
   ClientResult result;
   uint32_t success = 0;
+  uint8_t heard = 0;      // a PDU of the peer arrived
+  uint8_t timed_out = 0;  // ended by its timers
   ClientState state = kClientIdle;
   // Request segments: the next one to send and the first of the current window.
   uint32_t segment_counter = 0;

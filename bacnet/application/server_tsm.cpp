@@ -49,6 +49,14 @@ uint32_t total_segments(const ServerTransaction* t)
   return uint32_t((t->answer.data.size() + size - 1) / size);
 }
 
+// The segments the requester takes: bits 4-6 of its max-segments octet give 2, 4 ... 64;
+// 0 (unspecified) and 7 (more than 64) set no limit of their own.
+bool requester_takes_all(const ServerTransaction* t)
+{
+  uint32_t code = (t->request.max_segments_apdu >> 4) & 0x07;
+  return code == 0 || code == 7 || total_segments(t) <= (1u << code);
+}
+
 // Hands the complete request to the handlers; their refusal fails the state.
 int deliver(ServerTransaction* t)
 {
@@ -256,6 +264,10 @@ int server_tsm_execute_await_response_state(ServerTransaction* t, const ApduPdu*
     }
     if (!t->request.segmented_response_accepted) {
       server_tsm_send_abort(t, kAbortSegmentationNotSupported);
+      return end(t);
+    }
+    if (!requester_takes_all(t)) {
+      server_tsm_send_abort(t, kAbortApduTooLong);
       return end(t);
     }
     t->retry_count = 0;

@@ -313,6 +313,21 @@ void client_resend_parked(bool count_down)
     fail(f);
 }
 
+void client_fail_parked()
+{
+  std::vector<Failure> failures;
+  {
+    DRIVER_LOCK_SCOPE();
+    for (ParkedRequest& p : g.parked) {
+      if (p.countdown > 0)
+        failures.push_back({p.callback, p.user_data});
+      p = ParkedRequest{};
+    }
+  }
+  for (const Failure& f : failures)
+    fail(f);
+}
+
 std::size_t client_parked_count()
 {
   DRIVER_LOCK_SCOPE();

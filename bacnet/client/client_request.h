@@ -101,6 +101,8 @@ void client_resend_parked(bool count_down = true);
 // Right after a device was bound: its parked requests go out at once instead of with the
 // next second.
 void client_send_bound_parked();
+// Shut-down: every parked request ends at once as failed, like the queued ones.
+void client_fail_parked();
 // Entries waiting (tests, status).
 std::size_t client_parked_count();
 

@@ -59,6 +59,7 @@ void client_stack_stop()
 {
   datalink_close_all();
   application_layer_destroy();
+  client_fail_parked();
   address_binding_clear();
   datalink_set_local_port_hook(nullptr);
 }

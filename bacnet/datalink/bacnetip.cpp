@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -118,16 +119,22 @@ BacnetIpTransportFactory g_factory = make_udp_transport;
 
 bool tracing() { return g_log && g_trace; }
 
+// "Port 00 <what> a.b.c.d (BAC0)"
+std::string peer_text(const DatalinkPort* port, const char* what, const BipAddress& peer)
+{
+  char text[96];
+  std::snprintf(text, sizeof text, "Port %02d %s %u.%u.%u.%u (%02X%02X)", int(port->net.index), what,
+                unsigned(peer.ip >> 24), unsigned(peer.ip >> 16 & 0xFF), unsigned(peer.ip >> 8 & 0xFF),
+                unsigned(peer.ip & 0xFF), unsigned(peer.port >> 8), unsigned(peer.port & 0xFF));
+  return text;
+}
+
 void trace_frame(const char* direction, const DatalinkPort* port, const BipAddress& peer,
                  std::span<const uint8_t> frame)
 {
   if (!tracing())
     return;
-  char head[96];
-  std::snprintf(head, sizeof head, "Port %02d %s %u.%u.%u.%u (%02X%02X):- ", int(port->net.index), direction,
-                unsigned(peer.ip >> 24), unsigned(peer.ip >> 16 & 0xFF), unsigned(peer.ip >> 8 & 0xFF),
-                unsigned(peer.ip & 0xFF), unsigned(peer.port >> 8), unsigned(peer.port & 0xFF));
-  std::string text = head;
+  std::string text = peer_text(port, direction, peer) + ":- ";
   char octet[4];
   for (uint8_t b : frame) {
     std::snprintf(octet, sizeof octet, "%02X ", b);
@@ -136,14 +143,20 @@ void trace_frame(const char* direction, const DatalinkPort* port, const BipAddre
   g_log(kBacnetIpLogLevel, text.c_str());
 }
 
-// Sends one datagram from the port thread; 0 sent, -1 otherwise.
+// Sends one datagram from the port thread; 0 sent, -1 otherwise. A datagram the socket
+// refuses is counted and traced: a silent drop would look like a peer that never answers.
 int transmit(DatalinkPort* port, BacnetIpLink& link, const BipAddress& target, std::span<const uint8_t> frame,
              bool broadcast)
 {
-  if (!link.transport || frame.empty())
+  if (frame.empty())
     return -1;
   trace_frame("To  ", port, target, frame);
-  return link.transport->send(target, frame, broadcast);
+  if (link.transport && link.transport->send(target, frame, broadcast) == 0)
+    return 0;
+  ++link.send_failures;
+  if (tracing())
+    g_log(kBacnetIpLogLevel, (peer_text(port, "Send failed to", target) + ", datagram dropped").c_str());
+  return -1;
 }
 
 int transmit_entry(DatalinkPort* port, BacnetIpLink& link, const DatalinkQueueEntry& entry)
@@ -313,12 +326,6 @@ constexpr std::size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
 void close_transport(BacnetIpLink& link) { link.transport.reset(); }
 
-uint32_t parse_ipv4(const std::string& text)
-{
-  in_addr_t address = inet_addr(text.c_str());
-  return ntohl(address);
-}
-
 // The first address of the host's own name, or 255.255.255.255.
 uint32_t host_name_address()
 {
@@ -335,10 +342,42 @@ uint32_t host_name_address()
   return address;
 }
 
-int number(const DatalinkPort* port, const char* key, int fallback)
+// The keys of the connect string. A value that is given must parse: a port on a guessed
+// interface or an ephemeral UDP port would look like a working device that nobody reaches.
+struct IpKeys {
+  long udp_port = kBacnetIpDefaultPort;
+  uint32_t address = kNoAddress;  // none: the host name's address
+  long eth = 0;
+  uint32_t bbmd_ip = kNoAddress;
+  long bbmd_port = 0;
+  long foreign_devices = 0;
+  long ttl = 120;
+};
+
+bool number_key(const DatalinkPort* port, const char* key, long min, long max, long* out)
 {
   std::string value;
-  return datalink_param(port, key, &value) ? std::atoi(value.c_str()) : fallback;
+  return !datalink_param(port, key, &value) || datalink_parse_number(value, min, max, out);
+}
+
+bool ipv4_key(const DatalinkPort* port, const char* key, uint32_t* out)
+{
+  std::string value;
+  return !datalink_param(port, key, &value) || datalink_parse_ipv4(value, out);
+}
+
+bool read_keys(const DatalinkPort* port, IpKeys* keys)
+{
+  if (!number_key(port, "UDPPORT", 1, 0xFFFF, &keys->udp_port))
+    return false;
+  keys->bbmd_port = keys->udp_port;
+  keys->address = datalink_param(port, "IPADDRESS", nullptr) ? kNoAddress : host_name_address();
+  // Counts and times outside their bounds are clamped by the caller, as they always were.
+  return ipv4_key(port, "IPADDRESS", &keys->address) && ipv4_key(port, "BBMDIPADDRESS", &keys->bbmd_ip) &&
+         number_key(port, "ETH", INT32_MIN, INT32_MAX, &keys->eth) &&
+         number_key(port, "BBMDPORTNO", 1, 0xFFFF, &keys->bbmd_port) &&
+         number_key(port, "BBMDMAXFOREIGNDEVICES", LONG_MIN, LONG_MAX, &keys->foreign_devices) &&
+         number_key(port, "FOREIGNDEVICEEXPIRYTIME", LONG_MIN, LONG_MAX, &keys->ttl);
 }
 
 }  // namespace
@@ -377,15 +416,16 @@ int bacnetip_open(DatalinkPort* port)
     link->queue.clear();
   }
 
-  link->udp_port = uint16_t(number(port, "UDPPORT", kBacnetIpDefaultPort));
-  std::string text;
-  uint32_t configured = datalink_param(port, "IPADDRESS", &text) ? parse_ipv4(text) : host_name_address();
-  link->eth = number(port, "ETH", 0);
-  link->bbmd_ip = datalink_param(port, "BBMDIPADDRESS", &text) ? parse_ipv4(text) : kNoAddress;
-  link->bbmd_port = uint16_t(number(port, "BBMDPORTNO", link->udp_port));
-  long foreign_devices = std::clamp<long>(number(port, "BBMDMAXFOREIGNDEVICES", 0), 0, kLargestFdtSize);
-  int ttl = number(port, "FOREIGNDEVICEEXPIRYTIME", 120);
-  link->registration_ttl = uint16_t(std::clamp<int>(ttl, kMinimumRegistrationTtl, 0xFFFF));
+  IpKeys keys;
+  if (!read_keys(port, &keys))
+    return -1;  // the port manager reports "Error creating link layer"
+  link->udp_port = uint16_t(keys.udp_port);
+  uint32_t configured = keys.address;
+  link->eth = int(keys.eth);
+  link->bbmd_ip = keys.bbmd_ip;
+  link->bbmd_port = uint16_t(keys.bbmd_port);
+  long foreign_devices = std::clamp<long>(keys.foreign_devices, 0, kLargestFdtSize);
+  link->registration_ttl = uint16_t(std::clamp<long>(keys.ttl, kMinimumRegistrationTtl, 0xFFFF));
   link->registration_countdown = 0;
   link->registered = 0;
   link->own_ip = kNoAddress;

@@ -1,8 +1,14 @@
 #include "bacnet/datalink/datalink_port.h"
 
+#include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
+#include "bacnet/datalink/bacnetmstp.h"
+#include "bacnet/value/value_access.h"
+
+#include <arpa/inet.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +23,18 @@ constexpr uint8_t kLargestMaxApduCode = 5;
 // Link-state polling while a dial-up link hangs up at shut-down.
 constexpr int kDisconnectPollMs = 10;
 constexpr int kDisconnectTimeoutMs = 6000;
+// 65535 stands for every network: no port has it.
+constexpr long kLargestNetworkNumber = 65534;
 
 DatalinkLinkOps g_ops[] = {
     {},
     {"BACNETIP", bacnetip_set_trace, bacnetip_make_link_data, bacnetip_open, bacnetip_run, bacnetip_close,
      "Preparing to stop BACnetIP Datalink layer", true, nullptr, nullptr},
-    {"BACNETETHERNET", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnet Ethernet Datalink layer",
-     true, nullptr, nullptr},
-    {"BACNETMSTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetMSTP Datalink layer", true,
-     nullptr, nullptr},
+    {"BACNETETHERNET", bacnetethernet_set_log_callback, bacnetethernet_make_link_data, bacnetethernet_open,
+     bacnetethernet_run, bacnetethernet_clear_queue, "Preparing to stop BACnet Ethernet Datalink layer", true, nullptr,
+     nullptr},
+    {"BACNETMSTP", bacnetmstp_set_trace, bacnetmstp_make_link_data, bacnetmstp_open, bacnetmstp_run, bacnetmstp_close,
+     "Preparing to stop BACnetMSTP Datalink layer", true, nullptr, nullptr},
     // No datalink carries LON: its ports always fail for want of a state block.
     {"BACNETLON", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, nullptr, nullptr},
     {"BACNETAPI", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop API Datalink layer", false, nullptr,
@@ -131,6 +140,30 @@ bool datalink_param(const DatalinkPort* port, const char* key, std::string* valu
     return false;
   if (value)
     *value = text;
+  return true;
+}
+
+bool datalink_parse_number(const std::string& text, long min, long max, long* number)
+{
+  std::size_t digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
+    return false;
+  errno = 0;
+  long parsed = std::strtol(text.c_str(), nullptr, 10);
+  if (errno == ERANGE || parsed < min || parsed > max)
+    return false;
+  if (number)
+    *number = parsed;
+  return true;
+}
+
+bool datalink_parse_ipv4(const std::string& text, uint32_t* address)
+{
+  in_addr parsed{};
+  if (text.find('\0') != std::string::npos || inet_pton(AF_INET, text.c_str(), &parsed) != 1)
+    return false;
+  if (address)
+    *address = ntohl(parsed.s_addr);
   return true;
 }
 
@@ -268,7 +301,10 @@ int datalink_create_port(ConnectStringRecord* record, uint8_t max_apdu_code)
     return fail("Invalid Link Layer Type");
   if (datalink_get_param(connect.c_str(), "NETWORK", name, value) != 0)
     return fail("No Network Number");
-  uint32_t network = uint32_t(std::atoi(value));
+  long network_number = 0;
+  if (!datalink_parse_number(value, 0, kLargestNetworkNumber, &network_number))
+    return fail("Error creating link layer");
+  uint32_t network = uint32_t(network_number);
   if (datalink_find_port_by_network(network))
     return fail("Network Number already assigned");
 
@@ -444,6 +480,23 @@ int datalink_set_max_apdu(uint32_t network, uint32_t length)
   if (NetworkPort* registered = network_port_at(port->net.index); registered && registered->handle == port)
     registered->max_apdu_code = port->net.max_apdu_code;
   return 0;
+}
+
+int datalink_read_max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag)
+{
+  if (!value)
+    return 1;
+  uint32_t length = 0;
+  if (!write_flag) {
+    if (datalink_get_max_apdu(network, &length) != 0)
+      return 1;
+    return value_set_unsigned(&length, value);
+  }
+  if (!datalink_find_port_by_network(network) || value->tag != TAG_UNSIGNED)
+    return 1;
+  if (value_get_unsigned(&length, value) != 0)
+    return -1;
+  return datalink_set_max_apdu(network, length);
 }
 
 void datalink_set_local_port_hook(DatalinkLocalPortHook hook) { g_local_port_hook = hook; }

@@ -10,6 +10,7 @@
 #include "bacnet/foundation/os_wake.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
+#include "bacnet/value/value_types.h"
 
 #include <atomic>
 #include <cstdint>
@@ -127,6 +128,11 @@ int datalink_get_param(const char* connect_string, const char* key, char* name, 
 int datalink_next_param(const char* text, char* name, char* value);
 // Convenience for the datalinks: the value of `key`, or false.
 bool datalink_param(const DatalinkPort* port, const char* key, std::string* value);
+// Strict readings of a value: a decimal number within min..max (an optional sign, then
+// digits only), and a dotted IPv4 address (host byte order). False when the text does not
+// parse: a port refuses to open rather than guess.
+bool datalink_parse_number(const std::string& text, long min, long max, long* number);
+bool datalink_parse_ipv4(const std::string& text, uint32_t* address);
 
 void datalink_set_error(DatalinkPort* port, const char* text);
 void datalink_report_error(ConnectStringRecord* record, const char* text);
@@ -146,6 +152,9 @@ uint8_t datalink_max_apdu_code(uint32_t length);
 // such port. Writing stores the smallest code that holds the length.
 int datalink_get_max_apdu(uint32_t network, uint32_t* length);
 int datalink_set_max_apdu(uint32_t network, uint32_t length);
+// The same as the Device property function serves it: reading (write_flag 0) gives an
+// UNSIGNED; a write needs an UNSIGNED (else 1). 1 with no port on `network`.
+int datalink_read_max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag);
 
 // Address binding learns each opened port's own address through this hook (instance -1: the
 // local device). Without a hook the registration is skipped.

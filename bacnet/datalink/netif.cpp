@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/if_packet.h>
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -28,6 +30,25 @@ public:
     }
     freeifaddrs(all);
     return list;
+  }
+
+  bool hardware_address(const char* adapter, uint8_t mac[6]) override
+  {
+    ifaddrs* all = nullptr;
+    if (!adapter || getifaddrs(&all) != 0)
+      return false;
+    bool found = false;
+    for (ifaddrs* i = all; i && !found; i = i->ifa_next) {
+      if (!i->ifa_addr || i->ifa_addr->sa_family != AF_PACKET || !i->ifa_name || std::strcmp(i->ifa_name, adapter))
+        continue;
+      const auto* link = reinterpret_cast<const sockaddr_ll*>(i->ifa_addr);
+      if (link->sll_halen == 6) {
+        std::memcpy(mac, link->sll_addr, 6);
+        found = true;
+      }
+    }
+    freeifaddrs(all);
+    return found;
   }
 };
 
@@ -61,5 +82,17 @@ int netif_query_interfaces(uint32_t configured, uint32_t* address, uint32_t* mas
     *mask = chosen->mask;
   if (broadcast)
     *broadcast = chosen->address | ~chosen->mask;
+  return 0;
+}
+
+int netif_get_mac_address(uint8_t mac[6], const char* adapter)
+{
+  uint8_t found[6] = {};
+  if (!mac || !g_source->hardware_address(adapter, found))
+    return -1;
+  static const uint8_t kNone[6] = {};
+  if (std::memcmp(found, kNone, sizeof found) == 0)
+    return -1;
+  std::memcpy(mac, found, sizeof found);
   return 0;
 }

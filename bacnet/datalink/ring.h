@@ -40,6 +40,24 @@ public:
     return true;
   }
 
+  // Takes the oldest entry that `match` accepts; the entries behind it move up and keep their
+  // order. False when no entry matches.
+  template <typename Match>
+  bool take_first(Match match, T& out)
+  {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (!match(entries_[(oldest_ + i) % N]))
+        continue;
+      out = std::move(entries_[(oldest_ + i) % N]);
+      for (std::size_t j = i; j + 1 < count_; ++j)
+        entries_[(oldest_ + j) % N] = std::move(entries_[(oldest_ + j + 1) % N]);
+      entries_[(oldest_ + count_ - 1) % N] = T{};
+      --count_;
+      return true;
+    }
+    return false;
+  }
+
   // Drops every entry, releasing what the entries own.
   void clear()
   {

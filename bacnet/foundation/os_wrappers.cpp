@@ -91,8 +91,27 @@ std::tm g_local_time{};
 
 void os_set_clock(OsClock* clock) { g_clock = clock ? clock : &g_system_clock; }
 
+OsTime ManualClock::wall()
+{
+  std::lock_guard<std::mutex> held(mutex_);
+  return now_;
+}
+
+int64_t ManualClock::monotonic_ms()
+{
+  std::lock_guard<std::mutex> held(mutex_);
+  return monotonic_;
+}
+
+void ManualClock::set_wall(uint32_t seconds, uint32_t microseconds)
+{
+  std::lock_guard<std::mutex> held(mutex_);
+  now_ = {seconds, microseconds};
+}
+
 void ManualClock::advance_ms(int64_t ms)
 {
+  std::lock_guard<std::mutex> held(mutex_);
   monotonic_ += ms;
   uint64_t micro = uint64_t(now_.microseconds) + uint64_t(ms) * 1000;
   now_.seconds += uint32_t(micro / 1000000);

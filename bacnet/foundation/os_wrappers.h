@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 
 // Counting semaphore, initial count 0, maximum 2056.
 struct OsSemaphore;
@@ -43,12 +44,15 @@ void os_set_clock(OsClock* clock);
 // A clock that moves only when told to.
 class ManualClock : public OsClock {
 public:
-  OsTime wall() override { return now_; }
-  int64_t monotonic_ms() override { return monotonic_; }
-  void set_wall(uint32_t seconds, uint32_t microseconds = 0) { now_ = {seconds, microseconds}; }
+  OsTime wall() override;
+  int64_t monotonic_ms() override;
+  void set_wall(uint32_t seconds, uint32_t microseconds = 0);
   void advance_ms(int64_t ms);
 
 private:
+  // A test moves the clock on its own thread while blocking calls and the stack read it on
+  // theirs; the global lock is no help there, as the readers may hold it.
+  std::mutex mutex_;
   OsTime now_{};
   int64_t monotonic_ = 0;
 };

@@ -1,7 +1,6 @@
 #include "bacnet/network/network_main.h"
 
 #include "bacnet/datalink/datalink_queue.h"
-#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_routes.h"
 
 #include <cstdio>
@@ -22,7 +21,6 @@ struct NetworkState {
   NetworkCommunicationStateFunction communication_state = nullptr;
   DatalinkQueue ring;
   std::vector<NetworkPort> ports;
-  uint32_t last_second = 0;
 };
 
 NetworkState g;
@@ -96,9 +94,7 @@ void network_init(NetworkApduCallback upper, const DriverContext* context, Netwo
     RingLock held;
     g.ring.clear();
   }
-  OsTime now;
-  os_get_time(&now);
-  g.last_second = now.seconds;
+  network_routes_reset();
   trace(1, "network_init");
 
   // Ports that are always up reach each other's networks directly and say so.
@@ -120,6 +116,7 @@ void network_destroy()
   }
   g.ports.clear();
   g.upper = nullptr;
+  network_routes_reset();
 }
 
 int network_init_port(NetworkPort* port)
@@ -226,7 +223,10 @@ int network_unit_data_request(const BACnetAddress& destination, std::span<const 
       if (route.status == 0)
         return network_establish_connection(route);
       network_touch_connection(target.network);
-      NetworkPort* out = network_port_at(route.port_index);
+      // A learnt router sits on the network of the port it was heard on.
+      NetworkPort* out = route.router.mac_len ? port_by_network(route.router.network) : nullptr;
+      if (!out)
+        out = network_port_at(route.port_index);
       if (!out)
         return -1;
       header.dnet_present = 1;
@@ -297,12 +297,8 @@ int network_send_on_port(int port_index, const BACnetAddress* own, const BACnetA
 
 void network_poll()
 {
-  OsTime now;
-  os_get_time(&now);
-  if (now.seconds != g.last_second) {
-    g.last_second = now.seconds;
-    network_connection_second();
-  }
+  network_send_pending_busy();
+  network_connection_timer();
   network_locate_timer();
   for (;;) {
     DatalinkQueueEntry entry;
@@ -324,12 +320,30 @@ void network_handle_packet(const BACnetAddress& source, const BACnetAddress& des
   if (npdu_decode(npdu, &header) != 0)
     return;
   NetworkPort* port = port_by_network(source.network);
+  bool reject = header.network_message && header.message_type == kRejectMessageToNetwork;
   if (header.dnet_present && header.dnet != kGlobalBroadcastNetwork) {
     bool for_us = port && header.dnet == port->address.network && header.dlen == port->address.mac_len &&
                   std::memcmp(header.dadr, port->address.mac, header.dlen) == 0;
-    if (!for_us)
+    if (!for_us) {
+      // A stack with several ports routes between them; with one port the NPDU is not ours.
+      if (network_is_router()) {
+        if (reject)
+          network_handle_RejectMessageToNetwork(source, header);
+        else
+          network_handle_remote_traffic(source, header);
+      }
       return;
+    }
   }
+  // Our own pass-on of a global broadcast comes back on the port it left by: its original was
+  // handled when it arrived.
+  if (port && source == port->address && header.snet_present && header.dnet_present &&
+      header.dnet == kGlobalBroadcastNetwork)
+    return;
+  // Global broadcasts of APDUs reach the other networks too; network messages are answered here.
+  if (header.dnet_present && header.dnet == kGlobalBroadcastNetwork && !header.network_message &&
+      network_is_router())
+    network_handle_remote_traffic(source, header);
   if (header.network_message) {
     network_handle_message(source, header);
     return;
@@ -343,6 +357,8 @@ void network_set_communication_state_function(NetworkCommunicationStateFunction 
 {
   g.communication_state = function;
 }
+
+int network_communication_state() { return g.communication_state ? g.communication_state() : 0; }
 
 std::size_t network_port_count() { return g.ports.size(); }
 

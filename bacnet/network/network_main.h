@@ -2,8 +2,9 @@
 // that every port thread fills, NPDU header handling between the datalinks and the
 // application layer, and the sends of APDUs down to a port.
 // Runs on the stack thread (network_poll and every send); only network_receive is called by
-// the port threads. It routes nothing itself: NPDUs for other networks are dropped, and the
-// router side (network messages, learnt routes, locating) lives in network_routes.
+// the port threads. NPDUs for other networks are dropped by a stack with one port and passed on
+// by one with several; that router side (network messages, learnt routes, locating,
+// forwarding) lives in network_routes.
 #pragma once
 
 #include "bacnet/foundation/driver.h"
@@ -101,6 +102,8 @@ void network_handle_packet(const BACnetAddress& source, const BACnetAddress& des
 void network_set_communication_state_function(NetworkCommunicationStateFunction function);
 
 // For the router side (stack thread only).
+// The client layer's communication state (0 without a function installed).
+int network_communication_state();
 std::size_t network_port_count();
 NetworkPort* network_port_at(std::size_t index);
 DriverLogFunction network_log_function();

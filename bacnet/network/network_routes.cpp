@@ -1,6 +1,153 @@
-// Until the router side is built, the stack keeps only the routes between its own ports and
-// answers no network-layer message: what cannot be reached directly is refused.
 #include "bacnet/network/network_routes.h"
+
+#include "bacnet/foundation/os_wrappers.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kHopCountStart = 255;
+constexpr int64_t kLocateStepMs = 5000;
+// Wait before the next Who-Is-Router, in steps of 5 s, by the number of requests sent so far;
+// from the sixth request on the last step holds.
+constexpr uint32_t kLocateSteps[] = {0, 1, 2, 4, 8, 16};
+constexpr std::size_t kLocateStepCount = sizeof kLocateSteps / sizeof kLocateSteps[0];
+// The max-APDU lengths of the codes 0..5, as the ports hold them.
+constexpr uint32_t kMaxApduLengths[] = {50, 128, 206, 480, 1024, 1476};
+
+// A full receive ring is seen on a port thread, while the port table belongs to the stack
+// thread: the port thread only asks, and the stack thread sends Router-Busy at its next poll.
+enum Congestion : int { kCalm = 0, kBusyAsked = 1, kBusySent = 2 };
+
+struct RoutesState {
+  std::vector<NetworkLocateEntry> locate;
+  NetworkConnection connection;
+  int64_t last_second = -1;
+  std::atomic<int> congestion{kCalm};
+};
+
+RoutesState r;
+
+void trace(const char* name)
+{
+  if (DriverLogFunction log = network_log_function())
+    log(1, name);
+}
+
+NetworkPort* port_on(uint32_t network)
+{
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    if (NetworkPort* p = network_port_at(i); p->address.network == network)
+      return p;
+  return nullptr;
+}
+
+bool port_up(const NetworkPort& port) { return !port.link_state || port.link_state(port.handle) == kNetworkLinkUp; }
+
+BACnetAddress link_broadcast()
+{
+  BACnetAddress a;
+  a.network = kGlobalBroadcastNetwork;
+  return a;
+}
+
+const BACnetAddress kGlobalDnet = link_broadcast();
+
+void put16(std::vector<uint8_t>& out, uint32_t v)
+{
+  out.push_back(uint8_t(v >> 8));
+  out.push_back(uint8_t(v));
+}
+
+uint32_t get16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+
+std::span<const uint8_t> message_data(const NpduHeader& h) { return {h.apdu, h.apdu_length}; }
+
+bool same_mac(const BACnetAddress& a, const BACnetAddress& b)
+{
+  return a.mac_len == b.mac_len && std::memcmp(a.mac, b.mac, a.mac_len) == 0;
+}
+
+void forget_locate(uint32_t network)
+{
+  for (NetworkLocateEntry& e : r.locate)
+    if (e.network == network)
+      e = NetworkLocateEntry{};
+}
+
+// Sends the same message on every port that is up.
+void send_on_every_port(uint8_t type, std::span<const uint8_t> data, const BACnetAddress* dnet)
+{
+  for (std::size_t i = 0; i < network_port_count(); ++i) {
+    NetworkPort* p = network_port_at(i);
+    if (port_up(*p) && p->send)
+      network_send_message(*p, link_broadcast(), type, data, dnet);
+  }
+}
+
+int send_i_am_router(const NetworkPort& port, const std::vector<uint32_t>& networks)
+{
+  if (networks.empty())
+    return 0;
+  std::vector<uint8_t> data;
+  for (uint32_t n : networks)
+    put16(data, n);
+  return network_send_message(port, link_broadcast(), kIAmRouterToNetwork, data, &kGlobalDnet);
+}
+
+// The port that reaches a learnt router; none for a direct route.
+NetworkPort* router_port(const NetworkRoute& route)
+{
+  return route.router.mac_len ? port_on(route.router.network) : nullptr;
+}
+
+// A router answers for the networks it reaches through its other ports.
+void answer_who_is_router(const NetworkPort& in, std::span<const uint8_t> data)
+{
+  std::vector<uint32_t> reachable;
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    if (NetworkPort* p = network_port_at(i); p != &in && port_up(*p))
+      reachable.push_back(p->address.network);
+  for (const NetworkRoute& route : in.routes) {
+    NetworkPort* through = router_port(route);
+    if (route.network && route.status == 1 && through && through != &in &&
+        std::find(reachable.begin(), reachable.end(), route.network) == reachable.end())
+      reachable.push_back(route.network);
+  }
+  if (data.size() >= 2) {
+    uint32_t wanted = get16(data.data());
+    bool known = std::find(reachable.begin(), reachable.end(), wanted) != reachable.end();
+    reachable.assign(known ? 1 : 0, wanted);
+  }
+  send_i_am_router(in, reachable);
+}
+
+// The header of an NPDU passed on: the original source is added when the NPDU had none.
+NpduHeader passed_on(const NpduHeader& header, const BACnetAddress& source)
+{
+  NpduHeader h = header;
+  if (!h.snet_present) {
+    h.snet_present = 1;
+    h.snet = source.network;
+    h.slen = source.mac_len;
+    std::memcpy(h.sadr, source.mac, sizeof h.sadr);
+  }
+  return h;
+}
+
+int encode_and_send(const NetworkPort& port, const BACnetAddress& target, const NpduHeader& header,
+                    std::span<const uint8_t> data)
+{
+  std::vector<uint8_t> npdu;
+  if (npdu_encode(header, data, &npdu) != 0)
+    return -1;
+  return network_send(port, port.address, target, npdu, header.expecting_reply, header.priority);
+}
+
+}  // namespace
 
 int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress* router, uint32_t status,
                       bool create)
@@ -8,16 +155,19 @@ int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress*
   NetworkPort* port = network_port_at(port_index);
   if (!port || network == 0 || port->address.network == network)
     return -1;
+  // A network of our own ports is reached directly; no router's word changes that.
+  if (router && port_on(network))
+    return -1;
   NetworkRoute* free_entry = nullptr;
-  for (NetworkRoute& r : port->routes) {
-    if (r.network == network) {
+  for (NetworkRoute& route : port->routes) {
+    if (route.network == network) {
       if (router)
-        r.router = *router;
-      r.status = status;
+        route.router = *router;
+      route.status = status;
       return 0;
     }
-    if (r.network == 0 && !free_entry)
-      free_entry = &r;
+    if (route.network == 0 && !free_entry)
+      free_entry = &route;
   }
   if (!create)
     return 0;
@@ -34,12 +184,385 @@ int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress*
   return 0;
 }
 
-int network_send_IamRouterToNetwork(uint8_t) { return 0; }
-void network_handle_message(const BACnetAddress&, const NpduHeader&) {}
-int network_add_locate_network(uint32_t) { return -1; }
-int network_establish_connection(const NetworkRoute&) { return 0; }
-void network_touch_connection(uint32_t) {}
-void network_connection_second() {}
-void network_locate_timer() {}
-void network_send_RouterBusyToNetwork() {}
-void network_reset_congestion() {}
+void network_add_routes(const BACnetAddress& router, uint8_t port_index, std::span<const uint8_t> list,
+                        uint32_t status, bool create)
+{
+  for (std::size_t i = 0; i + 1 < list.size(); i += 2) {
+    uint32_t network = get16(list.data() + i);
+    network_add_route(port_index, network, &router, status, create);
+    forget_locate(network);
+  }
+}
+
+void network_add_network(const BACnetAddress& router, uint32_t network)
+{
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    if (NetworkPort* p = network_port_at(i); !(p->address == router))
+      network_add_route(p->index, network, &router, 1, true);
+  forget_locate(network);
+}
+
+int network_add_locate_network(uint32_t network)
+{
+  if (network == 0)
+    return -1;
+  NetworkLocateEntry* free_entry = nullptr;
+  for (NetworkLocateEntry& e : r.locate) {
+    if (e.network == network)
+      return e.retries < kLocateRetries ? 0 : -1;
+    if (e.network == 0 && !free_entry)
+      free_entry = &e;
+  }
+  if (!free_entry) {
+    if (r.locate.size() >= kLocateListSize)
+      return -1;
+    free_entry = &r.locate.emplace_back();
+  }
+  *free_entry = NetworkLocateEntry{network, 0, os_monotonic_ms()};
+  return 0;
+}
+
+int network_send_message(const NetworkPort& port, const BACnetAddress& destination, uint8_t message_type,
+                         std::span<const uint8_t> data, const BACnetAddress* dnet, const BACnetAddress* snet)
+{
+  if (!port.send)
+    return -1;
+  NpduHeader h;
+  h.network_message = 1;
+  h.message_type = message_type;
+  if (dnet) {
+    h.dnet_present = 1;
+    h.dnet = dnet->network;
+    h.dlen = dnet->network == kGlobalBroadcastNetwork ? 0 : dnet->mac_len;
+    std::memcpy(h.dadr, dnet->mac, h.dlen);
+    h.hop_count = kHopCountStart;
+  }
+  if (snet) {
+    h.snet_present = 1;
+    h.snet = snet->network;
+    h.slen = snet->mac_len;
+    std::memcpy(h.sadr, snet->mac, sizeof h.sadr);
+  }
+  return encode_and_send(port, destination, h, data);
+}
+
+int network_send_IamRouterToNetwork(uint8_t port_index)
+{
+  NetworkPort* port = network_port_at(port_index);
+  if (!port)
+    return -1;
+  std::vector<uint32_t> networks;
+  for (const NetworkRoute& route : port->routes)
+    if (route.network && route.status == 1 && route.network != port->address.network)
+      networks.push_back(route.network);
+  return send_i_am_router(*port, networks);
+}
+
+void network_send_WhoIsRouterToNetwork(uint32_t network)
+{
+  int state = network_communication_state();
+  if (state == 1 || state == 2)
+    return;
+  std::vector<uint8_t> data;
+  put16(data, network);
+  send_on_every_port(kWhoIsRouterToNetwork, data, nullptr);
+}
+
+int network_send_RejectMessageToNetwork(const NetworkPort& port, const BACnetAddress& to, uint8_t reason,
+                                        uint32_t dnet, const NpduHeader& rejected)
+{
+  std::vector<uint8_t> data{reason};
+  put16(data, dnet);
+  if (!rejected.snet_present)
+    return network_send_message(port, to, kRejectMessageToNetwork, data);
+  BACnetAddress origin;
+  origin.network = rejected.snet;
+  origin.mac_len = rejected.slen;
+  std::memcpy(origin.mac, rejected.sadr, sizeof origin.mac);
+  return network_send_message(port, to, kRejectMessageToNetwork, data, &origin);
+}
+
+void network_send_RouterBusyToNetwork()
+{
+  int calm = kCalm;
+  r.congestion.compare_exchange_strong(calm, kBusyAsked);
+}
+
+void network_send_pending_busy()
+{
+  int asked = kBusyAsked;
+  if (r.congestion.compare_exchange_strong(asked, kBusySent))
+    send_on_every_port(kRouterBusyToNetwork, {}, &kGlobalDnet);
+}
+
+void network_reset_congestion()
+{
+  int sent = kBusySent;
+  if (!r.congestion.compare_exchange_strong(sent, kCalm))
+    return;
+  trace("Network Layer Reset Congestion Control");
+  send_on_every_port(kRouterAvailableToNetwork, {}, &kGlobalDnet);
+}
+
+int network_send_EstablishConnectionToNetwork(const BACnetAddress& router, uint32_t network,
+                                              uint8_t termination_time)
+{
+  std::vector<uint8_t> data;
+  put16(data, network);
+  data.push_back(termination_time);
+  return network_unit_data_request(router, data, 0, false, kEstablishConnectionToNetwork);
+}
+
+int network_send_DisconnectConnectionToNetwork(const BACnetAddress& router, uint32_t network)
+{
+  for (std::size_t i = 0; i < network_port_count(); ++i) {
+    NetworkPort* p = network_port_at(i);
+    if (p->address.network == network)
+      continue;
+    auto route = std::find_if(p->routes.begin(), p->routes.end(),
+                              [&](const NetworkRoute& x) { return x.network == network && x.status > 0; });
+    if (route != p->routes.end()) {
+      route->status = 0;
+      break;
+    }
+  }
+  std::vector<uint8_t> data;
+  put16(data, network);
+  return network_unit_data_request(router, data, 0, false, kDisconnectConnectionToNetwork);
+}
+
+void network_handle_message(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_message");
+  NetworkPort* port = port_on(source.network);
+  if (!port || source == port->address)
+    return;
+  switch (header.message_type) {
+  case kWhoIsRouterToNetwork:
+    if (network_is_router())
+      answer_who_is_router(*port, message_data(header));
+    break;
+  case kIAmRouterToNetwork:
+    network_handle_IamRouterToNetwork(source, header);
+    break;
+  case kICouldBeRouterToNetwork:
+    network_handle_IcouldRouterToNetwork(source, header);
+    break;
+  case kRejectMessageToNetwork:
+    network_handle_RejectMessageToNetwork(source, header);
+    break;
+  case kRouterBusyToNetwork:
+  case kRouterAvailableToNetwork:
+    network_handle_RouterAvailableBusyToNetwork(source, header);
+    break;
+  case kInitializeRoutingTableAck:
+    network_handle_InitializingRoutingTableAck(source, header);
+    break;
+  case kInitializeRoutingTable:
+  case kEstablishConnectionToNetwork:
+  case kDisconnectConnectionToNetwork:
+    break;
+  default:
+    network_send_RejectMessageToNetwork(*port, source, kNetworkRejectUnknownMessage, header.dnet, header);
+    break;
+  }
+}
+
+void network_handle_IamRouterToNetwork(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_IamRouterToNetwork");
+  NetworkPort* port = port_on(source.network);
+  if (!port || source == port->address)
+    return;
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    network_add_routes(source, uint8_t(i), message_data(header), 1, true);
+}
+
+void network_handle_IcouldRouterToNetwork(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_IcouldRouterToNetwork");
+  NetworkPort* port = port_on(source.network);
+  std::span<const uint8_t> data = message_data(header);
+  if (!port || source == port->address || data.size() < 2)
+    return;
+  // The network, then the router's performance index, which we do not weigh.
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    network_add_routes(source, uint8_t(i), data.first(2), 0, true);
+}
+
+void network_handle_RejectMessageToNetwork(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_RejectMessageToNetwork");
+  std::span<const uint8_t> data = message_data(header);
+  NetworkPort* port = port_on(source.network);
+  if (data.size() != 3 || !port)
+    return;
+  uint8_t reason = data[0];
+  uint32_t dnet = get16(data.data() + 1);
+  if (reason == 1 || reason == 2)
+    network_add_route(port->index, dnet, nullptr, 0, false);
+  // A reject addressed to a node behind us goes on towards it.
+  if (header.dnet_present)
+    network_handle_remote_traffic(source, header);
+}
+
+void network_handle_RouterAvailableBusyToNetwork(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_RouterAvailableBusyToNetwork");
+  NetworkPort* port = port_on(source.network);
+  if (!port)
+    return;
+  uint32_t status = header.message_type == kRouterBusyToNetwork ? 0 : 1;
+  std::span<const uint8_t> list = message_data(header);
+  if (list.size() >= 2) {
+    for (std::size_t i = 0; i + 1 < list.size(); i += 2)
+      network_add_route(port->index, get16(list.data() + i), nullptr, status, false);
+    return;
+  }
+  for (NetworkRoute& route : port->routes)
+    if (route.network && same_mac(route.router, source))
+      route.status = status;
+}
+
+void network_handle_InitializingRoutingTableAck(const BACnetAddress&, const NpduHeader&)
+{
+  trace("network_handle_InitializingRoutingTableAck");
+}
+
+void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader& header)
+{
+  trace("network_handle_remote_traffic");
+  NetworkPort* in = port_on(source.network);
+  if (!in || source == in->address || !header.dnet_present)
+    return;
+  NpduHeader h = passed_on(header, source);
+  std::span<const uint8_t> data = message_data(header);
+  // A reject is never answered with another: two routers would trade them for ever.
+  bool may_reject = !(header.network_message && header.message_type == kRejectMessageToNetwork);
+  auto reject = [&](uint8_t reason) {
+    if (may_reject)
+      network_send_RejectMessageToNetwork(*in, source, reason, header.dnet, header);
+  };
+
+  if (header.dnet == kGlobalBroadcastNetwork) {
+    if (header.hop_count == 0)
+      return;
+    h.hop_count = uint8_t(header.hop_count - 1);
+    for (std::size_t i = 0; i < network_port_count(); ++i)
+      if (NetworkPort* out = network_port_at(i); out != in)
+        encode_and_send(*out, link_broadcast(), h, data);
+    return;
+  }
+
+  if (NetworkPort* out = port_on(header.dnet)) {
+    // Never back onto the network it came from.
+    if (out == in)
+      return;
+    if (data.size() > kMaxApduLengths[std::min<std::size_t>(out->max_apdu_code, 5)]) {
+      reject(kNetworkRejectTooLong);
+      return;
+    }
+    h.dnet_present = 0;
+    BACnetAddress target = link_broadcast();
+    if (header.dlen) {
+      target.network = out->address.network;
+      target.mac_len = header.dlen;
+      std::memcpy(target.mac, header.dadr, sizeof target.mac);
+    }
+    std::vector<uint8_t> npdu;
+    if (npdu_encode(h, data, &npdu) != 0) {
+      reject(kNetworkRejectOther);
+      return;
+    }
+    network_send(*out, out->address, target, npdu, h.expecting_reply, h.priority);
+    return;
+  }
+
+  if (header.hop_count == 0)
+    return;
+  for (const NetworkRoute& route : in->routes) {
+    NetworkPort* out = router_port(route);
+    if (route.network != header.dnet || route.status != 1 || !out || out == in)
+      continue;
+    h.hop_count = uint8_t(header.hop_count - 1);
+    network_touch_connection(header.dnet);
+    encode_and_send(*out, route.router, h, data);
+    return;
+  }
+  if (network_add_locate_network(header.dnet) != 0)
+    reject(kNetworkRejectNoRoute);
+}
+
+int network_establish_connection(const NetworkRoute& route)
+{
+  NetworkConnection& c = r.connection;
+  network_send_EstablishConnectionToNetwork(route.router, route.network, c.termination_time);
+  c.network = route.network;
+  c.router = route.router;
+  c.countdown = c.idle_time;
+  c.active = true;
+  return 0;
+}
+
+void network_touch_connection(uint32_t network)
+{
+  NetworkConnection& c = r.connection;
+  if (c.active && c.network == network)
+    c.countdown = c.idle_time;
+}
+
+void network_connection_timer()
+{
+  int64_t second = os_monotonic_ms() / 1000;
+  if (second == r.last_second)
+    return;
+  bool first = r.last_second < 0;
+  r.last_second = second;
+  NetworkConnection& c = r.connection;
+  if (first || !c.active || c.countdown == 0)
+    return;
+  if (--c.countdown == 0) {
+    network_send_DisconnectConnectionToNetwork(c.router, c.network);
+    c.active = false;
+  }
+}
+
+void network_locate_timer()
+{
+  int64_t now = os_monotonic_ms();
+  for (NetworkLocateEntry& e : r.locate) {
+    if (e.network == 0 || e.retries >= kLocateRetries)
+      continue;
+    int64_t wait = int64_t(kLocateSteps[std::min<std::size_t>(e.retries, kLocateStepCount - 1)]) * kLocateStepMs;
+    if (now - e.stamp_ms < wait)
+      continue;
+    network_send_WhoIsRouterToNetwork(e.network);
+    ++e.retries;
+    e.stamp_ms = now;
+  }
+}
+
+void network_routes_reset()
+{
+  r.locate.clear();
+  r.connection = NetworkConnection{};
+  r.last_second = -1;
+  r.congestion = kCalm;
+}
+
+bool network_is_router() { return network_port_count() > 1; }
+
+bool network_locate_entry(uint32_t network, NetworkLocateEntry* entry)
+{
+  for (const NetworkLocateEntry& e : r.locate)
+    if (network && e.network == network) {
+      if (entry)
+        *entry = e;
+      return true;
+    }
+  return false;
+}
+
+NetworkConnection network_connection() { return r.connection; }
+
+void network_set_connection_idle_time(uint32_t seconds) { r.connection.idle_time = seconds; }

@@ -21,7 +21,7 @@ constexpr uint32_t kMaxSegmentsAccepted = 16;
 constexpr size_t kSetupQueueSize = 64;
 
 std::deque<DeviceSetupEntry> g_setups;  // front: newest; back: oldest
-OsSemaphoreHandle g_setup_done = nullptr;
+bool g_setups_open = true;                // false from a shut-down to the next init
 
 // Bits set in the two protocol bit strings at start-up, by property number.
 constexpr uint8_t kBitsOf97[40] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1,
@@ -109,6 +109,14 @@ void free_texts(DeviceSetupEntry& entry)
   }
 }
 
+void complete(DeviceSetupEntry& entry, int result)
+{
+  free_texts(entry);
+  if (entry.done)
+    entry.done->set_value(result);
+  entry.done.reset();
+}
+
 void apply_setup(DeviceSetupEntry& entry)
 {
   DeviceIdentity identity;
@@ -143,7 +151,7 @@ bool take_oldest(DeviceSetupEntry* out)
   DRIVER_LOCK_SCOPE();
   if (g_setups.empty())
     return false;
-  *out = g_setups.back();
+  *out = std::move(g_setups.back());
   g_setups.pop_back();
   return true;
 }
@@ -234,21 +242,22 @@ uint32_t object_DeviceSegmentation() { return g_segmentation; }
 
 int object_DeviceSetupInit()
 {
-  if (g_setup_done)
-    return 0;
-  return os_semaphore_create(&g_setup_done) == 0 ? 0 : -1;
+  DRIVER_LOCK_SCOPE();
+  g_setups_open = true;
+  return 0;
 }
 
 void object_DeviceSetupShutdown()
 {
-  if (g_setup_done) {
-    os_semaphore_close(&g_setup_done);
-    g_setup_done = nullptr;
+  std::deque<DeviceSetupEntry> dropped;
+  {
+    DRIVER_LOCK_SCOPE();
+    g_setups_open = false;
+    dropped.swap(g_setups);
   }
-  DRIVER_LOCK_SCOPE();
-  for (DeviceSetupEntry& entry : g_setups)
-    free_texts(entry);
-  g_setups.clear();
+  // A requester must never wait for an entry that nobody will apply.
+  for (DeviceSetupEntry& entry : dropped)
+    complete(entry, -1);
 }
 
 int object_QueueDeviceSetup(const DeviceSetupEntry* entry)
@@ -256,7 +265,7 @@ int object_QueueDeviceSetup(const DeviceSetupEntry* entry)
   if (!entry)
     return -1;
   DRIVER_LOCK_SCOPE();
-  if (g_setups.size() >= kSetupQueueSize)
+  if (!g_setups_open || g_setups.size() >= kSetupQueueSize)
     return -1;
   g_setups.push_front(*entry);
   return 0;
@@ -281,12 +290,19 @@ int object_RequestDeviceSetup(uint32_t network, uint32_t instance, const uint8_t
       return -1;
     }
   }
+  std::future<int> outcome;
+  try {
+    entry.done = std::make_shared<std::promise<int>>();
+    outcome = entry.done->get_future();
+  } catch (const std::exception&) {
+    free_texts(entry);
+    return -1;
+  }
   if (object_QueueDeviceSetup(&entry) != 0) {
     free_texts(entry);
     return -1;
   }
-  os_semaphore_wait(&g_setup_done);
-  return 0;
+  return outcome.get();
 }
 
 int object_ApplyDeviceSetups()
@@ -295,9 +311,8 @@ int object_ApplyDeviceSetups()
   DeviceSetupEntry entry;
   while (take_oldest(&entry)) {
     apply_setup(entry);
+    complete(entry, 0);
     ++applied;
-    if (g_setup_done)
-      os_semaphore_release(&g_setup_done);
   }
   return applied;
 }

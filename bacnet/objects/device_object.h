@@ -3,10 +3,13 @@
 // set-up request with which a remote-API client re-identifies the device.
 // The Device object lives on the stack thread; object_RequestDeviceSetup is the one call
 // made from another thread (an API connection), which queues under the global lock and
-// then waits until the stack thread has applied its entry (object_ApplyDeviceSetups).
+// then waits until the stack thread has applied its own entry (object_ApplyDeviceSetups) or
+// the shut-down has dropped it.
 #pragma once
 
 #include <cstdint>
+#include <future>
+#include <memory>
 
 #include "bacnet/value/value_types.h"
 
@@ -36,7 +39,8 @@ int object_InitDevice(uint32_t instance, const DeviceIdentity* identity);
 int object_InitObjectsFile(uint32_t instance, const char* file_name);
 
 // A queued device set-up: the device's instance and address and its seven identity texts
-// (private copies or null, in identity order); the numbers are always 0.
+// (private copies or null, in identity order); the numbers are always 0. `done`, when a
+// requester waits, receives the entry's outcome: 0 applied, -1 dropped at shut-down.
 struct DeviceSetupEntry {
   uint32_t instance = 0;
   uint32_t network = 0;
@@ -44,23 +48,26 @@ struct DeviceSetupEntry {
   uint8_t mac_length = 0;
   char* texts[7] = {};
   uint32_t numbers[4] = {};
+  std::shared_ptr<std::promise<int>> done;
 };
 
-// Creates the set-up semaphore (count 0); 0 or -1.
+// Opens the set-up queue (it is open until the first shut-down). 0.
 int object_DeviceSetupInit();
-// Closes the semaphore and drops the entries still queued (their texts released).
+// Closes the queue: every entry still queued completes with -1 (its texts released) and new
+// requests are refused until the next init.
 void object_DeviceSetupShutdown();
 // Copies the entry into the queue (64 entries) under the global lock; ownership of the
-// texts passes to the queue. 0, or -1 when the queue is full.
+// texts passes to the queue. 0, or -1 when the queue is full or closed.
 int object_QueueDeviceSetup(const DeviceSetupEntry* entry);
 // API thread: copies the texts, queues the set-up and waits until the stack thread has
-// applied it. 0; -1 when a text cannot be copied or the queue is full.
+// applied this very entry. 0; -1 when a text cannot be copied, the queue is full or closed,
+// or the stack shut down before the entry was applied.
 int object_RequestDeviceSetup(uint32_t network, uint32_t instance, const uint8_t* mac, uint8_t mac_length,
                               const char* application_software_version, const char* firmware_revision,
                               const char* model_name, const char* object_name, const char* vendor_name,
                               const char* description, const char* location);
 // Stack thread: applies every queued set-up, oldest first (Device identity, local port
-// address, I-Am), releasing the semaphore once per entry. Number of entries applied.
+// address, I-Am), completing each entry's requester. Number of entries applied.
 int object_ApplyDeviceSetups();
 
 // The process-wide segmentation word that property 107 reads and writes.

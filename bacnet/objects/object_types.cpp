@@ -290,7 +290,8 @@ constexpr FieldSpec kEventEnrollment[] = {
     row(PROP_PRIORITY, FieldKind::Unsigned, OPT).with(tag(TAG_UNSIGNED)),
     row(PROP_ISSUE_CONFIRMED_NOTIFICATIONS, FieldKind::Boolean, OPT).with(tag(TAG_BOOLEAN)),
     row(PROP_EVENT_TIME_STAMPS, FieldKind::Value, REQ).with(make(DefaultKind::TimeStamps)),
-    row(PROP_PENDING_ACKNOWLEDGMENTS, FieldKind::BitString, OPT).with(bits(3, true)),
+    // Nothing is owed at creation: set bits would each send an acknowledgment notification.
+    row(PROP_PENDING_ACKNOWLEDGMENTS, FieldKind::BitString, OPT).with(bits(3, false)),
     row(PROP_CONDITION_TIME, FieldKind::Unsigned, OPT).with(make(DefaultKind::CreationSeconds)),
 };
 

@@ -68,6 +68,7 @@ bool out_of_service(ObjectRecord* record)
 }  // namespace
 
 uint32_t object_GetErrorClass() { return g_error_class; }
+void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
 
 // ---- Network door ------------------------------------------------------------------------
 

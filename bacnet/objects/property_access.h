@@ -35,6 +35,8 @@ inline constexpr uint32_t DEVICE_WILDCARD_INSTANCE = 4194303;
 
 // Error class of the last network read or write: 1 when the object was not found, else 2.
 uint32_t object_GetErrorClass();
+// Sets it for the database's own network operations (the list-element services).
+void object_SetErrorClass(uint32_t error_class);
 
 // ---- Network door ------------------------------------------------------------------------
 // `network` is the requester's network number (-1 for the stack itself); `owner` the local

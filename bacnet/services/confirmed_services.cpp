@@ -1,6 +1,8 @@
 #include "bacnet/services/confirmed_services.h"
 
 #include "bacnet/codec/codec_requests.h"
+#include "bacnet/objects/object_lists.h"
+#include "bacnet/services/alarm_services.h"
 #include "bacnet/services/cov_notification_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/file_services.h"
@@ -15,7 +17,12 @@ namespace {
 ConfirmedServicesSeams g_seams;
 
 constexpr std::pair<uint8_t, ConfirmedServiceHandler> kHandlers[] = {
+    {SERVICE_ACKNOWLEDGE_ALARM, services_acknowledge_alarm},
     {SERVICE_CONFIRMED_COV_NOTIFICATION, services_confirmed_cov_notification},
+    {SERVICE_CONFIRMED_EVENT_NOTIFICATION, services_confirmed_event_notification},
+    {SERVICE_GET_ALARM_SUMMARY, services_get_alarm_summary},
+    {SERVICE_GET_ENROLLMENT_SUMMARY, services_get_enrollment_summary},
+    {SERVICE_SUBSCRIBE_COV, services_subscribe_cov},
     {SERVICE_ATOMIC_READ_FILE, services_atomic_read_file},
     {SERVICE_ATOMIC_WRITE_FILE, services_atomic_write_file},
     {SERVICE_ADD_LIST_ELEMENT, services_add_list_element},
@@ -28,14 +35,21 @@ constexpr std::pair<uint8_t, ConfirmedServiceHandler> kHandlers[] = {
     {SERVICE_WRITE_PROPERTY_MULTIPLE, services_write_property_multiple},
     {SERVICE_DEVICE_COMMUNICATION_CONTROL, services_device_communication_control},
     {SERVICE_REINITIALIZE_DEVICE, services_reinitialize_device},
+    {SERVICE_GET_EVENT_INFORMATION, services_get_event_information},
 };
 
 }  // namespace
 
 int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams)
 {
-  g_seams = seams ? *seams : ConfirmedServicesSeams{};
-  services_device_communication_reset();
+  if (seams) {
+    g_seams = *seams;
+  } else {
+    // The local device's own list operations.
+    g_seams = ConfirmedServicesSeams{};
+    g_seams.add_list_element = object_AddListElement;
+    g_seams.remove_list_element = object_RemoveListElement;
+  }
   for (const auto& [choice, handler] : kHandlers)
     services_set_confirmed_handler(choice, handler);
   return 0;

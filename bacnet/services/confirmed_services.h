@@ -21,8 +21,9 @@ struct ConfirmedServicesSeams {
   int (*save_device)(uint32_t owner) = nullptr;
 };
 
-// Installs every confirmed handler of the local device (and the seams, copied; null empties
-// them): the property services, the list and object services, the file services,
+// Installs every confirmed handler of the local device and the seams (copied; null gives the
+// object database's own list operations and no save): the property services, the list and
+// object services, the file services, the alarm, event and COV services,
 // DeviceCommunicationControl and ReinitializeDevice. The stack host calls it after
 // services_init. 0.
 int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams = nullptr);

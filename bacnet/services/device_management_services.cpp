@@ -2,7 +2,6 @@
 
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/codec_device_services.h"
-#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_types.h"
 #include "bacnet/services/service_answers.h"
@@ -29,11 +28,6 @@ enum SystemStatus : uint32_t {
   kDownloadInProgress = 3,
   kBackupInProgress = 5,
 };
-
-constexpr int64_t kMillisecondsPerMinute = 60'000;
-
-// When a communication state set for a time ends; 0 while none runs.
-int64_t g_communication_ends = 0;
 
 struct OwnedCommunicationControl {
   DeviceCommunicationControlRequest record;
@@ -72,24 +66,11 @@ int services_device_communication_control(const BACnetAddress&, const ServiceReq
     return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassSecurity,
                                  uint32_t(refused - 1));
 
-  // The application layer reads the state for every request that arrives from now on.
-  int state = int(dcc.record.enable_disable);
-  client_set_communication_state(state);
-  g_communication_ends = state != kCommunicationEnabled && dcc.record.duration > 0
-                             ? os_monotonic_ms() + int64_t(dcc.record.duration) * kMillisecondsPerMinute
-                             : 0;
+  // The communication state belongs to the host, which decides through the hook. Without
+  // one the request is acknowledged and the device keeps communicating: no peer silences a
+  // running job without the host's consent.
   return services_answer_simple_ack(answer);
 }
-
-void services_device_communication_timer()
-{
-  if (g_communication_ends != 0 && os_monotonic_ms() >= g_communication_ends) {
-    g_communication_ends = 0;
-    client_set_communication_state(kCommunicationEnabled);
-  }
-}
-
-void services_device_communication_reset() { g_communication_ends = 0; }
 
 int services_reinitialize_device(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
                                  bool, const BACnetAddress&)

@@ -46,6 +46,15 @@ struct OwnedCreateRequest {
 std::vector<BACnetValue*> elements_of(BACnetValue& elements)
 {
   std::vector<BACnetValue*> out;
+  // Elements that no decoder of the property takes arrive as a list of any values: each is
+  // still an element of its own, so that a failure names the one that failed.
+  if (elements.tag == TAG_ANY_VALUE_LIST) {
+    if (BACnetValueArray* list = value_array(&elements))
+      for (uint32_t i = 0; i < list->used; ++i)
+        if (AnyValue* any = value_record<AnyValue>(&list->elements[i]))
+          out.push_back(&any->value);
+    return out;
+  }
   if (!applied_by_element(elements.tag)) {
     out.push_back(&elements);
     return out;
@@ -72,11 +81,12 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
 
   uint32_t owner = services_request_owner(local);
   const ListElementRequest& r = list.record;
+  uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   auto add = [&](BACnetValue* element) {
-    return seams.add_list_element(owner, r.object.type, r.object.instance, r.property, r.array_index, 0, element);
+    return seams.add_list_element(owner, r.object.type, instance, r.property, r.array_index, 0, element);
   };
   auto remove = [&](BACnetValue* element) {
-    return seams.remove_list_element(owner, r.object.type, r.object.instance, r.property, r.array_index, element);
+    return seams.remove_list_element(owner, r.object.type, instance, r.property, r.array_index, element);
   };
   std::vector<BACnetValue*> elements = elements_of(list.record.elements);
   for (std::size_t n = 0; n < elements.size(); ++n) {

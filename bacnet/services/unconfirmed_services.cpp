@@ -2,6 +2,8 @@
 
 #include "bacnet/client/client_request.h"
 
+#include "bacnet/codec/codec_alarm_services.h"
+#include "bacnet/codec/codec_device_services.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/objects/object_summaries.h"
@@ -18,6 +20,9 @@ namespace {
 enum HookSlot : std::size_t {
   kHookIAm = 0,
   kHookIHave = 1,
+  kHookUnconfirmedEventNotification = 3,
+  kHookUnconfirmedPrivateTransfer = 4,
+  kHookUnconfirmedTextMessage = 5,
   kHookTimeSynchronization = 6,
   kHookWhoHas = 7,
   kHookWhoIs = 8,
@@ -74,6 +79,20 @@ int time_synchronization(uint8_t port_index, const ServiceRequest& request, std:
 // Services whose parameters have no decoder in the codec yet: nothing can be handed on.
 int undecodable(uint8_t, bool, const BACnetAddress&, const ServiceRequest&) { return -1; }
 
+// Services that only go to the host: decoded into their record, handed to the hook of their
+// slot (port 0), released.
+template <class Record, int (*Decode)(pdu_buffer*, Record*), void (*Free)(Record*)>
+int to_hook(uint8_t port_index, const ServiceRequest& request, std::size_t hook)
+{
+  Record record;
+  pdu_buffer buffer = view_of(request);
+  bool ok = decoded(Decode(&buffer, &record), buffer);
+  if (ok)
+    services_call_hook(hook, port_index, &record);
+  Free(&record);
+  return ok ? 0 : -1;
+}
+
 }  // namespace
 
 int services_i_am(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source, const ServiceRequest& request)
@@ -115,22 +134,25 @@ int services_unconfirmed_cov_notification(uint8_t port_index, bool, const BACnet
   return services_unconfirmed_cov_notification_received(port_index, request);
 }
 
-int services_unconfirmed_event_notification(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
+int services_unconfirmed_event_notification(uint8_t port_index, bool, const BACnetAddress&,
                                             const ServiceRequest& request)
 {
-  return undecodable(port_index, snet_present, routed_source, request);
+  return to_hook<EventNotificationRequest, pdu_decode_event_notification_request, pdu_free_event_notification_request>(
+      port_index, request, kHookUnconfirmedEventNotification);
 }
 
-int services_unconfirmed_private_transfer(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
+int services_unconfirmed_private_transfer(uint8_t port_index, bool, const BACnetAddress&,
                                           const ServiceRequest& request)
 {
-  return undecodable(port_index, snet_present, routed_source, request);
+  return to_hook<PrivateTransferRequest, pdu_decode_private_transfer, pdu_free_private_transfer>(
+      port_index, request, kHookUnconfirmedPrivateTransfer);
 }
 
-int services_unconfirmed_text_message(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
+int services_unconfirmed_text_message(uint8_t port_index, bool, const BACnetAddress&,
                                       const ServiceRequest& request)
 {
-  return undecodable(port_index, snet_present, routed_source, request);
+  return to_hook<TextMessageRequest, pdu_decode_text_message_request, pdu_free_text_message_request>(
+      port_index, request, kHookUnconfirmedTextMessage);
 }
 
 int services_time_synchronization(uint8_t port_index, bool, const BACnetAddress&, const ServiceRequest& request)

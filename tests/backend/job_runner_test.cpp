@@ -190,9 +190,82 @@ TEST_F(JobRunnerTest, EndBeforeStartFailsWithoutARequest)
 {
   std::string text = run(job("[r]\nTODO=READ\nDEVICE_ID=1\nFILE_INSTANCE=1\nSTART=10\nEND=4\nRESULTFILE=" +
                              path("f.bin") + "\n"));
-  EXPECT_NE(text.find("--Function: \"r\" aborted because of an error"), std::string::npos);
+  EXPECT_NE(text.find("ERROR: START > END\n--Function: \"r\" aborted because of an error"), std::string::npos)
+      << text;
   for (const Call& c : stack.calls)
     EXPECT_NE(c.what, "read");
+}
+
+TEST_F(JobRunnerTest, RangesAndFileInstancesThatNameNoValidRequestFailWithTheirReason)
+{
+  struct Case {
+    const char *instance, *start, *end;
+    const char* reason;  // null: the transfer runs with the values as given
+  };
+  const Case cases[] = {
+      {"1", "-1", "2147483647", "ERROR: END - START is out of range\n"},
+      {"1", "-2147483648", "1", "ERROR: END - START is out of range\n"},
+      {"1", "7", "-7", "ERROR: START > END\n"},
+      {"4194305", "0", "4", "ERROR: File instance is out of range\n"},
+      {"-1", "0", "4", "ERROR: File instance is out of range\n"},
+      {"4194302", "0", "2147483647", nullptr},
+      {"0", "-1", "2147483646", nullptr},
+  };
+  std::ofstream(path("src.bin")) << "0123";
+  for (const Case& c : cases) {
+    for (std::string todo : {"READ\nRESULTFILE=" + path("f.bin"), "WRITE\nSOURCEFILE=" + path("src.bin")}) {
+      stack.calls.clear();
+      std::string text = run(job("[t]\nTODO=" + todo + "\nDEVICE_ID=1\nFILE_INSTANCE=" + c.instance +
+                                 "\nSTART=" + c.start + "\nEND=" + c.end + "\n"));
+      std::string name = todo.substr(0, 5) + " " + c.instance + " " + c.start + " " + c.end;
+      if (c.reason) {
+        EXPECT_EQ(stack.calls.size(), 2u) << name;  // start and stop only
+        EXPECT_NE(text.find(std::string(c.reason) + "--Function: \"t\" aborted because of an error\n\n"),
+                  std::string::npos)
+            << name << "\n" << text;
+        continue;
+      }
+      ASSERT_EQ(stack.calls.size(), 3u) << name;
+      EXPECT_EQ(stack.calls[1].instance, uint32_t(std::atoi(c.instance))) << name;
+      EXPECT_EQ(stack.calls[1].start, std::atoi(c.start)) << name;
+      EXPECT_EQ(stack.calls[1].end, std::atoi(c.end)) << name;
+    }
+  }
+}
+
+TEST_F(JobRunnerTest, ResultFilesThatCannotBeWrittenFailTheFunction)
+{
+  for (std::string function : {"TODO=READ\nDEVICE_ID=1\nFILE_INSTANCE=1\nSTART=0\nEND=3\n",
+                                "TODO=SCAN_DEVICE\nRANGE_LOW=0\nRANGE_HIGH=9\nSCAN_TIME=0\n"}) {
+    std::string text = run(job("[f]\n" + function + "RESULTFILE=/dev/full\n"));
+    EXPECT_NE(text.find("WARNING: Can not create or write file \"/dev/full\"!\n"
+                        "--Function: \"f\" aborted because of an error\n\n"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(text.ends_with("\n-->Error while executing the functions\n")) << text;
+  }
+}
+
+TEST_F(JobRunnerTest, LinkValuesOtherThanAnAddressAndAPortAreAConfigurationError)
+{
+  const std::pair<const char*, const char*> refused[] = {
+      {"IP=10.77.0.2;UDPPORT=47809\n", "PORT=47808"}, {"IP=abc\n", "PORT=47808"}, {"IP=10.77\n", "PORT=47808"},
+      {"IP=10.77.0.256\n", "PORT=47808"},             {"", "PORT=abc"},           {"", "PORT=0"},
+      {"", "PORT=65536"},                              {"", "PORT=47808;X=1"},     {"", "PORT=-1"},
+  };
+  for (const auto& [ip, port] : refused) {
+    std::ofstream(path("c.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt")
+                                 << "\nLOCAL_DEVICE_ID=1\nLINK=BACnet_IP\n[BACnet_IP]\n"
+                                 << ip << port << "\n[r]\nTODO=READ\n";
+    stack.calls.clear();
+    JobRunner runner(stack, pinned_time);
+    runner.Run(path("c.ini"));
+    EXPECT_TRUE(log().ends_with(std::string("# Port: ") + (port + 5) +
+                                "\nERROR: Unknown connection configuration\n"
+                                "\n-->Error while reading the configuration file\n"))
+        << ip << port << "\n" << log();
+    EXPECT_TRUE(stack.calls.empty()) << ip << port;
+  }
 }
 
 TEST_F(JobRunnerTest, UnopenableLocalFilesFailTheFunction)
@@ -335,6 +408,12 @@ TEST(BackendProgram, WithoutArgumentSaysNoConfigFile)
   EXPECT_EQ(status, 0);
   out = testsupport::run_command(testsupport::bin_dir() + "/ZOR17 ''", &status);
   EXPECT_EQ(out, "no config file\n");
+}
+
+TEST(JobFile, AFolderReadsLikeAMissingFile)
+{
+  EXPECT_TRUE(read_job_file(fs::temp_directory_path().string()).empty());
+  EXPECT_TRUE(read_job_file("/no/such/job.ini").empty());
 }
 
 TEST(JobFile, ParsesSectionsKeysAndEmptyValues)

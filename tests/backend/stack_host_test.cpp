@@ -4,8 +4,11 @@
 #include "bacnet/binding/cache.h"
 #include "bacnet/foundation/os_wrappers.h"
 
+#include "bacnet/client/client_request.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -18,6 +21,33 @@ TEST(StackHost, NegativeDeviceInstanceRefusesTheStartAndStopsCleanly)
   // The refused start opened nothing, so a second round behaves the same.
   EXPECT_EQ(_BACnet_Driver_Start(&config), -1);
   EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+}
+
+TEST(StackHost, StopEndsABlockingCallParkedForAnUnknownDevice)
+{
+  StackConfig config;
+  config.device_instance = 4711;
+  ASSERT_EQ(_BACnet_Driver_Start(&config), 0);  // no port: nobody can ever answer
+  client_calls::ReadPropertyRequest call;
+  call.device_instance = 999;
+  call.request.object = {8, 999};
+  call.request.property = 77;
+  std::atomic<bool> ended{false};
+  std::thread caller([&] {
+    call.Call();
+    ended = true;
+  });
+  for (int i = 0; i < 5000 && client_parked_count() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(client_parked_count(), 1u);
+  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  // The call ends with the stack, long before its own safety time-out of half a minute.
+  for (int i = 0; i < 5000 && !ended; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(ended);
+  caller.join();
+  EXPECT_EQ(call.error.status, 12);
+  EXPECT_EQ(call.error.error_class, 5u);
 }
 
 TEST(StackHost, StopBeforeAnyStartDoesNothing)

@@ -1,9 +1,12 @@
 // Received datagrams through a BACnet/IP port that is both a BBMD and a foreign device, then
-// their NPDUs through the network layer's decoding, on a socket that sends nowhere.
-// The first input octet picks the sender (a peer, the port itself, its BBMD) and whether a
-// second tick runs first; the rest is the datagram.
+// their NPDUs through the network layer, which routes between that port (network 1) and a
+// second one (network 2) that sends nowhere: network-layer messages, routes, locating and
+// passing NPDUs on. The first input octet picks the sender (a peer, the port itself, its BBMD),
+// whether a second tick runs first, and in its upper five bits how many 5-second steps the
+// clock moves on before (the locate and connection timers); the rest is the datagram.
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/netif.h"
+#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
 #include <cstddef>
@@ -41,10 +44,23 @@ int consume_apdu(uint8_t, const BACnetAddress&, const BACnetAddress&, const Npdu
   return 0;
 }
 
+int sink_send(DatalinkPort*, const BACnetAddress&, const BACnetAddress&, std::span<const uint8_t> npdu, uint8_t,
+              uint8_t)
+{
+  volatile uint8_t sum = 0;
+  for (uint8_t b : npdu)
+    sum = uint8_t(sum + b);
+  return 0;
+}
+
+ManualClock g_clock;
+
 DatalinkPort* make_port()
 {
   static LabInterface lab;
   static DatalinkPort port;
+  static DatalinkPort second;
+  os_set_clock(&g_clock);
   netif_set_source(&lab);
   bacnetip_set_transport_factory(make_nowhere);
   port.link_type = kLinkBacnetIp;
@@ -59,6 +75,10 @@ DatalinkPort* make_port()
     __builtin_trap();
   bacnetip_link(&port)->registered = 1;
   network_init_port(&port.net);
+  second.net.handle = &second;
+  second.net.address = {2, {0x02, 0x00, 0x5E, 0x00, 0x00, 0x01}, 6};
+  second.net.send = sink_send;
+  network_init_port(&second.net);
   network_init(consume_apdu, nullptr, nullptr, nullptr);
   return &port;
 }
@@ -75,9 +95,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const BipAddress& sender = senders[data[0] & 3];
   if (data[0] & 4)
     bacnetip_second_tick(port);
+  g_clock.advance_ms(int64_t(data[0] >> 3) * 5000);
   std::span<const uint8_t> datagram(data + 1, size - 1);
   bacnetip_handle_frame(port, bip_to_bacnet_address(1, sender), datagram);
   network_poll();
+  {
+    // Nothing transmits the port's queue here: forget what the network layer sent.
+    DRIVER_LOCK_SCOPE();
+    bacnetip_link(port)->queue.clear();
+  }
 
   // The NPDU decoder alone, on the same octets.
   NpduHeader header;

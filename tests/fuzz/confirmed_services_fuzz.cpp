@@ -1,6 +1,8 @@
 // Arbitrary confirmed requests into the service dispatch and its handlers, with an object
-// database of every creatable and commandable kind and File objects over real files behind
-// them, and the application layer (server transactions, segmentation) in front.
+// database of every creatable and commandable kind, an Analog Value in alarm with its
+// Notification Class, and File objects over real files behind them, and the application
+// layer (server transactions, segmentation) in front. The behaviour engine runs after every
+// request, so subscriptions, acknowledgments and list changes meet the reporting timers.
 //
 // The input is a script of requests, each a header of four octets and its parameters:
 //   [0] service choice; [1] max-segments/max-APDU octet; [2] bit 0: through the network and
@@ -16,6 +18,8 @@
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"
 #include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_behaviour.h"
+#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
@@ -23,6 +27,7 @@
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/value.h"
 
 #include <unistd.h>
 
@@ -67,15 +72,35 @@ BACnetAddress station(uint8_t last)
   return a;
 }
 
-// List operations that take every element but refuse each third removal, so that the undo
-// of both services runs.
-int add_element(uint32_t, uint32_t, uint32_t, uint32_t, int32_t, uint8_t, BACnetValue*) { return 0; }
-int remove_element(uint32_t, uint32_t, uint32_t, uint32_t, int32_t, BACnetValue*)
-{
-  static unsigned calls = 0;
-  return ++calls % 3 == 0 ? 2 : 0;
-}
 int save_device(uint32_t) { return 0; }
+
+// A Notification Class with a recipient on the port, and an Analog Value that goes to
+// high-limit with the first second and waits for its acknowledgment.
+void populate_alarm()
+{
+  ObjectRecord* nc = object_CreateObject(kOwn, 15, 10);
+  const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
+  bitstring_set(object_bits(nc, 1), all, 3);
+  BACnetValue recipient{};
+  value_init(&recipient, TAG_DESTINATION);
+  auto* d = value_record<BACnetDestination>(&recipient);
+  bitstring_set(&d->valid_days, all, 7);
+  bitstring_set(&d->transitions, all, 3);
+  d->from = d->to = {255, 255, 255, 255};
+  d->recipient.choice = 1;
+  d->recipient.address.network = 1;
+  const uint8_t mac[6] = {10, 0, 0, 2, 0xBA, 0xC0};
+  octetstring_set(&d->recipient.address.mac, mac, 6);
+  d->issue_confirmed = 1;
+  object_AddListElements(kOwn, 15, 10, 102, -1, 0, &recipient);
+  value_free(&recipient);
+  ObjectRecord* av = object_CreateObject(kOwn, 2, 2);
+  *object_real(av, 45) = 50;
+  *object_word(av, 113) = 0;
+  bitstring_set(object_bits(av, 52), all, 2);
+  bitstring_set(object_bits(av, 35), all, 3);
+  *object_real(av, 104) = 60;
+}
 
 void write_file(const std::string& path, std::size_t length)
 {
@@ -105,6 +130,7 @@ void populate()
     object_SetString(kOwn, 10, i + 1, 555, paths[i].c_str());
   }
   object_CreateObject(kOwn, 10, 4);  // no path
+  populate_alarm();
 }
 
 void dispatch_directly(uint8_t choice, uint8_t max, bool segmented, std::span<const uint8_t> parameters,
@@ -153,12 +179,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   populate();
   ObjectHooks hooks;
   hooks.get_local_instance = address_binding_get_local_instance_value;
+  hooks.object_timer = object_Timer;
   object_set_hooks(&hooks);
   ConfirmedServicesSeams seams;
-  seams.add_list_element = add_element;
-  seams.remove_list_element = remove_element;
+  seams.add_list_element = object_AddListElement;
+  seams.remove_list_element = object_RemoveListElement;
   seams.save_device = save_device;
   services_register_confirmed_handlers(&seams);
+  clock_source.set_wall(1767610800);
+  object_second_tick();
 
   std::size_t at = 0;
   uint8_t invoke = 0;
@@ -172,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
       dispatch_directly(choice, max, flags & 0x02, parameters, port.address);
     clock_source.advance_ms(100);
-    services_device_communication_timer();
+    clock_source.set_wall(clock_source.wall().seconds + 1);
+    object_second_tick();
   }
 
   client_stack_stop();

@@ -13,6 +13,8 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_stack.h"
+#include "bacnet/codec/codec_alarm_services.h"
+#include "bacnet/codec/codec_device_services.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/services/service_dispatch.h"
@@ -40,6 +42,26 @@ int some_objects(const WhoHasRequest& request, std::vector<IHaveMatch>* matches)
 }
 
 int keep_clock(const BACnetDateTime&, bool) { return 0; }
+
+// Host hooks that read what they are handed, so that a record released too early shows.
+volatile uint32_t g_seen = 0;
+int see_event(const void* r)
+{
+  const auto* n = static_cast<const EventNotificationRequest*>(r);
+  g_seen += n->to_state + n->message.tag + n->parameters.tag;
+  return 0;
+}
+int see_transfer(const void* r)
+{
+  g_seen += static_cast<const PrivateTransferRequest*>(r)->parameters.tag;
+  return 0;
+}
+int see_text(const void* r)
+{
+  const auto* t = static_cast<const TextMessageRequest*>(r);
+  g_seen += t->message.payload.text ? uint8_t(t->message.payload.text[0]) : 0;
+  return 0;
+}
 
 BACnetAddress device(uint8_t last)
 {
@@ -85,6 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   services_set_seams(&seams);
   ClientStackConfig config;
   config.device_instance = 4711;
+  config.hooks.slots[3] = see_event;
+  config.hooks.slots[4] = see_transfer;
+  config.hooks.slots[5] = see_text;
   client_stack_start(config);
   address_binding_add_local_port(5, -1, &port.address);
 

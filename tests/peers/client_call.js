@@ -1,13 +1,15 @@
 // One confirmed request from @bacnet-js/client, printed as a JSON line: the answer, or the
 // error it ended with. Usage: node client_call.js <json>, with
 //   {interface, address, op: "readProperty"|"readFile"|"writeFile", type, instance,
-//    property, position, count, hex, timeout}
+//    property, position, count, hex, timeout, net, adr}
+// net and adr (an array of octets) address a device behind a router: DNET and DADR.
 'use strict';
 const { default: Bacnet } = require('@bacnet-js/client');
 
 const req = JSON.parse(process.argv[2]);
 const client = new Bacnet({ interface: req.interface, port: req.port || 47808, apduTimeout: req.timeout || 3000 });
 const receiver = { address: req.address };
+if (req.net) Object.assign(receiver, { net: req.net, adr: req.adr || [] });
 const objectId = { type: req.type, instance: req.instance };
 const done = (obj) => { process.stdout.write(JSON.stringify(obj) + '\n'); client.close(); process.exit(0); };
 

@@ -5,7 +5,14 @@
 // [{type, instance, properties: [id, ...]}]}, writeProperty {type, instance, property, tag,
 // value, priority}, createObject {type, instance}, deleteObject {type, instance}, readFile
 // {instance, position, count}, writeFile {instance, position, hex}, communicationControl
-// {duration, state, password}, reinitialize {state, password}.
+// {duration, state, password}, reinitialize {state, password}, subscribeCov {type, instance,
+// process, confirmed, lifetime, cancel}, acknowledgeAlarm {type, instance, state, stamp:
+// "event" (the stamp of the last event notification of the object) or "wrong" (one second
+// off)}, getAlarmSummary, getEventInformation, getEnrollmentSummary {ackFilter},
+// addListElement and removeListElement {type, instance, property, values: [{type, value}]},
+// pause {ms}.
+// Every notification the device sends is printed as a line "N {...}" and, when confirmed,
+// acknowledged.
 'use strict';
 const { default: Bacnet } = require('@bacnet-js/client');
 
@@ -15,6 +22,28 @@ const receiver = { address: req.address };
 const NO_INDEX = 0xffffffff;
 
 const plain = (values) => values.map((v) => ({ type: v.type, value: v.value }));
+const eventStamps = {};  // the time stamp of the last event notification, by object
+
+function notified(kind, content) {
+  const p = content.payload;
+  const line = { kind, confirmed: content.invokeId !== undefined };
+  if (kind === 'cov') {
+    Object.assign(line, { process: p.subscriberProcessId, object: p.monitoredObjectId, timeRemaining: p.timeRemaining,
+      values: p.values.map((v) => ({ property: v.property.id, values: plain(v.value) })) });
+  } else {
+    Object.assign(line, { process: p.processId, object: p.eventObjectId, notifyType: p.notifyType, eventType: p.eventType,
+      fromState: p.fromState, toState: p.toState, priority: p.priority, ackRequired: p.ackRequired,
+      message: p.messageText });
+    if (p.notifyType !== 2)
+      eventStamps[`${p.eventObjectId.type}:${p.eventObjectId.instance}`] = p.timeStamp;
+  }
+  process.stdout.write('N ' + JSON.stringify(line) + '\n');
+  if (line.confirmed)
+    client.simpleAckResponse(content.header.sender, content.service, content.invokeId);
+}
+client.on('covNotify', (c) => notified('cov', c));
+client.on('covNotifyUnconfirmed', (c) => notified('cov', c));
+client.on('eventNotify', (c) => notified('event', c));
 
 const operations = {
   async readProperty(c) {
@@ -61,6 +90,45 @@ const operations = {
   },
   async reinitialize(c) {
     await client.reinitializeDevice(receiver, c.state, { password: c.password });
+    return {};
+  },
+  async subscribeCov(c) {
+    await client.subscribeCov(receiver, { type: c.type, instance: c.instance }, c.process, !!c.cancel, !!c.confirmed,
+      c.lifetime || 0);
+    return {};
+  },
+  async acknowledgeAlarm(c) {
+    const stamp = eventStamps[`${c.type}:${c.instance}`];
+    const when = new Date(stamp.value.getTime() + (c.stamp === 'wrong' ? 1000 : 0));
+    await client.acknowledgeAlarm(receiver, { type: c.type, instance: c.instance }, c.state, 'Leitstand',
+      { type: stamp.type, value: when }, { type: stamp.type, value: new Date() });
+    return {};
+  },
+  async getAlarmSummary() {
+    const alarms = await client.getAlarmSummary(receiver);
+    return alarms.map((a) => ({ object: a.objectId, state: a.alarmState, acked: a.acknowledgedTransitions }));
+  },
+  async getEventInformation() {
+    const events = await client.getEventInformation(receiver);
+    return events.map((e) => ({ object: e.objectId, state: e.eventState, acked: e.acknowledgedTransitions,
+      priorities: e.eventPriorities, notifyType: e.notifyType }));
+  },
+  async getEnrollmentSummary(c) {
+    const r = await client.getEnrollmentSummary(receiver, c.ackFilter || 0);
+    return r.enrollmentSummaries;
+  },
+  async addListElement(c) {
+    await client.addListElement(receiver, { type: c.type, instance: c.instance }, { id: c.property, index: NO_INDEX },
+      c.values);
+    return {};
+  },
+  async removeListElement(c) {
+    await client.removeListElement(receiver, { type: c.type, instance: c.instance }, { id: c.property, index: NO_INDEX },
+      c.values);
+    return {};
+  },
+  async pause(c) {
+    await new Promise((resolve) => setTimeout(resolve, c.ms));
     return {};
   },
 };

@@ -75,6 +75,14 @@ std::string shell_quote(const std::string& s)
 
 void write_pcap(const std::string& path, const std::vector<UdpFrame>& frames)
 {
+  std::vector<std::vector<uint8_t>> packets;
+  for (const UdpFrame& frame : frames)
+    packets.push_back(ethernet_packet(frame));
+  write_pcap_frames(path, 1, packets);  // Ethernet
+}
+
+void write_pcap_frames(const std::string& path, uint32_t link_type, const std::vector<std::vector<uint8_t>>& frames)
+{
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   if (!f)
     throw std::runtime_error("cannot write " + path);
@@ -83,10 +91,9 @@ void write_pcap(const std::string& path, const std::vector<UdpFrame>& frames)
   put32le(f, 0);
   put32le(f, 0);
   put32le(f, 65535);
-  put32le(f, 1);  // Ethernet
+  put32le(f, link_type);
   uint32_t t = 1700000000;
-  for (const UdpFrame& frame : frames) {
-    std::vector<uint8_t> p = ethernet_packet(frame);
+  for (const std::vector<uint8_t>& p : frames) {
     put32le(f, t++);
     put32le(f, 0);
     put32le(f, uint32_t(p.size()));
@@ -176,6 +183,16 @@ TsharkResult dissect(const std::string& name, const std::vector<UdpFrame>& frame
   std::filesystem::create_directories(dir);
   std::string path = (dir / (name + ".pcap")).string();
   write_pcap(path, frames);
+  return run_tshark(path, fields);
+}
+
+TsharkResult dissect_frames(const std::string& name, uint32_t link_type, const std::vector<std::vector<uint8_t>>& frames,
+                            const std::vector<std::string>& fields)
+{
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "zor17-pcaps";
+  std::filesystem::create_directories(dir);
+  std::string path = (dir / (name + ".pcap")).string();
+  write_pcap_frames(path, link_type, frames);
   return run_tshark(path, fields);
 }
 

@@ -19,6 +19,9 @@ struct UdpFrame {
 // Writes the frames as Ethernet/IPv4/UDP packets into a pcap file.
 void write_pcap(const std::string& path, const std::vector<UdpFrame>& frames);
 
+// Writes the frames as they are, each one packet of the given link-layer type (165: MS/TP).
+void write_pcap_frames(const std::string& path, uint32_t link_type, const std::vector<std::vector<uint8_t>>& frames);
+
 // Wraps an APDU in an original-unicast BVLC and a plain NPDU (expecting-reply bit from
 // `expecting_reply`).
 std::vector<uint8_t> wrap_apdu(const std::vector<uint8_t>& apdu, bool expecting_reply = false);
@@ -39,6 +42,10 @@ TsharkResult run_tshark(const std::string& pcap_path, const std::vector<std::str
 // the build's test output folder for a look.
 TsharkResult dissect(const std::string& name, const std::vector<UdpFrame>& frames,
                      const std::vector<std::string>& fields = {});
+
+// The same for raw frames of a link-layer type.
+TsharkResult dissect_frames(const std::string& name, uint32_t link_type, const std::vector<std::vector<uint8_t>>& frames,
+                            const std::vector<std::string>& fields = {});
 
 // Runs a shell command, returns its standard output and sets `status` to its exit code.
 std::string run_command(const std::string& command, int* status = nullptr, const std::string& input = {});

@@ -54,6 +54,7 @@ TEST_F(ClientTransactions, EveryFinalAnswerEndsTheRequest)
   };
   for (const Case& c : cases) {
     completions.clear();
+    heard.clear();
     request(7, hex("01"));
     receive(c.answer, peer);
     ASSERT_EQ(completions.size(), 1u) << c.answer;
@@ -61,6 +62,9 @@ TEST_F(ClientTransactions, EveryFinalAnswerEndsTheRequest)
     EXPECT_TRUE(completions[0].result.present);
     EXPECT_EQ(completions[0].result.type, c.type) << c.answer;
     EXPECT_EQ(hex(completions[0].result.data), c.data) << c.answer;
+    // Any answer shows the device alive; only silence may make address binding forget it.
+    ASSERT_EQ(heard.size(), 1u) << c.answer;
+    EXPECT_EQ(heard[0], std::make_pair(uint8_t(1), peer)) << c.answer;
   }
   EXPECT_EQ(application_layer_client_count(), 0u);
 }

@@ -1,5 +1,6 @@
 #include "fake_port.h"
 
+#include <cstring>
 #include <numeric>
 
 namespace apptest {
@@ -131,6 +132,26 @@ TEST_F(ServerTransactions, SegmentedAnswerNeedsTheRequestersConsent)
   answer_with(kAnswerComplexAck, pattern(100));
   receive("00 00 07 0C", peer);
   EXPECT_EQ(take_sent(), std::vector<std::string>{"71 07 04"});
+}
+
+TEST_F(ServerTransactions, SegmentedAnswerNeedsNoMoreSegmentsThanTheRequesterTakes)
+{
+  // 100 octets at 50 per APDU take three segments.
+  const std::pair<const char*, const char*> cases[] = {
+      {"02 10 07 0C", "71 07 0B"},        // two segments accepted: Abort, APDU too long
+      {"02 20 07 0C", "3C 07 00 02 0C"},  // four
+      {"02 00 07 0C", "3C 07 00 02 0C"},  // unspecified
+      {"02 70 07 0C", "3C 07 00 02 0C"},  // more than 64
+  };
+  answer_with(kAnswerComplexAck, pattern(100));
+  for (const auto& [request, first] : cases) {
+    receive(request, peer);
+    auto sent = take_sent();
+    ASSERT_EQ(sent.size(), 1u) << request;
+    EXPECT_EQ(sent[0].substr(0, std::strlen(first)), first) << request;
+    receive("70 07 00", peer);  // the requester gives up; the next case starts afresh
+  }
+  EXPECT_EQ(application_layer_server_count(), 0u);
 }
 
 TEST_F(ServerTransactions, LostAnswerSegmentIsSentAgain)

@@ -224,6 +224,31 @@ TEST_F(BlockingCalls, SafetyTimeoutEndsACallThatNothingCompletes)
   EXPECT_EQ(application_layer_client_count(), 0u);
 }
 
+TEST_F(BlockingCalls, CallersReadTheTimingWhileTheStackChangesIt)
+{
+  // A Device property write on the stack thread changes the APDU timeout and the retries
+  // while callers size their waits from them (the ThreadSanitizer build checks the access).
+  auto longest = [] { return client_call_safety_timeout_ms(); };
+  application_layer_set_apdu_timeout(3000);
+  application_layer_set_apdu_retries(0);
+  const int64_t low = longest();
+  application_layer_set_apdu_timeout(30000);
+  application_layer_set_apdu_retries(10);
+  const int64_t high = longest();
+  std::atomic<bool> out_of_bounds{false};
+  std::thread caller([&] {
+    for (int i = 0; i < 2000; ++i)
+      if (int64_t t = longest(); t < low || t > high)
+        out_of_bounds = true;
+  });
+  for (int i = 0; i < 2000; ++i) {
+    application_layer_set_apdu_timeout(3000 + (i % 10) * 3000);
+    application_layer_set_apdu_retries(i % 11);
+  }
+  caller.join();
+  EXPECT_FALSE(out_of_bounds);
+}
+
 TEST_F(BlockingCalls, ErrorPartTakesClassAndCodeOnlyForServicesThatCarryThem)
 {
   for (int choice = 0; choice < 32; ++choice) {

@@ -41,6 +41,7 @@ struct FakeWire {
   int open_result = 0;
   int opens = 0;
   bool receive_fails = false;
+  bool send_fails = false;
   std::vector<uint16_t> bound;
 };
 FakeWire* g_wire = nullptr;
@@ -67,6 +68,8 @@ public:
   }
   int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) override
   {
+    if (g_wire->send_fails)
+      return -1;
     g_wire->sent.push_back({target, hex(datagram), broadcast});
     return 0;
   }
@@ -363,6 +366,50 @@ TEST_F(BacnetIp, ReceivedDatagramsAreTracedAndHandledUpToTenAPass)
   EXPECT_EQ(g_trace[0], "8 Port 00 From 10.111.1.2 (BAC0):- 81 0A 00 08 01 00 10 08 ");
   receive(kPeer, "81020004");
   EXPECT_EQ(g_trace.back(), "8 Port 00 To   10.111.1.2 (BAC0):- 81 00 00 06 00 20 ");
+}
+
+TEST_F(BacnetIp, ADatagramThatCannotBeSentIsCountedAndTraced)
+{
+  DriverContext context;
+  context.log = capture_trace;
+  context.options[kBacnetIpTraceOption] = 1;
+  bacnetip_set_trace(context);
+  ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
+  wire_.send_fails = true;
+  g_trace.clear();
+  ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 1), 0);
+  bacnetip_run_pass(port_.get());
+  EXPECT_EQ(link()->send_failures, 1u);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"8 Port 00 To   10.111.1.2 (BAC0):- 81 0A 00 05 01 ",
+                                               "8 Port 00 Send failed to 10.111.1.2 (BAC0), datagram dropped"}));
+  wire_.send_fails = false;
+  ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 1), 0);
+  bacnetip_run_pass(port_.get());
+  EXPECT_EQ(link()->send_failures, 1u);
+  EXPECT_EQ(sent().size(), 1u);
+}
+
+TEST_F(BacnetIp, ValuesThatDoNotParseRefuseTheOpen)
+{
+  const std::string ip = "IPADDRESS=10.111.1.1;";
+  const std::string refused[] = {
+      "IPADDRESS=abc;",          "IPADDRESS=10.111.1;",    "IPADDRESS=10.111.1.1.5;",
+      "IPADDRESS=10.111.1.256;", "IPADDRESS=10.111.1.1 ;", ip + "UDPPORT=abc;",
+      ip + "UDPPORT=0;",         ip + "UDPPORT=65536;",     ip + "UDPPORT=47808x;",
+      ip + "UDPPORT=;",          ip + "BBMDIPADDRESS=bbmd;", ip + "BBMDPORTNO=x;",
+      ip + "ETH=one;",           ip + "BBMDMAXFOREIGNDEVICES=4 ;", ip + "FOREIGNDEVICEEXPIRYTIME=1e3;",
+  };
+  for (const std::string& keys : refused) {
+    wire_.opens = 0;
+    EXPECT_NE(open(keys), 0) << keys;
+    EXPECT_EQ(wire_.opens, 0) << keys;
+    EXPECT_FALSE(port_->error_flag) << keys;  // the port manager reports its own text
+  }
+  // Counts and times out of bounds still parse and are clamped.
+  ASSERT_EQ(open(ip + "UDPPORT=65535;BBMDMAXFOREIGNDEVICES=-3;FOREIGNDEVICEEXPIRYTIME=+30;"), 0);
+  EXPECT_EQ(link()->udp_port, 65535);
+  EXPECT_FALSE(link()->is_bbmd());
+  EXPECT_EQ(link()->registration_ttl, 60);
 }
 
 TEST_F(BacnetIp, AnIdlePassEndsThePortOnceAskedToStop)

@@ -108,12 +108,14 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   set(2, "TYPE=bacnetip;NETWORK=1;");
   set(3, "NETWORK=1;");
   set(4, "TYPE=BACNETLON;NETWORK=4;");
-  set(5, "TYPE=BACNETETHERNET;NETWORK=6;");
+  set(5, "TYPE=BACNETPTP;NETWORK=6;");
   set(6, "TYPE=BACNETANEXH;NETWORK=5;");
   set(7, "TYPE=BACNETANEXH;NETWORK=5;");
   set(8, "TYPE=BACNETANEXH;NETWORK=8;FAIL=Cannot open the fake link;");
   set(9, "TYPE=BACNETANEXH;NETWORK=9;FAIL=EMPTY;");
   set(10, "TYPE=BACNETANEXH;NETWORK=10;FAIL=SILENT;");
+  set(11, "TYPE=BACNETANEXH;NETWORK=eleven;");
+  set(12, "TYPE=BACNETANEXH;NETWORK=65535;");
   table_.max_apdu_code = 5;
 
   EXPECT_EQ(datalink_load_ports(&context_, &table_), -1);
@@ -128,7 +130,9 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   EXPECT_STREQ(record(8).error, "Cannot open the fake link");
   EXPECT_STREQ(record(9).error, "unspecified error");
   EXPECT_STREQ(record(10).error, "Error creating link layer");
-  for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 10})
+  EXPECT_STREQ(record(11).error, "Error creating link layer");
+  EXPECT_STREQ(record(12).error, "Error creating link layer");
+  for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12})
     EXPECT_EQ(record(i).status, 0xFF) << i;
   EXPECT_EQ(record(0).status, 0);
   EXPECT_EQ(record(6).status, 0);
@@ -222,6 +226,25 @@ TEST_F(PortManager, MaxApduIsServedPerNetwork)
   EXPECT_EQ(registered.max_apdu_code, 4);
   EXPECT_EQ(datalink_get_max_apdu(8, &length), 1);
   EXPECT_EQ(datalink_set_max_apdu(8, 480), 1);
+}
+
+TEST_F(PortManager, MaxApduAsTheDevicePropertyServesIt)
+{
+  set(0, "TYPE=BACNETANEXH;NETWORK=7;");
+  table_.max_apdu_code = 3;
+  ASSERT_EQ(datalink_load_ports(&context_, &table_), 0);
+  BACnetValue value{};
+  ASSERT_EQ(datalink_read_max_apdu(7, &value, 0), 0);
+  EXPECT_EQ(value.tag, TAG_UNSIGNED);
+  EXPECT_EQ(value.payload.unsigned_value, 480u);
+  value.payload.unsigned_value = 1476;
+  EXPECT_EQ(datalink_read_max_apdu(7, &value, 1), 0);
+  uint32_t length = 0;
+  ASSERT_EQ(datalink_get_max_apdu(7, &length), 0);
+  EXPECT_EQ(length, 1476u);
+  value.tag = TAG_REAL;
+  EXPECT_EQ(datalink_read_max_apdu(7, &value, 1), 1);  // not an UNSIGNED
+  EXPECT_EQ(datalink_read_max_apdu(8, &value, 0), 1);  // no port on network 8
 }
 
 }  // namespace

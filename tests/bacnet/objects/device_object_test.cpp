@@ -319,6 +319,7 @@ TEST_F(DeviceObjectTest, SetupRequestReidentifiesTheDevice)
 
 TEST_F(DeviceObjectTest, SetupQueueHoldsSixtyFourOldestFirst)
 {
+  ASSERT_EQ(object_DeviceSetupInit(), 0);
   for (uint32_t i = 0; i < 64; ++i) {
     DeviceSetupEntry e;
     e.instance = 100 + i;

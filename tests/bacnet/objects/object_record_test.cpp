@@ -90,7 +90,7 @@ TEST_F(ObjectRecordTest, EveryTypeStartsWithItsDefaults)
       {6, {text(77, "Calendar 5"), boolean(85, false), list(23, 61, 0), text(28, "")}},
       {7, {text(77, "Command 5"), text(28, "")}},
       {9, {text(77, "Event Enrolment 5"), enu(37, 1), enu(72, 0), uns(17, 0), bits(35, kNone3), bits(0, kAll3),
-           bits(554, kAll3), list(130, 84, 3), uns(551, 1700000000)}},
+           bits(554, kNone3), list(130, 84, 3), uns(551, 1700000000)}},
       {10, {text(77, "File 5"), text(28, ""), text(43, ""), enu(41, 1), boolean(13, false)}},
       {11, {text(77, "Group 5"), text(28, "")}},
       {12, {text(77, "Loop 5"), list(130, 84, 3)}},

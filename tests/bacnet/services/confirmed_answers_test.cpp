@@ -59,7 +59,19 @@ TEST_F(ConfirmedAnswers, EveryAnswerFormDissectsCleanly)
       {17, "19 00", "2\t17\t\t"},
       {20, "09 01 1D 07 00 4B 45 4C 44 4F 52", "2\t20\t\t"},
       {20, "09 01 1D 07 00 6B 65 6C 64 6F 72", "5\t20\t4\t26"},
-      {29, "", "6\t\t\t"},
+      {13, "", "6\t\t\t"},
+      // The alarm, event and COV services.
+      {0, "09 01 1C 00 80 00 01 29 03 3E 2E A4 7E 0C 18 04 B4 0C 00 00 00 2F 3F 4B 00 61 62 5E 2E A4 7E 0C 18 04 "
+          "B4 0C 00 00 00 2F 5F", "5\t0\t5\t7"},
+      {0, "09 01", "5\t0\t1\t255"},
+      {2, "09 01 1C 02 00 00 05 2C 00 80 00 01 3E 2E A4 7E 0C 18 04 B4 0C 00 00 00 2F 3F 49 0A 59 01 69 05 89 00 99 "
+          "00 A9 00 B9 03",
+          "2\t2\t\t"},
+      {3, "", "3\t3\t\t"},
+      {4, "09 00", "3\t4\t\t"},
+      {5, "09 07 1C 00 80 00 01 29 00 39 3C", "2\t5\t\t"},
+      {5, "09 07 1C 00 40 00 01 29 00 39 3C", "5\t5\t5\t43"},
+      {29, "", "3\t29\t\t"},
   };
   std::vector<testsupport::UdpFrame> frames;
   for (const Case& c : cases) {

@@ -78,7 +78,6 @@ public:
     // The dispatcher outlives the test; the next program in this process finds it empty.
     for (int choice = 0; choice < 32; ++choice)
       services_set_confirmed_handler(uint8_t(choice), nullptr);
-    services_device_communication_reset();
     objtable_destroy();
     object_set_hooks(nullptr);
     std::filesystem::remove_all(dir);

@@ -54,8 +54,9 @@ def scan_section(tmp, seconds=1):
             f"RESULTFILE={tmp}/result.csv\n")
 
 
-def run_job(host, tmp, text, timeout=120):
-    """Writes config.ini into tmp, runs the backend on it; returns (completed process, log text)."""
+def run_job(host, tmp, text, timeout=120, **kw):
+    """Writes config.ini into tmp, runs the backend on it (kw goes to the run); returns
+    (completed process, log text)."""
     os.makedirs(tmp, exist_ok=True)
     path = os.path.join(tmp, "config.ini")
     with open(path, "w") as f:
@@ -63,7 +64,7 @@ def run_job(host, tmp, text, timeout=120):
     log = os.path.join(tmp, "logfile.txt")
     if os.path.exists(log):
         os.remove(log)
-    done = host.run([programs.program("ZOR17"), path], timeout=timeout, check=False)
+    done = host.run([programs.program("ZOR17"), path], timeout=timeout, check=False, **kw)
     with open(log) as f:
         return done, f.read()
 

@@ -4,13 +4,20 @@
 // the tests' network namespaces; it refuses to start where it sees any interface but
 // loopback and the lab's veths.
 //
+// With two or more connect strings it is a router between its ports.
+//
 //   datalink_peer [--manual-clock] [--trace] CONNECT...
+//   datalink_peer --list-nics          the capture devices as the NIC key counts them, then ends
 //   send <network> <mac hex> <apdu hex> [expecting-reply]   unicast through the network layer
 //   broadcast <apdu hex>                                     global broadcast on every port
 //   tick <n>        (manual clock) n one-second ticks of every BACnet/IP port, one by one
+//   advance <ms>    (manual clock) moves the clock on, then runs one network-layer poll
 //   status          registration flag and tick count of every BACnet/IP port
+//   ethernet        dropped-frame count of every Ethernet port
+//   routes          the route list of every port
 //   quit
 #include "lab_guard.h"
+#include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
@@ -77,6 +84,8 @@ int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& dest
 {
   emit("{\"event\":\"rx\",\"port\":" + std::to_string(port) + "," + address_json("src", source) + "," +
        address_json("dst", destination) + ",\"dnet\":" + (header.dnet_present ? std::to_string(header.dnet) : "-1") +
+       ",\"snet\":" + (header.snet_present ? std::to_string(header.snet) : "-1") + ",\"sadr\":\"" +
+       hex(header.sadr, header.slen) + "\"" +
        ",\"expecting_reply\":" + std::to_string(header.expecting_reply) + ",\"apdu\":\"" +
        hex(header.apdu, header.apdu_length) + "\"}");
   return 0;
@@ -190,10 +199,47 @@ bool run_command(const std::string& line, SteppedClock* clock)
       ports += std::string(ports.empty() ? "" : ",") + "{\"registered\":" + std::to_string(link->registered) +
                ",\"ticks\":" + std::to_string(link->ticks) + "}";
     emit("{\"event\":\"status\",\"ports\":[" + ports + "]}");
+  } else if (verb == "advance") {
+    int64_t ms = 0;
+    in >> ms;
+    if (clock)
+      clock->advance_ms(ms);
+    network_poll();
+    emit("{\"event\":\"advanced\",\"ok\":" + std::string(clock ? "true" : "false") + "}");
+  } else if (verb == "ethernet") {
+    std::string ports;
+    for (std::size_t i = 0; i < datalink_port_count(); ++i)
+      if (BacnetEthernetLink* link = bacnetethernet_link(datalink_port_at(i)))
+        ports += std::string(ports.empty() ? "" : ",") + "{\"dropped\":" + std::to_string(link->dropped) + "}";
+    emit("{\"event\":\"ethernet\",\"ports\":[" + ports + "]}");
+  } else if (verb == "routes") {
+    std::string routes;
+    for (std::size_t i = 0; i < network_port_count(); ++i)
+      for (const NetworkRoute& r : network_port_at(i)->routes)
+        if (r.network)
+          routes += std::string(routes.empty() ? "" : ",") + "{\"port\":" + std::to_string(i) +
+                    ",\"network\":" + std::to_string(r.network) + "," + address_json("router", r.router) +
+                    ",\"status\":" + std::to_string(r.status) + "}";
+    emit("{\"event\":\"routes\",\"routes\":[" + routes + "]}");
   } else if (!verb.empty()) {
     emit("{\"event\":\"error\",\"text\":\"unknown command\"}");
   }
   return true;
+}
+
+// The capture devices in the order that the NIC key of an Ethernet connect string counts.
+int list_nics()
+{
+  std::vector<EthernetAdapter> adapters;
+  if (bacnetethernet_list_adapters(&adapters) != 0) {
+    emit("{\"event\":\"error\",\"text\":\"cannot list the capture devices\"}");
+    return 1;
+  }
+  std::string names;
+  for (const EthernetAdapter& a : adapters)
+    names += std::string(names.empty() ? "\"" : ",\"") + a.name + "\"";
+  emit("{\"event\":\"nics\",\"names\":[" + names + "]}");
+  return 0;
 }
 
 }  // namespace
@@ -205,6 +251,8 @@ int main(int argc, char** argv)
     emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
     return 2;
   }
+  if (argc == 2 && std::strcmp(argv[1], "--list-nics") == 0)
+    return list_nics();
   bool manual = false;
   bool trace = false;
   ConnectStringTable table;
@@ -230,6 +278,7 @@ int main(int argc, char** argv)
   uint8_t options[24] = {};
   if (trace) {
     options[kNetworkTraceOption] = options[kBacnetIpTraceOption] = options[kDatalinkTraceOption] = 1;
+    options[kEthernetTraceOption] = 1;
     driver_set_log_callback(print_log);
   }
   driver_context_init(context, nullptr, options);

@@ -21,6 +21,21 @@ def connect_string(ip, network=1, port=47808, **keys):
     return text + "".join(f"{k}={v};" for k, v in keys.items())
 
 
+def ethernet_connect_string(nic, network=1):
+    return f"TYPE=BACNETETHERNET;NETWORK={network};NIC={nic};"
+
+
+def nic_number(host, interface):
+    """The NIC key under which the capture library of `host` lists `interface`."""
+    out = host.run([programs.program("datalink_peer"), "--list-nics"]).stdout
+    return json.loads(out)["names"].index(interface)
+
+
+def interface_mac(host, interface):
+    """The interface's hardware address as the peer prints MACs (hex without separators)."""
+    return host.run(["cat", f"/sys/class/net/{interface}/address"]).stdout.strip().replace(":", "")
+
+
 class Peer:
     def __init__(self, host, *connect, manual_clock=False, trace=False, cwd=None):
         self._own_cwd = cwd is None
@@ -84,6 +99,10 @@ class Peer:
 
     def status(self):
         return self.call("status", "status")["ports"]
+
+    def dropped(self):
+        """The dropped-frame count of every Ethernet port."""
+        return [p["dropped"] for p in self.call("ethernet", "ethernet")["ports"]]
 
     def quit(self):
         if self.proc.poll() is None:

@@ -1,15 +1,18 @@
 // The local device as other BACnet devices meet it, for the end-to-end tests: the stack with its
 // object database (the Device object, one object of each creatable and commandable kind, File
-// objects over local files) and every confirmed handler installed, as the stack host wires
-// them. Commands come on standard input, events go out as JSON lines. Only ever started inside
-// the tests' network namespaces; it refuses to start where it sees any interface but loopback
-// and the lab's veths.
+// objects over local files), its request poll and once-a-second behaviour, and every confirmed
+// handler installed, as the stack host wires them. Commands come on standard input, events go
+// out as JSON lines. Only ever started inside the tests' network namespaces; it refuses to start
+// where it sees any interface but loopback and the lab's veths.
 //
 //   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... CONNECT...
 //   state                      the communication state DeviceCommunicationControl left
 //   objects                    the object list of the device, as type:instance pairs
 //   read <type> <instance> <property>   a property through the network door (CHARACTER STRING
 //                                       and UNSIGNED values are printed)
+//   notification-class <instance> <network> <ip> <process> <confirmed>
+//                              a Notification Class (priorities 101, 102, 103, every
+//                              acknowledgment required) whose one recipient is that B/IP address
 //   quit
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
@@ -20,6 +23,9 @@
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_behaviour.h"
+#include "bacnet/objects/object_database.h"
+#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
@@ -31,6 +37,7 @@
 #include "bacnet/value/value.h"
 #include "lab_guard.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -109,6 +116,7 @@ void start_objects(const std::vector<std::pair<uint32_t, std::string>>& files, c
   hooks.read_device_property = address_binding_read_device_property;
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
+  hooks.object_timer = object_Timer;
   object_set_hooks(&hooks);
   for (uint32_t type : {2u, 5u, 19u})
     object_CreateObject(own_instance, type, 1);
@@ -148,6 +156,37 @@ void emit_read(uint32_t type, uint32_t instance, uint32_t property)
   emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"value\":" + value + "}");
 }
 
+void make_notification_class(uint32_t instance, uint32_t network, const std::string& ip, uint32_t process,
+                             bool confirmed)
+{
+  ObjectRecord* nc = object_CreateObject(own_instance, OBJECT_NOTIFICATION_CLASS, instance);
+  uint32_t result = nc ? 0 : 1;
+  if (nc) {
+    const BACnetValueArray* priorities = value_array(object_value(nc, PROP_PRIORITY));
+    for (uint32_t i = 0; priorities && i < 3; ++i)
+      priorities->elements[i].payload.unsigned_value = 101 + i;
+    const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
+    bitstring_set(object_bits(nc, PROP_ACK_REQUIRED), all, 3);
+    BACnetValue recipient{};
+    value_init(&recipient, TAG_DESTINATION);
+    auto* d = value_record<BACnetDestination>(&recipient);
+    bitstring_set(&d->valid_days, all, 7);
+    bitstring_set(&d->transitions, all, 3);
+    d->from = d->to = {255, 255, 255, 255};
+    d->recipient.choice = 1;
+    d->recipient.address.network = network;
+    uint8_t mac[6] = {0, 0, 0, 0, 0xBA, 0xC0};
+    inet_pton(AF_INET, ip.c_str(), mac);
+    octetstring_set(&d->recipient.address.mac, mac, 6);
+    d->process_id = process;
+    d->issue_confirmed = confirmed ? 1 : 0;
+    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST,
+                                             -1, 0, &recipient));
+    value_free(&recipient);
+  }
+  emit("{\"event\":\"notification-class\",\"result\":" + std::to_string(result) + "}");
+}
+
 bool run_command(const std::string& line)
 {
   std::istringstream in(line);
@@ -159,6 +198,11 @@ bool run_command(const std::string& line)
     emit("{\"event\":\"state\",\"communication\":" + std::to_string(client_get_communication_state()) + "}");
   } else if (verb == "objects") {
     emit_objects();
+  } else if (verb == "notification-class") {
+    uint32_t instance = 0, network = 0, process = 0, confirmed = 0;
+    std::string ip;
+    in >> instance >> network >> ip >> process >> confirmed;
+    make_notification_class(instance, network, ip, process, confirmed != 0);
   } else if (verb == "read") {
     uint32_t type = 0, instance = 0, property = 0;
     in >> type >> instance >> property;
@@ -252,14 +296,15 @@ int main(int argc, char** argv)
     }
     if (uint32_t second = wall_second(); second != last_second) {
       last_second = second;
-      services_device_communication_timer();
+      object_second_tick();
     }
+    object_Poll();
     client_stack_pass();
   }
 
   client_stack_stop();
+  object_Shutdown();
   object_set_hooks(nullptr);
-  objtable_destroy();
   services_set_seams(nullptr);
   driver_context_free(context);
   emit("{\"event\":\"stopped\"}");

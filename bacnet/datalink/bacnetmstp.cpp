@@ -1,0 +1,210 @@
+#include "bacnet/datalink/bacnetmstp.h"
+
+#include "bacnet/datalink/byte_line.h"
+#include "bacnet/network/network_main.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr uint8_t kLargestMstpMaxApduCode = 3;  // 480 octets
+constexpr uint8_t kNpduVersion = 1;
+constexpr uint8_t kNetworkMessage = 0x80;
+constexpr uint8_t kReservedBits = 0x50;
+constexpr uint8_t kDestinationPresent = 0x20;
+constexpr uint8_t kSourcePresent = 0x08;
+
+DriverLogFunction g_log = nullptr;
+bool g_trace = false;
+
+bool tracing() { return g_log && g_trace; }
+
+void trace_npdu(const char* head, std::span<const uint8_t> npdu)
+{
+  std::string text = head;
+  char octet[4];
+  for (uint8_t b : npdu) {
+    std::snprintf(octet, sizeof octet, "%02X ", b);
+    text += octet;
+  }
+  g_log(kMstpLogLevel, text.c_str());
+}
+
+void trace_frame(bool sent, std::span<const uint8_t> frame)
+{
+  std::string text = mstp_trace_text(sent, frame);
+  if (!text.empty())
+    g_log(kMstpLogLevel, text.c_str());
+}
+
+long number(const DatalinkPort* port, const char* key, long fallback)
+{
+  std::string value;
+  return datalink_param(port, key, &value) ? std::atol(value.c_str()) : fallback;
+}
+
+void read_parameters(const DatalinkPort* port, MstpParameters& p, SerialLine& line)
+{
+  line.com_port = int(number(port, "PORT", 1));
+  line.baud_rate = uint32_t(number(port, "BAUDRATE", 9600));
+  line.data_bits = uint8_t(number(port, "DATABITS", 8));
+  line.parity = 0;
+  line.stop_bits = uint8_t(number(port, "STOPBITS", 0));
+  line.handshaking = uint32_t(number(port, "HANDSHAKING", kHandshakeNone));
+  if (!datalink_param(port, "DEVICE", &line.device))
+    line.device.clear();
+  p = MstpParameters{};
+  p.this_station = uint8_t(number(port, "TS", 0));
+  p.slot = uint32_t(number(port, "SLOT", 10));
+  p.max_info_frames = uint16_t(number(port, "MAX_INFO_FRAMES", 50));
+  p.max_master = uint8_t(number(port, "MAX_MASTER", 100));
+  p.min_octets = uint16_t(number(port, "MIN_OCTETS", 4));
+  p.no_token = uint32_t(number(port, "NO_TOKEN", 500));
+  p.poll = uint16_t(number(port, "POLL", 50));
+  p.reply_timeout = uint32_t(number(port, "REPLY_TIMEOUT", 300));
+  p.retry_token = uint16_t(number(port, "RETRY_TOKEN", 1));
+  p.usage_delay = uint32_t(number(port, "USEAGE_DELAY", 15));
+  p.usage_timeout = uint32_t(number(port, "USEAGE_TIMEOUT", 100));
+  p.baud_rate = line.baud_rate;
+}
+
+}  // namespace
+
+void bacnetmstp_set_trace(const DriverContext& context)
+{
+  g_log = context.log;
+  g_trace = context.options[kMstpTraceOption] != 0;
+}
+
+std::unique_ptr<DatalinkLinkData> bacnetmstp_make_link_data() { return std::make_unique<MstpLink>(); }
+
+MstpLink* bacnetmstp_link(DatalinkPort* port)
+{
+  return port ? dynamic_cast<MstpLink*>(port->link_data.get()) : nullptr;
+}
+
+bool mstp_npdu_is_request(std::span<const uint8_t> npdu)
+{
+  if (npdu.size() < 2 || npdu[0] != kNpduVersion)
+    return false;
+  const uint8_t control = npdu[1];
+  if (control & kReservedBits)
+    return false;
+  std::size_t at = 2;
+  for (uint8_t present : {kDestinationPresent, kSourcePresent}) {
+    if (!(control & present))
+      continue;
+    if (at + 3 > npdu.size())
+      return false;
+    at += 3 + npdu[at + 2];  // network number, address length, address
+  }
+  if (control & kDestinationPresent)
+    ++at;  // hop count
+  // A network-layer message carries no APDU: it answers or informs, it asks no device.
+  if ((control & kNetworkMessage) || at >= npdu.size())
+    return false;
+  return (npdu[at] >> 4) <= 1;
+}
+
+int bacnetmstp_open(DatalinkPort* port)
+{
+  MstpLink* link = bacnetmstp_link(port);
+  if (!link)
+    return -1;
+  if (!port->has_connect_string) {
+    datalink_set_error(port, "No connect string");
+    return -1;
+  }
+  serial_port_close(&link->line);
+  read_parameters(port, link->parameters, link->line);
+  if (int result = serial_port_open(&link->line); result != 0) {
+    datalink_set_error(port, "Error Opening Com port");
+    return result;
+  }
+  BACnetAddress own;
+  uint8_t max_apdu_code;
+  {
+    DRIVER_LOCK_SCOPE();
+    port->net.send = bacnetmstp_send;
+    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestMstpMaxApduCode);
+    port->net.address.mac_len = 1;
+    port->net.address.mac[0] = link->parameters.this_station;
+    own = port->net.address;
+    max_apdu_code = port->net.max_apdu_code;
+  }
+  port->state = kPortOpened;
+  datalink_register_local_port(max_apdu_code, -1, own);
+  return 0;
+}
+
+uint32_t bacnetmstp_run(DatalinkPort* port)
+{
+  MstpLink* link = bacnetmstp_link(port);
+  if (!link)
+    return kPortStopped;
+  auto deliver = [port](uint8_t source, std::span<const uint8_t> npdu) {
+    if (tracing()) {
+      char head[32];
+      std::snprintf(head, sizeof head, "Port %02d From %02X :- ", int(port->net.index), unsigned(source));
+      trace_npdu(head, npdu);
+    }
+    BACnetAddress from{};
+    from.network = port->net.address.network;
+    from.mac[0] = source;
+    from.mac_len = 1;
+    network_receive(from, port->net.address, npdu, 0, 0);
+  };
+  PortByteLine line(port, &link->line);
+  MstpMaster master(link->parameters, line, link->queues, deliver,
+                    tracing() ? MstpMaster::FrameTrace(trace_frame) : nullptr);
+  master.run();
+  return kPortStopped;
+}
+
+int bacnetmstp_send(DatalinkPort* port, const BACnetAddress&, const BACnetAddress& destination,
+                    std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority)
+{
+  MstpLink* link = bacnetmstp_link(port);
+  // A longer NPDU would never fit a frame: refused now rather than dropped at its turn.
+  if (!link || npdu.empty() || npdu.size() > kMstpMaxData)
+    return -1;
+  const bool broadcast = destination.network == kGlobalBroadcastNetwork || destination.mac_len == 0;
+  if (!broadcast && destination.mac_len != 1)
+    return -1;
+  if (tracing()) {
+    char head[32];
+    std::snprintf(head, sizeof head, "Port %02d To   %02X :- ", int(port->net.index),
+                  unsigned(mstp_destination_station(destination)));
+    trace_npdu(head, npdu);
+  }
+  DatalinkQueueEntry entry;
+  entry.destination = destination;
+  entry.frame.assign(npdu.begin(), npdu.end());
+  entry.expecting_reply = expecting_reply;
+  entry.priority = priority;
+  const bool request = mstp_npdu_is_request(npdu);
+  bool queued;
+  {
+    DRIVER_LOCK_SCOPE();
+    entry.source = port->net.address;
+    queued = (request ? link->queues.token : link->queues.reply).put(std::move(entry));
+  }
+  if (!queued)
+    return -1;
+  datalink_wake(port);
+  return 0;
+}
+
+void bacnetmstp_close(DatalinkPort* port)
+{
+  MstpLink* link = bacnetmstp_link(port);
+  if (!link)
+    return;
+  serial_port_close(&link->line);
+  DRIVER_LOCK_SCOPE();
+  link->queues.token.clear();
+  link->queues.reply.clear();
+}

@@ -1,0 +1,42 @@
+// What the state machines of a serial datalink see of their line: one octet at a time with a
+// time-out, whole frames out, and a wait that ends early when work was queued. The port
+// thread gives them PortByteLine (the serial device together with the port's wake-up); tests
+// give them a scripted line on virtual time. Used only by the thread that runs the machine.
+#pragma once
+
+#include "bacnet/datalink/serial_port.h"
+
+#include <cstdint>
+#include <span>
+
+struct DatalinkPort;
+
+class ByteLine {
+public:
+  enum Result { kOctet, kTimeout, kFailed, kStopped };
+
+  virtual ~ByteLine() = default;
+  // One octet within `timeout_ms` (0: only one that is already there).
+  virtual Result read(uint8_t* octet, int timeout_ms) = 0;
+  // True when every octet went out within `timeout_ms`.
+  virtual bool write(std::span<const uint8_t> octets, int timeout_ms) = 0;
+  // Waits up to `timeout_ms`, less when work was queued; false once the port is to stop.
+  virtual bool wait(int timeout_ms) = 0;
+  virtual bool stopping() = 0;
+};
+
+// The open serial line of a datalink port. Reads wait on the device and the port's wake-up at
+// once, so a stop ends them at once and queued frames are seen without delay.
+class PortByteLine : public ByteLine {
+public:
+  PortByteLine(DatalinkPort* port, SerialLine* line) : port_(port), line_(line) {}
+
+  Result read(uint8_t* octet, int timeout_ms) override;
+  bool write(std::span<const uint8_t> octets, int timeout_ms) override;
+  bool wait(int timeout_ms) override;
+  bool stopping() override;
+
+private:
+  DatalinkPort* port_;
+  SerialLine* line_;
+};

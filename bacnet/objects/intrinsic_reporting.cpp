@@ -1,0 +1,541 @@
+#include "bacnet/objects/intrinsic_reporting.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/objects/event_notify.h"
+#include "bacnet/objects/object_lists.h"
+#include "bacnet/objects/object_record.h"
+#include "bacnet/objects/property_access.h"
+#include "bacnet/value/value.h"
+
+namespace {
+
+constexpr uint32_t kForceCov = 2;
+constexpr uint32_t kChangeOfState = 1;
+constexpr uint32_t kCommandFailure = 3;
+constexpr uint32_t kFloatingLimit = 4;
+constexpr uint32_t kOutOfRange = 5;
+constexpr uint32_t kStateBinaryValue = 1;    // PropertyStates choice of a binary present value
+constexpr uint32_t kStateUnsignedValue = 11;  // and of a multi-state one
+
+// The value owns what it holds until the scope ends.
+struct Owned {
+  BACnetValue v{};
+  Owned() = default;
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() { value_free(&v); }
+};
+
+uint32_t word_of(ObjectRecord* object, uint32_t property)
+{
+  const uint32_t* w = object_word(object, property);
+  return w ? *w : 0;
+}
+
+float real_of(ObjectRecord* object, uint32_t property)
+{
+  const float* f = object_real(object, property);
+  return f ? *f : 0.0f;
+}
+
+// What one run of a reporting object works from.
+struct Reading {
+  Owned present;  // REAL, ENUMERATED or UNSIGNED
+  uint32_t reliability = 0;
+  bool out_of_service = false;
+  int32_t delay_countdown = 1;  // time delay + 1
+  uint32_t time_delay = 0;
+};
+
+void read_object(ObjectRecord* object, Reading* in)
+{
+  if (object->spec->command_choice != 0) {
+    object_EvaluatePresentValue(object, &in->present.v);
+  } else if (const float* real = object_real(object, PROP_PRESENT_VALUE)) {
+    value_set_real(real, &in->present.v);
+  } else if (const FieldSpec* f = object_field_spec(*object->spec, PROP_PRESENT_VALUE)) {
+    uint32_t word = word_of(object, PROP_PRESENT_VALUE);
+    if (f->kind == FieldKind::Enumerated)
+      value_set_enumerated(&word, &in->present.v);
+    else
+      value_set_unsigned(&word, &in->present.v);
+  }
+  in->reliability = word_of(object, PROP_RELIABILITY);
+  const uint8_t* oos = object_boolean(object, PROP_OUT_OF_SERVICE);
+  in->out_of_service = oos && *oos;
+  in->time_delay = word_of(object, PROP_TIME_DELAY);
+  in->delay_countdown = int32_t(std::min<uint32_t>(in->time_delay, INT32_MAX - 1) + 1);
+}
+
+// ---- Target states -----------------------------------------------------------------------
+
+struct Target {
+  uint32_t state;
+  int32_t countdown;
+};
+
+// False: the target stays as it is.
+using TargetRule = bool (*)(ObjectRecord*, const Reading&, uint32_t current_target, Target*);
+
+bool analog_target(ObjectRecord* object, const Reading& in, uint32_t current, Target* t)
+{
+  if (in.reliability != 0) {
+    *t = {EVENT_STATE_FAULT, 1};
+    return true;
+  }
+  float pv = in.present.v.payload.real;
+  float high = real_of(object, PROP_HIGH_LIMIT);
+  float low = real_of(object, PROP_LOW_LIMIT);
+  float deadband = real_of(object, PROP_DEADBAND);
+  if (pv > high) {
+    *t = {EVENT_STATE_HIGH_LIMIT, in.delay_countdown};
+    return true;
+  }
+  if (pv < low) {
+    *t = {EVENT_STATE_LOW_LIMIT, in.delay_countdown};
+    return true;
+  }
+  // Back inside the limits: a limit state is left only beyond the deadband.
+  if (current == EVENT_STATE_NORMAL || (current == EVENT_STATE_HIGH_LIMIT && !(pv < high - deadband)) ||
+      (current == EVENT_STATE_LOW_LIMIT && !(pv > low + deadband)))
+    return false;
+  *t = {EVENT_STATE_NORMAL, in.delay_countdown};
+  return true;
+}
+
+bool alarm_value_target(ObjectRecord* object, const Reading& in, uint32_t, Target* t)
+{
+  if (in.reliability != 0)
+    *t = {EVENT_STATE_FAULT, 1};
+  else if (in.present.v.payload.enumerated == word_of(object, PROP_ALARM_VALUE))
+    *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
+  else
+    *t = {EVENT_STATE_NORMAL, in.delay_countdown};
+  return true;
+}
+
+bool feedback_target(ObjectRecord* object, const Reading& in, uint32_t, Target* t)
+{
+  if (in.reliability != 0)
+    *t = {EVENT_STATE_FAULT, 1};
+  else if (in.present.v.payload.unsigned_value != word_of(object, PROP_FEEDBACK_VALUE))
+    *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
+  else
+    *t = {EVENT_STATE_NORMAL, in.delay_countdown};
+  return true;
+}
+
+bool in_state_list(ObjectRecord* object, uint32_t property, uint32_t state)
+{
+  const BACnetValue* list = object_value(object, property);
+  if (!list)
+    return false;
+  if (list->tag == TAG_UNSIGNED)
+    return list->payload.unsigned_value == state;
+  const BACnetValueArray* array = value_array(list);
+  for (uint32_t i = 0; array && i < array->used; ++i)
+    if (array->elements[i].tag == TAG_UNSIGNED && array->elements[i].payload.unsigned_value == state)
+      return true;
+  return false;
+}
+
+bool state_list_target(ObjectRecord* object, const Reading& in, uint32_t, Target* t)
+{
+  uint32_t pv = in.present.v.payload.unsigned_value;
+  if (in_state_list(object, PROP_FAULT_VALUES, pv))
+    *t = {EVENT_STATE_FAULT, 1};
+  else if (in.reliability != 0 && in.out_of_service)
+    *t = {EVENT_STATE_FAULT, in.delay_countdown};
+  else if (in_state_list(object, PROP_ALARM_VALUES, pv))
+    *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
+  else
+    *t = {EVENT_STATE_NORMAL, in.delay_countdown};
+  return true;
+}
+
+// ---- Event values ------------------------------------------------------------------------
+
+BACnetNotificationParameters* new_parameters(BACnetValue* out, uint32_t choice, const BitString* status_flags)
+{
+  if (value_init(out, TAG_NOTIFICATION_PARAMETERS) != VALUE_OK)
+    return nullptr;
+  auto* p = value_record<BACnetNotificationParameters>(out);
+  p->choice = choice;
+  if (status_flags)
+    bitstring_copy(&p->status_flags, status_flags);
+  return p;
+}
+
+using EventValues = void (*)(ObjectRecord*, const Reading&, uint32_t from, uint32_t to, BACnetValue* out);
+
+void out_of_range_values(ObjectRecord* object, const Reading& in, uint32_t from, uint32_t to, BACnetValue* out)
+{
+  auto* p = new_parameters(out, kOutOfRange, object_bits(object, PROP_STATUS_FLAGS));
+  if (!p)
+    return;
+  // A return to normal names the limit of the state it left.
+  uint32_t limit_state = to == EVENT_STATE_NORMAL ? from : to;
+  p->reals[0] = in.present.v.payload.real;
+  p->reals[1] = real_of(object, PROP_DEADBAND);
+  p->reals[2] = real_of(object, limit_state == EVENT_STATE_LOW_LIMIT ? PROP_LOW_LIMIT : PROP_HIGH_LIMIT);
+}
+
+void change_of_state_values(ObjectRecord* object, const Reading& in, uint32_t, uint32_t, BACnetValue* out)
+{
+  auto* p = new_parameters(out, kChangeOfState, object_bits(object, PROP_STATUS_FLAGS));
+  if (!p)
+    return;
+  bool binary = in.present.v.tag == TAG_ENUMERATED;
+  p->new_state = {binary ? kStateBinaryValue : kStateUnsignedValue, in.present.v.payload.unsigned_value};
+}
+
+void command_failure_values(ObjectRecord* object, const Reading& in, uint32_t, uint32_t, BACnetValue* out)
+{
+  auto* p = new_parameters(out, kCommandFailure, object_bits(object, PROP_STATUS_FLAGS));
+  if (!p)
+    return;
+  value_assign(&p->command_value, &in.present.v, -1);
+  uint32_t feedback = word_of(object, PROP_FEEDBACK_VALUE);
+  if (in.present.v.tag == TAG_ENUMERATED)
+    value_set_enumerated(&feedback, &p->feedback_value);
+  else
+    value_set_unsigned(&feedback, &p->feedback_value);
+}
+
+// ---- One reporting run -------------------------------------------------------------------
+
+enum class CovKind : uint8_t { Real, Word };
+
+struct ReportingProfile {
+  TargetRule target;
+  EventValues values;
+  CovKind cov;
+  bool limit_enables;  // analog: each limit has its own enable bit
+  bool state_counting;  // Binary Input: change-of-state time and count, elapsed active time
+};
+
+constexpr ReportingProfile kAnalog{analog_target, out_of_range_values, CovKind::Real, true, false};
+constexpr ReportingProfile kBinaryInput{alarm_value_target, change_of_state_values, CovKind::Word, false, true};
+constexpr ReportingProfile kBinaryValue{alarm_value_target, change_of_state_values, CovKind::Word, false, false};
+constexpr ReportingProfile kOutput{feedback_target, command_failure_values, CovKind::Word, false, false};
+constexpr ReportingProfile kStateList{state_list_target, change_of_state_values, CovKind::Word, false, false};
+
+uint32_t packed_flags(const BitString* flags)
+{
+  uint32_t packed = 0;
+  for (uint32_t i = 0; flags && i < flags->count && i < 32; ++i)
+    packed |= uint32_t(bitstring_get_bit(flags, i) != 0) << i;
+  return packed;
+}
+
+bool transition_enabled(const ReportingProfile& profile, ObjectRecord* object, uint32_t from, uint32_t to)
+{
+  if (!bitstring_get_bit(object_bits(object, PROP_EVENT_ENABLE), event_transition_of(to)))
+    return false;
+  if (!profile.limit_enables)
+    return true;
+  const BitString* limits = object_bits(object, PROP_LIMIT_ENABLE);
+  constexpr uint32_t kLowLimitEnable = 0, kHighLimitEnable = 1;
+  uint32_t limit_state = to == EVENT_STATE_NORMAL ? from : to;
+  if (limit_state == EVENT_STATE_HIGH_LIMIT)
+    return bitstring_get_bit(limits, kHighLimitEnable) != 0;
+  if (limit_state == EVENT_STATE_LOW_LIMIT)
+    return bitstring_get_bit(limits, kLowLimitEnable) != 0;
+  return true;
+}
+
+void send_cov(uint32_t owner, ObjectRecord* object, const BACnetValue& present, const BitString* flags)
+{
+  const BACnetValue* subscriptions = object_value(object, PROP_COV_SUBSCRIBERS);
+  if (!subscriptions || subscriptions->tag == TAG_NULL)
+    return;
+  Owned values;
+  for (uint32_t property : {PROP_PRESENT_VALUE, PROP_STATUS_FLAGS}) {
+    BACnetValue element{};
+    if (value_init(&element, TAG_PROPERTY_VALUE) != VALUE_OK) {
+      value_free(&element);
+      return;
+    }
+    auto* pv = value_record<BACnetPropertyValue>(&element);
+    pv->property = property;
+    pv->array_index = -1;
+    int rc = property == PROP_PRESENT_VALUE ? value_assign(&pv->value, &present, -1)
+                                            : value_set_bitstring(flags, &pv->value);
+    if (rc != VALUE_OK || value_append_element(&values.v, TAG_PROPERTY_VALUE_LIST, &element) != VALUE_OK) {
+      value_free(&element);
+      return;
+    }
+  }
+  cov_notify_destinations(owner, object->id, &values.v, subscriptions);
+}
+
+// Lifetimes count whole seconds: a subscription whose time is up leaves the list.
+void count_down_lifetimes(ObjectRecord* object)
+{
+  BACnetValue* subscriptions = object_value(object, PROP_COV_SUBSCRIBERS);
+  BACnetValueArray* list = subscriptions && subscriptions->tag == TAG_DESTINATION_LIST ? value_array(subscriptions) : nullptr;
+  for (uint32_t i = 0; list && i < list->used;) {
+    auto* d = value_record<BACnetDestination>(&list->elements[i]);
+    if (d && d->lifetime != 0 && --d->lifetime == 0)
+      object_list_erase(list, i);
+    else
+      ++i;
+  }
+}
+
+void state_counting(ObjectRecord* object, int tick_flag, uint32_t present, bool changed)
+{
+  if (changed) {
+    if (BACnetDateTime* stamp = object_datetime(object, PROP_CHANGE_OF_STATE_TIME))
+      time_now_to_bacnet(stamp);
+    if (uint32_t* count = object_word(object, PROP_CHANGE_OF_STATE_COUNT))
+      ++*count;
+  }
+  if (tick_flag && present == 1)
+    if (uint32_t* elapsed = object_word(object, PROP_ELAPSED_ACTIVE_TIME))
+      ++*elapsed;
+}
+
+void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_flag, ObjectRecord* object)
+{
+  ObjectEngineState* engine = object ? object_engine(object) : nullptr;
+  uint32_t* state = object_word(object, PROP_EVENT_STATE);
+  BitString* flags = object_bits(object, PROP_STATUS_FLAGS);
+  BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
+  if (!engine || !state || !flags || !acked)
+    return;
+  if (engine->pending_ack)
+    event_process_transition_bits(owner, object);
+  const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
+  for (uint32_t t = 0; t < 3; ++t)
+    if (!bitstring_get_bit(enable, t))
+      bitstring_set_bit(acked, t, 1);
+
+  const uint32_t from = *state;
+  const uint32_t old_flags = packed_flags(flags);
+  Reading in;
+  read_object(object, &in);
+
+  bool committed = false;
+  uint32_t to = from;
+  if (!object_reporting_on(object)) {
+    *state = in.reliability != 0 ? EVENT_STATE_FAULT : EVENT_STATE_NORMAL;
+    engine->target_state = *state;
+    engine->countdown = 0;
+  } else {
+    Target target{};
+    if (profile.target(object, in, engine->target_state, &target) && target.state != engine->target_state) {
+      engine->target_state = target.state;
+      engine->countdown = target.countdown;
+    }
+    if (engine->countdown > 0 && (tick_flag || in.time_delay == 0) && --engine->countdown == 0) {
+      to = engine->target_state;
+      // Between the two limits the way leads through normal.
+      if ((from == EVENT_STATE_HIGH_LIMIT && to == EVENT_STATE_LOW_LIMIT) ||
+          (from == EVENT_STATE_LOW_LIMIT && to == EVENT_STATE_HIGH_LIMIT)) {
+        to = EVENT_STATE_NORMAL;
+        engine->target_state = EVENT_STATE_NORMAL;
+      }
+      committed = to != from;
+      *state = to;
+    }
+  }
+  uint32_t transition = event_transition_of(to);
+  bool notify = committed && transition_enabled(profile, object, from, to);
+  if (committed && !notify)
+    bitstring_set_bit(acked, transition, 1);
+
+  bitstring_set_bit(flags, 0, *state != EVENT_STATE_NORMAL);
+  bitstring_set_bit(flags, 1, in.reliability != 0);
+  bitstring_set_bit(flags, 2, 0);
+  bitstring_set_bit(flags, 3, in.out_of_service);
+
+  const BACnetValue& present = in.present.v;
+  bool force = (engine->force_flags & kForceCov) != 0;
+  bool flags_changed = packed_flags(flags) != old_flags;
+  if (profile.cov == CovKind::Real) {
+    float increment = real_of(object, PROP_COV_INCREMENT);
+    if (flags_changed || force || std::fabs(present.payload.real - engine->last_cov_real) > increment) {
+      send_cov(owner, object, present, flags);
+      engine->last_cov_real = present.payload.real;
+    }
+  } else {
+    bool changed = present.payload.unsigned_value != engine->last_cov_word;
+    if (profile.state_counting)
+      state_counting(object, tick_flag, present.payload.unsigned_value, changed);
+    if (flags_changed || force || changed) {
+      send_cov(owner, object, present, flags);
+      engine->last_cov_word = present.payload.unsigned_value;
+    }
+  }
+
+  if (notify) {
+    Owned values;
+    profile.values(object, in, from, to, &values.v);
+    event_generate(owner, object->type, object, from, to, &values.v, word_of(object, PROP_NOTIFY_TYPE));
+    engine->recorded_state[transition] = to;
+  }
+  engine->force_flags = 0;
+  // Extra runs after writes and acknowledgments take no time off a subscription.
+  if (tick_flag)
+    count_down_lifetimes(object);
+}
+
+// ---- Event Enrollment --------------------------------------------------------------------
+
+struct Monitored {
+  Owned value;
+  Owned second;  // command-failure: the feedback value; floating-limit: the setpoint
+};
+
+int read_reference(uint32_t owner, const BACnetDeviceObjectPropertyReference& ref, BACnetValue* out)
+{
+  return object_ReadObjectProperty(-1, object_ReferenceOwner(&ref, owner), ref.object.type, ref.object.instance,
+                                   ref.property, ref.array_index, out);
+}
+
+bool read_monitored(uint32_t owner, ObjectRecord* ee, const BACnetEventParameter& p, Monitored* m)
+{
+  const BACnetDeviceObjectPropertyReference* ref = object_reference(ee, PROP_OBJECT_PROPERTY_REFERENCE);
+  if (!ref || read_reference(owner, *ref, &m->value.v) != 0)
+    return false;
+  if (p.choice == kCommandFailure || p.choice == kFloatingLimit)
+    if (read_reference(owner, p.reference, &m->second.v) != 0)
+      return false;
+  if (p.choice == kFloatingLimit)
+    return m->value.v.tag == TAG_REAL && m->second.v.tag == TAG_REAL;
+  if (p.choice == kOutOfRange)
+    return m->value.v.tag == TAG_REAL;
+  return true;
+}
+
+// The transition an Event Enrollment's algorithm names from its current state, with its
+// event values; false when none does.
+bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monitored& m, uint32_t* to,
+                           BACnetValue* values)
+{
+  uint32_t next = state;
+  float reals[3] = {};
+  BACnetPropertyStates matched{};
+  switch (p.choice) {
+  case kChangeOfState: {
+    bool in_list = value_matches_property_states(&p.values, &m.value.v, &matched) == 1;
+    if (state == EVENT_STATE_NORMAL && in_list)
+      next = EVENT_STATE_OFFNORMAL;
+    else if (state == EVENT_STATE_OFFNORMAL && !in_list)
+      next = EVENT_STATE_NORMAL;
+    break;
+  }
+  case kCommandFailure: {
+    bool agree = value_matches_condition(&m.value.v, &m.second.v) == 1;
+    if (state == EVENT_STATE_NORMAL && !agree)
+      next = EVENT_STATE_OFFNORMAL;
+    else if (state == EVENT_STATE_OFFNORMAL && agree)
+      next = EVENT_STATE_NORMAL;
+    break;
+  }
+  case kFloatingLimit: {
+    float v = m.value.v.payload.real, sp = m.second.v.payload.real;
+    float high = p.high_limit, low = p.low_limit;
+    if (state == EVENT_STATE_NORMAL && v > sp + high)
+      next = EVENT_STATE_HIGH_LIMIT;
+    else if (state == EVENT_STATE_NORMAL && v < sp - low)
+      next = EVENT_STATE_LOW_LIMIT;
+    else if (state == EVENT_STATE_HIGH_LIMIT && v < sp + high - p.deadband)
+      next = EVENT_STATE_NORMAL;
+    else if (state == EVENT_STATE_LOW_LIMIT && v > sp - low + p.deadband)
+      next = EVENT_STATE_NORMAL;
+    uint32_t side = next == EVENT_STATE_NORMAL ? state : next;
+    reals[0] = v;
+    reals[1] = sp;
+    reals[2] = side == EVENT_STATE_LOW_LIMIT ? low : high;
+    break;
+  }
+  case kOutOfRange: {
+    float v = m.value.v.payload.real;
+    if (state == EVENT_STATE_NORMAL && v > p.high_limit)
+      next = EVENT_STATE_HIGH_LIMIT;
+    else if (state == EVENT_STATE_NORMAL && v < p.low_limit)
+      next = EVENT_STATE_LOW_LIMIT;
+    else if (state == EVENT_STATE_HIGH_LIMIT && v < p.high_limit - p.deadband)
+      next = EVENT_STATE_NORMAL;
+    else if (state == EVENT_STATE_LOW_LIMIT && v > p.low_limit + p.deadband)
+      next = EVENT_STATE_NORMAL;
+    uint32_t side = next == EVENT_STATE_NORMAL ? state : next;
+    reals[0] = v;
+    reals[1] = p.deadband;
+    reals[2] = side == EVENT_STATE_LOW_LIMIT ? p.low_limit : p.high_limit;
+    break;
+  }
+  default:
+    return false;
+  }
+  if (next == state)
+    return false;
+  *to = next;
+  // The status flags of the event values tell only whether the object leaves normal.
+  const uint8_t flags[4] = {uint8_t(next != EVENT_STATE_NORMAL), 0, 0, 0};
+  BitString status{};
+  bitstring_set(&status, flags, 4);
+  auto* n = new_parameters(values, p.choice, &status);
+  bitstring_free(&status);
+  if (!n)
+    return true;
+  if (p.choice == kChangeOfState) {
+    n->new_state = matched;
+  } else if (p.choice == kCommandFailure) {
+    value_assign(&n->command_value, &m.value.v, -1);
+    value_assign(&n->feedback_value, &m.second.v, -1);
+  } else {
+    std::copy(reals, reals + 3, n->reals);
+  }
+  return true;
+}
+
+}  // namespace
+
+void object_AnalogInputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kAnalog, owner, tick, o); }
+void object_AnalogOutputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kAnalog, owner, tick, o); }
+void object_AnalogValueTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kAnalog, owner, tick, o); }
+void object_BinaryInputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kBinaryInput, owner, tick, o); }
+void object_BinaryOutputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kOutput, owner, tick, o); }
+void object_BinaryValueTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kBinaryValue, owner, tick, o); }
+void object_MultiStateInputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kStateList, owner, tick, o); }
+void object_MultiStateOutputTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kOutput, owner, tick, o); }
+void object_MultiStateValueTimer(uint32_t owner, int tick, ObjectRecord* o) { run_reporting(kStateList, owner, tick, o); }
+
+void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
+{
+  uint32_t* condition_time = object_word(ee, PROP_CONDITION_TIME);
+  uint32_t* state = object_word(ee, PROP_EVENT_STATE);
+  const BACnetEventParameter* p = object_event_parameter(ee, PROP_EVENT_PARAMETERS);
+  if (!condition_time || !state || !p)
+    return;
+  OsTime now;
+  os_get_time(&now);
+  bool pending = false;
+  uint32_t type = word_of(ee, PROP_EVENT_TYPE);
+  bool known = type == kChangeOfState || type == kCommandFailure || type == kFloatingLimit || type == kOutOfRange;
+  Monitored m;
+  if (p->choice == type && known && read_monitored(owner, ee, *p, &m)) {
+    uint32_t to = 0;
+    Owned values;
+    if (enrollment_transition(*p, *state, m, &to, &values.v)) {
+      // The delay counts from the last run in which no transition was pending.
+      if (int64_t(now.seconds) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
+        uint32_t from = *state;
+        *state = to;
+        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, &values.v, word_of(ee, PROP_NOTIFY_TYPE));
+      } else {
+        pending = true;
+      }
+    }
+    event_process_transition_bits(owner, ee);
+  }
+  if (!pending)
+    *condition_time = now.seconds;
+}

@@ -1,0 +1,162 @@
+// MS/TP frames: the CRC vectors, the frames we build, the Receive Frame machine fed octet by
+// octet, the trace text, and tshark's dissection of what we build (link type 165).
+#include "bacnet/datalink/frame_crc.h"
+#include "bacnet/datalink/mstp_frame.h"
+#include "bacnet/datalink/mstp_receive.h"
+#include "support/tshark.h"
+#include "test_bytes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint32_t kLinkTypeMstp = 165;
+
+std::vector<uint8_t> frame(uint8_t type, uint8_t destination, uint8_t source, const std::vector<uint8_t>& data = {})
+{
+  std::vector<uint8_t> out;
+  EXPECT_EQ(mstp_encode_frame(type, destination, source, data, &out), 0);
+  return out;
+}
+
+TEST(MstpFrame, EncodesTheVectorsOnTheWire)
+{
+  EXPECT_EQ(hex(frame(kMstpToken, 0x10, 0x05)), "55ff00100500008c");
+  // The data CRC goes least significant octet first.
+  EXPECT_EQ(data_crc(bytes("012230")), 0xBD10);
+  EXPECT_EQ(hex(frame(kMstpDataNotExpectingReply, 0x10, 0x05, bytes("012230"))).substr(16), "01223010bd");
+  std::vector<uint8_t> too_long;
+  EXPECT_EQ(mstp_encode_frame(kMstpDataNotExpectingReply, 1, 2, std::vector<uint8_t>(kMstpMaxData + 1), &too_long),
+            -1);
+  EXPECT_TRUE(too_long.empty());
+}
+
+TEST(MstpFrame, TsharkDissectsEveryFrameTypeWithBothCrcsCorrect)
+{
+  const std::vector<uint8_t> who_is = bytes("01001008");
+  const std::vector<uint8_t> read_property = bytes("01040005010c0c020012d11955");
+  std::vector<std::vector<uint8_t>> frames = {
+      frame(kMstpToken, 0x10, 0x05),
+      frame(kMstpPollForMaster, 0x06, 0x05),
+      frame(kMstpReplyToPollForMaster, 0x05, 0x06),
+      frame(kMstpTestRequest, 0x06, 0x05, bytes("a5a5")),
+      frame(kMstpTestResponse, 0x05, 0x06, bytes("a5a5")),
+      frame(kMstpDataExpectingReply, 0x06, 0x05, read_property),
+      frame(kMstpDataNotExpectingReply, kMstpBroadcast, 0x05, who_is),
+      frame(kMstpReplyPostponed, 0x05, 0x06),
+  };
+  auto r = testsupport::dissect_frames("mstp_frames", kLinkTypeMstp, frames,
+                                       {"mstp.frame_type", "mstp.dst", "mstp.src", "mstp.checksum.status",
+                                        "bacapp.confirmed_service", "bacapp.unconfirmed_service"});
+  ASSERT_TRUE(r.ran) << r.diagnostics;
+  EXPECT_EQ(r.malformed, 0) << r.diagnostics;
+  EXPECT_EQ(r.expert_errors, 0) << r.diagnostics;
+  ASSERT_EQ(r.fields.size(), frames.size());
+  const char* expected[] = {
+      "0\t16\t5\t1\t\t",      "1\t6\t5\t1\t\t",       "2\t5\t6\t1\t\t",  "3\t6\t5\t1,1\t\t",
+      "4\t5\t6\t1,1\t\t",     "5\t6\t5\t1,1\t12\t",   "6\t255\t5\t1,1\t\t8", "7\t5\t6\t1\t\t",
+  };
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    EXPECT_EQ(r.fields[i], expected[i]) << "frame " << i;
+}
+
+TEST(MstpFrame, TraceDescribesWholeDataFramesOnly)
+{
+  EXPECT_EQ(mstp_trace_text(true, frame(kMstpDataNotExpectingReply, 0x10, 0x05, bytes("012230"))),
+            "MSTP Packet Sent 55 : Preamble FF : Preamble 06 : Frame Type Data Not expecting Reply 10 : Destination "
+            "05 : Source 00 03 : Data Length 9C : Header CRC Data : 01 22 30  10 BD : Data CRC ");
+  std::vector<uint8_t> request = frame(kMstpDataExpectingReply, 0x10, 0x05, bytes("01"));
+  EXPECT_EQ(mstp_trace_text(false, request),
+            "MSTP Packet Received 55 : Preamble FF : Preamble 05 : Frame Type Data Expecting Reply 10 : Destination "
+            "05 : Source 00 01 : Data Length EA : Header CRC Data : 01  F1 E1 : Data CRC ");
+  request.pop_back();
+  EXPECT_EQ(mstp_trace_text(false, request), "");
+  EXPECT_EQ(mstp_trace_text(true, frame(kMstpToken, 0x10, 0x05)), "");
+}
+
+struct ReceiveCase {
+  const char* name;
+  std::string octets;  // fed one by one
+  bool abort_at_end;
+  bool valid;
+  bool invalid;
+  int type;            // of the valid frame
+  std::size_t data_length;
+};
+
+std::string with(const std::vector<uint8_t>& f) { return hex(f); }
+
+TEST(MstpReceiver, FlagsEachKindOfFrameAsItShould)
+{
+  const uint8_t ts = 5;
+  std::vector<uint8_t> long_data(kMstpMaxData, 0x11);
+  std::vector<uint8_t> bad_data = frame(kMstpDataNotExpectingReply, ts, 3, bytes("0102"));
+  bad_data[9] ^= 0x01;
+  std::vector<uint8_t> bad_header = frame(kMstpToken, ts, 3);
+  bad_header[7] ^= 0x80;
+  // A header announcing 502 octets, with a correct header CRC.
+  std::vector<uint8_t> too_long = {0x55, 0xFF, kMstpDataNotExpectingReply, ts, 3, 0x01, 0xF6};
+  too_long.push_back(header_crc(std::span<const uint8_t>(too_long).subspan(2)));
+  const ReceiveCase cases[] = {
+      {"token for us", with(frame(kMstpToken, ts, 3)), false, true, false, kMstpToken, 0},
+      {"repeated preamble octets", "5555" + with(frame(kMstpToken, ts, 3)), false, true, false, kMstpToken, 0},
+      {"noise before the frame", "00ff13" + with(frame(kMstpToken, ts, 3)), false, true, false, kMstpToken, 0},
+      {"broadcast data", with(frame(kMstpDataNotExpectingReply, kMstpBroadcast, 3, bytes("0100"))), false, true,
+       false, kMstpDataNotExpectingReply, 2},
+      {"501 octets of data", with(frame(kMstpDataExpectingReply, ts, 3, long_data)), false, true, false,
+       kMstpDataExpectingReply, kMstpMaxData},
+      {"502 octets announced", with(too_long), false, false, true, -1, 0},
+      {"bad header CRC", with(bad_header), false, false, true, -1, 0},
+      {"bad data CRC", with(bad_data), false, false, true, -1, 0},
+      {"silence in the header", "55ff0005", true, false, true, -1, 0},
+      {"silence in the data", with(frame(kMstpDataNotExpectingReply, ts, 3, bytes("0102"))).substr(0, 20), true,
+       false, true, -1, 0},
+      {"silence after a preamble octet", "55", true, false, false, -1, 0},
+  };
+  for (const ReceiveCase& c : cases) {
+    MstpReceiver r(ts);
+    for (uint8_t octet : bytes(c.octets))
+      r.feed(octet);
+    if (c.abort_at_end)
+      r.abort_frame();
+    EXPECT_EQ(r.state(), MstpReceiver::kIdle) << c.name;
+    EXPECT_EQ(r.valid_frame(), c.valid) << c.name;
+    EXPECT_EQ(r.invalid_frame(), c.invalid) << c.name;
+    if (c.valid) {
+      EXPECT_EQ(r.frame_type(), c.type) << c.name;
+      EXPECT_EQ(r.data().size(), c.data_length) << c.name;
+      EXPECT_EQ(r.source(), 3) << c.name;
+    }
+  }
+}
+
+TEST(MstpReceiver, PassesOverTheDataOfAFrameForAnotherStation)
+{
+  const uint8_t ts = 5;
+  // Another station's data that happens to hold a whole token for us.
+  std::vector<uint8_t> hidden = frame(kMstpToken, ts, 3);
+  MstpReceiver r(ts);
+  for (uint8_t octet : frame(kMstpDataNotExpectingReply, 9, 3, hidden)) {
+    r.feed(octet);
+    EXPECT_FALSE(r.valid_frame() && r.frame_type() == kMstpToken) << "rescanned the skipped data";
+  }
+  EXPECT_TRUE(r.valid_frame());
+  EXPECT_EQ(r.destination(), 9);
+  EXPECT_TRUE(r.data().empty());
+  r.clear_frame();
+  for (uint8_t octet : frame(kMstpToken, ts, 3))
+    r.feed(octet);
+  EXPECT_TRUE(r.valid_frame());
+  EXPECT_EQ(r.frame_type(), kMstpToken);
+}
+
+TEST(MstpReceiver, GivesBackTheFrameAsOnTheWire)
+{
+  std::vector<uint8_t> f = frame(kMstpDataExpectingReply, 5, 3, bytes("0104"));
+  MstpReceiver r(5);
+  for (uint8_t octet : f)
+    r.feed(octet);
+  EXPECT_EQ(hex(r.frame_octets()), hex(f));
+}
+
+}  // namespace

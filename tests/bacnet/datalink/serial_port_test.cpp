@@ -1,0 +1,154 @@
+// The serial port class and its line wrappers on pseudo-terminals: probing, exclusivity, line
+// settings read back from the device, timed reads and writes, events, a hung-up line.
+#include "bacnet/datalink/serial_port.h"
+#include "pty_pair.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+TEST(SerialPort, ProbeTellsFreeMissingInUseAndNoSerialDevice)
+{
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  const std::string plain_file = (std::filesystem::temp_directory_path() / "zor17-not-a-tty").string();
+  std::ofstream(plain_file) << "x";
+  EXPECT_EQ(SerialPort::ProbePort(pty.path().c_str()), 0);
+  EXPECT_EQ(SerialPort::ProbePort("/dev/zor17-no-such-line"), 1);
+  EXPECT_EQ(SerialPort::ProbePort(plain_file.c_str()), -1);
+  {
+    SerialPort holder;
+    ASSERT_EQ(holder.Open(pty.path().c_str(), 2048, 2048), kSerialOk);
+    EXPECT_EQ(SerialPort::ProbePort(pty.path().c_str()), 2);
+    SerialLine line;
+    line.device = pty.path();
+    EXPECT_EQ(serial_port_open(&line), 2);
+    EXPECT_EQ(line.port, nullptr);
+    EXPECT_EQ(holder.Open(pty.path().c_str(), 2048, 2048), kSerialAlreadyOpen);
+  }
+  EXPECT_EQ(SerialPort::ProbePort(pty.path().c_str()), 0);
+  std::filesystem::remove(plain_file);
+}
+
+TEST(SerialPort, AReadTimeOutLeavesTheLineUsable)
+{
+  PtyPair pty;
+  SerialLine line;
+  line.device = pty.path();
+  line.baud_rate = 38400;
+  ASSERT_EQ(serial_port_open(&line), 0);
+  uint8_t octet = 0;
+  EXPECT_EQ(serial_port_read(&line, &octet, 30), kSerialLineTimeout);
+  pty.send({0x55, 0xFF});
+  EXPECT_EQ(serial_port_read(&line, &octet, 500), kSerialLineOk);
+  EXPECT_EQ(octet, 0x55);
+  EXPECT_EQ(serial_port_read(&line, &octet, 500), kSerialLineOk);
+  EXPECT_EQ(octet, 0xFF);
+  const uint8_t frame[] = {1, 2, 3};
+  EXPECT_EQ(serial_port_write(&line, frame, 3, 500), kSerialLineOk);
+  EXPECT_EQ(pty.receive(3, 500), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(line.port->GetBaud(), 38400);
+  EXPECT_EQ(serial_port_close(&line), 0);
+  EXPECT_EQ(serial_port_close(&line), -1);
+  EXPECT_EQ(serial_port_read(&line, &octet, 10), -1);
+  EXPECT_EQ(serial_port_write(&line, frame, 3, 10), -1);
+}
+
+TEST(SerialPort, AHungUpLineFailsInsteadOfTimingOut)
+{
+  PtyPair pty;
+  SerialLine line;
+  line.device = pty.path();
+  ASSERT_EQ(serial_port_open(&line), 0);
+  pty.close_master();
+  uint8_t octet;
+  EXPECT_EQ(serial_port_read(&line, &octet, 200), kSerialLineFailed);
+}
+
+struct LineCase {
+  uint32_t baud;
+  uint8_t data_bits, parity, stop_bits;
+  int32_t stop_bits_read;
+};
+
+// A pseudo-terminal keeps speed and stop bits but always reads back 8 data bits, no parity.
+
+TEST(SerialPort, LineSettingsAreReadBackFromTheDevice)
+{
+  PtyPair pty;
+  SerialPort port;
+  ASSERT_EQ(port.Open(pty.path().c_str(), 2048, 2048), kSerialOk);
+  EXPECT_EQ(port.GetBaud(), 9600);
+  EXPECT_EQ(port.GetDataBits(), 8);
+  EXPECT_EQ(port.GetParity(), 0);
+  EXPECT_EQ(port.GetStopBits(), 0);
+  EXPECT_EQ(port.GetEventMask(), kSerialEventReceived | kSerialEventBreak | kSerialEventLineError);
+  const LineCase cases[] = {
+      {76800, 8, 0, 0, 0}, {19200, 7, 2, 2, 2}, {115200, 8, 1, 1, 1}, {1200, 5, 3, 0, 0}, {57600, 6, 4, 2, 2},
+  };
+  for (const LineCase& c : cases) {
+    SCOPED_TRACE(c.baud);
+    ASSERT_EQ(port.SetLine(c.baud, c.data_bits, c.parity, c.stop_bits), kSerialOk);
+    EXPECT_EQ(port.GetBaud(), int32_t(c.baud));
+    EXPECT_EQ(port.GetStopBits(), c.stop_bits_read);
+  }
+  EXPECT_EQ(port.SetLine(9600, 9, 0, 0), kSerialInvalidArgument);
+  EXPECT_EQ(port.SetLine(9600, 8, 5, 0), kSerialInvalidArgument);
+  EXPECT_EQ(port.GetBaud(), 57600);
+}
+
+TEST(SerialPort, HandshakingModesAndTheirReadBack)
+{
+  PtyPair pty;
+  SerialPort port;
+  ASSERT_EQ(port.Open(pty.path().c_str(), 2048, 2048), kSerialOk);
+  EXPECT_EQ(port.GetHandshaking(), kHandshakeNone);
+  EXPECT_EQ(port.SetHandshaking(kHandshakeXonXoff), kSerialOk);
+  EXPECT_EQ(port.GetHandshaking(), kHandshakeXonXoff);
+  EXPECT_EQ(port.SetHandshaking(3), kSerialInvalidArgument);
+  EXPECT_EQ(port.last_error(), kSerialInvalidArgument);
+  EXPECT_EQ(port.GetHandshaking(), kHandshakeXonXoff);
+  // Hardware handshaking leaves RTS toggling the transmitter, so it does not read back as 1.
+  EXPECT_EQ(port.SetHandshaking(kHandshakeHardware), kSerialOk);
+  EXPECT_EQ(port.GetHandshaking(), kHandshakeNone);
+  EXPECT_EQ(port.SetReadTimeouts(2), kSerialInvalidArgument);
+}
+
+TEST(SerialPort, WaitEventSeesTheEventCharacterAndReadStillGetsEveryOctet)
+{
+  PtyPair pty;
+  SerialPort port;
+  ASSERT_EQ(port.Open(pty.path().c_str(), 2048, 2048), kSerialOk);
+  EXPECT_EQ(port.WaitEvent(20), kSerialTimeout);
+  ASSERT_EQ(port.SetEventChar('\r', true), kSerialOk);
+  pty.send({'O', 'K', '\r'});
+  ASSERT_EQ(port.WaitEvent(1000), kSerialOk);
+  EXPECT_EQ(port.events(), kSerialEventReceived | kSerialEventCharacter);
+  uint8_t buffer[8] = {};
+  uint32_t count = 0;
+  EXPECT_EQ(port.Read(buffer, 3, &count, 100), kSerialOk);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), count), "OK\r");
+  // Mode 0 returns at once with what is there; mode 1 waits for all and reports the part.
+  ASSERT_EQ(port.SetReadTimeouts(0), kSerialOk);
+  EXPECT_EQ(port.Read(buffer, 8, &count, 1000), kSerialOk);
+  EXPECT_EQ(count, 0u);
+  ASSERT_EQ(port.SetReadTimeouts(1), kSerialOk);
+  pty.send({'A'});
+  EXPECT_EQ(port.Read(buffer, 2, &count, 50), kSerialTimeout);
+  EXPECT_EQ(count, 1u);
+}
+
+TEST(SerialPort, ComPortNumbersMapToDevicesAsTheConfigurationProgramMapsThem)
+{
+  ::setenv("ZOR17_COM7", "/tmp/zor17-line", 1);
+  EXPECT_EQ(serial_port_device_path(7), "/tmp/zor17-line");
+  ::unsetenv("ZOR17_COM7");
+  EXPECT_EQ(serial_port_device_path(7), "/dev/ttyS6");
+  EXPECT_EQ(serial_port_device_path(1), "/dev/ttyS0");
+}
+
+}  // namespace

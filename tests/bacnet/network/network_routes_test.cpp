@@ -1,0 +1,285 @@
+#include "network_fixture.h"
+
+#include "bacnet/foundation/os_wrappers.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Out {
+  int port;
+  std::string npdu;
+  bool operator==(const Out&) const = default;
+};
+
+std::vector<std::string> g_trace;
+void keep_trace(int, const char* text) { g_trace.push_back(text); }
+
+// Two ports, networks 1 and 2, on a clock that moves only when told.
+class Router : public NetworkLayer {
+protected:
+  void SetUp() override
+  {
+    NetworkLayer::SetUp();
+    g_trace.clear();
+    os_set_clock(&clock_);
+  }
+  void TearDown() override
+  {
+    NetworkLayer::TearDown();
+    os_set_clock(nullptr);
+  }
+  void start_router()
+  {
+    add_port(1, 1);
+    add_port(2, 1);
+    start();
+  }
+  // Delivers one NPDU from `from`, runs one poll and returns what went out.
+  std::vector<Out> receive(const BACnetAddress& from, const std::string& npdu)
+  {
+    network_receive(from, from, bytes(npdu), 0, 0);
+    return poll();
+  }
+  std::vector<Out> poll()
+  {
+    up();
+    std::vector<Out> out;
+    for (const Sent& s : g_sent)
+      out.push_back({s.port, s.npdu});
+    g_sent.clear();
+    return out;
+  }
+  const NetworkRoute* route(int port, uint32_t network)
+  {
+    for (const NetworkRoute& r : network_port_at(std::size_t(port))->routes)
+      if (r.network == network)
+        return &r;
+    return nullptr;
+  }
+
+  ManualClock clock_;
+  const BACnetAddress router_on_1_ = address(1, {10, 111, 1, 9, 0xBA, 0xC0});
+  const BACnetAddress router_on_2_ = address(2, {10, 111, 2, 9, 0xBA, 0xC0});
+};
+
+TEST_F(Router, EachAlwaysUpPortAnnouncesTheOtherNetworksAtStart)
+{
+  add_port(1, 1);
+  add_port(2, 1);
+  add_port(3, 1, link_down);
+  network_init(capture, nullptr, nullptr, nullptr);
+  ASSERT_EQ(g_sent.size(), 2u);
+  EXPECT_EQ(g_sent[0].port, 0);
+  EXPECT_EQ(g_sent[0].npdu, "01a0ffff00ff01" "0002");
+  EXPECT_EQ(g_sent[0].destination.network, 65535u);
+  EXPECT_EQ(g_sent[1].port, 1);
+  EXPECT_EQ(g_sent[1].npdu, "01a0ffff00ff01" "0001");
+}
+
+TEST_F(Router, NpdusForOtherNetworksArePassedOn)
+{
+  start_router();
+  ASSERT_EQ(receive(router_on_2_, "01800100" "07"), std::vector<Out>{});  // learns network 7 on port 1's side
+  const std::string from_1 = "0001060a6f0102bac0";  // SNET 1 and the sender's address
+  struct Case {
+    std::string npdu;
+    std::vector<Out> out;
+    std::size_t up;
+  } cases[] = {
+      // Straight to the node on network 2, without DNET and with our sender as the source.
+      {"01240002060a6f0202bac0ff1008", {{1, "010c" + from_1 + "1008"}}, 0},
+      {"0120000200ff1008", {{1, "0108" + from_1 + "1008"}}, 0},
+      // A global broadcast goes on with one hop less and up to us too; without hops left only up.
+      {"0120ffff00051008", {{1, "0128ffff00" + from_1 + "041008"}}, 1},
+      {"0120ffff00001008", {}, 1},
+      // Through the router that reaches network 7, keeping a source the NPDU brought along.
+      {"012000070121ff1008", {{1, "0128000701210001060a6f0102bac0fe1008"}}, 0},
+      {"01280007012100050133ff1008", {{1, "01280007012100050133fe1008"}}, 0},
+      {"012000070121001008", {}, 0},
+      // Never back onto the network it came from.
+      {"01200001060a6f0109bac0ff1008", {}, 0},
+      // Longer than network 2 takes (50 octets): Reject-Message-To-Network reason 4.
+      {"0120000200ff" + std::string(102, '1'), {{0, "018003040002"}}, 0},
+  };
+  for (const Case& c : cases) {
+    network_receive(peer_, peer_, bytes(c.npdu), 0, 0);
+    EXPECT_EQ(up().size(), c.up) << c.npdu;
+    std::vector<Out> out;
+    for (const Sent& s : g_sent)
+      out.push_back({s.port, s.npdu});
+    EXPECT_EQ(out, c.out) << c.npdu;
+    g_sent.clear();
+  }
+  // A global broadcast we passed on, heard back on the port it left by, is not taken twice.
+  const BACnetAddress& own_2 = network_port_at(1)->address;
+  network_receive(own_2, own_2, bytes("0128ffff00" + from_1 + "041008"), 0, 0);
+  EXPECT_TRUE(up().empty());
+  EXPECT_TRUE(g_sent.empty());
+}
+
+TEST_F(Router, OurOwnApdusGoThroughALearntRouterOnItsPort)
+{
+  start_router();
+  receive(router_on_2_, "01800100" "07");  // every port's list now holds network 7
+  const uint8_t apdu[] = {0x10, 0x08};
+  ASSERT_EQ(network_unit_data_request(address(7, {0x21}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(g_sent.size(), 1u);
+  EXPECT_EQ(g_sent[0].port, 1);
+  EXPECT_EQ(g_sent[0].destination, router_on_2_);
+  EXPECT_EQ(g_sent[0].npdu, "012000070121ff1008");
+}
+
+TEST_F(Router, AnUnknownNetworkIsLocatedThenRejected)
+{
+  start_router();
+  EXPECT_EQ(receive(peer_, "012000c801210a1008"), std::vector<Out>{});
+  EXPECT_EQ(poll(), (std::vector<Out>{{0, "01800000c8"}, {1, "01800000c8"}}));
+  for (uint32_t n = 1000; n < 1127; ++n)
+    ASSERT_EQ(network_add_locate_network(n), 0);
+  EXPECT_EQ(network_add_locate_network(5000), -1);  // the list holds 128
+  EXPECT_EQ(network_add_locate_network(0), -1);
+  poll();
+  // Network 201 cannot be located any more: Reject-Message-To-Network reason 1 to the sender.
+  EXPECT_EQ(receive(peer_, "012000c901210a1008"), (std::vector<Out>{{0, "0180030100c9"}}));
+  // A reject that cannot be passed on is not answered with another one.
+  EXPECT_EQ(receive(peer_, "01a000c90121ff03" "010007"), std::vector<Out>{});
+}
+
+TEST_F(Router, LocatingBacksOffAndEndsAfter25Requests)
+{
+  add_port(1, 1);
+  start();
+  const uint8_t apdu[] = {0x10, 0x08};
+  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  std::vector<int> sent_at;
+  for (int second = 0; second <= 1700; ++second) {
+    if (!poll().empty())
+      sent_at.push_back(second);
+    clock_.advance_ms(1000);
+  }
+  ASSERT_EQ(sent_at.size(), 25u);
+  EXPECT_EQ(std::vector<int>(sent_at.begin(), sent_at.begin() + 8), (std::vector<int>{0, 5, 15, 35, 75, 155, 235, 315}));
+  EXPECT_EQ(sent_at.back(), 75 + 20 * 80);
+  EXPECT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), -1);
+
+  // A route learnt for a network ends its locating; no request goes out while communication is off.
+  ASSERT_EQ(network_add_locate_network(10), 0);
+  receive(router_on_1_, "01800100" "0a");
+  EXPECT_FALSE(network_locate_entry(10, nullptr));
+  network_set_communication_state_function(communication_state);
+  g_communication_state = 2;
+  ASSERT_EQ(network_add_locate_network(11), 0);
+  EXPECT_EQ(poll(), std::vector<Out>{});
+}
+
+TEST_F(Router, ReceivedRouterMessagesKeepTheRouteLists)
+{
+  start_router();
+  ASSERT_EQ(network_add_locate_network(7), 0);
+  receive(router_on_1_, "01800100070001" "0002");
+  EXPECT_FALSE(network_locate_entry(7, nullptr));
+  for (int port : {0, 1}) {
+    ASSERT_NE(route(port, 7), nullptr);
+    EXPECT_EQ(route(port, 7)->router, router_on_1_);
+    EXPECT_EQ(route(port, 7)->status, 1u);
+  }
+  // Our own networks stay ours: direct, and never on the port that serves them.
+  EXPECT_EQ(route(0, 1), nullptr);
+  EXPECT_EQ(route(0, 2)->router.mac_len, 0);
+
+  struct Step {
+    const char* npdu;
+    int port;
+    uint32_t network;
+    uint32_t status;
+  } steps[] = {
+      {"018004", 0, 7, 0},            // Router-Busy, empty list: every route through the sender
+      {"018004", 1, 7, 1},            //   ... of the receiving port only
+      {"0180050007", 0, 7, 1},        // Router-Available for network 7
+      {"018003010007", 0, 7, 0},      // Reject-Message-To-Network, no route to 7
+      {"0180020008" "0a", 1, 8, 0},   // I-Could-Be-Router-To-Network: a route not connected
+  };
+  for (const Step& s : steps) {
+    receive(router_on_1_, s.npdu);
+    ASSERT_NE(route(s.port, s.network), nullptr) << s.npdu;
+    EXPECT_EQ(route(s.port, s.network)->status, s.status) << s.npdu;
+  }
+  // What the port hears from itself teaches nothing.
+  receive(network_port_at(0)->address, "01800100" "0b");
+  EXPECT_EQ(route(1, 11), nullptr);
+}
+
+TEST_F(Router, WhoIsRouterIsAnsweredOnlyByARouterForNetworksBehindIt)
+{
+  start_router();
+  const std::string i_am = "01a0ffff00ff01";
+  EXPECT_EQ(receive(peer_, "018000"), (std::vector<Out>{{0, i_am + "0002"}}));
+  EXPECT_EQ(receive(peer_, "0180000002"), (std::vector<Out>{{0, i_am + "0002"}}));
+  EXPECT_EQ(receive(peer_, "0180000063"), std::vector<Out>{});
+  // A message type nobody knows: Reject-Message-To-Network reason 3.
+  EXPECT_EQ(receive(peer_, "01800c"), (std::vector<Out>{{0, "018003030000"}}));
+}
+
+TEST_F(Router, AStackWithOnePortNeitherAnswersWhoIsRouterNorPassesOn)
+{
+  add_port(1, 1);
+  start();
+  EXPECT_EQ(receive(peer_, "018000"), std::vector<Out>{});
+  EXPECT_EQ(receive(peer_, "01200002060a6f0202bac0ff1008"), std::vector<Out>{});
+}
+
+TEST_F(Router, AFullRingSendsRouterBusyOnceAndAvailableAfterTheNextPoll)
+{
+  DriverContext context;
+  context.log = keep_trace;
+  context.options[kNetworkTraceOption] = 1;
+  add_port(1, 1);
+  add_port(2, 1);
+  network_init(capture, &context, nullptr, nullptr);
+  g_sent.clear();
+  for (int i = 0; i < 258; ++i)
+    network_receive(peer_, peer_, bytes("01001008"), 0, 0);
+  EXPECT_TRUE(g_sent.empty());  // the port thread only marks the congestion
+  const std::string busy = "01a0ffff00ff04", available = "01a0ffff00ff05";
+  EXPECT_EQ(poll(), (std::vector<Out>{{0, busy}, {1, busy}, {0, available}, {1, available}}));
+  EXPECT_NE(std::find(g_trace.begin(), g_trace.end(), "Network Layer Reset Congestion Control"), g_trace.end());
+  EXPECT_EQ(poll(), std::vector<Out>{});
+}
+
+TEST_F(Router, AConnectionIsEstablishedUsedAndEndedByItsIdleTime)
+{
+  add_port(1, 1);
+  start();
+  network_set_connection_idle_time(3);
+  ASSERT_EQ(network_add_route(0, 9, &router_on_1_, 0, true), 0);
+  const uint8_t apdu[] = {0x10, 0x08};
+  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  EXPECT_EQ(poll(), (std::vector<Out>{{0, "018008000900"}}));
+  EXPECT_TRUE(network_connection().active);
+  receive(router_on_1_, "0180050009");  // the router has connected: route available
+  clock_.advance_ms(2000);
+  poll();
+  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  EXPECT_EQ(network_connection().countdown, 3u);  // used: the idle time starts again
+  for (int i = 0; i < 2; ++i) {
+    clock_.advance_ms(1000);
+    EXPECT_EQ(poll().size(), i == 0 ? 1u : 0u);  // the APDU itself went out on the first poll
+  }
+  clock_.advance_ms(1000);
+  EXPECT_EQ(poll(), (std::vector<Out>{{0, "0180090009"}}));
+  EXPECT_FALSE(network_connection().active);
+  EXPECT_EQ(route(0, 9)->status, 0u);
+
+  // Without an idle time an established connection is never ended.
+  network_set_connection_idle_time(0);
+  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  poll();
+  clock_.advance_ms(100000);
+  EXPECT_EQ(poll(), std::vector<Out>{});
+  EXPECT_TRUE(network_connection().active);
+}
+
+}  // namespace

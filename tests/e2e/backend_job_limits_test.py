@@ -1,0 +1,165 @@
+"""The backend program on job files that go beyond the ordinary, inside network namespaces:
+byte ranges that do not fit, File instances out of range, result files that cannot be
+written, a folder for a job file, link values that are no address or port, and a scan that
+hears devices outside its range and devices that never answer. Each function fails with its
+reason, the functions after it still run, and the log always gets its end line."""
+
+import json
+import os
+import resource
+import subprocess
+import sys
+import unittest
+
+TESTS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, TESTS)
+from e2e.harness import backend_job as bj  # noqa: E402
+from e2e.harness import netlab, programs  # noqa: E402
+
+BROADCAST = "10.111.1.255"
+# Far below the gigabyte a range may name: a buffer sized from the range instead of the data
+# ends the program.
+MEMORY_LIMIT = 800 * 1024 * 1024
+ABORTED = '--Function: "{}" aborted because of an error\n\n'
+
+
+def limited_memory():
+    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+
+
+class BackendJobLimits(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.lab = netlab.Lab().__enter__()
+        cls.backend, cls.unit_host = cls.lab.host("backend"), cls.lab.host("unit")
+        cls.ip_backend, cls.ip_unit = cls.lab.link(cls.backend, cls.unit_host)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    def setUp(self):
+        self.work = bj.work_folder()
+        self.tmp = os.path.join(self.work, "tmp")
+        self.unit_dir = os.path.join(self.work, "unit")
+        self.contents = bj.unit_files(self.unit_dir)
+        self.peer = None
+
+    def tearDown(self):
+        if self.peer and self.peer.poll() is None:
+            self.peer.terminate()
+            self.peer.wait(timeout=5)
+        if self.peer:
+            self.peer.stdout.close()
+
+    def peer_lines(self):
+        """Ends the peer and returns every JSON line it printed."""
+        self.peer.terminate()
+        self.peer.wait(timeout=5)
+        lines = [json.loads(line) for line in self.peer.stdout.read().splitlines() if line.startswith("{")]
+        self.peer.stdout.close()
+        self.peer = None
+        return lines
+
+    def run_job(self, text, **kw):
+        return bj.run_job(self.backend, self.tmp, bj.general(self.tmp, self.ip_backend) + text, **kw)
+
+    def assert_end_line(self, log, expected):
+        self.assertEqual(bj.end_lines(log), [expected], log)
+        self.assertTrue(log.endswith("\n" + expected + "\n"), log)
+
+    def transfer(self, name, todo, start, end, instance=1, file_key="RESULTFILE", file=None):
+        file = file or os.path.join(self.tmp, f"{name}.bin")
+        return (f"[{name}]\nTODO={todo}\nDEVICE_ID=1234\nFILE_INSTANCE={instance}\nSTART={start}\nEND={end}\n"
+                f"{file_key}={file}\n")
+
+    def test_ranges_and_instances_that_name_no_valid_request_fail_with_their_reason(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        os.makedirs(self.tmp, exist_ok=True)
+        source = os.path.join(self.tmp, "source.bin")
+        with open(source, "wb") as f:
+            f.write(bytes(range(20)))
+        job = (self.transfer("W_WRAPS", "WRITE", -1, 2147483647, file_key="SOURCEFILE", file=source)
+               + self.transfer("W_SHORT", "WRITE", 0, 1000000000, file_key="SOURCEFILE", file=source)
+               + self.transfer("R_BACKWARDS", "READ", 10, 4)
+               + self.transfer("R_INSTANCE", "READ", 0, 4, instance=4194305)
+               + self.transfer("R_LONG", "READ", 0, 1000000000)
+               + bj.read_section(1, self.tmp))
+        done, log = self.run_job(job, preexec_fn=limited_memory)
+        self.assertEqual((done.returncode, done.stderr), (0, ""), log)
+        for name, reason in (("W_WRAPS", "ERROR: END - START is out of range"),
+                             ("W_SHORT", "ERROR: Unknown error while reading BACnet file object"),
+                             ("R_BACKWARDS", "ERROR: START > END"),
+                             ("R_INSTANCE", "ERROR: File instance is out of range"),
+                             ("R_LONG", "ERROR: The returning data does not match the requested length")):
+            self.assertIn(reason + "\n" + ABORTED.format(name), log)
+        self.assertIn('--Function: "READ_1" successful finished\n\n', log)
+        self.assert_end_line(log, "-->Error while executing the functions")
+        with open(os.path.join(self.tmp, "R_LONG.bin"), "rb") as f:
+            self.assertEqual(f.read(), self.contents[1])  # what the answer carried
+
+        served = self.peer_lines()
+        # A valid range goes on the wire as it is; the refused ones send nothing at all.
+        self.assertEqual([r["readFile"] for r in served if "readFile" in r],
+                         [{"instance": 1, "position": 0, "count": 1000000000},
+                          {"instance": 1, "position": 0, "count": bj.SIZES[1]}])
+        self.assertEqual([r for r in served if "writeFile" in r], [])
+
+    def test_result_files_that_cannot_be_written_fail_the_function(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        job = (self.transfer("READ_FULL", "READ", 0, bj.SIZES[1], file="/dev/full")
+               + "[SCAN_FULL]\nTODO=SCAN_DEVICE\nRANGE_LOW=0\nRANGE_HIGH=10\nSCAN_TIME=0\nRESULTFILE=/dev/full\n")
+        done, log = self.run_job(job)
+        for name in ("READ_FULL", "SCAN_FULL"):
+            self.assertIn('WARNING: Can not create or write file "/dev/full"!\n' + ABORTED.format(name), log)
+        self.assert_end_line(log, "-->Error while executing the functions")
+
+    def test_a_folder_as_job_file_is_a_missing_job_file(self):
+        os.makedirs(self.tmp, exist_ok=True)
+        done = self.backend.run([programs.program("ZOR17"), self.tmp], timeout=30, check=False)
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, "", ""))
+        self.assertEqual(os.listdir(self.tmp), [])
+
+    def test_link_values_other_than_an_address_and_a_port_end_with_the_configuration_error(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        for ip, port in ((f"{self.ip_backend};UDPPORT=47809", "47808"), (self.ip_backend, "abc")):
+            job = (f"[GENERAL]\nLOGFILE={self.tmp}/logfile.txt\nLOCAL_DEVICE_ID=4711\nLINK=BACnet_IP\n"
+                   f"[BACnet_IP]\nIP={ip}\nPORT={port}\n" + bj.scan_section(self.tmp, seconds=1))
+            done, log = bj.run_job(self.backend, self.tmp, job)
+            self.assertTrue(log.endswith(f"# IP-Address: {ip}\n# Port: {port}\n"
+                                         "ERROR: Unknown connection configuration\n"
+                                         "\n-->Error while reading the configuration file\n"), log)
+            self.assertFalse(os.path.exists(os.path.join(self.tmp, "result.csv")))
+        self.assertEqual([r for r in self.peer_lines() if "whoIs" in r], [])  # the stack never started
+
+    def test_scan_lists_only_its_range_and_does_not_wait_twice_for_a_silent_device(self):
+        self.peer = self.unit_host.popen(
+            ["/usr/bin/python3", os.path.join(TESTS, "e2e", "tools", "silent_devices.py"),
+             json.dumps({"devices": [1001, 1002, 3000001, 5]})],
+            stdout=subprocess.PIPE, text=True)
+        self.assertEqual(json.loads(self.peer.stdout.readline()), {"ready": True})
+        job = ("[SCAN]\nTODO=SCAN_DEVICE\nRANGE_LOW=1000\nRANGE_HIGH=5000\nSCAN_TIME=1\n"
+               f"RESULTFILE={self.tmp}/result.csv\n")
+        done, log = self.run_job(job)
+        self.assert_end_line(log, "-->Successful finished")
+        with open(os.path.join(self.tmp, "result.csv")) as f:
+            lines = f.read().split("\n")
+        self.assertEqual(lines[0], "Device ID; Device Name; SoftwareVersion")
+        self.assertCountEqual(lines[1:-1], ["4711;ZOR17-Server;1.0.0.2", "1001;;", "1002;;"])
+
+        served = self.peer_lines()
+        self.assertIn({"whoIs": True}, served)
+        asked = {}
+        for r in served:
+            if "request" in r:
+                # ReadProperty of the Device object: its property identifier follows the tag 0x19.
+                apdu = bytes.fromhex(r["apdu"])
+                self.assertEqual(apdu[3], 12, r)
+                asked.setdefault(r["request"], set()).add(apdu[apdu.index(0x19, 4) + 1])
+        # The object name is asked once; a device that let it run out is not asked again.
+        self.assertEqual(asked, {1001: {77}, 1002: {77}})
+
+
+if __name__ == "__main__":
+    netlab.require_root()
+    unittest.main()

@@ -1,0 +1,170 @@
+"""MS/TP on serial lines made of pseudo-terminals. Two cases:
+
+- a socat pair: the local device (tests/e2e/tools/server_node) as station 1 and a station
+  written in Python from the frame table as station 2 pass the token; the Python station sends
+  a Test_Request and a ReadProperty and gets their answers;
+- a bus of three (a hub of ours): the client side of our stack (client_node, its line given as
+  COM4), the local device and the Python station; the client binds the device and reads its
+  properties, once through an octet of noise in its request and once after a token lost an
+  octet, and the token goes round all the while.
+
+Every stack runs inside a namespace of the test lab, even though no frame touches a network.
+What each station wrote is cut into frames and dissected by tshark (link type 165): every frame
+must carry two correct CRCs and nothing may be flagged."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from e2e.harness import mstp, netlab  # noqa: E402
+from e2e.harness.mstp_bus import MstpBus  # noqa: E402
+from e2e.tools.client_node import ClientNode  # noqa: E402
+from e2e.tools.mstp_station_node import MstpStation  # noqa: E402
+from e2e.tools.server_node import ServerNode  # noqa: E402
+
+DEVICE = 4711
+OBJECT_NAME, MODEL_NAME = 77, 70
+MAX_MASTER = 7
+
+
+def mstp_connect(ts, line):
+    return f"TYPE=BACNETMSTP;NETWORK=1;{line};TS={ts};MAX_MASTER={MAX_MASTER};BAUDRATE=38400;"
+
+
+def socat_streams(log_text):
+    """The octets socat -x saw in each direction: (left to right, right to left)."""
+    streams = {">": bytearray(), "<": bytearray()}
+    direction = None
+    for row in log_text.splitlines():
+        if re.match(r"^[<>] \d{4}/", row):
+            direction = row[0]
+        elif direction and row.startswith(" "):
+            streams[direction] += bytes.fromhex(row.strip())
+    return bytes(streams[">"]), bytes(streams["<"])
+
+
+class Mstp(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zor17-mstp-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def assert_dissected_clean(self, frames, name):
+        rows, flagged = mstp.dissect(frames, name, self.dir)
+        self.assertEqual(flagged, [], f"tshark flags frames of {name}")
+        self.assertEqual(len(rows), len(frames))
+        for row in rows:
+            crcs = row[3].split(",")
+            self.assertEqual(crcs, ["1"] * len(crcs), row)  # 1: correct
+        return rows
+
+    def assert_read_property_answers(self, rows, client, server):
+        """ReadProperty requests from client to server and their acknowledgements back."""
+        self.assertTrue(any(r[0] == "5" and r[1:3] == [str(client), str(server)] and r[4] == "12" for r in rows))
+        self.assertTrue(any(r[0] == "6" and r[1:3] == [str(server), str(client)] and r[4] == "12" for r in rows))
+
+    def test_our_device_and_a_python_station_share_a_socat_pair(self):
+        if not shutil.which("socat"):
+            print("SKIP: socat is not installed")
+            sys.exit(netlab.SKIP)
+        ours, theirs = os.path.join(self.dir, "ours"), os.path.join(self.dir, "theirs")
+        log_path = os.path.join(self.dir, "wire.log")
+        with netlab.Lab() as lab, open(log_path, "w") as log:
+            host = lab.host("a")
+            socat = subprocess.Popen(["socat", "-x", f"pty,raw,echo=0,link={ours}", f"pty,raw,echo=0,link={theirs}"],
+                                     stderr=log)
+            lab.processes.append(socat)
+            self.assertTrue(netlab.wait_for(lambda: os.path.exists(ours) and os.path.exists(theirs), timeout=5))
+            node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}"), device=DEVICE)
+            station = MstpStation(host, theirs, ts=2, max_master=MAX_MASTER)
+            try:
+                self.assertEqual(node.ready["loaded"], 0, node.events)
+                station.wait("token", count=3, timeout=20)
+
+                station.command("test 1 a5a50102")
+                reply = station.wait("reply")
+                self.assertEqual((reply["type"], reply["source"], reply["data"]), (mstp.TEST_RESPONSE, 1, "a5a50102"))
+
+                station.command(f"send 1 {mstp.read_property_npdu(7, DEVICE, OBJECT_NAME).hex()} 1")
+                reply = station.wait("reply")
+                if reply["type"] == mstp.REPLY_POSTPONED:  # the answer then comes with the token
+                    answer = station.wait("data", source=1)["npdu"]
+                else:
+                    self.assertEqual((reply["type"], reply["source"]), (mstp.DATA_NOT_EXPECTING_REPLY, 1))
+                    answer = reply["data"]
+                # ComplexACK, invoke 7, ReadProperty, with the object name as a character string.
+                self.assertEqual(answer[:10], "0100" + "30070c")
+                self.assertIn(b"ZOR17 Server".hex(), answer)
+            finally:
+                station.quit()
+                node.quit()
+        with open(log_path) as f:
+            to_theirs, to_ours = socat_streams(f.read())
+        ours_frames, theirs_frames = mstp.split(to_theirs), mstp.split(to_ours)
+        # Station 1 polled station 2 with the 8-octet frame and got the 8-octet reply.
+        self.assertIn(mstp.frame(mstp.POLL_FOR_MASTER, 2, 1), [f.octets for f in ours_frames])
+        self.assertIn(mstp.frame(mstp.REPLY_TO_POLL, 1, 2), [f.octets for f in theirs_frames])
+        rows = self.assert_dissected_clean(ours_frames + theirs_frames, "socat_pair")
+        self.assert_read_property_answers(rows, client=2, server=1)
+        tokens = {(r[1], r[2]) for r in rows if r[0] == "0"}
+        self.assertTrue({("1", "2"), ("2", "1")} <= tokens, tokens)
+
+    def test_two_of_our_stacks_and_a_python_station_share_a_bus_through_noise_and_a_lost_octet(self):
+        with netlab.Lab() as lab, MstpBus(3) as bus:
+            a, b, c = lab.host("a"), lab.host("b"), lab.host("c")
+            os.environ["ZOR17_COM4"] = bus.path(0)
+            try:
+                client = ClientNode(a, mstp_connect(1, "PORT=4"), device=1001, timeouts=(3000, 3000, 2))
+            finally:
+                del os.environ["ZOR17_COM4"]
+            server = ServerNode(b, mstp_connect(2, f"DEVICE={bus.path(1)}"), device=DEVICE)
+            station = MstpStation(c, bus.path(2), ts=5, max_master=MAX_MASTER)
+            try:
+                self.assertEqual((client.ready["loaded"], server.ready["loaded"]), (0, 0))
+                station.wait("token", count=5, timeout=30)
+
+                client.command(f"read 1 {DEVICE} 8 {DEVICE} {OBJECT_NAME}")
+                read = client.wait("read", tag=1, timeout=20)
+                self.assertEqual((read["status"], read["value"]), (-1, "ZOR17 Server"))
+
+                # An octet of noise in the client's next request: the request is lost on the
+                # wire, and the client's transaction sends it again.
+                bus.damage("noise", mstp.DATA_EXPECTING_REPLY, source=0)
+                invalid_before = station.count("invalid")
+                client.command(f"read 2 {DEVICE} 8 {DEVICE} {MODEL_NAME}")
+                read = client.wait("read", tag=2, timeout=20)
+                self.assertEqual((read["status"], read["value"]), (-1, "ZOR17_BACnet"))
+                self.assertEqual([kind for kind, _ in bus.damage_done()], ["noise"])
+                self.assertGreater(station.count("invalid"), invalid_before)
+
+                # A token that loses an octet on its way: it is passed again and goes on round.
+                bus.damage("drop", mstp.TOKEN)
+                self.assertTrue(netlab.wait_for(lambda: len(bus.damage_done()) == 2, timeout=10))
+                station.wait("token", count=station.count("token") + 5, timeout=30)
+                client.command(f"read 3 {DEVICE} 8 {DEVICE} {OBJECT_NAME}")
+                read = client.wait("read", tag=3, timeout=20)
+                self.assertEqual((read["status"], read["value"]), (-1, "ZOR17 Server"))
+            finally:
+                station.quit()
+                client.quit()
+                server.quit()
+            frames = bus.frames()
+        self.assertTrue(all(frames), "every station wrote frames")
+        rows = self.assert_dissected_clean([f for per_station in frames for f in per_station], "bus_of_three")
+        self.assert_read_property_answers(rows, client=1, server=2)
+        tokens = {(r[1], r[2]) for r in rows if r[0] == "0"}
+        self.assertTrue({("1", "2"), ("2", "5"), ("5", "1")} <= tokens, tokens)
+        # Both stacks announced themselves with an I-Am broadcast.
+        i_ams = {r[1] for r in rows if r[5] == "0" and r[2] == "255"}
+        self.assertEqual(i_ams, {"1", "2"})
+
+
+if __name__ == "__main__":
+    netlab.require_root()
+    unittest.main()
