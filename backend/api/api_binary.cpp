@@ -12,6 +12,7 @@
 #include "bacnet/codec/codec_constructed.h"
 #include "bacnet/codec/codec_property_values.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
 #include "bacnet/value/value.h"
 
@@ -229,15 +230,15 @@ void api_cmd_cache_add_property(ApiRequest& r)
 
 // ---- Device set-up and the object API ------------------------------------------------------
 
-int request_device_setup(uint32_t, uint32_t, const std::array<std::string, 7>&) { return -1; }
-
 void api_cmd_device_setup(ApiRequest& r)
 {
   uint32_t network = 0, device = 0;
   std::array<std::string, 7> texts;
   if (!read(r.in, &network, &device, &texts[0], &texts[1], &texts[2], &texts[3], &texts[4], &texts[5], &texts[6]))
     return r.error(kApiErrorBadRequest);
-  r.value(uint32_t(request_device_setup(network, device, texts)));
+  r.value(uint32_t(object_RequestDeviceSetup(network, device, nullptr, 0, texts[0].c_str(), texts[1].c_str(),
+                                             texts[2].c_str(), texts[3].c_str(), texts[4].c_str(),
+                                             texts[5].c_str(), texts[6].c_str())));
 }
 
 void api_cmd_object_put(ApiRequest& r)

@@ -6,6 +6,7 @@
 #include "backend/api/api_messages.h"
 #include "backend/api/api_pending.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
 
 #include <arpa/inet.h>
@@ -443,6 +444,7 @@ void api_close(DatalinkPort* port)
   // Connection threads waiting for the stack end their waits: the stack runs no more passes.
   object_api_stop_waits();
   cache_stop_waits();
+  object_DeviceSetupShutdown();
   api_destroy_all_clients();
   if (port)
     close_listener(port);

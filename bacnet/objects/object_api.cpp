@@ -5,6 +5,7 @@
 #include "bacnet/client/client_call.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_requests.h"
+#include "bacnet/objects/object_database.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 
@@ -205,8 +206,24 @@ bool bind_handle(uint32_t client_id, uint32_t handle, const BACnetDeviceObjectPr
 
 // ---- The object database's queues --------------------------------------------------------
 
-int object_api_queue_registration(uint32_t, BACnetObjectId, const char*) { return -1; }
-int object_api_queue_write(uint32_t, BACnetObjectId, uint32_t, const BACnetValue*) { return -1; }
+constexpr uint32_t kLastAnalogType = 2;
+
+// One try: the entry with a private copy of the name goes to the analog (types 0-2) or the
+// binary queue (3-5), which then owns the copy. -1 when full (or without memory).
+int queue_registration(uint32_t owner, BACnetObjectId object, const char* name)
+{
+  ObjectRegistration entry;
+  entry.owner = owner;
+  entry.type = object.type;
+  entry.instance = object.instance;
+  entry.unused[1] = 1;
+  if (name && !(entry.name = strdup(name)))
+    return -1;
+  int rc = object.type <= kLastAnalogType ? object_QueueAnalogUpdate(&entry) : object_QueueBinaryUpdate(&entry);
+  if (rc != 0)
+    std::free(entry.name);
+  return rc;
+}
 
 // ---- Waiting for room in the object database's queues ---------------------------------------
 
@@ -227,7 +244,7 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
 
 int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 {
-  return until_room([&] { return object_api_queue_registration(device, object, name); }, kRegistrationRetry);
+  return until_room([&] { return queue_registration(device, object, name); }, kRegistrationRetry);
 }
 
 bool may_put(uint32_t device, BACnetObjectId object)
@@ -429,8 +446,9 @@ int object_api_write_object(uint32_t client_id, uint32_t handle, uint32_t reliab
   if (!client_object(client_id, handle, &reference))
     return -1;
   uint32_t device = reference.device.instance;
-  return until_room([&] { return object_api_queue_write(device, reference.object, reliability, value); },
-                    kWriteRetry);
+  return until_room(
+      [&] { return object_RequestWrite(device, reference.object.type, reference.object.instance, reliability, value); },
+      kWriteRetry);
 }
 
 int object_api_set_notify(uint32_t client_id, uint32_t handle, uint8_t flag)

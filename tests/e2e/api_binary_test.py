@@ -6,23 +6,28 @@ pair: raw unconfirmed and confirmed requests with their forwarded answers, the r
 cache through its commands and events, the local identity, client state, log and PDU events,
 and clients that break the framing or vanish with a request pending."""
 
+import json
 import os
-import struct
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e.cache_test import Device  # noqa: E402
-from e2e.harness import capture, netlab  # noqa: E402
-from e2e.tools.api_client import (ApiClient, Fields, blob, in_tag0, read_app, read_tag0_value,  # noqa: E402
-                                  real, reference, u8, u32)
+from e2e.harness import capture, netlab, node_peer  # noqa: E402
+from e2e.tools.api_client import (ApiClient, blob, in_tag0, read_app, read_tag0_value, real,  # noqa: E402
+                                  reference, string, u8, u32)
 from e2e.tools.api_host import ApiHost, api_connect_string  # noqa: E402
 from e2e.tools.peer import connect_string  # noqa: E402
 
 OWN = 4711
 PEER = 1234
+ANALOG_INPUT = 0
+ANALOG_OUTPUT = 1
 ANALOG_VALUE = 2
+BINARY_INPUT = 3
+MODEL_NAME = 70
+OBJECT_NAME = 77
 PRESENT_VALUE = 85
 READ_PROPERTY = 12
 WHO_IS = 8
@@ -46,19 +51,27 @@ def bip_mac(ip, port=47808):
 class Lab:
     """Host a runs the stack with its API port, host b the npm device."""
 
-    def __init__(self, lab, trace=True):
+    def __init__(self, lab, trace=True, device=True):
         self.a, self.b = lab.host("a"), lab.host("b")
         self.ip_a, self.ip_b = lab.link(self.a, self.b)
-        self.device = Device(self.b, device=PEER, broadcast="10.111.1.255", value=21.5)
+        self.device = Device(self.b, device=PEER, broadcast="10.111.1.255", value=21.5) if device else None
         self.host = ApiHost(self.a, connect_string(self.ip_a), api_connect_string(), device=OWN, trace=trace)
         assert self.host.ready["start"] == 0 and self.host.ready["errors"] == [], self.host.ready
 
     def client(self):
         return ApiClient(self.a)
 
+    def peer_calls(self, *calls):
+        """Confirmed requests from @bacnet-js/client on host b to our device; their outcomes."""
+        request = {"interface": self.ip_b, "address": self.ip_a, "timeout": 3000, "calls": list(calls)}
+        proc = node_peer.start(self.b, "server_calls.js", json.dumps(request))
+        out, _ = proc.communicate(timeout=60)
+        return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
     def stop(self):
         self.host.quit()
-        self.device.stop()
+        if self.device:
+            self.device.stop()
 
 
 def expect_error(test, message, request_id, number):
@@ -161,6 +174,78 @@ class BinaryApi(unittest.TestCase):
                                                   "bacapp.confirmed_service == 12")
             self.assertIn(("2", "1"), reads)
             self.assertIn(("2", "9"), reads)
+
+    def test_object_api_and_device_set_up(self):
+        with netlab.Lab() as lab:
+            setup = Lab(lab, trace=False, device=False)
+            c = setup.client()
+            try:
+                registered = c.call(306).fields()
+                client, result = registered.u32(), registered.i32()
+                self.assertEqual(result, 0)
+                # An Analog Output with a value registration under a handle the system makes,
+                # an Analog Input under the client's own handle 77.
+                put = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("Sollwert") + u32(client)).fields()
+                handle, result = put.u32(), put.i32()
+                self.assertEqual(result, 0)
+                self.assertEqual(c.call(302, u32(OWN) + u32(ANALOG_INPUT) + u32(2) + string("Fühler") + u32(client) +
+                                        u32(77)).payload, u32(0))
+                again = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("x") + u32(client)).fields()
+                self.assertEqual((again.u32(), again.i32()), (0, -1))
+                self.assertEqual(c.call(302, u32(OWN) + u32(6) + u32(1) + string("x") + u32(client) + u32(78)).payload,
+                                 u32(0xFFFFFFFF))
+                self.assertEqual(c.call(302, u32(999) + u32(BINARY_INPUT) + u32(1) + string("x") + u32(client) +
+                                        u32(79)).payload, u32(0xFFFFFFFF))
+
+                # A write through the handle, read back through the object's own device.
+                self.assertEqual(c.call(305, u32(client) + u32(77) + u32(0) + blob(in_tag0(real(23.5)))).payload,
+                                 u32(0))
+                read = c.call(304, u32(client) + u32(77) + u8(0), timeout=20).fields()
+                value, _ = read_tag0_value(read.blob())
+                self.assertEqual((value, read.u32(), read.i32()), (23.5, 0, 0))
+
+                # Another device writes and reads the Analog Output: events 703 and 706.
+                c.call(603, u8(1))
+                c.call(606, u8(1))
+                self.assertEqual(c.call(309, u32(client) + u32(handle) + u8(1)).payload, u32(0))
+                outcomes = setup.peer_calls(
+                    {"op": "writeProperty", "type": ANALOG_OUTPUT, "instance": 1, "property": PRESENT_VALUE, "tag": 4,
+                     "value": 30.0, "priority": 8},
+                    {"op": "readProperty", "type": ANALOG_OUTPUT, "instance": 1, "property": PRESENT_VALUE},
+                    {"op": "readProperty", "type": ANALOG_INPUT, "instance": 2, "property": OBJECT_NAME})
+                self.assertEqual(outcomes[1]["ok"]["values"], [{"type": 4, "value": 30}], outcomes)
+                self.assertEqual(outcomes[2]["ok"]["values"], [{"type": 7, "value": "Fühler"}], outcomes)
+                change = c.wait_event(703).fields()
+                numbers = [change.u32() for _ in range(5)]
+                self.assertEqual(numbers, [client, handle, OWN, ANALOG_OUTPUT, 1])
+                self.assertEqual(read_tag0_value(change.blob())[0], 30.0)
+                self.assertEqual(change.u32(), 8)
+                read_event = c.wait_event(706).fields()
+                self.assertEqual([read_event.u32() for _ in range(5)], [client, handle, OWN, ANALOG_OUTPUT, 1])
+                self.assertTrue(read_event.done())
+                host = setup.host.wait("object_event")
+                self.assertEqual((host["client"], host["handle"], host["type"]), (client, handle, ANALOG_OUTPUT))
+
+                # Delete and unregister end the handles; the objects stay.
+                self.assertEqual(c.call(303, u32(client) + u32(77)).payload, u32(0))
+                self.assertEqual(c.call(303, u32(client) + u32(77)).payload, u32(0xFFFFFFFF))
+                self.assertEqual(c.call(307, u32(client)).payload, u32(0))
+                self.assertEqual(c.call(307, u32(client)).payload, u32(0xFFFFFFFF))
+                gone = c.call(304, u32(client) + u32(handle) + u8(0)).fields()
+                gone.blob()
+                self.assertEqual((gone.u32(), gone.i32()), (501, -1))
+
+                # The device is set up again under its instance: the peer reads the new identity.
+                texts = ["2.0", "3.1", "Modell Z", "Raum 12", "Hersteller", "Beschreibung", "Ort"]
+                self.assertEqual(c.call(301, u32(1) + u32(OWN) + b"".join(string(t) for t in texts)).payload, u32(0))
+                outcomes = setup.peer_calls(
+                    {"op": "readProperty", "type": 8, "instance": OWN, "property": MODEL_NAME},
+                    {"op": "readProperty", "type": ANALOG_INPUT, "instance": 2, "property": PRESENT_VALUE})
+                self.assertEqual(outcomes[0]["ok"]["values"], [{"type": 7, "value": "Modell Z"}], outcomes)
+                self.assertEqual(outcomes[1]["ok"]["values"], [{"type": 4, "value": 23.5}], outcomes)
+            finally:
+                c.close()
+                setup.stop()
 
     def test_broken_and_vanishing_clients_leave_the_others_served(self):
         with netlab.Lab() as lab:

@@ -1,14 +1,16 @@
 // Arbitrary payloads of API frames into the payload dispatch and the binary protocol, on one
 // connection record without a socket. Every input is one sequence of messages: two octets of
 // length (big-endian), then that many octets, repeated. The cache and the object API run but
-// end their waits at once (no stack thread answers), so no command blocks; every reply is taken
-// from the out-queue and checked to be one whole binary message.
+// end their waits at once and the device set-up queue is closed (no stack thread answers), so
+// no command blocks; every reply is taken from the out-queue and checked to be one whole
+// binary message.
 #include "backend/api/api_client.h"
 #include "backend/api/api_codec.h"
 #include "backend/api/api_dispatch.h"
 #include "backend/api/api_pending.h"
 #include "bacnet/binding/cache.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
 
 #include <algorithm>
@@ -30,6 +32,7 @@ void start_once()
   cache_stop_waits();
   object_api_init(nullptr, nullptr, nullptr);
   object_api_stop_waits();
+  object_DeviceSetupShutdown();
 }
 
 void take_replies(ApiClient& client)
