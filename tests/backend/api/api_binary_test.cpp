@@ -7,7 +7,6 @@
 #include "backend/api/api_pending.h"
 #include "backend/api/api_server.h"
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
 #include "bacnet/value/value.h"
 
 #include <gtest/gtest.h>
@@ -129,16 +128,6 @@ TEST(ApiBinary, SubscriptionsFollowTheirFlagByte)
   EXPECT_EQ(client.subscriptions[2], 0);
 }
 
-TEST(ApiBinary, LocalInstanceAnswersFromAddressBinding)
-{
-  address_binding_init(nullptr, 4711);
-  ApiClient client;
-  auto replies = handle(client, request(3, 401));
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].payload, Bytes{}.u32(4711).data);
-  address_binding_clear();
-}
-
 TEST(ApiBinary, ConfirmedRequestThatCannotGoOutFreesItsEntry)
 {
   address_binding_init(nullptr, 4711);
@@ -150,42 +139,6 @@ TEST(ApiBinary, ConfirmedRequestThatCannotGoOutFreesItsEntry)
   expect_error(handle(client, request(9, 102, Bytes{}.u8(1).u32(1234).u8(12).u32(0))), 9, 0, "unbound");
   EXPECT_EQ(api_pending_count(), 0u);
   address_binding_clear();
-}
-
-TEST(ApiBinary, CacheCommandsReachTheCache)
-{
-  ASSERT_EQ(cache_init(nullptr, nullptr), 0);
-  ApiClient client;
-  auto reg = handle(client, request(1, 205));
-  ASSERT_EQ(reg.size(), 1u);
-  uint32_t id = reg[0].word(0);
-  EXPECT_EQ(reg[0].word(1), 0u);
-
-  auto added = handle(client, request(2, 207, Bytes{}.u32(id).blob(kReference).u8(60).u8(0)));
-  ASSERT_EQ(added.size(), 1u);
-  uint32_t handle_id = added[0].word(0);
-  EXPECT_EQ(added[0].word(1), 0u);
-
-  // Never read yet: the get gives 501, told as class 5, code 500, behind an empty value.
-  auto read = handle(client, request(3, 203, Bytes{}.u32(id).u32(handle_id).u8(1)));
-  ASSERT_EQ(read.size(), 1u);
-  EXPECT_EQ(read[0].payload,
-            (Bytes{}.blob({0x0E, 0x00, 0x0F, 0x91, 0x05, 0x92, 0x01, 0xF4}).u32(0).data));
-
-  auto written = handle(client, request(4, 204, Bytes{}.blob(kRealValue).u32(id).u32(handle_id).u8(1).u8(8)));
-  ASSERT_EQ(written.size(), 1u);
-  EXPECT_EQ(written[0].payload, Bytes{}.u32(0).data);
-  CacheReference r = cache_reference(1234, 2, 1, 85);
-  CacheEntryView view;
-  ASSERT_EQ(cache_inspect(&r, &view), 0);
-  EXPECT_EQ(view.write_priority, 8);
-
-  EXPECT_EQ(handle(client, request(5, 201, Bytes{}.blob(kReference).u32(id).u32(77)))[0].payload, Bytes{}.u32(0).data);
-  EXPECT_EQ(handle(client, request(6, 202, Bytes{}.u32(id).u32(handle_id)))[0].payload, Bytes{}.u32(0).data);
-  EXPECT_EQ(handle(client, request(7, 202, Bytes{}.u32(id).u32(handle_id)))[0].payload, Bytes{}.u32(~0u).data);
-  EXPECT_EQ(handle(client, request(8, 206, Bytes{}.u32(id)))[0].payload, Bytes{}.u32(0).data);
-  EXPECT_EQ(handle(client, request(9, 206, Bytes{}.u32(id)))[0].payload, Bytes{}.u32(~0u).data);
-  cache_destroy();
 }
 
 TEST(ApiBinary, QueueHoldsAtMost129Messages)

@@ -85,13 +85,3 @@ TEST(ApiCodec, ReadersFailWithoutMovingWhenTheBytesAreNotThere)
   EXPECT_EQ(api_get_u8(&r, &octet), 0);
   EXPECT_EQ(octet, 1);
 }
-
-TEST(ApiCodec, MessageHeaderCarriesFlagRequestIdAndCode)
-{
-  pdu_buffer m{};
-  const uint8_t payload[] = {9, 8};
-  ASSERT_EQ(api_encode_message(&m, 255, 1, 0x11223344, payload), 0);
-  std::vector<uint8_t> expected = {0, 255, 0, 0x11, 0x22, 0x33, 0x44, 0, 0, 0, 1, 9, 8};
-  EXPECT_EQ(std::vector<uint8_t>(m.data, m.data + m.pos), expected);
-  pdu_buffer_free(&m);
-}
