@@ -483,7 +483,7 @@ void object_api_notify_change(uint32_t device, BACnetObjectId object, const BACn
   // The clients are told of the new value itself, not of the property-value record around it.
   const BACnetValue* changed = property_value;
   if (property_value && property_value->tag == TAG_PROPERTY_VALUE)
-    if (auto* record = value_record<BACnetPropertyValue>(const_cast<BACnetValue*>(property_value)))
+    if (auto* record = value_record<BACnetPropertyValue>(property_value))
       changed = &record->value;
   if (host)
     host(client_id, handle, device, object.type, object.instance, changed, priority);
