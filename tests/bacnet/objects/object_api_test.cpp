@@ -227,8 +227,9 @@ TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
   EXPECT_EQ(first.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
   object_Poll();  // room again: the waiting put goes in
   EXPECT_EQ(first.get(), 0);
-  for (int i = 0; i < 63; ++i)
-    ASSERT_EQ(object_QueueAnalogUpdate(&filler), 0);
+  // The poll may have taken the put's entry too: fill whatever room there is.
+  while (object_QueueAnalogUpdate(&filler) == 0) {
+  }
   auto second = std::async(std::launch::async, [id] {
     return object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 6}, "wartet", id, 2);
   });
