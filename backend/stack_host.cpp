@@ -1,5 +1,6 @@
 #include "backend/stack_host.h"
 
+#include "backend/api/api_server.h"
 #include "backend/stack_identity.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
@@ -10,6 +11,7 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_api.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"
@@ -90,13 +92,16 @@ int start_objects(StackConfig& config)
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
   hooks.object_timer = object_Timer;
+  hooks.notify_change = object_api_notify_change;
+  hooks.notify_event = object_api_notify_event;
   object_set_hooks(&hooks);
   return object_Init(uint32_t(config.device_instance), &g_host.context, &identity);
 }
 
 int start_services(StackConfig& config)
 {
-  static const ServicesSeams seams{nullptr, services_object_table_who_has, services_system_clock_setter};
+  static const ServicesSeams seams{api_broadcast_pdu_event, services_object_table_who_has,
+                                   services_system_clock_setter};
   services_set_seams(&seams);
   int rc = services_init(&g_host.context, &config.service_hooks);
   services_register_confirmed_handlers();
@@ -114,7 +119,11 @@ int start_binding(StackConfig& config)
   return address_binding_init(&g_host.context, config.device_instance);
 }
 
-int start_ports(StackConfig& config) { return datalink_load_ports(&g_host.context, &config.ports); }
+int start_ports(StackConfig& config)
+{
+  api_install_link_type();
+  return datalink_load_ports(&g_host.context, &config.ports);
+}
 
 int start_application(StackConfig& config)
 {
@@ -125,7 +134,17 @@ int start_application(StackConfig& config)
   return 0;
 }
 
-int start_cache(StackConfig& config) { return cache_init(&g_host.context, config.cache_event); }
+int start_object_api(StackConfig& config)
+{
+  object_api_set_broadcasters(api_broadcast_object_value_event, api_broadcast_object_event);
+  return object_api_init(&g_host.context, config.object_value_change, config.object_event);
+}
+
+int start_cache(StackConfig& config)
+{
+  cache_set_event_broadcaster(api_broadcast_cache_event);
+  return cache_init(&g_host.context, config.cache_event);
+}
 
 struct StartStep {
   const char* module;
@@ -133,8 +152,7 @@ struct StartStep {
   bool decides;                // its result is the start result
 };
 
-// The object API and the value library's log have their places in this order but no
-// module in this program.
+// The value library's log has its place in this order but no module in this program.
 const StartStep kStartOrder[] = {
     {"codec", start_codec, false},
     {"objects file", start_objects_file, false},
@@ -144,7 +162,7 @@ const StartStep kStartOrder[] = {
     {"address binding", start_binding, false},
     {"datalink ports", start_ports, true},
     {"application layer", start_application, false},
-    {"object api", nullptr, false},
+    {"object api", start_object_api, false},
     {"value library log", nullptr, false},
     {"cache", start_cache, false},
 };
@@ -194,7 +212,7 @@ const Step kShutdownOrder[] = {
     {"object database", stop_objects},
     {"application layer", application_layer_destroy},
     {"client side", stop_client_side},
-    {"object api", nullptr},
+    {"object api", [] { object_api_destroy(); }},
     {"cache", cache_destroy},
     {"objects file", stop_objects_file},
 };
@@ -277,6 +295,7 @@ void driver_init(StackConfig* config)
   driver_context_init(g_host.context, config->log_file_name, config->options);
   driver_set_log_callback(config->log_callback);
   driver_set_log_file(config->log_file_name);
+  driver_set_log_broadcast(api_broadcast_log_event);
   os_semaphore_create(&g_host.start_semaphore);
 }
 
@@ -302,6 +321,7 @@ void driver_unload()
   g_host.context = DriverContext{};
   driver_set_log_file(nullptr);
   driver_set_log_callback(nullptr);
+  driver_set_log_broadcast(nullptr);
   g_host.module_log = nullptr;
   g_host.loaded = false;
 }
