@@ -206,19 +206,17 @@ int api_client_loop(ApiClient* client)
       client->reap = 1;
     bool writing = tx.busy || queue_waiting(client);
     // A socket with nothing to read or write is left out: a hung-up one would wake every poll.
-    pollfd fds[2] = {{reading || writing ? client->socket : -1,
-                      short((reading ? POLLIN : 0) | (writing ? POLLOUT : 0)), 0},
-                     {client->wake.fd(), POLLIN, 0}};
-    int ready = poll(fds, 2, kClientTickMs);
-    if (ready <= 0)
+    int fd = reading || writing ? client->socket : -1;
+    short events = short((reading ? POLLIN : 0) | (writing ? POLLOUT : 0));
+    short revents = 0;
+    OsWake::Result woken = client->wake.wait(kClientTickMs, fd, 0, events, &revents);
+    if (woken == OsWake::kTimeout || woken == OsWake::kFailed)
       continue;
-    if (fds[1].revents & POLLIN)
-      client->wake.clear();
     if (!client->running)
       break;
-    if (writing && (fds[0].revents & (POLLOUT | POLLHUP | POLLERR)))
+    if (writing && (revents & (POLLOUT | POLLHUP | POLLERR)))
       send_queued(client, tx);
-    if (reading && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+    if (reading && (revents & (POLLIN | POLLHUP | POLLERR))) {
       ReadOutcome outcome = receive_frame(client, rx, &last_header);
       if (outcome == ReadOutcome::kClosed || outcome == ReadOutcome::kBroken) {
         // The record stays until the reaper takes it; nothing more is read from this socket.

@@ -42,7 +42,7 @@ void OsWake::drain()
   [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
 }
 
-void OsWake::spin(int microseconds, int other_fd)
+void OsWake::spin(int microseconds, int other_fd, short events)
 {
   using std::chrono::steady_clock;
   const auto until = steady_clock::now() + std::chrono::microseconds(microseconds);
@@ -50,7 +50,7 @@ void OsWake::spin(int microseconds, int other_fd)
     if (pending_.load(std::memory_order_acquire))
       return;
     if (other_fd >= 0) {
-      pollfd other{other_fd, POLLIN, 0};
+      pollfd other{other_fd, events, 0};
       if (poll(&other, 1, 0) != 0)
         return;
     }
@@ -60,10 +60,12 @@ void OsWake::spin(int microseconds, int other_fd)
   } while (steady_clock::now() < until);
 }
 
-OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
+OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us, short events, short* revents)
 {
+  if (revents)
+    *revents = 0;
   if (spin_us > 0 && milliseconds != 0)
-    spin(spin_us, other_fd);
+    spin(spin_us, other_fd, events);
   // A signal already there needs no system call when there is no descriptor to look at too.
   if (other_fd < 0 && pending_.exchange(false, std::memory_order_acq_rel))
     return kSignalled;
@@ -71,7 +73,7 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
   pollfd fds[2];
   nfds_t n = 0;
   if (other_fd >= 0)
-    fds[n++] = {other_fd, POLLIN, 0};
+    fds[n++] = {other_fd, events, 0};
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
@@ -89,7 +91,10 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us)
   bool signalled = pending_.exchange(false, std::memory_order_acq_rel);
   if (rc < 0)
     return kFailed;
-  if (rc > 0 && other_fd >= 0 && fds[0].revents)
-    return kReadable;  // also POLLERR/POLLHUP: the reader finds out what happened
+  if (rc > 0 && other_fd >= 0 && fds[0].revents) {
+    if (revents)
+      *revents = fds[0].revents;
+    return kReadable;
+  }  // also POLLERR/POLLHUP: the reader finds out what happened
   return signalled ? kSignalled : kTimeout;
 }

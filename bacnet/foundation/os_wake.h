@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <poll.h>
 
 class OsWake {
 public:
@@ -26,10 +27,12 @@ public:
   // With `spin_us`, the thread first stays on its processor that long, looking without
   // sleeping: a thread that expects work soon is spared falling asleep and being woken, which
   // costs more than the work on a virtual machine.
-  Result wait(int milliseconds, int other_fd = -1, int spin_us = 0);
+  // `events` are the poll() events looked for on `other_fd`; what came is left in `revents`.
+  Result wait(int milliseconds, int other_fd = -1, int spin_us = 0, short events = POLLIN,
+              short* revents = nullptr);
 
 private:
-  void spin(int microseconds, int other_fd);
+  void spin(int microseconds, int other_fd, short events);
   void drain();
 
   int fd_ = -1;
