@@ -82,12 +82,16 @@ int BACnetStackClient::OnIAm(const void* request)
     return 0;
   const auto* iam = static_cast<const IAmRequest*>(request);
   std::lock_guard<std::mutex> held(client->iams_mutex_);
+  if (iam->device.type == kDeviceObjectType && int64_t(iam->device.instance) == client->local_device_) {
+    ++client->own_i_ams_;
+    client->own_i_am_heard_.notify_all();
+  }
   if (client->collecting_)
     client->iams_.push_back({iam->device.type, iam->device.instance, iam->max_apdu, iam->segmentation, iam->vendor_id});
   return 0;
 }
 
-void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait)
+void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams)
 {
   {
     std::lock_guard<std::mutex> held(iams_mutex_);
@@ -97,7 +101,12 @@ void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::mill
   g_collecting_client = this;
   WhoIsRange range{low, high};
   _BACnet_Driver_Request(&range);
-  sleep(wait);
+  if (own_i_ams > 0) {
+    std::unique_lock<std::mutex> held(iams_mutex_);
+    own_i_am_heard_.wait_for(held, wait, [&] { return own_i_ams_ >= own_i_ams; });
+  } else {
+    sleep(wait);
+  }
   std::lock_guard<std::mutex> held(iams_mutex_);
   collecting_ = false;
 }
@@ -126,14 +135,23 @@ int BACnetStackClient::Start(int32_t local_device, const std::string& ip, int ud
   std::snprintf(g_config.ports.records[0].connect, sizeof g_config.ports.records[0].connect,
                 "TYPE=BACNETIP;NETWORK=%d;IPADDRESS=%s;UDPPORT=%d;", network, ip.c_str(), udp_port);
 
+  {
+    std::lock_guard<std::mutex> held(iams_mutex_);
+    local_device_ = local_device;
+    own_i_ams_ = 0;
+  }
+  // Current from the start, so that the start-up I-Am coming back is counted too.
+  g_collecting_client = this;
   int rc = _BACnet_Driver_Start(&g_config);
   if (rc != 0) {
     _BACnet_Driver_Stop();
     return rc;
   }
   started_ = true;
-  // Announce ourselves to ourselves: binds the local device like any other.
-  CollectIAms(local_device, local_device, std::chrono::milliseconds(5));
+  // Announce ourselves to ourselves: binds the local device like any other. The start-up
+  // I-Am and the one answering this Who-Is both come back; the second ends the wait, so
+  // every request of the job leaves after both.
+  CollectIAms(local_device, local_device, std::chrono::milliseconds(5), 2);
   std::lock_guard<std::mutex> held(iams_mutex_);
   iams_.clear();
   return 0;

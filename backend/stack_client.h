@@ -7,6 +7,7 @@
 #include "backend/job_runner.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -43,12 +44,17 @@ public:
   std::function<void(std::chrono::milliseconds)> sleep;
 
 private:
-  void CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait);
+  // Collects the I-Ams answering a Who-Is for `wait`; with `own_i_ams` above 0 the wait ends
+  // early once that many I-Ams of the local device have come back since the start.
+  void CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams = 0);
   std::vector<IAmRecord> TakeIAms();
 
   std::mutex iams_mutex_;
+  std::condition_variable own_i_am_heard_;
   bool collecting_ = false;
   std::vector<IAmRecord> iams_;
+  int32_t local_device_ = -1;
+  int own_i_ams_ = 0;  // I-Ams of the local device heard since the start
   bool started_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "backend/stack_host.h"
 
+#include "backend/api/api_server.h"
 #include "backend/stack_identity.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
@@ -8,16 +9,18 @@
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
+#include "bacnet/objects/object_api.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -27,6 +30,7 @@ constexpr int kHostLogLevel = 15;
 constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint32_t kAnnouncedMaxApdu = 480;
 constexpr uint32_t kSegmentedBoth = 0;
+constexpr int kPassIntervalMs = 1;
 
 struct HostState {
   bool loaded = false;
@@ -50,6 +54,12 @@ void host_log(const char* text)
 // ---- Start-up, in order. A step's result becomes the start result when `decides` is set.
 
 int start_codec(StackConfig&) { return pdu_init(&g_host.context); }
+
+int start_objects_file(StackConfig& config)
+{
+  object_set_save_function(serialize_SaveOwner);
+  return serialize_Init(&g_host.context, config.objects_file_name);
+}
 
 int start_objects(StackConfig& config)
 {
@@ -82,13 +92,16 @@ int start_objects(StackConfig& config)
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
   hooks.object_timer = object_Timer;
+  hooks.notify_change = object_api_notify_change;
+  hooks.notify_event = object_api_notify_event;
   object_set_hooks(&hooks);
   return object_Init(uint32_t(config.device_instance), &g_host.context, &identity);
 }
 
 int start_services(StackConfig& config)
 {
-  static const ServicesSeams seams{nullptr, services_object_table_who_has, services_system_clock_setter};
+  static const ServicesSeams seams{api_broadcast_pdu_event, services_object_table_who_has,
+                                   services_system_clock_setter};
   services_set_seams(&seams);
   int rc = services_init(&g_host.context, &config.service_hooks);
   services_register_confirmed_handlers();
@@ -106,7 +119,11 @@ int start_binding(StackConfig& config)
   return address_binding_init(&g_host.context, config.device_instance);
 }
 
-int start_ports(StackConfig& config) { return datalink_load_ports(&g_host.context, &config.ports); }
+int start_ports(StackConfig& config)
+{
+  api_install_link_type();
+  return datalink_load_ports(&g_host.context, &config.ports);
+}
 
 int start_application(StackConfig& config)
 {
@@ -117,7 +134,17 @@ int start_application(StackConfig& config)
   return 0;
 }
 
-int start_cache(StackConfig& config) { return cache_init(&g_host.context, config.cache_event); }
+int start_object_api(StackConfig& config)
+{
+  object_api_set_broadcasters(api_broadcast_object_value_event, api_broadcast_object_event);
+  return object_api_init(&g_host.context, config.object_value_change, config.object_event);
+}
+
+int start_cache(StackConfig& config)
+{
+  cache_set_event_broadcaster(api_broadcast_cache_event);
+  return cache_init(&g_host.context, config.cache_event);
+}
 
 struct StartStep {
   const char* module;
@@ -125,18 +152,17 @@ struct StartStep {
   bool decides;                // its result is the start result
 };
 
-// The objects file, the object API and the value library's log have their places in this
-// order but no module in this program.
+// The value library's log has its place in this order but no module in this program.
 const StartStep kStartOrder[] = {
     {"codec", start_codec, false},
-    {"objects file", nullptr, false},
+    {"objects file", start_objects_file, false},
     {"object database", start_objects, false},
     {"service handlers", start_services, false},
     {"client layer", start_client, false},
     {"address binding", start_binding, false},
     {"datalink ports", start_ports, true},
     {"application layer", start_application, false},
-    {"object api", nullptr, false},
+    {"object api", start_object_api, false},
     {"value library log", nullptr, false},
     {"cache", start_cache, false},
 };
@@ -167,6 +193,12 @@ void stop_objects()
   object_set_hooks(nullptr);
 }
 
+void stop_objects_file()
+{
+  serialize_Exit();
+  object_set_save_function(nullptr);
+}
+
 void stop_client_side()
 {
   client_fail_parked();
@@ -180,9 +212,9 @@ const Step kShutdownOrder[] = {
     {"object database", stop_objects},
     {"application layer", application_layer_destroy},
     {"client side", stop_client_side},
-    {"object api", nullptr},
+    {"object api", [] { object_api_destroy(); }},
     {"cache", cache_destroy},
-    {"objects file", nullptr},
+    {"objects file", stop_objects_file},
 };
 
 template <std::size_t N>
@@ -239,7 +271,8 @@ void driver_main_loop()
       noted = now;
     }
     run_steps(kEveryPass);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Received frames, queued requests and a stop end the wait; idle, a pass every millisecond.
+    stack_wait(kPassIntervalMs);
   }
 }
 
@@ -262,6 +295,7 @@ void driver_init(StackConfig* config)
   driver_context_init(g_host.context, config->log_file_name, config->options);
   driver_set_log_callback(config->log_callback);
   driver_set_log_file(config->log_file_name);
+  driver_set_log_broadcast(api_broadcast_log_event);
   os_semaphore_create(&g_host.start_semaphore);
 }
 
@@ -270,6 +304,7 @@ void driver_stop_thread()
   if (!g_host.loaded)
     return;
   g_host.running = false;
+  stack_wake();
   if (g_host.thread.joinable()) {
     os_semaphore_wait(&g_host.start_semaphore);
     g_host.thread.join();
@@ -286,6 +321,7 @@ void driver_unload()
   g_host.context = DriverContext{};
   driver_set_log_file(nullptr);
   driver_set_log_callback(nullptr);
+  driver_set_log_broadcast(nullptr);
   g_host.module_log = nullptr;
   g_host.loaded = false;
 }

@@ -9,6 +9,7 @@
 #include "bacnet/client/client_call.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/objects/object_api.h"
 #include "bacnet/services/service_dispatch.h"
 
 #include <cstdint>
@@ -40,6 +41,9 @@ struct StackConfig {
   ServiceHooks service_hooks;
   // Told of every change of a cached remote property, once per subscriber; none when null.
   CacheEventFunction cache_event = nullptr;
+  // Told of present-value changes of local objects and of reads of registered ones; none when null.
+  ObjectApiValueChangeFunction object_value_change = nullptr;
+  ObjectApiEventFunction object_event = nullptr;
 };
 
 // Who-Is request record of _BACnet_Driver_Request.

@@ -1,6 +1,7 @@
 #include "bacnet/application/application_layer.h"
 
 #include "bacnet/datalink/ring.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/network_routes.h"
 
@@ -340,10 +341,13 @@ int application_layer_send_request(int port_index, ClientRequestCallback callbac
   r.max_apdu_code = request.max_apdu_code;
   r.invoke_id = request.invoke_id;
   r.data.assign(request.data.begin(), request.data.end());
-  RingLock held;
-  if (!g.running)
-    return -1;
-  return g.ring.put(std::move(r)) ? 0 : -1;
+  {
+    RingLock held;
+    if (!g.running || !g.ring.put(std::move(r)))
+      return -1;
+  }
+  stack_wake();
+  return 0;
 }
 
 void application_layer_periodic()

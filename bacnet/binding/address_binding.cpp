@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -136,8 +139,26 @@ bool insert_entry(std::vector<T>& table, typename std::vector<T>::iterator posit
   return true;
 }
 
+// Callers waiting for a device to be bound sleep here, woken by every change of a record.
+struct ChangeNotice {
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint64_t count = 0;
+};
+ChangeNotice g_changes;
+
+void note_change()
+{
+  {
+    std::lock_guard<std::mutex> held(g_changes.mutex);
+    ++g_changes.count;
+  }
+  g_changes.changed.notify_all();
+}
+
 void fill_device(DeviceBinding& d, const BACnetAddress* address, uint8_t max_apdu_code, uint8_t online)
 {
+  note_change();
   if (address) {
     d.address = normalised(*address);
     d.address_known = 1;
@@ -522,6 +543,18 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
   return result;
 }
 
+uint64_t address_binding_changes()
+{
+  std::lock_guard<std::mutex> held(g_changes.mutex);
+  return g_changes.count;
+}
+
+void address_binding_wait_change(uint64_t seen, int milliseconds)
+{
+  std::unique_lock<std::mutex> held(g_changes.mutex);
+  g_changes.changed.wait_for(held, std::chrono::milliseconds(milliseconds), [&] { return g_changes.count != seen; });
+}
+
 int address_binding_get_device(int32_t instance, DeviceBinding* out)
 {
   DRIVER_LOCK_SCOPE();
@@ -581,7 +614,10 @@ int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value)
     return -1;
   DeviceBinding& d = *it;
   switch (kind) {
-  case kFlagOnline: d.online = value != 0; break;
+  case kFlagOnline:
+    d.online = value != 0;
+    note_change();
+    break;
   case kFlagBackoffStep:
     d.backoff_step = uint8_t(std::min<int>(d.backoff_step + 1, kBackoffStepMax));
     d.backoff_time = now_seconds();

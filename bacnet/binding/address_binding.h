@@ -105,6 +105,10 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
 int address_binding_is_local_device(int32_t instance);
 int32_t address_binding_get_local_network();
 int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value);
+// Waiting for a binding on another thread: the count of device-record changes so far, and a
+// wait of at most `milliseconds` for the count to move past `seen`. Any thread.
+uint64_t address_binding_changes();
+void address_binding_wait_change(uint64_t seen, int milliseconds);
 // The client transactions' completion callback: notes who answered and forgets the address of
 // a device silent for 31 s or more. 0 when the address and its device were found.
 int address_binding_heard_from(uint8_t replied, const BACnetAddress& address);

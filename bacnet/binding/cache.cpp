@@ -64,6 +64,8 @@ CacheState g;
 std::atomic<CacheEventFunction> g_broadcaster{nullptr};
 // Changes with every init and destroy, so a wait that began before either ends.
 std::atomic<uint64_t> g_epoch{0};
+// Set when the stack stops: waits end at once until the next init.
+std::atomic<bool> g_waits_stopped{false};
 
 // The waiting helpers sleep here between looks; every result, write end and destroy wakes them.
 std::mutex g_wait_mutex;
@@ -360,7 +362,7 @@ bool wait_until(const std::function<Look()>& look)
     Look now;
     {
       DRIVER_LOCK_SCOPE();
-      now = (!cache_detail::alive() || g_epoch.load() != epoch) ? Look::kGone : look();
+      now = (!cache_detail::alive() || g_epoch.load() != epoch || g_waits_stopped) ? Look::kGone : look();
     }
     if (now != Look::kPending)
       return now == Look::kDone;
@@ -493,6 +495,7 @@ int cache_init(const DriverContext* context, CacheEventFunction event)
   // calloc/free keep libiberty's own allocator (which aborts) out of the way.
   g.table = htab_create_alloc(0, hash_element, equal_elements, delete_element, calloc, free);
   ++g_epoch;
+  g_waits_stopped = false;
   cache_detail::refresh_reset();
   return g.table ? 0 : -1;
 }
@@ -512,6 +515,12 @@ void cache_destroy()
 }
 
 void cache_set_event_broadcaster(CacheEventFunction broadcaster) { g_broadcaster.store(broadcaster); }
+
+void cache_stop_waits()
+{
+  g_waits_stopped = true;
+  cache_detail::wake_waiters();
+}
 
 int cache_register_client(uint32_t* id)
 {

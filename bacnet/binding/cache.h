@@ -89,6 +89,9 @@ void cache_destroy();
 void cache_execute();
 // The remote API's broadcast of cache events to its clients; null (the start) sends none.
 void cache_set_event_broadcaster(CacheEventFunction broadcaster);
+// The stack stops: waiting reads and writes end with failure now and until the next init, as
+// no refresh cycle will answer them.
+void cache_stop_waits();
 
 // ---- Clients and handles -----------------------------------------------------------------
 // A new client id, unique while the client exists. 0, or -1.

@@ -10,18 +10,15 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <thread>
 
 namespace {
 
-constexpr auto kSendDelay = std::chrono::milliseconds(10);
-constexpr auto kBindPoll = std::chrono::milliseconds(10);
-// The caller looks at the clock between slices, so that a clock a test moves ends it too.
+// The caller looks at the clock between slices, so that a clock a test moves ends it too;
+// the completion or a new binding ends a slice at once.
 constexpr int64_t kWaitSliceMs = 20;
 constexpr int64_t kSafetyMarginMs = 5000;
 constexpr int64_t kSegmentedAnswerFactor = 4;
@@ -233,7 +230,6 @@ int client_call(uint8_t service_choice, int32_t device_instance, ClientCallRecor
   context.error = error;
   context.semaphore = semaphore.handle;
 
-  std::this_thread::sleep_for(kSendDelay);
   // Set before sending: the completion may come before client_send_confirmed returns.
   error->status = -1;
   void* id = register_call(&context);
@@ -347,7 +343,8 @@ int client_raw_call(int32_t device_instance, uint8_t service_choice, uint8_t inv
       os_monotonic_ms() + int64_t(application_layer_get_apdu_retries() + 1) * application_layer_get_apdu_timeout();
   uint32_t code = kErrorCodeOther;
   for (;;) {
-    std::this_thread::sleep_for(kBindPoll);
+    // Noted before the look-up: a binding made in between ends the wait below at once.
+    uint64_t changes = address_binding_changes();
     DeviceBinding binding;
     int bound = address_binding_use_device(device_instance, &binding);
     if (bound == 0) {
@@ -373,6 +370,7 @@ int client_raw_call(int32_t device_instance, uint8_t service_choice, uint8_t inv
     }
     if (bound != 1)
       break;
+    address_binding_wait_change(changes, int(std::clamp<int64_t>(deadline - os_monotonic_ms(), 1, kWaitSliceMs)));
   }
   take_call_locked(id);
   client_call_set_error(error, service_choice, kErrorClassServices, code);

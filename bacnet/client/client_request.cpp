@@ -147,6 +147,20 @@ int send_unconfirmed_wrapper(int port_index, int32_t address_device, uint8_t cho
   return client_send_unconfirmed(port_index, address_device, -1, nullptr, choice, request);
 }
 
+// Parks a request for a device without an address. The device's I-Am may come back between
+// the look-up that asked for it and the parking: the request then leaves at once, not with
+// the next second's look at the parked requests.
+int park_until_bound(int32_t device, const ApduRequest& request, std::span<const uint8_t> data, void* user_data,
+                     ClientRequestCallback callback)
+{
+  if (client_park_request(device, request, data, user_data, callback) != 0)
+    return -1;
+  BACnetAddress address{};
+  if (address_binding_get_device_address(device, &address) == 0 && address.mac_len != 0)
+    client_send_bound_parked();
+  return 0;
+}
+
 }  // namespace
 
 int client_init(const DriverContext* context, int32_t retries, int32_t timeout_ms)
@@ -205,7 +219,7 @@ int client_send_confirmed(ClientRequestCallback callback, void* user_data, int32
     }
   }
   if (r.destination.mac_len == 0)
-    return client_park_request(device, r, encoded.bytes(), user_data, callback);
+    return park_until_bound(device, r, encoded.bytes(), user_data, callback);
   return application_layer_send_request(-1, callback, user_data, r);
 }
 
@@ -235,7 +249,7 @@ int client_send_unconfirmed(int port_index, int32_t address_device, int32_t park
       r.destination = binding.address;
   }
   if (r.destination.mac_len == 0 && park_device >= 0)
-    return client_park_request(park_device, r, encoded.bytes(), nullptr, nullptr);
+    return park_until_bound(park_device, r, encoded.bytes(), nullptr, nullptr);
   return application_layer_send_request(port_index, nullptr, nullptr, r);
 }
 
@@ -284,6 +298,9 @@ void client_resend_parked(bool count_down)
     address_binding_get_device_address(device, &address);
     DRIVER_LOCK_SCOPE();
     ParkedRequest& p = g.parked[index];
+    // Another thread's look (a request parked just as its device answered) took it meanwhile.
+    if (p.countdown < 1 || p.device != device)
+      continue;
     if (address.mac_len == 0) {
       if (!count_down)
         continue;

@@ -99,7 +99,7 @@ int client_pending_tick();
 // once-a-second tick) the others wait one second less and fail when their time is up.
 void client_resend_parked(bool count_down = true);
 // Right after a device was bound: its parked requests go out at once instead of with the
-// next second.
+// next second. Also a sending thread that parked a request just as its device was bound.
 void client_send_bound_parked();
 // Shut-down: every parked request ends at once as failed, like the queued ones.
 void client_fail_parked();

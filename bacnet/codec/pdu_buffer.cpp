@@ -1,5 +1,6 @@
 #include "bacnet/codec/pdu_buffer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,8 +9,9 @@ uint32_t pdu_big_endian_host = 0;
 namespace {
 
 constexpr int kCodecOptionByte = 21;
-// Single octets are appended often; reserving a block at a time keeps reallocations rare.
-constexpr uint32_t kByteAppendReserve = 256;
+// A buffer grows by at least a block, and by half its size once larger: appending octet by
+// octet reallocates rarely.
+constexpr uint32_t kGrowthBlock = 256;
 
 DriverLogFunction g_trace = nullptr;
 
@@ -21,7 +23,7 @@ int pdu_buffer_reserve(pdu_buffer* buffer, uint32_t n)
     return PDU_ENCODE_FAILED;
   if (buffer->size >= buffer->pos && buffer->size - buffer->pos >= n)
     return 0;
-  uint64_t wanted = uint64_t(buffer->size) + n;
+  uint64_t wanted = uint64_t(buffer->size) + std::max({n, kGrowthBlock, buffer->size / 2});
   void* grown = nullptr;
   if (wanted <= UINT32_MAX)
     grown = buffer->size == 0 ? std::malloc(wanted) : std::realloc(buffer->data, wanted);
@@ -57,7 +59,7 @@ int pdu_buffer_append_bytes(pdu_buffer* buffer, const void* source, uint32_t n)
 
 int pdu_buffer_append_byte(pdu_buffer* buffer, uint8_t octet)
 {
-  if (pdu_buffer_reserve(buffer, kByteAppendReserve) != 0)
+  if (pdu_buffer_reserve(buffer, 1) != 0)
     return PDU_ENCODE_FAILED;
   buffer->data[buffer->pos++] = octet;
   return 0;

@@ -7,7 +7,6 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -25,8 +23,12 @@ constexpr int kBindAttempts = 10;
 constexpr int kBindIntervalMs = 1000;
 constexpr int kReceiveWaitMs = 5;
 constexpr int kReceivesPerPass = 10;
-// The queue is drained down to this many frames per pass, the oldest frame always goes.
-constexpr std::size_t kQueueKeep = 4;
+// After ten datagrams in a row the port thread gives the others a moment, unless it has
+// frames to send.
+constexpr int kPauseAfterReceivesMs = 1;
+// How long a port thread busy with traffic looks for the next datagram or queued frame
+// before it sleeps.
+constexpr int kBusySpinUs = 100;
 constexpr int64_t kTickIntervalMs = 1000;
 constexpr uint8_t kLargestIpMaxApduCode = 3;  // 480 octets
 constexpr uint16_t kMinimumRegistrationTtl = 60;
@@ -61,22 +63,18 @@ public:
     return 0;
   }
 
-  int wait_readable(int milliseconds) override
+  OsWake::Result wait_readable(DatalinkPort* port, int milliseconds, int spin_us) override
   {
-    pollfd p{fd_, POLLIN, 0};
-    int n = ::poll(&p, 1, milliseconds);
-    if (n == 0 || (n < 0 && errno == EINTR))
-      return 0;
-    return n > 0 ? 1 : -1;
+    return datalink_wait_readable(port, fd_, milliseconds, spin_us);
   }
 
   int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
   {
     sockaddr_in from{};
     socklen_t length = sizeof from;
-    ssize_t n = ::recvfrom(fd_, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    ssize_t n = ::recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
     if (n < 0)
-      return -1;
+      return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kNothingWaiting : -1;
     sender->ip = ntohl(from.sin_addr.s_addr);
     sender->port = ntohs(from.sin_port);
     return int(n);
@@ -94,23 +92,28 @@ public:
     to.sin_addr.s_addr = htonl(target.ip);
     ssize_t n = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
                          sizeof to);
-    if (!broadcast && !set_broadcast(true))
-      return -1;
     return n == ssize_t(datagram.size()) ? 0 : -1;
   }
 
 private:
+  // The permission is changed only when the next target needs the other one: a run of
+  // unicasts costs no system call beyond the datagrams.
   bool set_broadcast(bool on)
   {
     int value = on ? 1 : 0;
+    if (value == broadcast_)
+      return true;
     if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
       std::perror("setsockopt");
+      broadcast_ = -1;
       return false;
     }
+    broadcast_ = value;
     return true;
   }
 
   int fd_ = -1;
+  int broadcast_ = -1;  // the socket's permission: 0 off, 1 on, -1 not known
 };
 
 std::unique_ptr<BacnetIpTransport> make_udp_transport() { return std::make_unique<UdpTransport>(); }
@@ -324,6 +327,23 @@ void (*const kHandlers[])(Received&) = {
 };
 constexpr std::size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
+// Every queued frame, oldest first, taken under one lock and sent outside it; how many.
+std::size_t send_queued(DatalinkPort* port, BacnetIpLink& link)
+{
+  std::vector<DatalinkQueueEntry>& frames = link.sending;
+  {
+    DRIVER_LOCK_SCOPE();
+    link.frames_queued.store(false, std::memory_order_relaxed);
+    for (DatalinkQueueEntry entry; link.queue.get(entry);)
+      frames.push_back(std::move(entry));
+  }
+  for (const DatalinkQueueEntry& entry : frames)
+    transmit_entry(port, link, entry);
+  std::size_t sent = frames.size();
+  frames.clear();
+  return sent;
+}
+
 void close_transport(BacnetIpLink& link) { link.transport.reset(); }
 
 // The first address of the host's own name, or 255.255.255.255.
@@ -492,9 +512,15 @@ int bacnetip_send(DatalinkPort* port, const BACnetAddress&, const BACnetAddress&
   entry.frame = bvlc_encode(broadcast ? kBvlcOriginalBroadcast : kBvlcOriginalUnicast, npdu);
   entry.expecting_reply = expecting_reply;
   entry.priority = priority;
-  DRIVER_LOCK_SCOPE();
-  entry.source = port->net.address;
-  return link->queue.put(std::move(entry)) ? 0 : -1;
+  {
+    DRIVER_LOCK_SCOPE();
+    entry.source = port->net.address;
+    if (!link->queue.put(std::move(entry)))
+      return -1;
+    link->frames_queued.store(true, std::memory_order_release);
+  }
+  datalink_wake(port);
+  return 0;
 }
 
 void bacnetip_close(DatalinkPort* port)
@@ -550,17 +576,7 @@ void bacnetip_run_pass(DatalinkPort* port)
     link->last_tick_ms = now;
   }
 
-  for (bool first = true;; first = false) {
-    DatalinkQueueEntry entry;
-    std::size_t left;
-    {
-      DRIVER_LOCK_SCOPE();
-      left = link->queue.count();
-      if ((!first && left <= kQueueKeep) || !link->queue.get(entry))
-        break;
-    }
-    transmit_entry(port, *link, entry);
-  }
+  bool busy = send_queued(port, *link) > 0;
 
   if (!link->transport) {
     port->state = kPortReopenAfterSocketFailure;
@@ -568,15 +584,26 @@ void bacnetip_run_pass(DatalinkPort* port)
   }
   uint8_t buffer[kBacnetIpReceiveSize];
   for (int i = 0; i < kReceivesPerPass; ++i) {
-    if (link->transport->wait_readable(kReceiveWaitMs) == 0) {
-      if (port->running == 0) {
-        close_transport(*link);
-        port->state = kPortStopped;
-      }
+    // A frame queued meanwhile goes first: the next pass sends it.
+    if (link->frames_queued.load(std::memory_order_acquire))
       return;
-    }
+    // A datagram already waiting is taken without a wait; the wait comes only when none is.
     BipAddress sender;
     int n = link->transport->receive(buffer, sizeof buffer, &sender);
+    if (n == BacnetIpTransport::kNothingWaiting) {
+      // Busy with traffic, the next datagram or the answer to one just handed up is near.
+      OsWake::Result waited = link->transport->wait_readable(port, kReceiveWaitMs, busy ? kBusySpinUs : 0);
+      if (waited == OsWake::kTimeout || waited == OsWake::kSignalled) {
+        if (port->running == 0) {
+          close_transport(*link);
+          port->state = kPortStopped;
+        }
+        return;
+      }
+      n = link->transport->receive(buffer, sizeof buffer, &sender);
+      if (n == BacnetIpTransport::kNothingWaiting)
+        continue;  // readable, yet nothing to take (a datagram the system dropped)
+    }
     if (n < 0) {
       close_transport(*link);
       port->state = kPortReopenAfterSocketFailure;
@@ -584,8 +611,10 @@ void bacnetip_run_pass(DatalinkPort* port)
     }
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
     bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)));
+    busy = true;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!link->frames_queued.load(std::memory_order_acquire))
+    datalink_wait_readable(port, -1, kPauseAfterReceivesMs);
 }
 
 uint32_t bacnetip_run(DatalinkPort* port)

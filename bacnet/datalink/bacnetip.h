@@ -1,8 +1,9 @@
 // The BACnet/IP datalink: one UDP socket per port carrying NPDUs in virtual-link-layer frames,
 // optionally acting as a broadcast management device (BDT and FDT) and as a foreign device
 // registered with one. bacnetip_send runs on the stack thread and only queues; everything else
-// runs on the port's own thread, which owns the socket, the tables and the registration.
-// Must not call the network layer other than through network_receive.
+// runs on the port's own thread, which owns the socket, the tables and the registration, and
+// which waits on its socket and the port's wake-up together. Must not call the network layer
+// other than through network_receive.
 #pragma once
 
 #include "bacnet/datalink/bbmd_tables.h"
@@ -29,9 +30,12 @@ public:
   virtual ~BacnetIpTransport() = default;
   // Binds to any address and `port`; 0 or -1.
   virtual int open(uint16_t port) = 0;
-  // 1 readable, 0 nothing arrived in time, -1 the wait failed.
-  virtual int wait_readable(int milliseconds) = 0;
-  // The datagram's length (at most `size`), or -1; the sender in host byte order.
+  // Waits up to `milliseconds` for a datagram together with the port's wake-up (a frame
+  // queued for sending, a stop), as datalink_wait_readable does, looking `spin_us` first.
+  virtual OsWake::Result wait_readable(DatalinkPort* port, int milliseconds, int spin_us) = 0;
+  // The datagram's length (at most `size`), kNothingWaiting, or -1 for a receive error; never
+  // blocks. The sender in host byte order.
+  static constexpr int kNothingWaiting = -2;
   virtual int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) = 0;
   // 0 sent, -1 failed. `broadcast` says whether the target is a broadcast address.
   virtual int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) = 0;
@@ -55,6 +59,10 @@ struct BacnetIpLink : DatalinkLinkData {
   int32_t registration_countdown = 0;
   std::atomic<uint8_t> registered{0};
   DatalinkQueue queue;
+  // Set with every frame queued, cleared when the port thread takes the queue: while set,
+  // the port thread does not wait for datagrams but sends first.
+  std::atomic<bool> frames_queued{false};
+  std::vector<DatalinkQueueEntry> sending;  // port thread: the frames of one pass
   int64_t last_tick_ms = 0;
   std::atomic<uint32_t> ticks{0};  // one-second ticks run so far
   std::atomic<uint32_t> send_failures{0};  // datagrams dropped because they could not be sent
@@ -70,7 +78,9 @@ std::unique_ptr<DatalinkLinkData> bacnetip_make_link_data();
 int bacnetip_open(DatalinkPort* port);
 // Runs passes while the port state is 1; returns the next state.
 uint32_t bacnetip_run(DatalinkPort* port);
-// One pass: the second tick when due, the send queue, up to ten received datagrams.
+// One pass: the second tick when due, every queued frame, up to ten received datagrams. The
+// wait for a datagram (at most 5 ms) and the pause after ten (at most 1 ms) end as soon as a
+// frame is queued or a stop comes.
 void bacnetip_run_pass(DatalinkPort* port);
 int bacnetip_send(DatalinkPort* port, const BACnetAddress& source, const BACnetAddress& destination,
                   std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority);

@@ -20,10 +20,13 @@ ByteLine::Result PortByteLine::read(uint8_t* octet, int timeout_ms)
     const int64_t left = deadline - os_monotonic_ms();
     if (left <= 0)
       return kTimeout;
-    // A wake-up (a frame queued for sending) only ends this wait; the read goes on until its
-    // time-out, since the machine cannot use the token it does not hold.
-    if (datalink_wait_readable(port_, line_->port->fd(), int(left)) == OsWake::kFailed)
+    // For a token-passing machine a wake-up (a frame queued for sending) only ends this wait;
+    // the read goes on until its time-out, since it cannot use the token it does not hold.
+    const OsWake::Result woke = datalink_wait_readable(port_, line_->port->fd(), int(left));
+    if (woke == OsWake::kFailed)
       return kFailed;
+    if (woke == OsWake::kSignalled && wake_ends_read_)
+      return kTimeout;
   }
 }
 

@@ -26,10 +26,15 @@ public:
 };
 
 // The open serial line of a datalink port. Reads wait on the device and the port's wake-up at
-// once, so a stop ends them at once and queued frames are seen without delay.
+// once, so a stop ends them at once and queued frames are seen without delay. With
+// `wake_ends_read` a wake-up also ends the read (as a time-out): for a machine that may send
+// whenever it likes and measures its silences on the clock.
 class PortByteLine : public ByteLine {
 public:
-  PortByteLine(DatalinkPort* port, SerialLine* line) : port_(port), line_(line) {}
+  PortByteLine(DatalinkPort* port, SerialLine* line, bool wake_ends_read = false)
+      : port_(port), line_(line), wake_ends_read_(wake_ends_read)
+  {
+  }
 
   Result read(uint8_t* octet, int timeout_ms) override;
   bool write(std::span<const uint8_t> octets, int timeout_ms) override;
@@ -39,4 +44,5 @@ public:
 private:
   DatalinkPort* port_;
   SerialLine* line_;
+  bool wake_ends_read_;
 };

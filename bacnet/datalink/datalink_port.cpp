@@ -1,8 +1,10 @@
 #include "bacnet/datalink/datalink_port.h"
 
+#include "bacnet/datalink/anex_h.h"
 #include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/bacnetmstp.h"
+#include "bacnet/datalink/bacnetptp.h"
 #include "bacnet/value/value_access.h"
 
 #include <arpa/inet.h>
@@ -39,10 +41,10 @@ DatalinkLinkOps g_ops[] = {
     {"BACNETLON", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, nullptr, nullptr},
     {"BACNETAPI", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop API Datalink layer", false, nullptr,
      nullptr},
-    {"BACNETPTP", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop BACnetPTP Datalink layer", true,
-     nullptr, nullptr},
-    {"BACNETANEXH", nullptr, nullptr, nullptr, nullptr, nullptr, "Preparing to stop Anex H Datalink layer", true,
-     nullptr, nullptr},
+    {"BACNETPTP", bacnetptp_set_trace, bacnetptp_make_link_data, bacnetptp_open, bacnetptp_run, bacnetptp_close,
+     "Preparing to stop BACnetPTP Datalink layer", true, bacnetptp_request_disconnect, bacnetptp_link_closed},
+    {"BACNETANEXH", anex_h_set_log_callback, anex_h_make_link_data, anex_h_open, anex_h_run, anex_h_clear_queue,
+     "Preparing to stop Anex H Datalink layer", true, nullptr, nullptr},
 };
 constexpr uint32_t kLinkTypeCount = sizeof g_ops / sizeof g_ops[0];
 // The order in which the datalinks receive their trace settings.
@@ -208,11 +210,11 @@ void datalink_wake(DatalinkPort* port)
     port->wake.signal();
 }
 
-OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds)
+OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds, int spin_us)
 {
   if (port->stop_requested)
     return OsWake::kSignalled;
-  return port->wake.wait(milliseconds, fd);
+  return port->wake.wait(milliseconds, fd, spin_us);
 }
 
 DatalinkPort* datalink_alloc_port()

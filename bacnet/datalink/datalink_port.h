@@ -142,8 +142,9 @@ bool datalink_wait(DatalinkPort* port, int milliseconds);
 // Wakes the port thread: called after a frame was queued for it. Any thread.
 void datalink_wake(DatalinkPort* port);
 // The port thread's wait for its descriptor `fd` (-1: none), a wake-up or a stop, at most
-// `milliseconds`. A wake-up is consumed.
-OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds);
+// `milliseconds`. A wake-up is consumed. `spin_us`: how long to look before sleeping, for a
+// thread that expects an answer to what it just handed on (see OsWake::wait).
+OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds, int spin_us = 0);
 
 // Max-APDU codes 0..5 and their lengths.
 uint32_t datalink_max_apdu_length(uint8_t code);

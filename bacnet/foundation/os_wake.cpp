@@ -1,6 +1,7 @@
 #include "bacnet/foundation/os_wake.h"
 
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -15,14 +16,25 @@ OsWake::~OsWake()
 
 void OsWake::signal()
 {
-  if (fd_ < 0)
+  // The flag carries the signal; the descriptor only wakes a waiter that sleeps in poll().
+  // Both sides use sequential consistency: either the waiter sees the flag before it goes to
+  // sleep, or this side sees it asleep and writes.
+  if (pending_.exchange(true, std::memory_order_seq_cst))
     return;
-  uint64_t one = 1;
-  // A full counter (EAGAIN) is a signal already pending: nothing is lost.
-  [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  if (fd_ >= 0 && sleeping_.load(std::memory_order_seq_cst)) {
+    uint64_t one = 1;
+    // A full counter (EAGAIN) is a wake-up already pending: nothing is lost.
+    [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  }
 }
 
 void OsWake::clear()
+{
+  drain();
+  pending_.exchange(false, std::memory_order_acq_rel);
+}
+
+void OsWake::drain()
 {
   if (fd_ < 0)
     return;
@@ -30,27 +42,59 @@ void OsWake::clear()
   [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
 }
 
-OsWake::Result OsWake::wait(int milliseconds, int other_fd)
+void OsWake::spin(int microseconds, int other_fd, short events)
 {
+  using std::chrono::steady_clock;
+  const auto until = steady_clock::now() + std::chrono::microseconds(microseconds);
+  do {
+    if (pending_.load(std::memory_order_acquire))
+      return;
+    if (other_fd >= 0) {
+      pollfd other{other_fd, events, 0};
+      if (poll(&other, 1, 0) != 0)
+        return;
+    }
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  } while (steady_clock::now() < until);
+}
+
+OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us, short events, short* revents)
+{
+  if (revents)
+    *revents = 0;
+  if (spin_us > 0 && milliseconds != 0)
+    spin(spin_us, other_fd, events);
+  // A signal already there needs no system call when there is no descriptor to look at too.
+  if (other_fd < 0 && pending_.exchange(false, std::memory_order_acq_rel))
+    return kSignalled;
+
   pollfd fds[2];
   nfds_t n = 0;
   if (other_fd >= 0)
-    fds[n++] = {other_fd, POLLIN, 0};
+    fds[n++] = {other_fd, events, 0};
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
+  sleeping_.store(true, std::memory_order_seq_cst);
+  // Looked at after announcing the sleep: a signal before this point is seen here, one after
+  // it writes the descriptor.
+  int timeout = pending_.load(std::memory_order_seq_cst) ? 0 : milliseconds;
   int rc;
   do {
-    rc = poll(fds, n, milliseconds);
+    rc = poll(fds, n, timeout);
   } while (rc < 0 && errno == EINTR);
+  sleeping_.store(false, std::memory_order_relaxed);
+  if (rc > 0 && fd_ >= 0 && (fds[wake_index].revents & POLLIN))
+    drain();
+  bool signalled = pending_.exchange(false, std::memory_order_acq_rel);
   if (rc < 0)
     return kFailed;
-  if (rc == 0)
-    return kTimeout;
-  bool signalled = fd_ >= 0 && (fds[wake_index].revents & POLLIN);
-  if (signalled)
-    clear();
-  if (other_fd >= 0 && fds[0].revents)
-    return kReadable;  // also POLLERR/POLLHUP: the reader finds out what happened
+  if (rc > 0 && other_fd >= 0 && fds[0].revents) {
+    if (revents)
+      *revents = fds[0].revents;
+    return kReadable;
+  }  // also POLLERR/POLLHUP: the reader finds out what happened
   return signalled ? kSignalled : kTimeout;
 }

@@ -1,6 +1,8 @@
 #include "bacnet/network/network_main.h"
 
 #include "bacnet/datalink/datalink_queue.h"
+#include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_routes.h"
 
 #include <cstdio>
@@ -164,6 +166,7 @@ int network_receive(const BACnetAddress& source, const BACnetAddress& destinatio
     network_send_RouterBusyToNetwork();
     return -1;
   }
+  stack_wake();
   return 0;
 }
 

@@ -293,9 +293,38 @@ void release_field(const FieldSpec& f, void* field)
 
 // ---- Keys --------------------------------------------------------------------------------
 
+namespace {
+
+// At least four digits of `value` in `base`, upper case, as printf's "%04X" and "%04d" write
+// them; returns the end.
+char* put_digits(char* out, uint32_t value, uint32_t base)
+{
+  char reversed[10];
+  int n = 0;
+  do {
+    reversed[n++] = "0123456789ABCDEF"[value % base];
+    value /= base;
+  } while (value);
+  for (int pad = n; pad < 4; ++pad)
+    *out++ = '0';
+  while (n)
+    *out++ = reversed[--n];
+  return out;
+}
+
+}  // namespace
+
 void object_MakeKey(char* key, uint32_t owner, uint32_t type, uint32_t instance)
 {
-  std::snprintf(key, OBJECT_KEY_SIZE, "%04X%04d%04X", owner, static_cast<int>(type), instance);
+  // Every request looks an object up by this key: built by hand, not through printf.
+  if (static_cast<int>(type) < 0) {
+    std::snprintf(key, OBJECT_KEY_SIZE, "%04X%04d%04X", owner, static_cast<int>(type), instance);
+    return;
+  }
+  char* end = put_digits(key, owner, 16);
+  end = put_digits(end, type, 10);
+  end = put_digits(end, instance, 16);
+  *end = '\0';
 }
 
 std::string object_Key(uint32_t owner, uint32_t type, uint32_t instance)

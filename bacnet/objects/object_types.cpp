@@ -247,7 +247,8 @@ constexpr FieldSpec kDevice[] = {
     row(PROP_CONFIGURATION_FILES, FieldKind::Value, OPT).with(make(DefaultKind::ConfigurationFiles)),
     row(PROP_LAST_RESTORE_TIME, FieldKind::TimeStamp, OPT).with(make(DefaultKind::CreationStamp)),
     row(PROP_BACKUP_FAILURE_TIMEOUT, FieldKind::Unsigned, OPT).with(word(15)).with(unsigned_max(65535)),
-    spare_bytes(1, 20),
+    hidden(FIELD_BACKUP_COUNTDOWN, FieldKind::Word),
+    spare_bytes(1, 16),
     hidden(PROP_LIST_OF_SESSION_KEYS, FieldKind::Value).with(list(TAG_SESSION_KEY_LIST)).with(read_only()),
     hidden(PROP_TIME_SYNCHRONIZATION_RECIPIENTS, FieldKind::Value)
         .with(list(TAG_RECIPIENT_LIST)).with(custom(CHECK_SYNC_RECIPIENTS)),
@@ -401,7 +402,9 @@ constexpr FieldSpec kSchedule[] = {
     row(PROP_RELIABILITY, FieldKind::Enumerated, REQ).with(rule(WriteKind::Reliability)),
     kOutOfService,
     hidden(FIELD_SCHEDULE_LOCK, FieldKind::Word),
-    engine(14),
+    hidden(FIELD_SCHEDULE_WRITTEN, FieldKind::Value),
+    hidden(FIELD_SCHEDULE_WRITTEN_AT, FieldKind::Word),
+    engine(9),
 };
 
 constexpr FieldSpec kAveraging[] = {
@@ -444,7 +447,7 @@ constexpr FieldSpec kTrendLog[] = {
     row(PROP_STOP_WHEN_FULL, FieldKind::Boolean, REQ).with(tag(TAG_BOOLEAN)),
     row(PROP_BUFFER_SIZE, FieldKind::Unsigned, REQ).with(word(10)).with(unsigned_max(1000)).with(Handler::TrendLogBufferSize),
     row(PROP_LOG_BUFFER, FieldKind::Value, REQ).with(list(TAG_LOG_BUFFER)).with(Handler::ReadDenied),
-    spare(4), spare(5),
+    spare(4), hidden(FIELD_LOG_LAST_SECONDS, FieldKind::Word),
     row(PROP_TOTAL_RECORD_COUNT, FieldKind::Unsigned, REQ),
     row(PROP_NOTIFICATION_THRESHOLD, FieldKind::Unsigned, OPT).with(word(100)).with(tag(TAG_UNSIGNED)),
     row(PROP_RECORDS_SINCE_NOTIFICATION, FieldKind::Unsigned, OPT),
@@ -455,7 +458,11 @@ constexpr FieldSpec kTrendLog[] = {
     row(PROP_ACKED_TRANSITIONS, FieldKind::BitString, OPT).with(bits(3, true)),
     row(PROP_NOTIFY_TYPE, FieldKind::Enumerated, OPT).with(rule(WriteKind::EnumeratedBinary)),
     row(PROP_EVENT_TIME_STAMPS, FieldKind::Value, OPT).with(make(DefaultKind::TimeStamps)),
-    spare(6), spare(7), spare(8), spare(9), spare(10), spare(11), spare(12),
+    hidden(FIELD_LOG_NOTIFIED_COUNT, FieldKind::Word), hidden(FIELD_LOG_LAST_MILLISECONDS, FieldKind::Word),
+    spare(8),
+    // Acknowledgments owed (AcknowledgeAlarm sets, the timer sends), as an Event Enrollment keeps them.
+    hidden(PROP_PENDING_ACKNOWLEDGMENTS, FieldKind::BitString).with(bits(3, false)),
+    spare(12),
     computed(PROP_RECORD_COUNT, REQ, Handler::TrendLogRecordCount).with(unsigned_range(0, 0)),
 };
 

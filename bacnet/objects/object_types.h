@@ -175,7 +175,15 @@ enum Property : uint32_t {
 inline constexpr uint32_t FIELD_REPORTING_SWITCH = 0x80000001;  // intrinsic reporting on/off
 inline constexpr uint32_t FIELD_ENGINE = 0x80000002;            // behaviour-engine state
 inline constexpr uint32_t FIELD_SCHEDULE_LOCK = 0x80000003;     // schedule write lock
+inline constexpr uint32_t FIELD_BACKUP_COUNTDOWN = 0x80000004;   // Device: seconds of backup left
+inline constexpr uint32_t FIELD_SCHEDULE_WRITTEN = 0x80000005;   // Schedule: the value last written out
+inline constexpr uint32_t FIELD_SCHEDULE_WRITTEN_AT = 0x80000006;  // and the system seconds it was
 inline constexpr uint32_t FIELD_SPARE = 0x80000100;             // + n: n-th spare of a type
+// Working words of the Trend Log (spares of its record): the time of the last record
+// (seconds and milliseconds) and the total-record-count at the last buffer-ready notification.
+inline constexpr uint32_t FIELD_LOG_LAST_SECONDS = FIELD_SPARE + 5;
+inline constexpr uint32_t FIELD_LOG_NOTIFIED_COUNT = FIELD_SPARE + 6;
+inline constexpr uint32_t FIELD_LOG_LAST_MILLISECONDS = FIELD_SPARE + 7;
 
 // Object types that exist locally.
 enum ObjectType : uint32_t {

@@ -383,6 +383,11 @@ int append_identifier(BACnetValue* list, uint32_t property)
 
 // ---- Public ------------------------------------------------------------------------------
 
+int trendlog_add_status_record(ObjectRecord* record, uint32_t bit, uint8_t set, bool ring)
+{
+  return add_status_record(record, bit, set, ring);
+}
+
 int property_move_field(PropertyCall& call)
 {
   ObjectRecord* record = call.record;

@@ -25,6 +25,10 @@ struct PropertyCall {
 // Moves a stored field between the record and the caller's value by the field's kind.
 int property_move_field(PropertyCall& call);
 
+// Adds a log-status record (time stamp now, status bit `bit` := `set`) to a Trend Log's
+// buffer, dropping the oldest record when `ring` is set and the buffer is full.
+int trendlog_add_status_record(ObjectRecord* record, uint32_t bit, uint8_t set, bool ring);
+
 // Device object handlers (device_object.cpp), by Handler.
 int device_handler(Handler handler, PropertyCall& call);
 

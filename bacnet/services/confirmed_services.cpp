@@ -2,12 +2,14 @@
 
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/objects/object_lists.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/services/alarm_services.h"
 #include "bacnet/services/cov_notification_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/file_services.h"
 #include "bacnet/services/object_services.h"
 #include "bacnet/services/property_services.h"
+#include "bacnet/services/read_range_services.h"
 #include "bacnet/services/service_dispatch.h"
 
 #include <utility>
@@ -36,6 +38,7 @@ constexpr std::pair<uint8_t, ConfirmedServiceHandler> kHandlers[] = {
     {SERVICE_DEVICE_COMMUNICATION_CONTROL, services_device_communication_control},
     {SERVICE_REINITIALIZE_DEVICE, services_reinitialize_device},
     {SERVICE_GET_EVENT_INFORMATION, services_get_event_information},
+    {SERVICE_READ_RANGE, services_read_range},
 };
 
 }  // namespace
@@ -49,6 +52,8 @@ int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams)
     g_seams = ConfirmedServicesSeams{};
     g_seams.add_list_element = object_AddListElement;
     g_seams.remove_list_element = object_RemoveListElement;
+    g_seams.save_device = serialize_SaveOwner;
+    g_seams.load_device = serialize_OpenOwner;
   }
   for (const auto& [choice, handler] : kHandlers)
     services_set_confirmed_handler(choice, handler);

@@ -16,15 +16,18 @@ struct ConfirmedServicesSeams {
                           uint8_t ring, BACnetValue* element) = nullptr;
   int (*remove_list_element)(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, int32_t index,
                              BACnetValue* element) = nullptr;
-  // Saves the objects file of a local device at once (after CreateObject and DeleteObject).
-  // Empty: the object database's own save takes the change later.
+  // Saves the objects file of a local device at once (after CreateObject, DeleteObject and
+  // a backup's start). Empty: the object database's own save takes the change later.
   int (*save_device)(uint32_t owner) = nullptr;
+  // Reloads the objects file into the local objects (the end of a restore). Empty: nothing
+  // is reloaded.
+  int (*load_device)(uint32_t owner) = nullptr;
 };
 
 // Installs every confirmed handler of the local device and the seams (copied; null gives the
-// object database's own list operations and no save): the property services, the list and
+// object database's own list operations and the objects file's save and load): the property services, the list and
 // object services, the file services, the alarm, event and COV services,
-// DeviceCommunicationControl and ReinitializeDevice. The stack host calls it after
+// DeviceCommunicationControl, ReinitializeDevice and ReadRange. The stack host calls it after
 // services_init. 0.
 int services_register_confirmed_handlers(const ConfirmedServicesSeams* seams = nullptr);
 const ConfirmedServicesSeams& services_confirmed_seams();

@@ -4,6 +4,7 @@
 #include "bacnet/codec/codec_device_services.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_types.h"
+#include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/value.h"
@@ -21,10 +22,14 @@ enum ReinitializedState : uint32_t {
   kColdstart = 0,
   kWarmstart = 1,
   kStartBackup = 2,
+  kEndBackup = 3,
+  kStartRestore = 4,
+  kEndRestore = 5,
   kAbortRestore = 6,
 };
 
 enum SystemStatus : uint32_t {
+  kOperational = 0,
   kDownloadInProgress = 3,
   kBackupInProgress = 5,
 };
@@ -49,6 +54,43 @@ bool configuring(ObjectRecord* device)
 {
   const uint32_t* status = device ? object_word(device, PROP_SYSTEM_STATUS) : nullptr;
   return status && (*status == kDownloadInProgress || *status == kBackupInProgress);
+}
+
+// The backup and restore states on the Device object; the answer is the caller's.
+uint32_t backup_step(uint32_t owner, ObjectRecord* device, uint32_t state)
+{
+  uint32_t& status = *object_word(device, PROP_SYSTEM_STATUS);
+  uint32_t& countdown = *object_word(device, FIELD_BACKUP_COUNTDOWN);
+  const ConfirmedServicesSeams& seams = services_confirmed_seams();
+  if ((state == kStartBackup || state == kStartRestore) && configuring(device))
+    return kErrorConfigurationInProgress;
+  switch (state) {
+  case kStartBackup:
+    status = kBackupInProgress;
+    countdown = *object_word(device, PROP_BACKUP_FAILURE_TIMEOUT);
+    if (seams.save_device)
+      seams.save_device(owner);
+    break;
+  case kStartRestore:
+    status = kDownloadInProgress;
+    countdown = *object_word(device, PROP_BACKUP_FAILURE_TIMEOUT);
+    break;
+  case kEndRestore: {
+    status = kOperational;
+    countdown = 0;
+    if (seams.load_device)
+      seams.load_device(owner);
+    ++*object_word(device, PROP_DATABASE_REVISION);
+    BACnetTimeStamp& restored = *object_timestamp(device, PROP_LAST_RESTORE_TIME);
+    restored.choice = 2;
+    time_now_to_bacnet(&restored.datetime);
+    break;
+  }
+  default:  // endbackup, abortrestore
+    status = kOperational;
+    countdown = 0;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -96,9 +138,8 @@ int services_reinitialize_device(const BACnetAddress& local, const ServiceReques
   if (state >= kStartBackup && state <= kAbortRestore) {
     if (!device)
       return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassObject, kErrorUnspecified);
-    // Backup and restore need the objects file, which this device cannot save or load yet.
-    return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassServices,
-                                 kErrorOptionalFunctionalityNotSupported);
+    if (uint32_t refused = backup_step(owner, device, state))
+      return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassDevice, refused);
   }
   return services_answer_simple_ack(answer);
 }

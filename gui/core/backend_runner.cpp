@@ -1,10 +1,12 @@
 #include "gui/core/backend_runner.h"
 
+#include "gui/core/job_file.h"
 #include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace shell {
@@ -13,6 +15,7 @@ namespace {
 struct RunState {
   QProcess* process = nullptr;
   bool cancelled = false;
+  bool writes_unit = false;
 };
 
 RunState& run_state()
@@ -39,6 +42,8 @@ RunNotifier* Notifier()
 
 bool IsRunning() { return run_state().process != nullptr; }
 
+bool RunWritesUnit() { return run_state().process && run_state().writes_unit; }
+
 void CancelRun()
 {
   RunState& state = run_state();
@@ -55,7 +60,12 @@ RunResult RunAndWait(const QString& jobFile, const ProgressFn& progress)
     return RunResult::Busy;
 
   // A log left by an earlier run must never be judged as this run's.
-  QFile::remove(global::LogFilePath());
+  const QString log = global::LogFilePath();
+  if (QFileInfo::exists(log) && !QFile::remove(log)) {
+    MsgBox(QStringLiteral("Die alte Protokolldatei kann nicht gelöscht werden:\r\n%1").arg(log),
+           MsgIcon::Exclamation);
+    return RunResult::StartFailed;
+  }
 
   QProcess process;
   process.setProgram(BackendProgram());
@@ -72,6 +82,7 @@ RunResult RunAndWait(const QString& jobFile, const ProgressFn& progress)
 
   state.process = &process;
   state.cancelled = false;
+  state.writes_unit = global::JobWritesUnit(jobFile);
   int value = 0;
   report(progress, value);
   while (!process.waitForFinished(10)) {

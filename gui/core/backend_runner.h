@@ -14,7 +14,7 @@ namespace shell {
 
 enum class RunResult {
   Finished,  // the backend ran and ended; its log tells how the job went
-  StartFailed,  // the backend could not be started; the user has been told
+  StartFailed,  // the backend could not be started, or the old log stayed; the user has been told
   Cancelled,  // CancelRun ended the backend
   Busy,  // another backend is still running; nothing was started
 };
@@ -25,6 +25,9 @@ using ProgressFn = std::function<void(int)>;
 RunResult RunAndWait(const QString& jobFile, const ProgressFn& progress);
 
 bool IsRunning();
+// True while the running job writes into the unit: such a job is let finish, never killed
+// halfway.
+bool RunWritesUnit();
 // Kills a running backend; the waiting RunAndWait then reports Cancelled.
 void CancelRun();
 

@@ -139,8 +139,20 @@ QString IniFile::GetString(const QString& section, const QString& key, const QSt
   return cut(fallback, bufferSize);
 }
 
-void IniFile::SetString(const QString& section, const QString& key, const QString& value)
+bool IniFile::Writable(const QString& section, const QString& key, const QString& value)
 {
+  auto breaks = [](const QString& text) { return text.contains('\r') || text.contains('\n'); };
+  if (breaks(section) || breaks(key) || breaks(value))
+    return false;
+  // A section name with "]" or a key with "=" or a leading "[" would be read back differently.
+  const QString name = trim_blanks(key);
+  return !section.contains(']') && !name.isEmpty() && !name.contains('=') && !name.startsWith('[');
+}
+
+bool IniFile::SetString(const QString& section, const QString& key, const QString& value)
+{
+  if (!Writable(section, key, value))
+    return false;
   const QByteArray new_line = trim_blanks(key.toLatin1()) + '=' + value.toLatin1();
 
   qsizetype section_line = -1;
@@ -162,20 +174,21 @@ void IniFile::SetString(const QString& section, const QString& key, const QStrin
       continue;
     if (same_name(entry->key, key)) {
       lines_[i] = new_line;
-      return;
+      return true;
     }
     last_entry = i;
   }
 
   if (section_line >= 0) {
     lines_.insert(lines_.begin() + last_entry + 1, new_line);
-    return;
+    return true;
   }
   // Sections stand apart by one empty line.
   if (!lines_.empty() && !trim_blanks(lines_.back()).isEmpty())
     lines_.emplace_back();
   lines_.push_back('[' + trim_blanks(section.toLatin1()) + ']');
   lines_.push_back(new_line);
+  return true;
 }
 
 namespace makeIni {
@@ -183,8 +196,7 @@ namespace makeIni {
 bool WriteIniValue(const QString& file, const QString& section, const QString& key, const QString& value)
 {
   IniFile ini = IniFile::Load(file);
-  ini.SetString(section, key, value);
-  return ini.Save(file);
+  return ini.SetString(section, key, value) && ini.Save(file);
 }
 
 QString ReadIniValue(const QString& file, const QString& section, const QString& key)

@@ -3,6 +3,7 @@
 // blanks around names and values ignored, blanks inside key names kept, values in matching
 // quotes unquoted, a read cut to its buffer, a write that changes one key in place and keeps
 // every other line and the order of keys. Files are single-byte text (Latin-1), CR LF lines.
+// A write never adds a line of its own making: CR and LF are refused in names and values.
 // User-interface thread only; no widget, no QSettings.
 #pragma once
 
@@ -25,8 +26,12 @@ public:
                     int bufferSize) const;
 
   // Replaces the key's value, or adds the key at the end of its section, or adds the
-  // section at the end of the file.
-  void SetString(const QString& section, const QString& key, const QString& value);
+  // section at the end of the file. Refused (false, nothing changed) when a line break is
+  // in any of the three, or the section or key would read back as something else.
+  bool SetString(const QString& section, const QString& key, const QString& value);
+
+  // True when the three texts can be written as one key line of one section.
+  static bool Writable(const QString& section, const QString& key, const QString& value);
 
 private:
   std::vector<QByteArray> lines_;  // without their line ends
@@ -35,7 +40,7 @@ private:
 namespace makeIni {
 
 // One key into one profile file; creates the file and the section when they are missing.
-// False when the file cannot be written.
+// False when the file cannot be written or the key is refused; the file is then unchanged.
 bool WriteIniValue(const QString& file, const QString& section, const QString& key, const QString& value);
 
 // At most 31 characters of the value; "" for a missing file, section or key.

@@ -1,8 +1,11 @@
 #include "gui/core/mscomm.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QtGlobal>
+
+#include <unistd.h>
 
 namespace mscomm {
 
@@ -52,7 +55,31 @@ LineSettings settings_for_device(const LineSettings& wanted, bool is_pseudo_term
   return s;
 }
 
+int open_error(QSerialPort::SerialPortError error, bool user_may_read_and_write)
+{
+  switch (error) {
+  case QSerialPort::DeviceNotFoundError:
+    return kInvalidPortNumber;
+  case QSerialPort::PermissionError:
+    return user_may_read_and_write ? kPortAlreadyOpen : kPermissionDenied;
+  default:
+    return kDeviceUnavailable;
+  }
+}
+
+QString error_reason(int error)
+{
+  if (error == kPermissionDenied)
+    return QString::fromUtf8("Keine Berechtigung für das Gerät (Gruppe dialout?)");
+  return QString();
+}
+
 namespace {
+
+bool may_read_and_write(const QString& path)
+{
+  return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+}
 
 bool is_pseudo_terminal(const QString& path)
 {
@@ -120,17 +147,10 @@ int MSComm::SetPortOpen(bool open)
   }
   if (port_.isOpen())
     return kPortAlreadyOpen;
-  port_.setPortName(device_path(port_number_, settings_lookup_));
-  if (!port_.open(QIODevice::ReadWrite)) {
-    switch (port_.error()) {
-    case QSerialPort::DeviceNotFoundError:
-      return kInvalidPortNumber;
-    case QSerialPort::PermissionError:
-      return kPortAlreadyOpen;
-    default:
-      return kDeviceUnavailable;
-    }
-  }
+  const QString path = device_path(port_number_, settings_lookup_);
+  port_.setPortName(path);
+  if (!port_.open(QIODevice::ReadWrite))
+    return open_error(port_.error(), may_read_and_write(path));
   int rc = apply_settings();
   if (rc != kNoError)
     port_.close();

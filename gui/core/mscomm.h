@@ -15,6 +15,7 @@ namespace mscomm {
 // Error numbers of the serial-port control.
 enum Error {
   kNoError = 0,
+  kPermissionDenied = 70,  // the user may not open the device (the runtime's "Permission denied")
   kInvalidPropertyValue = 380,
   kInvalidPortNumber = 8002,
   kPortAlreadyOpen = 8005,
@@ -81,6 +82,13 @@ private:
   LineSettings effective_{9600, 'N', 8, 1};
   int input_mode_ = 0;
 };
+
+// The error number of a failed open: a device the user may not read and write is a missing
+// permission; one that refuses although the user may is in use by someone else.
+int open_error(QSerialPort::SerialPortError error, bool user_may_read_and_write);
+
+// A line of explanation for the user, empty where the number says enough.
+QString error_reason(int error);
 
 // Pseudo-terminals accept neither 7 data bits nor parity; test lines on a pty run 8N1.
 LineSettings settings_for_device(const LineSettings& wanted, bool is_pseudo_terminal);

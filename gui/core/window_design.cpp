@@ -13,6 +13,12 @@ constexpr Entry InBit(int i) { return {Item::InBit, i, nullptr}; }
 constexpr Entry Desc(int i) { return {Item::Desc, i, nullptr}; }
 constexpr Entry Sub(const char* name) { return {Item::Frame, 0, name}; }
 constexpr Entry Picture(int k) { return {Item::Picture, k, nullptr}; }
+constexpr Entry PictureBeside(int k, int lines) { return {Item::Picture, k, nullptr, -1, 0, lines}; }
+constexpr Entry Right(Entry e)
+{
+  e.column = 1;
+  return e;
+}
 
 const std::array<const char*, TabCount * 2> kTabs = {
     "Allgemein", "General",  //
@@ -37,12 +43,13 @@ const Entry kAnzeige1[] = {CfgBit(0), CfgBit(1), CfgBit(2), CfgBit(3), CfgBit(4)
 const Entry kAnzeige2[] = {CfgBit(8), CfgBit(9), CfgBit(10), CfgBit(11), CfgBit(12), CfgBit(13),
                            CfgBit(14), CfgBit(15), CfgBit(16), CfgBit(17), CfgBit(18), CfgBit(19)};
 const Entry kReservedBits[] = {CfgBit(23), CfgBit(31)};
-// Tab 2: button functions, grouped by the button count that has them.
-const Entry kButton0[] = {Picture(1), Desc(1), Desc(31), Sub("frm_12T"), Cfg(12), Cfg(13), Desc(2),
-                          Cfg(20), Cfg(21), Sub("frm_4T_0"), Sub("frm_8T_0")};
-const Entry k12T[] = {Cfg(8), Cfg(9), Cfg(10), Cfg(11)};
-const Entry k4T0[] = {Cfg(14), Cfg(15), Cfg(22), Cfg(23)};
-const Entry k8T0[] = {Cfg(16), Cfg(17), Cfg(18), Cfg(19), Cfg(24), Cfg(25), Cfg(26), Cfg(27)};
+// Tab 2: button functions, grouped by the button count that has them; two functions to a
+// row and the wide LED lists one to a row, so that the page fits the window.
+const Entry kButton0[] = {Desc(1),  Desc(31), Sub("frm_12T"), PictureBeside(1, 5), Cfg(12),        Cfg(13),
+                          Desc(2),  Cfg(20),  Cfg(21),        Sub("frm_4T_0"),     Sub("frm_8T_0")};
+const Entry k12T[] = {Cfg(8), Right(Cfg(9)), Cfg(10), Right(Cfg(11))};
+const Entry k4T0[] = {Cfg(14), Right(Cfg(15)), Cfg(22), Cfg(23)};
+const Entry k8T0[] = {Cfg(16), Right(Cfg(17)), Cfg(18), Right(Cfg(19)), Cfg(24), Cfg(25), Cfg(26), Cfg(27)};
 // Tab 3: change-of-value increments and the two set points without unit.
 const Entry kAllg3[] = {Desc(14), Cfg(69), Cfg(70), Cfg(71)};
 const Entry kSoll7[] = {Desc(8), Cfg(51), Cfg(52), Cfg(53), Cfg(54), Desc(28), In(18), In(24), Desc(63)};

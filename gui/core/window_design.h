@@ -33,6 +33,8 @@ struct Entry {
   int index;
   const char* name;  // the nested frame's object name (Frame)
   int caption_desc = -1;  // a lbl_desc that captions the row instead of its own label
+  int column = 0;  // 1: in the right half of the previous line's row
+  int beside = 0;  // Picture: the number of following lines that stand beside it; 0 all
 };
 
 struct FrameDesign {

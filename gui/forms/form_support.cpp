@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QScreen>
 #include <QWidget>
@@ -15,7 +16,11 @@ void CentreOnScreen(QWidget* form)
   QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
   if (!screen)
     return;
-  form->adjustSize();
+  // A form that was given its size keeps it; the others take the size their layout asks for.
+  if (!form->testAttribute(Qt::WA_Resized))
+    form->adjustSize();
+  else if (form->layout())
+    form->layout()->activate();
   const QRect area = screen->geometry();
   form->move(area.left() + (area.width() - form->width()) / 2, area.top() + (area.height() - form->height()) / 2);
 }

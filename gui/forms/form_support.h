@@ -1,5 +1,6 @@
-// Small helpers every form uses: centring a form on the screen when it loads, and setting
-// captions from a table of control names (the empty name stands for the form itself).
+// Small helpers every form uses: centring a form on the screen when it loads (a form that
+// was given a size keeps it), and setting captions from a table of control names (the empty
+// name stands for the form itself).
 #pragma once
 
 #include <span>

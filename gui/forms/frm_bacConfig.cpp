@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -93,6 +94,10 @@ frm_bacConfig::frm_bacConfig(QWidget* parent) : QDialog(parent)
   auto* ip_label = make<QLabel>(frame_ip, "Label_lokalIP");
   ip_label->setText("Lokale IP-Adresse:");
   txt_localIP = make<QLineEdit>(frame_ip, "txt_localIP");
+  // Only an IPv4 address can be typed or pasted: the address goes into bacnet.ini and the job.
+  static const QRegularExpression ipv4(
+      "\\A((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\z");
+  txt_localIP->setValidator(new QRegularExpressionValidator(ipv4, txt_localIP));
   ip->addWidget(ip_label, 0, 0);
   ip->addWidget(txt_localIP, 0, 1, 1, 2);
   txt_deviceID = numeric(frame_ip, ip, 1, "Label_deviceID", "BACnet Device-ID:", "txt_deviceID", "UpDown_deviceID", 0,
@@ -250,6 +255,12 @@ void frm_bacConfig::txt_monitorTime_Change() { check(txt_monitorTime, UpDown_mon
 
 void frm_bacConfig::Command_uebernehmen_Click()
 {
+  if (!txt_localIP->hasAcceptableInput() && txt_localIP->isEnabled()) {
+    MsgBox(global::LanguageCode.toInt() == 1033 ? QStringLiteral("Please enter a complete IPv4 address.")
+                                                : QStringLiteral("Bitte geben Sie eine vollständige IPv4-Adresse ein."));
+    txt_localIP->setFocus();
+    return;
+  }
   BacnetSettingsT& s = global::BacnetSettings;
   s.Link = cmb_link->currentText();
   s.LocalIp = txt_localIP->text();

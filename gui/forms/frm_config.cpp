@@ -4,6 +4,7 @@
 // frm_config_modbus.cpp.
 #include "gui/forms/frm_config.h"
 
+#include "gui/core/backend_runner.h"
 #include "gui/core/bacnet_ini.h"
 #include "gui/core/field_rules.h"
 #include "gui/core/language_texts.h"
@@ -11,9 +12,12 @@
 #include "gui/core/program_state.h"
 #include "gui/core/register_rows.h"
 #include "gui/core/window_design.h"
-#include "gui/forms/close_guard.h"
+#include "gui/forms/fAbout.h"
+#include "gui/forms/file_dialogs.h"
 #include "gui/forms/form_support.h"
+#include "gui/forms/frm_UserMng.h"
 #include "gui/forms/frm_status.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -22,7 +26,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,7 +106,7 @@ void frm_config::Form_Load()
     cmb_modbPort->setItemText(0, "close");
     cmb_modbPort->setItemText(1, "open");
     cmb_modbPort->setCurrentIndex(m.PortOpenWish ? 1 : 0);
-    MenueMain[3]->setEnabled(false);
+    set_menu_enabled(3, false);
     frames["frm_allg_3"]->setVisible(false);
   } else if (global::DeviceType == 1) {
     global::LoadBacnetIni();
@@ -129,7 +132,7 @@ void frm_config::Form_Load()
     Shape1->SetFillColor(QColor(255, 0, 0));
     frm_modbus->setVisible(false);
     frm_bacnet->setVisible(true);
-    MenueMain[2]->setEnabled(false);
+    set_menu_enabled(2, false);
     const BacnetSettingsT& b = global::BacnetSettings;
     txt_bacIp->setText(b.LocalIp);
     txt_bacPort->setText(QString::number(b.UdpPort));
@@ -162,6 +165,15 @@ void frm_config::Form_Load()
 // ---------------------------------------------------------------------------------------
 // Menus
 
+void frm_config::set_menu_enabled(int index, bool enabled)
+{
+  // A submenu follows its window's enabled state; switched off on its own, it stays off when
+  // the window is enabled again after a status window.
+  if (QMenu* menu = MenueMain[size_t(index)]->menu())
+    menu->setEnabled(enabled);
+  MenueMain[size_t(index)]->setEnabled(enabled);
+}
+
 void frm_config::MenueMain_Click(int index)
 {
   if (global::AdminFlag != 1) {
@@ -169,9 +181,10 @@ void frm_config::MenueMain_Click(int index)
     ParMenueMain[3]->setEnabled(false);
   }
   if (index == 4) {
-    // The About form comes with its own module; until then the item shows nothing.
+    fAbout about(this);
+    about.exec();
   } else if (index == 5) {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), "PDF (*.pdf)");
+    const QString file = forms::OpenFileName(this, "PDF (*.pdf)");
     if (!file.isEmpty())
       QDesktopServices::openUrl(QUrl::fromLocalFile(file));
   }
@@ -181,19 +194,25 @@ void frm_config::ParMenueMain_Click(int index)
 {
   switch (index) {
   case 1:
-    // Parameter text files come with their own module; loading does nothing until then.
+    func_load_parameters();
     break;
   case 2:
     if (global::AdminFlag != 1)
       ParMenueMain[2]->setEnabled(false);
+    else
+      func_save_parameters();
     break;
   case 3:
-    // The user management form comes with its own module.
+    // Only an administrator manages users, however the item was reached.
+    if (global::AdminFlag == 1) {
+      frm_UserMng users(this);
+      users.exec();
+    }
     break;
   case 5:
-    for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7})
+    for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
       t->stop();
-    QApplication::quit();
+    forms::EndProgram();
     break;
   default:
     break;
@@ -212,11 +231,15 @@ void frm_config::close_other_forms()
 
 void frm_config::closeEvent(QCloseEvent* event)
 {
-  if (forms::DeferCloseWhileBackendRuns(this, event))
-    return;
-  close_other_forms();
   for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
     t->stop();
+  // Closing the main window ends the program; a running job is dealt with first.
+  if (shell::IsRunning()) {
+    event->ignore();
+    forms::EndProgram();
+    return;
+  }
+  close_other_forms();
   QMainWindow::closeEvent(event);
 }
 

@@ -157,6 +157,9 @@ public:
   void cmd_zielWaehlen_Click();
   void chk_monitor_Click();
   void tmr_bacMonitor_Timer();
+  // Parameter text files.
+  void func_save_parameters();
+  void func_load_parameters();
   // Menus.
   void MenueMain_Click(int index);
   void ParMenueMain_Click(int index);
@@ -202,11 +205,12 @@ protected:
 
 private:
   void Form_Load();
+  void set_menu_enabled(int index, bool enabled);
   // Page building from the row and design tables.
   void build_window();
   QWidget* build_pages();
   QGroupBox* build_frame(const QString& name);
-  void add_line(QGroupBox* frame, QGridLayout* grid, int row, const design::Entry& line);
+  void add_line(QGroupBox* frame, QGridLayout* grid, int row, const design::Entry& line, bool paired);
   void build_frame2(QGroupBox* frame);
   QWidget* build_picture_set(int k, QWidget* parent);
   QWidget* build_side_panel();

@@ -55,13 +55,12 @@ void frm_config::cmd_auslesen_Click()
     modbus_read_parameters();
     return;
   }
-  if (!backend_free(this))
+  if (!backend_free(this) || !global::WriteReadJobs(true, true))
     return;
   QPointer<frm_config> self(this);
   for (QWidget* w : std::initializer_list<QWidget*>{cmd_auslesen, cmd_paramSchreiben, cmd_objektSchreiben,
                                                     cmd_abbrechen, chk_monitor})
     w->setEnabled(false);
-  global::WriteReadJobs(true, true);
   run_wait_window(true, true, "Daten auslesen");
   if (!self)
     return;
@@ -99,13 +98,12 @@ void frm_config::bacnet_write(bool conf, bool reg, const char* caption)
   const auto output_before = global::OutputRegisters;
 
   global::CollectRegisterTables(conf, reg, *this);
-  const bool saved = global::SaveSourceFiles(conf, reg, this);
+  const bool ready = global::SaveSourceFiles(conf, reg, this) && global::WriteWriteJobs(conf, reg);
   bool done = false;
-  if (saved) {
+  if (ready) {
     for (QWidget* w : std::initializer_list<QWidget*>{cmd_auslesen, cmd_paramSchreiben, cmd_objektSchreiben,
                                                       chk_monitor, cmd_abbrechen})
       w->setEnabled(false);
-    global::WriteWriteJobs(conf, reg);
     done = run_wait_window(conf, reg, caption);
     if (!self)
       return;
@@ -243,13 +241,13 @@ void frm_config::chk_monitor_Click()
     prgB_dummy->setVisible(true);
     if (bacnet && !shell::IsRunning() && monitor_cycle_.Begin()) {
       // The first cycle reads both blocks and shows the register block.
-      global::WriteReadJobs(true, true);
       QPointer<QProgressBar> bar(prgB_dummy);
-      const shell::RunResult run = shell::RunAndWait(global::JobFilePath(), [bar](int v) {
-        if (bar)
-          bar->setValue(v);
-      });
-      const bool good = run == shell::RunResult::Finished && global::CheckBackendLog() == 1;
+      const bool good = global::WriteReadJobs(true, true) &&
+                        shell::RunAndWait(global::JobFilePath(), [bar](int v) {
+                          if (bar)
+                            bar->setValue(v);
+                        }) == shell::RunResult::Finished &&
+                        global::CheckBackendLog() == 1;
       if (!self)
         return;
       monitor_cycle_.End();
@@ -276,10 +274,12 @@ void frm_config::chk_monitor_Click()
     cmd_abbrechen->setEnabled(true);
     func_red_field();
   }
-  cmd_abbrechen->setEnabled(true);
-  cmd_paramSchreiben->setEnabled(global::AdminFlag == 1);
-  cmd_objektSchreiben->setEnabled(global::AdminFlag == 1);
-  cmd_auslesen->setEnabled(true);
+  // A Modbus unit behind a closed port offers no action; the port's opening enables them.
+  const bool usable = global::DeviceType != 0 || MSComm1->PortOpen();
+  cmd_abbrechen->setEnabled(usable);
+  cmd_paramSchreiben->setEnabled(usable && global::AdminFlag == 1);
+  cmd_objektSchreiben->setEnabled(usable && global::AdminFlag == 1);
+  cmd_auslesen->setEnabled(usable);
   prgB_dummy->setVisible(false);
   cmd_netzwerkScan->setEnabled(true);
   cmd_zielWaehlen->setEnabled(true);
@@ -292,13 +292,13 @@ void frm_config::tmr_bacMonitor_Timer()
   if (global::DeviceType == 0 || shell::IsRunning() || !monitor_cycle_.Begin())
     return;
   QPointer<frm_config> self(this);
-  global::WriteReadJobs(false, true);
   QPointer<QProgressBar> bar(prgB_dummy);
-  const shell::RunResult run = shell::RunAndWait(global::JobFilePath(), [bar](int v) {
-    if (bar)
-      bar->setValue(v);
-  });
-  const bool good = run == shell::RunResult::Finished && global::CheckBackendLog() == 1;
+  const bool good = global::WriteReadJobs(false, true) &&
+                    shell::RunAndWait(global::JobFilePath(), [bar](int v) {
+                      if (bar)
+                        bar->setValue(v);
+                    }) == shell::RunResult::Finished &&
+                    global::CheckBackendLog() == 1;
   if (!self)
     return;
   monitor_cycle_.End();

@@ -183,9 +183,11 @@ void frm_config::func_red_field()
     changed |= marks::IsSet(box);
 
   if (global::DeviceType == 0 && !chk_monitor->isChecked()) {
-    cmd_auslesen->setEnabled(changed);
-    cmd_paramSchreiben->setEnabled(changed && global::AdminFlag == 1);
-    cmd_objektSchreiben->setEnabled(changed && global::AdminFlag == 1);
+    // Without an open port there is nobody to read from or write to.
+    const bool usable = changed && MSComm1->PortOpen();
+    cmd_auslesen->setEnabled(usable);
+    cmd_paramSchreiben->setEnabled(usable && global::AdminFlag == 1);
+    cmd_objektSchreiben->setEnabled(usable && global::AdminFlag == 1);
   } else if (global::DeviceType == 1) {
     if (std::optional<int32_t> state = fields::LampStateAfterMarks(changed, global::LampState)) {
       global::LampState = *state;

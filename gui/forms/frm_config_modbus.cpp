@@ -116,7 +116,8 @@ void frm_config::cmb_modbPort_Click(int listIndex)
   if (error == mscomm::kNoError && MSComm1->PortOpen() != m.PortOpenWish)
     error = MSComm1->SetPortOpen(m.PortOpenWish);
   if (error != mscomm::kNoError) {
-    MsgBox(QStringLiteral("COM-Port not available,  %1").arg(error));
+    const QString reason = mscomm::error_reason(error);
+    MsgBox(QStringLiteral("COM-Port not available,  %1").arg(error) + (reason.isEmpty() ? QString() : "\r\n" + reason));
     m.PortOpenWish = false;
     if (MSComm1->PortOpen())
       MSComm1->SetPortOpen(false);

@@ -19,8 +19,10 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -52,26 +54,42 @@ QLineEdit* field(QWidget* parent, const QString& name, int width = 64)
 
 QComboBox* choice(QWidget* parent, const QString& name, const QStringList& entries)
 {
-  auto* box = make<QComboBox>(parent, name);
+  // Every entry is shown whole, in either language.
+  auto* box = make<ChoiceList>(parent, name);
   box->addItems(entries);
-  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  // Long lists (the button functions) get room for their whole texts; short ones stay small.
-  int longest = 0;
-  for (const QString& e : entries)
-    longest = std::max(longest, int(e.size()));
-  box->setMinimumContentsLength(longest > 30 ? 30 : std::min(longest, 12));
   // Nothing is selected until the window's values select an entry.
   box->setCurrentIndex(-1);
   return box;
 }
 
-// The controls of one line right of its caption, side by side.
-QHBoxLayout* line_box(QGridLayout* grid, int row)
+class CompactTabStyle : public QProxyStyle {
+public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+  {
+    if (metric == PM_TabBarTabHSpace)
+      return QProxyStyle::pixelMetric(metric, option, widget) / 2;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+// The controls of one line right of its caption, side by side; a line alone in its row
+// takes the room of both halves.
+QHBoxLayout* line_box(QGridLayout* grid, int row, int column, bool paired)
 {
   auto* box = new QHBoxLayout;
   box->setSpacing(4);
-  grid->addLayout(box, row, 1);
+  grid->addLayout(box, row, column + 1, 1, paired || column > 0 ? 1 : 3);
   return box;
+}
+
+QGridLayout* line_grid()
+{
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  return grid;
 }
 
 // The front of the unit with its display and the buttons of one layout.
@@ -153,6 +171,12 @@ QSize frm_config::sizeHint() const { return {Px(15750), Px(10500)}; }
 QWidget* frm_config::build_pages()
 {
   SSTab1 = make<QTabWidget>(this, "SSTab1_0");
+  // All nine tabs in view at the designed size: narrower padding, no scrolling, no eliding.
+  auto* compact = new CompactTabStyle;
+  compact->setParent(SSTab1);
+  SSTab1->tabBar()->setStyle(compact);
+  SSTab1->tabBar()->setUsesScrollButtons(false);
+  SSTab1->tabBar()->setElideMode(Qt::ElideNone);
   for (int i = 0; i < 80; ++i) {
     const design::DescLabel& d = design::DescLabels()[size_t(i)];
     lbl_desc[size_t(i)] = make<QLabel>(this, indexed("lbl_desc", i));
@@ -196,23 +220,41 @@ QGroupBox* frm_config::build_frame(const QString& name)
     build_frame2(frame);
     return frame;
   }
-  auto* grid = new QGridLayout(frame);
-  grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(3);
+  QGridLayout* grid = line_grid();
+  frame->setLayout(grid);
+  const std::span<const design::Entry> lines = f->lines;
   int row = 0;
-  for (const design::Entry& line : f->lines) {
-    if (line.item == design::Item::Picture) {
-      grid->addWidget(build_picture_set(line.index, frame), 0, 2, -1, 1, Qt::AlignTop | Qt::AlignRight);
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const design::Entry& line = lines[n];
+    if (line.item == design::Item::Picture && line.beside == 0) {
+      grid->addWidget(build_picture_set(line.index, frame), 0, 4, -1, 1, Qt::AlignTop | Qt::AlignRight);
       continue;
     }
-    add_line(frame, grid, row++, line);
+    if (line.item == design::Item::Picture) {
+      // The next lines in a grid of their own, the pictures right of them.
+      QGridLayout* beside = line_grid();
+      auto* block = new QHBoxLayout;
+      block->addLayout(beside, 1);
+      block->addWidget(build_picture_set(line.index, frame), 0, Qt::AlignTop | Qt::AlignRight);
+      grid->addLayout(block, row++, 0, 1, 4);
+      int k = 0;
+      for (; k < line.beside && n + 1 < lines.size(); ++k)
+        add_line(frame, beside, k, lines[++n], false);
+      beside->setRowStretch(k, 1);
+      continue;
+    }
+    const bool paired = n + 1 < lines.size() && lines[n + 1].column == 1;
+    if (line.column == 1)
+      add_line(frame, grid, row - 1, line, true);
+    else
+      add_line(frame, grid, row++, line, paired);
   }
-  grid->setColumnStretch(1, 1);
   return frame;
 }
 
-void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const design::Entry& line)
+void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const design::Entry& line, bool paired)
 {
+  const int col = line.column * 2;
   const int i = line.index;
   const auto size_i = size_t(i);
   switch (line.item) {
@@ -220,9 +262,9 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     const rows::ConfigRegisterRow& r = rows::ConfigRegisters()[size_i];
     lbl_cfg[size_i] = make<QLabel>(frame, indexed("lbl_cfg", i));
     lbl_cfg[size_i]->setText(u8(r.caption_de));
-    txt_data_cfg[size_i] = field(frame, indexed("txt_data_cfg", i), r.field == rows::Field::Choice ? 36 : 64);
-    grid->addWidget(lbl_cfg[size_i], row, 0);
-    auto* box = line_box(grid, row);
+    txt_data_cfg[size_i] = field(frame, indexed("txt_data_cfg", i), r.field == rows::Field::Choice ? 30 : 64);
+    grid->addWidget(lbl_cfg[size_i], row, col);
+    auto* box = line_box(grid, row, col, paired);
     if (r.field == rows::Field::Choice) {
       cmb_cfg[size_i] = choice(frame, indexed("cmb_cfg", i), design::ConfigChoices(i, false));
       box->addWidget(cmb_cfg[size_i]);
@@ -257,9 +299,9 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
       caption = lbl_data_in[size_i] = make<QLabel>(frame, indexed("lbl_data_in", i));
       caption->setText(u8(r.caption_de));
     }
-    txt_data_in[size_i] = field(frame, indexed("txt_data_in", i), r.field == rows::Field::Choice ? 36 : 64);
-    grid->addWidget(caption, row, 0);
-    auto* box = line_box(grid, row);
+    txt_data_in[size_i] = field(frame, indexed("txt_data_in", i), r.field == rows::Field::Choice ? 30 : 64);
+    grid->addWidget(caption, row, col);
+    auto* box = line_box(grid, row, col, paired);
     if (r.field == rows::Field::Choice) {
       cmb_in[size_i] = choice(frame, indexed("cmb_in", i), design::InputChoices(i, false));
       box->addWidget(cmb_in[size_i]);
@@ -275,8 +317,8 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     lbl_read_out[size_i] = make<QLabel>(frame, indexed("lbl_read_out", i));
     lbl_read_out[size_i]->setText(u8(r.caption_de));
     txt_data_out[size_i] = field(frame, indexed("txt_data_out", i));
-    grid->addWidget(lbl_read_out[size_i], row, 0);
-    auto* box = line_box(grid, row);
+    grid->addWidget(lbl_read_out[size_i], row, col);
+    auto* box = line_box(grid, row, col, paired);
     box->addWidget(txt_data_out[size_i]);
     if (i == 15 || i == 16) {
       lbl_in_val[size_i] = make<QLabel>(frame, indexed("lbl_in_val", i));
@@ -292,8 +334,8 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     lbl_read_cfg_bit[size_i] = make<QLabel>(frame, indexed("lbl_read_cfg_bit", i));
     lbl_read_cfg_bit[size_i]->setText(u8(r.caption_de));
     chk_cfg[size_i] = make<QCheckBox>(frame, indexed("chk_cfg", i));
-    grid->addWidget(lbl_read_cfg_bit[size_i], row, 0);
-    auto* box = line_box(grid, row);
+    grid->addWidget(lbl_read_cfg_bit[size_i], row, col);
+    auto* box = line_box(grid, row, col, paired);
     if (r.choice) {
       cmb_bit_cfg[size_i] = choice(frame, indexed("cmb_bit_cfg", i), design::BitChoices(i, false));
       box->addWidget(cmb_bit_cfg[size_i]);
@@ -307,17 +349,17 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     lbl_read_in_bit[size_i] = make<QLabel>(frame, indexed("lbl_read_in_bit", i));
     lbl_read_in_bit[size_i]->setText(u8(r.caption_de));
     chk_input[size_i] = make<QCheckBox>(frame, indexed("chk_input", i));
-    grid->addWidget(lbl_read_in_bit[size_i], row, 0);
-    line_box(grid, row)->addWidget(chk_input[size_i]);
+    grid->addWidget(lbl_read_in_bit[size_i], row, col);
+    line_box(grid, row, col, paired)->addWidget(chk_input[size_i]);
     break;
   }
   case design::Item::Desc:
     lbl_desc[size_i]->setParent(frame);
     lbl_desc[size_i]->setWordWrap(true);
-    grid->addWidget(lbl_desc[size_i], row, 0, 1, 2);
+    grid->addWidget(lbl_desc[size_i], row, 0, 1, 4);
     break;
   case design::Item::Frame:
-    grid->addWidget(build_frame(QString::fromLatin1(line.name)), row, 0, 1, 2);
+    grid->addWidget(build_frame(QString::fromLatin1(line.name)), row, 0, 1, 4);
     break;
   case design::Item::ClockDate:
   case design::Item::ClockTime: {
@@ -325,7 +367,7 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     const bool date = line.item == design::Item::ClockDate;
     const int order[3] = {date ? 3 : 2, date ? 4 : 1, date ? 5 : 0};
     QLabel* separator = lbl_desc[date ? 6 : 4];
-    grid->addWidget(lbl_desc[date ? 69 : 70], row, 0);
+    grid->addWidget(lbl_desc[date ? 69 : 70], row, col);
     auto* box = new QHBoxLayout;
     box->setSpacing(2);
     for (int k = 0; k < 3; ++k) {
@@ -345,7 +387,7 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
       }
     }
     box->addStretch(1);
-    grid->addLayout(box, row, 1);
+    grid->addLayout(box, row, 1, 1, 3);
     break;
   }
   case design::Item::Picture:
@@ -359,7 +401,8 @@ QWidget* frm_config::build_picture_set(int k, QWidget* parent)
   holder->setObjectName(QStringLiteral("pictures_%1").arg(k));
   auto* stack = new QGridLayout(holder);
   stack->setContentsMargins(0, 0, 0, 0);
-  const QSize size(Px(1800), Px(2800));
+  // On the button page the pictures stand beside the LED lists and are smaller.
+  const QSize size = k == 1 ? QSize(Px(1200), Px(1860)) : QSize(Px(1800), Px(2800));
   for (int position = 0; position < 4; ++position) {
     auto* image = make<QLabel>(holder, indexed(design::PictureName(position), k));
     image->setPixmap(unit_picture(design::ButtonCounts[position], size));
@@ -454,9 +497,15 @@ QWidget* frm_config::build_side_panel()
   cmd_zielWaehlen->setText(u8("Ziel wählen"));
   bac->addWidget(cmd_netzwerkScan, 0, 0);
   bac->addWidget(cmd_zielWaehlen, 0, 1);
-  lbl_destDevice = labelled(frm_bacnet, bac, 1, "lbl_destDevice", "Device-ID Ziel:", txt_destDevice, "txt_destDevice");
+  // The destination under its caption, as wide as the frame: its prompt shows whole.
+  lbl_destDevice = make<QLabel>(frm_bacnet, "lbl_destDevice");
+  lbl_destDevice->setText("Device-ID Ziel:");
+  txt_destDevice = make<QLineEdit>(frm_bacnet, "txt_destDevice");
+  txt_destDevice->setReadOnly(true);
   txt_destDevice->setText(u8("Wählen Sie ein Ziel!"));
-  lbl_link = labelled(frm_bacnet, bac, 2, "lbl_link", "Link:", txt_link, "txt_link");
+  bac->addWidget(lbl_destDevice, 1, 0, 1, 2);
+  bac->addWidget(txt_destDevice, 2, 0, 1, 2);
+  lbl_link = labelled(frm_bacnet, bac, 3, "lbl_link", "Link:", txt_link, "txt_link");
   frm_ip = make<QGroupBox>(frm_bacnet, "frm_ip");
   frm_ip->setTitle("Lokale Parameter");
   auto* ip = new QGridLayout(frm_ip);
@@ -470,8 +519,8 @@ QWidget* frm_config::build_side_panel()
   labelled(frm_mstp, mstp, 1, "lbl_bacBaudrate", "Baudrate:", txt_bacBaudrate, "txt_bacBaudrate");
   lbl_bacMac = labelled(frm_mstp, mstp, 2, "lbl_bacMac", "MAC-Adresse:", txt_bacMac, "txt_bacMac");
   // Both frames share one place; the link decides which one shows.
-  bac->addWidget(frm_ip, 3, 0, 1, 2);
-  bac->addWidget(frm_mstp, 3, 0, 1, 2);
+  bac->addWidget(frm_ip, 4, 0, 1, 2);
+  bac->addWidget(frm_mstp, 4, 0, 1, 2);
   column->addWidget(frm_bacnet);
 
   frm_modbus = make<QGroupBox>(panel, "frm_modbus");

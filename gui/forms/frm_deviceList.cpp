@@ -16,7 +16,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -103,6 +107,26 @@ void frm_deviceList::ReadDirectory()
   for (const scan::Device& d : scan::ReadScanResult(file.readAll()))
     new QTreeWidgetItem(ListView1, {d.index, d.device_id, d.name, d.version});
   show_scan_time();
+  fit_columns();
+}
+
+void frm_deviceList::fit_columns()
+{
+  // Every column as wide as its widest entry, and the list wide enough for all of them, as
+  // far as the screen allows.
+  int needed = 2 * ListView1->frameWidth() + ListView1->verticalScrollBar()->sizeHint().width();
+  for (int c = 0; c < ListView1->columnCount(); ++c) {
+    ListView1->resizeColumnToContents(c);
+    needed += ListView1->columnWidth(c);
+  }
+  const QMargins margins = layout()->contentsMargins();
+  int wanted = std::max(width(), needed + margins.left() + margins.right());
+  if (const QScreen* s = screen())
+    wanted = std::min(wanted, s->availableGeometry().width());
+  if (wanted != width()) {
+    resize(wanted, height());
+    forms::CentreOnScreen(this);
+  }
 }
 
 void frm_deviceList::ListView1_ItemClick(QTreeWidgetItem* item)

@@ -31,6 +31,7 @@ public:
 private:
   void Form_Load();
   void show_scan_time();
+  void fit_columns();
 
   std::optional<int32_t> chosen_;
 };

@@ -162,7 +162,12 @@ void frm_scan::Command_scan_Click()
   scanning_ = true;
   bool finished = false;
   try {
-    global::WriteScanJob();
+    if (!global::WriteScanJob()) {
+      // The user has been told; no scan runs on an old job file.
+      Label_wait->setText("Fehler");
+      scanning_ = false;
+      return;
+    }
     set_inputs_enabled(false);
     cmd_OK->setEnabled(false);
     Command_scanCancel->setEnabled(true);

@@ -118,6 +118,7 @@ frm_start* frm_start::Loaded() { return loaded(); }
 void frm_start::Form_Load()
 {
   global::ReadRegistrySettings();
+  global::ApplyQtLanguage();
   if (global::LanguageCode == "1033")
     forms::ApplyCaptions(this, kEnglishOnLoad);
   forms::CentreOnScreen(this);

@@ -1,6 +1,7 @@
 #include "gui/forms/frm_waitRead.h"
 
 #include "gui/core/backend_runner.h"
+#include "gui/core/language_texts.h"
 #include "gui/core/program_state.h"
 #include "gui/core/register_image.h"
 #include "gui/forms/form_support.h"
@@ -59,12 +60,23 @@ bool frm_waitRead::ShowMsg(bool conf, bool reg, RegisterControls& controls)
   return done;
 }
 
+void frm_waitRead::AnnounceProgramEnd()
+{
+  lbl_meldung->setText(global::IsEnglish() ? QStringLiteral("Writing to the unit. The program ends afterwards ...")
+                                           : QString::fromUtf8("Die Daten werden geschrieben. Danach wird das "
+                                                               "Programm beendet ..."));
+}
+
 void frm_waitRead::closeEvent(QCloseEvent* event)
 {
   // The job ends first; ShowMsg then unloads the window itself.
   if (shell::IsRunning()) {
-    shell::CancelRun();
     event->ignore();
+    if (shell::RunWritesUnit())
+      lbl_meldung->setText(global::IsEnglish() ? QStringLiteral("Writing to the unit cannot be cancelled ...")
+                                               : QString::fromUtf8("Das Schreiben kann nicht abgebrochen werden ..."));
+    else
+      shell::CancelRun();
     return;
   }
   QWidget::closeEvent(event);

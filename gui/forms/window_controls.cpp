@@ -56,6 +56,8 @@ void UpDownControl::mouseReleaseEvent(QMouseEvent* event)
   emit MouseUp(at.x(), at.y());
 }
 
+ChoiceList::ChoiceList(QWidget* parent) : QComboBox(parent) { setSizeAdjustPolicy(QComboBox::AdjustToContents); }
+
 LampShape::LampShape(QWidget* parent) : QWidget(parent), fill_(255, 255, 0)
 {
   setFixedSize(sizeHint());

@@ -1,11 +1,13 @@
 // Small controls of the configuration program's forms that Qt has no exact match for: the
 // up/down button pair (its own limits, a click per half, and the pointer events that drive
-// the window's auto-repeat), the round status lamp, the change mark kept in a control's text
-// colour, and the timer switch that leaves a running timer alone.
+// the window's auto-repeat), the selection list that shows its entries whole, the round
+// status lamp, the change mark kept in a control's text colour, and the timer switch that
+// leaves a running timer alone.
 // User-interface thread only.
 #pragma once
 
 #include <QColor>
+#include <QComboBox>
 #include <QWidget>
 
 class QTimer;
@@ -34,6 +36,15 @@ protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A selection list that is always wide enough for its longest entry, also after its entries
+// have been given other texts (the English ones, the fan stages).
+class ChoiceList : public QComboBox {
+  Q_OBJECT
+public:
+  explicit ChoiceList(QWidget* parent = nullptr);
+  QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
 // A filled circle whose colour other code sets and reads back.

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 TEST(StackHost, NegativeDeviceInstanceRefusesTheStartAndStopsCleanly)
@@ -91,4 +93,21 @@ TEST(StackHost, RemotePropertyCacheLivesFromStartToStopAndRunsOnThePasses)
   EXPECT_EQ(_BACnet_Driver_Stop(), 0);
   EXPECT_EQ(cache_get_value(&r, &v), 19);
   os_set_clock(nullptr);
+}
+
+TEST(StackHost, TheObjectsFileIsWrittenWhenTheStackStops)
+{
+  char folder[] = "/tmp/zor17-host-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string file = std::string(folder) + "/bacobj.bbu";
+  StackConfig config;
+  config.device_instance = 4711;
+  config.objects_file_name = file.c_str();
+  _BACnet_Driver_Start(&config);
+  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  std::ifstream in(file, std::ios::binary);
+  std::string head(10, '\0');
+  in.read(head.data(), 10);
+  EXPECT_EQ(head, std::string("1.2.2\0\x67\x12\0\0", 10));
+  std::filesystem::remove_all(folder);
 }

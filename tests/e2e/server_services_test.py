@@ -100,7 +100,8 @@ class ServerServices(unittest.TestCase):
             self.assertEqual(values[3][0]["type"], 8)
             self.assertEqual(values[3][0]["value"], {"bitsUsed": 40, "value": bit_bytes(SERVICES_SUPPORTED, 40)})
             objects = [(v["value"]["type"], v["value"]["instance"]) for v in values[4]]
-            self.assertEqual(objects, [(2, 1), (5, 1), (8, OWN), (19, 1)])
+            # File OWN stands for the objects file, as on every device the stack starts.
+            self.assertEqual(objects, [(2, 1), (5, 1), (8, OWN), (10, OWN), (19, 1)])
 
             self.assertIn("ok", out[5], out[5])
             device, missing = out[5]["ok"]

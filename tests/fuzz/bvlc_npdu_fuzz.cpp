@@ -17,7 +17,7 @@ namespace {
 class NowhereTransport : public BacnetIpTransport {
 public:
   int open(uint16_t) override { return 0; }
-  int wait_readable(int) override { return 0; }
+  OsWake::Result wait_readable(DatalinkPort*, int, int) override { return OsWake::kTimeout; }
   int receive(uint8_t*, std::size_t, BipAddress*) override { return -1; }
   int send(const BipAddress&, std::span<const uint8_t> datagram, bool) override
   {

@@ -1,5 +1,6 @@
 // Arbitrary profile files through the reader and the key writer: reading never fails, a
-// written file reads back the same, and a key just written reads back its value.
+// written file reads back the same, a key just written reads back its value, and a value
+// with a line break is refused without a change.
 #include "gui/core/ini_file.h"
 
 #include <QRegularExpression>
@@ -29,7 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const QString section = words.isEmpty() ? QString("MS/TP") : words.front().trimmed();
   if (section.isEmpty())
     return 0;
-  ini.SetString(section, "LOCAL IP", value);
+  const QString raw = QString::fromLatin1(input.left(40));
+  if (raw.contains('\r') || raw.contains('\n')) {
+    if (ini.SetString(section, "LOCAL IP", raw) || ini.ToBytes() != written)
+      __builtin_trap();
+  }
+  if (!ini.SetString(section, "LOCAL IP", value))
+    __builtin_trap();
   IniFile back = IniFile::Parse(ini.ToBytes());
   if (back.GetString(section, "local ip", "missing", 1024) != value)
     __builtin_trap();

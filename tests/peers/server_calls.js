@@ -10,11 +10,15 @@
 // "event" (the stamp of the last event notification of the object) or "wrong" (one second
 // off)}, getAlarmSummary, getEventInformation, getEnrollmentSummary {ackFilter},
 // addListElement and removeListElement {type, instance, property, values: [{type, value}]},
-// pause {ms}.
+// readRange {type, instance, position, count} (by position, the records decoded),
+// confirmedRaw {service, hex, maxApdu} (any confirmed service from its encoded parameters; the answer's
+// parameters come back as hex), pause {ms}.
 // Every notification the device sends is printed as a line "N {...}" and, when confirmed,
 // acknowledged.
 'use strict';
 const { default: Bacnet } = require('@bacnet-js/client');
+const baApdu = require('@bacnet-js/client/dist/lib/apdu');
+const baNpdu = require('@bacnet-js/client/dist/lib/npdu');
 
 const req = JSON.parse(process.argv[2]);
 const client = new Bacnet({ interface: req.interface, port: req.port || 47808, apduTimeout: req.timeout || 3000 });
@@ -126,6 +130,21 @@ const operations = {
     await client.removeListElement(receiver, { type: c.type, instance: c.instance }, { id: c.property, index: NO_INDEX },
       c.values);
     return {};
+  },
+  async readRange(c) {
+    const r = await client.readRange(receiver, { type: c.type, instance: c.instance }, c.position, c.count);
+    return { flags: r.resultFlag, itemCount: r.itemCount,
+      records: (r.values || []).map((v) => ({ value: v.value !== undefined ? v.value : v })) };
+  },
+  async confirmedRaw(c) {
+    const invokeId = client._getInvokeId();
+    const buffer = client._getApduBuffer(receiver);
+    baNpdu.encode(buffer, 0x04, receiver);  // expecting a reply
+    baApdu.encodeConfirmedServiceRequest(buffer, 0, c.service, 0, c.maxApdu || 5, invokeId, 0, 0);
+    for (const octet of Buffer.from(c.hex, 'hex')) buffer.buffer[buffer.offset++] = octet;
+    client.sendBvlc(receiver, buffer);
+    const data = await client._requestManager.add(invokeId);
+    return { hex: data && data.buffer ? Buffer.from(data.buffer.slice(data.offset, data.offset + data.length)).toString('hex') : '' };
   },
   async pause(c) {
     await new Promise((resolve) => setTimeout(resolve, c.ms));

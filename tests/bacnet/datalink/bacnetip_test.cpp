@@ -8,10 +8,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
+#include <thread>
 
 namespace {
 
@@ -43,6 +48,10 @@ struct FakeWire {
   bool receive_fails = false;
   bool send_fails = false;
   std::vector<uint16_t> bound;
+  int idle_wait_ms = 0;
+  std::atomic<int> idle_waits{0};
+  std::atomic<int> sends{0};
+  std::function<void()> on_receive;  // runs as a datagram is taken, as the stack thread might
 };
 FakeWire* g_wire = nullptr;
 
@@ -54,16 +63,28 @@ public:
     g_wire->bound.push_back(port);
     return g_wire->open_result;
   }
-  int wait_readable(int) override { return g_wire->inbox.empty() && !g_wire->receive_fails ? 0 : 1; }
+  // An empty wire waits on the port's wake-up alone, for `idle_wait_ms` in place of the pass's
+  // few milliseconds: a test on the port thread sees whether something ends the wait.
+  OsWake::Result wait_readable(DatalinkPort* port, int, int) override
+  {
+    if (!g_wire->inbox.empty() || g_wire->receive_fails)
+      return OsWake::kReadable;
+    ++g_wire->idle_waits;
+    return datalink_wait_readable(port, -1, g_wire->idle_wait_ms);
+  }
   int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
   {
     if (g_wire->receive_fails)
       return -1;
+    if (g_wire->inbox.empty())
+      return kNothingWaiting;
     auto [from, frame] = g_wire->inbox.front();
     g_wire->inbox.pop_front();
     *sender = from;
     std::size_t n = std::min(size, frame.size());
     std::copy_n(frame.begin(), n, buffer);
+    if (g_wire->on_receive)
+      g_wire->on_receive();
     return int(n);
   }
   int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) override
@@ -71,6 +92,7 @@ public:
     if (g_wire->send_fails)
       return -1;
     g_wire->sent.push_back({target, hex(datagram), broadcast});
+    ++g_wire->sends;
     return 0;
   }
 };
@@ -285,24 +307,84 @@ TEST_F(BacnetIp, ABroadcastGoesToTheInterfacesBroadcastAddress)
   EXPECT_EQ(sent(), (std::vector<Sent>{{kLocalBroadcast, "810b000c0120ffff00ff1008", true}}));
 }
 
-TEST_F(BacnetIp, APassSendsTheOldestFrameAndBringsTheQueueDownToFour)
+TEST_F(BacnetIp, APassSendsEveryQueuedFrameOldestFirst)
 {
   ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
   BACnetAddress peer = bip_to_bacnet_address(1, kPeer);
   for (int i = 0; i < 256; ++i)
     ASSERT_EQ(send_npdu(peer, 1 + i), 0);
   EXPECT_EQ(send_npdu(peer, 1), -1);
-  link()->queue.clear();
-  for (int i = 0; i < 10; ++i)
-    ASSERT_EQ(send_npdu(peer, 1 + i), 0);
   bacnetip_run_pass(port_.get());
-  auto first = sent();
-  ASSERT_EQ(first.size(), 6u);
-  EXPECT_EQ(first[0].frame, "810a000501");  // oldest first
-  EXPECT_EQ(link()->queue.count(), 4u);
+  auto out = sent();
+  ASSERT_EQ(out.size(), 256u);
+  EXPECT_EQ(out[0].frame, "810a000501");  // oldest first
+  EXPECT_EQ(out[255].frame.size(), 2 * (4 + 256u));
+  EXPECT_EQ(link()->queue.count(), 0u);
+}
+
+TEST_F(BacnetIp, AFrameQueuedWhileReceivingLeavesBeforeTheNextDatagramIsRead)
+{
+  ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
+  for (int i = 0; i < 3; ++i)
+    wire_.inbox.push_back({kPeer, bytes("810a000801001008")});
+  wire_.on_receive = [this] {
+    wire_.on_receive = nullptr;
+    send_npdu(bip_to_bacnet_address(1, kPeer), 1);
+  };
   bacnetip_run_pass(port_.get());
-  EXPECT_EQ(sent().size(), 1u);
-  EXPECT_EQ(link()->queue.count(), 3u);
+  EXPECT_EQ(wire_.inbox.size(), 2u);
+  EXPECT_TRUE(sent().empty());
+  bacnetip_run_pass(port_.get());
+  EXPECT_EQ(sent(), (std::vector<Sent>{{kPeer, "810a000501", false}}));
+  EXPECT_TRUE(wire_.inbox.empty());
+  EXPECT_EQ(delivered().size(), 3u);
+}
+
+// The port thread's idle wait lasts a minute on this wire: only a wake-up ends it in time.
+class BacnetIpThread : public BacnetIp {
+protected:
+  void start()
+  {
+    ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
+    wire_.idle_wait_ms = 60000;
+    ended_ = std::async(std::launch::async, [this] { return bacnetip_run(port_.get()); });
+    ASSERT_TRUE(eventually([this] { return wire_.idle_waits > 0; }));
+  }
+  // A stop as the port manager makes it.
+  void stop()
+  {
+    port_->stop_requested = true;
+    port_->running = 0;
+    datalink_wake(port_.get());
+  }
+  static bool eventually(const std::function<bool()>& done)
+  {
+    for (int i = 0; i < 10000 && !done(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  }
+  bool ended() { return ended_.wait_for(std::chrono::seconds(10)) == std::future_status::ready; }
+  std::future<uint32_t> ended_;
+};
+
+TEST_F(BacnetIpThread, AQueuedFrameEndsTheWaitForDatagrams)
+{
+  start();
+  ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 4), 0);
+  bool left = eventually([this] { return wire_.sends > 0; });
+  stop();
+  ASSERT_TRUE(ended());
+  EXPECT_TRUE(left);
+  EXPECT_EQ(sent(), (std::vector<Sent>{{kPeer, "810a000801010101", false}}));
+}
+
+TEST_F(BacnetIpThread, AStopEndsThePortThreadAtOnce)
+{
+  start();
+  stop();
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(ended_.get(), uint32_t(kPortStopped));
+  EXPECT_EQ(link()->transport, nullptr);
 }
 
 TEST_F(BacnetIp, APortThatIsNoBbmdAnswersManagementFunctionsWithTheirNaks)

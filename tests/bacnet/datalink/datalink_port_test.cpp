@@ -108,7 +108,7 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   set(2, "TYPE=bacnetip;NETWORK=1;");
   set(3, "NETWORK=1;");
   set(4, "TYPE=BACNETLON;NETWORK=4;");
-  set(5, "TYPE=BACNETPTP;NETWORK=6;");
+  set(5, "TYPE=BACNETPTP;NETWORK=6;DEVICE=/dev/zor17-no-such-line;");
   set(6, "TYPE=BACNETANEXH;NETWORK=5;");
   set(7, "TYPE=BACNETANEXH;NETWORK=5;");
   set(8, "TYPE=BACNETANEXH;NETWORK=8;FAIL=Cannot open the fake link;");
@@ -124,7 +124,7 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   EXPECT_STREQ(record(2).error, "Invalid Link Layer Type");
   EXPECT_STREQ(record(3).error, "No Link Layer Type Specified");
   EXPECT_STREQ(record(4).error, "Memory Error");
-  EXPECT_STREQ(record(5).error, "Error creating link layer");
+  EXPECT_STREQ(record(5).error, "Error Opening Com port");
   EXPECT_STREQ(record(6).error, "");
   EXPECT_STREQ(record(7).error, "Network Number already assigned");
   EXPECT_STREQ(record(8).error, "Cannot open the fake link");

@@ -1,6 +1,7 @@
 #include "objects_test_util.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "bacnet/value/value_memory.h"
 
@@ -60,6 +61,19 @@ TEST_F(ObjectRecordTest, KeysAreHexOwnerDecimalTypeHexInstance)
   EXPECT_EQ(object_Key(0x1234, 5, 0x12345), "1234000512345");
   EXPECT_EQ(object_Key(0x1FFFF, 128, 0xABC), "1FFFF01280ABC");
   EXPECT_EQ(object_Key(1, 1001, 2), "000110010002");
+}
+
+TEST_F(ObjectRecordTest, KeysAreTheTextPrintfWritesAtEveryDigitCount)
+{
+  const uint32_t values[] = {0, 9, 10, 15, 16, 999, 1000, 9999, 10000, 0xFFFF, 0x10000, 0x3FFFFF, 0x7FFFFFFF, 0x80000000,
+                             0xFFFFFFFF};
+  for (uint32_t owner : values)
+    for (uint32_t type : values)
+      for (uint32_t instance : values) {
+        char expected[OBJECT_KEY_SIZE];
+        std::snprintf(expected, sizeof expected, "%04X%04d%04X", owner, static_cast<int>(type), instance);
+        ASSERT_EQ(object_Key(owner, type, instance), expected) << owner << " " << type << " " << instance;
+      }
 }
 
 TEST_F(ObjectRecordTest, EveryTypeStartsWithItsDefaults)

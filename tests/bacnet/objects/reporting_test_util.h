@@ -35,6 +35,8 @@ struct Sent {
   uint32_t time_remaining = 99;
   BACnetValue present{};  // plain copy of a primitive present value
   std::vector<uint8_t> cov_flags;
+  BACnetDeviceObjectPropertyReference buffer{};  // buffer-ready: the log and the two counts
+  uint32_t previous = 0, current = 0;
 };
 
 inline std::vector<Sent>& sent()
@@ -70,6 +72,9 @@ inline int record_event(bool confirmed, int32_t device, const BACnetAddress* add
     std::copy(p->reals, p->reals + 3, s.reals);
     s.status = bits_vector(p->status_flags);
     s.new_state = p->new_state;
+    s.buffer = p->buffer_property;
+    s.previous = p->previous_notification;
+    s.current = p->current_notification;
   }
   return 0;
 }

@@ -25,11 +25,18 @@ int refuse_with_password(const void* request)
   return static_cast<const DeviceCommunicationControlRequest*>(request)->password.tag == TAG_NULL ? 0 : 27;
 }
 
+std::vector<std::string> g_files;  // saves and loads of the objects file, in order
+int note_save(uint32_t) { g_files.push_back("save"); return 0; }
+int note_load(uint32_t) { g_files.push_back("load"); return 0; }
+
 class DeviceManagement : public Server {
 protected:
   void SetUp() override
   {
     g_reinitialized.clear();
+    g_files.clear();
+    seams.save_device = note_save;
+    seams.load_device = note_load;
     hooks.slots[14] = note_reinitialize;
     hooks.slots[15] = refuse_with_password;
     Server::SetUp();
@@ -69,10 +76,38 @@ TEST_F(DeviceManagement, ReinitializeDeviceWantsTheExactPassword)
 
 TEST_F(DeviceManagement, ReinitializeDeviceStates)
 {
-  // Backup and restore are not offered while the objects file cannot be saved or loaded.
-  for (std::string state : {"02", "03", "04", "05", "06"})
-    EXPECT_EQ(ask(20, "09 " + state + " " + kPassword), answer("50", "14 91 05 91 2D")) << state;
-  EXPECT_EQ(ask(20, "09 07 " + kPassword), answer("20", "14"));
+  ObjectRecord* device = object_Find(kOwn, 8, kOwn);
+  uint32_t& status = *object_word(device, 112);
+  uint32_t& countdown = *object_word(device, FIELD_BACKUP_COUNTDOWN);
+  *object_word(device, 153) = 40;  // backup-failure-timeout
+  uint32_t revision = *object_word(device, 155);
+  const struct {
+    std::string state, answer;
+    uint32_t status, countdown;
+  } steps[] = {
+      {"02", "20 II 14", 5, 40},            // startbackup saves the objects file
+      {"02", "50 II 14 91 00 91 02", 5, 40},  // a second one waits for the first
+      {"04", "50 II 14 91 00 91 02", 5, 40},
+      {"03", "20 II 14", 0, 0},             // endbackup
+      {"04", "20 II 14", 3, 40},            // startrestore
+      {"05", "20 II 14", 0, 0},             // endrestore reloads it
+      {"04", "20 II 14", 3, 40},
+      {"06", "20 II 14", 0, 0},             // abortrestore
+      {"07", "20 II 14", 0, 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE("state " + step.state);
+    EXPECT_EQ(ask(20, "09 " + step.state + " " + kPassword), step.answer);
+    EXPECT_EQ(status, step.status);
+    EXPECT_EQ(countdown, step.countdown);
+  }
+  EXPECT_THAT(g_files, ElementsAre("save", "load"));
+  EXPECT_EQ(*object_word(device, 155), revision + 1);
+  BACnetDateTime now{};
+  time_now_to_bacnet(&now);
+  const BACnetTimeStamp& restored = *object_timestamp(device, 157);
+  EXPECT_EQ(restored.choice, 2u);
+  EXPECT_EQ(value_compare_datetime(&restored.datetime, &now), 0);
   // A restart waits while the device is being configured.
   *object_word(object_Find(kOwn, 8, kOwn), 112) = 3;
   EXPECT_EQ(ask(20, "09 01 " + kPassword), answer("50", "14 91 00 91 02"));

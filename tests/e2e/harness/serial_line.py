@@ -27,6 +27,33 @@ PYTHON = "/usr/bin/python3"
 TESTS = os.environ.get("ZOR17_TESTS", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 
 
+def socat_pair(directory, log):
+    """Two pseudo-terminals joined by socat, which records every octet (-x) to the open file `log`:
+    (the socat process, the path of one end, the path of the other)."""
+    ends = os.path.join(directory, "end_a"), os.path.join(directory, "end_b")
+    proc = subprocess.Popen(["socat", "-x", f"pty,raw,echo=0,link={ends[0]}", f"pty,raw,echo=0,link={ends[1]}"],
+                            stderr=log)
+    deadline = time.time() + 5
+    while not all(os.path.exists(e) for e in ends):
+        if time.time() > deadline:
+            proc.kill()
+            raise RuntimeError("socat made no pty pair")
+        time.sleep(0.02)
+    return proc, ends[0], ends[1]
+
+
+def socat_streams(log_text):
+    """The octets a socat -x log shows in each direction: (first end to second, second to first)."""
+    streams = {">": bytearray(), "<": bytearray()}
+    direction = None
+    for row in log_text.splitlines():
+        if re.match(r"^[<>] \d{4}/", row):
+            direction = row[0]
+        elif direction and row.startswith(" "):
+            streams[direction] += bytes.fromhex(row.strip())
+    return bytes(streams[">"]), bytes(streams["<"])
+
+
 def require_tools():
     """Ends the test as skipped when socat or pymodbus is missing."""
     if not shutil.which("socat"):
@@ -70,22 +97,13 @@ class SerialLine:
 
     def __enter__(self):
         self.dir = tempfile.mkdtemp(prefix="zor17-serial-")
-        self.master_end = os.path.join(self.dir, "master")
-        self.unit_end = os.path.join(self.dir, "unit")
         self.log_path = os.path.join(self.dir, "wire.log")
         self.values_path = os.path.join(self.dir, "values.json")
         self.dump_path = os.path.join(self.dir, "dump.json")
         with open(self.values_path, "w") as f:
             json.dump(self.values, f)
         self._log = open(self.log_path, "w")
-        self.socat = subprocess.Popen(
-            ["socat", "-x", f"pty,raw,echo=0,link={self.master_end}", f"pty,raw,echo=0,link={self.unit_end}"],
-            stderr=self._log)
-        deadline = time.time() + 5
-        while not (os.path.exists(self.master_end) and os.path.exists(self.unit_end)):
-            if time.time() > deadline:
-                raise RuntimeError("socat made no pty pair")
-            time.sleep(0.02)
+        self.socat, self.master_end, self.unit_end = socat_pair(self.dir, self._log)
         args = [PYTHON, os.path.join(TESTS, "peers", "modbus_unit.py"), "--device", self.unit_end,
                 "--framer", self.framer, "--values", self.values_path, "--dump", self.dump_path]
         if self.silent:
@@ -128,14 +146,7 @@ class SerialLine:
 
     def wire(self):
         """The octets socat saw: (master to unit, unit to master)."""
-        streams = {">": bytearray(), "<": bytearray()}
-        direction = None
-        for row in self._wire_text.splitlines():
-            if re.match(r"^[<>] \d{4}/", row):
-                direction = row[0]
-            elif direction and row.startswith(" "):
-                streams[direction] += bytes.fromhex(row.strip())
-        return bytes(streams[">"]), bytes(streams["<"])
+        return socat_streams(self._wire_text)
 
     def dump(self):
         """The unit's datastore at the end: {"hr": {address: value}, "co": {address: 1}}."""

@@ -18,10 +18,10 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 
 #include <ifaddrs.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -231,12 +231,12 @@ int main(int argc, char** argv)
     return 1;
   }
 
-  // The stack thread's part: one periodic step about every millisecond, commands between.
+  // The stack thread's part: a periodic step at least every millisecond and at once when work
+  // or a command comes.
   std::string pending;
   bool running = true;
   while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, 1) > 0) {
+    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
       char buffer[65536];
       ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
       if (n <= 0)

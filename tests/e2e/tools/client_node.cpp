@@ -23,6 +23,7 @@
 #include "bacnet/client/client_stack.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
@@ -32,7 +33,6 @@
 #include "bacnet/value/value.h"
 
 #include <ifaddrs.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -336,12 +336,11 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  // The stack thread: one pass about every millisecond, commands between.
+  // The stack thread: a pass at least every millisecond and at once when work or a command comes.
   std::string pending;
   bool running = true;
   while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, 1) > 0) {
+    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
       char buffer[4096];
       ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
       if (n <= 0)

@@ -5,7 +5,8 @@
 // out as JSON lines. Only ever started inside the tests' network namespaces; it refuses to start
 // where it sees any interface but loopback and the lab's veths.
 //
-//   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... CONNECT...
+//   server_node [--device N] [--file INSTANCE=PATH]... [--read-only INSTANCE]... [--objects PATH] CONNECT...
+//   (--objects: the objects file, saved and loaded as the stack host does)
 //   state                      the communication state DeviceCommunicationControl left
 //   objects                    the object list of the device, as type:instance pairs
 //   read <type> <instance> <property>   a property through the network door (CHARACTER STRING
@@ -22,6 +23,7 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
@@ -30,6 +32,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
@@ -94,17 +97,18 @@ int max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag)
   return value_set_unsigned(&length, value);
 }
 
-void start_objects(const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
+void start_objects(const DriverContext& context, const char* objects_file,
+                   const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
 {
-  objtable_create();
   DeviceIdentity identity;
+  identity.objects_file = objects_file;
   identity.object_name = "ZOR17 Server";
   identity.model_name = "ZOR17_BACnet";
   identity.vendor_name = "Ambrel";
   identity.application_software_version = "1.0.0.2";
   identity.firmware_revision = "1.0";
   identity.vendor_identifier = kMakerVendorIdentifier;
-  object_InitDevice(own_instance, &identity);
+  object_Init(own_instance, &context, &identity);
   ObjectHooks hooks;
   hooks.get_apdu_timeout = apdu_timeout;
   hooks.get_apdu_retries = apdu_retries;
@@ -238,6 +242,7 @@ int main(int argc, char** argv)
   int records = 0;
   std::vector<std::pair<uint32_t, std::string>> files;
   std::vector<uint32_t> read_only;
+  const char* objects_file = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--device" && i + 1 < argc) {
@@ -247,6 +252,8 @@ int main(int argc, char** argv)
       std::size_t eq = spec.find('=');
       if (eq != std::string::npos)
         files.emplace_back(uint32_t(std::atoi(spec.substr(0, eq).c_str())), spec.substr(eq + 1));
+    } else if (arg == "--objects" && i + 1 < argc) {
+      objects_file = argv[++i];
     } else if (arg == "--read-only" && i + 1 < argc) {
       read_only.push_back(uint32_t(std::atoi(argv[++i])));
     } else if (records < kConnectStringRecords) {
@@ -258,8 +265,11 @@ int main(int argc, char** argv)
   uint8_t options[24] = {};
   driver_context_init(context, nullptr, options);
 
-  // In the stack host's order: objects, the handlers with their hooks, then the client side.
-  start_objects(files, read_only);
+  // In the stack host's order: the objects file, objects, the handlers with their hooks, then
+  // the client side.
+  serialize_Init(&context, objects_file);
+  object_set_save_function(serialize_SaveOwner);
+  start_objects(context, objects_file, files, read_only);
   ServicesSeams seams;
   seams.who_has = services_object_table_who_has;
   services_set_seams(&seams);
@@ -275,13 +285,12 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  // The stack thread: one pass about every millisecond, commands between.
+  // The stack thread: a pass at least every millisecond and at once when work or a command comes.
   std::string pending;
   bool running = true;
   uint32_t last_second = wall_second();
   while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, 1) > 0) {
+    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
       char buffer[4096];
       ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
       if (n <= 0)
@@ -304,6 +313,7 @@ int main(int argc, char** argv)
 
   client_stack_stop();
   object_Shutdown();
+  serialize_Exit();
   object_set_hooks(nullptr);
   services_set_seams(nullptr);
   driver_context_free(context);

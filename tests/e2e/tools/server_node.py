@@ -11,7 +11,7 @@ from e2e.tools.client_node import ClientNode
 
 
 class ServerNode(ClientNode):
-    def __init__(self, host, *connect, device=4711, files=(), read_only=()):
+    def __init__(self, host, *connect, device=4711, files=(), read_only=(), objects=None):
         self.cwd = tempfile.mkdtemp(prefix=f"zor17-server-{host.name}-")
         self.stderr_path = os.path.join(self.cwd, "stderr.txt")
         args = [programs.program("server_node"), "--device", str(device)]
@@ -19,6 +19,8 @@ class ServerNode(ClientNode):
             args += ["--file", f"{instance}={path}"]
         for instance in read_only:
             args += ["--read-only", str(instance)]
+        if objects:
+            args += ["--objects", objects]
         args += list(connect)
         self._stderr = open(self.stderr_path, "w")
         self.proc = host.popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,

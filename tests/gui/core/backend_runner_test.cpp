@@ -3,6 +3,7 @@
 #include "gui/core/backend_runner.h"
 #include "gui/core/job_file.h"
 
+#include <QDir>
 #include <QFileDevice>
 #include <QTimer>
 
@@ -162,4 +163,32 @@ TEST_F(BackendRunner, EventsRunWhileItWaitsAndProgressCycles)
   EXPECT_EQ(progress.back(), 1000);
   for (size_t i = 1; i + 1 < progress.size(); ++i)
     EXPECT_EQ(progress[i], (progress[i - 1] + 2) % 1000);
+}
+
+TEST_F(BackendRunner, OldLogThatStaysStartsNoJob)
+{
+  backend_logging("-->Successful finished\n");
+  ASSERT_TRUE(QDir().mkpath(global::LogFilePath() + "/stuck"));
+  EXPECT_EQ(run(), shell::RunResult::StartFailed);
+  EXPECT_FALSE(QFile::exists(folder_ + "/argument"));
+  EXPECT_EQ(message_texts(), std::vector<std::string>{"Die alte Protokolldatei kann nicht gelöscht werden:\r\n" +
+                                                      global::LogFilePath().toStdString()});
+}
+
+TEST_F(BackendRunner, KnowsWhileItsJobWritesTheUnit)
+{
+  // The backend waits until the question has been asked.
+  const QByteArray go = folder_.toUtf8() + "/go";
+  install_backend("while [ ! -f '" + go + "' ]; do sleep 0.01; done\nrm '" + go + "'\n");
+  for (bool write : {false, true}) {
+    ASSERT_TRUE(write ? global::WriteWriteJobs(true, false) : global::WriteReadJobs(true, false));
+    bool seen = !write;
+    QTimer::singleShot(0, [&] {
+      seen = shell::RunWritesUnit();
+      write_all(QString::fromUtf8(go), "");
+    });
+    EXPECT_EQ(run(), shell::RunResult::Finished);
+    EXPECT_EQ(seen, write);
+    EXPECT_FALSE(shell::RunWritesUnit());
+  }
 }

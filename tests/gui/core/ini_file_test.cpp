@@ -86,3 +86,34 @@ TEST_F(IniFileOnDisk, WriteCreatesTheFileAndReadGivesThirtyOneCharacters)
   EXPECT_EQ(makeIni::ReadIniValue(path, "IP", "LOCAL IP"), QString(31, 'a'));
   EXPECT_FALSE(makeIni::WriteIniValue(folder_ + "/no/such/folder.ini", "A", "B", "C"));
 }
+
+TEST_F(IniFileOnDisk, NoTextCanAddALineOrASection)
+{
+  const QString path = global::BacnetIniPath();
+  ASSERT_TRUE(makeIni::WriteIniValue(path, "IP", "LOCAL IP", "10.0.0.1"));
+  const QByteArray before = read_all(path);
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } refused[] = {
+      {"IP", "LOCAL IP", "10.0.0.2\r\n[GENERAL]\r\nLINK=BACnet_MSTP"},
+      {"IP", "LOCAL IP", "10.0.0.2\nPORT=1"},
+      {"IP", "LOCAL IP", "10.0.0.2\r"},
+      {"IP", "PORT\r\nX", "1"},
+      {"IP\n[X", "PORT", "1"},
+      {"IP]X", "PORT", "1"},
+      {"IP", "A=B", "1"},
+      {"IP", "[X]", "1"},
+      {"IP", "  ", "1"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_FALSE(makeIni::WriteIniValue(path, QString::fromLatin1(r.section), QString::fromLatin1(r.key),
+                                        QString::fromLatin1(r.value)))
+        << r.section << "/" << r.key;
+    EXPECT_EQ(read_all(path), before);
+  }
+  // A "=" in a value is the value's own: the key splits at the first one.
+  EXPECT_TRUE(makeIni::WriteIniValue(path, "IP", "LOCAL IP", "a=b"));
+  EXPECT_EQ(makeIni::ReadIniValue(path, "IP", "LOCAL IP"), "a=b");
+}

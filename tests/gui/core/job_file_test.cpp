@@ -2,6 +2,8 @@
 
 #include "gui/core/job_file.h"
 
+#include <QDir>
+
 using namespace coretest;
 
 namespace {
@@ -157,4 +159,32 @@ TEST_F(JobFile, ConfigurationBlockAloneIsObjectsOneAndFour)
   QByteArray text = job();
   EXPECT_TRUE(text.contains("[FUNCTION_2]\r\nTODO=WRITE\r\nDEVICE_ID=4711\r\nFILE_INSTANCE=4\r\n"));
   EXPECT_FALSE(text.contains("FUNCTION_3"));
+}
+
+TEST_F(JobFile, AJobThatCannotBeWrittenWholeIsReportedAndLeavesNoOldJob)
+{
+  const std::string message = "Die Auftragsdatei kann nicht geschrieben werden:\r\n" + global::JobFilePath().toStdString();
+  ASSERT_TRUE(global::WriteReadJobs(true, true));
+  // A pasted address with a line break would add lines of its own to the job.
+  global::BacnetSettings.LocalIp = "10.0.0.1\r\n[FUNCTION_9]\r\nTODO=WRITE";
+  EXPECT_FALSE(global::WriteWriteJobs(true, true));
+  EXPECT_FALSE(QFile::exists(global::JobFilePath()));
+  EXPECT_EQ(message_texts(), std::vector<std::string>{message});
+
+  global::BacnetSettings.LocalIp = "10.0.0.1";
+  ASSERT_TRUE(QDir().mkpath(global::JobFilePath() + "/blocked"));
+  EXPECT_FALSE(global::WriteScanJob());
+  EXPECT_EQ(message_texts().size(), 2u);
+  EXPECT_EQ(message_texts().back(), message);
+}
+
+TEST_F(JobFile, TellsAWriteJobFromAReadJob)
+{
+  ASSERT_TRUE(global::WriteReadJobs(true, true));
+  EXPECT_FALSE(global::JobWritesUnit(global::JobFilePath()));
+  ASSERT_TRUE(global::WriteWriteJobs(false, true));
+  EXPECT_TRUE(global::JobWritesUnit(global::JobFilePath()));
+  ASSERT_TRUE(global::WriteScanJob());
+  EXPECT_FALSE(global::JobWritesUnit(global::JobFilePath()));
+  EXPECT_FALSE(global::JobWritesUnit(folder_ + "/missing.ini"));
 }

@@ -123,3 +123,47 @@ TEST(MSCommPorts, MovesBytesBothWaysOverAPtyPair)
   unsetenv("ZOR17_COM4");
   std::filesystem::remove_all(dir);
 }
+
+TEST(MSCommPorts, OpenErrorsNameTheirCause)
+{
+  EXPECT_EQ(open_error(QSerialPort::DeviceNotFoundError, true), kInvalidPortNumber);
+  EXPECT_EQ(open_error(QSerialPort::PermissionError, false), kPermissionDenied);
+  EXPECT_EQ(open_error(QSerialPort::PermissionError, true), kPortAlreadyOpen);
+  EXPECT_EQ(open_error(QSerialPort::OpenError, true), kDeviceUnavailable);
+  EXPECT_FALSE(error_reason(kPermissionDenied).isEmpty());
+  EXPECT_TRUE(error_reason(kPortAlreadyOpen).isEmpty());
+}
+
+#include <grp.h>
+#include <sys/stat.h>
+
+// A terminal the user may not open is a missing permission, not a port in use. Run as an
+// ordinary user: as root the test opens the terminal from a child that has become "nobody".
+TEST(MSCommPorts, ATerminalWithoutPermissionIsReportedAsSuch)
+{
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string path = ptsname(master);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  if (getuid() != 0) {
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  }
+
+  pid_t child = fork();
+  if (child == 0) {
+    if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(90);
+    setenv("ZOR17_COM5", path.c_str(), 1);
+    MSComm comm;
+    comm.SetCommPort(5);
+    const int error = comm.SetPortOpen(true);
+    _exit(error == kPermissionDenied ? 0 : error == kPortAlreadyOpen ? 1 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  close(master);
+}

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -204,6 +205,42 @@ private slots:
     });
     config->BacMenuMain1->trigger();
     QVERIFY(seen);
+  }
+
+  void localAddressTakesAnIpv4AddressOnly()
+  {
+    frm_bacConfig dialog(config);
+    dialog.show();
+    // Pasted text with a line break would put lines of its own into bacnet.ini and the job.
+    for (const char* pasted : {"10.0.0.1\r\n[GENERAL]\r\nLINK=BACnet_MSTP", "10.0.0.1\n", "host.example", "1.2.3.256"}) {
+      QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted));
+      dialog.txt_localIP->selectAll();
+      dialog.txt_localIP->paste();
+      QCOMPARE(dialog.txt_localIP->text(), QString("192.0.2.10"));
+    }
+    QGuiApplication::clipboard()->setText("10.111.1.7");
+    dialog.txt_localIP->selectAll();
+    dialog.txt_localIP->paste();
+    QCOMPARE(dialog.txt_localIP->text(), QString("10.111.1.7"));
+
+    // Half an address is not applied.
+    dialog.txt_localIP->selectAll();
+    QTest::keyClicks(dialog.txt_localIP, "10.0.");
+    QCOMPARE(dialog.txt_localIP->text(), QString("10.0."));
+    dialog.Command_uebernehmen->click();
+    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("Bitte geben Sie eine vollständige IPv4-Adresse ein.")});
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!QFile::exists(global::BacnetIniPath()));
+
+    QTest::keyClicks(dialog.txt_localIP, "0.9");
+    dialog.Command_uebernehmen->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(config->txt_bacIp->text(), QString("10.0.0.9"));
+    QFile ini(global::BacnetIniPath());
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    QCOMPARE(text.count('['), 3);
+    QVERIFY(text.contains("\r\nLOCAL IP=10.0.0.9\r\n"));
   }
 
   void englishCaptions()

@@ -14,10 +14,12 @@
 #include "gui/forms/frm_status.h"
 #include "gui/forms/window_controls.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -189,6 +191,57 @@ private slots:
     QVERIFY(!line->PortOpen());
     QVERIFY(w->txt_modbAddr->isEnabled());
     QVERIFY(line->written.isEmpty());
+  }
+
+  void actionsAreOfferedOnlyWhileThePortIsOpen()
+  {
+    open_window();
+    const QList<QWidget*> actions = {w->cmd_auslesen, w->cmd_paramSchreiben, w->cmd_objektSchreiben,
+                                     w->cmd_abbrechen, w->chk_monitor};
+    auto none_enabled = [&] {
+      for (QWidget* a : actions)
+        if (a->isEnabled())
+          return false;
+      return true;
+    };
+    w->txt_data_cfg[3]->setText("7");  // a changed field, the port still closed
+    QVERIFY(marks::IsSet(w->txt_data_cfg[3]));
+    QVERIFY(none_enabled());
+
+    read_out();
+    frmState::Existing()->close();
+    w->txt_data_cfg[3]->setText("9");
+    QVERIFY(w->cmd_paramSchreiben->isEnabled());
+    w->chk_monitor->setChecked(true);
+    // Closing the port while the monitor runs switches the monitor off and offers nothing.
+    w->cmb_modbPort->setCurrentIndex(0);
+    QVERIFY(!w->chk_monitor->isChecked());
+    QVERIFY(none_enabled());
+    w->txt_data_cfg[3]->setText("8");
+    QVERIFY(none_enabled());
+  }
+
+  void bacnetMenuStaysOffAfterAStatusWindow()
+  {
+    open_window();
+    QVERIFY(!w->MenueMain[3]->isEnabled());
+    read_out();
+    QVERIFY(frmState::Existing());
+    frmState::Existing()->close();
+    QVERIFY(w->isEnabled());
+    QVERIFY(!w->MenueMain[3]->isEnabled());
+    QVERIFY(!w->MenueMain[3]->menu()->isEnabled());
+    QVERIFY(w->MenueMain[2]->isEnabled());
+  }
+
+  void aPortWithoutPermissionSaysSo()
+  {
+    open_window();
+    line->open_error = mscomm::kPermissionDenied;
+    open_port();
+    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  70\r\n"
+                                                        "Keine Berechtigung für das Gerät (Gruppe dialout?)")});
+    QVERIFY(!line->PortOpen());
   }
 
   void noRequestGoesToAnAddressOutsideOneTo247()

@@ -3,12 +3,14 @@
 // selection rules, key filters and stepping, factory values, the clock fields and the
 // English texts. Each page is also kept as a picture for review under the build folder.
 #include "form_fixture.h"
+#include "modbus_line.h"
 
 #include "gui/core/local_address.h"
 #include "gui/core/pc_clock.h"
 #include "gui/core/register_rows.h"
 #include "gui/core/window_design.h"
 #include "gui/forms/frm_config.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -283,8 +285,14 @@ private slots:
   void modbusButtonsFollowTheMarks()
   {
     global::AdminFlag = 1;
+    frm_config::SetSerialLineFactory([] { return std::make_unique<ScriptedLine>(); });
     open(0);
+    frm_config::SetSerialLineFactory(nullptr);
     settle();
+    w->txt_data_cfg[40]->setText("1");
+    QVERIFY(!w->cmd_auslesen->isEnabled());  // a closed port offers nothing to do
+    w->txt_data_cfg[40]->setText("-3");
+    QVERIFY(w->MSComm1->SetPortOpen(true) == mscomm::kNoError);
     w->func_red_field();
     QVERIFY(!w->cmd_auslesen->isEnabled());
     w->txt_data_cfg[40]->setText("1");
@@ -539,6 +547,24 @@ private slots:
     QVERIFY(!w->ParMenueMain[3]->isEnabled());
     QVERIFY(w->ParMenueMain[1]->isEnabled());
     QVERIFY(w->ParMenueMain[5]->isEnabled());
+  }
+
+  void exitStopsTheTimersAndEndsTheProgram()
+  {
+    open(0);
+    int loop_ends = 0;
+    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    QWidget other;
+    other.show();
+    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+      t->start();
+    w->ParMenueMain[5]->trigger();
+    forms::SetEventLoopEnd(nullptr);
+    QCOMPARE(loop_ends, 1);
+    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+      QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
+    QVERIFY(!w->isVisible());
+    QVERIFY(!other.isVisible());
   }
 
   void zielWaehlenWithoutScanResultShowsTheMessage()

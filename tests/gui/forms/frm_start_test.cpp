@@ -97,6 +97,17 @@ private slots:
     QCOMPARE(child<QPushButton>("Uebernehmen")->text(), QString("Ok"));
   }
 
+  void qtsOwnTextsFollowTheLanguage()
+  {
+    // Loaded German: the file dialogs, message box buttons and context menus speak German.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QString::fromUtf8("&Rückgängig"));
+    delete form;
+    QVERIFY(fx.write(fx.folder + "/machine.reg", "[SOFTWARE\\Morvane\\ZOR17-RS485]\n\"Language\"=\"1033\"\n"));
+    open_form();
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
+  }
+
   void firstStartAdmitsEmptyLoginAsAdministrator()
   {
     login("", "");

@@ -5,7 +5,9 @@
 #include "gui/core/register_image.h"
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_waitRead.h"
+#include "gui/forms/program_exit.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -80,6 +82,7 @@ private slots:
 
   void cleanup()
   {
+    forms::SetEventLoopEnd(nullptr);
     delete window;
     delete frm_config::Existing();
     fx.stop();
@@ -164,6 +167,66 @@ private slots:
     QCoreApplication::processEvents();  // the close that waited for the job
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(config.isNull());
+  }
+
+  // "Beenden" and the close box end the program whatever job runs: a read is cancelled, a
+  // write into the unit runs to its end first, and then every window closes and the loop ends.
+  void endingTheProgramCancelsAReadAndAwaitsAWrite()
+  {
+    const QByteArray go = fx.folder.toUtf8() + "/go";
+    install_backend("while [ ! -f '" + go + "' ]; do sleep 0.01; done\nrm '" + go + "'\n"
+                    "echo '-->Successful finished' > \"$log\"\ntouch \"$dir/written\"\n");
+    int loop_ends = 0;
+    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    for (const char* how : {"menu", "close box"}) {
+      for (bool write : {false, true}) {
+        QFile::remove(fx.folder + "/tmp/written");
+        QPointer<frm_config> config = frm_config::Instance();
+        config->show();
+        QPointer<frm_waitRead> wait = new frm_waitRead;
+        wait->show();
+        QVERIFY(write ? global::WriteWriteJobs(true, false) : global::WriteReadJobs(true, false));
+        QString announced;
+        QTimer::singleShot(0, config, [&] {
+          if (QByteArray(how) == "menu")
+            config->ParMenueMain[5]->trigger();
+          else
+            QVERIFY(!config->close());
+          QVERIFY(forms::ProgramEnding());
+          QVERIFY(config->isVisible());
+          announced = wait->findChild<QLabel*>("lbl_meldung")->text();
+          if (write)
+            fx.write(QString::fromUtf8(go), "");  // the write goes on and ends by itself
+        });
+        loop_ends = 0;
+        const bool done = wait->ShowMsg(!write, false, controls);
+        QCOMPARE(done, write);
+        QCOMPARE(QFile::exists(fx.folder + "/tmp/written"), write);
+        QCOMPARE(announced, write ? QString::fromUtf8("Die Daten werden geschrieben. Danach wird das Programm beendet ...")
+                                  : QString("Bitte warten..."));
+        QCOMPARE(loop_ends, 1);
+        QVERIFY(!forms::ProgramEnding());
+        QVERIFY(!config->isVisible());
+        QVERIFY(!wait->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(config.isNull());
+      }
+    }
+    QVERIFY(fx.messages.isEmpty());
+  }
+
+  void closingTheWindowLetsAWriteFinish()
+  {
+    const QByteArray go = fx.folder.toUtf8() + "/go";
+    install_backend("while [ ! -f '" + go + "' ]; do sleep 0.01; done\nrm '" + go + "'\n"
+                    "echo '-->Successful finished' > \"$log\"\n");
+    QVERIFY(global::WriteWriteJobs(false, true));
+    QTimer::singleShot(0, window, [&] {
+      QVERIFY(!window->close());
+      QCOMPARE(label(), QString("Das Schreiben kann nicht abgebrochen werden ..."));
+      fx.write(QString::fromUtf8(go), "");
+    });
+    QVERIFY(window->ShowMsg(false, true, controls));
   }
 };
 

@@ -1,0 +1,59 @@
+// One connection of the TCP API: its record (socket, thread, wake-up, out-queue, client state,
+// reap flag and event subscriptions) and the out-queue operations. The connection thread
+// owns the socket; any thread queues messages for it under the global lock. Must not: send
+// on the socket from any thread but the connection's own, or queue more than 129 messages.
+#pragma once
+
+#include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/os_wake.h"
+#include "bacnet/foundation/os_wrappers.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <thread>
+
+// A queue refuses a message while more than this many wait, so it holds at most 129.
+inline constexpr std::size_t kApiQueueRefuseAbove = 128;
+inline constexpr int kApiEventKinds = 6;  // events 701 to 706
+inline constexpr uint32_t kApiFirstEvent = 701;
+
+// Client states, set by commands 501 and 502; they decide how long a silent record is kept.
+enum ApiClientState : uint8_t {
+  kApiClientNew = 0,
+  kApiClientKept = 1,
+  kApiClientDone = 2,
+};
+
+struct ApiClient {
+  ApiClient() = default;
+  ApiClient(const ApiClient&) = delete;
+  ApiClient& operator=(const ApiClient&) = delete;
+  ~ApiClient();  // frees what is still queued
+
+  std::thread thread;
+  OsSemaphoreHandle semaphore = nullptr;  // released when the thread has started and when it ends
+  std::atomic<uint8_t> running{0};        // 255 while the thread is to run
+  int socket = -1;
+  // Ends the connection thread's wait: a message was queued, or the thread is to stop.
+  OsWake wake;
+  // Guarded by the global lock. New messages go in front, the oldest leaves from the back.
+  std::deque<pdu_buffer> out_queue;
+  std::atomic<uint32_t> last_request{0};  // wall-clock seconds of the last complete frame
+  std::atomic<uint8_t> state{kApiClientNew};
+  std::atomic<uint8_t> reap{0};    // the record may be removed (silence or a closed socket)
+  std::atomic<uint8_t> broken{0};  // the peer broke the framing: removed at the next reaping
+  std::atomic<uint8_t> subscriptions[kApiEventKinds] = {};
+  // Names the connection for answers that come later (command 102); never reused.
+  uint64_t serial = 0;
+};
+
+// The caller holds the global lock. Takes the message (the buffer is emptied) and wakes the
+// connection thread; -1 without a client or while more than 128 wait (the caller keeps it).
+int api_client_queue_push(ApiClient* client, pdu_buffer* message);
+// The caller holds the global lock. The oldest message; -1 when none waits.
+int api_client_queue_pop(ApiClient* client, pdu_buffer* message);
+// Frees every queued message; takes the lock.
+void api_client_queue_clear(ApiClient* client);
+std::size_t api_client_queue_count(ApiClient* client);  // takes the lock

@@ -1,0 +1,108 @@
+// The state machines of a point-to-point link: the link machine (trigger, connect with
+// password, disconnect, and the modem dialler before it), the receive machine (data with the
+// alternating sequence bit, acknowledgements, heartbeats) and the transmit machine (one NPDU
+// in flight, repeated on Nak or silence, held while the peer says XOFF). Runs on the port
+// thread; octets and time come only through its ByteLine and the stack's clock
+// (os_monotonic_ms), so tests drive it on a scripted line in virtual time. The shared part
+// (send queue, link state, the two request flags) is touched only under the global lock.
+#pragma once
+
+#include "bacnet/datalink/byte_line.h"
+#include "bacnet/datalink/ptp_frame.h"
+#include "bacnet/datalink/ring.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+enum PtpLinkState : uint8_t {
+  kPtpDisconnected = 0,
+  kPtpOutbound = 1,  // trigger sent, waiting for a Connect Request
+  kPtpInbound = 2,   // Connect Request sent, waiting for a Connect Response
+  kPtpConnected = 3,
+  kPtpDisconnecting = 4,
+};
+
+inline constexpr std::size_t kPtpQueueSize = 32;
+
+// What the stack thread and the port manager share with the port thread.
+struct PtpShared {
+  Ring<std::vector<uint8_t>, kPtpQueueSize> queue;  // NPDUs, oldest first
+  uint8_t link_state = kPtpDisconnected;
+  bool connect_request = false;
+  bool disconnect_request = false;
+};
+
+struct PtpSettings {
+  std::optional<std::string> password;  // none: every Connect Response is accepted
+  std::string dial_command;             // with its carriage return; empty: no modem
+  int guard_ms = 1000;                  // the modem's escape guard time
+  uint32_t baud_rate = 9600;
+  uint32_t network = 0;                 // names the port in the trace
+};
+
+// The connection as others see it: 0 down (also while hanging up), 1 connecting, 2 up.
+int ptp_connection_state(uint8_t link_state);
+
+class PtpMachine {
+public:
+  using Deliver = std::function<void(std::span<const uint8_t> npdu)>;
+  using Trace = std::function<void(const std::string& text)>;
+
+  PtpMachine(const PtpSettings& settings, ByteLine& line, PtpShared& shared, Deliver deliver, Trace trace = nullptr);
+
+  // Reads what the line brings (up to a frame), then runs the link, receive and transmit
+  // machines once. False once the line is to stop.
+  bool pass();
+  void run();
+
+  uint8_t link_state() const { return link_state_; }
+  bool peer_xoff() const { return peer_xoff_; }
+
+private:
+  bool receive();
+  void remember(uint8_t octet);
+  bool heard(std::string_view text) const;
+  void set_link(uint8_t state);
+  void link_step();
+  void receive_step();
+  void transmit_step();
+  void on_data();
+  void send_frame(uint8_t type, std::span<const uint8_t> data = {});
+  void send_raw(std::span<const uint8_t> octets);
+  void send_data();
+  void trace_octets(const char* head, std::span<const uint8_t> octets);
+  bool take_request(bool PtpShared::*flag);
+  int64_t since(int64_t start) const;
+
+  PtpSettings settings_;
+  ByteLine& line_;
+  PtpShared& shared_;
+  Deliver deliver_;
+  Trace trace_;
+  PtpReceiver receiver_;
+  int frame_abort_ms_;
+  // The latest octets heard outside frames, where the trigger and the modem's texts come.
+  std::string heard_;
+
+  uint8_t link_state_ = kPtpDisconnected;
+  uint32_t retry_count_ = 0;
+  int64_t response_since_ = 0;
+  int64_t inactivity_since_ = 0;
+
+  enum ReceiveState : uint8_t { kReceiveWaiting = 0, kReceiveIdle = 1 };
+  ReceiveState receive_state_ = kReceiveWaiting;
+  uint8_t expected_bit_ = 0;
+  bool ack_[2] = {};
+  bool nak_[2] = {};
+
+  enum TransmitState : uint8_t { kTransmitWaiting = 0, kTransmitIdle = 1, kTransmitReady = 2, kTransmitPending = 3 };
+  TransmitState transmit_state_ = kTransmitWaiting;
+  uint8_t transmit_bit_ = 0;
+  int64_t heartbeat_since_ = 0;
+  bool peer_xoff_ = false;
+  std::vector<uint8_t> transmit_buffer_;
+};

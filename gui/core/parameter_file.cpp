@@ -1,0 +1,128 @@
+#include "gui/core/parameter_file.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+#include <vector>
+
+namespace params {
+namespace {
+
+// Text items never break a line: the file keeps its 119 lines whatever a field holds.
+QByteArray item(const QString& text)
+{
+  QString one_line = text;
+  one_line.replace('\r', ' ').replace('\n', ' ');
+  return one_line.toLatin1();
+}
+
+std::vector<QByteArray> split_lines(const QByteArray& contents)
+{
+  std::vector<QByteArray> lines;
+  qsizetype start = 0;
+  const qsizetype size = contents.size();
+  while (start < size && int(lines.size()) < kLineCount) {
+    qsizetype end = start;
+    while (end < size && contents[end] != '\r' && contents[end] != '\n')
+      ++end;
+    lines.push_back(contents.mid(start, end - start));
+    if (end + 1 < size && contents[end] == '\r' && contents[end + 1] == '\n')
+      ++end;
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The text a register field can hold: a number as the fields show it, or nothing.
+bool field_text(const QString& text)
+{
+  static const QRegularExpression number("\\A\\s*[-+]?[0-9]*([.,][0-9]*)?\\s*\\z");
+  return number.match(text).hasMatch();
+}
+
+std::optional<int> bit_value(const QString& text)
+{
+  bool ok = false;
+  const int value = text.trimmed().toInt(&ok);
+  if (!ok || value < 0 || value > 2)
+    return std::nullopt;
+  return value;
+}
+
+QString refused(const QString& why)
+{
+  return QString::fromUtf8("Die Parameterdatei kann nicht geladen werden; kein Wert wurde geändert.\r\n") + why;
+}
+
+}  // namespace
+
+QByteArray NumberItem(int64_t value)
+{
+  return (value < 0 ? QByteArray::number(value) : ' ' + QByteArray::number(value)) + ' ';
+}
+
+QByteArray Write(const Header& header, const ParameterSet& set)
+{
+  std::vector<QByteArray> lines;
+  lines.push_back("Morvane");
+  lines.push_back("");
+  lines.push_back(header.modbus ? "ZOR17-RS485-Modbus Configuration Software" : "ZOR17-BACnet Configuration Software");
+  lines.push_back("");
+  lines.push_back("Version: " + item(header.version));
+  lines.push_back(item(QLocale().toString(header.moment.date(), QLocale::ShortFormat) + ' ' +
+                       header.moment.time().toString("hh:mm:ss")));
+  lines.push_back("");
+  if (header.modbus) {
+    lines.push_back(item(header.texts[12] + header.baud_rate));
+    lines.push_back(item(header.texts[13] + header.mode_text));
+    lines.push_back(item(header.texts[14] + header.parity));
+    lines.push_back(item(header.texts[15] + header.modbus_address));
+  } else {
+    for (int i = 0; i < 3; ++i)
+      lines.push_back("");
+    lines.push_back(item(header.texts[15]) + NumberItem(header.destination));
+  }
+  lines.push_back("");
+  lines.push_back(item(header.texts[10]));
+  lines.push_back("");
+  for (int i = 0; i < kRegisterCount; ++i)
+    lines.push_back("Register" + NumberItem(i + 1) + ';' + item(set.register_captions[size_t(i)]) + ';' +
+                    item(set.register_texts[size_t(i)]));
+  for (int i = 0; i < kBitCount; ++i)
+    lines.push_back(item(header.texts[11]) + NumberItem(i + 1) + ';' + item(set.bit_captions[size_t(i)]) + ';' +
+                    NumberItem(set.bit_values[size_t(i)]));
+
+  QByteArray file;
+  for (const QByteArray& line : lines)
+    file += line + "\r\n";
+  return file;
+}
+
+ReadResult Read(const QByteArray& contents)
+{
+  const std::vector<QByteArray> lines = split_lines(contents);
+  if (int(lines.size()) < kLineCount)
+    return {std::nullopt, refused(QStringLiteral("Sie hat %1 statt %2 Zeilen.").arg(lines.size()).arg(kLineCount))};
+
+  ParameterSet set;
+  for (int line = kHeaderLines + kFirstLoadedRegister + 1; line <= kLineCount; ++line) {
+    const QStringList parts = QString::fromLatin1(lines[size_t(line - 1)]).split(';');
+    if (parts.size() < 3)
+      return {std::nullopt, refused(QStringLiteral("Zeile %1 hat keine drei durch ; getrennten Felder.").arg(line))};
+    const QString& value = parts[2];
+    const int index = line - kHeaderLines - 1;
+    if (index < kRegisterCount) {
+      if (!field_text(value))
+        return {std::nullopt, refused(QStringLiteral("Zeile %1: \"%2\" ist keine Zahl.").arg(line).arg(value))};
+      set.register_texts[size_t(index)] = value;
+    } else {
+      const std::optional<int> bit = bit_value(value);
+      if (!bit)
+        return {std::nullopt, refused(QStringLiteral("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.").arg(line).arg(value))};
+      set.bit_values[size_t(index - kRegisterCount)] = *bit;
+    }
+  }
+  return {set, QString()};
+}
+
+}  // namespace params

@@ -1,0 +1,242 @@
+// The binary protocol on a connection record without a socket: each request goes straight to
+// the handler and the test reads the record's out-queue.
+#include "api_test_util.h"
+
+#include "backend/api/api_binary.h"
+#include "backend/api/api_messages.h"
+#include "backend/api/api_pending.h"
+#include "backend/api/api_server.h"
+#include "bacnet/binding/address_binding.h"
+#include "bacnet/value/value.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+using namespace api_test;
+
+namespace {
+
+const std::vector<uint8_t> kErrorBadRequest = {0, 0, 0, 0};
+
+// DeviceObjectPropertyReference of Analog Value 1's present value on device 1234.
+const std::vector<uint8_t> kReference = {0x0C, 0x00, 0x80, 0x00, 0x01, 0x19, 0x55, 0x3C, 0x02, 0x00, 0x04, 0xD2};
+// REAL 10.0 in context tag 0.
+const std::vector<uint8_t> kRealValue = {0x0E, 0x44, 0x41, 0x20, 0x00, 0x00, 0x0F};
+
+std::vector<Message> handle(ApiClient& client, const std::vector<uint8_t>& payload)
+{
+  api_handle_binary_message(&client, payload);
+  return drain(client);
+}
+
+void expect_error(const std::vector<Message>& replies, uint32_t id, uint32_t number, const char* name)
+{
+  ASSERT_EQ(replies.size(), 1u) << name;
+  EXPECT_EQ(replies[0].flag, 255) << name;
+  EXPECT_EQ(replies[0].id, id) << name;
+  EXPECT_EQ(replies[0].code, 1u) << name;
+  EXPECT_EQ(replies[0].payload, Bytes{}.u32(number).data) << name;
+}
+
+}  // namespace
+
+TEST(ApiBinary, KeepClientRequestGetsAnElevenOctetReplyAndSetsTheState)
+{
+  ApiClient client;
+  api_handle_binary_message(&client, request(0x01020304, 501));
+  EXPECT_EQ(client.state, kApiClientKept);
+  DRIVER_LOCK_SCOPE();
+  pdu_buffer m;
+  ASSERT_EQ(api_client_queue_pop(&client, &m), 0);
+  std::vector<uint8_t> expected = {0, 0, 0, 1, 2, 3, 4, 0, 0, 0x01, 0xF5};
+  EXPECT_EQ(std::vector<uint8_t>(m.data, m.data + m.pos), expected);
+  pdu_buffer_free(&m);
+}
+
+TEST(ApiBinary, HeaderFaultsAndUnknownCodes)
+{
+  ApiClient client;
+  EXPECT_TRUE(handle(client, {0, 0}).empty());                   // fewer than 3 octets: no reply
+  expect_error(handle(client, {0, 0, 0, 0, 0, 0, 9}), 9, 0, "no code");  // request id only
+  expect_error(handle(client, {0, 0, 0}), 0, 0, "no request id");
+  expect_error(handle(client, request(5, 777)), 5, 3, "unknown code");
+  expect_error(handle(client, request(6, 704)), 6, 3, "between the subscriptions and nothing");
+  api_handle_binary_message(&client, request(7, 502));
+  EXPECT_EQ(client.state, kApiClientDone);
+}
+
+// Every command whose payload ends before its last field, or whose reference or value does
+// not decode, is answered with error 0.
+TEST(ApiBinary, RequestsThatCannotBeReadGetErrorZero)
+{
+  Bytes mode0_short_mac = Bytes{}.u8(0).u32(1).u8(6).u8(1).u8(2).u8(3).u8(4).u8(5);
+  Bytes seven_minus_one = Bytes{}.u32(1).u32(2).str("a").str("b").str("c").str("d").str("e").str("f");
+  struct Case {
+    const char* name;
+    uint32_t code;
+    Bytes payload;
+  } cases[] = {
+      {"101 without its bytes", 101, Bytes{}.u8(8).u32(4).u8(1)},
+      {"101 without a count", 101, Bytes{}.u8(8)},
+      {"102 without a mode", 102, Bytes{}},
+      {"102 mode 1 without a device", 102, Bytes{}.u8(1).u8(0)},
+      {"102 mode 0 with 5 MAC octets", 102, mode0_short_mac},
+      {"102 MAC length above 6", 102, Bytes{}.u8(0).u32(1).u8(7).raw({1, 2, 3, 4, 5, 6}).u8(12).u32(0)},
+      {"102 without its bytes", 102, Bytes{}.u8(1).u32(5).u8(12).u32(3).u8(0)},
+      {"201 without a handle", 201, Bytes{}.blob(kReference).u32(1)},
+      {"201 reference that does not decode", 201, Bytes{}.blob({0x0C, 0x00}).u32(1).u32(2)},
+      {"201 empty reference", 201, Bytes{}.blob({}).u32(1).u32(2)},
+      {"202 without a handle", 202, Bytes{}.u32(1)},
+      {"203 without no-wait", 203, Bytes{}.u32(1).u32(2)},
+      {"204 without a priority", 204, Bytes{}.blob(kRealValue).u32(1).u32(2).u8(1)},
+      {"204 value that does not decode", 204, Bytes{}.blob({0x0E, 0x44}).u32(1).u32(2).u8(1).u8(0)},
+      {"206 without a client", 206, Bytes{}},
+      {"207 without an option", 207, Bytes{}.u32(1).blob(kReference).u8(0)},
+      {"207 reference that does not decode", 207, Bytes{}.u32(1).blob({0x19, 0x55}).u8(0).u8(0)},
+      {"301 with six texts", 301, seven_minus_one},
+      {"302 without a handle", 302, Bytes{}.u32(1).u32(2).u32(3).str("n").u32(4)},
+      {"303 without a handle", 303, Bytes{}.u32(1)},
+      {"304 without its octet", 304, Bytes{}.u32(1).u32(2)},
+      {"305 without a value", 305, Bytes{}.u32(1).u32(2).u32(0)},
+      {"305 value that does not decode", 305, Bytes{}.u32(1).u32(2).u32(0).blob({0x0E, 0x44, 0x41})},
+      {"307 without a client", 307, Bytes{}},
+      {"308 without a client", 308, Bytes{}.u32(1).u32(2).u32(3).str("n")},
+      {"308 name longer than the payload", 308, Bytes{}.u32(1).u32(2).u32(3).u32(50).u8('n')},
+      {"309 without a flag", 309, Bytes{}.u32(1).u32(2)},
+      {"601 without a flag", 601, Bytes{}},
+      {"606 without a flag", 606, Bytes{}},
+  };
+  ApiClient client;
+  for (const Case& c : cases)
+    expect_error(handle(client, request(42, c.code, c.payload)), 42, 0, c.name);
+  EXPECT_EQ(api_pending_count(), 0u);  // no refused 102 keeps its entry
+}
+
+TEST(ApiBinary, SubscriptionsFollowTheirFlagByte)
+{
+  ApiClient client;
+  for (uint32_t code = 601; code <= 606; ++code) {
+    auto replies = handle(client, request(code, code, Bytes{}.u8(1)));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].code, code);
+    EXPECT_TRUE(replies[0].payload.empty());
+  }
+  for (int i = 0; i < kApiEventKinds; ++i)
+    EXPECT_EQ(client.subscriptions[i], 1) << i;
+  handle(client, request(1, 603, Bytes{}.u8(0)));
+  EXPECT_EQ(client.subscriptions[2], 0);
+}
+
+TEST(ApiBinary, ConfirmedRequestThatCannotGoOutFreesItsEntry)
+{
+  address_binding_init(nullptr, 4711);
+  ApiClient client;
+  // No application layer runs: the request cannot be queued.
+  Bytes by_address = Bytes{}.u8(0).u32(1).u8(6).raw({10, 111, 1, 2, 0xBA, 0xC0}).u8(12).u32(2).u8(0x0C).u8(0x02);
+  expect_error(handle(client, request(8, 102, by_address)), 8, 0, "by address");
+  // A device that is not bound.
+  expect_error(handle(client, request(9, 102, Bytes{}.u8(1).u32(1234).u8(12).u32(0))), 9, 0, "unbound");
+  EXPECT_EQ(api_pending_count(), 0u);
+  address_binding_clear();
+}
+
+TEST(ApiBinary, QueueHoldsAtMost129Messages)
+{
+  ApiClient client;
+  for (int i = 0; i < 129; ++i)
+    ASSERT_EQ(api_reply_value(&client, uint32_t(i), 401, 0), 0) << i;
+  EXPECT_EQ(api_reply_value(&client, 129, 401, 0), -1);
+  client.subscriptions[0] = 1;
+  {
+    DRIVER_LOCK_SCOPE();
+    EXPECT_EQ(api_queue_event(&client, kApiEventLog, {}), -1);
+  }
+  EXPECT_EQ(drain(client).size(), 129u);
+}
+
+TEST(ApiBinary, EventsGoOnlyToSubscribersWithTheirPayloads)
+{
+  ApiClient client;
+  BACnetValue real{};
+  float v = 10.0f;
+  value_set_real(&v, &real);
+  pdu_buffer payload{};
+  ASSERT_EQ(api_event_object_value_payload(&payload, 3, 4, 4711, 1, 2, &real, 0), 0);
+  {
+    DRIVER_LOCK_SCOPE();
+    EXPECT_EQ(api_queue_event(&client, kApiEventObjectValue, {payload.data, payload.pos}), -1);
+    client.subscriptions[2] = 1;
+    EXPECT_EQ(api_queue_event(&client, kApiEventObjectValue, {payload.data, payload.pos}), 0);
+  }
+  pdu_buffer_free(&payload);
+  auto events = drain(client);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].flag, 255);
+  EXPECT_EQ(events[0].id, 0u);
+  EXPECT_EQ(events[0].code, 703u);
+  EXPECT_EQ(events[0].payload, Bytes{}.u32(3).u32(4).u32(4711).u32(1).u32(2).blob(kRealValue).u32(0).data);
+
+  CacheReference r = cache_reference(1234, 2, 1, 85);
+  ASSERT_EQ(api_event_cache_payload(&payload, &r, &real, 0, 5, 6), 0);
+  std::vector<uint8_t> block = kReference;
+  block.insert(block.end(), kRealValue.begin(), kRealValue.end());
+  EXPECT_EQ(std::vector<uint8_t>(payload.data, payload.data + payload.pos), Bytes{}.blob(block).u32(0).u32(5).u32(6).data);
+  pdu_buffer_free(&payload);
+}
+
+// The answer of a forwarded request finds its client through the table; once the client is
+// gone, or its entry was given up, the answer is dropped.
+TEST(ApiBinary, ForwardedAnswersReachOnlyClientsStillThere)
+{
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ApiClient* client = api_add_client_connection(pair[0]);
+  ASSERT_NE(client, nullptr);
+  auto forward = [](uint64_t token, uint32_t type, std::vector<uint8_t> data) {
+    ClientResult result;
+    result.present = type != 0;
+    result.type = type;
+    result.service_choice = 12;
+    result.data = std::move(data);
+    api_forward_answer(reinterpret_cast<void*>(uintptr_t(token)), type == 3, BACnetAddress{}, result);
+  };
+  struct Case {
+    uint32_t type;
+    std::vector<uint8_t> data;
+    std::vector<uint8_t> payload;
+  } cases[] = {
+      {3, {0xAA, 0xBB}, Bytes{}.u32(3).u8(12).blob({0xAA, 0xBB}).data},
+      {2, {}, Bytes{}.u32(2).u8(12).data},
+      {5, {0x91, 0x02, 0x91, 0x1F}, Bytes{}.u32(5).u8(12).blob({0x91, 0x02, 0x91, 0x1F}).data},
+      {6, {9}, Bytes{}.u32(6).data},
+      {0, {}, Bytes{}.u32(0).data},  // ended without an answer
+  };
+  for (const Case& c : cases) {
+    uint64_t token = api_pending_take(client->serial, 100 + c.type);
+    forward(token, c.type, c.data);
+    auto replies = drain(*client);
+    ASSERT_EQ(replies.size(), 1u) << c.type;
+    EXPECT_EQ(replies[0].code, 102u);
+    EXPECT_EQ(replies[0].id, 100 + c.type);
+    EXPECT_EQ(replies[0].payload, c.payload) << c.type;
+    forward(token, c.type, c.data);  // a second completion of the same token finds nothing
+    EXPECT_TRUE(drain(*client).empty());
+  }
+
+  ManualClock clock;
+  os_set_clock(&clock);
+  uint64_t overdue = api_pending_take(client->serial, 7);
+  clock.advance_ms(api_pending_timeout_ms());
+  api_reap_clients();
+  EXPECT_EQ(api_pending_count(), 0u);
+  forward(overdue, 3, {1});
+  EXPECT_TRUE(drain(*client).empty());
+
+  uint64_t orphan = api_pending_take(client->serial, 8);
+  api_destroy_all_clients();  // the client goes with its entries
+  EXPECT_EQ(api_pending_count(), 0u);
+  forward(orphan, 3, {1});
+  os_set_clock(nullptr);
+  close(pair[1]);
+}

@@ -1,0 +1,240 @@
+// The object API over the real object database queues: the test plays the stack thread by
+// calling object_Poll, and records what the host callbacks and the broadcasts are told.
+#include "objects_test_util.h"
+
+#include "bacnet/binding/address_binding.h"
+#include "bacnet/objects/object_api.h"
+#include "bacnet/objects/object_database.h"
+#include "bacnet/objects/object_hooks.h"
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace objtest;
+
+namespace {
+
+constexpr uint32_t kBinaryInput = 3;
+
+// (who, client, handle, owner, type, instance, REAL value or -1, priority)
+using Told = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, float, uint32_t>;
+std::vector<Told> g_told;
+
+float real_of(const BACnetValue* v) { return v && v->tag == TAG_REAL ? v->payload.real : -1.0f; }
+
+void host_change(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i, const BACnetValue* v, uint32_t p)
+{
+  g_told.emplace_back("host change", c, h, o, t, i, real_of(v), p);
+}
+void broadcast_change(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i, const BACnetValue* v, uint32_t p)
+{
+  g_told.emplace_back("703", c, h, o, t, i, real_of(v), p);
+}
+void host_event(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i)
+{
+  g_told.emplace_back("host event", c, h, o, t, i, -1.0f, 0);
+}
+void broadcast_event(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i)
+{
+  g_told.emplace_back("706", c, h, o, t, i, -1.0f, 0);
+}
+
+class ObjectApi : public ObjectsTest {
+protected:
+  void SetUp() override
+  {
+    ObjectsTest::SetUp();
+    g_told.clear();
+    address_binding_init(nullptr, kOwner);
+    BACnetAddress own{1, {10, 111, 1, 1, 0xBA, 0xC0}, 6};
+    address_binding_add_local_port(5, -1, &own);
+    ObjectHooks hooks;
+    hooks.notify_change = object_api_notify_change;
+    hooks.notify_event = object_api_notify_event;
+    object_set_hooks(&hooks);
+    object_api_set_broadcasters(broadcast_change, broadcast_event);
+    ASSERT_EQ(object_api_init(nullptr, host_change, host_event), 0);
+  }
+  void TearDown() override
+  {
+    object_api_destroy();
+    object_api_set_broadcasters(nullptr, nullptr);
+    object_Poll();  // what is still queued
+    address_binding_clear();
+    ObjectsTest::TearDown();
+  }
+
+  uint32_t client()
+  {
+    uint32_t id = 0;
+    EXPECT_EQ(object_api_register_client(&id), 0);
+    return id;
+  }
+
+  // put_object_ex with a handle made by the system.
+  uint32_t put_ex(uint32_t client_id, uint32_t type, uint32_t instance, const char* name)
+  {
+    uint32_t handle = 0;
+    EXPECT_EQ(object_api_put_object_call(&handle, kOwner, {type, instance}, name, client_id), 0);
+    return handle;
+  }
+
+  static BACnetValue real(float v)
+  {
+    BACnetValue value{};
+    value_set_real(&v, &value);
+    return value;
+  }
+};
+
+}  // namespace
+
+TEST_F(ObjectApi, PutsReachTheDatabaseThroughTheirQueue)
+{
+  uint32_t id = client();
+  EXPECT_EQ(object_api_put_object(kOwner, {kBinaryInput, 4}, "Fenster", id, 77), 0);
+  EXPECT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, nullptr, id, 78), 0);
+  // Refused before anything is queued: a type above 5, a device that is not local.
+  EXPECT_EQ(object_api_put_object(kOwner, {6, 1}, "x", id, 79), -1);
+  EXPECT_EQ(object_api_put_object(999, {OBJECT_ANALOG_INPUT, 3}, "x", id, 80), -1);
+  // The binary queue has room for its 64 while the analog one holds the other put.
+  ObjectRegistration probe;
+  probe.owner = kOwner;
+  probe.type = kBinaryInput;
+  for (int i = 1; i < 64; ++i)
+    ASSERT_EQ(object_QueueBinaryUpdate(&probe), 0) << i;
+  EXPECT_EQ(object_QueueBinaryUpdate(&probe), -1);
+  EXPECT_EQ(object_Find(kOwner, kBinaryInput, 4), nullptr);  // made by the stack thread, later
+  object_Poll();
+  ObjectRecord* bi = object_Find(kOwner, kBinaryInput, 4);
+  ASSERT_NE(bi, nullptr);
+  EXPECT_EQ(text_of(bi->name), "Fenster");
+  EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_INPUT, 2), nullptr);
+  EXPECT_EQ(object_Find(kOwner, 6, 1), nullptr);
+  EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_INPUT, 3), nullptr);
+}
+
+TEST_F(ObjectApi, ASecondValueRegistrationOfAnObjectIsRefused)
+{
+  uint32_t a = client(), b = client();
+  uint32_t handle = put_ex(a, OBJECT_ANALOG_OUTPUT, 1, "Sollwert");
+  uint32_t other = 5;
+  EXPECT_EQ(object_api_put_object_ex("Sollwert", {OBJECT_ANALOG_OUTPUT, 1}, kOwner, &other, 0, b), -1);
+  EXPECT_EQ(other, 5u);
+  object_Poll();
+  // The first registration stays: a change is told with a's client id and handle.
+  BACnetValue v = real(30.0f);
+  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 1}, &v, 8);
+  EXPECT_EQ(g_told, (std::vector<Told>{{"host change", a, handle, kOwner, 1, 1, 30.0f, 8},
+                                        {"703", a, handle, kOwner, 1, 1, 30.0f, 8}}));
+  // An object without a registration is told to the host only, with zeros.
+  g_told.clear();
+  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 2}, &v, 0);
+  EXPECT_EQ(g_told, (std::vector<Told>{{"host change", 0, 0, kOwner, 1, 2, 30.0f, 0}}));
+}
+
+TEST_F(ObjectApi, WritesGoBehindTheRegistrationAndSetTheValue)
+{
+  uint32_t id = client();
+  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, "Fühler", id, 77), 0);
+  BACnetValue v = real(23.5f);
+  ASSERT_EQ(object_api_write_object(id, 77, 0, &v), 0);
+  EXPECT_EQ(object_api_write_object(id, 78, 0, &v), -1);  // unknown handle
+  object_Poll();  // the registration first, then the write
+  ObjectRecord* ai = object_Find(kOwner, OBJECT_ANALOG_INPUT, 2);
+  ASSERT_NE(ai, nullptr);
+  EXPECT_EQ(*object_real(ai, PROP_PRESENT_VALUE), 23.5f);
+  ASSERT_EQ(object_api_write_object(id, 77, 3, &v), 0);  // a reliability, the value ignored
+  object_Poll();
+  EXPECT_EQ(*object_word(ai, PROP_RELIABILITY), 3u);
+}
+
+TEST_F(ObjectApi, ReadEventsOnlyWhileTheClientAsked)
+{
+  uint32_t id = client();
+  uint32_t handle = put_ex(id, OBJECT_ANALOG_OUTPUT, 1, "Klappe");
+  object_Poll();
+  object_api_notify_event(kOwner, {OBJECT_ANALOG_OUTPUT, 1});
+  EXPECT_TRUE(g_told.empty());
+  EXPECT_EQ(object_api_set_notify(id, handle, 1), 0);
+  EXPECT_EQ(object_api_set_notify(id, handle + 1, 1), -1);
+  object_api_notify_event(kOwner, {OBJECT_ANALOG_OUTPUT, 1});
+  EXPECT_EQ(g_told, (std::vector<Told>{{"706", id, handle, kOwner, 1, 1, -1.0f, 0},
+                                        {"host event", id, handle, kOwner, 1, 1, -1.0f, 0}}));
+}
+
+TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
+{
+  uint32_t a = client(), b = client();
+  uint32_t handle = put_ex(a, OBJECT_ANALOG_VALUE, 1, "A");
+  put_ex(a, OBJECT_ANALOG_VALUE, 2, "B");
+  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 1}, "A", b, 9), 0);
+  object_Poll();
+  EXPECT_EQ(object_api_registration_count(), 4u);  // two clients, two value registrations
+  // b's handle to a's object does not end a's registration.
+  EXPECT_EQ(object_api_delete_object(b, 9), 0);
+  EXPECT_EQ(object_api_delete_object(b, 9), -1);
+  EXPECT_EQ(object_api_set_notify(a, handle, 1), 0);
+  EXPECT_EQ(object_api_delete_object(a, handle), 0);
+  EXPECT_EQ(object_api_set_notify(a, handle, 1), -1);
+  EXPECT_EQ(object_api_registration_count(), 3u);
+
+  EXPECT_EQ(object_api_unregister_client(a), 0);
+  EXPECT_EQ(object_api_unregister_client(a), -1);
+  EXPECT_EQ(object_api_registration_count(), 1u);  // b alone
+  EXPECT_EQ(object_api_entry_count(), 1u);         // no handle of a is left behind
+  EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_VALUE, 2), nullptr);
+  BACnetValue v{};
+  uint32_t status = 0;
+  EXPECT_EQ(object_api_read_object(a, handle, &v, &status), -1);
+  EXPECT_EQ(status, 501u);
+}
+
+TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)
+{
+  for (std::size_t i = 0; i <= kObjectApiRegistrationLimit; ++i)
+    client();
+  uint32_t id = 0;
+  EXPECT_EQ(object_api_register_client(&id), -1);
+  EXPECT_EQ(object_api_registration_count(), kObjectApiRegistrationLimit + 1);
+}
+
+TEST_F(ObjectApi, AReadWithoutAnAnswerFails)
+{
+  uint32_t id = client();
+  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, "Fühler", id, 77), 0);
+  // No client layer runs: the ReadProperty cannot go out.
+  BACnetValue v{};
+  uint32_t status = 0;
+  EXPECT_EQ(object_api_read_object(id, 77, &v, &status), 1);
+  EXPECT_EQ(status, 1u);
+}
+
+TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
+{
+  ObjectRegistration filler;
+  filler.owner = kOwner;
+  for (int i = 0; i < 64; ++i)
+    ASSERT_EQ(object_QueueAnalogUpdate(&filler), 0);
+  uint32_t id = client();
+  auto first = std::async(std::launch::async, [id] {
+    return object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 5}, "wartet", id, 1);
+  });
+  EXPECT_EQ(first.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  object_Poll();  // room again: the waiting put goes in
+  EXPECT_EQ(first.get(), 0);
+  // The poll may have taken the put's entry too: fill whatever room there is.
+  while (object_QueueAnalogUpdate(&filler) == 0) {
+  }
+  auto second = std::async(std::launch::async, [id] {
+    return object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 6}, "wartet", id, 2);
+  });
+  EXPECT_EQ(second.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  object_api_stop_waits();
+  ASSERT_EQ(second.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_EQ(second.get(), -1);
+}

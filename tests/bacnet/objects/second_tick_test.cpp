@@ -1,0 +1,396 @@
+// The second tick's own timers on a manual clock: calendars, schedules writing through the
+// cache, trend logs, the Device's backup countdown and the midnight time synchronisation.
+#include "reporting_test_util.h"
+
+#include <gmock/gmock.h>
+
+#include "bacnet/objects/object_database.h"
+#include "bacnet/objects/trend_log.h"
+
+using namespace objtest;
+
+namespace {
+
+constexpr uint32_t kRemote = 99;  // a device that only the cache reaches
+
+struct Write {
+  uint32_t device;
+  BACnetObjectId object;
+  float value;
+  uint8_t priority;
+};
+std::vector<Write> g_writes;
+int g_write_status = 0;
+int g_time_syncs = 0;
+
+int note_write(const BACnetDeviceObjectPropertyReference* r, const BACnetValue* v, uint8_t priority)
+{
+  g_writes.push_back({r->device.instance, r->object, v->tag == TAG_REAL ? v->payload.real : -1.0f, priority});
+  return 0;
+}
+int write_status(const BACnetDeviceObjectPropertyReference*) { return g_write_status; }
+int note_time_sync(const BACnetDateTime*)
+{
+  ++g_time_syncs;
+  return 0;
+}
+
+BACnetValue real_value(float f)
+{
+  BACnetValue v{};
+  value_set_real(&f, &v);
+  return v;
+}
+
+BACnetValue time_value(uint8_t hour, float f)
+{
+  BACnetValue v{};
+  value_init(&v, TAG_TIME_VALUE);
+  value_record<BACnetTimeValue>(&v)->time = {hour, 0, 0, 0};
+  value_set_real(&f, &value_record<BACnetTimeValue>(&v)->value);
+  return v;
+}
+
+BACnetValue list_of(uint32_t tag, std::vector<BACnetValue> elements)
+{
+  BACnetValue v{};
+  value_init(&v, tag);
+  for (BACnetValue& e : elements)
+    value_array_append(v.payload.array, &e);
+  return v;
+}
+
+void put(BACnetValue* field, BACnetValue v)
+{
+  value_free(field);
+  *field = v;
+}
+
+// A special event for a date (today unless given) with its priority and time values.
+BACnetValue special_event(uint32_t priority, std::vector<BACnetValue> times, BACnetDate date = {126, 1, 5, 255})
+{
+  BACnetValue v{};
+  value_init(&v, TAG_SPECIAL_EVENT);
+  auto* e = value_record<BACnetSpecialEvent>(&v);
+  e->priority = priority;
+  e->period_choice = 0;
+  e->calendar_entry.choice = 0;
+  e->calendar_entry.date = date;
+  put(&e->time_values, list_of(TAG_TIME_VALUE_LIST, std::move(times)));
+  return v;
+}
+
+BACnetValue reference(uint32_t device, BACnetObjectId object = {2, 1})
+{
+  BACnetValue v{};
+  value_init(&v, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+  *value_record<BACnetDeviceObjectPropertyReference>(&v) = {object, PROP_PRESENT_VALUE, -1, {8, device}};
+  return v;
+}
+
+class SecondTick : public ReportingTest {
+protected:
+  void SetUp() override
+  {
+    ReportingTest::SetUp();
+    g_writes.clear();
+    g_write_status = 0;
+    g_time_syncs = 0;
+    BehaviourSeams seams;
+    seams.set_value = note_write;
+    seams.get_write_status = write_status;
+    seams.utc_time_synchronization = note_time_sync;
+    object_set_behaviour_seams(&seams);
+    object_Init(kOwner, nullptr, nullptr);
+  }
+  void TearDown() override
+  {
+    object_set_behaviour_seams(nullptr);
+    ReportingTest::TearDown();
+  }
+
+  // A schedule with default 5.0 writing to AV 1 of the remote device at priority 10.
+  ObjectRecord* schedule()
+  {
+    ObjectRecord* s = create(OBJECT_SCHEDULE, 1);
+    put(object_value(s, PROP_SCHEDULE_DEFAULT), real_value(5.0f));
+    put(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {reference(kRemote)}));
+    *object_word(s, PROP_PRIORITY_FOR_WRITING) = 10;
+    return s;
+  }
+  static void monday(ObjectRecord* s, std::vector<BACnetValue> times)
+  {
+    BACnetValueArray& week = *value_array(object_value(s, PROP_WEEKLY_SCHEDULE));
+    put(&value_record<BACnetDailySchedule>(&week.elements[0])->day_schedule, list_of(TAG_TIME_VALUE_LIST, std::move(times)));
+  }
+  static float present_real(ObjectRecord* s) { return object_value(s, PROP_PRESENT_VALUE)->payload.real; }
+
+  ObjectRecord* trend_log(uint32_t interval, uint32_t buffer_size)
+  {
+    create(OBJECT_ANALOG_VALUE, 1);
+    ObjectRecord* log = create(OBJECT_TREND_LOG, 1);
+    *object_word(log, PROP_LOG_INTERVAL) = interval;
+    *object_word(log, PROP_BUFFER_SIZE) = buffer_size;
+    *object_boolean(log, PROP_LOG_ENABLE) = 1;
+    return log;
+  }
+  static const BACnetValueArray& buffer(ObjectRecord* log) { return *value_array(object_value(log, PROP_LOG_BUFFER)); }
+  static std::vector<uint32_t> datum_choices(ObjectRecord* log)
+  {
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < buffer(log).used; ++i)
+      out.push_back(value_record<BACnetLogRecord>(&buffer(log).elements[i])->choice);
+    return out;
+  }
+};
+
+TEST_F(SecondTick, ACalendarFollowsItsDateList)
+{
+  auto weeknday = [](BACnetWeekNDay w) {
+    BACnetValue v{};
+    value_init(&v, TAG_CALENDAR_ENTRY);
+    value_record<BACnetCalendarEntry>(&v)->choice = 2;
+    value_record<BACnetCalendarEntry>(&v)->weeknday = w;
+    return v;
+  };
+  auto range = [](BACnetDate from, BACnetDate to) {
+    BACnetValue v{};
+    value_init(&v, TAG_CALENDAR_ENTRY);
+    value_record<BACnetCalendarEntry>(&v)->choice = 1;
+    value_record<BACnetCalendarEntry>(&v)->range = {from, to};
+    return v;
+  };
+  const struct {
+    const char* name;
+    std::function<BACnetValue()> entry;
+    bool monday, tuesday;
+  } cases[] = {
+      {"every Monday", [&] { return weeknday({255, 255, 1}); }, true, false},
+      {"a range ending today", [&] { return range({126, 1, 1, 255}, {126, 1, 5, 255}); }, true, false},
+      {"a range starting tomorrow", [&] { return range({126, 1, 6, 255}, {126, 1, 9, 255}); }, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    clock.set_wall(kMondayNoon - 1);
+    ObjectRecord* cal = create(OBJECT_CALENDAR, 1);
+    put(object_value(cal, PROP_DATE_LIST), list_of(TAG_CALENDAR_ENTRY_LIST, {c.entry()}));
+    tick();
+    EXPECT_EQ(*object_boolean(cal, PROP_PRESENT_VALUE), c.monday);
+    clock.set_wall(kMondayNoon + 86400 - 1);
+    tick();
+    EXPECT_EQ(*object_boolean(cal, PROP_PRESENT_VALUE), c.tuesday);
+    object_DeleteObject(kOwner, OBJECT_CALENDAR, 1);
+  }
+}
+
+TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
+{
+  constexpr BACnetDateRange kAlways{{255, 255, 255, 255}, {255, 255, 255, 255}};
+  const struct {
+    const char* name;
+    BACnetDateRange period;
+    std::function<void(ObjectRecord*)> setup;
+    float value;
+    bool written;
+  } cases[] = {
+      {"Monday's value in force at noon", kAlways,
+       [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f), time_value(8, 21.5f)}); }, 21.5f, true},
+      {"outside the effective period", {{125, 1, 1, 255}, {125, 12, 31, 255}},
+       [](ObjectRecord* s) { monday(s, {time_value(8, 21.5f)}); }, 5.0f, false},
+      {"no time value before now", kAlways,
+       [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f)}); }, 5.0f, true},
+      {"priority 3 beats priority 10", {{126, 1, 1, 255}, {126, 1, 31, 255}},
+       [](ObjectRecord* s) {
+         monday(s, {time_value(8, 21.5f)});
+         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
+             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(10, {time_value(6, 25.0f)}),
+                                              special_event(3, {time_value(7, 19.0f)})}));
+       },
+       19.0f, true},
+      {"priority 20 counts as 16 and comes first", kAlways,
+       [](ObjectRecord* s) {
+         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
+             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(20, {time_value(6, 25.0f)}),
+                                              special_event(16, {time_value(7, 19.0f)})}));
+       },
+       25.0f, true},
+      {"an exception of today without a time before now keeps the week out", kAlways,
+       [](ObjectRecord* s) {
+         monday(s, {time_value(8, 21.5f)});
+         put(object_value(s, PROP_EXCEPTION_SCHEDULE), list_of(TAG_SPECIAL_EVENT_LIST, {special_event(3, {time_value(20, 19.0f)})}));
+       },
+       5.0f, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_writes.clear();
+    ObjectRecord* s = schedule();
+    *object_daterange(s, PROP_EFFECTIVE_PERIOD) = c.period;
+    c.setup(s);
+    tick(3);
+    EXPECT_EQ(present_real(s), c.value);
+    // Written once, when the value first differs from the one written last.
+    ASSERT_EQ(g_writes.size(), c.written ? 1u : 0u);
+    if (c.written) {
+      EXPECT_EQ(g_writes[0].device, kRemote);
+      EXPECT_EQ(g_writes[0].value, c.value);
+      EXPECT_EQ(g_writes[0].priority, 10);
+    }
+    object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
+  }
+}
+
+TEST_F(SecondTick, ATrendLogRecordsAtItsInterval)
+{
+  ObjectRecord* log = trend_log(500, 10);
+  tick(11);
+  // The buffer's first record tells that it was empty; then one REAL every five seconds.
+  EXPECT_THAT(datum_choices(log), ::testing::ElementsAre(0u, 2u, 2u, 2u));
+  EXPECT_EQ(*object_word(log, PROP_TOTAL_RECORD_COUNT), 4u);
+  // Outside its window it records nothing.
+  object_datetime(log, PROP_START_TIME)->date = {127, 1, 1, 255};
+  tick(10);
+  EXPECT_EQ(buffer(log).used, 4u);
+}
+
+TEST_F(SecondTick, ATrendLogThatStopsWhenFullStops)
+{
+  const struct {
+    uint32_t size;
+    int runs;           // runs until log-enable is FALSE
+    uint32_t records;   // then in the buffer
+  } cases[] = {{4, 3, 4}, {1, 1, 1}, {0, 1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("buffer size " + std::to_string(c.size));
+    ObjectRecord* log = trend_log(100, c.size);
+    *object_boolean(log, PROP_STOP_WHEN_FULL) = 1;
+    tick(c.runs - 1);
+    EXPECT_TRUE(*object_boolean(log, PROP_LOG_ENABLE));
+    tick();
+    EXPECT_FALSE(*object_boolean(log, PROP_LOG_ENABLE));
+    tick(3);
+    EXPECT_EQ(buffer(log).used, c.records);
+    object_DeleteObject(kOwner, OBJECT_TREND_LOG, 1);
+    object_DeleteObject(kOwner, OBJECT_ANALOG_VALUE, 1);
+  }
+}
+
+TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
+{
+  // Threshold 0 would notify on every run, records or not: it notifies never.
+  const struct {
+    bool to_normal;
+    uint32_t threshold;
+  } cases[] = {{true, 10}, {false, 10}, {true, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.to_normal) + " " + std::to_string(c.threshold));
+    bool to_normal = c.to_normal && c.threshold > 0;
+    sent().clear();
+    notification_class(10, {1, 2, 3}, {0, 0, 0}, {destination(77, 5, false)});
+    ObjectRecord* log = trend_log(100, 50);
+    *object_word(log, PROP_NOTIFICATION_THRESHOLD) = c.threshold;
+    *object_word(log, PROP_NOTIFICATION_CLASS) = 10;
+    set_bits_field(log, PROP_EVENT_ENABLE, {0, 0, uint8_t(c.to_normal)});
+    tick(8);  // the empty-buffer record and 8 values: 9 records
+    EXPECT_TRUE(events().empty());
+    tick();
+    if (!to_normal) {
+      EXPECT_TRUE(events().empty());
+    } else {
+      ASSERT_EQ(events().size(), 1u);
+      const Sent e = events()[0];
+      EXPECT_EQ((std::vector<uint32_t>{e.event_type, e.from, e.to, e.previous, e.current}),
+                (std::vector<uint32_t>{10, 0, 0, 0, 10}));
+      EXPECT_EQ(e.buffer.object.type, uint32_t(OBJECT_TREND_LOG));
+      EXPECT_EQ(e.buffer.property, uint32_t(PROP_LOG_BUFFER));
+      EXPECT_EQ(e.buffer.device.instance, kOwner);
+      EXPECT_EQ(*object_word(log, PROP_LAST_NOTIFY_RECORD), 10u);
+      EXPECT_EQ(*object_word(log, PROP_RECORDS_SINCE_NOTIFICATION), 0u);
+      tick(9);
+      EXPECT_EQ(events().size(), 1u);
+      tick();
+      ASSERT_EQ(events().size(), 2u);
+      EXPECT_EQ(events()[1].previous, 10u);
+      EXPECT_EQ(events()[1].current, 20u);
+      // An acknowledged buffer-ready is owed an acknowledgment notification on the next run.
+      bitstring_set_bit(object_bits(log, PROP_PENDING_ACKNOWLEDGMENTS), TRANSITION_TO_NORMAL, 1);
+      tick();
+      ASSERT_EQ(events().size(), 3u);
+      EXPECT_EQ(events()[2].notify, 2u);
+    }
+    objtable_destroy();
+    objtable_create();
+  }
+}
+
+TEST_F(SecondTick, RecordsSinceTheLastNotificationCountAcrossTheWrap)
+{
+  const struct {
+    uint32_t total, notified, since;
+  } cases[] = {{3, 4294967290u, 43}, {5, 30, 9}, {25, 10, 15}, {7, 7, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(trendlog_records_since_notified(c.total, c.notified), c.since) << c.total << " " << c.notified;
+}
+
+TEST_F(SecondTick, TheBackupCountdownReturnsTheDeviceToOperational)
+{
+  ObjectRecord* device = object_Find(kOwner, OBJECT_DEVICE, kOwner);
+  *object_word(device, PROP_SYSTEM_STATUS) = 5;
+  *object_word(device, FIELD_BACKUP_COUNTDOWN) = 10;
+  testing::internal::CaptureStdout();
+  tick(9);
+  EXPECT_EQ(*object_word(device, PROP_SYSTEM_STATUS), 5u);
+  object_Timer(kOwner, device, 0);  // out of turn: no second passes
+  tick();
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(*object_word(device, PROP_SYSTEM_STATUS), 0u);
+  EXPECT_EQ(out.substr(0, 36), "BackupTimeLeft: 9\nBackupTimeLeft: 8\n");
+  EXPECT_EQ(out.substr(out.size() - 36), "BackupTimeLeft: 1\nBackupTimeLeft: 0\n");
+  testing::internal::CaptureStdout();
+  tick();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(SecondTick, OneTimeSynchronisationGoesOutAtLocalMidnight)
+{
+  auto recipient = [](int32_t choice, uint32_t network) {
+    BACnetValue v{};
+    value_init(&v, TAG_RECIPIENT);
+    auto* r = value_record<BACnetRecipient>(&v);
+    r->choice = choice;
+    r->device = {OBJECT_DEVICE, 5};
+    r->address.network = network;
+    return v;
+  };
+  const struct {
+    const char* name;
+    std::function<BACnetValue()> recipients;
+    int syncs;
+  } cases[] = {
+      {"a broadcast address", [&] { return list_of(TAG_RECIPIENT_LIST, {recipient(0, 0), recipient(1, 65535)}); }, 1},
+      {"a device and an address on network 5", [&] { return list_of(TAG_RECIPIENT_LIST, {recipient(0, 0), recipient(1, 5)}); }, 0},
+  };
+  constexpr uint32_t kMidnight = kMondayNoon + 12 * 3600;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_time_syncs = 0;
+    put(object_value(object_Find(kOwner, OBJECT_DEVICE, kOwner), PROP_TIME_SYNCHRONIZATION_RECIPIENTS), c.recipients());
+    clock.set_wall(kMidnight - 3);
+    tick(5);
+    EXPECT_EQ(g_time_syncs, c.syncs);
+  }
+  // A tick that skips midnight skips the day's synchronisation.
+  g_time_syncs = 0;
+  put(object_value(object_Find(kOwner, OBJECT_DEVICE, kOwner), PROP_TIME_SYNCHRONIZATION_RECIPIENTS), cases[0].recipients());
+  clock.set_wall(kMidnight + 86400 - 1);
+  tick(2);
+  EXPECT_EQ(g_time_syncs, 1);
+  g_time_syncs = 0;
+  clock.set_wall(kMidnight + 2 * 86400 - 2);
+  tick();
+  clock.set_wall(kMidnight + 2 * 86400 + 1);
+  object_second_tick();
+  EXPECT_EQ(g_time_syncs, 0);
+}
+
+}  // namespace

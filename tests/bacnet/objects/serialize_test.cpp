@@ -1,0 +1,465 @@
+// The objects file: its exact bytes, what a load gives back to each type, and files that end
+// early or lie about their contents.
+#include "objects_test_util.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "bacnet/objects/object_database.h"
+#include "bacnet/objects/serialize.h"
+
+using namespace objtest;
+
+namespace {
+
+std::vector<std::string> g_log;
+void record_log(int level, const char* text)
+{
+  if (level == kSerializeLogLevel)
+    g_log.push_back(text);
+}
+
+std::string hex(const std::vector<uint8_t>& bytes, size_t from = 0, size_t to = SIZE_MAX)
+{
+  std::string out;
+  char two[3];
+  for (size_t i = from; i < std::min(to, bytes.size()); ++i) {
+    std::snprintf(two, sizeof two, "%02x", bytes[i]);
+    out += two;
+  }
+  return out;
+}
+
+std::vector<uint8_t> unhex(const std::string& text)
+{
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i + 1 < text.size(); i += 2)
+    out.push_back(uint8_t(std::stoul(text.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+uint32_t word_at(const std::vector<uint8_t>& b, size_t at)
+{
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+constexpr char kEmptyFile[] = "312e322e3200d2040000"
+                              "000000000000000000000000000000000000000000000000"
+                              "000000000000000000000000000000000000000000000000"
+                              "0700000000000000";
+
+// ---- Distinct values for every kind of field ------------------------------------------------
+
+BACnetValue element(uint32_t tag)
+{
+  BACnetValue v{};
+  value_init(&v, tag);
+  return v;
+}
+
+BACnetValue time_value(BACnetTime at, float f)
+{
+  BACnetValue v = element(TAG_TIME_VALUE);
+  auto* tv = value_record<BACnetTimeValue>(&v);
+  tv->time = at;
+  value_set_real(&f, &tv->value);
+  return v;
+}
+
+void fill_list(BACnetValue* field, uint32_t tag, std::vector<BACnetValue> elements)
+{
+  value_free(field);
+  value_init(field, tag);
+  for (BACnetValue& e : elements)
+    value_array_append(field->payload.array, &e);
+}
+
+void tweak_value(ObjectRecord* r, uint32_t property)
+{
+  BACnetValue* v = object_value(r, property);
+  switch (property) {
+  case PROP_DATE_LIST: {
+    BACnetValue e = element(TAG_CALENDAR_ENTRY);
+    value_record<BACnetCalendarEntry>(&e)->choice = 2;
+    value_record<BACnetCalendarEntry>(&e)->weeknday = {255, 255, 1};
+    return fill_list(v, TAG_CALENDAR_ENTRY_LIST, {e});
+  }
+  case PROP_PRIORITY:
+    return fill_list(v, TAG_UNSIGNED_LIST, {unsigned_element(7), unsigned_element(8), unsigned_element(9)});
+  case PROP_RECIPIENT_LIST: {
+    BACnetValue e = element(TAG_DESTINATION);
+    auto* d = value_record<BACnetDestination>(&e);
+    const uint8_t all[7] = {1, 1, 1, 1, 1, 0, 0};
+    bitstring_set(&d->valid_days, all, 7);
+    bitstring_set(&d->transitions, all, 3);
+    d->from = {6, 0, 0, 0};
+    d->to = {18, 30, 0, 0};
+    d->recipient.choice = 1;
+    d->recipient.address.network = 5;
+    const uint8_t mac[6] = {10, 111, 1, 2, 0xBA, 0xC0};
+    octetstring_set(&d->recipient.address.mac, mac, 6);
+    d->process_id = 77;
+    d->issue_confirmed = 1;
+    d->lifetime = 300;
+    return fill_list(v, TAG_DESTINATION_LIST, {e});
+  }
+  case PROP_WEEKLY_SCHEDULE: {
+    BACnetValueArray& days = *value_array(v);
+    fill_list(&value_record<BACnetDailySchedule>(&days.elements[0])->day_schedule, TAG_TIME_VALUE_LIST,
+              {time_value({8, 0, 0, 0}, 21.5f), time_value({18, 0, 0, 0}, 17.0f)});
+    return;
+  }
+  case PROP_EXCEPTION_SCHEDULE: {
+    BACnetValue e = element(TAG_SPECIAL_EVENT);
+    auto* s = value_record<BACnetSpecialEvent>(&e);
+    s->priority = 3;
+    s->period_choice = 0;
+    s->calendar_entry.choice = 0;
+    s->calendar_entry.date = {126, 1, 5, 255};
+    fill_list(&s->time_values, TAG_TIME_VALUE_LIST, {time_value({6, 0, 0, 0}, 19.0f)});
+    return fill_list(v, TAG_SPECIAL_EVENT_LIST, {e});
+  }
+  case PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES: {
+    BACnetValue e = element(TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+    *value_record<BACnetDeviceObjectPropertyReference>(&e) = {{2, 1}, 85, -1, {8, 4711}};
+    return fill_list(v, TAG_REFERENCE_LIST, {e});
+  }
+  case PROP_SCHEDULE_DEFAULT: {
+    float f = 21.5f;
+    value_set_real(&f, v);
+    return;
+  }
+  case PROP_LOG_BUFFER: {
+    BACnetValue real = element(TAG_LOG_RECORD);
+    auto* log = value_record<BACnetLogRecord>(&real);
+    log->timestamp = {{126, 1, 5, 1}, {12, 0, 1, 50}};
+    log->choice = 2;
+    log->datum.real = 3.5f;
+    const uint8_t flags[4] = {0, 1, 0, 0};
+    bitstring_set(&log->status_flags, flags, 4);
+    BACnetValue any = element(TAG_LOG_RECORD);
+    value_record<BACnetLogRecord>(&any)->choice = 10;
+    value_set_charstring("Lüftung", &value_record<BACnetLogRecord>(&any)->any);
+    return fill_list(v, TAG_LOG_BUFFER, {real, any});
+  }
+  case PROP_ALARM_VALUES:
+  case PROP_FAULT_VALUES: return fill_list(v, TAG_UNSIGNED_LIST, {unsigned_element(2), unsigned_element(3)});
+  default: value_set_charstring("tweaked", v);
+  }
+}
+
+// Gives the field a value no type starts with.
+void tweak(ObjectRecord* r, uint32_t property)
+{
+  const FieldSpec& f = *object_field_spec(*r->spec, property);
+  void* field = object_field(r, f);
+  switch (f.kind) {
+  case FieldKind::Unsigned:
+  case FieldKind::Enumerated:
+  case FieldKind::Word: *static_cast<uint32_t*>(field) = 1000 + property; break;
+  case FieldKind::Real: *static_cast<float*>(field) = float(property) + 0.5f; break;
+  case FieldKind::Boolean: *static_cast<uint8_t*>(field) = 1; break;
+  case FieldKind::BitString: {
+    auto* b = static_cast<BitString*>(field);
+    for (uint32_t i = 0; i < b->capacity; ++i)
+      b->bits[i] = !b->bits[i];
+    break;
+  }
+  case FieldKind::DateTime: *static_cast<BACnetDateTime*>(field) = {{126, 3, 4, 3}, {5, 6, 7, 8}}; break;
+  case FieldKind::DateRange: *static_cast<BACnetDateRange*>(field) = {{126, 1, 1, 255}, {126, 12, 31, 255}}; break;
+  case FieldKind::Reference:
+    *static_cast<BACnetDeviceObjectPropertyReference*>(field) = {{0, 7}, 85, 3, {8, 99}};
+    break;
+  case FieldKind::TimeStamp: {
+    auto* s = static_cast<BACnetTimeStamp*>(field);
+    s->choice = 2;
+    s->datetime = {{126, 2, 3, 2}, {4, 5, 6, 7}};
+    break;
+  }
+  default: tweak_value(r, property);
+  }
+}
+
+::testing::AssertionResult same_field(ObjectRecord* a, ObjectRecord* b, uint32_t property)
+{
+  const FieldSpec& f = *object_field_spec(*a->spec, property);
+  const void* x = object_field(a, f);
+  const void* y = object_field(b, f);
+  bool same = false;
+  switch (f.kind) {
+  case FieldKind::Value:
+    same = value_order(static_cast<const BACnetValue*>(x), static_cast<const BACnetValue*>(y)) == 0;
+    break;
+  case FieldKind::BitString: {
+    auto* p = static_cast<const BitString*>(x);
+    auto* q = static_cast<const BitString*>(y);
+    same = p->capacity == q->capacity && std::memcmp(p->bits, q->bits, p->capacity) == 0;
+    break;
+  }
+  case FieldKind::Boolean: same = *static_cast<const uint8_t*>(x) == *static_cast<const uint8_t*>(y); break;
+  case FieldKind::DateTime:
+  case FieldKind::DateRange: same = std::memcmp(x, y, 8) == 0; break;
+  case FieldKind::Reference: same = std::memcmp(x, y, sizeof(BACnetDeviceObjectPropertyReference)) == 0; break;
+  case FieldKind::TimeStamp: same = std::memcmp(x, y, sizeof(BACnetTimeStamp)) == 0; break;
+  default: same = std::memcmp(x, y, 4) == 0;
+  }
+  if (same)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "type " << a->type << " property " << property;
+}
+
+// What a load gives back, type by type.
+struct Restored {
+  uint32_t type;
+  std::vector<uint32_t> fields;
+  bool created;  // made from the file when missing
+};
+const std::vector<Restored> kRestored = {
+    {0, {22, 113, 45, 59, 25, 17, 72, 52, 35}, false},
+    {1, {22, 113, 45, 59, 25, 17, 72, 52, 35}, false},
+    {2, {22, 113, 45, 59, 25, 17, 72, 52, 35}, false},
+    {3, {113, 6, 17, 15, 33, 72, 35, 16, 115, 114}, false},
+    {4, {113, 40, 17, 15, 33, 72, 35, 16, 115, 114}, false},
+    {5, {113, 6, 17, 15, 33, 72, 35, 16, 115, 114}, false},
+    {6, {23}, true},
+    {8, {155, 157, 153}, false},
+    {9, {}, false},
+    {13, {113, 17, 72, 35, 7, 39}, false},
+    {14, {113, 17, 72, 40, 35}, false},
+    {15, {86, 102, 1}, true},
+    {17, {88, 32, 123, 38, 54, 174}, false},
+    {19, {113, 17, 72, 35, 7, 39}, false},
+    {20, {144, 133, 134, 173, 140, 17, 126, 145, 36, 72, 137, FIELD_LOG_LAST_SECONDS, 142, 143,
+          FIELD_LOG_NOTIFIED_COUNT, FIELD_LOG_LAST_MILLISECONDS, 132, 131, 35},
+     false},
+    {128, {}, false},
+};
+
+class ObjectsFile : public ObjectsTest {
+protected:
+  void SetUp() override
+  {
+    ObjectsTest::SetUp();
+    char pattern[] = "/tmp/zor17-objects-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    file = dir + "/bacobj.bbu";
+    g_log.clear();
+    DriverContext context;
+    context.log = record_log;
+    context.options[kSerializeLogOption] = 1;
+    serialize_Init(&context, file.c_str());
+    object_Init(kOwner, nullptr, nullptr);
+  }
+  void TearDown() override
+  {
+    serialize_Exit();
+    std::filesystem::remove_all(dir);
+    ObjectsTest::TearDown();
+  }
+
+  static uint32_t instance_of(uint32_t type) { return type == OBJECT_DEVICE ? kOwner : 3; }
+
+  ObjectRecord* live(uint32_t type) { return object_Find(kOwner, type, instance_of(type)); }
+
+  // Every stored type with its restored fields and its description changed.
+  void build_table()
+  {
+    for (const Restored& row : kRestored) {
+      ObjectRecord* r = row.type != OBJECT_DEVICE ? create(row.type, instance_of(row.type)) : live(row.type);
+      for (uint32_t property : row.fields)
+        tweak(r, property);
+      tweak(r, PROP_DESCRIPTION);
+    }
+  }
+
+  // A fresh database with every type at its defaults, except those the file creates.
+  void fresh_table()
+  {
+    objtable_destroy();
+    objtable_create();
+    object_InitDevice(kOwner, nullptr);
+    for (const Restored& row : kRestored)
+      if (!row.created && row.type != OBJECT_DEVICE)
+        create(row.type, instance_of(row.type));
+  }
+
+  std::vector<uint8_t> bytes(const std::string& path)
+  {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  void put(const std::string& path, const std::vector<uint8_t>& content)
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(content.data()), std::streamsize(content.size()));
+  }
+
+  std::string dir;
+  std::string file;
+};
+
+TEST_F(ObjectsFile, AnEmptyTableGivesTheHeaderAlone)
+{
+  objtable_destroy();
+  objtable_create();
+  serialize_SaveDevice();
+  EXPECT_EQ(hex(bytes(file)), kEmptyFile);
+  EXPECT_THAT(g_log, ::testing::ElementsAre("Saving Bacnet Objects File"));
+  EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+}
+
+TEST_F(ObjectsFile, ADefaultAnalogInputHasItsImageAndValueRecords)
+{
+  objtable_destroy();
+  objtable_create();
+  create(OBJECT_ANALOG_INPUT, 1);
+  serialize_SaveDevice();
+  std::vector<uint8_t> b = bytes(file);
+  const size_t object = 66, image = object + 8, tail = image + 284;
+  EXPECT_EQ(hex(b, object, image), "d204000000000000");
+  EXPECT_EQ(hex(b, image, image + 16), "00000000000000000100000007000000");
+  EXPECT_EQ(word_at(b, image + 108), 95u);           // units
+  EXPECT_EQ(word_at(b, image + 124), 0x3dcccccdu);   // COV increment 0.1
+  EXPECT_EQ(word_at(b, image + 132), 10u);           // notification class
+  EXPECT_EQ(word_at(b, image + 136), 0x447a0000u);   // high limit 1000
+  EXPECT_EQ(hex(b, tail),
+            "07000000040000004149203107000000000000000700000000000000"
+            "5400000003000000"
+            "1b00000002000000ffffffffffffffff1b00000002000000ffffffffffffffff1b00000002000000ffffffffffffffff"
+            "020000000000030000000101010300000000000004000000"
+            "00000000");
+}
+
+TEST_F(ObjectsFile, TheBackupTakesTheNameOfTheFile)
+{
+  EXPECT_EQ(serialize_MakeBackupName("bacobj.bbu"), "bacobj.bak");
+  EXPECT_EQ(serialize_MakeBackupName("objects.dat"), "objects.dat.bak");
+  EXPECT_EQ(serialize_MakeBackupName("a.bbu/b.bbu"), "a.bak/b.bbu");
+}
+
+TEST_F(ObjectsFile, ALoadRestoresEveryStoredSetting)
+{
+  build_table();
+  serialize_SaveDevice();
+  fresh_table();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(serialize_Open(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu OK\n");
+  for (const Restored& row : kRestored) {
+    SCOPED_TRACE("type " + std::to_string(row.type));
+    ObjectRecord* r = live(row.type);
+    ASSERT_NE(r, nullptr);
+    ObjectRecord* expected = object_NewRecord(kOwner, row.type, instance_of(row.type));
+    for (uint32_t property : row.fields) {
+      tweak(expected, property);
+      EXPECT_TRUE(same_field(r, expected, property));
+    }
+    // Only what the type restores comes back; an object made from the file has it all.
+    EXPECT_EQ(text_of(*object_value(r, PROP_DESCRIPTION)), row.created ? "tweaked" : "");
+    object_FreeObject(expected);
+  }
+}
+
+TEST_F(ObjectsFile, ASavedObjectThatIsGoneIsPassedOver)
+{
+  create(OBJECT_ANALOG_INPUT, 9);
+  serialize_SaveDevice();
+  object_DeleteObject(kOwner, OBJECT_ANALOG_INPUT, 9);
+  EXPECT_EQ(serialize_Open(), 0);
+  EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_INPUT, 9), nullptr);
+}
+
+TEST_F(ObjectsFile, ASaveThatFailsLeavesThePreviousFile)
+{
+  serialize_SaveDevice();
+  std::vector<uint8_t> first = bytes(file);
+  ObjectRecord* ai = create(OBJECT_ANALOG_INPUT, 1);
+  serialize_SaveDevice();
+  EXPECT_EQ(bytes(dir + "/bacobj.bak"), first);  // the previous file became the backup
+  std::vector<uint8_t> second = bytes(file);
+  value_free(object_value(ai, PROP_DESCRIPTION));
+  value_init(object_value(ai, PROP_DESCRIPTION), TAG_ANY_VALUE);  // no record holds it
+  g_log.clear();
+  serialize_SaveDevice();
+  EXPECT_EQ(bytes(file), second);
+  EXPECT_EQ(bytes(dir + "/bacobj.bak"), first);
+  EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+  EXPECT_THAT(g_log, ::testing::ElementsAre("Saving Bacnet Objects File", "Error in serialize_SaveDevice"));
+}
+
+TEST_F(ObjectsFile, AFileCutShortFailsAtEveryCutButTheRecordEnds)
+{
+  build_table();
+  serialize_SaveDevice();
+  std::vector<uint8_t> b = bytes(file);
+  size_t whole = 0;
+  for (size_t length = 0; length <= b.size(); ++length) {
+    fresh_table();
+    if (serialize_LoadBytes(b.data(), length) == 0)
+      ++whole;
+  }
+  // The header alone and the end of each object record.
+  EXPECT_EQ(whole, 1 + kRestored.size());
+}
+
+TEST_F(ObjectsFile, TheReaderBelievesNoCountOrLength)
+{
+  const std::string header = std::string(kEmptyFile).substr(0, 20);
+  const std::string reserved11 = std::string(88, '0');
+  const std::string guard = "0700000000000000";
+  // A value in place of the last reserved value, then the guard.
+  auto with_reserved = [&](const std::string& value) { return header + reserved11 + value + guard; };
+  std::string nested = "00000000";
+  for (int depth = 0; depth < 16; ++depth)
+    nested = "2e000000" + nested;  // a daily schedule holding the value before
+  const struct {
+    std::string name, file;
+    int result;
+    std::string message;
+  } cases[] = {
+      {"empty", "", -1, "Error in serialize_Open - unable to read software version"},
+      {"too old", "312e302e3500" + std::string(kEmptyFile).substr(12), -1, "Error in serialize_Open - version too old"},
+      {"1.0.7 skips 8 bytes", "312e302e3700" "0000000000000000" + reserved11 + "00000000" + guard, 0, ""},
+      {"1.1.0 cut in its 14 bytes", "312e312e3000" "00000000", -1, "Error in serialize_Open - fseek 3"},
+      {"a guard of another configuration", header + reserved11 + "00000000" "070000000100000058", -1, ""},
+      {"a guard that is no text", header + reserved11 + "00000000" "0200000001000000", -1, ""},
+      {"a list longer than the file", with_reserved("39000000ffffffff"), -1, ""},
+      {"a text longer than the file", with_reserved("0700000010000000414243"), -1, ""},
+      {"a MAC of 9 octets", with_reserved("1500000001000000" "09000000" "010203040506070809"), -1, ""},
+      {"a MAC of 8 octets", with_reserved("1500000001000000" "08000000" "0102030405060708"), 0, ""},
+      {"nesting as deep as the writer goes", with_reserved(nested.substr(8)), 0, ""},
+      {"nesting deeper", with_reserved("2e000000" + nested.substr(8)), -1, ""},
+      {"a tag no record holds", with_reserved("34000000"), -1, ""},
+      {"an unknown time stamp choice", with_reserved("1b00000003000000"), -1, ""},
+      {"a type the file never holds is passed over", std::string(kEmptyFile) + "d204000007000000", 0, ""},
+      {"an owner cut short", std::string(kEmptyFile) + "d204", -1, ""},
+      {"no type behind the owner", std::string(kEmptyFile) + "d2040000", -1, "Error in serialize_Open - Object Type"},
+      {"an image cut short", std::string(kEmptyFile) + "d204000000000000" + std::string(200, '0'), -1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_log.clear();
+    std::vector<uint8_t> b = unhex(c.file);
+    EXPECT_EQ(serialize_LoadBytes(b.data(), b.size()), c.result);
+    if (!c.message.empty())
+      EXPECT_THAT(g_log, ::testing::ElementsAre(c.message));
+  }
+}
+
+TEST_F(ObjectsFile, AMissingFileIsNoError)
+{
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(serialize_Open(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_THAT(g_log, ::testing::ElementsAre("Error in serialize_Open - unable to open file"));
+  put(file, unhex("312e302e3500"));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(serialize_Open(), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu ERROR\n");
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+"""The TCP API's binary protocol against the whole stack as the backend starts it
+(tests/e2e/tools/api_host, a BACnet/IP port and an API port on the namespace's loopback),
+driven by a client written from the frame layout (tests/e2e/tools/api_client.py), with a
+device played by @bacnet-js/client (tests/peers/analog_device.js) on the other side of a veth
+pair: raw unconfirmed and confirmed requests with their forwarded answers, the remote-property
+cache through its commands and events, the local identity, client state, log and PDU events,
+and clients that break the framing or vanish with a request pending."""
+
+import json
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from e2e.cache_test import Device  # noqa: E402
+from e2e.harness import capture, netlab, node_peer  # noqa: E402
+from e2e.tools.api_client import (ApiClient, blob, in_tag0, read_app, read_tag0_value, real,  # noqa: E402
+                                  reference, string, u8, u32)
+from e2e.tools.api_host import ApiHost, api_connect_string  # noqa: E402
+from e2e.tools.peer import connect_string  # noqa: E402
+
+OWN = 4711
+PEER = 1234
+ANALOG_INPUT = 0
+ANALOG_OUTPUT = 1
+ANALOG_VALUE = 2
+BINARY_INPUT = 3
+MODEL_NAME = 70
+OBJECT_NAME = 77
+PRESENT_VALUE = 85
+READ_PROPERTY = 12
+WHO_IS = 8
+I_AM = 0
+BAD_REQUEST = 0
+UNKNOWN_COMMAND = 3
+
+
+def read_property(object_type, instance, prop):
+    return bytes([0x0C]) + ((object_type << 22) | instance).to_bytes(4, "big") + bytes([0x19, prop])
+
+
+def who_is(low, high):
+    return bytes([0x0A]) + low.to_bytes(2, "big") + bytes([0x1A]) + high.to_bytes(2, "big")
+
+
+def bip_mac(ip, port=47808):
+    return bytes(int(o) for o in ip.split(".")) + port.to_bytes(2, "big")
+
+
+class Lab:
+    """Host a runs the stack with its API port, host b the npm device."""
+
+    def __init__(self, lab, trace=True, device=True):
+        self.a, self.b = lab.host("a"), lab.host("b")
+        self.ip_a, self.ip_b = lab.link(self.a, self.b)
+        self.device = Device(self.b, device=PEER, broadcast="10.111.1.255", value=21.5) if device else None
+        self.host = ApiHost(self.a, connect_string(self.ip_a), api_connect_string(), device=OWN, trace=trace)
+        assert self.host.ready["start"] == 0 and self.host.ready["errors"] == [], self.host.ready
+
+    def client(self):
+        return ApiClient(self.a)
+
+    def peer_calls(self, *calls):
+        """Confirmed requests from @bacnet-js/client on host b to our device; their outcomes."""
+        request = {"interface": self.ip_b, "address": self.ip_a, "timeout": 3000, "calls": list(calls)}
+        proc = node_peer.start(self.b, "server_calls.js", json.dumps(request))
+        out, _ = proc.communicate(timeout=60)
+        return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+    def stop(self):
+        self.host.quit()
+        if self.device:
+            self.device.stop()
+
+
+def expect_error(test, message, request_id, number):
+    test.assertEqual((message.flag, message.id, message.code, message.payload), (255, request_id, 1, u32(number)))
+
+
+class BinaryApi(unittest.TestCase):
+    def test_every_kind_of_command_against_the_stack_and_the_npm_device(self):
+        with netlab.Lab() as lab:
+            setup = Lab(lab)
+            cap = capture.Capture(setup.a, setup.a.addresses[0][0], "udp port 47808", name="api")
+            c = setup.client()
+            try:
+                # The local device, client state, an unknown code.
+                self.assertEqual(c.call(401).payload, u32(OWN))
+                self.assertEqual(c.call(402).payload, u32(1))
+                keep = c.call(501)
+                self.assertEqual((keep.flag, keep.code, keep.payload), (0, 501, b""))
+                rid = c.send(777)
+                expect_error(self, c.reply(rid), rid, UNKNOWN_COMMAND)
+                rid = c.send(203, u32(1))  # a payload cut short
+                expect_error(self, c.reply(rid), rid, BAD_REQUEST)
+
+                # Log events: a second connection is logged by the port (level 11).
+                self.assertEqual(c.call(601, u8(1)).payload, b"")
+                other = setup.client()
+                log = c.wait_event(701, match=lambda m: b"api_add_client_connection" in m.payload)
+                fields = log.fields()
+                self.assertEqual((fields.u32(), fields.string()), (11, "api_add_client_connection"))
+                self.assertTrue(fields.done())
+                c.call(601, u8(0))
+
+                # An unconfirmed Who-Is goes out; the device's I-Am comes back as a PDU event.
+                self.assertEqual(c.call(602, u8(1)).payload, b"")
+                sent = c.call(101, u8(WHO_IS) + blob(who_is(PEER, PEER)))
+                self.assertEqual((sent.flag, sent.code, sent.payload), (0, 101, b""))
+                i_am = c.wait_event(702, match=lambda m: m.payload[4] == I_AM)
+                fields = i_am.fields()
+                kind, choice, data = fields.u32(), fields.u8(), fields.blob()
+                self.assertEqual((kind, choice), (1, I_AM))
+                self.assertEqual(read_app(data)[0], (8, PEER))
+                c.call(602, u8(0))
+
+                # Confirmed requests: by device instance (now bound) and by address; the answer
+                # comes later as reply 102 with the acknowledgement's octets.
+                by_device = c.call(102, u8(1) + u32(PEER) + u8(READ_PROPERTY) +
+                                   blob(read_property(ANALOG_VALUE, 1, PRESENT_VALUE)))
+                fields = by_device.fields()
+                self.assertEqual((by_device.flag, fields.u32(), fields.u8()), (0, 3, READ_PROPERTY))
+                self.assertEqual(fields.blob(), read_property(ANALOG_VALUE, 1, PRESENT_VALUE) +
+                                 bytes([0x3E]) + real(21.5) + bytes([0x3F]))
+                by_address = c.call(102, u8(0) + u32(0) + u8(6) + bip_mac(setup.ip_b) + u8(READ_PROPERTY) +
+                                    blob(read_property(ANALOG_VALUE, 9, PRESENT_VALUE)))
+                fields = by_address.fields()
+                # The device knows no Analog Value 9: an Error of class property, unknown property.
+                self.assertEqual((fields.u32(), fields.u8(), fields.blob()), (5, READ_PROPERTY,
+                                                                              bytes([0x91, 0x02, 0x91, 0x20])))
+                rid = c.send(102, u8(1) + u32(999) + u8(READ_PROPERTY) + blob(b"\x0c"))
+                expect_error(self, c.reply(rid), rid, BAD_REQUEST)  # device 999 is not bound
+
+                # The remote-property cache: a client, a handle, events, reads and a write.
+                registered = c.call(205).fields()
+                cache_client, result = registered.u32(), registered.i32()
+                self.assertEqual(result, 0)
+                c.call(605, u8(1))
+                ref = reference(PEER, ANALOG_VALUE, 1, PRESENT_VALUE)
+                added = c.call(207, u32(cache_client) + blob(ref) + u8(60) + u8(0)).fields()
+                handle, result = added.u32(), added.i32()
+                self.assertEqual(result, 0)
+                event = c.wait_event(705, timeout=15).fields()
+                block = event.blob()
+                self.assertEqual(block, ref + in_tag0(real(21.5)))
+                self.assertEqual((event.u32(), event.u32(), event.u32()), (0, cache_client, handle))
+                read = c.call(203, u32(cache_client) + u32(handle) + u8(1)).fields()
+                value_block = read.blob()
+                value, pos = read_tag0_value(value_block)
+                error_class, pos = read_app(value_block, pos)
+                error_code, _ = read_app(value_block, pos)
+                self.assertEqual((value, error_class, error_code, read.i32()), (21.5, 0, 0, 0))
+                written = c.call(204, blob(in_tag0(real(42.5))) + u32(cache_client) + u32(handle) + u8(0) + u8(8),
+                                 timeout=20)
+                self.assertEqual(written.payload, u32(0))
+                setup.device.wait("writeProperty")
+                self.assertEqual(setup.device.seen("writeProperty")[0]["value"], 42.5)
+                c.wait_event(705, timeout=15, match=lambda m: in_tag0(real(42.5)) in m.payload)
+                self.assertEqual(c.call(202, u32(cache_client) + u32(handle)).payload, u32(0))
+                self.assertEqual(c.call(202, u32(cache_client) + u32(handle)).payload, u32(0xFFFFFFFF))
+                self.assertEqual(c.call(201, blob(ref) + u32(cache_client) + u32(77)).payload, u32(0))
+                self.assertEqual(c.call(206, u32(cache_client)).payload, u32(0))
+
+                other.close()
+            finally:
+                c.close()
+                setup.stop()
+            path = cap.stop()
+            capture.assert_clean(path, expect_frames=4)
+            # Our confirmed ReadProperty requests went out as the client wrote them.
+            reads = capture.fields(path, "bacapp.objectType", "bacapp.instance_number",
+                                   display_filter=f"ip.src == {setup.ip_a} && bacapp.type == 0 && "
+                                                  "bacapp.confirmed_service == 12")
+            self.assertIn(("2", "1"), reads)
+            self.assertIn(("2", "9"), reads)
+
+    def test_object_api_and_device_set_up(self):
+        with netlab.Lab() as lab:
+            setup = Lab(lab, trace=False, device=False)
+            c = setup.client()
+            try:
+                registered = c.call(306).fields()
+                client, result = registered.u32(), registered.i32()
+                self.assertEqual(result, 0)
+                # An Analog Output with a value registration under a handle the system makes,
+                # an Analog Input under the client's own handle 77.
+                put = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("Sollwert") + u32(client)).fields()
+                handle, result = put.u32(), put.i32()
+                self.assertEqual(result, 0)
+                self.assertEqual(c.call(302, u32(OWN) + u32(ANALOG_INPUT) + u32(2) + string("Fühler") + u32(client) +
+                                        u32(77)).payload, u32(0))
+                again = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("x") + u32(client)).fields()
+                self.assertEqual((again.u32(), again.i32()), (0, -1))
+                self.assertEqual(c.call(302, u32(OWN) + u32(6) + u32(1) + string("x") + u32(client) + u32(78)).payload,
+                                 u32(0xFFFFFFFF))
+                self.assertEqual(c.call(302, u32(999) + u32(BINARY_INPUT) + u32(1) + string("x") + u32(client) +
+                                        u32(79)).payload, u32(0xFFFFFFFF))
+
+                # A write through the handle, read back through the object's own device.
+                self.assertEqual(c.call(305, u32(client) + u32(77) + u32(0) + blob(in_tag0(real(23.5)))).payload,
+                                 u32(0))
+                read = c.call(304, u32(client) + u32(77) + u8(0), timeout=20).fields()
+                value, _ = read_tag0_value(read.blob())
+                self.assertEqual((value, read.u32(), read.i32()), (23.5, 0, 0))
+
+                # Another device writes and reads the Analog Output: events 703 and 706.
+                c.call(603, u8(1))
+                c.call(606, u8(1))
+                self.assertEqual(c.call(309, u32(client) + u32(handle) + u8(1)).payload, u32(0))
+                outcomes = setup.peer_calls(
+                    {"op": "writeProperty", "type": ANALOG_OUTPUT, "instance": 1, "property": PRESENT_VALUE, "tag": 4,
+                     "value": 30.0, "priority": 8},
+                    {"op": "readProperty", "type": ANALOG_OUTPUT, "instance": 1, "property": PRESENT_VALUE},
+                    {"op": "readProperty", "type": ANALOG_INPUT, "instance": 2, "property": OBJECT_NAME})
+                self.assertEqual(outcomes[1]["ok"]["values"], [{"type": 4, "value": 30}], outcomes)
+                self.assertEqual(outcomes[2]["ok"]["values"], [{"type": 7, "value": "Fühler"}], outcomes)
+                change = c.wait_event(703).fields()
+                numbers = [change.u32() for _ in range(5)]
+                self.assertEqual(numbers, [client, handle, OWN, ANALOG_OUTPUT, 1])
+                self.assertEqual(read_tag0_value(change.blob())[0], 30.0)
+                self.assertEqual(change.u32(), 8)
+                read_event = c.wait_event(706).fields()
+                self.assertEqual([read_event.u32() for _ in range(5)], [client, handle, OWN, ANALOG_OUTPUT, 1])
+                self.assertTrue(read_event.done())
+                host = setup.host.wait("object_event")
+                self.assertEqual((host["client"], host["handle"], host["type"]), (client, handle, ANALOG_OUTPUT))
+
+                # Delete and unregister end the handles; the objects stay.
+                self.assertEqual(c.call(303, u32(client) + u32(77)).payload, u32(0))
+                self.assertEqual(c.call(303, u32(client) + u32(77)).payload, u32(0xFFFFFFFF))
+                self.assertEqual(c.call(307, u32(client)).payload, u32(0))
+                self.assertEqual(c.call(307, u32(client)).payload, u32(0xFFFFFFFF))
+                gone = c.call(304, u32(client) + u32(handle) + u8(0)).fields()
+                gone.blob()
+                self.assertEqual((gone.u32(), gone.i32()), (501, -1))
+
+                # The device is set up again under its instance: the peer reads the new identity.
+                texts = ["2.0", "3.1", "Modell Z", "Raum 12", "Hersteller", "Beschreibung", "Ort"]
+                self.assertEqual(c.call(301, u32(1) + u32(OWN) + b"".join(string(t) for t in texts)).payload, u32(0))
+                outcomes = setup.peer_calls(
+                    {"op": "readProperty", "type": 8, "instance": OWN, "property": MODEL_NAME},
+                    {"op": "readProperty", "type": ANALOG_INPUT, "instance": 2, "property": PRESENT_VALUE})
+                self.assertEqual(outcomes[0]["ok"]["values"], [{"type": 7, "value": "Modell Z"}], outcomes)
+                self.assertEqual(outcomes[1]["ok"]["values"], [{"type": 4, "value": 23.5}], outcomes)
+            finally:
+                c.close()
+                setup.stop()
+
+    def test_broken_and_vanishing_clients_leave_the_others_served(self):
+        with netlab.Lab() as lab:
+            setup = Lab(lab, trace=False)
+            good = setup.client()
+            try:
+                # A request to an address where nobody answers, then the client is gone.
+                vanishing = setup.client()
+                vanishing.send(102, u8(0) + u32(0) + u8(6) + bip_mac("10.111.1.77") + u8(READ_PROPERTY) +
+                               blob(read_property(ANALOG_VALUE, 1, PRESENT_VALUE)))
+                time.sleep(0.2)
+                vanishing.close()
+                # Broken headers and a claimed length far above the limit.
+                for raw in (b"0000001x", b"99999999", b"-0000011"):
+                    bad = setup.client()
+                    bad.send_raw(raw + b"\0" * 16)
+                    self.assertTrue(bad.wait_closed(timeout=5), raw)
+                    bad.close()
+                # A half frame that never completes.
+                half = setup.client()
+                half.send_raw(b"00000100" + b"\0" * 10)
+                self.assertEqual(good.call(401).payload, u32(OWN))
+                # The vanished client's request times out (3 s, one retry); its answer finds
+                # nobody, and the server goes on.
+                time.sleep(7)
+                self.assertEqual(good.call(402).payload, u32(1))
+                answer = good.call(102, u8(0) + u32(0) + u8(6) + bip_mac(setup.ip_b) + u8(READ_PROPERTY) +
+                                   blob(read_property(ANALOG_VALUE, 1, PRESENT_VALUE)))
+                self.assertEqual(answer.payload[:5], u32(3) + u8(READ_PROPERTY))
+                half.close()
+            finally:
+                good.close()
+                setup.stop()
+
+
+if __name__ == "__main__":
+    netlab.require_root()
+    unittest.main()

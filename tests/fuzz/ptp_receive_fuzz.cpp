@@ -1,0 +1,61 @@
+// Arbitrary octets on a point-to-point line, as what the link, receive and transmit machines
+// (and the receive-frame machine under them) hear on a scripted line in virtual time. The first
+// octet picks a password, a modem and a call; NPDUs wait to be sent.
+#include "../bacnet/datalink/scripted_line.h"
+#include "bacnet/datalink/ptp_machine.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+void check_machines(const uint8_t* data, size_t size)
+{
+  if (size == 0)
+    return;
+  ManualClock clock;
+  os_set_clock(&clock);
+  ScriptedLine line(clock);
+  // The octets come in bursts: 0xF0 stands for 700 ms of silence before the rest.
+  std::vector<uint8_t> burst;
+  int64_t at = 0;
+  for (size_t i = 1; i < size; ++i) {
+    burst.push_back(data[i]);
+    if (data[i] == 0xF0) {
+      line.arrive(at, burst);
+      burst.clear();
+      at += 700;
+    }
+  }
+  line.arrive(at, burst);
+  line.stop_at = at + 70000;
+
+  PtpSettings settings;
+  if (data[0] & 1)
+    settings.password = "pw";
+  if (data[0] & 2)
+    settings.dial_command = "ATD1\r";
+  PtpShared shared;
+  shared.connect_request = data[0] & 4;
+  for (int i = 0; i < 3; ++i)
+    shared.queue.put({0x01, 0x00, 0x10, uint8_t(i)});
+  PtpMachine machine(settings, line, shared, [](std::span<const uint8_t> npdu) {
+    if (npdu.empty() || npdu.size() > kPtpMaxData)
+      __builtin_trap();
+  });
+  machine.run();
+  for (const auto& w : line.written)
+    if (w.octets.size() > kPtpMaxFrame)
+      __builtin_trap();
+  os_set_clock(nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  if (size > 4096)
+    return 0;
+  check_machines(data, size);
+  return 0;
+}
