@@ -1,8 +1,10 @@
 #include "backend/api/api_text.h"
 
 #include "backend/api/api_calls.h"
+#include "backend/api/api_codec.h"
 #include "backend/api/xml_methods.h"
 #include "bacnet/codec/codec_object_services.h"
+#include "bacnet/foundation/driver.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -414,4 +416,17 @@ std::string api_text_answer(const char* payload, std::size_t length)
 {
   std::string answer = api_handle_text_command(payload, length);
   return answer.empty() ? kNoAnswer : answer;
+}
+
+bool api_is_text_command(std::span<const uint8_t> payload) { return !payload.empty() && payload[0] != 0; }
+
+void api_answer_text_command(ApiClient* client, std::span<const uint8_t> payload)
+{
+  std::string answer = api_text_answer(reinterpret_cast<const char*>(payload.data()), payload.size());
+  pdu_buffer message;
+  if (api_put_bytes(&message, answer.data(), uint32_t(answer.size())) == 0) {
+    DRIVER_LOCK_SCOPE();
+    api_client_queue_push(client, &message);
+  }
+  pdu_buffer_free(&message);  // empty when the queue took it
 }

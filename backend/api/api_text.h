@@ -1,13 +1,16 @@
 // The text commands of the TCP API: "n get:" and "n set:" of present values on device n,
 // "xml:" requests, "n con:" and "unc:" raw APDUs in hex, and the texts of values and BACnet
-// errors. Runs on an API connection thread and blocks it for the BACnet call. Must not: send
-// anything itself (the caller frames the answer), or answer with a partial text on failure.
+// errors. Runs on an API connection thread and blocks it for the BACnet call. Must not: write
+// to the socket (the answer goes to the connection's out-queue), or answer with a partial
+// text on failure.
 #pragma once
 
+#include "backend/api/api_client.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +23,12 @@ struct ApiTextItem {
   uint32_t priority = 0;
   float value = 0;
 };
+
+// A payload that does not begin with octet 0 is a text command.
+bool api_is_text_command(std::span<const uint8_t> payload);
+// Answers the command with one frame holding the answer text; the connection thread sends it
+// like every reply (a full out-queue drops it).
+void api_answer_text_command(ApiClient* client, std::span<const uint8_t> payload);
 
 // The answer to one text command: the answer of the command the earliest keyword names,
 // "Error : Unknown Command" without a keyword, "Error : Internal Error" when the command fails.
