@@ -1,6 +1,7 @@
 #include "backend/api/api_dispatch.h"
 
 #include "backend/api/api_binary.h"
+#include "backend/api/api_text.h"
 
 namespace {
 
@@ -8,6 +9,7 @@ bool is_binary(std::span<const uint8_t> payload) { return payload[0] == 0; }
 
 const ApiPayloadProtocol kProtocols[] = {
     {"binary", is_binary, api_handle_binary_message},
+    {"text", api_is_text_command, api_answer_text_command},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
+#include "bacnet/codec/codec_object_services.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
@@ -116,11 +117,13 @@ struct AckRow {
 };
 // ComplexACKs decoded into the call's answer record; the other services join as their
 // acknowledgements get a codec.
-constexpr std::array<AckRow, 4> kAckDecoders = {{
+constexpr std::array<AckRow, 6> kAckDecoders = {{
     {kServiceAtomicReadFile, decode_as<AtomicReadFileAck, pdu_decode_atomic_read_file_ack>},
     {kServiceAtomicWriteFile, decode_as<AtomicWriteFileAck, pdu_decode_atomic_write_file_ack>},
+    {kServiceCreateObject, decode_as<BACnetObjectId, pdu_decode_create_object_ack>},
     {kServiceReadProperty, decode_as<ReadPropertyAck, pdu_decode_read_property_ack>},
     {kServiceReadPropertyMultiple, decode_as<ReadPropertyMultipleAck, pdu_decode_read_property_multiple_ack>},
+    {kServiceReadRange, decode_as<ReadRangeAck, pdu_decode_read_range_ack>},
 }};
 
 void confirm_simple_ack(const CallContext& c)
@@ -162,6 +165,8 @@ void confirm_error(const CallContext& c, const ClientResult& result)
     c.error->status = result.service_choice;
     c.error->error_class = parameters.error.error_class;
     c.error->error_code = parameters.error.error_code;
+    c.error->first_failed_element = parameters.first_failed_element;
+    c.error->failed_write = parameters.failed_write;
   }
 }
 

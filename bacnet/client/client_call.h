@@ -18,6 +18,10 @@ struct ClientCallError {
   int32_t status = -1;
   uint32_t error_class = 0;
   uint32_t error_code = 0;
+  // What the richer error forms add: AddListElement, RemoveListElement and CreateObject name
+  // the first failed element, WritePropertyMultiple the first failed write.
+  uint32_t first_failed_element = 0;
+  BACnetObjectPropertyReference failed_write{{999, 0}, 0, -1};
 };
 
 inline constexpr uint32_t kErrorClassServices = 5;

@@ -25,9 +25,9 @@ PRESENT_VALUE = 85
 class Device:
     """The npm device: commands on its standard input, its JSON lines collected on a thread."""
 
-    def __init__(self, host, **options):
+    def __init__(self, host, script="analog_device.js", **options):
         import threading
-        self.proc = node_peer.start(host, "analog_device.js", json.dumps(options), stdin=subprocess.PIPE)
+        self.proc = node_peer.start(host, script, json.dumps(options), stdin=subprocess.PIPE)
         first = node_peer.read_json_line(self.proc, timeout=15)
         assert first == {"ready": True}, first
         self.lines = []

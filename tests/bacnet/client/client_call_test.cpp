@@ -1,5 +1,6 @@
 #include "client_fixture.h"
 
+#include "bacnet/codec/codec_object_services.h"
 #include "bacnet/value/value.h"
 
 #include <cstdlib>
@@ -173,6 +174,44 @@ TEST_F(BlockingCalls, AtomicReadAndWriteFileThroughTheRequestClasses)
            }));
   EXPECT_TRUE(write.succeeded());
   EXPECT_EQ(write.answer.start, 2);
+}
+
+// The services the XML API adds: the created object comes back, and the first failed write of
+// WritePropertyMultiple comes with the error.
+TEST_F(BlockingCalls, CreateObjectAnswerAndTheFirstFailedWrite)
+{
+  CreateObjectRequest create;
+  create.choice = 0;
+  create.object_type = 2;
+  BACnetObjectId created{999, 0};
+  ClientCallError error;
+  ClientCallRecord record;
+  record.device_instance = 1234;
+  record.request = &create;
+  record.answer = &created;
+  record.error = &error;
+  run_call([&] { client_call_create_object(&record); },
+           answer_with([](const Frame& f) { return with(header(0x30, f), hex("C4 00 80 00 07")); }));
+  EXPECT_EQ(error.status, -1);
+  EXPECT_EQ(created.type, 2u);
+  EXPECT_EQ(created.instance, 7u);
+
+  WritePropertyMultipleRequest write;
+  value_init(&write.specifications, TAG_WRITE_ACCESS_SPECIFICATION);
+  auto* spec = value_record<WriteAccessSpecification>(&write.specifications);
+  spec->object = {1, 2};
+  value_init(&spec->properties, TAG_PROPERTY_VALUE);
+  *value_record<BACnetPropertyValue>(&spec->properties) = {85, -1, {TAG_REAL, {}}, 8};
+  record.request = &write;
+  record.answer = nullptr;
+  run_call([&] { client_call_write_property_multiple(&record); }, answer_with([](const Frame& f) {
+             return with(header(0x50, f), hex("0E 91 02 91 28 0F 1E 0C 00 40 00 02 19 55 1F"));
+           }));
+  pdu_free_write_property_multiple_request(&write);
+  EXPECT_EQ(error.status, 16);
+  EXPECT_EQ(error.error_code, 40u);
+  EXPECT_EQ(error.failed_write.object.instance, 2u);
+  EXPECT_EQ(error.failed_write.property, 85u);
 }
 
 TEST_F(BlockingCalls, RefusedSendEndsAtOnce)

@@ -215,6 +215,7 @@ class ApiClient:
         self.replies = {}
         self.events = []
         self.frames = []  # every payload received, in order
+        self.texts = []  # answers to text commands (payloads not beginning with octet 0)
         self.closed = False
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -235,6 +236,10 @@ class ApiClient:
                 payload = self._read_exactly(length)
                 with self._cond:
                     self.frames.append(payload)
+                    if payload[:1] != b"\0":
+                        self.texts.append(payload.decode("latin-1"))
+                        self._cond.notify_all()
+                        continue
                     message = Message(payload)
                     if message.flag == 255 and message.id == 0 and message.code in EVENT_CODES:
                         self.events.append(message)
@@ -297,6 +302,18 @@ class ApiClient:
             while not self.closed and time.monotonic() < end:
                 self._cond.wait(0.2)
             return self.closed
+
+    def text(self, command, timeout=10.0):
+        """Sends a text command and returns its answer text."""
+        self.send_payload(command.encode("latin-1"))
+        end = time.monotonic() + timeout
+        with self._cond:
+            while not self.texts:
+                left = end - time.monotonic()
+                if left <= 0 or self.closed:
+                    raise AssertionError(f"no answer to {command!r} (closed: {self.closed})")
+                self._cond.wait(min(left, 0.2))
+            return self.texts.pop(0)
 
     def close(self):
         try:

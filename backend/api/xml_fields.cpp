@@ -1,0 +1,401 @@
+#include "backend/api/xml_fields.h"
+
+#include "bacnet/value/value_containers.h"
+#include "bacnet/value/value_memory.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kYearBase = 1900;
+
+// Reads numbers the way "%d" does: leading blanks, a sign, at least one digit; whatever
+// follows the digits is left to the caller.
+class NumberScan {
+public:
+  explicit NumberScan(std::string_view text) : text_(text) {}
+
+  bool integer(long long* out)
+  {
+    while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_])))
+      ++at_;
+    bool negative = false;
+    if (at_ < text_.size() && (text_[at_] == '-' || text_[at_] == '+'))
+      negative = text_[at_++] == '-';
+    std::size_t first = at_;
+    long long value = 0;
+    while (at_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[at_]))) {
+      if (value > (1LL << 40))
+        return false;  // far beyond any field
+      value = value * 10 + (text_[at_++] - '0');
+    }
+    if (at_ == first)
+      return false;
+    *out = negative ? -value : value;
+    return true;
+  }
+
+  bool byte(uint8_t* out)
+  {
+    long long v = 0;
+    if (!integer(&v) || v < 0 || v > 255)
+      return false;
+    *out = uint8_t(v);
+    return true;
+  }
+
+  bool literal(char c)
+  {
+    if (at_ >= text_.size() || text_[at_] != c)
+      return false;
+    ++at_;
+    return true;
+  }
+
+private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+int hex_value(char c)
+{
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+void put_number(std::string* out, const char* name, const char* format, auto value)
+{
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  xml_open(out, name);
+  out->append(text);
+  xml_close(out, name);
+}
+
+}  // namespace
+
+// ---- Reader ------------------------------------------------------------------------------
+
+bool XmlFields::take(const char* name, XmlFields* content)
+{
+  XmlElement element;
+  if (xml_expect_element(&element, name, text_, length_) != 0)
+    return false;
+  *content = XmlFields(element.content, element.content_length, depth_);
+  text_ += element.length;
+  length_ -= element.length;
+  return true;
+}
+
+bool XmlFields::begins_with(const char* name) const
+{
+  std::string tag = std::string("<") + name + ">";
+  return view().substr(0, tag.size()) == tag;
+}
+
+bool XmlFields::next_name(std::string* name) const
+{
+  char found[kXmlNameCapacity] = {};
+  if (!xml_find_start_tag(text_, length_, found))
+    return false;
+  *name = found;
+  return true;
+}
+
+bool XmlFields::as_u32(uint32_t* out) const
+{
+  long long v = 0;
+  if (!NumberScan(view()).integer(&v) || v < INT32_MIN || v > UINT32_MAX)
+    return false;
+  *out = uint32_t(v);
+  return true;
+}
+
+bool XmlFields::as_i32(int32_t* out) const
+{
+  long long v = 0;
+  if (!NumberScan(view()).integer(&v) || v < INT32_MIN || v > INT32_MAX)
+    return false;
+  *out = int32_t(v);
+  return true;
+}
+
+bool XmlFields::as_u8(uint8_t* out) const { return NumberScan(view()).byte(out); }
+
+bool XmlFields::as_real(float* out) const
+{
+  std::string text(view());
+  char* end = nullptr;
+  float v = std::strtof(text.c_str(), &end);
+  if (end == text.c_str())
+    return false;
+  *out = v;
+  return true;
+}
+
+bool XmlFields::as_double(double* out) const
+{
+  std::string text(view());
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str())
+    return false;
+  *out = v;
+  return true;
+}
+
+bool XmlFields::as_octets(OctetString* out) const
+{
+  std::string_view text = view();
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    int high = hex_value(text[i]), low = hex_value(text[i + 1]);
+    if (high < 0 || low < 0)
+      return false;
+    bytes.push_back(char(high << 4 | low));
+  }
+  return octetstring_set(out, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size())) == 0;
+}
+
+bool XmlFields::as_bits(BitString* out) const
+{
+  std::string bits;
+  for (char c : view())
+    bits.push_back(c == '1' ? 1 : 0);
+  return bitstring_set(out, reinterpret_cast<const uint8_t*>(bits.data()), uint32_t(bits.size())) == 0;
+}
+
+bool XmlFields::as_date(BACnetDate* out) const
+{
+  NumberScan scan(view());
+  BACnetDate date{};
+  long long year = 0;
+  if (!scan.byte(&date.month) || !scan.literal('/') || !scan.byte(&date.day) || !scan.literal('/') ||
+      !scan.integer(&year) || year < kYearBase || year > kYearBase + 255)
+    return false;
+  date.year = uint8_t(year - kYearBase);
+  date.weekday = VALUE_ANY;
+  *out = date;
+  return true;
+}
+
+bool XmlFields::as_time(BACnetTime* out) const
+{
+  NumberScan scan(view());
+  BACnetTime time{};
+  if (!scan.byte(&time.hour) || !scan.literal(':') || !scan.byte(&time.minute) || !scan.byte(&time.second) ||
+      !scan.literal('.') || !scan.byte(&time.hundredths))
+    return false;
+  *out = time;
+  return true;
+}
+
+bool XmlFields::as_text(char** out) const
+{
+  static constexpr struct {
+    std::string_view entity;
+    char c;
+  } kEntities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}};
+  std::string_view text = view();
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool decoded = false;
+    for (const auto& e : kEntities)
+      if (text.substr(i, e.entity.size()) == e.entity) {
+        plain.push_back(e.c);
+        i += e.entity.size() - 1;
+        decoded = true;
+        break;
+      }
+    if (!decoded)
+      plain.push_back(text[i]);
+  }
+  value_mem_free(*out);
+  *out = nullptr;
+  if (plain.empty())
+    return true;
+  *out = value_mem_strdup(plain.c_str());
+  return *out != nullptr;
+}
+
+bool XmlFields::u32(const char* name, uint32_t* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_u32(out);
+}
+
+bool XmlFields::i32(const char* name, int32_t* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_i32(out);
+}
+
+bool XmlFields::u8(const char* name, uint8_t* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_u8(out);
+}
+
+bool XmlFields::real(const char* name, float* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_real(out);
+}
+
+bool XmlFields::bits(const char* name, BitString* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_bits(out);
+}
+
+bool XmlFields::octets(const char* name, OctetString* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_octets(out);
+}
+
+bool XmlFields::date(const char* name, BACnetDate* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_date(out);
+}
+
+bool XmlFields::time(const char* name, BACnetTime* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.as_time(out);
+}
+
+bool XmlFields::object_id(const char* name, BACnetObjectId* out)
+{
+  XmlFields f;
+  return take(name, &f) && f.u32("OBJECTTYPE", &out->type) && f.u32("INSTANCE", &out->instance);
+}
+
+bool XmlFields::optional_index(const char* name, int32_t* out)
+{
+  *out = -1;
+  return !begins_with(name) || i32(name, out);
+}
+
+bool XmlFields::error_pair(uint32_t* error_class, uint32_t* error_code)
+{
+  return u32("ERRORCLASS", error_class) && u32("ERRORCODE", error_code);
+}
+
+// ---- Writers -----------------------------------------------------------------------------
+
+void xml_open(std::string* out, const char* name)
+{
+  out->push_back('<');
+  out->append(name);
+  out->push_back('>');
+}
+
+void xml_close(std::string* out, const char* name)
+{
+  out->append("</");
+  out->append(name);
+  out->push_back('>');
+}
+
+void xml_put_u32(std::string* out, const char* name, uint32_t v) { put_number(out, name, "%u", v); }
+void xml_put_i32(std::string* out, const char* name, int32_t v) { put_number(out, name, "%d", v); }
+void xml_put_real(std::string* out, const char* name, float v) { put_number(out, name, "%f", double(v)); }
+
+void xml_put_bits_content(std::string* out, const BitString& bits)
+{
+  for (uint32_t i = 0; i < bits.count; ++i)
+    out->push_back(bitstring_get_bit(&bits, i) ? '1' : '0');
+}
+
+void xml_put_octets_content(std::string* out, const OctetString& octets)
+{
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (uint32_t i = 0; i < octets.length && octets.data; ++i) {
+    out->push_back(kDigits[octets.data[i] >> 4]);
+    out->push_back(kDigits[octets.data[i] & 15]);
+  }
+}
+
+void xml_put_bits(std::string* out, const char* name, const BitString& bits)
+{
+  xml_open(out, name);
+  xml_put_bits_content(out, bits);
+  xml_close(out, name);
+}
+
+void xml_put_octets(std::string* out, const char* name, const OctetString& octets)
+{
+  xml_open(out, name);
+  xml_put_octets_content(out, octets);
+  xml_close(out, name);
+}
+
+void xml_put_date_content(std::string* out, const BACnetDate& date)
+{
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d", date.month, date.day, date.year + int(kYearBase));
+  out->append(text);
+}
+
+void xml_put_time_content(std::string* out, const BACnetTime& time)
+{
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d %d.%02d", time.hour, time.minute, time.second, time.hundredths);
+  out->append(text);
+}
+
+void xml_put_date(std::string* out, const char* name, const BACnetDate& date)
+{
+  xml_open(out, name);
+  xml_put_date_content(out, date);
+  xml_close(out, name);
+}
+
+void xml_put_time(std::string* out, const char* name, const BACnetTime& time)
+{
+  xml_open(out, name);
+  xml_put_time_content(out, time);
+  xml_close(out, name);
+}
+
+void xml_put_object_id(std::string* out, const char* name, const BACnetObjectId& id)
+{
+  xml_open(out, name);
+  xml_put_u32(out, "OBJECTTYPE", id.type);
+  xml_put_u32(out, "INSTANCE", id.instance);
+  xml_close(out, name);
+}
+
+void xml_put_index(std::string* out, const char* name, int32_t index)
+{
+  if (index >= 0)
+    xml_put_i32(out, name, index);
+}
+
+void xml_put_error_pair(std::string* out, uint32_t error_class, uint32_t error_code)
+{
+  xml_put_u32(out, "ERRORCLASS", error_class);
+  xml_put_u32(out, "ERRORCODE", error_code);
+}
+
+void xml_put_text_content(std::string* out, const char* text)
+{
+  for (const char* c = text ? text : ""; *c; ++c) {
+    switch (*c) {
+      case '&': out->append("&amp;"); break;
+      case '<': out->append("&lt;"); break;
+      case '>': out->append("&gt;"); break;
+      default: out->push_back(*c);
+    }
+  }
+}

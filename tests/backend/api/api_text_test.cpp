@@ -1,0 +1,175 @@
+// The text commands without a socket: value and error texts, item parsing, how items are
+// grouped into one request, and which keyword a payload names.
+#include "backend/api/api_text.h"
+#include "bacnet/codec/codec_object_services.h"
+#include "bacnet/value/value.h"
+#include "tests/backend/api/api_fake_calls.h"
+#include "tests/bacnet/value/value_samples.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(ApiText, ValuesHaveTheirTexts)
+{
+  BACnetValue b{TAG_BOOLEAN, {}}, u{TAG_UNSIGNED, {}}, s{TAG_SIGNED, {}}, e{TAG_ENUMERATED, {}}, r{TAG_REAL, {}},
+      d{TAG_DOUBLE, {}}, o{TAG_OBJECT_ID, {}};
+  b.payload.boolean = 1;
+  u.payload.unsigned_value = 4000000000u;
+  s.payload.signed_value = -7;
+  e.payload.enumerated = 1;
+  r.payload.real = 21.5f;
+  d.payload.double_value = 1234.5;
+  o.payload.object_id = {8, 1234};
+  valuetest::Holder text(valuetest::text_value("Raum 1")), date(valuetest::date_value(124, 1, 2));
+  std::vector<std::pair<const BACnetValue*, std::string>> cases = {
+      {&b, "1"}, {&u, "4000000000"}, {&s, "-7"}, {&e, "1"}, {&r, "21.500000"}, {&d, "1.234500e+03"},
+      {&o, "8,1234"}, {text.get(), "Raum 1"}, {date.get(), "Not Implemented"},
+  };
+  BACnetValue null{};
+  EXPECT_EQ(api_value_to_text(&null), "bacnetDT_Null");
+  for (auto& [value, expected] : cases)
+    EXPECT_EQ(api_value_to_text(value), expected) << value->tag;
+}
+
+TEST(ApiText, ErrorsHaveTheirTexts)
+{
+  struct Case {
+    uint32_t error_class, error_code;
+    const char* text;
+  };
+  const Case cases[] = {
+      {1, 31, "Error Class : Object - Error Code : Unknown Object"},
+      {2, 22, "Error Class : Property - Error Code : Property is not a list"},
+      {5, 0, "Error Class : Services - Error Code : Other"},
+      {0xFFFFFFFF, 0xFFFFFFFF, "Error Class : None - Error Code : None"},
+      {1000, 30, "Error Class : No Response - Error Code : Timeout"},
+      {6, 10, "Error Class : VT - Error Code : 10"},
+      {7, 45, "Error Class : 7 - Error Code : 45"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(api_error_to_text(c.error_class, c.error_code), c.text);
+}
+
+TEST(ApiText, ItemsAreParsedAndChecked)
+{
+  struct Case {
+    const char* text;
+    bool set;
+    int result;  // -1 invalid, 0 last, else where the next item begins
+  };
+  const Case cases[] = {
+      {"0.1.85", false, 0},
+      {"5.65535000.85 0.2.85", false, 14},
+      {"6.1.85", false, -1},          // type above 5
+      {"0.1.77", false, -1},          // only the present value
+      {"0.65535001.85", false, -1},   // instance too large
+      {"0.1", false, -1},
+      {"0.-1.85", false, -1},
+      {"1.1.85.8 22.5", true, 0},
+      {"1.1.85.5 -3 4.1.85.8 1", true, 12},
+      {"4.1.85.7 1", true, -1},       // priority 7
+      {"1.1.85.8", true, -1},         // no value
+      {"1.1.85.8 2x", true, -1},
+  };
+  for (const Case& c : cases) {
+    ApiTextItem item;
+    int rc = c.set ? api_parse_set_item(c.text, &item) : api_parse_get_item(c.text, &item);
+    EXPECT_EQ(rc, c.result) << c.text;
+  }
+  ApiTextItem item;
+  ASSERT_EQ(api_parse_set_item("1.2.85.5 -3", &item), 0);
+  EXPECT_EQ(item.instance, 2u);
+  EXPECT_EQ(item.priority, 5u);
+  EXPECT_EQ(item.value, -3.0f);
+}
+
+// Reads are grouped by consecutive objects; writes too, and binary objects take 0 or 1.
+TEST(ApiText, ConsecutiveItemsOfOneObjectShareASpecification)
+{
+  api_fake::Installed fake;
+  std::vector<std::vector<uint32_t>> read_specs;  // object type, instance, references
+  api_fake::calls().read_property_multiple = [&](ClientCallRecord* r) {
+    auto* q = static_cast<const ReadPropertyMultipleRequest*>(r->request);
+    for (uint32_t i = 0; i < q->specifications.count; ++i) {
+      auto* s = inline_list_get(&q->specifications, i);
+      read_specs.push_back({s->object.type, s->object.instance, s->references.count});
+    }
+    auto* a = static_cast<ReadPropertyMultipleAck*>(r->answer);
+    ReadAccessResult* result = inline_list_add(&a->results, nullptr);
+    ReadAccessResultElement* ok = inline_list_add(&result->results, nullptr);
+    *ok = {85, -1, 0, {TAG_REAL, {}}, 0, 0};
+    ok->value.payload.real = 1.5f;
+    ReadAccessResultElement* bad = inline_list_add(&result->results, nullptr);
+    *bad = {85, -1, 1, {}, 1, 31};
+  };
+  std::string answer;
+  ASSERT_EQ(api_text_get(9, "0.1.85 0.1.85 0.2.85 0.1.85", &answer), 0);
+  EXPECT_EQ(read_specs, (std::vector<std::vector<uint32_t>>{{0, 1, 2}, {0, 2, 1}, {0, 1, 1}}));
+  EXPECT_EQ(answer, "1.500000 (Error)");
+
+  std::vector<std::vector<float>> written;  // one line a write access entry: instance, then value and priority pairs
+  api_fake::calls().write_property_multiple = [&](ClientCallRecord* r) {
+    auto* q = static_cast<const WritePropertyMultipleRequest*>(r->request);
+    const BACnetValueArray* specs = value_array(&q->specifications);
+    ASSERT_NE(specs, nullptr);
+    for (uint32_t i = 0; i < specs->used; ++i) {
+      auto* s = value_record<WriteAccessSpecification>(&specs->elements[i]);
+      std::vector<float> line{float(s->object.instance)};
+      auto add = [&](const BACnetValue& v) {
+        auto* p = value_record<BACnetPropertyValue>(&v);
+        line.push_back(p->value.tag == TAG_REAL ? p->value.payload.real : float(p->value.payload.enumerated));
+        line.push_back(float(p->priority));
+      };
+      if (const BACnetValueArray* list = value_array(&s->properties))
+        for (uint32_t k = 0; k < list->used; ++k)
+          add(list->elements[k]);
+      else
+        add(s->properties);
+      written.push_back(line);
+    }
+  };
+  ASSERT_EQ(api_text_set(9, "4.1.85.5 7 4.1.85.8 0 1.3.85.8 22.5", &answer), 0);
+  EXPECT_EQ(written, (std::vector<std::vector<float>>{{1, 1, 5, 0, 8}, {3, 22.5f, 8}}));
+  EXPECT_EQ(answer, "1 0 22.500000");
+}
+
+TEST(ApiText, TheEarliestKeywordNamesTheCommand)
+{
+  api_fake::Installed fake;
+  api_fake::calls().read_property = [](ClientCallRecord* r) {
+    auto* a = static_cast<ReadPropertyAck*>(r->answer);
+    a->value.tag = TAG_ENUMERATED;
+    a->value.payload.enumerated = r->device_instance;
+  };
+  struct Case {
+    std::string payload;
+    std::string answer;
+  };
+  const std::string xml_with_get = "xml:writeProperty<REQUEST><DEVICE>1</DEVICE><OBJECTIDENTIFIER><OBJECTTYPE>"
+                                   "2</OBJECTTYPE><INSTANCE>1</INSTANCE></OBJECTIDENTIFIER><PROPERTY>77</PROPERTY>"
+                                   "<VALUE><TYPE>7</TYPE><DATA>1 get:0.1.85</DATA></VALUE><PRIORITY>0</PRIORITY>"
+                                   "</REQUEST>";
+  const Case cases[] = {
+      {"4711 get:0.1.85\r\n", "4711"},
+      {xml_with_get, "<ERROR><WRITEPROPERTY><ERRORCLASS>5</ERRORCLASS><ERRORCODE>0</ERRORCODE></WRITEPROPERTY></ERROR>"},
+      {"pdu:0100", "Error : Unknown Command"},
+      {"get:0.1.85", "Error : Internal Error"},  // no device number
+      {"4194304 get:0.1.85", "Error : Internal Error"},
+      {"12 con:0001020C", "20020C"},
+      {"unc:10080000", "success"},
+      {"unc:1z", "Error : Internal Error"},
+      {"xml:executeQuery", "success"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(api_handle_text_command(c.payload.data(), c.payload.size()), c.answer) << c.payload;
+  // A read of several items whose answer holds no result leaves nothing to send.
+  api_fake::calls().read_property_multiple = [](ClientCallRecord*) {};
+  const std::string empty = "1 get:0.1.85 0.2.85";
+  EXPECT_EQ(api_text_answer(empty.data(), empty.size()), "Error : - Internal");
+}
+
+}  // namespace
