@@ -514,7 +514,9 @@ int pdu_decode_value(pdu_buffer* buffer, BACnetValue* value, int n)
 
 int pdu_decode_context_value(pdu_buffer* buffer, BACnetValue* value, uint32_t datatype, int n)
 {
-  if (!value)
+  // The field is context tag n: an application-tagged element of another datatype is no
+  // stand-in for it.
+  if (!value || n < 0 || n > 0xFF || !pdu_next_is_context(buffer, uint8_t(n)))
     return PDU_MALFORMED;
   value_free(value);
   int result = value_init(value, datatype);

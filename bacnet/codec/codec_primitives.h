@@ -102,7 +102,8 @@ int pdu_encode_list(pdu_buffer* buffer, const BACnetValue* list);
 // Reads the primitive element at pos: an application tag gives its own datatype; a context
 // tag must be n and the datatype is the tag the value already holds. 0, 8, 1 or 1001.
 int pdu_decode_value(pdu_buffer* buffer, BACnetValue* value, int n);
-// Releases the value, prepares it for `datatype` and reads it with context tag n.
+// Releases the value, prepares it for `datatype` and reads it with context tag n; any other
+// element at pos is malformed and leaves the value as it was.
 int pdu_decode_context_value(pdu_buffer* buffer, BACnetValue* value, uint32_t datatype, int n);
 
 // Per-type readers behind pdu_decode_value; each starts at the header octet, whichever its

@@ -603,6 +603,9 @@ TEST(TextMessage, ClassIsOptionalBothWays)
   EXPECT_STREQ(back.message.payload.text, "Hi");
   Received stray("0C 02 00 04 D2 4E 4F 29 00 3B 00 48 69");
   EXPECT_EQ(pdu_decode_text_message_request(&stray.buffer, &back), PDU_MALFORMED);
+  Received date_for_message("0C 02 00 04 D2 29 00 A4 7A 0C 09 03");
+  EXPECT_EQ(pdu_decode_text_message_request(&date_for_message.buffer, &back), PDU_MALFORMED)
+      << "an application-tagged Date in place of the message [3]";
   pdu_free_text_message_request(&back);
 
   TextMessageRequest request;
