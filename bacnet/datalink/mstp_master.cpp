@@ -116,21 +116,12 @@ bool MstpMaster::receive_step(int64_t timeout_ms)
       receiver_.restart();
       receiver_.set_invalid_frame();
       // A line that failed for good (a closed pseudo-terminal) fails every read at once.
-      if (!pause(wait > 0 ? wait : frame_abort_))
+      if (!line_.hold(wait > 0 ? wait : frame_abort_))
         return false;
       silence_start_ = now();
       return true;
     }
   }
-}
-
-bool MstpMaster::pause(int milliseconds)
-{
-  const int64_t end = now() + milliseconds;
-  for (int64_t left = milliseconds; left > 0; left = end - now())
-    if (!line_.wait(int(left)))
-      return false;
-  return true;
 }
 
 void MstpMaster::send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data)

@@ -83,7 +83,6 @@ private:
   int64_t silence() const;
   int modulo(int station) const { return station % (int(params_.max_master) + 1); }
   bool receive_step(int64_t timeout_ms);
-  bool pause(int milliseconds);
   void send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data = {});
   void send_token();
   void poll_new_successor(uint8_t station);
