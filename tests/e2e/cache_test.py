@@ -4,7 +4,6 @@ reads its Analog Value, follows a change, takes the COV notifications the device
 (unconfirmed and confirmed), and writes through a handle. tshark dissects the
 ReadPropertyMultiple and WriteProperty requests we send."""
 
-import json
 import os
 import subprocess
 import sys
@@ -22,56 +21,10 @@ ANALOG_VALUE = 2
 PRESENT_VALUE = 85
 
 
-class Device:
+def start_device(host, **options):
     """The npm device: commands on its standard input, its JSON lines collected on a thread."""
-
-    def __init__(self, host, **options):
-        import threading
-        self.proc = node_peer.start(host, "analog_device.js", json.dumps(options), stdin=subprocess.PIPE)
-        first = node_peer.read_json_line(self.proc, timeout=15)
-        assert first == {"ready": True}, first
-        self.lines = []
-        self._cond = threading.Condition()
-        self._thread = threading.Thread(target=self._read, daemon=True)
-        self._thread.start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            line = line.strip()
-            if line.startswith("{"):
-                with self._cond:
-                    self.lines.append(json.loads(line))
-                    self._cond.notify_all()
-
-    def command(self, **command):
-        self.proc.stdin.write(json.dumps(command) + "\n")
-        self.proc.stdin.flush()
-
-    def wait(self, key, timeout=10.0, **fields):
-        end = time.monotonic() + timeout
-        with self._cond:
-            while True:
-                for line in self.lines:
-                    inner = line.get(key)
-                    inner = inner if isinstance(inner, dict) else line
-                    if key in line and all(inner.get(k) == v for k, v in fields.items()):
-                        return line
-                left = end - time.monotonic()
-                if left <= 0:
-                    raise AssertionError(f"the device printed no {key} {fields}: {self.lines}")
-                self._cond.wait(min(left, 0.2))
-
-    def seen(self, key):
-        with self._cond:
-            return [line[key] for line in self.lines if key in line]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-        self.proc.wait(timeout=10)
-        self._thread.join(timeout=5)
-        self.proc.stdin.close()
-        self.proc.stdout.close()
+    proc = node_peer.start_ready(host, "analog_device.js", options, stdin=subprocess.PIPE)
+    return node_peer.PeerLines(proc)
 
 
 class RemoteCache(unittest.TestCase):
@@ -80,7 +33,7 @@ class RemoteCache(unittest.TestCase):
             a, b = lab.host("a"), lab.host("b")
             ip_a, ip_b = lab.link(a, b)
             cap = capture.Capture(a, a.addresses[0][0], "udp port 47808", name="cache")
-            device = Device(b, device=PEER, broadcast="10.111.1.255", value=21.5)
+            device = start_device(b, device=PEER, broadcast="10.111.1.255", value=21.5)
             node = CacheNode(a, connect_string(ip_a), device=OWN)
             try:
                 node.ask(f"whois {PEER} {PEER}", "whois")

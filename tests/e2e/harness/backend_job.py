@@ -1,6 +1,5 @@
 """Runs the backend program on a job file inside a test host, against a simulated unit."""
 
-import json
 import os
 import tempfile
 import unittest
@@ -29,10 +28,7 @@ def unit_files(folder, seed=0):
 def start_unit(host, broadcast, files, **options):
     opts = {"device": 1234, "broadcast": broadcast, "files": files}
     opts.update(options)
-    unit = node_peer.start(host, "zor17_unit.js", json.dumps(opts))
-    ready = node_peer.read_json_line(unit)
-    assert ready == {"ready": True}, ready
-    return unit
+    return node_peer.start_ready(host, "zor17_unit.js", opts, timeout=10)
 
 
 def general(tmp, ip, local_id=4711):
