@@ -209,16 +209,6 @@ int upsert_address(const BACnetAddress& address, int32_t instance, uint8_t local
   return insert_entry(g.addresses, position, e) ? 0 : -1;
 }
 
-BACnetAddress from_value(const BACnetAddressValue& v)
-{
-  BACnetAddress a{};
-  a.network = v.network;
-  a.mac_len = uint8_t(std::min<uint32_t>(v.mac.length, sizeof a.mac));
-  if (v.mac.data)
-    std::memcpy(a.mac, v.mac.data, a.mac_len);
-  return a;
-}
-
 int32_t binding_instance(const BACnetValue& element)
 {
   if (element.tag != TAG_ADDRESS_BINDING || !element.payload.record)
@@ -382,7 +372,7 @@ int write_remote_address(int32_t instance, const BACnetValue* value)
   // Six octets is the longest MAC of any datalink; an empty one names nobody.
   if (written.mac.length < 1 || written.mac.length > 6)
     return kResultOther;
-  BACnetAddress address = from_value(written);
+  BACnetAddress address = address_binding_from_value(written);
   DRIVER_LOCK_SCOPE();
   if (is_local(instance))
     return kResultOther;
@@ -455,11 +445,21 @@ int address_binding_local_port_hook(uint8_t max_apdu_code, int32_t instance, con
   return address_binding_add_local_port(max_apdu_code, instance, &address);
 }
 
+BACnetAddress address_binding_from_value(const BACnetAddressValue& value)
+{
+  BACnetAddress a{};
+  a.network = value.network;
+  a.mac_len = uint8_t(std::min<uint32_t>(value.mac.length, sizeof a.mac));
+  if (value.mac.data)
+    std::memcpy(a.mac, value.mac.data, a.mac_len);
+  return a;
+}
+
 int address_binding_add_local_port_value(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address)
 {
   if (!address)
     return address_binding_add_local_port(max_apdu_code, instance, nullptr);
-  BACnetAddress a = from_value(*address);
+  BACnetAddress a = address_binding_from_value(*address);
   return address_binding_add_local_port(max_apdu_code, instance, &a);
 }
 
@@ -481,7 +481,7 @@ int address_binding_add_from_binding(const BACnetAddressBinding* binding)
   if (!binding || binding->address.mac.length < 1 || binding->address.mac.length > 6)
     return -1;
   int32_t instance = int32_t(binding->device.instance);
-  BACnetAddress address = from_value(binding->address);
+  BACnetAddress address = address_binding_from_value(binding->address);
   DRIVER_LOCK_SCOPE();
   if (is_local(instance) || find_device(instance) != g.devices.end())
     return -1;
@@ -590,7 +590,7 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
 {
   if (!address)
     return address_binding_get_local_instance(nullptr);
-  BACnetAddress a = from_value(*address);
+  BACnetAddress a = address_binding_from_value(*address);
   return address_binding_get_local_instance(&a);
 }
 

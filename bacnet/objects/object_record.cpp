@@ -489,6 +489,15 @@ uint32_t* object_word(ObjectRecord* record, uint32_t property)
 {
   return typed_field<uint32_t>(record, property, {FieldKind::Unsigned, FieldKind::Enumerated, FieldKind::Word});
 }
+uint32_t object_word_value(ObjectRecord* record, uint32_t property)
+{
+  const uint32_t* w = object_word(record, property);
+  return w ? *w : 0;
+}
+ObjectRecord* object_notification_class(uint32_t owner, ObjectRecord* record)
+{
+  return object_Find(owner, OBJECT_NOTIFICATION_CLASS, object_word_value(record, PROP_NOTIFICATION_CLASS));
+}
 float* object_real(ObjectRecord* record, uint32_t property)
 {
   return typed_field<float>(record, property, {FieldKind::Real});
