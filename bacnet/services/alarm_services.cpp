@@ -31,22 +31,9 @@ constexpr int kSubscribeLogLevel = 1;
 constexpr std::array<uint32_t, 6> kSummariesPerApdu = {0, 1, 3, 7, 15, 21};
 constexpr std::array<uint32_t, 8> kSegmentFactor = {1, 2, 4, 8, 16, 32, 64, 64};
 
-struct OwnedAcknowledge {
-  AcknowledgeAlarmRequest record;
-  ~OwnedAcknowledge() { pdu_free_acknowledge_alarm_request(&record); }
-};
-struct OwnedEvent {
-  EventNotificationRequest record;
-  ~OwnedEvent() { pdu_free_event_notification_request(&record); }
-};
-struct OwnedEnrollment {
-  GetEnrollmentSummaryRequest record;
-  ~OwnedEnrollment() { pdu_free_get_enrollment_summary_request(&record); }
-};
-struct OwnedValue {
-  BACnetValue v{};
-  ~OwnedValue() { value_free(&v); }
-};
+using OwnedAcknowledge = OwnedRecord<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request>;
+using OwnedEvent = OwnedRecord<EventNotificationRequest, pdu_free_event_notification_request>;
+using OwnedEnrollment = OwnedRecord<GetEnrollmentSummaryRequest, pdu_free_get_enrollment_summary_request>;
 
 // The objects whose alarms can be acknowledged.
 bool acknowledgeable(uint32_t type)
@@ -257,14 +244,14 @@ int services_subscribe_cov(const BACnetAddress& local, const ServiceRequest& req
   uint32_t owner = services_request_owner(local);
   uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   OwnedValue subscription;
-  if (build_subscription(r, snet_present ? routed_source : request.source, &subscription.v) != 0)
+  if (build_subscription(r, snet_present ? routed_source : request.source, &subscription.value) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   if (r.lifetime == -1) {
     // A cancellation is acknowledged whether or not there was such a subscription.
-    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, &subscription.v);
+    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, &subscription.value);
     return services_answer_simple_ack(answer);
   }
-  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, &subscription.v) != 0)
+  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, &subscription.value) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   // The next timer run sends the first notification.
   object_SetEventFlag(owner, r.object.type, instance);

@@ -14,10 +14,7 @@ enum HookSlot : std::size_t {
   kHookConfirmedCovNotification = 10,
 };
 
-struct OwnedNotification {
-  CovNotificationRequest record;
-  ~OwnedNotification() { pdu_free_cov_notification_request(&record); }
-};
+using OwnedNotification = OwnedRecord<CovNotificationRequest, pdu_free_cov_notification_request>;
 
 void trace_value(DriverLogFunction trace, const CovNotificationRequest& n, const BACnetPropertyValue& value)
 {

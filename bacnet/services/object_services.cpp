@@ -33,15 +33,8 @@ bool applied_by_element(uint32_t tag)
          tag == TAG_TAGGED_DATA_LIST;
 }
 
-struct OwnedListRequest {
-  ListElementRequest record;
-  ~OwnedListRequest() { pdu_free_list_element_request(&record); }
-};
-
-struct OwnedCreateRequest {
-  CreateObjectRequest record;
-  ~OwnedCreateRequest() { pdu_free_create_object_request(&record); }
-};
+using OwnedListRequest = OwnedRecord<ListElementRequest, pdu_free_list_element_request>;
+using OwnedCreateRequest = OwnedRecord<CreateObjectRequest, pdu_free_create_object_request>;
 
 std::vector<BACnetValue*> elements_of(BACnetValue& elements)
 {

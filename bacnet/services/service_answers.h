@@ -8,6 +8,7 @@
 #include "bacnet/codec/codec_errors.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/network/bacnet_address.h"
+#include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstdint>
@@ -69,6 +70,26 @@ int services_answer_error(ServiceAnswer* answer, uint8_t service_choice, uint32_
 int services_answer_error_parameters(ServiceAnswer* answer, const ErrorParameters& parameters);
 // A failed property access: the class of the last access and the result minus one as code.
 int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice, int result);
+
+// Releases a decoded or built record (`Free` is its codec's free function) when the handler
+// leaves.
+template <class Record, auto Free>
+struct OwnedRecord {
+  Record record{};
+  OwnedRecord() = default;
+  OwnedRecord(const OwnedRecord&) = delete;
+  OwnedRecord& operator=(const OwnedRecord&) = delete;
+  ~OwnedRecord() { Free(&record); }
+};
+
+// A value the handler builds and releases when it leaves.
+struct OwnedValue {
+  BACnetValue value{};
+  OwnedValue() = default;
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  ~OwnedValue() { value_free(&value); }
+};
 
 // Walks a decoded "one or a list" field: a single record of Record's tag, or a list of
 // `list_tag` whose elements are such records; anything else holds none. `visit` returns false
