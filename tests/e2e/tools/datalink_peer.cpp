@@ -26,11 +26,9 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -55,39 +53,6 @@ int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& dest
   return 0;
 }
 
-// Moves only when told to, like ManualClock, but read by the port threads while the command
-// loop advances it.
-class SteppedClock : public OsClock {
-public:
-  OsTime wall() override
-  {
-    std::lock_guard<std::mutex> held(mutex_);
-    return wall_;
-  }
-  int64_t monotonic_ms() override { return monotonic_; }
-  void start_at(const OsTime& now)
-  {
-    std::lock_guard<std::mutex> held(mutex_);
-    wall_ = now;
-  }
-  void advance_ms(int64_t ms)
-  {
-    {
-      std::lock_guard<std::mutex> held(mutex_);
-      uint64_t micro = uint64_t(wall_.microseconds) + uint64_t(ms) * 1000;
-      wall_.seconds += uint32_t(micro / 1000000);
-      wall_.microseconds = uint32_t(micro % 1000000);
-    }
-    monotonic_ += ms;
-  }
-
-private:
-  std::mutex mutex_;
-  OsTime wall_{};
-  std::atomic<int64_t> monotonic_{0};
-};
-
-
 std::vector<BacnetIpLink*> ip_links()
 {
   std::vector<BacnetIpLink*> links;
@@ -98,7 +63,7 @@ std::vector<BacnetIpLink*> ip_links()
 }
 
 // One tick at a time, each awaited, so that no second is lost between two passes.
-bool tick(SteppedClock* clock, int n)
+bool tick(ManualClock* clock, int n)
 {
   for (int i = 0; i < n; ++i) {
     std::vector<uint32_t> before;
@@ -117,7 +82,7 @@ bool tick(SteppedClock* clock, int n)
   return true;
 }
 
-bool run_command(const std::string& line, SteppedClock* clock)
+bool run_command(const std::string& line, ManualClock* clock)
 {
   std::istringstream in(line);
   std::string verb;
@@ -228,11 +193,11 @@ int main(int argc, char** argv)
       std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
-  SteppedClock clock;
+  ManualClock clock;
   if (manual) {
     OsTime now;
     os_get_time(&now);
-    clock.start_at(now);
+    clock.set_wall(now.seconds, now.microseconds);
     os_set_clock(&clock);
   }
   DriverContext context;
