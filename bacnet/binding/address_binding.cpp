@@ -70,13 +70,6 @@ struct BindingState {
 
 BindingState g;
 
-uint32_t now_seconds()
-{
-  OsTime t;
-  os_get_time(&t);
-  return t.seconds;
-}
-
 void log_text(int level, const char* text)
 {
   if (g.log)
@@ -179,7 +172,7 @@ DeviceBinding* upsert_device(int32_t instance, const BACnetAddress* address, uin
   DeviceBinding d;
   d.instance = instance;
   fill_device(d, address, max_apdu_code, online);
-  d.created = now_seconds();
+  d.created = os_wall_seconds();
   auto position = std::lower_bound(g.devices.begin(), g.devices.end(), instance,
                                    [](const DeviceBinding& e, int32_t i) { return e.instance < i; });
   auto index = position - g.devices.begin();
@@ -472,7 +465,7 @@ int address_binding_add_from_i_am(int32_t instance, uint8_t max_apdu_code, const
   if (!d)
     return -1;
   // The device has just spoken: a failed request right after must not count it as silent.
-  d->last_heard = now_seconds();
+  d->last_heard = os_wall_seconds();
   return upsert_address(address, instance, 0);
 }
 
@@ -509,7 +502,7 @@ int address_binding_remove_device(const BACnetAddressBinding* binding)
 void address_binding_note_i_am()
 {
   DRIVER_LOCK_SCOPE();
-  g.scan.last_activity = now_seconds();
+  g.scan.last_activity = os_wall_seconds();
   g.scan.i_am_seen = true;
 }
 
@@ -531,7 +524,7 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
     }
     found = *d;
     ++d->use_count;
-    d->last_use = now_seconds();
+    d->last_use = os_wall_seconds();
     result = !d->online ? 2 : d->address_known ? 0 : 1;
   }
   if (out)
@@ -539,7 +532,7 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
   // A device asked for the first time is looked for at once, not with the next second, so
   // the request parked for it waits one round trip instead of up to a second.
   if (created && !found.address_known)
-    locate_device(found, now_seconds());
+    locate_device(found, os_wall_seconds());
   return result;
 }
 
@@ -620,9 +613,9 @@ int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value)
     break;
   case kFlagBackoffStep:
     d.backoff_step = uint8_t(std::min<int>(d.backoff_step + 1, kBackoffStepMax));
-    d.backoff_time = now_seconds();
+    d.backoff_time = os_wall_seconds();
     break;
-  case kFlagBackoffTime: d.backoff_time = now_seconds(); break;
+  case kFlagBackoffTime: d.backoff_time = os_wall_seconds(); break;
   case kFlagSegmentation:
     d.segmentation = value;
     d.segmentation_probed = 1;
@@ -649,7 +642,7 @@ int address_binding_heard_from(uint8_t replied, const BACnetAddress& address)
   auto it = find_device(entry->instance);
   if (it == g.devices.end())
     return -1;
-  uint32_t now = now_seconds();
+  uint32_t now = os_wall_seconds();
   if (replied) {
     it->online = 1;
     it->last_heard = now;
@@ -862,7 +855,7 @@ int address_binding_read_device_property(uint32_t instance, uint32_t property, i
 
 int address_binding_periodic()
 {
-  uint32_t now = now_seconds();
+  uint32_t now = os_wall_seconds();
   bool step;
   {
     DRIVER_LOCK_SCOPE();
@@ -915,7 +908,7 @@ int address_binding_device_scan_step()
   {
     DRIVER_LOCK_SCOPE();
     ScanState& s = g.scan;
-    s.last_activity = now_seconds();
+    s.last_activity = os_wall_seconds();
     finished = scan_next_window(skip);
     if (finished) {
       s.status = kScanDone;

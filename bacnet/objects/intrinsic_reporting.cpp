@@ -506,8 +506,7 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
   const BACnetEventParameter* p = object_event_parameter(ee, PROP_EVENT_PARAMETERS);
   if (!condition_time || !state || !p)
     return;
-  OsTime now;
-  os_get_time(&now);
+  const uint32_t now = os_wall_seconds();
   bool pending = false;
   uint32_t type = object_word_value(ee, PROP_EVENT_TYPE);
   bool known = type == EVENT_TYPE_CHANGE_OF_STATE || type == EVENT_TYPE_COMMAND_FAILURE ||
@@ -518,7 +517,7 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
     Owned values;
     if (enrollment_transition(*p, *state, m, &to, &values.v)) {
       // The delay counts from the last run in which no transition was pending.
-      if (int64_t(now.seconds) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
+      if (int64_t(now) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
         uint32_t from = *state;
         *state = to;
         uint32_t notify_type = object_word_value(ee, PROP_NOTIFY_TYPE);
@@ -530,5 +529,5 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
     event_process_transition_bits(owner, ee);
   }
   if (!pending)
-    *condition_time = now.seconds;
+    *condition_time = now;
 }

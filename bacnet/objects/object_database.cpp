@@ -102,13 +102,12 @@ void save_check()
   // clock is read only when there is something to save.
   if (!g.save || !object_IsChanged())
     return;
-  OsTime now;
-  os_get_time(&now);
-  if (now.seconds - g.last_save <= kSecondsPerDay)
+  uint32_t now = os_wall_seconds();
+  if (now - g.last_save <= kSecondsPerDay)
     return;
   g.save(g.local_instance);
   object_ClearChanged();
-  g.last_save = now.seconds;
+  g.last_save = now;
 }
 
 }  // namespace

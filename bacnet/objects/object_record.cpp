@@ -196,9 +196,7 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
     return time_now_to_bacnet(&stamp->datetime);
   }
   case DefaultKind::CreationSeconds: {
-    OsTime now;
-    os_get_time(&now);
-    *word = now.seconds;
+    *word = os_wall_seconds();
     return VALUE_OK;
   }
   case DefaultKind::Unspecified:

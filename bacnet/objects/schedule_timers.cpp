@@ -166,9 +166,7 @@ void object_ScheduleTimer(uint32_t owner, ObjectRecord* object)
   if (in_effect && value_order(&value, written) != 0) {
     value_free(written);
     value_assign(written, &value, -1);
-    OsTime now;
-    os_get_time(&now);
-    *object_word(object, FIELD_SCHEDULE_WRITTEN_AT) = now.seconds;
+    *object_word(object, FIELD_SCHEDULE_WRITTEN_AT) = os_wall_seconds();
     write_references(owner, object, value);
   }
   value_free(&value);

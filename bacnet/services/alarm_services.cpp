@@ -80,9 +80,7 @@ int build_subscription(const SubscribeCovRequest& r, const BACnetAddress& subscr
   d->process_id = r.process_id;
   d->issue_confirmed = r.issue_confirmed ? 1 : 0;
   d->lifetime = uint32_t(r.lifetime);
-  OsTime now;
-  os_get_time(&now);
-  d->stamp = now.seconds;
+  d->stamp = os_wall_seconds();
   if (bitstring_set(&d->valid_days, days, 7) != VALUE_OK || bitstring_set(&d->transitions, transitions, 3) != VALUE_OK ||
       address_value(subscriber, &d->recipient.address) != VALUE_OK)
     return -1;

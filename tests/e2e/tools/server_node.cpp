@@ -197,13 +197,6 @@ bool run_command(const std::string& line)
   return true;
 }
 
-uint32_t wall_second()
-{
-  OsTime t;
-  os_get_time(&t);
-  return t.seconds;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -262,9 +255,9 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  uint32_t last_second = wall_second();
+  uint32_t last_second = os_wall_seconds();
   run_commands(run_command, [&last_second] {
-    if (uint32_t second = wall_second(); second != last_second) {
+    if (uint32_t second = os_wall_seconds(); second != last_second) {
       last_second = second;
       object_second_tick();
     }
