@@ -270,13 +270,9 @@ int cov_notify_destinations(uint32_t owner, const BACnetObjectId& object, const 
 {
   if (!subscriptions)
     return 0;
-  if (const auto* single = value_record<BACnetDestination>(subscriptions))
-    return cov_send_to_destination(values, object, single, owner);
-  if (subscriptions->tag != TAG_DESTINATION_LIST)
-    return 0;
-  const BACnetValueArray* list = value_array(subscriptions);
-  for (uint32_t i = 0; list && i < list->used; ++i)
-    if (const auto* d = value_record<BACnetDestination>(&list->elements[i]))
-      cov_send_to_destination(values, object, d, owner);
+  value_each_record<BACnetDestination>(*subscriptions, TAG_DESTINATION_LIST, [&](const BACnetDestination& d) {
+    cov_send_to_destination(values, object, &d, owner);
+    return true;
+  });
   return 0;
 }

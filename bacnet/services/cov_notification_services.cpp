@@ -39,7 +39,7 @@ int services_cov_notification_to_cache(const CovNotificationRequest& notificatio
 {
   if (notification.values.tag == TAG_PROPERTY_VALUE_LIST && !value_array(&notification.values))
     return -1;
-  services_each_record<BACnetPropertyValue>(notification.values, TAG_PROPERTY_VALUE_LIST,
+  value_each_record<BACnetPropertyValue>(notification.values, TAG_PROPERTY_VALUE_LIST,
                                             [&](const BACnetPropertyValue& value) {
                                               CacheReference reference = cache_reference(
                                                   notification.device.instance, notification.object.type,

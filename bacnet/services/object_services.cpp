@@ -105,7 +105,7 @@ void save_objects(uint32_t owner)
 // The initial values of a new object; a value the object refuses leaves the object as created.
 void write_initial_values(uint32_t owner, const BACnetObjectId& object, BACnetValue& values)
 {
-  services_each_record<BACnetPropertyValue>(values, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& v) {
+  value_each_record<BACnetPropertyValue>(values, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& v) {
     object_WriteObjectProperty(kStackOrigin, owner, object.type, object.instance, v.property, v.array_index, &v.value,
                                v.priority);
     return true;

@@ -213,9 +213,9 @@ int services_write_property_multiple(const BACnetAddress& local, const ServiceRe
   int32_t origin = services_access_origin(request);
   uint32_t owner = services_request_owner(local);
   ErrorParameters error(SERVICE_WRITE_PROPERTY_MULTIPLE);
-  bool all_written = services_each_record<WriteAccessSpecification>(
+  bool all_written = value_each_record<WriteAccessSpecification>(
       wpm.record.specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, [&](WriteAccessSpecification& specification) {
-        return services_each_record<BACnetPropertyValue>(
+        return value_each_record<BACnetPropertyValue>(
             specification.properties, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& value) {
               const BACnetObjectId& object = specification.object;
               int rc = object_WriteObjectProperty(origin, owner, object.type, object.instance, value.property,
