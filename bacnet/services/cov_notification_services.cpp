@@ -40,16 +40,16 @@ int services_cov_notification_to_cache(const CovNotificationRequest& notificatio
   if (notification.values.tag == TAG_PROPERTY_VALUE_LIST && !value_array(&notification.values))
     return -1;
   value_each_record<BACnetPropertyValue>(notification.values, TAG_PROPERTY_VALUE_LIST,
-                                            [&](const BACnetPropertyValue& value) {
-                                              CacheReference reference = cache_reference(
-                                                  notification.device.instance, notification.object.type,
-                                                  notification.object.instance, value.property, value.array_index);
-                                              // Error 0: the cache keeps the notified value.
-                                              cache_update_property(0, &reference, &value.value);
-                                              if (trace)
-                                                trace_value(trace, notification, value);
-                                              return true;
-                                            });
+                                         [&](const BACnetPropertyValue& value) {
+                                           CacheReference reference = cache_reference(
+                                               notification.device.instance, notification.object.type,
+                                               notification.object.instance, value.property, value.array_index);
+                                           // Error 0: the cache keeps the notified value.
+                                           cache_update_property(0, &reference, &value.value);
+                                           if (trace)
+                                             trace_value(trace, notification, value);
+                                           return true;
+                                         });
   return 0;
 }
 
