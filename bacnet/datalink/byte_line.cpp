@@ -3,6 +3,8 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/os_wrappers.h"
 
+#include <algorithm>
+
 ByteLine::Result PortByteLine::read(uint8_t* octet, int timeout_ms)
 {
   const int64_t deadline = os_monotonic_ms() + timeout_ms;
@@ -45,6 +47,16 @@ bool PortByteLine::wait(int timeout_ms)
 }
 
 bool PortByteLine::stopping() { return port_->stop_requested || port_->running == 0; }
+
+int serial_frame_abort_ms(uint32_t baud_rate)
+{
+  constexpr int kFrameAbortMs = 100;
+  constexpr uint32_t kFrameAbortBits = 60;
+  if (baud_rate == 0)
+    return kFrameAbortMs;
+  int bits_ms = int((kFrameAbortBits * 1000 + baud_rate - 1) / baud_rate);
+  return std::max(kFrameAbortMs, bits_ms);
+}
 
 bool ByteLine::hold(int milliseconds)
 {

@@ -51,6 +51,10 @@ private:
   bool wake_ends_read_;
 };
 
+// The silence that abandons a half-received serial frame: 100 ms, or 60 bit times when the
+// line is so slow that those are longer.
+int serial_frame_abort_ms(uint32_t baud_rate);
+
 // The serial datalinks' open of their line: the settings from the port's connect string
 // (PORT or DEVICE, BAUDRATE, DATABITS, STOPBITS, HANDSHAKING), then the line opened afresh.
 // 0, or the open's result with "Error Opening Com port" set on the port.

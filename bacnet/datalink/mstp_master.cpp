@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr int kFrameAbortMs = 100;
-constexpr uint32_t kFrameAbortBits = 60;
-
 int64_t now() { return os_monotonic_ms(); }
 
 }  // namespace
@@ -22,14 +19,6 @@ uint8_t mstp_destination_station(const BACnetAddress& destination)
   return destination.mac[0];
 }
 
-int MstpMaster::frame_abort_ms(uint32_t baud_rate)
-{
-  if (baud_rate == 0)
-    return kFrameAbortMs;
-  int bits_ms = int((kFrameAbortBits * 1000 + baud_rate - 1) / baud_rate);
-  return std::max(kFrameAbortMs, bits_ms);
-}
-
 MstpMaster::MstpMaster(const MstpParameters& parameters, ByteLine& line, MstpQueues& queues, Deliver deliver,
                        FrameTrace trace)
     : params_(parameters),
@@ -38,7 +27,7 @@ MstpMaster::MstpMaster(const MstpParameters& parameters, ByteLine& line, MstpQue
       deliver_(std::move(deliver)),
       trace_(std::move(trace)),
       receiver_(parameters.this_station),
-      frame_abort_(frame_abort_ms(parameters.baud_rate))
+      frame_abort_(serial_frame_abort_ms(parameters.baud_rate))
 {
 }
 

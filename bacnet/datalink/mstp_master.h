@@ -75,9 +75,6 @@ public:
   uint8_t poll_station() const { return poll_station_; }
   bool sole_master() const { return sole_master_; }
   uint32_t token_count() const { return token_count_; }
-  // The silence that abandons a half-received frame: 100 ms, or 60 bit times when the line
-  // is so slow that those are longer.
-  static int frame_abort_ms(uint32_t baud_rate);
 
 private:
   int64_t silence() const;
