@@ -21,10 +21,11 @@ ANALOG_VALUE = 2
 PRESENT_VALUE = 85
 
 
-def start_device(host, **options):
+class Device(node_peer.PeerLines):
     """The npm device: commands on its standard input, its JSON lines collected on a thread."""
-    proc = node_peer.start_ready(host, "analog_device.js", options, stdin=subprocess.PIPE)
-    return node_peer.PeerLines(proc)
+
+    def __init__(self, host, **options):
+        super().__init__(node_peer.start_ready(host, "analog_device.js", options, stdin=subprocess.PIPE))
 
 
 class RemoteCache(unittest.TestCase):
@@ -33,7 +34,7 @@ class RemoteCache(unittest.TestCase):
             a, b = lab.host("a"), lab.host("b")
             ip_a, ip_b = lab.link(a, b)
             cap = capture.Capture(a, a.addresses[0][0], "udp port 47808", name="cache")
-            device = start_device(b, device=PEER, broadcast="10.111.1.255", value=21.5)
+            device = Device(b, device=PEER, broadcast="10.111.1.255", value=21.5)
             node = CacheNode(a, connect_string(ip_a), device=OWN)
             try:
                 node.ask(f"whois {PEER} {PEER}", "whois")
