@@ -70,13 +70,6 @@ struct BindingState {
 
 BindingState g;
 
-uint32_t now_seconds()
-{
-  OsTime t;
-  os_get_time(&t);
-  return t.seconds;
-}
-
 void log_text(int level, const char* text)
 {
   if (g.log)
@@ -179,7 +172,7 @@ DeviceBinding* upsert_device(int32_t instance, const BACnetAddress* address, uin
   DeviceBinding d;
   d.instance = instance;
   fill_device(d, address, max_apdu_code, online);
-  d.created = now_seconds();
+  d.created = os_wall_seconds();
   auto position = std::lower_bound(g.devices.begin(), g.devices.end(), instance,
                                    [](const DeviceBinding& e, int32_t i) { return e.instance < i; });
   auto index = position - g.devices.begin();
@@ -207,16 +200,6 @@ int upsert_address(const BACnetAddress& address, int32_t instance, uint8_t local
   auto position = std::lower_bound(g.addresses.begin(), g.addresses.end(), key,
                                    [](const AddressBindingEntry& x, const BACnetAddress& k) { return address_less(x.address, k); });
   return insert_entry(g.addresses, position, e) ? 0 : -1;
-}
-
-BACnetAddress from_value(const BACnetAddressValue& v)
-{
-  BACnetAddress a{};
-  a.network = v.network;
-  a.mac_len = uint8_t(std::min<uint32_t>(v.mac.length, sizeof a.mac));
-  if (v.mac.data)
-    std::memcpy(a.mac, v.mac.data, a.mac_len);
-  return a;
 }
 
 int32_t binding_instance(const BACnetValue& element)
@@ -382,7 +365,7 @@ int write_remote_address(int32_t instance, const BACnetValue* value)
   // Six octets is the longest MAC of any datalink; an empty one names nobody.
   if (written.mac.length < 1 || written.mac.length > 6)
     return kResultOther;
-  BACnetAddress address = from_value(written);
+  BACnetAddress address = address_binding_from_value(written);
   DRIVER_LOCK_SCOPE();
   if (is_local(instance))
     return kResultOther;
@@ -455,11 +438,21 @@ int address_binding_local_port_hook(uint8_t max_apdu_code, int32_t instance, con
   return address_binding_add_local_port(max_apdu_code, instance, &address);
 }
 
+BACnetAddress address_binding_from_value(const BACnetAddressValue& value)
+{
+  BACnetAddress a{};
+  a.network = value.network;
+  a.mac_len = uint8_t(std::min<uint32_t>(value.mac.length, sizeof a.mac));
+  if (value.mac.data)
+    std::memcpy(a.mac, value.mac.data, a.mac_len);
+  return a;
+}
+
 int address_binding_add_local_port_value(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address)
 {
   if (!address)
     return address_binding_add_local_port(max_apdu_code, instance, nullptr);
-  BACnetAddress a = from_value(*address);
+  BACnetAddress a = address_binding_from_value(*address);
   return address_binding_add_local_port(max_apdu_code, instance, &a);
 }
 
@@ -472,7 +465,7 @@ int address_binding_add_from_i_am(int32_t instance, uint8_t max_apdu_code, const
   if (!d)
     return -1;
   // The device has just spoken: a failed request right after must not count it as silent.
-  d->last_heard = now_seconds();
+  d->last_heard = os_wall_seconds();
   return upsert_address(address, instance, 0);
 }
 
@@ -481,7 +474,7 @@ int address_binding_add_from_binding(const BACnetAddressBinding* binding)
   if (!binding || binding->address.mac.length < 1 || binding->address.mac.length > 6)
     return -1;
   int32_t instance = int32_t(binding->device.instance);
-  BACnetAddress address = from_value(binding->address);
+  BACnetAddress address = address_binding_from_value(binding->address);
   DRIVER_LOCK_SCOPE();
   if (is_local(instance) || find_device(instance) != g.devices.end())
     return -1;
@@ -509,7 +502,7 @@ int address_binding_remove_device(const BACnetAddressBinding* binding)
 void address_binding_note_i_am()
 {
   DRIVER_LOCK_SCOPE();
-  g.scan.last_activity = now_seconds();
+  g.scan.last_activity = os_wall_seconds();
   g.scan.i_am_seen = true;
 }
 
@@ -531,7 +524,7 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
     }
     found = *d;
     ++d->use_count;
-    d->last_use = now_seconds();
+    d->last_use = os_wall_seconds();
     result = !d->online ? 2 : d->address_known ? 0 : 1;
   }
   if (out)
@@ -539,7 +532,7 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
   // A device asked for the first time is looked for at once, not with the next second, so
   // the request parked for it waits one round trip instead of up to a second.
   if (created && !found.address_known)
-    locate_device(found, now_seconds());
+    locate_device(found, os_wall_seconds());
   return result;
 }
 
@@ -590,7 +583,7 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
 {
   if (!address)
     return address_binding_get_local_instance(nullptr);
-  BACnetAddress a = from_value(*address);
+  BACnetAddress a = address_binding_from_value(*address);
   return address_binding_get_local_instance(&a);
 }
 
@@ -620,9 +613,9 @@ int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value)
     break;
   case kFlagBackoffStep:
     d.backoff_step = uint8_t(std::min<int>(d.backoff_step + 1, kBackoffStepMax));
-    d.backoff_time = now_seconds();
+    d.backoff_time = os_wall_seconds();
     break;
-  case kFlagBackoffTime: d.backoff_time = now_seconds(); break;
+  case kFlagBackoffTime: d.backoff_time = os_wall_seconds(); break;
   case kFlagSegmentation:
     d.segmentation = value;
     d.segmentation_probed = 1;
@@ -649,7 +642,7 @@ int address_binding_heard_from(uint8_t replied, const BACnetAddress& address)
   auto it = find_device(entry->instance);
   if (it == g.devices.end())
     return -1;
-  uint32_t now = now_seconds();
+  uint32_t now = os_wall_seconds();
   if (replied) {
     it->online = 1;
     it->last_heard = now;
@@ -862,7 +855,7 @@ int address_binding_read_device_property(uint32_t instance, uint32_t property, i
 
 int address_binding_periodic()
 {
-  uint32_t now = now_seconds();
+  uint32_t now = os_wall_seconds();
   bool step;
   {
     DRIVER_LOCK_SCOPE();
@@ -915,7 +908,7 @@ int address_binding_device_scan_step()
   {
     DRIVER_LOCK_SCOPE();
     ScanState& s = g.scan;
-    s.last_activity = now_seconds();
+    s.last_activity = os_wall_seconds();
     finished = scan_next_window(skip);
     if (finished) {
       s.status = kScanDone;

@@ -92,6 +92,9 @@ int address_binding_remove_device(const BACnetAddressBinding* binding);
 // Every I-Am stamps the scan's last activity.
 void address_binding_note_i_am();
 
+// The network address an address record names; MAC octets beyond six are not kept.
+BACnetAddress address_binding_from_value(const BACnetAddressValue& value);
+
 // ---- Lookups (copies) --------------------------------------------------------------------
 // Counts one use; an unknown instance >= 0 gets a bare record first. The copy shows the record
 // as it stood before this use. -1 no record, 2 offline, 1 online without address, 0 bound.

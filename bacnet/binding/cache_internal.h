@@ -43,8 +43,6 @@ namespace cache_detail {
 
 // Now, in centiseconds (the seam's clock).
 uint32_t now();
-// a is at or after b on the wrapping tick.
-inline bool at_or_after(uint32_t a, uint32_t b) { return int32_t(a - b) >= 0; }
 
 // Under the lock: the entry of a key, or null; the walk over every entry (the visit must not
 // insert or remove); the removal of an entry.

@@ -135,6 +135,24 @@ uintptr_t remember(InFlight request)
 
 void forget(uintptr_t id) { g_cycle.in_flight.erase(id); }
 
+void on_answer(void* user_data, int success, const BACnetAddress& destination, const ClientResult& result);
+
+// Hands a request to the client layer (through the seam `send`) with what it asked kept in
+// flight; false, with nothing kept, when the request cannot be remembered or is refused.
+template <class Request>
+bool send_tracked(InFlight asked, int (*send)(ClientRequestCallback, void*, int32_t, const Request*),
+                  const Request& request)
+{
+  const int32_t device = asked.device;
+  uintptr_t id = remember(std::move(asked));
+  if (!id)
+    return false;
+  if (send(on_answer, reinterpret_cast<void*>(id), device, &request) == 0)
+    return true;
+  forget(id);
+  return false;
+}
+
 bool take(void* user_data, InFlight* out)
 {
   auto it = g_cycle.in_flight.find(reinterpret_cast<uintptr_t>(user_data));
@@ -144,8 +162,6 @@ bool take(void* user_data, InFlight* out)
   g_cycle.in_flight.erase(it);
   return true;
 }
-
-void on_answer(void* user_data, int success, const BACnetAddress& destination, const ClientResult& result);
 
 // ---- Collect ------------------------------------------------------------------------------
 
@@ -231,10 +247,7 @@ void probe(int32_t device, uint32_t property, Asked asked, const char* text)
   request.object = {kDeviceObjectType, uint32_t(device)};
   request.property = property;
   request.array_index = -1;
-  if (uintptr_t id = remember({asked, device, {}, 0})) {
-    if (seams().read_property(on_answer, reinterpret_cast<void*>(id), device, &request) != 0)
-      forget(id);
-  }
+  send_tracked({asked, device, {}, 0}, seams().read_property, request);
   address_binding_set_device_flag(device, kFlagBackoffTime, 0);
 }
 
@@ -291,10 +304,7 @@ void read_single(const CacheReference& reference, uint32_t now)
   request.array_index = reference.array_index;
   int32_t device = int32_t(reference.device.instance);
   // A refused request stays unanswered; the collection's retry rule takes it up again.
-  if (uintptr_t id = remember({Asked::kRead, device, {reference}, 0})) {
-    if (seams().read_property(on_answer, reinterpret_cast<void*>(id), device, &request) != 0)
-      forget(id);
-  }
+  send_tracked({Asked::kRead, device, {reference}, 0}, seams().read_property, request);
   address_binding_set_device_flag(device, kFlagBackoffTime, 0);
 }
 
@@ -328,12 +338,8 @@ void read_multiple(uint32_t now)
     built = built && add_specification(request, r);
   }
   int32_t device = int32_t(first.device.instance);
-  if (built) {
-    if (uintptr_t id = remember({Asked::kReadMultiple, device, std::move(batch), 0})) {
-      if (seams().read_property_multiple(on_answer, reinterpret_cast<void*>(id), device, &request) != 0)
-        forget(id);
-    }
-  }
+  if (built)
+    send_tracked({Asked::kReadMultiple, device, std::move(batch), 0}, seams().read_property_multiple, request);
   pdu_free_read_property_multiple_request(&request);
   address_binding_set_device_flag(device, kFlagBackoffTime, 0);
   trace("cache execute_read_property_multiple");
@@ -405,12 +411,7 @@ void write_step(uint32_t now)
                 int32_t(reference.object.type), int32_t(reference.object.instance));
   trace(text);
   int32_t device = int32_t(reference.device.instance);
-  bool sent = false;
-  if (uintptr_t id = remember({Asked::kWrite, device, {reference}, write})) {
-    sent = seams().write_property(on_answer, reinterpret_cast<void*>(id), device, &request) == 0;
-    if (!sent)
-      forget(id);
-  }
+  bool sent = send_tracked({Asked::kWrite, device, {reference}, write}, seams().write_property, request);
   pdu_free_write_property_request(&request);
   if (sent) {
     DRIVER_LOCK_SCOPE();

@@ -13,13 +13,6 @@ constexpr uint32_t kSegmentedBoth = 0;
 
 uint32_t g_last_second = 0;
 
-uint32_t wall_second()
-{
-  OsTime t;
-  os_get_time(&t);
-  return t.seconds;
-}
-
 }  // namespace
 
 int client_stack_start(const ClientStackConfig& config)
@@ -32,7 +25,7 @@ int client_stack_start(const ClientStackConfig& config)
   application_layer_init(services_confirmed_indication, services_unconfirmed_indication, config.context,
                          address_binding_heard_from, driver_lock, driver_unlock, config.segment_timeout,
                          config.apdu_timeout, config.apdu_retries);
-  g_last_second = wall_second();
+  g_last_second = os_wall_seconds();
   client_broadcast_i_am(BACnetObjectId{kDeviceObjectType, uint32_t(config.device_instance)}, kAnnouncedMaxApdu,
                         kSegmentedBoth);
   return loaded;
@@ -41,7 +34,7 @@ int client_stack_start(const ClientStackConfig& config)
 void client_stack_pass()
 {
   // A change of the second, not a count of passes: a clock set back still runs the tasks.
-  uint32_t second = wall_second();
+  uint32_t second = os_wall_seconds();
   if (second != g_last_second) {
     g_last_second = second;
     client_stack_second();

@@ -2,7 +2,6 @@
 
 #include "bacnet/network/network_main.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -23,10 +22,7 @@ void trace(const char* direction, const DatalinkPort* port, const DatalinkQueueE
   std::snprintf(text, sizeof text, "Port %02d %s %02X %02X %02X %02X %02X %02X :- ", int(port->net.index), direction,
                 m[0], m[1], m[2], m[3], m[4], m[5]);
   std::string line = text;
-  for (uint8_t b : entry.frame) {
-    std::snprintf(text, sizeof text, "%02X ", b);
-    line += text;
-  }
+  datalink_append_hex(line, entry.frame);
   g_log(kAnexHLogLevel, line.c_str());
 }
 
@@ -53,20 +49,15 @@ int anex_h_open(DatalinkPort* port)
     datalink_set_error(port, "No connect string");
     return -1;
   }
-  BACnetAddress own;
-  uint8_t max_apdu_code;
   {
     DRIVER_LOCK_SCOPE();
     link->ring.clear();
     port->net.send = anex_h_enqueue_frame;
-    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestAnexHMaxApduCode);
     port->net.address.mac_len = 1;
     port->net.address.mac[0] = 0;
-    own = port->net.address;
-    max_apdu_code = port->net.max_apdu_code;
   }
   port->state = kPortOpened;
-  datalink_register_local_port(max_apdu_code, -1, own);
+  datalink_register_opened(port, kLargestAnexHMaxApduCode);
   return 0;
 }
 

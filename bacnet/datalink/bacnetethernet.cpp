@@ -5,9 +5,7 @@
 
 #include <pcap/pcap.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -141,11 +139,7 @@ void trace_frame(const char* direction, const DatalinkPort* port, const uint8_t*
   char head[32];
   std::snprintf(head, sizeof head, "Port %02d %s ", int(port->net.index), direction);
   std::string text = head + mac_text(mac) + " :- ";
-  char octet[4];
-  for (uint8_t b : octets) {
-    std::snprintf(octet, sizeof octet, "%02X ", b);
-    text += octet;
-  }
+  datalink_append_hex(text, octets);
   log_text(text);
 }
 
@@ -294,8 +288,7 @@ int bacnetethernet_open(DatalinkPort* port)
     DRIVER_LOCK_SCOPE();
     link->queue.clear();
   }
-  std::string nic;
-  link->nic = datalink_param(port, "NIC", &nic) ? std::atoi(nic.c_str()) : 0;
+  link->nic = int(datalink_param_number(port, "NIC", 0));
   port->state = kPortOpened;
   {
     DRIVER_LOCK_SCOPE();
@@ -313,16 +306,11 @@ int bacnetethernet_open(DatalinkPort* port)
     datalink_set_error(port, "Error Binding to Socket");
     return -1;
   }
-  BACnetAddress own;
-  uint8_t max_apdu_code;
   {
     DRIVER_LOCK_SCOPE();
     port->net.address = own_address(port, *link);
-    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestEthernetMaxApduCode);
-    own = port->net.address;
-    max_apdu_code = port->net.max_apdu_code;
   }
-  datalink_register_local_port(max_apdu_code, -1, own);
+  datalink_register_opened(port, kLargestEthernetMaxApduCode);
   return 0;
 }
 
@@ -441,17 +429,8 @@ void bacnetethernet_run_pass(DatalinkPort* port)
 
 uint32_t bacnetethernet_run(DatalinkPort* port)
 {
-  BacnetEthernetLink* link = bacnetethernet_link(port);
-  if (!link)
+  if (!bacnetethernet_link(port))
     return kPortStopped;
-  while (port->state == kPortRunning) {
-    // Under a steady stream of frames the idle wait never comes: look at the flag here too.
-    if (port->running == 0) {
-      close_capture(*link);
-      port->state = kPortStopped;
-      break;
-    }
-    bacnetethernet_run_pass(port);
-  }
-  return port->state;
+  return datalink_run_passes(port, bacnetethernet_run_pass,
+                             [](DatalinkPort* p) { close_capture(*bacnetethernet_link(p)); });
 }

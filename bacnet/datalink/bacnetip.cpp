@@ -138,11 +138,7 @@ void trace_frame(const char* direction, const DatalinkPort* port, const BipAddre
   if (!tracing())
     return;
   std::string text = peer_text(port, direction, peer) + ":- ";
-  char octet[4];
-  for (uint8_t b : frame) {
-    std::snprintf(octet, sizeof octet, "%02X ", b);
-    text += octet;
-  }
+  datalink_append_hex(text, frame);
   g_log(kBacnetIpLogLevel, text.c_str());
 }
 
@@ -478,14 +474,9 @@ int bacnetip_open(DatalinkPort* port)
 
   if (netif_query_interfaces(configured, &link->own_ip, &link->netmask, &link->broadcast_ip) != 0)
     return fail();
-  BACnetAddress own;
-  uint8_t max_apdu_code;
   {
     DRIVER_LOCK_SCOPE();
     port->net.address = bip_to_bacnet_address(port->net.address.network, link->own());
-    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestIpMaxApduCode);
-    own = port->net.address;
-    max_apdu_code = port->net.max_apdu_code;
   }
 
   if (link->is_bbmd()) {
@@ -493,7 +484,7 @@ int bacnetip_open(DatalinkPort* port)
     bdt_read_file(link->bdt_path.c_str(), &link->bdt);
   }
   link->last_tick_ms = os_monotonic_ms();
-  datalink_register_local_port(max_apdu_code, -1, own);
+  datalink_register_opened(port, kLargestIpMaxApduCode);
   return 0;
 }
 
@@ -622,15 +613,7 @@ uint32_t bacnetip_run(DatalinkPort* port)
   BacnetIpLink* link = bacnetip_link(port);
   if (!link)
     return kPortStopped;
-  while (port->state == kPortRunning) {
-    // Under a steady stream of datagrams the idle wait never comes: look at the flag here too.
-    if (port->running == 0) {
-      close_transport(*link);
-      port->state = kPortStopped;
-      break;
-    }
-    bacnetip_run_pass(port);
-  }
+  datalink_run_passes(port, bacnetip_run_pass, [](DatalinkPort* p) { close_transport(*bacnetip_link(p)); });
   link->bdt.clear();
   link->fdt.clear();
   return port->state;

@@ -3,9 +3,7 @@
 #include "bacnet/datalink/byte_line.h"
 #include "bacnet/network/network_main.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -25,11 +23,7 @@ bool tracing() { return g_log && g_trace; }
 void trace_npdu(const char* head, std::span<const uint8_t> npdu)
 {
   std::string text = head;
-  char octet[4];
-  for (uint8_t b : npdu) {
-    std::snprintf(octet, sizeof octet, "%02X ", b);
-    text += octet;
-  }
+  datalink_append_hex(text, npdu);
   g_log(kMstpLogLevel, text.c_str());
 }
 
@@ -40,35 +34,23 @@ void trace_frame(bool sent, std::span<const uint8_t> frame)
     g_log(kMstpLogLevel, text.c_str());
 }
 
-long number(const DatalinkPort* port, const char* key, long fallback)
+MstpParameters read_parameters(const DatalinkPort* port, uint32_t baud_rate)
 {
-  std::string value;
-  return datalink_param(port, key, &value) ? std::atol(value.c_str()) : fallback;
-}
-
-void read_parameters(const DatalinkPort* port, MstpParameters& p, SerialLine& line)
-{
-  line.com_port = int(number(port, "PORT", 1));
-  line.baud_rate = uint32_t(number(port, "BAUDRATE", 9600));
-  line.data_bits = uint8_t(number(port, "DATABITS", 8));
-  line.parity = 0;
-  line.stop_bits = uint8_t(number(port, "STOPBITS", 0));
-  line.handshaking = uint32_t(number(port, "HANDSHAKING", kHandshakeNone));
-  if (!datalink_param(port, "DEVICE", &line.device))
-    line.device.clear();
-  p = MstpParameters{};
-  p.this_station = uint8_t(number(port, "TS", 0));
-  p.slot = uint32_t(number(port, "SLOT", 10));
-  p.max_info_frames = uint16_t(number(port, "MAX_INFO_FRAMES", 50));
-  p.max_master = uint8_t(number(port, "MAX_MASTER", 100));
-  p.min_octets = uint16_t(number(port, "MIN_OCTETS", 4));
-  p.no_token = uint32_t(number(port, "NO_TOKEN", 500));
-  p.poll = uint16_t(number(port, "POLL", 50));
-  p.reply_timeout = uint32_t(number(port, "REPLY_TIMEOUT", 300));
-  p.retry_token = uint16_t(number(port, "RETRY_TOKEN", 1));
-  p.usage_delay = uint32_t(number(port, "USEAGE_DELAY", 15));
-  p.usage_timeout = uint32_t(number(port, "USEAGE_TIMEOUT", 100));
-  p.baud_rate = line.baud_rate;
+  auto number = [port](const char* key, long fallback) { return datalink_param_number(port, key, fallback); };
+  MstpParameters p;
+  p.this_station = uint8_t(number("TS", 0));
+  p.slot = uint32_t(number("SLOT", 10));
+  p.max_info_frames = uint16_t(number("MAX_INFO_FRAMES", 50));
+  p.max_master = uint8_t(number("MAX_MASTER", 100));
+  p.min_octets = uint16_t(number("MIN_OCTETS", 4));
+  p.no_token = uint32_t(number("NO_TOKEN", 500));
+  p.poll = uint16_t(number("POLL", 50));
+  p.reply_timeout = uint32_t(number("REPLY_TIMEOUT", 300));
+  p.retry_token = uint16_t(number("RETRY_TOKEN", 1));
+  p.usage_delay = uint32_t(number("USEAGE_DELAY", 15));
+  p.usage_timeout = uint32_t(number("USEAGE_TIMEOUT", 100));
+  p.baud_rate = baud_rate;
+  return p;
 }
 
 }  // namespace
@@ -118,25 +100,17 @@ int bacnetmstp_open(DatalinkPort* port)
     datalink_set_error(port, "No connect string");
     return -1;
   }
-  serial_port_close(&link->line);
-  read_parameters(port, link->parameters, link->line);
-  if (int result = serial_port_open(&link->line); result != 0) {
-    datalink_set_error(port, "Error Opening Com port");
+  if (int result = serial_link_open_line(port, &link->line); result != 0)
     return result;
-  }
-  BACnetAddress own;
-  uint8_t max_apdu_code;
+  link->parameters = read_parameters(port, link->line.baud_rate);
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetmstp_send;
-    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestMstpMaxApduCode);
     port->net.address.mac_len = 1;
     port->net.address.mac[0] = link->parameters.this_station;
-    own = port->net.address;
-    max_apdu_code = port->net.max_apdu_code;
   }
   port->state = kPortOpened;
-  datalink_register_local_port(max_apdu_code, -1, own);
+  datalink_register_opened(port, kLargestMstpMaxApduCode);
   return 0;
 }
 

@@ -4,7 +4,6 @@
 #include "bacnet/network/network_main.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -16,24 +15,8 @@ constexpr uint8_t kPeerMac = 1;
 
 DriverLogFunction g_log = nullptr;
 
-long number(const DatalinkPort* port, const char* key, long fallback)
-{
-  std::string value;
-  return datalink_param(port, key, &value) ? std::atol(value.c_str()) : fallback;
-}
-
 void read_settings(const DatalinkPort* port, PtpLink& link)
 {
-  SerialLine& line = link.line;
-  line.com_port = int(number(port, "PORT", 1));
-  line.baud_rate = uint32_t(number(port, "BAUDRATE", 9600));
-  line.data_bits = uint8_t(number(port, "DATABITS", 8));
-  line.parity = 0;
-  line.stop_bits = uint8_t(number(port, "STOPBITS", 0));
-  line.handshaking = uint32_t(number(port, "HANDSHAKING", kHandshakeNone));
-  if (!datalink_param(port, "DEVICE", &line.device))
-    line.device.clear();
-
   PtpSettings& s = link.settings;
   s = PtpSettings{};
   // PASSWORDBUFFER only sized a buffer that grows to fit the password: nothing to read.
@@ -42,8 +25,8 @@ void read_settings(const DatalinkPort* port, PtpLink& link)
     s.password = value;
   if (datalink_param(port, "DIALSTRING", &value))
     s.dial_command = value + "\r";
-  s.guard_ms = int(std::max(0L, number(port, "GUARDTIME", s.guard_ms)));
-  s.baud_rate = line.baud_rate;
+  s.guard_ms = int(std::max(0L, datalink_param_number(port, "GUARDTIME", s.guard_ms)));
+  s.baud_rate = link.line.baud_rate;
   s.network = port->net.address.network;
 }
 
@@ -70,28 +53,20 @@ int bacnetptp_open(DatalinkPort* port)
     datalink_set_error(port, "No connect string");
     return -1;
   }
-  serial_port_close(&link->line);
-  read_settings(port, *link);
-  if (int result = serial_port_open(&link->line); result != 0) {
-    datalink_set_error(port, "Error Opening Com port");
+  if (int result = serial_link_open_line(port, &link->line); result != 0)
     return result;
-  }
-  BACnetAddress own;
-  uint8_t max_apdu_code;
+  read_settings(port, *link);
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetptp_send;
     port->net.link_state = bacnetptp_get_connection_state;
-    port->net.max_apdu_code = std::min(port->net.max_apdu_code, kLargestPtpMaxApduCode);
     // A MAC of its own keeps a broadcast on this link from looking addressed to this port.
     port->net.address.mac_len = 1;
     port->net.address.mac[0] = kOwnMac;
-    link->shared.connect_request = number(port, "CONNECT", 0) != 0;
-    own = port->net.address;
-    max_apdu_code = port->net.max_apdu_code;
+    link->shared.connect_request = datalink_param_number(port, "CONNECT", 0) != 0;
   }
   port->state = kPortOpened;
-  datalink_register_local_port(max_apdu_code, -1, own);
+  datalink_register_opened(port, kLargestPtpMaxApduCode);
   return 0;
 }
 

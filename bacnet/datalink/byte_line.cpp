@@ -3,6 +3,8 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/os_wrappers.h"
 
+#include <algorithm>
+
 ByteLine::Result PortByteLine::read(uint8_t* octet, int timeout_ms)
 {
   const int64_t deadline = os_monotonic_ms() + timeout_ms;
@@ -45,3 +47,39 @@ bool PortByteLine::wait(int timeout_ms)
 }
 
 bool PortByteLine::stopping() { return port_->stop_requested || port_->running == 0; }
+
+int serial_frame_abort_ms(uint32_t baud_rate)
+{
+  constexpr int kFrameAbortMs = 100;
+  constexpr uint32_t kFrameAbortBits = 60;
+  if (baud_rate == 0)
+    return kFrameAbortMs;
+  int bits_ms = int((kFrameAbortBits * 1000 + baud_rate - 1) / baud_rate);
+  return std::max(kFrameAbortMs, bits_ms);
+}
+
+bool ByteLine::hold(int milliseconds)
+{
+  const int64_t end = os_monotonic_ms() + milliseconds;
+  for (int64_t left = milliseconds; left > 0; left = end - os_monotonic_ms())
+    if (!wait(int(left)))
+      return false;
+  return true;
+}
+
+int serial_link_open_line(DatalinkPort* port, SerialLine* line)
+{
+  serial_port_close(line);
+  line->com_port = int(datalink_param_number(port, "PORT", 1));
+  line->baud_rate = uint32_t(datalink_param_number(port, "BAUDRATE", 9600));
+  line->data_bits = uint8_t(datalink_param_number(port, "DATABITS", 8));
+  line->parity = 0;
+  line->stop_bits = uint8_t(datalink_param_number(port, "STOPBITS", 0));
+  line->handshaking = uint32_t(datalink_param_number(port, "HANDSHAKING", kHandshakeNone));
+  if (!datalink_param(port, "DEVICE", &line->device))
+    line->device.clear();
+  int result = serial_port_open(line);
+  if (result != 0)
+    datalink_set_error(port, "Error Opening Com port");
+  return result;
+}

@@ -2,6 +2,7 @@
 // time-out, whole frames out, and a wait that ends early when work was queued. The port
 // thread gives them PortByteLine (the serial device together with the port's wake-up); tests
 // give them a scripted line on virtual time. Used only by the thread that runs the machine.
+// Also the open of the line that both serial datalinks share.
 #pragma once
 
 #include "bacnet/datalink/serial_port.h"
@@ -23,6 +24,9 @@ public:
   // Waits up to `timeout_ms`, less when work was queued; false once the port is to stop.
   virtual bool wait(int timeout_ms) = 0;
   virtual bool stopping() = 0;
+  // Keeps quiet for the whole `milliseconds` on the stack's clock, whatever ends a wait
+  // early; false once the line is to stop.
+  bool hold(int milliseconds);
 };
 
 // The open serial line of a datalink port. Reads wait on the device and the port's wake-up at
@@ -46,3 +50,12 @@ private:
   SerialLine* line_;
   bool wake_ends_read_;
 };
+
+// The silence that abandons a half-received serial frame: 100 ms, or 60 bit times when the
+// line is so slow that those are longer.
+int serial_frame_abort_ms(uint32_t baud_rate);
+
+// The serial datalinks' open of their line: the settings from the port's connect string
+// (PORT or DEVICE, BAUDRATE, DATABITS, STOPBITS, HANDSHAKING), then the line opened afresh.
+// 0, or the open's result with "Error Opening Com port" set on the port.
+int serial_link_open_line(DatalinkPort* port, SerialLine* line);

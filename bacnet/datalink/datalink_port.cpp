@@ -145,6 +145,12 @@ bool datalink_param(const DatalinkPort* port, const char* key, std::string* valu
   return true;
 }
 
+long datalink_param_number(const DatalinkPort* port, const char* key, long fallback)
+{
+  std::string value;
+  return datalink_param(port, key, &value) ? std::atol(value.c_str()) : fallback;
+}
+
 bool datalink_parse_number(const std::string& text, long min, long max, long* number)
 {
   std::size_t digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
@@ -185,6 +191,42 @@ void datalink_report_error(ConnectStringRecord* record, const char* text)
     return;
   std::snprintf(record->error, sizeof record->error, "%s", text ? text : "");
   record->status = 0xFF;
+}
+
+void datalink_register_opened(DatalinkPort* port, uint8_t largest_max_apdu_code)
+{
+  BACnetAddress own;
+  uint8_t max_apdu_code;
+  {
+    DRIVER_LOCK_SCOPE();
+    port->net.max_apdu_code = std::min(port->net.max_apdu_code, largest_max_apdu_code);
+    own = port->net.address;
+    max_apdu_code = port->net.max_apdu_code;
+  }
+  datalink_register_local_port(max_apdu_code, -1, own);
+}
+
+uint32_t datalink_run_passes(DatalinkPort* port, void (*pass)(DatalinkPort* port), void (*close)(DatalinkPort* port))
+{
+  while (port->state == kPortRunning) {
+    // Under a steady stream of frames the idle wait never comes: the stop is looked for here too.
+    if (port->running == 0) {
+      close(port);
+      port->state = kPortStopped;
+      break;
+    }
+    pass(port);
+  }
+  return port->state;
+}
+
+void datalink_append_hex(std::string& text, std::span<const uint8_t> octets)
+{
+  char octet[4];
+  for (uint8_t b : octets) {
+    std::snprintf(octet, sizeof octet, "%02X ", b);
+    text += octet;
+  }
 }
 
 bool datalink_wait(DatalinkPort* port, int milliseconds)

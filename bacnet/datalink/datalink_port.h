@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -128,6 +129,9 @@ int datalink_get_param(const char* connect_string, const char* key, char* name, 
 int datalink_next_param(const char* text, char* name, char* value);
 // Convenience for the datalinks: the value of `key`, or false.
 bool datalink_param(const DatalinkPort* port, const char* key, std::string* value);
+// The value of `key` read leniently as a decimal number (what does not parse counts as 0), or
+// `fallback` when the key is absent.
+long datalink_param_number(const DatalinkPort* port, const char* key, long fallback);
 // Strict readings of a value: a decimal number within min..max (an optional sign, then
 // digits only), and a dotted IPv4 address (host byte order). False when the text does not
 // parse: a port refuses to open rather than guess.
@@ -136,6 +140,15 @@ bool datalink_parse_ipv4(const std::string& text, uint32_t* address);
 
 void datalink_set_error(DatalinkPort* port, const char* text);
 void datalink_report_error(ConnectStringRecord* record, const char* text);
+
+// The end of a datalink's open: the port's max-APDU code limited to what the link carries,
+// and address binding told of the port's own address.
+void datalink_register_opened(DatalinkPort* port, uint8_t largest_max_apdu_code);
+// The run of a datalink that works in passes: `pass` while the port state is running; a port
+// asked to stop has `close` run and ends stopped. Returns the state the passes left.
+uint32_t datalink_run_passes(DatalinkPort* port, void (*pass)(DatalinkPort* port), void (*close)(DatalinkPort* port));
+// The trace of a frame: every octet as two hex digits and a space.
+void datalink_append_hex(std::string& text, std::span<const uint8_t> octets);
 
 // Sleeps up to `milliseconds`; false as soon as the port is asked to stop (a stop wakes it).
 bool datalink_wait(DatalinkPort* port, int milliseconds);

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr int kFrameAbortMs = 100;
-constexpr uint32_t kFrameAbortBits = 60;
-
 int64_t now() { return os_monotonic_ms(); }
 
 }  // namespace
@@ -22,14 +19,6 @@ uint8_t mstp_destination_station(const BACnetAddress& destination)
   return destination.mac[0];
 }
 
-int MstpMaster::frame_abort_ms(uint32_t baud_rate)
-{
-  if (baud_rate == 0)
-    return kFrameAbortMs;
-  int bits_ms = int((kFrameAbortBits * 1000 + baud_rate - 1) / baud_rate);
-  return std::max(kFrameAbortMs, bits_ms);
-}
-
 MstpMaster::MstpMaster(const MstpParameters& parameters, ByteLine& line, MstpQueues& queues, Deliver deliver,
                        FrameTrace trace)
     : params_(parameters),
@@ -38,7 +27,7 @@ MstpMaster::MstpMaster(const MstpParameters& parameters, ByteLine& line, MstpQue
       deliver_(std::move(deliver)),
       trace_(std::move(trace)),
       receiver_(parameters.this_station),
-      frame_abort_(frame_abort_ms(parameters.baud_rate))
+      frame_abort_(serial_frame_abort_ms(parameters.baud_rate))
 {
 }
 
@@ -116,21 +105,12 @@ bool MstpMaster::receive_step(int64_t timeout_ms)
       receiver_.restart();
       receiver_.set_invalid_frame();
       // A line that failed for good (a closed pseudo-terminal) fails every read at once.
-      if (!pause(wait > 0 ? wait : frame_abort_))
+      if (!line_.hold(wait > 0 ? wait : frame_abort_))
         return false;
       silence_start_ = now();
       return true;
     }
   }
-}
-
-bool MstpMaster::pause(int milliseconds)
-{
-  const int64_t end = now() + milliseconds;
-  for (int64_t left = milliseconds; left > 0; left = end - now())
-    if (!line_.wait(int(left)))
-      return false;
-  return true;
 }
 
 void MstpMaster::send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data)

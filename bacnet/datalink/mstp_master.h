@@ -75,15 +75,11 @@ public:
   uint8_t poll_station() const { return poll_station_; }
   bool sole_master() const { return sole_master_; }
   uint32_t token_count() const { return token_count_; }
-  // The silence that abandons a half-received frame: 100 ms, or 60 bit times when the line
-  // is so slow that those are longer.
-  static int frame_abort_ms(uint32_t baud_rate);
 
 private:
   int64_t silence() const;
   int modulo(int station) const { return station % (int(params_.max_master) + 1); }
   bool receive_step(int64_t timeout_ms);
-  bool pause(int milliseconds);
   void send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data = {});
   void send_token();
   void poll_new_successor(uint8_t station);

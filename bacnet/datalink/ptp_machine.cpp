@@ -1,6 +1,5 @@
 #include "bacnet/datalink/ptp_machine.h"
 
-#include "bacnet/datalink/mstp_master.h"
 #include "bacnet/datalink/ptp_modem.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
@@ -53,7 +52,7 @@ PtpMachine::PtpMachine(const PtpSettings& settings, ByteLine& line, PtpShared& s
       shared_(shared),
       deliver_(std::move(deliver)),
       trace_(std::move(trace)),
-      frame_abort_ms_(MstpMaster::frame_abort_ms(settings.baud_rate))
+      frame_abort_ms_(serial_frame_abort_ms(settings.baud_rate))
 {
   DRIVER_LOCK_SCOPE();
   link_state_ = shared_.link_state = kPtpDisconnected;

@@ -51,15 +51,6 @@ std::string PtpModem::collect(int timeout_ms, std::string_view wanted)
   return answer;
 }
 
-bool PtpModem::pause(int milliseconds)
-{
-  const int64_t end = os_monotonic_ms() + milliseconds;
-  for (int64_t left = milliseconds; left > 0; left = end - os_monotonic_ms())
-    if (!line_.wait(int(left)))
-      return false;
-  return true;
-}
-
 bool PtpModem::dial(const std::string& dial_command)
 {
   for (int attempt = 1;; ++attempt) {
@@ -72,13 +63,13 @@ bool PtpModem::dial(const std::string& dial_command)
     log("No response.  Hang up and try again.");
     // The modem takes "+++" as its escape only with the line quiet for the guard time on
     // both sides of it.
-    if (!pause(guard_ms_))
+    if (!line_.hold(guard_ms_))
       return false;
     send("+++");
-    if (!pause(guard_ms_))
+    if (!line_.hold(guard_ms_))
       return false;
     send("ATH\r");
-    if (!pause(kAfterHangUpMs))
+    if (!line_.hold(kAfterHangUpMs))
       return false;
     collect(kAnswerMs, "OK");
     if (attempt == kModemTries) {

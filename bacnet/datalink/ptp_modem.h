@@ -30,8 +30,6 @@ private:
   void send(std::string_view text);
   // The modem's answer: octets until `wanted` shows up, or until `timeout_ms` pass without one.
   std::string collect(int timeout_ms, std::string_view wanted);
-  // Holds the line quiet for `milliseconds`; false once the line is to stop.
-  bool pause(int milliseconds);
   void log(const std::string& text);
 
   ByteLine& line_;

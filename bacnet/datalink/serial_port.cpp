@@ -82,6 +82,21 @@ uint32_t open_error(int error)
   }
 }
 
+// What an Open's result says to one who only asks whether the device can be had.
+int probe_result(uint32_t open_result)
+{
+  switch (open_result) {
+  case kSerialOk:
+    return 0;
+  case kSerialNotFound:
+    return 1;
+  case kSerialAccessDenied:
+    return 2;
+  default:
+    return -1;
+  }
+}
+
 }  // namespace
 
 SerialPort::~SerialPort()
@@ -337,14 +352,25 @@ int32_t SerialPort::GetBaud()
   return int32_t(baud);
 }
 
+bool SerialPort::get_settings(termios* settings)
+{
+  if (fd_ < 0) {
+    set(kSerialInvalidHandle);
+    return false;
+  }
+  if (tcgetattr(fd_, settings) != 0) {
+    system_error(errno);
+    return false;
+  }
+  set(kSerialOk);
+  return true;
+}
+
 int32_t SerialPort::GetDataBits()
 {
   termios settings{};
-  if (fd_ < 0 || tcgetattr(fd_, &settings) != 0) {
-    fd_ < 0 ? set(kSerialInvalidHandle) : system_error(errno);
+  if (!get_settings(&settings))
     return -1;
-  }
-  set(kSerialOk);
   switch (settings.c_cflag & CSIZE) {
   case CS5:
     return 5;
@@ -360,11 +386,8 @@ int32_t SerialPort::GetDataBits()
 int32_t SerialPort::GetParity()
 {
   termios settings{};
-  if (fd_ < 0 || tcgetattr(fd_, &settings) != 0) {
-    fd_ < 0 ? set(kSerialInvalidHandle) : system_error(errno);
+  if (!get_settings(&settings))
     return -1;
-  }
-  set(kSerialOk);
   if (!(settings.c_iflag & INPCK) || !(settings.c_cflag & PARENB))
     return 0;
   bool odd = settings.c_cflag & PARODD;
@@ -376,11 +399,8 @@ int32_t SerialPort::GetParity()
 int32_t SerialPort::GetStopBits()
 {
   termios settings{};
-  if (fd_ < 0 || tcgetattr(fd_, &settings) != 0) {
-    fd_ < 0 ? set(kSerialInvalidHandle) : system_error(errno);
+  if (!get_settings(&settings))
     return -1;
-  }
-  set(kSerialOk);
   if (!(settings.c_cflag & CSTOPB))
     return 0;
   return stop_bits_ == 1 ? 1 : 2;
@@ -515,16 +535,7 @@ int SerialPort::ProbePort(const char* device)
   SerialPort port;
   uint32_t result = port.Open(device, kSerialQueueSize, kSerialQueueSize);
   port.Close();
-  switch (result) {
-  case kSerialOk:
-    return 0;
-  case kSerialNotFound:
-    return 1;
-  case kSerialAccessDenied:
-    return 2;
-  default:
-    return -1;
-  }
+  return probe_result(result);
 }
 
 std::string serial_port_device_path(int com_port)
@@ -544,12 +555,11 @@ int serial_port_open(SerialLine* line)
     return -1;
   line->port.reset();
   const std::string path = line->device.empty() ? serial_port_device_path(line->com_port) : line->device;
-  if (int probe = SerialPort::ProbePort(path.c_str()); probe != 0)
-    return probe;
   auto port = std::make_unique<SerialPort>();
   uint32_t result = port->Open(path.c_str(), kSerialQueueSize, kSerialQueueSize);
-  if (result == 0)
-    result = port->SetLine(line->baud_rate, line->data_bits, line->parity, line->stop_bits);
+  if (result != 0)
+    return probe_result(result);
+  result = port->SetLine(line->baud_rate, line->data_bits, line->parity, line->stop_bits);
   if (result == 0)
     result = port->SetHandshaking(line->handshaking);
   if (result != 0)

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+struct termios;
+
 // The error numbers of SerialPort (those of the platform the class was first written for, so
 // that every caller and log reads the same numbers).
 inline constexpr uint32_t kSerialOk = 0;
@@ -95,6 +97,9 @@ private:
   uint32_t set(uint32_t error) { return last_error_ = error; }
   uint32_t system_error(int error);
   uint32_t apply_control(const Control& control);
+  // The device's terminal settings for the Get functions; false (the error set) when closed
+  // or unreadable.
+  bool get_settings(termios* settings);
   // Moves what has arrived into `pending_`; false when the read failed.
   bool fill_pending();
 
@@ -131,8 +136,9 @@ inline constexpr int kSerialLineTimeout = 31;
 
 // The device of COMn: the environment's ZOR17_COMn, else /dev/ttyS(n-1).
 std::string serial_port_device_path(int com_port);
-// 0 open; the probe's 1 (no such device) or 2 (in use); -1 without a record; else the failing
-// error number. A line left open from before is closed first.
+// 0 open; as ProbePort says, 1 (no such device), 2 (in use) or -1 when the device cannot be
+// opened, also without a record; else the failing error number of the line's settings. A line
+// left open from before is closed first.
 int serial_port_open(SerialLine* line);
 // The result of Close; -1 without a record or an open line.
 int serial_port_close(SerialLine* line);

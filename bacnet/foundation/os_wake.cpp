@@ -1,5 +1,6 @@
 #include "bacnet/foundation/os_wake.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -70,6 +71,8 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us, short e
   if (other_fd < 0 && pending_.exchange(false, std::memory_order_acq_rel))
     return kSignalled;
 
+  using std::chrono::steady_clock;
+  const auto started = milliseconds > 0 ? steady_clock::now() : steady_clock::time_point{};
   pollfd fds[2];
   nfds_t n = 0;
   if (other_fd >= 0)
@@ -77,17 +80,29 @@ OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us, short e
   const nfds_t wake_index = n;
   if (fd_ >= 0)
     fds[n++] = {fd_, POLLIN, 0};
-  sleeping_.store(true, std::memory_order_seq_cst);
-  // Looked at after announcing the sleep: a signal before this point is seen here, one after
-  // it writes the descriptor.
-  int timeout = pending_.load(std::memory_order_seq_cst) ? 0 : milliseconds;
   int rc;
-  do {
-    rc = poll(fds, n, timeout);
-  } while (rc < 0 && errno == EINTR);
-  sleeping_.store(false, std::memory_order_relaxed);
-  if (rc > 0 && fd_ >= 0 && (fds[wake_index].revents & POLLIN))
-    drain();
+  for (int left = milliseconds;;) {
+    sleeping_.store(true, std::memory_order_seq_cst);
+    // Looked at after announcing the sleep: a signal before this point is seen here, one after
+    // it writes the descriptor.
+    int timeout = pending_.load(std::memory_order_seq_cst) ? 0 : left;
+    do {
+      rc = poll(fds, n, timeout);
+    } while (rc < 0 && errno == EINTR);
+    sleeping_.store(false, std::memory_order_relaxed);
+    if (rc > 0 && fd_ >= 0 && (fds[wake_index].revents & POLLIN))
+      drain();
+    // Woken by the descriptor alone, with no signal: it was written for a signal that an
+    // earlier wait took (that one saw the flag just before it slept). It wakes nobody; the wait
+    // goes on for the time it has left.
+    if (rc != 1 || fd_ < 0 || !(fds[wake_index].revents & POLLIN) || left == 0 ||
+        pending_.load(std::memory_order_seq_cst))
+      break;
+    if (milliseconds > 0) {
+      const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - started);
+      left = int(std::max<int64_t>(0, milliseconds - waited.count()));
+    }
+  }
   bool signalled = pending_.exchange(false, std::memory_order_acq_rel);
   if (rc < 0)
     return kFailed;

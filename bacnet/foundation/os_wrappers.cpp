@@ -125,6 +125,8 @@ int os_get_time(OsTime* time)
   return 0;
 }
 
+uint32_t os_wall_seconds() { return g_clock.load()->wall().seconds; }
+
 const std::tm* os_local_time()
 {
   std::time_t seconds = g_clock.load()->wall().seconds;

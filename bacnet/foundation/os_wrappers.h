@@ -24,6 +24,8 @@ struct OsTime {
   uint32_t microseconds = 0;
 };
 int os_get_time(OsTime* time);
+// The wall clock's whole seconds since 1970, as os_get_time gives them.
+uint32_t os_wall_seconds();
 
 // Local broken-down time of now, in one record that every call overwrites (read it under the lock).
 const std::tm* os_local_time();

@@ -64,24 +64,7 @@ void trace_npdu(const char* format, uint32_t network, const uint8_t* mac, std::s
   g.log(0, text.c_str());
 }
 
-NetworkPort* port_by_network(uint32_t network)
-{
-  for (NetworkPort& p : g.ports)
-    if (p.address.network == network)
-      return &p;
-  return nullptr;
-}
-
 bool apdu_length_ok(std::span<const uint8_t> apdu) { return !apdu.empty() && apdu.size() <= kNpduMaxLength; }
-
-int encode_and_send(const NetworkPort& port, const BACnetAddress& target, const NpduHeader& header,
-                    std::span<const uint8_t> data)
-{
-  std::vector<uint8_t> npdu;
-  if (npdu_encode(header, data, &npdu) != 0)
-    return -1;
-  return network_send(port, port.address, target, npdu, header.expecting_reply, header.priority);
-}
 
 }  // namespace
 
@@ -141,7 +124,7 @@ int network_get_port(int index, BACnetAddress* address)
 
 int network_find_port(uint32_t network, NetworkPort* port)
 {
-  NetworkPort* p = port_by_network(network);
+  NetworkPort* p = network_port_by_network(network);
   if (!p || !port)
     return -1;
   *port = *p;
@@ -205,16 +188,16 @@ int network_unit_data_request(const BACnetAddress& destination, std::span<const 
     header.message_type = uint8_t(message_type);
   }
 
-  if (NetworkPort* port = port_by_network(target.network)) {
+  if (NetworkPort* port = network_port_by_network(target.network)) {
     if (global_broadcast) {
       header.dnet_present = 1;
       header.dnet = kGlobalBroadcastNetwork;
       header.hop_count = kHopCountStart;
       BACnetAddress broadcast{};
       broadcast.network = kGlobalBroadcastNetwork;
-      return encode_and_send(*port, broadcast, header, apdu);
+      return network_send_npdu(*port, broadcast, header, apdu);
     }
-    return encode_and_send(*port, target, header, apdu);
+    return network_send_npdu(*port, target, header, apdu);
   }
 
   for (const NetworkPort& p : g.ports) {
@@ -226,8 +209,7 @@ int network_unit_data_request(const BACnetAddress& destination, std::span<const 
       if (route.status == 0)
         return network_establish_connection(route);
       network_touch_connection(target.network);
-      // A learnt router sits on the network of the port it was heard on.
-      NetworkPort* out = route.router.mac_len ? port_by_network(route.router.network) : nullptr;
+      NetworkPort* out = network_route_port(route);
       if (!out)
         out = network_port_at(route.port_index);
       if (!out)
@@ -239,7 +221,7 @@ int network_unit_data_request(const BACnetAddress& destination, std::span<const 
       header.hop_count = kHopCountStart;
       BACnetAddress router = route.router;
       router.network = out->address.network;
-      return encode_and_send(*out, router, header, apdu);
+      return network_send_npdu(*out, router, header, apdu);
     }
   }
   return network_add_locate_network(target.network);
@@ -322,7 +304,7 @@ void network_handle_packet(const BACnetAddress& source, const BACnetAddress& des
   NpduHeader header;
   if (npdu_decode(npdu, &header) != 0)
     return;
-  NetworkPort* port = port_by_network(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   bool reject = header.network_message && header.message_type == kRejectMessageToNetwork;
   if (header.dnet_present && header.dnet != kGlobalBroadcastNetwork) {
     bool for_us = port && header.dnet == port->address.network && header.dlen == port->address.mac_len &&
@@ -366,5 +348,22 @@ int network_communication_state() { return g.communication_state ? g.communicati
 std::size_t network_port_count() { return g.ports.size(); }
 
 NetworkPort* network_port_at(std::size_t index) { return index < g.ports.size() ? &g.ports[index] : nullptr; }
+
+NetworkPort* network_port_by_network(uint32_t network)
+{
+  for (NetworkPort& p : g.ports)
+    if (p.address.network == network)
+      return &p;
+  return nullptr;
+}
+
+int network_send_npdu(const NetworkPort& port, const BACnetAddress& target, const NpduHeader& header,
+                      std::span<const uint8_t> data)
+{
+  std::vector<uint8_t> npdu;
+  if (npdu_encode(header, data, &npdu) != 0)
+    return -1;
+  return network_send(port, port.address, target, npdu, header.expecting_reply, header.priority);
+}
 
 DriverLogFunction network_log_function() { return g.log; }

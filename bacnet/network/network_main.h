@@ -106,4 +106,10 @@ void network_set_communication_state_function(NetworkCommunicationStateFunction 
 int network_communication_state();
 std::size_t network_port_count();
 NetworkPort* network_port_at(std::size_t index);
+// The registered port on `network`, or null.
+NetworkPort* network_port_by_network(uint32_t network);
+// Encodes the NPDU and sends it on `port` from the port's own address to `target`; -1 when it
+// does not encode or is not sent.
+int network_send_npdu(const NetworkPort& port, const BACnetAddress& target, const NpduHeader& header,
+                      std::span<const uint8_t> data);
 DriverLogFunction network_log_function();

@@ -1,5 +1,6 @@
 #include "bacnet/network/network_routes.h"
 
+#include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/os_wrappers.h"
 
 #include <algorithm>
@@ -15,8 +16,6 @@ constexpr int64_t kLocateStepMs = 5000;
 // from the sixth request on the last step holds.
 constexpr uint32_t kLocateSteps[] = {0, 1, 2, 4, 8, 16};
 constexpr std::size_t kLocateStepCount = sizeof kLocateSteps / sizeof kLocateSteps[0];
-// The max-APDU lengths of the codes 0..5, as the ports hold them.
-constexpr uint32_t kMaxApduLengths[] = {50, 128, 206, 480, 1024, 1476};
 
 // A full receive ring is seen on a port thread, while the port table belongs to the stack
 // thread: the port thread only asks, and the stack thread sends Router-Busy at its next poll.
@@ -35,14 +34,6 @@ void trace(const char* name)
 {
   if (DriverLogFunction log = network_log_function())
     log(1, name);
-}
-
-NetworkPort* port_on(uint32_t network)
-{
-  for (std::size_t i = 0; i < network_port_count(); ++i)
-    if (NetworkPort* p = network_port_at(i); p->address.network == network)
-      return p;
-  return nullptr;
 }
 
 bool port_up(const NetworkPort& port) { return !port.link_state || port.link_state(port.handle) == kNetworkLinkUp; }
@@ -98,12 +89,6 @@ int send_i_am_router(const NetworkPort& port, const std::vector<uint32_t>& netwo
   return network_send_message(port, link_broadcast(), kIAmRouterToNetwork, data, &kGlobalDnet);
 }
 
-// The port that reaches a learnt router; none for a direct route.
-NetworkPort* router_port(const NetworkRoute& route)
-{
-  return route.router.mac_len ? port_on(route.router.network) : nullptr;
-}
-
 // A router answers for the networks it reaches through its other ports.
 void answer_who_is_router(const NetworkPort& in, std::span<const uint8_t> data)
 {
@@ -112,7 +97,7 @@ void answer_who_is_router(const NetworkPort& in, std::span<const uint8_t> data)
     if (NetworkPort* p = network_port_at(i); p != &in && port_up(*p))
       reachable.push_back(p->address.network);
   for (const NetworkRoute& route : in.routes) {
-    NetworkPort* through = router_port(route);
+    NetworkPort* through = network_route_port(route);
     if (route.network && route.status == 1 && through && through != &in &&
         std::find(reachable.begin(), reachable.end(), route.network) == reachable.end())
       reachable.push_back(route.network);
@@ -138,16 +123,13 @@ NpduHeader passed_on(const NpduHeader& header, const BACnetAddress& source)
   return h;
 }
 
-int encode_and_send(const NetworkPort& port, const BACnetAddress& target, const NpduHeader& header,
-                    std::span<const uint8_t> data)
-{
-  std::vector<uint8_t> npdu;
-  if (npdu_encode(header, data, &npdu) != 0)
-    return -1;
-  return network_send(port, port.address, target, npdu, header.expecting_reply, header.priority);
-}
-
 }  // namespace
+
+NetworkPort* network_route_port(const NetworkRoute& route)
+{
+  // A learnt router sits on the network of the port it was heard on.
+  return route.router.mac_len ? network_port_by_network(route.router.network) : nullptr;
+}
 
 int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress* router, uint32_t status,
                       bool create)
@@ -156,7 +138,7 @@ int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress*
   if (!port || network == 0 || port->address.network == network)
     return -1;
   // A network of our own ports is reached directly; no router's word changes that.
-  if (router && port_on(network))
+  if (router && network_port_by_network(network))
     return -1;
   NetworkRoute* free_entry = nullptr;
   for (NetworkRoute& route : port->routes) {
@@ -243,7 +225,7 @@ int network_send_message(const NetworkPort& port, const BACnetAddress& destinati
     h.slen = snet->mac_len;
     std::memcpy(h.sadr, snet->mac, sizeof h.sadr);
   }
-  return encode_and_send(port, destination, h, data);
+  return network_send_npdu(port, destination, h, data);
 }
 
 int network_send_IamRouterToNetwork(uint8_t port_index)
@@ -334,7 +316,7 @@ int network_send_DisconnectConnectionToNetwork(const BACnetAddress& router, uint
 void network_handle_message(const BACnetAddress& source, const NpduHeader& header)
 {
   trace("network_handle_message");
-  NetworkPort* port = port_on(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   if (!port || source == port->address)
     return;
   switch (header.message_type) {
@@ -371,7 +353,7 @@ void network_handle_message(const BACnetAddress& source, const NpduHeader& heade
 void network_handle_IamRouterToNetwork(const BACnetAddress& source, const NpduHeader& header)
 {
   trace("network_handle_IamRouterToNetwork");
-  NetworkPort* port = port_on(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   if (!port || source == port->address)
     return;
   for (std::size_t i = 0; i < network_port_count(); ++i)
@@ -381,7 +363,7 @@ void network_handle_IamRouterToNetwork(const BACnetAddress& source, const NpduHe
 void network_handle_IcouldRouterToNetwork(const BACnetAddress& source, const NpduHeader& header)
 {
   trace("network_handle_IcouldRouterToNetwork");
-  NetworkPort* port = port_on(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   std::span<const uint8_t> data = message_data(header);
   if (!port || source == port->address || data.size() < 2)
     return;
@@ -394,7 +376,7 @@ void network_handle_RejectMessageToNetwork(const BACnetAddress& source, const Np
 {
   trace("network_handle_RejectMessageToNetwork");
   std::span<const uint8_t> data = message_data(header);
-  NetworkPort* port = port_on(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   if (data.size() != 3 || !port)
     return;
   uint8_t reason = data[0];
@@ -409,7 +391,7 @@ void network_handle_RejectMessageToNetwork(const BACnetAddress& source, const Np
 void network_handle_RouterAvailableBusyToNetwork(const BACnetAddress& source, const NpduHeader& header)
 {
   trace("network_handle_RouterAvailableBusyToNetwork");
-  NetworkPort* port = port_on(source.network);
+  NetworkPort* port = network_port_by_network(source.network);
   if (!port)
     return;
   uint32_t status = header.message_type == kRouterBusyToNetwork ? 0 : 1;
@@ -432,7 +414,7 @@ void network_handle_InitializingRoutingTableAck(const BACnetAddress&, const Npdu
 void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader& header)
 {
   trace("network_handle_remote_traffic");
-  NetworkPort* in = port_on(source.network);
+  NetworkPort* in = network_port_by_network(source.network);
   if (!in || source == in->address || !header.dnet_present)
     return;
   NpduHeader h = passed_on(header, source);
@@ -450,15 +432,15 @@ void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader
     h.hop_count = uint8_t(header.hop_count - 1);
     for (std::size_t i = 0; i < network_port_count(); ++i)
       if (NetworkPort* out = network_port_at(i); out != in)
-        encode_and_send(*out, link_broadcast(), h, data);
+        network_send_npdu(*out, link_broadcast(), h, data);
     return;
   }
 
-  if (NetworkPort* out = port_on(header.dnet)) {
+  if (NetworkPort* out = network_port_by_network(header.dnet)) {
     // Never back onto the network it came from.
     if (out == in)
       return;
-    if (data.size() > kMaxApduLengths[std::min<std::size_t>(out->max_apdu_code, 5)]) {
+    if (data.size() > datalink_max_apdu_length(out->max_apdu_code)) {
       reject(kNetworkRejectTooLong);
       return;
     }
@@ -481,12 +463,12 @@ void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader
   if (header.hop_count == 0)
     return;
   for (const NetworkRoute& route : in->routes) {
-    NetworkPort* out = router_port(route);
+    NetworkPort* out = network_route_port(route);
     if (route.network != header.dnet || route.status != 1 || !out || out == in)
       continue;
     h.hop_count = uint8_t(header.hop_count - 1);
     network_touch_connection(header.dnet);
-    encode_and_send(*out, route.router, h, data);
+    network_send_npdu(*out, route.router, h, data);
     return;
   }
   if (network_add_locate_network(header.dnet) != 0)

@@ -37,6 +37,8 @@ inline constexpr std::size_t kLocateListSize = 128;
 // A network is asked for this many times; then locating it is refused.
 inline constexpr uint32_t kLocateRetries = 25;
 
+// The port that reaches the learnt router of `route`; null for a direct route.
+NetworkPort* network_route_port(const NetworkRoute& route);
 // Enters (or, with `create` false, only updates) the route to `network` in the route list of
 // port `port_index`. -1 for the port's own network, an unknown port, or a learnt route (router
 // given) to a network that one of our own ports serves directly.

@@ -1,8 +1,6 @@
 #include "bacnet/objects/event_notify.h"
 
-#include <algorithm>
-#include <cstring>
-
+#include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/value/value.h"
@@ -10,10 +8,6 @@
 namespace {
 
 constexpr uint32_t kAckNotification = 2;
-constexpr uint32_t kChangeOfState = 1;
-constexpr uint32_t kCommandFailure = 3;
-constexpr uint32_t kOutOfRange = 5;
-constexpr uint32_t kBufferReady = 10;
 
 int client_event(bool confirmed, int32_t device, const BACnetAddress* address, const EventNotificationRequest* n)
 {
@@ -37,28 +31,6 @@ struct OwnedEvent {
   EventNotificationRequest request;
   ~OwnedEvent() { pdu_free_event_notification_request(&request); }
 };
-
-uint32_t word_of(ObjectRecord* object, uint32_t property)
-{
-  const uint32_t* w = object_word(object, property);
-  return w ? *w : 0;
-}
-
-// A network address of at most six MAC octets, as the network layer carries it.
-BACnetAddress network_address(const BACnetAddressValue& value)
-{
-  BACnetAddress a;
-  a.network = value.network;
-  a.mac_len = uint8_t(std::min<uint32_t>(value.mac.length, sizeof a.mac));
-  if (a.mac_len && value.mac.data)
-    std::memcpy(a.mac, value.mac.data, a.mac_len);
-  return a;
-}
-
-ObjectRecord* notification_class_of(uint32_t owner, ObjectRecord* object)
-{
-  return object_Find(owner, OBJECT_NOTIFICATION_CLASS, word_of(object, PROP_NOTIFICATION_CLASS));
-}
 
 // The Notification Class's priority for a transition kind (0 when it holds none).
 uint32_t class_priority(ObjectRecord* nc, uint32_t transition)
@@ -90,7 +62,7 @@ void fill_common(EventNotificationRequest& n, uint32_t owner, ObjectRecord* obje
   n.object = object->id;
   n.timestamp.choice = 2;
   time_now_to_bacnet(&n.timestamp.datetime);
-  n.notification_class = word_of(object, PROP_NOTIFICATION_CLASS);
+  n.notification_class = object_word_value(object, PROP_NOTIFICATION_CLASS);
   n.event_type = event_type_of_object(object);
   value_assign(&n.message, &object->name, -1);
   n.notify_type = notify_type;
@@ -103,10 +75,11 @@ int send_to_recipients(uint32_t owner, ObjectRecord* object, EventNotificationRe
 {
   if (const BACnetRecipient* own = own_recipient(object)) {
     const uint8_t* confirmed = object_boolean(object, PROP_ISSUE_CONFIRMED_NOTIFICATIONS);
-    event_send_to_recipient(confirmed && *confirmed, &n, own, word_of(object, PROP_PROCESS_IDENTIFIER));
+    uint32_t process = object_word_value(object, PROP_PROCESS_IDENTIFIER);
+    event_send_to_recipient(confirmed && *confirmed, &n, own, process);
     return 0;
   }
-  ObjectRecord* nc = notification_class_of(owner, object);
+  ObjectRecord* nc = object_notification_class(owner, object);
   if (!nc)
     return -1;
   const BACnetValueArray* list = value_array(object_value(nc, PROP_RECIPIENT_LIST));
@@ -129,7 +102,7 @@ uint32_t acknowledged_state(ObjectRecord* object, uint32_t transition)
     return EVENT_STATE_NORMAL;
   if (transition == TRANSITION_TO_FAULT)
     return EVENT_STATE_FAULT;
-  uint32_t state = word_of(object, PROP_EVENT_STATE);
+  uint32_t state = object_word_value(object, PROP_EVENT_STATE);
   return state >= EVENT_STATE_OFFNORMAL ? state : uint32_t(EVENT_STATE_OFFNORMAL);
 }
 
@@ -152,12 +125,12 @@ uint32_t event_type_of_object(ObjectRecord* object)
   switch (object->type) {
   case OBJECT_ANALOG_INPUT:
   case OBJECT_ANALOG_OUTPUT:
-  case OBJECT_ANALOG_VALUE: return kOutOfRange;
+  case OBJECT_ANALOG_VALUE: return EVENT_TYPE_OUT_OF_RANGE;
   case OBJECT_BINARY_OUTPUT:
-  case OBJECT_MULTI_STATE_OUTPUT: return kCommandFailure;
-  case OBJECT_TREND_LOG: return kBufferReady;
-  case OBJECT_EVENT_ENROLLMENT: return word_of(object, PROP_EVENT_TYPE);
-  default: return kChangeOfState;
+  case OBJECT_MULTI_STATE_OUTPUT: return EVENT_TYPE_COMMAND_FAILURE;
+  case OBJECT_TREND_LOG: return EVENT_TYPE_BUFFER_READY;
+  case OBJECT_EVENT_ENROLLMENT: return object_word_value(object, PROP_EVENT_TYPE);
+  default: return EVENT_TYPE_CHANGE_OF_STATE;
   }
 }
 
@@ -196,11 +169,11 @@ int event_generate(uint32_t owner, uint32_t, ObjectRecord* object, uint32_t from
 
   if (own_recipient(object)) {
     // Its own road: no Notification Class decides; the acknowledgment is awaited.
-    n.priority = word_of(object, PROP_PRIORITY);
+    n.priority = object_word_value(object, PROP_PRIORITY);
     n.ack_required = true;
     return send_to_recipients(owner, object, n, transition, true);
   }
-  ObjectRecord* nc = notification_class_of(owner, object);
+  ObjectRecord* nc = object_notification_class(owner, object);
   if (!nc)
     return -1;
   n.priority = class_priority(nc, transition);
@@ -220,9 +193,9 @@ int event_process_transition(uint32_t transition, ObjectRecord* object, uint32_t
   n.to_state = acknowledged_state(object, transition);
   uint32_t kind = event_transition_of(n.to_state);
   if (own_recipient(object)) {
-    n.priority = word_of(object, PROP_PRIORITY);
+    n.priority = object_word_value(object, PROP_PRIORITY);
   } else {
-    ObjectRecord* nc = notification_class_of(owner, object);
+    ObjectRecord* nc = object_notification_class(owner, object);
     if (!nc)
       return -1;
     n.priority = class_priority(nc, kind);
@@ -263,7 +236,7 @@ int event_send_to_recipient(bool issue_confirmed, EventNotificationRequest* noti
   if (recipient->choice == 0)
     return g_sender.event(issue_confirmed, int32_t(recipient->device.instance), nullptr, notification);
   if (recipient->choice == 1) {
-    BACnetAddress address = network_address(recipient->address);
+    BACnetAddress address = address_binding_from_value(recipient->address);
     return g_sender.event(issue_confirmed, -1, &address, notification);
   }
   return -1;
@@ -286,7 +259,7 @@ int cov_send_to_destination(const BACnetValue* values, const BACnetObjectId& obj
   if (r.choice == 0)
     return g_sender.cov(confirmed, int32_t(r.device.instance), nullptr, &n);
   if (r.choice == 1) {
-    BACnetAddress address = network_address(r.address);
+    BACnetAddress address = address_binding_from_value(r.address);
     return g_sender.cov(confirmed, -1, &address, &n);
   }
   return -1;
@@ -297,13 +270,9 @@ int cov_notify_destinations(uint32_t owner, const BACnetObjectId& object, const 
 {
   if (!subscriptions)
     return 0;
-  if (const auto* single = value_record<BACnetDestination>(subscriptions))
-    return cov_send_to_destination(values, object, single, owner);
-  if (subscriptions->tag != TAG_DESTINATION_LIST)
-    return 0;
-  const BACnetValueArray* list = value_array(subscriptions);
-  for (uint32_t i = 0; list && i < list->used; ++i)
-    if (const auto* d = value_record<BACnetDestination>(&list->elements[i]))
-      cov_send_to_destination(values, object, d, owner);
+  value_each_record<BACnetDestination>(*subscriptions, TAG_DESTINATION_LIST, [&](const BACnetDestination& d) {
+    cov_send_to_destination(values, object, &d, owner);
+    return true;
+  });
   return 0;
 }

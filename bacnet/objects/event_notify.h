@@ -42,6 +42,15 @@ enum TransitionKind : uint32_t {
 };
 uint32_t event_transition_of(uint32_t to_state);
 
+// The event types the local objects report with.
+enum EventType : uint32_t {
+  EVENT_TYPE_CHANGE_OF_STATE = 1,
+  EVENT_TYPE_COMMAND_FAILURE = 3,
+  EVENT_TYPE_FLOATING_LIMIT = 4,
+  EVENT_TYPE_OUT_OF_RANGE = 5,
+  EVENT_TYPE_BUFFER_READY = 10,
+};
+
 // The event type an object reports with: out-of-range for the analog types, command-failure
 // for the binary and multi-state outputs, buffer-ready for the Trend Log, the configured one
 // of an Event Enrollment, change-of-state for the rest.

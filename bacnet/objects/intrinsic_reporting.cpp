@@ -14,10 +14,6 @@
 namespace {
 
 constexpr uint32_t kForceCov = 2;
-constexpr uint32_t kChangeOfState = 1;
-constexpr uint32_t kCommandFailure = 3;
-constexpr uint32_t kFloatingLimit = 4;
-constexpr uint32_t kOutOfRange = 5;
 constexpr uint32_t kStateBinaryValue = 1;    // PropertyStates choice of a binary present value
 constexpr uint32_t kStateUnsignedValue = 11;  // and of a multi-state one
 
@@ -29,12 +25,6 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   ~Owned() { value_free(&v); }
 };
-
-uint32_t word_of(ObjectRecord* object, uint32_t property)
-{
-  const uint32_t* w = object_word(object, property);
-  return w ? *w : 0;
-}
 
 float real_of(ObjectRecord* object, uint32_t property)
 {
@@ -58,16 +48,16 @@ void read_object(ObjectRecord* object, Reading* in)
   } else if (const float* real = object_real(object, PROP_PRESENT_VALUE)) {
     value_set_real(real, &in->present.v);
   } else if (const FieldSpec* f = object_field_spec(*object->spec, PROP_PRESENT_VALUE)) {
-    uint32_t word = word_of(object, PROP_PRESENT_VALUE);
+    uint32_t word = object_word_value(object, PROP_PRESENT_VALUE);
     if (f->kind == FieldKind::Enumerated)
       value_set_enumerated(&word, &in->present.v);
     else
       value_set_unsigned(&word, &in->present.v);
   }
-  in->reliability = word_of(object, PROP_RELIABILITY);
+  in->reliability = object_word_value(object, PROP_RELIABILITY);
   const uint8_t* oos = object_boolean(object, PROP_OUT_OF_SERVICE);
   in->out_of_service = oos && *oos;
-  in->time_delay = word_of(object, PROP_TIME_DELAY);
+  in->time_delay = object_word_value(object, PROP_TIME_DELAY);
   in->delay_countdown = int32_t(std::min<uint32_t>(in->time_delay, INT32_MAX - 1) + 1);
 }
 
@@ -111,7 +101,7 @@ bool alarm_value_target(ObjectRecord* object, const Reading& in, uint32_t, Targe
 {
   if (in.reliability != 0)
     *t = {EVENT_STATE_FAULT, 1};
-  else if (in.present.v.payload.enumerated == word_of(object, PROP_ALARM_VALUE))
+  else if (in.present.v.payload.enumerated == object_word_value(object, PROP_ALARM_VALUE))
     *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
   else
     *t = {EVENT_STATE_NORMAL, in.delay_countdown};
@@ -122,7 +112,7 @@ bool feedback_target(ObjectRecord* object, const Reading& in, uint32_t, Target* 
 {
   if (in.reliability != 0)
     *t = {EVENT_STATE_FAULT, 1};
-  else if (in.present.v.payload.unsigned_value != word_of(object, PROP_FEEDBACK_VALUE))
+  else if (in.present.v.payload.unsigned_value != object_word_value(object, PROP_FEEDBACK_VALUE))
     *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
   else
     *t = {EVENT_STATE_NORMAL, in.delay_countdown};
@@ -174,7 +164,7 @@ using EventValues = void (*)(ObjectRecord*, const Reading&, uint32_t from, uint3
 
 void out_of_range_values(ObjectRecord* object, const Reading& in, uint32_t from, uint32_t to, BACnetValue* out)
 {
-  auto* p = new_parameters(out, kOutOfRange, object_bits(object, PROP_STATUS_FLAGS));
+  auto* p = new_parameters(out, EVENT_TYPE_OUT_OF_RANGE, object_bits(object, PROP_STATUS_FLAGS));
   if (!p)
     return;
   // A return to normal names the limit of the state it left.
@@ -186,7 +176,7 @@ void out_of_range_values(ObjectRecord* object, const Reading& in, uint32_t from,
 
 void change_of_state_values(ObjectRecord* object, const Reading& in, uint32_t, uint32_t, BACnetValue* out)
 {
-  auto* p = new_parameters(out, kChangeOfState, object_bits(object, PROP_STATUS_FLAGS));
+  auto* p = new_parameters(out, EVENT_TYPE_CHANGE_OF_STATE, object_bits(object, PROP_STATUS_FLAGS));
   if (!p)
     return;
   bool binary = in.present.v.tag == TAG_ENUMERATED;
@@ -195,11 +185,11 @@ void change_of_state_values(ObjectRecord* object, const Reading& in, uint32_t, u
 
 void command_failure_values(ObjectRecord* object, const Reading& in, uint32_t, uint32_t, BACnetValue* out)
 {
-  auto* p = new_parameters(out, kCommandFailure, object_bits(object, PROP_STATUS_FLAGS));
+  auto* p = new_parameters(out, EVENT_TYPE_COMMAND_FAILURE, object_bits(object, PROP_STATUS_FLAGS));
   if (!p)
     return;
   value_assign(&p->command_value, &in.present.v, -1);
-  uint32_t feedback = word_of(object, PROP_FEEDBACK_VALUE);
+  uint32_t feedback = object_word_value(object, PROP_FEEDBACK_VALUE);
   if (in.present.v.tag == TAG_ENUMERATED)
     value_set_enumerated(&feedback, &p->feedback_value);
   else
@@ -376,7 +366,8 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   if (notify) {
     Owned values;
     profile.values(object, in, from, to, &values.v);
-    event_generate(owner, object->type, object, from, to, &values.v, word_of(object, PROP_NOTIFY_TYPE));
+    uint32_t notify_type = object_word_value(object, PROP_NOTIFY_TYPE);
+    event_generate(owner, object->type, object, from, to, &values.v, notify_type);
     engine->recorded_state[transition] = to;
   }
   engine->force_flags = 0;
@@ -403,12 +394,12 @@ bool read_monitored(uint32_t owner, ObjectRecord* ee, const BACnetEventParameter
   const BACnetDeviceObjectPropertyReference* ref = object_reference(ee, PROP_OBJECT_PROPERTY_REFERENCE);
   if (!ref || read_reference(owner, *ref, &m->value.v) != 0)
     return false;
-  if (p.choice == kCommandFailure || p.choice == kFloatingLimit)
+  if (p.choice == EVENT_TYPE_COMMAND_FAILURE || p.choice == EVENT_TYPE_FLOATING_LIMIT)
     if (read_reference(owner, p.reference, &m->second.v) != 0)
       return false;
-  if (p.choice == kFloatingLimit)
+  if (p.choice == EVENT_TYPE_FLOATING_LIMIT)
     return m->value.v.tag == TAG_REAL && m->second.v.tag == TAG_REAL;
-  if (p.choice == kOutOfRange)
+  if (p.choice == EVENT_TYPE_OUT_OF_RANGE)
     return m->value.v.tag == TAG_REAL;
   return true;
 }
@@ -422,7 +413,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
   float reals[3] = {};
   BACnetPropertyStates matched{};
   switch (p.choice) {
-  case kChangeOfState: {
+  case EVENT_TYPE_CHANGE_OF_STATE: {
     bool in_list = value_matches_property_states(&p.values, &m.value.v, &matched) == 1;
     if (state == EVENT_STATE_NORMAL && in_list)
       next = EVENT_STATE_OFFNORMAL;
@@ -430,7 +421,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
       next = EVENT_STATE_NORMAL;
     break;
   }
-  case kCommandFailure: {
+  case EVENT_TYPE_COMMAND_FAILURE: {
     bool agree = value_matches_condition(&m.value.v, &m.second.v) == 1;
     if (state == EVENT_STATE_NORMAL && !agree)
       next = EVENT_STATE_OFFNORMAL;
@@ -438,7 +429,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
       next = EVENT_STATE_NORMAL;
     break;
   }
-  case kFloatingLimit: {
+  case EVENT_TYPE_FLOATING_LIMIT: {
     float v = m.value.v.payload.real, sp = m.second.v.payload.real;
     float high = p.high_limit, low = p.low_limit;
     if (state == EVENT_STATE_NORMAL && v > sp + high)
@@ -455,7 +446,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
     reals[2] = side == EVENT_STATE_LOW_LIMIT ? low : high;
     break;
   }
-  case kOutOfRange: {
+  case EVENT_TYPE_OUT_OF_RANGE: {
     float v = m.value.v.payload.real;
     if (state == EVENT_STATE_NORMAL && v > p.high_limit)
       next = EVENT_STATE_HIGH_LIMIT;
@@ -485,9 +476,9 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
   bitstring_free(&status);
   if (!n)
     return true;
-  if (p.choice == kChangeOfState) {
+  if (p.choice == EVENT_TYPE_CHANGE_OF_STATE) {
     n->new_state = matched;
-  } else if (p.choice == kCommandFailure) {
+  } else if (p.choice == EVENT_TYPE_COMMAND_FAILURE) {
     value_assign(&n->command_value, &m.value.v, -1);
     value_assign(&n->feedback_value, &m.second.v, -1);
   } else {
@@ -515,21 +506,22 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
   const BACnetEventParameter* p = object_event_parameter(ee, PROP_EVENT_PARAMETERS);
   if (!condition_time || !state || !p)
     return;
-  OsTime now;
-  os_get_time(&now);
+  const uint32_t now = os_wall_seconds();
   bool pending = false;
-  uint32_t type = word_of(ee, PROP_EVENT_TYPE);
-  bool known = type == kChangeOfState || type == kCommandFailure || type == kFloatingLimit || type == kOutOfRange;
+  uint32_t type = object_word_value(ee, PROP_EVENT_TYPE);
+  bool known = type == EVENT_TYPE_CHANGE_OF_STATE || type == EVENT_TYPE_COMMAND_FAILURE ||
+               type == EVENT_TYPE_FLOATING_LIMIT || type == EVENT_TYPE_OUT_OF_RANGE;
   Monitored m;
   if (p->choice == type && known && read_monitored(owner, ee, *p, &m)) {
     uint32_t to = 0;
     Owned values;
     if (enrollment_transition(*p, *state, m, &to, &values.v)) {
       // The delay counts from the last run in which no transition was pending.
-      if (int64_t(now.seconds) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
+      if (int64_t(now) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
         uint32_t from = *state;
         *state = to;
-        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, &values.v, word_of(ee, PROP_NOTIFY_TYPE));
+        uint32_t notify_type = object_word_value(ee, PROP_NOTIFY_TYPE);
+        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, &values.v, notify_type);
       } else {
         pending = true;
       }
@@ -537,5 +529,5 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
     event_process_transition_bits(owner, ee);
   }
   if (!pending)
-    *condition_time = now.seconds;
+    *condition_time = now;
 }

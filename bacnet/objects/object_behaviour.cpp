@@ -176,9 +176,7 @@ void object_Timer(uint32_t owner, ObjectRecord* object, int tick_flag)
 
 void object_second_tick()
 {
-  OsTime now;
-  os_get_time(&now);
-  g_tick_time = time_t(now.seconds);
+  g_tick_time = time_t(os_wall_seconds());
   device_time_sync_at_midnight();
   objtable_walk([](const ObjectTableEntry& e) {
     object_Timer(e.owner, e.object, 1);

@@ -1,9 +1,9 @@
 #include "bacnet/objects/object_database.h"
 
 #include <cstdlib>
-#include <deque>
 
 #include "bacnet/binding/address_binding.h"
+#include "bacnet/datalink/ring.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_record.h"
@@ -16,13 +16,12 @@ namespace {
 constexpr uint32_t kSecondsPerDay = 86400;
 constexpr uint32_t kReliabilityUnreliableOther = 7;
 
+using RegistrationQueue = Ring<ObjectRegistration, kObjectQueueCapacity>;
+
 struct DatabaseState {
-  std::deque<ObjectRegistration> analog;  // front: newest; back: oldest
-  std::deque<ObjectRegistration> binary;
-  // The write ring: a new entry goes to (head + count) mod capacity, the oldest is at head.
-  ObjectWriteEntry ring[kObjectQueueCapacity];
-  uint32_t head = 0;
-  uint32_t count = 0;
+  RegistrationQueue analog;
+  RegistrationQueue binary;
+  Ring<ObjectWriteEntry, kObjectQueueCapacity> writes;
   uint32_t last_save = 0;
   uint32_t local_instance = 0;
   int (*save)(uint32_t owner) = nullptr;
@@ -37,25 +36,19 @@ void free_texts(ObjectRegistration& entry)
   entry.name = entry.description = nullptr;
 }
 
-int queue_registration(std::deque<ObjectRegistration>& queue, const ObjectRegistration* entry)
+int queue_registration(RegistrationQueue& queue, const ObjectRegistration* entry)
 {
   if (!entry)
     return -1;
+  ObjectRegistration copy = *entry;
   DRIVER_LOCK_SCOPE();
-  if (queue.size() >= kObjectQueueCapacity)
-    return -1;
-  queue.push_front(*entry);
-  return 0;
+  return queue.put(std::move(copy)) ? 0 : -1;
 }
 
-bool take_registration(std::deque<ObjectRegistration>& queue, ObjectRegistration* out)
+bool take_registration(RegistrationQueue& queue, ObjectRegistration* out)
 {
   DRIVER_LOCK_SCOPE();
-  if (queue.empty())
-    return false;
-  *out = queue.back();
-  queue.pop_back();
-  return true;
+  return queue.get(*out);
 }
 
 void set_text(ObjectRecord* record, uint32_t property, const char* text)
@@ -70,7 +63,7 @@ void set_text(ObjectRecord* record, uint32_t property, const char* text)
 
 // Applies the registrations, oldest first; one whose object cannot be made ends the drain
 // until the next pass.
-void drain_registrations(std::deque<ObjectRegistration>& queue, uint32_t first_type, uint32_t last_type)
+void drain_registrations(RegistrationQueue& queue, uint32_t first_type, uint32_t last_type)
 {
   ObjectRegistration entry;
   while (take_registration(queue, &entry)) {
@@ -103,10 +96,14 @@ uint32_t update_tag(uint32_t type)
   return TAG_UNSIGNED;
 }
 
-void save_check(uint32_t now)
+void save_check()
 {
-  // The first change after the start is saved at once, later ones at most once a day.
-  if (!g.save || !object_IsChanged() || now - g.last_save <= kSecondsPerDay)
+  // The first change after the start is saved at once, later ones at most once a day. The
+  // clock is read only when there is something to save.
+  if (!g.save || !object_IsChanged())
+    return;
+  uint32_t now = os_wall_seconds();
+  if (now - g.last_save <= kSecondsPerDay)
     return;
   g.save(g.local_instance);
   object_ClearChanged();
@@ -120,7 +117,7 @@ int object_Init(uint32_t instance, const DriverContext* context, const DeviceIde
   object_SetLoopEventSwitch(identity ? identity->loop_event_properties : 1);
   {
     DRIVER_LOCK_SCOPE();
-    g.head = g.count = 0;
+    g.writes.clear();
     g.last_save = 0;
     g.local_instance = instance;
   }
@@ -151,8 +148,6 @@ int object_Shutdown()
 
 int object_Poll()
 {
-  OsTime now;
-  os_get_time(&now);
   drain_registrations(g.analog, OBJECT_ANALOG_INPUT, OBJECT_ANALOG_VALUE);
   drain_registrations(g.binary, OBJECT_BINARY_INPUT, OBJECT_BINARY_VALUE);
   ObjectWriteEntry write;
@@ -161,7 +156,7 @@ int object_Poll()
     value_free(&write.value);
   }
   object_ApplyDeviceSetups();
-  save_check(now.seconds);
+  save_check();
   return 0;
 }
 
@@ -173,17 +168,12 @@ int object_QueueWrite(const ObjectWriteEntry* entry)
   if (!entry)
     return -1;
   DRIVER_LOCK_SCOPE();
-  if (g.count >= kObjectQueueCapacity)
+  if (g.writes.full())
     return -1;
-  ObjectWriteEntry& slot = g.ring[(g.head + g.count) % kObjectQueueCapacity];
-  slot.owner = entry->owner;
-  slot.type = entry->type;
-  slot.instance = entry->instance;
-  slot.reliability = entry->reliability;
-  value_clear(&slot.value);
+  ObjectWriteEntry copy{entry->owner, entry->type, entry->instance, entry->reliability, BACnetValue{}};
   // Out of memory leaves the entry with what could be copied.
-  value_assign(&slot.value, &entry->value, -1);
-  ++g.count;
+  value_assign(&copy.value, &entry->value, -1);
+  g.writes.put(std::move(copy));
   return 0;
 }
 
@@ -192,14 +182,7 @@ int object_DequeueWrite(ObjectWriteEntry* out)
   if (!out)
     return -1;
   DRIVER_LOCK_SCOPE();
-  if (g.count == 0)
-    return -1;
-  ObjectWriteEntry& slot = g.ring[g.head % kObjectQueueCapacity];
-  *out = slot;
-  value_clear(&slot.value);
-  g.head = (g.head + 1) % kObjectQueueCapacity;
-  --g.count;
-  return 0;
+  return g.writes.get(*out) ? 0 : -1;
 }
 
 int object_RequestWrite(uint32_t owner, uint32_t type, uint32_t instance, uint32_t reliability,

@@ -143,7 +143,9 @@ BACnetValue* weekly_day(ObjectRecord* record, int32_t index)
   return &week->elements[index - 1];
 }
 
-int insert_week_day(ObjectRecord* record, int32_t index, const BACnetValue& element)
+// Adds the element's time values to the weekly-schedule day the array index names, or
+// removes them; a value already there (adding) or missing (removing) changes nothing.
+int change_week_day(ObjectRecord* record, int32_t index, const BACnetValue& element, bool adding)
 {
   if (index < 1 || index > 7)
     return PROPERTY_INVALID_ARRAY_INDEX;
@@ -152,28 +154,16 @@ int insert_week_day(ObjectRecord* record, int32_t index, const BACnetValue& elem
     return PROPERTY_OTHER;
   std::vector<const BACnetValue*> times = times_of(&element);
   for (const BACnetValue* t : times)
-    if (find(day, *t) >= 0)
+    if ((find(day, *t) >= 0) == adding)
       return PROPERTY_OTHER;
-  for (const BACnetValue* t : times)
-    if (int rc = append_copy(day, *t))
+  for (const BACnetValue* t : times) {
+    if (!adding)
+      object_list_erase(day, uint32_t(find(day, *t)));
+    else if (int rc = append_copy(day, *t))
       return rc;
-  sort(day);
-  return kOk;
-}
-
-int extract_week_day(ObjectRecord* record, int32_t index, const BACnetValue& element)
-{
-  if (index < 1 || index > 7)
-    return PROPERTY_INVALID_ARRAY_INDEX;
-  BACnetValueArray* day = day_times(weekly_day(record, index));
-  if (!day)
-    return PROPERTY_OTHER;
-  std::vector<const BACnetValue*> times = times_of(&element);
-  for (const BACnetValue* t : times)
-    if (find(day, *t) < 0)
-      return PROPERTY_OTHER;
-  for (const BACnetValue* t : times)
-    object_list_erase(day, uint32_t(find(day, *t)));
+  }
+  if (adding)
+    sort(day);
   return kOk;
 }
 
@@ -280,7 +270,7 @@ int object_InsertListElements(ObjectRecord* record, uint32_t, uint32_t type, uin
   case ListKind::Bindings:
     return address_binding_add_from_binding(value_record<BACnetAddressBinding>(element)) == 0 ? kOk : PROPERTY_OTHER;
   case ListKind::WeekDay:
-    return insert_week_day(record, index, *element);
+    return change_week_day(record, index, *element, true);
   case ListKind::ActionList: {
     BACnetValueArray* actions = action_list(record, index);
     return actions ? append_copy(actions, *element) : PROPERTY_OTHER;
@@ -326,7 +316,7 @@ int object_ExtractListElements(ObjectRecord* record, uint32_t, uint32_t type, ui
   case ListKind::Bindings:
     return address_binding_remove_device(value_record<BACnetAddressBinding>(element)) == 0 ? kOk : PROPERTY_OTHER;
   case ListKind::WeekDay:
-    return extract_week_day(record, index, *element);
+    return change_week_day(record, index, *element, false);
   case ListKind::ActionList:
     list = action_list(record, index);
     break;

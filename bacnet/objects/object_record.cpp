@@ -196,9 +196,7 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
     return time_now_to_bacnet(&stamp->datetime);
   }
   case DefaultKind::CreationSeconds: {
-    OsTime now;
-    os_get_time(&now);
-    *word = now.seconds;
+    *word = os_wall_seconds();
     return VALUE_OK;
   }
   case DefaultKind::Unspecified:
@@ -488,6 +486,15 @@ int object_InitAckedTransitions(BitString* bits) { return bits ? bit_default(bit
 uint32_t* object_word(ObjectRecord* record, uint32_t property)
 {
   return typed_field<uint32_t>(record, property, {FieldKind::Unsigned, FieldKind::Enumerated, FieldKind::Word});
+}
+uint32_t object_word_value(ObjectRecord* record, uint32_t property)
+{
+  const uint32_t* w = object_word(record, property);
+  return w ? *w : 0;
+}
+ObjectRecord* object_notification_class(uint32_t owner, ObjectRecord* record)
+{
+  return object_Find(owner, OBJECT_NOTIFICATION_CLASS, object_word_value(record, PROP_NOTIFICATION_CLASS));
 }
 float* object_real(ObjectRecord* record, uint32_t property)
 {

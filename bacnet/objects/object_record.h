@@ -88,6 +88,10 @@ BACnetTimeStamp* object_timestamp(ObjectRecord* record, uint32_t property);
 BACnetEventParameter* object_event_parameter(ObjectRecord* record, uint32_t property);
 BACnetRecipient* object_recipient(ObjectRecord* record, uint32_t property);
 ObjectEngineState* object_engine(ObjectRecord* record);
+// The word of a field, 0 when the type has none.
+uint32_t object_word_value(ObjectRecord* record, uint32_t property);
+// The Notification Class that the object's notification-class property names, or null.
+ObjectRecord* object_notification_class(uint32_t owner, ObjectRecord* record);
 // Raw storage of a stored field (any kind but Computed and the head), or null.
 void* object_field(ObjectRecord* record, const FieldSpec& field);
 // The intrinsic-reporting switch: true for types without one.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "bacnet/objects/event_notify.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/value/value.h"
@@ -21,26 +22,6 @@ bool reporting_type(uint32_t type)
 
 bool analog_type(uint32_t type) { return type <= OBJECT_ANALOG_VALUE; }
 
-// Event type each reporting type (and the Trend Log) reports with.
-uint32_t event_type_of(uint32_t type)
-{
-  switch (type) {
-  case OBJECT_ANALOG_INPUT:
-  case OBJECT_ANALOG_OUTPUT:
-  case OBJECT_ANALOG_VALUE: return 5;
-  case OBJECT_BINARY_OUTPUT:
-  case OBJECT_MULTI_STATE_OUTPUT: return 3;
-  case OBJECT_TREND_LOG: return 10;
-  default: return 1;
-  }
-}
-
-uint32_t word_of(ObjectRecord* object, uint32_t property)
-{
-  uint32_t* w = object_word(object, property);
-  return w ? *w : 0;
-}
-
 bool same_id(const BACnetObjectId& a, const BACnetObjectId& b) { return a.type == b.type && a.instance == b.instance; }
 
 bool all_set(const BitString* bits)
@@ -48,11 +29,6 @@ bool all_set(const BitString* bits)
   if (!bits || bits->count < 3)
     return false;
   return bitstring_get_bit(bits, 0) && bitstring_get_bit(bits, 1) && bitstring_get_bit(bits, 2);
-}
-
-ObjectRecord* notification_class_of(uint32_t owner, ObjectRecord* object)
-{
-  return object_Find(owner, OBJECT_NOTIFICATION_CLASS, word_of(object, PROP_NOTIFICATION_CLASS));
 }
 
 // The priority array of a Notification Class, when it holds at least three elements.
@@ -117,8 +93,9 @@ bool recipient_passes(const EnrollmentFilter& filter, uint32_t owner, ObjectReco
     return true;
   BACnetRecipient* own = object_recipient(object, PROP_RECIPIENT);
   if (own && (own->choice == 0 || own->choice == 1))
-    return word_of(object, PROP_PROCESS_IDENTIFIER) == wanted.process_id && recipients_match(wanted.recipient, *own);
-  ObjectRecord* nc = notification_class_of(owner, object);
+    return object_word_value(object, PROP_PROCESS_IDENTIFIER) == wanted.process_id &&
+           recipients_match(wanted.recipient, *own);
+  ObjectRecord* nc = object_notification_class(owner, object);
   BACnetValue* list = object_value(nc, PROP_RECIPIENT_LIST);
   if (!list || list->tag != TAG_DESTINATION_LIST)
     return false;
@@ -180,9 +157,9 @@ bool append_enrollment(BACnetValue* result, ObjectRecord* object, uint32_t event
   auto* e = value_record<EnrollmentSummaryEntry>(&entry);
   e->object = object->id;
   e->event_type = event_type;
-  e->event_state = word_of(object, PROP_EVENT_STATE);
+  e->event_state = object_word_value(object, PROP_EVENT_STATE);
   e->priority = priority;
-  e->notification_class = word_of(object, PROP_NOTIFICATION_CLASS);
+  e->notification_class = object_word_value(object, PROP_NOTIFICATION_CLASS);
   if (value_append_element(result, TAG_ENROLLMENT_SUMMARY_LIST, &entry) != VALUE_OK) {
     value_free(&entry);
     return false;
@@ -195,14 +172,14 @@ void enroll_reporting_object(const EnrollmentFilter& filter, const ObjectTableEn
   ObjectRecord* object = e.object;
   if (!object_reporting_on(object))
     return;
-  ObjectRecord* nc = notification_class_of(e.owner, object);
+  ObjectRecord* nc = object_notification_class(e.owner, object);
   if (!nc)
     return;
   if (!acknowledgment_passes(filter.acknowledgment, object_bits(object, PROP_ACKED_TRANSITIONS)))
     return;
   if (!recipient_passes(filter, e.owner, object))
     return;
-  uint32_t state = word_of(object, PROP_EVENT_STATE);
+  uint32_t state = object_word_value(object, PROP_EVENT_STATE);
   if (!event_state_passes(filter.event_state, state))
     return;
 
@@ -217,13 +194,14 @@ void enroll_reporting_object(const EnrollmentFilter& filter, const ObjectTableEn
       !bitstring_get_bit(limits, 1))
     enable[0] = 0;
 
-  uint32_t event_type = event_type_of(object->type);
+  uint32_t event_type = event_type_of_object(object);
   if (filter.event_type != 999 && (filter.event_type != event_type || !transition_enabled(enable, count)))
     return;
   if (!priority_passes(filter, nc, enable, count))
     return;
   if (filter.notification_class != kAbsent &&
-      (filter.notification_class != word_of(object, PROP_NOTIFICATION_CLASS) || !transition_enabled(enable, count)))
+      (filter.notification_class != object_word_value(object, PROP_NOTIFICATION_CLASS) ||
+       !transition_enabled(enable, count)))
     return;
   append_enrollment(result, object, event_type, summary_priority(nc, state));
 }
@@ -231,16 +209,17 @@ void enroll_reporting_object(const EnrollmentFilter& filter, const ObjectTableEn
 void enroll_event_enrollment(const EnrollmentFilter& filter, const ObjectTableEntry& e, BACnetValue* result)
 {
   ObjectRecord* object = e.object;
-  if (!event_state_passes(filter.event_state, word_of(object, PROP_EVENT_STATE)))
+  if (!event_state_passes(filter.event_state, object_word_value(object, PROP_EVENT_STATE)))
     return;
-  uint32_t event_type = word_of(object, PROP_EVENT_TYPE);
+  uint32_t event_type = object_word_value(object, PROP_EVENT_TYPE);
   if (filter.event_type != 999 && filter.event_type != event_type)
     return;
-  uint32_t priority = word_of(object, PROP_PRIORITY);
+  uint32_t priority = object_word_value(object, PROP_PRIORITY);
   if (filter.priority_min != kAbsent && filter.priority_max != kAbsent &&
       (priority < filter.priority_min || priority > filter.priority_max))
     return;
-  if (filter.notification_class != kAbsent && filter.notification_class != word_of(object, PROP_NOTIFICATION_CLASS))
+  if (filter.notification_class != kAbsent &&
+      filter.notification_class != object_word_value(object, PROP_NOTIFICATION_CLASS))
     return;
   if (!acknowledgment_passes(filter.acknowledgment, object_bits(object, PROP_ACKED_TRANSITIONS)))
     return;
@@ -258,8 +237,8 @@ bool append_event_summary(BACnetValue* result, ObjectRecord* object, ObjectRecor
   if (ok) {
     auto* s = value_record<EventSummaryEntry>(&entry);
     s->object = object->id;
-    s->event_state = word_of(object, PROP_EVENT_STATE);
-    s->notify_type = word_of(object, PROP_NOTIFY_TYPE);
+    s->event_state = object_word_value(object, PROP_EVENT_STATE);
+    s->notify_type = object_word_value(object, PROP_NOTIFY_TYPE);
     const BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
     const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
     ok = (!acked || bitstring_copy(&s->acked_transitions, acked) == VALUE_OK) &&
@@ -315,8 +294,8 @@ int objtable_alarm_summary(BACnetValue* result)
       return true;
     if (reporting && !object_reporting_on(object))
       return true;
-    uint32_t state = word_of(object, PROP_EVENT_STATE);
-    if (word_of(object, PROP_NOTIFY_TYPE) != 0 || state == kNormal)
+    uint32_t state = object_word_value(object, PROP_EVENT_STATE);
+    if (object_word_value(object, PROP_NOTIFY_TYPE) != 0 || state == kNormal)
       return true;
     BACnetValue entry{};
     if (value_init(&entry, TAG_ALARM_SUMMARY) != VALUE_OK) {
@@ -356,13 +335,14 @@ int objtable_event_information(const BACnetObjectId* last_received, uint32_t max
       return true;
     if (!object_reporting_on(object))
       return true;
-    if (all_set(object_bits(object, PROP_ACKED_TRANSITIONS)) && word_of(object, PROP_EVENT_STATE) == kNormal)
+    if (all_set(object_bits(object, PROP_ACKED_TRANSITIONS)) &&
+        object_word_value(object, PROP_EVENT_STATE) == kNormal)
       return true;
     if (count >= max_count) {
       more = true;
       return false;
     }
-    ObjectRecord* nc = notification_class_of(e.owner, object);
+    ObjectRecord* nc = object_notification_class(e.owner, object);
     if (!nc)
       return true;
     if (append_event_summary(result, object, nc))

@@ -27,12 +27,10 @@ uint32_t time_key(const BACnetTime& t)
 const BACnetValue* value_at(const BACnetValue& time_values, const BACnetTime& now)
 {
   std::vector<const BACnetTimeValue*> entries;
-  if (const auto* single = value_record<BACnetTimeValue>(&time_values))
-    entries.push_back(single);
-  else if (const BACnetValueArray* list = time_values.tag == TAG_TIME_VALUE_LIST ? value_array(&time_values) : nullptr)
-    for (uint32_t i = 0; i < list->used; ++i)
-      if (const auto* tv = value_record<BACnetTimeValue>(&list->elements[i]))
-        entries.push_back(tv);
+  value_each_record<BACnetTimeValue>(time_values, TAG_TIME_VALUE_LIST, [&](const BACnetTimeValue& tv) {
+    entries.push_back(&tv);
+    return true;
+  });
   std::stable_sort(entries.begin(), entries.end(),
                    [](const BACnetTimeValue* a, const BACnetTimeValue* b) { return time_key(a->time) < time_key(b->time); });
   const BACnetValue* found = nullptr;
@@ -97,15 +95,12 @@ void write_references(uint32_t owner, ObjectRecord* schedule, const BACnetValue&
 {
   const BACnetValue* refs = object_value(schedule, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES);
   uint8_t priority = uint8_t(*object_word(schedule, PROP_PRIORITY_FOR_WRITING));
-  auto write = [&](const BACnetDeviceObjectPropertyReference& ref) {
-    behaviour_write_reference(owner, ref, &value, priority);
-  };
-  if (const auto* single = value_record<BACnetDeviceObjectPropertyReference>(refs))
-    write(*single);
-  else if (const BACnetValueArray* list = refs && refs->tag == TAG_REFERENCE_LIST ? value_array(refs) : nullptr)
-    for (uint32_t i = 0; i < list->used; ++i)
-      if (const auto* ref = value_record<BACnetDeviceObjectPropertyReference>(&list->elements[i]))
-        write(*ref);
+  if (refs)
+    value_each_record<BACnetDeviceObjectPropertyReference>(
+        *refs, TAG_REFERENCE_LIST, [&](const BACnetDeviceObjectPropertyReference& ref) {
+          behaviour_write_reference(owner, ref, &value, priority);
+          return true;
+        });
 }
 
 uint32_t reliability_of(uint32_t owner, ObjectRecord* schedule)
@@ -166,9 +161,7 @@ void object_ScheduleTimer(uint32_t owner, ObjectRecord* object)
   if (in_effect && value_order(&value, written) != 0) {
     value_free(written);
     value_assign(written, &value, -1);
-    OsTime now;
-    os_get_time(&now);
-    *object_word(object, FIELD_SCHEDULE_WRITTEN_AT) = now.seconds;
+    *object_word(object, FIELD_SCHEDULE_WRITTEN_AT) = os_wall_seconds();
     write_references(owner, object, value);
   }
   value_free(&value);

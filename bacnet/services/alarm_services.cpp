@@ -31,22 +31,9 @@ constexpr int kSubscribeLogLevel = 1;
 constexpr std::array<uint32_t, 6> kSummariesPerApdu = {0, 1, 3, 7, 15, 21};
 constexpr std::array<uint32_t, 8> kSegmentFactor = {1, 2, 4, 8, 16, 32, 64, 64};
 
-struct OwnedAcknowledge {
-  AcknowledgeAlarmRequest record;
-  ~OwnedAcknowledge() { pdu_free_acknowledge_alarm_request(&record); }
-};
-struct OwnedEvent {
-  EventNotificationRequest record;
-  ~OwnedEvent() { pdu_free_event_notification_request(&record); }
-};
-struct OwnedEnrollment {
-  GetEnrollmentSummaryRequest record;
-  ~OwnedEnrollment() { pdu_free_get_enrollment_summary_request(&record); }
-};
-struct OwnedValue {
-  BACnetValue v{};
-  ~OwnedValue() { value_free(&v); }
-};
+using OwnedAcknowledge = OwnedRecord<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request>;
+using OwnedEvent = OwnedRecord<EventNotificationRequest, pdu_free_event_notification_request>;
+using OwnedEnrollment = OwnedRecord<GetEnrollmentSummaryRequest, pdu_free_get_enrollment_summary_request>;
 
 // The objects whose alarms can be acknowledged.
 bool acknowledgeable(uint32_t type)
@@ -93,9 +80,7 @@ int build_subscription(const SubscribeCovRequest& r, const BACnetAddress& subscr
   d->process_id = r.process_id;
   d->issue_confirmed = r.issue_confirmed ? 1 : 0;
   d->lifetime = uint32_t(r.lifetime);
-  OsTime now;
-  os_get_time(&now);
-  d->stamp = now.seconds;
+  d->stamp = os_wall_seconds();
   if (bitstring_set(&d->valid_days, days, 7) != VALUE_OK || bitstring_set(&d->transitions, transitions, 3) != VALUE_OK ||
       address_value(subscriber, &d->recipient.address) != VALUE_OK)
     return -1;
@@ -257,14 +242,14 @@ int services_subscribe_cov(const BACnetAddress& local, const ServiceRequest& req
   uint32_t owner = services_request_owner(local);
   uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   OwnedValue subscription;
-  if (build_subscription(r, snet_present ? routed_source : request.source, &subscription.v) != 0)
+  if (build_subscription(r, snet_present ? routed_source : request.source, &subscription.value) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   if (r.lifetime == -1) {
     // A cancellation is acknowledged whether or not there was such a subscription.
-    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, &subscription.v);
+    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, &subscription.value);
     return services_answer_simple_ack(answer);
   }
-  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, &subscription.v) != 0)
+  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, &subscription.value) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   // The next timer run sends the first notification.
   object_SetEventFlag(owner, r.object.type, instance);

@@ -14,10 +14,7 @@ enum HookSlot : std::size_t {
   kHookConfirmedCovNotification = 10,
 };
 
-struct OwnedNotification {
-  CovNotificationRequest record;
-  ~OwnedNotification() { pdu_free_cov_notification_request(&record); }
-};
+using OwnedNotification = OwnedRecord<CovNotificationRequest, pdu_free_cov_notification_request>;
 
 void trace_value(DriverLogFunction trace, const CovNotificationRequest& n, const BACnetPropertyValue& value)
 {
@@ -42,17 +39,17 @@ int services_cov_notification_to_cache(const CovNotificationRequest& notificatio
 {
   if (notification.values.tag == TAG_PROPERTY_VALUE_LIST && !value_array(&notification.values))
     return -1;
-  services_each_record<BACnetPropertyValue>(notification.values, TAG_PROPERTY_VALUE_LIST,
-                                            [&](const BACnetPropertyValue& value) {
-                                              CacheReference reference = cache_reference(
-                                                  notification.device.instance, notification.object.type,
-                                                  notification.object.instance, value.property, value.array_index);
-                                              // Error 0: the cache keeps the notified value.
-                                              cache_update_property(0, &reference, &value.value);
-                                              if (trace)
-                                                trace_value(trace, notification, value);
-                                              return true;
-                                            });
+  value_each_record<BACnetPropertyValue>(notification.values, TAG_PROPERTY_VALUE_LIST,
+                                         [&](const BACnetPropertyValue& value) {
+                                           CacheReference reference = cache_reference(
+                                               notification.device.instance, notification.object.type,
+                                               notification.object.instance, value.property, value.array_index);
+                                           // Error 0: the cache keeps the notified value.
+                                           cache_update_property(0, &reference, &value.value);
+                                           if (trace)
+                                             trace_value(trace, notification, value);
+                                           return true;
+                                         });
   return 0;
 }
 

@@ -34,15 +34,9 @@ enum SystemStatus : uint32_t {
   kBackupInProgress = 5,
 };
 
-struct OwnedCommunicationControl {
-  DeviceCommunicationControlRequest record;
-  ~OwnedCommunicationControl() { pdu_free_device_communication_control_request(&record); }
-};
-
-struct OwnedReinitialize {
-  ReinitializeDeviceRequest record;
-  ~OwnedReinitialize() { pdu_free_reinitialize_device_request(&record); }
-};
+using OwnedCommunicationControl =
+    OwnedRecord<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request>;
+using OwnedReinitialize = OwnedRecord<ReinitializeDeviceRequest, pdu_free_reinitialize_device_request>;
 
 bool password_matches(const BACnetValue& password)
 {

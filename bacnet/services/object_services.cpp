@@ -33,15 +33,8 @@ bool applied_by_element(uint32_t tag)
          tag == TAG_TAGGED_DATA_LIST;
 }
 
-struct OwnedListRequest {
-  ListElementRequest record;
-  ~OwnedListRequest() { pdu_free_list_element_request(&record); }
-};
-
-struct OwnedCreateRequest {
-  CreateObjectRequest record;
-  ~OwnedCreateRequest() { pdu_free_create_object_request(&record); }
-};
+using OwnedListRequest = OwnedRecord<ListElementRequest, pdu_free_list_element_request>;
+using OwnedCreateRequest = OwnedRecord<CreateObjectRequest, pdu_free_create_object_request>;
 
 std::vector<BACnetValue*> elements_of(BACnetValue& elements)
 {
@@ -112,7 +105,7 @@ void save_objects(uint32_t owner)
 // The initial values of a new object; a value the object refuses leaves the object as created.
 void write_initial_values(uint32_t owner, const BACnetObjectId& object, BACnetValue& values)
 {
-  services_each_record<BACnetPropertyValue>(values, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& v) {
+  value_each_record<BACnetPropertyValue>(values, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& v) {
     object_WriteObjectProperty(kStackOrigin, owner, object.type, object.instance, v.property, v.array_index, &v.value,
                                v.priority);
     return true;

@@ -18,24 +18,6 @@ constexpr uint32_t kPropertyEventType = 37;
 // a result, an answer that does not encode) goes out as code 0, other.
 constexpr int kWholeRequestFailed = 1;
 
-// Releases a decoded or built record when the handler leaves.
-template <class Record, void (*Free)(Record*)>
-struct Owned {
-  Record record{};
-  Owned() = default;
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() { Free(&record); }
-};
-
-struct OwnedValue {
-  BACnetValue value{};
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { value_free(&value); }
-};
-
 bool is_property_list(uint32_t property)
 {
   return property == PROP_ALL || property == PROP_REQUIRED || property == PROP_OPTIONAL;
@@ -165,7 +147,7 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
   if (!services_decoded(pdu_decode_read_property_request(&view, &rp), view))
     return services_answer_reject(answer, kRejectInvalidTag);
 
-  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  OwnedRecord<ReadPropertyAck, pdu_free_read_property_ack> ack;
   uint32_t owner = services_request_owner(local);
   int rc = object_ReadObjectProperty(services_access_origin(request), owner, rp.object.type, rp.object.instance,
                                      rp.property, rp.array_index, &ack.record.value);
@@ -186,12 +168,12 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
 int services_read_property_multiple(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
                                     bool, const BACnetAddress&)
 {
-  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> rpm;
+  OwnedRecord<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> rpm;
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_read_property_multiple_request(&view, &rpm.record), view))
     return services_answer_error(answer, SERVICE_READ_PROPERTY_MULTIPLE, kErrorClassObject, kErrorUnspecified);
 
-  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
+  OwnedRecord<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
   int rc = read_specifications(services_access_origin(request), services_request_owner(local),
                                rpm.record.specifications, ack.record);
   pdu_buffer encoded{};
@@ -207,7 +189,7 @@ int services_read_property_multiple(const BACnetAddress& local, const ServiceReq
 int services_write_property(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer, bool,
                             const BACnetAddress&)
 {
-  Owned<WritePropertyRequest, pdu_free_write_property_request> wp;
+  OwnedRecord<WritePropertyRequest, pdu_free_write_property_request> wp;
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_write_property_request(&view, &wp.record), view))
     return services_answer_error(answer, SERVICE_WRITE_PROPERTY, kErrorClassServices, kErrorInconsistentParameters);
@@ -223,7 +205,7 @@ int services_write_property(const BACnetAddress& local, const ServiceRequest& re
 int services_write_property_multiple(const BACnetAddress& local, const ServiceRequest& request,
                                      ServiceAnswer* answer, bool, const BACnetAddress&)
 {
-  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> wpm;
+  OwnedRecord<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> wpm;
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_write_property_multiple_request(&view, &wpm.record), view))
     return services_answer_reject(answer, kRejectInvalidTag);
@@ -231,9 +213,9 @@ int services_write_property_multiple(const BACnetAddress& local, const ServiceRe
   int32_t origin = services_access_origin(request);
   uint32_t owner = services_request_owner(local);
   ErrorParameters error(SERVICE_WRITE_PROPERTY_MULTIPLE);
-  bool all_written = services_each_record<WriteAccessSpecification>(
+  bool all_written = value_each_record<WriteAccessSpecification>(
       wpm.record.specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, [&](WriteAccessSpecification& specification) {
-        return services_each_record<BACnetPropertyValue>(
+        return value_each_record<BACnetPropertyValue>(
             specification.properties, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& value) {
               const BACnetObjectId& object = specification.object;
               int rc = object_WriteObjectProperty(origin, owner, object.type, object.instance, value.property,

@@ -15,10 +15,7 @@ constexpr uint32_t kRefusedOther = kErrorOther + 1;
 constexpr uint32_t kRefusedInconsistent = kErrorInconsistentParameters + 1;
 constexpr uint32_t kRefusedOutOfRange = 37 + 1;  // value-out-of-range
 
-struct OwnedAck {
-  ReadRangeAck record;
-  ~OwnedAck() { pdu_free_read_range_ack(&record); }
-};
+using OwnedAck = OwnedRecord<ReadRangeAck, pdu_free_read_range_ack>;
 
 const BACnetDateTime* stamp_of(const BACnetValueArray& log, int64_t position)
 {

@@ -8,6 +8,7 @@
 #include "bacnet/codec/codec_errors.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/network/bacnet_address.h"
+#include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstdint>
@@ -70,19 +71,22 @@ int services_answer_error_parameters(ServiceAnswer* answer, const ErrorParameter
 // A failed property access: the class of the last access and the result minus one as code.
 int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice, int result);
 
-// Walks a decoded "one or a list" field: a single record of Record's tag, or a list of
-// `list_tag` whose elements are such records; anything else holds none. `visit` returns false
-// to stop; the result is false when a visit stopped the walk.
-template <class Record, class Visit>
-bool services_each_record(const BACnetValue& value, uint32_t list_tag, Visit visit)
-{
-  if (Record* single = value_record<Record>(&value))
-    return visit(*single);
-  if (value.tag != list_tag)
-    return true;
-  const BACnetValueArray* list = value_array(&value);
-  for (uint32_t i = 0; list && i < list->used; ++i)
-    if (Record* element = value_record<Record>(&list->elements[i]); element && !visit(*element))
-      return false;
-  return true;
-}
+// Releases a decoded or built record (`Free` is its codec's free function) when the handler
+// leaves.
+template <class Record, auto Free>
+struct OwnedRecord {
+  Record record{};
+  OwnedRecord() = default;
+  OwnedRecord(const OwnedRecord&) = delete;
+  OwnedRecord& operator=(const OwnedRecord&) = delete;
+  ~OwnedRecord() { Free(&record); }
+};
+
+// A value the handler builds and releases when it leaves.
+struct OwnedValue {
+  BACnetValue value{};
+  OwnedValue() = default;
+  OwnedValue(const OwnedValue&) = delete;
+  OwnedValue& operator=(const OwnedValue&) = delete;
+  ~OwnedValue() { value_free(&value); }
+};

@@ -581,3 +581,20 @@ inline Record* value_record(const BACnetValue* value)
 
 // Element array of a list value, or null.
 BACnetValueArray* value_array(const BACnetValue* value);
+
+// Walks a "one or a list" value: a single record of Record's tag, or a list of `list_tag`
+// whose elements are such records; anything else holds none. `visit` returns false to stop;
+// the result is false when a visit stopped the walk.
+template <class Record, class Visit>
+bool value_each_record(const BACnetValue& value, uint32_t list_tag, Visit visit)
+{
+  if (Record* single = value_record<Record>(&value))
+    return visit(*single);
+  if (value.tag != list_tag)
+    return true;
+  const BACnetValueArray* list = value_array(&value);
+  for (uint32_t i = 0; list && i < list->used; ++i)
+    if (Record* element = value_record<Record>(&list->elements[i]); element && !visit(*element))
+      return false;
+  return true;
+}

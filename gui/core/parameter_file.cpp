@@ -1,5 +1,7 @@
 #include "gui/core/parameter_file.h"
 
+#include "gui/core/user_file.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
@@ -14,23 +16,6 @@ QByteArray item(const QString& text)
   QString one_line = text;
   one_line.replace('\r', ' ').replace('\n', ' ');
   return one_line.toLatin1();
-}
-
-std::vector<QByteArray> split_lines(const QByteArray& contents)
-{
-  std::vector<QByteArray> lines;
-  qsizetype start = 0;
-  const qsizetype size = contents.size();
-  while (start < size && int(lines.size()) < kLineCount) {
-    qsizetype end = start;
-    while (end < size && contents[end] != '\r' && contents[end] != '\n')
-      ++end;
-    lines.push_back(contents.mid(start, end - start));
-    if (end + 1 < size && contents[end] == '\r' && contents[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
-  return lines;
 }
 
 // The text a register field can hold: a number as the fields show it, or nothing.
@@ -100,7 +85,8 @@ QByteArray Write(const Header& header, const ParameterSet& set)
 
 ReadResult Read(const QByteArray& contents)
 {
-  const std::vector<QByteArray> lines = split_lines(contents);
+  // The lines as the text reader splits them; what follows the last loaded line is not read.
+  const std::vector<QByteArray> lines = TxtOps::SplitLines(contents);
   if (int(lines.size()) < kLineCount)
     return {std::nullopt, refused(QStringLiteral("Sie hat %1 statt %2 Zeilen.").arg(lines.size()).arg(kLineCount))};
 

@@ -233,6 +233,9 @@ private:
   void bacnet_write(bool conf, bool reg, const char* caption);
   void modbus_write();
   bool run_wait_window(bool conf, bool reg, const char* caption);
+  // One monitor cycle's job (both blocks with `conf`, else the register block) run with the
+  // progress bar; true when the backend finished it and its log reports success.
+  bool run_monitor_job(bool conf);
   void close_other_forms();
 
   // Modbus master.

@@ -241,13 +241,7 @@ void frm_config::chk_monitor_Click()
     prgB_dummy->setVisible(true);
     if (bacnet && !shell::IsRunning() && monitor_cycle_.Begin()) {
       // The first cycle reads both blocks and shows the register block.
-      QPointer<QProgressBar> bar(prgB_dummy);
-      const bool good = global::WriteReadJobs(true, true) &&
-                        shell::RunAndWait(global::JobFilePath(), [bar](int v) {
-                          if (bar)
-                            bar->setValue(v);
-                        }) == shell::RunResult::Finished &&
-                        global::CheckBackendLog() == 1;
+      const bool good = run_monitor_job(true);
       if (!self)
         return;
       monitor_cycle_.End();
@@ -286,19 +280,24 @@ void frm_config::chk_monitor_Click()
   set_fields_locked(false);
 }
 
+bool frm_config::run_monitor_job(bool conf)
+{
+  QPointer<QProgressBar> bar(prgB_dummy);
+  return global::WriteReadJobs(conf, true) &&
+         shell::RunAndWait(global::JobFilePath(), [bar](int v) {
+           if (bar)
+             bar->setValue(v);
+         }) == shell::RunResult::Finished &&
+         global::CheckBackendLog() == 1;
+}
+
 void frm_config::tmr_bacMonitor_Timer()
 {
   // A tick that falls due while a cycle still waits for the backend is skipped.
   if (global::DeviceType == 0 || shell::IsRunning() || !monitor_cycle_.Begin())
     return;
   QPointer<frm_config> self(this);
-  QPointer<QProgressBar> bar(prgB_dummy);
-  const bool good = global::WriteReadJobs(false, true) &&
-                    shell::RunAndWait(global::JobFilePath(), [bar](int v) {
-                      if (bar)
-                        bar->setValue(v);
-                    }) == shell::RunResult::Finished &&
-                    global::CheckBackendLog() == 1;
+  const bool good = run_monitor_job(false);
   if (!self)
     return;
   monitor_cycle_.End();

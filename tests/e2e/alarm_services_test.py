@@ -4,15 +4,13 @@ once-a-second behaviour) against @bacnet-js/client on a veth pair. The peer subs
 COV, drives an Analog Value into high-limit, acknowledges the alarm, asks for the summaries
 and changes a list with a failing element. tshark dissects every frame of the exchange."""
 
-import json
 import os
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e.harness import capture, netlab, node_peer  # noqa: E402
-from e2e.tools.peer import connect_string  # noqa: E402
-from e2e.tools.server_node import ServerNode  # noqa: E402
+from e2e.harness import capture, netlab  # noqa: E402
+from e2e.tools.server_node import ServerLab  # noqa: E402
 
 OWN = 4711
 AV1 = {"type": 2, "instance": 1}
@@ -27,34 +25,18 @@ def pause(ms):
     return {"op": "pause", "ms": ms}
 
 
-class Lab:
-    """The server node on a, the peer on b, a capture of everything on a's side."""
+class Lab(ServerLab):
+    """The server lab whose capture tshark must find clean, and whose calls come back with the
+    notifications the peer got."""
 
     def __init__(self, test, name):
-        self.test = test
-        self.lab = netlab.Lab()
-        self.lab.__enter__()
-        a, self.b = self.lab.host("a"), self.lab.host("b")
-        self.ip_a, self.ip_b = self.lab.link(a, self.b)
-        self.cap = capture.Capture(a, a.addresses[0][0], "udp port 47808", name=name)
-        self.node = ServerNode(a, connect_string(self.ip_a), device=OWN)
+        super().__init__(test, name, device=OWN)
 
     def calls(self, *calls, timeout=3000):
-        """Runs the calls from the peer; their outcomes in order and the notifications it got."""
-        request = {"interface": self.ip_b, "address": self.ip_a, "timeout": timeout, "calls": list(calls)}
-        proc = node_peer.start(self.b, "server_calls.js", json.dumps(request))
-        out, _ = proc.communicate(timeout=60)
-        lines = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
-        notes = [json.loads(line[2:]) for line in out.splitlines() if line.startswith("N ")]
-        self.test.assertEqual(len(lines), len(calls), out)
-        return lines, notes
+        return super().calls(*calls, timeout=timeout), self.notes
 
     def close(self):
-        try:
-            self.node.quit()
-        finally:
-            path = self.cap.stop()
-            self.lab.__exit__(None, None, None)
+        path = super().close()
         capture.assert_clean(path, expect_frames=2)
         return path
 

@@ -43,9 +43,7 @@ class BackendFrames(unittest.TestCase):
                 services = [payload[18:20] for payload in ours[4:]]
                 self.assertEqual(services, ["0c", "06", "0c", "06"], f"run {run}")
                 self.assertTrue(all(src == ip_unit for src, _ in rows[4:] if src != ip_backend))
-            unit.terminate()
-            unit.wait()
-            unit.stdout.close()
+            bj.stop(unit)
 
 
 if __name__ == "__main__":

@@ -27,46 +27,15 @@ def limited_memory():
     resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
 
 
-class BackendJobLimits(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.lab = netlab.Lab().__enter__()
-        cls.backend, cls.unit_host = cls.lab.host("backend"), cls.lab.host("unit")
-        cls.ip_backend, cls.ip_unit = cls.lab.link(cls.backend, cls.unit_host)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.lab.close()
-
-    def setUp(self):
-        self.work = bj.work_folder()
-        self.tmp = os.path.join(self.work, "tmp")
-        self.unit_dir = os.path.join(self.work, "unit")
-        self.contents = bj.unit_files(self.unit_dir)
-        self.peer = None
-
-    def tearDown(self):
-        if self.peer and self.peer.poll() is None:
-            self.peer.terminate()
-            self.peer.wait(timeout=5)
-        if self.peer:
-            self.peer.stdout.close()
-
+class BackendJobLimits(bj.JobLabCase):
     def peer_lines(self):
         """Ends the peer and returns every JSON line it printed."""
-        self.peer.terminate()
-        self.peer.wait(timeout=5)
-        lines = [json.loads(line) for line in self.peer.stdout.read().splitlines() if line.startswith("{")]
-        self.peer.stdout.close()
+        rest = bj.stop(self.peer)
         self.peer = None
-        return lines
+        return [json.loads(line) for line in rest.splitlines() if line.startswith("{")]
 
     def run_job(self, text, **kw):
         return bj.run_job(self.backend, self.tmp, bj.general(self.tmp, self.ip_backend) + text, **kw)
-
-    def assert_end_line(self, log, expected):
-        self.assertEqual(bj.end_lines(log), [expected], log)
-        self.assertTrue(log.endswith("\n" + expected + "\n"), log)
 
     def transfer(self, name, todo, start, end, instance=1, file_key="RESULTFILE", file=None):
         file = file or os.path.join(self.tmp, f"{name}.bin")

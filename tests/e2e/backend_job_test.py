@@ -22,43 +22,16 @@ time.sleep(60)
 """
 
 
-class BackendJobs(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.lab = netlab.Lab().__enter__()
-        cls.backend, cls.unit_host = cls.lab.host("backend"), cls.lab.host("unit")
-        cls.ip_backend, cls.ip_unit = cls.lab.link(cls.backend, cls.unit_host)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.lab.close()
-
-    def setUp(self):
-        self.work = bj.work_folder()
-        self.tmp = os.path.join(self.work, "tmp")
-        self.unit_dir = os.path.join(self.work, "unit")
-        self.contents = bj.unit_files(self.unit_dir)
-        self.unit = None
-
-    def tearDown(self):
-        if self.unit and self.unit.poll() is None:
-            self.unit.terminate()
-            self.unit.wait(timeout=5)
-            self.unit.stdout.close()
-
+class BackendJobs(bj.JobLabCase):
     def start_unit(self, **options):
-        self.unit = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir, **options)
-
-    def assert_one_end_line(self, log, expected):
-        self.assertEqual(bj.end_lines(log), [expected], log)
-        self.assertTrue(log.endswith("\n" + expected + "\n"), log)
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir, **options)
 
     def test_read_of_the_five_blocks_copies_the_units_octets(self):
         self.start_unit()
         job = bj.general(self.tmp, self.ip_backend) + "".join(bj.read_section(i, self.tmp) for i in bj.READ_ORDER)
         done, log = bj.run_job(self.backend, self.tmp, job)
         self.assertEqual(done.returncode, 0)
-        self.assert_one_end_line(log, "-->Successful finished")
+        self.assert_end_line(log, "-->Successful finished")
         for i in bj.READ_ORDER:
             with open(os.path.join(self.tmp, f"file{i}.bin"), "rb") as f:
                 self.assertEqual(f.read(), self.contents[i], f"file{i}.bin")
@@ -78,7 +51,7 @@ class BackendJobs(unittest.TestCase):
             sources[i] = (path, data)
         job = bj.general(self.tmp, self.ip_backend) + "".join(bj.write_section(i, sources[i][0]) for i in bj.WRITE_ORDER)
         done, log = bj.run_job(self.backend, self.tmp, job)
-        self.assert_one_end_line(log, "-->Successful finished")
+        self.assert_end_line(log, "-->Successful finished")
         for i in bj.WRITE_ORDER:
             with open(os.path.join(self.unit_dir, f"file{i}.bin"), "rb") as f:
                 self.assertEqual(f.read(), sources[i][1], f"unit file {i}")
@@ -89,7 +62,7 @@ class BackendJobs(unittest.TestCase):
         self.start_unit(name="Raum 12", version="2.1")
         job = bj.general(self.tmp, self.ip_backend) + bj.scan_section(self.tmp, seconds=1)
         done, log = bj.run_job(self.backend, self.tmp, job)
-        self.assert_one_end_line(log, "-->Successful finished")
+        self.assert_end_line(log, "-->Successful finished")
         with open(os.path.join(self.tmp, "result.csv")) as f:
             lines = f.read().split("\n")
         self.assertEqual(lines[0], "Device ID; Device Name; SoftwareVersion")
@@ -102,7 +75,7 @@ class BackendJobs(unittest.TestCase):
         done, log = bj.run_job(self.backend, self.tmp, job)
         self.assertEqual(done.returncode, 0)
         self.assertIn(expected_error + '\n--Function: "READ_1" aborted because of an error\n\n', log)
-        self.assert_one_end_line(log, "-->Error while executing the functions")
+        self.assert_end_line(log, "-->Error while executing the functions")
         return log
 
     def test_short_answer_keeps_the_octets_and_fails(self):
@@ -123,16 +96,14 @@ class BackendJobs(unittest.TestCase):
         job = bj.general(self.tmp, self.ip_backend) + bj.read_section(1, self.tmp, device=999)
         done, log = bj.run_job(self.backend, self.tmp, job)
         self.assertIn("ERROR: The communication with this BACnet device is not allowed!\n", log)
-        self.assert_one_end_line(log, "-->Error while executing the functions")
+        self.assert_end_line(log, "-->Error while executing the functions")
 
     def test_port_that_cannot_open_ends_without_connection(self):
         holder = self.backend.popen(["/usr/bin/python3", "-c", PORT_HOLDER], stdout=subprocess.PIPE, text=True)
         self.assertEqual(holder.stdout.readline().strip(), "holding")
         job = bj.general(self.tmp, self.ip_backend) + bj.read_section(1, self.tmp)
         done, log = bj.run_job(self.backend, self.tmp, job)
-        holder.terminate()
-        holder.wait()
-        holder.stdout.close()
+        bj.stop(holder)
         self.assertTrue(log.endswith("ERROR: Can not establish BACnet connection\n"), log)
         self.assertEqual(bj.end_lines(log), [])
 

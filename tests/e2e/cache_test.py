@@ -118,6 +118,7 @@ class RemoteCache(unittest.TestCase):
                 # A waited write goes out once with its priority; the device takes it.
                 node.command(f"write {handle} 42.5 8")
                 self.assertEqual(node.wait("written", timeout=15)["result"], 0)
+                device.wait("writeProperty")  # its line may still be on the way to us
                 self.assertEqual(device.seen("writeProperty"),
                                  [{"type": ANALOG_VALUE, "instance": 1, "property": PRESENT_VALUE, "value": 42.5,
                                    "priority": 8}])

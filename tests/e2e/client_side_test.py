@@ -27,45 +27,15 @@ CALL_BOUND = 6 + 4
 
 
 def start_peer(host, script, **options):
-    peer = node_peer.start(host, script, json.dumps(options))
-    first = node_peer.read_json_line(peer, timeout=15)
-    assert first == {"ready": True}, first
-    return peer
+    return node_peer.start_ready(host, script, options)
 
 
-class PeerLines:
-    """Collects the JSON lines a node peer prints, on a thread of its own."""
-
-    def __init__(self, proc):
-        import threading
-        self.proc = proc
-        self.lines = []
-        self._thread = threading.Thread(target=self._read, daemon=True)
-        self._thread.start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            line = line.strip()
-            if line.startswith("{"):
-                self.lines.append(json.loads(line))
-
-    def stop(self):
-        stop(self.proc)
-        self._thread.join(timeout=5)
-        self.proc.stdout.close()
-
+class PeerLines(node_peer.PeerLines):
     def who_is(self):
-        return [(e["whoIs"].get("low"), e["whoIs"].get("high")) for e in self.lines if "whoIs" in e]
+        return [(w.get("low"), w.get("high")) for w in self.seen("whoIs")]
 
     def reads(self, **fields):
-        return [e["readProperty"] for e in self.lines
-                if "readProperty" in e and all(e["readProperty"].get(k) == v for k, v in fields.items())]
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-    proc.wait(timeout=10)
+        return [r for r in self.seen("readProperty") if all(r.get(k) == v for k, v in fields.items())]
 
 
 class ClientSide(unittest.TestCase):

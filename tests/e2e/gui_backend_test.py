@@ -34,9 +34,7 @@ class WindowWithBackend(unittest.TestCase):
                            ZOR17_E2E_UNIT_FILES=unit_dir)
                 done = window_host.run([form], env=env, check=False, timeout=120)
             finally:
-                unit.terminate()
-                unit.wait(timeout=5)
-                unit.stdout.close()
+                bj.stop(unit)
         if os.environ.get("ZOR17_E2E_SHOW"):
             print(done.stdout)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)

@@ -13,9 +13,7 @@ What each station wrote is cut into frames and dissected by tshark (link type 16
 must carry two correct CRCs and nothing may be flagged."""
 
 import os
-import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import unittest
@@ -23,6 +21,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e.harness import mstp, netlab  # noqa: E402
 from e2e.harness.mstp_bus import MstpBus  # noqa: E402
+from e2e.harness.serial_line import socat_pair, socat_streams  # noqa: E402
 from e2e.tools.client_node import ClientNode  # noqa: E402
 from e2e.tools.mstp_station_node import MstpStation  # noqa: E402
 from e2e.tools.server_node import ServerNode  # noqa: E402
@@ -34,18 +33,6 @@ MAX_MASTER = 7
 
 def mstp_connect(ts, line):
     return f"TYPE=BACNETMSTP;NETWORK=1;{line};TS={ts};MAX_MASTER={MAX_MASTER};BAUDRATE=38400;"
-
-
-def socat_streams(log_text):
-    """The octets socat -x saw in each direction: (left to right, right to left)."""
-    streams = {">": bytearray(), "<": bytearray()}
-    direction = None
-    for row in log_text.splitlines():
-        if re.match(r"^[<>] \d{4}/", row):
-            direction = row[0]
-        elif direction and row.startswith(" "):
-            streams[direction] += bytes.fromhex(row.strip())
-    return bytes(streams[">"]), bytes(streams["<"])
 
 
 class Mstp(unittest.TestCase):
@@ -73,14 +60,11 @@ class Mstp(unittest.TestCase):
         if not shutil.which("socat"):
             print("SKIP: socat is not installed")
             sys.exit(netlab.SKIP)
-        ours, theirs = os.path.join(self.dir, "ours"), os.path.join(self.dir, "theirs")
         log_path = os.path.join(self.dir, "wire.log")
         with netlab.Lab() as lab, open(log_path, "w") as log:
             host = lab.host("a")
-            socat = subprocess.Popen(["socat", "-x", f"pty,raw,echo=0,link={ours}", f"pty,raw,echo=0,link={theirs}"],
-                                     stderr=log)
+            socat, ours, theirs = socat_pair(self.dir, log)
             lab.processes.append(socat)
-            self.assertTrue(netlab.wait_for(lambda: os.path.exists(ours) and os.path.exists(theirs), timeout=5))
             node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}"), device=DEVICE)
             station = MstpStation(host, theirs, ts=2, max_master=MAX_MASTER)
             try:

@@ -4,7 +4,6 @@ peer reads and writes the Device object, reads and writes File objects (the byte
 checked), creates and deletes objects, finds the device answering after a DeviceCommunicationControl,
 and asks for a restart with the right and wrong password. tshark dissects every answer on the wire."""
 
-import json
 import os
 import shutil
 import sys
@@ -12,9 +11,8 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e.harness import capture, netlab, node_peer  # noqa: E402
-from e2e.tools.peer import connect_string  # noqa: E402
-from e2e.tools.server_node import ServerNode  # noqa: E402
+from e2e.harness import netlab  # noqa: E402
+from e2e.tools.server_node import ServerLab  # noqa: E402
 
 OWN = 4711
 DEVICE = {"type": 8, "instance": OWN}
@@ -34,40 +32,9 @@ def bit_bytes(bits, count):
     return out
 
 
-class Lab:
-    """A lab of two hosts: the server node on a, the peer on b, a capture on a's side."""
-
+class Lab(ServerLab):
     def __init__(self, test, name, files=(), read_only=()):
-        self.test = test
-        self.lab = netlab.Lab()
-        self.lab.__enter__()
-        a, self.b = self.lab.host("a"), self.lab.host("b")
-        self.ip_a, self.ip_b = self.lab.link(a, self.b)
-        self.cap = capture.Capture(a, a.addresses[0][0], "udp port 47808", name=name)
-        self.node = ServerNode(a, connect_string(self.ip_a), device=OWN, files=files, read_only=read_only)
-
-    def calls(self, *calls, timeout=3000):
-        """Runs the calls from the peer, one after the other; their outcomes in order."""
-        request = {"interface": self.ip_b, "address": self.ip_a, "timeout": timeout, "calls": list(calls)}
-        proc = node_peer.start(self.b, "server_calls.js", json.dumps(request))
-        out, _ = proc.communicate(timeout=30 + len(calls) * timeout / 1000)
-        lines = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
-        self.test.assertEqual(len(lines), len(calls), out)
-        return lines
-
-    def close(self):
-        try:
-            self.node.quit()
-        finally:
-            path = self.cap.stop()
-            self.lab.__exit__(None, None, None)
-        return path
-
-    def answers(self, path, *names):
-        """The fields of every answer we sent, after checking that tshark flags none of the frames."""
-        capture.assert_clean(path, expect_frames=2)
-        return capture.fields(path, "bacapp.type", "bacapp.confirmed_service", *names,
-                              display_filter=f"ip.src == {self.ip_a} && bacapp.type >= 2")
+        super().__init__(test, name, device=OWN, files=files, read_only=read_only)
 
 
 def read(property, instance=OWN, type=8, **extra):

@@ -2,7 +2,7 @@
 // on a pseudo-terminal, with the test playing the other station on the line.
 #include "bacnet/datalink/bacnetmstp.h"
 #include "bacnet/network/network_main.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 #include "test_bytes.h"
 
 #include <gtest/gtest.h>

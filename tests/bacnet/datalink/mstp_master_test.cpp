@@ -270,8 +270,8 @@ TEST_F(MstpMasterTest, ATokenForUsEndsSoleMastership)
 
 TEST_F(MstpMasterTest, AHalfFrameIsAbandonedAfterTheFrameAbortSilence)
 {
-  EXPECT_EQ(MstpMaster::frame_abort_ms(9600), 100);
-  EXPECT_EQ(MstpMaster::frame_abort_ms(300), 200);
+  EXPECT_EQ(serial_frame_abort_ms(9600), 100);
+  EXPECT_EQ(serial_frame_abort_ms(300), 200);
   start();
   line_.arrive(10, bytes("55ff0005"));
   line_.arrive(150, frame(kMstpToken, kTs, 3));

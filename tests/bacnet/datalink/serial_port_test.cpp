@@ -1,7 +1,7 @@
 // The serial port class and its line wrappers on pseudo-terminals: probing, exclusivity, line
 // settings read back from the device, timed reads and writes, events, a hung-up line.
 #include "bacnet/datalink/serial_port.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 """Runs the backend program on a job file inside a test host, against a simulated unit."""
 
-import json
 import os
 import tempfile
+import unittest
 
-from . import node_peer, programs
+from . import netlab, node_peer, programs
 
 SIZES = {1: 146, 2: 34, 3: 56, 4: 4, 5: 2}
 READ_ORDER = (1, 4, 2, 3, 5)
@@ -28,10 +28,7 @@ def unit_files(folder, seed=0):
 def start_unit(host, broadcast, files, **options):
     opts = {"device": 1234, "broadcast": broadcast, "files": files}
     opts.update(options)
-    unit = node_peer.start(host, "zor17_unit.js", json.dumps(opts))
-    ready = node_peer.read_json_line(unit)
-    assert ready == {"ready": True}, ready
-    return unit
+    return node_peer.start_ready(host, "zor17_unit.js", opts, timeout=10)
 
 
 def general(tmp, ip, local_id=4711):
@@ -75,3 +72,46 @@ def end_lines(log):
 
 def work_folder():
     return tempfile.mkdtemp(prefix="zor17-job-")
+
+
+def stop(proc):
+    """Ends a peer (its output piped) and closes its output; what it printed after the lines
+    already read."""
+    if proc.poll() is None:
+        proc.terminate()
+        proc.wait(timeout=5)
+    rest = proc.stdout.read()
+    proc.stdout.close()
+    return rest
+
+
+class JobLabCase(unittest.TestCase):
+    """The lab of the job tests: a backend host and a unit host on one link, shared by the
+    class; every test gets a work folder with the unit's five files, and `peer` (a simulated
+    unit or another peer it starts) ends with the test."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lab = netlab.Lab().__enter__()
+        cls.backend, cls.unit_host = cls.lab.host("backend"), cls.lab.host("unit")
+        cls.ip_backend, cls.ip_unit = cls.lab.link(cls.backend, cls.unit_host)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    def setUp(self):
+        self.work = work_folder()
+        self.tmp = os.path.join(self.work, "tmp")
+        self.unit_dir = os.path.join(self.work, "unit")
+        self.contents = unit_files(self.unit_dir)
+        self.peer = None
+
+    def tearDown(self):
+        if self.peer:
+            stop(self.peer)
+
+    def assert_end_line(self, log, expected):
+        """The log has that one end line, as its last line."""
+        self.assertEqual(end_lines(log), [expected], log)
+        self.assertTrue(log.endswith("\n" + expected + "\n"), log)

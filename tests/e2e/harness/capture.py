@@ -44,12 +44,20 @@ def fields(path, *names, display_filter=None):
     return [tuple(line.split("\t")) for line in tshark(path, *args).splitlines()]
 
 
+# The packets tshark marks malformed or with an expert warning or error.
+FLAGGED = '_ws.malformed || _ws.expert.severity >= "Warning"'
+
+
+def flagged_numbers(path):
+    """The frame numbers of the flagged packets."""
+    return tshark(path, "-Y", FLAGGED, "-T", "fields", "-e", "frame.number").split()
+
+
 def flagged(path):
-    """Packets that tshark marks malformed or with an expert warning or error, verbosely."""
-    bad = '_ws.malformed || _ws.expert.severity >= "Warning"'
-    if not tshark(path, "-Y", bad, "-T", "fields", "-e", "frame.number").strip():
+    """The flagged packets, verbosely."""
+    if not flagged_numbers(path):
         return ""
-    return tshark(path, "-V", "-Y", bad)
+    return tshark(path, "-V", "-Y", FLAGGED)
 
 
 def assert_clean(path, expect_frames=1):

@@ -6,40 +6,23 @@ went each way while joined."""
 
 import os
 import select
-import threading
 import time
-import tty
+
+from .serial_line import PtyHub
 
 
-class FakeModem:
+class FakeModem(PtyHub):
     def __init__(self, guard, at_errors=0):
+        super().__init__(2)
         self.guard, self.at_errors = guard, at_errors
-        self.ends = [os.openpty() for _ in range(2)]
-        for _, slave in self.ends:
-            tty.setraw(slave)
-        self.caller_path, self.answerer_path = (os.ttyname(slave) for _, slave in self.ends)
+        self.caller_path, self.answerer_path = self.path(0), self.path(1)
         self.commands, self.to_answerer, self.to_caller = [], bytearray(), bytearray()
         self.online, self._command, self._last_octet, self._escape_at = False, b"", 0.0, None
-        self._lock = threading.Lock()
-        self._running = True
-        self._thread = threading.Thread(target=self._run, daemon=True)
-
-    def __enter__(self):
-        self._thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self._running = False
-        self._thread.join(timeout=5)
-        for fds in self.ends:
-            for fd in fds:
-                os.close(fd)
-        return False
 
     def drop_carrier(self):
         with self._lock:
             self.online = False
-            for master, _ in self.ends:
+            for master, _, _ in self.ends:
                 os.write(master, b"\r\nNO CARRIER\r\n")
 
     def streams(self):

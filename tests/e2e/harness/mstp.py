@@ -4,7 +4,8 @@ tshark dissects."""
 
 import os
 import struct
-import subprocess
+
+from . import capture
 
 TOKEN, POLL_FOR_MASTER, REPLY_TO_POLL, TEST_REQUEST, TEST_RESPONSE = 0, 1, 2, 3, 4
 DATA_EXPECTING_REPLY, DATA_NOT_EXPECTING_REPLY, REPLY_POSTPONED = 5, 6, 7
@@ -102,17 +103,9 @@ def dissect(frames, name, directory):
     destination, CRC states, confirmed service, unconfirmed service; flagged packets)."""
     path = os.path.join(directory, f"{name}.pcap")
     write_pcap(path, frames)
-    fields = ["mstp.frame_type", "mstp.src", "mstp.dst", "mstp.checksum.status", "bacapp.confirmed_service",
-              "bacapp.unconfirmed_service"]
-    args = ["tshark", "-n", "-r", path, "-T", "fields", "-E", "separator=/t", "-E", "occurrence=a",
-            "-E", "aggregator=,"]
-    for f in fields:
-        args += ["-e", f]
-    rows = [line.split("\t") for line in subprocess.run(args, capture_output=True, text=True, check=True)
-            .stdout.splitlines()]
-    bad = subprocess.run(["tshark", "-n", "-r", path, "-Y", '_ws.malformed || _ws.expert.severity >= "Warning"',
-                          "-T", "fields", "-e", "frame.number"], capture_output=True, text=True, check=True).stdout
-    return rows, bad.split()
+    rows = capture.fields(path, "mstp.frame_type", "mstp.src", "mstp.dst", "mstp.checksum.status",
+                          "bacapp.confirmed_service", "bacapp.unconfirmed_service")
+    return [list(row) for row in rows], capture.flagged_numbers(path)
 
 
 def read_property_npdu(invoke_id, device, property_id):

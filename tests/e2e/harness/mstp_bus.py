@@ -11,43 +11,17 @@ put into it, or one of its octets lost) to show that the stations recover.
 
 import os
 import select
-import threading
-import time
-import tty
 
 from . import mstp
+from .serial_line import PtyHub
 
 
-class MstpBus:
+class MstpBus(PtyHub):
     def __init__(self, stations):
-        self.ends = []
-        for _ in range(stations):
-            master, slave = os.openpty()
-            # Raw until a station sets its own mode, and held open so that the bus never reads a
-            # hang-up while a station is not (yet) there.
-            tty.setraw(slave)
-            self.ends.append((master, slave, os.ttyname(slave)))
+        super().__init__(stations)
         self.streams = [bytearray() for _ in range(stations)]
         self.damaged = []  # (kind, frame octets as written) of every damage done
         self._armed = None
-        self._lock = threading.Lock()
-        self._running = True
-        self._thread = threading.Thread(target=self._run, daemon=True)
-
-    def __enter__(self):
-        self._thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self._running = False
-        self._thread.join(timeout=5)
-        for master, slave, _ in self.ends:
-            os.close(master)
-            os.close(slave)
-        return False
-
-    def path(self, station):
-        return self.ends[station][2]
 
     def damage(self, kind, frame_type, source=None):
         """Damages the next frame of that type (from that station): "noise" puts an octet into

@@ -8,6 +8,9 @@ program under test gets the other as COM1 through ZOR17_COM1.
         result = line.run_program("form_frm_config_modbus_live_test", ["readOutShowsTheUnitsValues"])
     to_unit, to_master = line.wire()
     state = line.dump()
+
+The other serial-line tests share its pseudo-terminal helpers: socat_pair and socat_streams, and
+PtyHub behind the MS/TP bus and the fake modem.
 """
 
 import json
@@ -18,7 +21,9 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import tty
 
 from e2e.harness import programs
 
@@ -52,6 +57,41 @@ def socat_streams(log_text):
         elif direction and row.startswith(" "):
             streams[direction] += bytes.fromhex(row.strip())
     return bytes(streams[">"]), bytes(streams["<"])
+
+
+class PtyHub:
+    """Pseudo-terminals served by a thread of the test (`_run`, until the hub closes): a station
+    opens the slave end by `path(i)`, the hub reads and writes the master ends. Each slave is raw
+    until a station sets its own mode, and held open so that the hub never reads a hang-up while
+    a station is not (yet) there."""
+
+    def __init__(self, count):
+        self.ends = []
+        for _ in range(count):
+            master, slave = os.openpty()
+            tty.setraw(slave)
+            self.ends.append((master, slave, os.ttyname(slave)))
+        self._lock = threading.Lock()
+        self._running = True
+        self._thread = threading.Thread(target=self._run, daemon=True)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._running = False
+        self._thread.join(timeout=5)
+        for master, slave, _ in self.ends:
+            os.close(master)
+            os.close(slave)
+        return False
+
+    def path(self, index):
+        return self.ends[index][2]
+
+    def _run(self):
+        raise NotImplementedError
 
 
 def require_tools():

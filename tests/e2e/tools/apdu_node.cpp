@@ -12,24 +12,20 @@
 // The test server answers ReadProperty (12) with the request's object and property and a
 // CharacterString value, ReadPropertyMultiple (14) with that value for property 77 of the
 // requested object, everything else with a SimpleACK.
-#include "lab_guard.h"
+#include "node_io.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
-#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 
-#include <ifaddrs.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -39,40 +35,6 @@ constexpr uint8_t kReadPropertyMultiple = 14;
 constexpr uint8_t kCharacterStringTag = 7;
 
 std::size_t answer_size = 100;
-
-std::string hex(std::span<const uint8_t> data)
-{
-  std::string out;
-  char octet[3];
-  for (uint8_t b : data) {
-    std::snprintf(octet, sizeof octet, "%02x", b);
-    out += octet;
-  }
-  return out;
-}
-
-bool parse_hex(const std::string& text, std::vector<uint8_t>* out)
-{
-  if (text.size() % 2)
-    return false;
-  out->clear();
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    char* end = nullptr;
-    std::string octet = text.substr(i, 2);
-    unsigned long v = std::strtoul(octet.c_str(), &end, 16);
-    if (*end)
-      return false;
-    out->push_back(uint8_t(v));
-  }
-  return true;
-}
-
-void emit(const std::string& json)
-{
-  std::fputs(json.c_str(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 std::string address_json(const char* prefix, const BACnetAddress& a)
 {
@@ -187,11 +149,8 @@ bool run_command(const std::string& line)
 
 int main(int argc, char** argv)
 {
-  std::string stranger;
-  if (!inside_lab(&stranger)) {
-    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+  if (outside_lab())
     return 2;
-  }
   bool trace = false;
   int segment_timeout = 3000, apdu_timeout = 3000, retries = 3;
   ConnectStringTable table;
@@ -231,26 +190,7 @@ int main(int argc, char** argv)
     return 1;
   }
 
-  // The stack thread's part: a periodic step at least every millisecond and at once when work
-  // or a command comes.
-  std::string pending;
-  bool running = true;
-  while (running) {
-    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
-      char buffer[65536];
-      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (n <= 0)
-        running = false;
-      else
-        pending.append(buffer, std::size_t(n));
-      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        running = run_command(line);
-      }
-    }
-    application_layer_periodic();
-  }
+  run_commands(run_command, application_layer_periodic);
 
   datalink_close_all();
   application_layer_destroy();

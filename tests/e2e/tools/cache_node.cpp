@@ -23,15 +23,13 @@
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/value.h"
-#include "lab_guard.h"
+#include "node_io.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -41,15 +39,7 @@ namespace {
 
 int32_t own_instance = 4711;
 uint32_t own_client = 0;
-std::mutex emit_mutex;
 std::vector<std::thread> calls;
-
-void emit(const std::string& json)
-{
-  std::lock_guard<std::mutex> held(emit_mutex);
-  std::printf("%s\n", json.c_str());
-  std::fflush(stdout);
-}
 
 std::string value_json(const BACnetValue& v)
 {
@@ -148,11 +138,8 @@ bool run_command(const std::string& line)
 
 int main(int argc, char** argv)
 {
-  std::string stranger;
-  if (!inside_lab(&stranger)) {
-    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+  if (outside_lab())
     return 2;
-  }
   bool trace = false;
   ClientStackConfig config;
   config.segment_timeout = 3000;
@@ -193,28 +180,11 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        ",\"client\":" + std::to_string(own_client) + "}");
 
-  // The stack thread: one pass about every millisecond, commands between.
-  std::string pending;
-  bool running = true;
-  while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, 1) > 0) {
-      char buffer[4096];
-      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (n <= 0)
-        running = false;
-      else
-        pending.append(buffer, std::size_t(n));
-      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        running = run_command(line);
-      }
-    }
+  run_commands(run_command, [] {
     clock_update();
     cache_execute();
     client_stack_pass();
-  }
+  });
 
   // In the stack host's order: the ports, the application layer (which ends every request in
   // flight), then the cache, which ends every waiting helper.

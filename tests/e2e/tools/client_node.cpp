@@ -16,14 +16,13 @@
 //   scan                                     sets the Device object's property 562 to TRUE
 //   status                                   reads properties 562 and 570 of the Device object
 //   quit
-#include "lab_guard.h"
+#include "node_io.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/client/client_stack.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
-#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
@@ -32,13 +31,11 @@
 #include "bacnet/services/unconfirmed_services.h"
 #include "bacnet/value/value.h"
 
-#include <ifaddrs.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -51,38 +48,7 @@ constexpr uint32_t kScanControl = 562;
 constexpr uint32_t kScanStatus = 570;
 
 int32_t own_instance = 4711;
-std::mutex emit_mutex;
 std::vector<std::thread> calls;
-
-std::string hex(std::span<const uint8_t> data)
-{
-  std::string out;
-  char octet[3];
-  for (uint8_t b : data) {
-    std::snprintf(octet, sizeof octet, "%02x", b);
-    out += octet;
-  }
-  return out;
-}
-
-void emit(const std::string& json)
-{
-  std::lock_guard<std::mutex> held(emit_mutex);
-  std::printf("%s\n", json.c_str());
-  std::fflush(stdout);
-}
-
-std::string quoted(const std::string& text)
-{
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\')
-      out += '\\';
-    if (uint8_t(c) >= 0x20)
-      out += c;
-  }
-  return out + "\"";
-}
 
 std::string error_json(const ClientCallError& e)
 {
@@ -118,7 +84,7 @@ int print_clock(const BACnetDateTime& t, bool utc)
 }
 
 
-bool parse_hex(const std::string& text, std::vector<uint8_t>* out)
+bool parse_data(const std::string& text, std::vector<uint8_t>* out)
 {
   return text == "-" ? (out->clear(), true) : client_hex_to_bytes(text.c_str(), out) == 0 && text.size() % 2 == 0;
 }
@@ -240,7 +206,7 @@ bool run_command(const std::string& line)
     std::string text;
     std::vector<uint8_t> data;
     in >> tag >> device >> file >> start >> text;
-    if (!parse_hex(text, &data)) {
+    if (!parse_data(text, &data)) {
       emit("{\"event\":\"error\",\"text\":\"bad hex\"}");
       return true;
     }
@@ -287,11 +253,8 @@ void start_objects()
 
 int main(int argc, char** argv)
 {
-  std::string stranger;
-  if (!inside_lab(&stranger)) {
-    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+  if (outside_lab())
     return 2;
-  }
   bool trace = false;
   ClientStackConfig config;
   config.segment_timeout = 3000;
@@ -336,25 +299,7 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  // The stack thread: a pass at least every millisecond and at once when work or a command comes.
-  std::string pending;
-  bool running = true;
-  while (running) {
-    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
-      char buffer[4096];
-      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (n <= 0)
-        running = false;
-      else
-        pending.append(buffer, std::size_t(n));
-      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        running = run_command(line);
-      }
-    }
-    client_stack_pass();
-  }
+  run_commands(run_command, client_stack_pass);
 
   // Shutting down ends every call still waiting.
   client_stack_stop();

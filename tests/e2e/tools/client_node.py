@@ -16,14 +16,18 @@ class ClientNode:
     program = "client_node"
 
     def __init__(self, host, *connect, device=4711, timeouts=None, trace=False):
-        self.cwd = tempfile.mkdtemp(prefix=f"zor17-client-{host.name}-")
-        self.stderr_path = os.path.join(self.cwd, "stderr.txt")
         args = [programs.program(self.program), "--device", str(device)]
         if timeouts:
             args += ["--timeouts", ",".join(map(str, timeouts))]
         if trace:
             args.append("--trace")
-        args += list(connect)
+        self._start(host, args + list(connect), "client")
+
+    def _start(self, host, args, name):
+        """Runs `args` in `host` in a work folder of its own, reads its output on a thread and
+        waits for its ready event."""
+        self.cwd = tempfile.mkdtemp(prefix=f"zor17-{name}-{host.name}-")
+        self.stderr_path = os.path.join(self.cwd, "stderr.txt")
         self._stderr = open(self.stderr_path, "w")
         self.proc = host.popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
                                text=True, cwd=self.cwd)

@@ -16,7 +16,7 @@
 //   ethernet        dropped-frame count of every Ethernet port
 //   routes          the route list of every port
 //   quit
-#include "lab_guard.h"
+#include "node_io.h"
 #include "bacnet/datalink/bacnetethernet.h"
 #include "bacnet/datalink/bacnetip.h"
 #include "bacnet/datalink/datalink_port.h"
@@ -24,15 +24,11 @@
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 
-#include <ifaddrs.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,44 +36,10 @@
 
 namespace {
 
-std::string hex(const uint8_t* data, std::size_t n)
-{
-  std::string out;
-  char octet[3];
-  for (std::size_t i = 0; i < n; ++i) {
-    std::snprintf(octet, sizeof octet, "%02x", data[i]);
-    out += octet;
-  }
-  return out;
-}
-
-bool parse_hex(const std::string& text, std::vector<uint8_t>* out)
-{
-  if (text.size() % 2)
-    return false;
-  out->clear();
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    char* end = nullptr;
-    std::string octet = text.substr(i, 2);
-    unsigned long v = std::strtoul(octet.c_str(), &end, 16);
-    if (*end)
-      return false;
-    out->push_back(uint8_t(v));
-  }
-  return true;
-}
-
-void emit(const std::string& json)
-{
-  std::fputs(json.c_str(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
 std::string address_json(const char* prefix, const BACnetAddress& a)
 {
   return std::string("\"") + prefix + "_net\":" + std::to_string(a.network) + ",\"" + prefix + "_mac\":\"" +
-         hex(a.mac, a.mac_len) + "\"";
+         hex(std::span<const uint8_t>(a.mac, a.mac_len)) + "\"";
 }
 
 int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& destination, const NpduHeader& header)
@@ -85,44 +47,11 @@ int on_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress& dest
   emit("{\"event\":\"rx\",\"port\":" + std::to_string(port) + "," + address_json("src", source) + "," +
        address_json("dst", destination) + ",\"dnet\":" + (header.dnet_present ? std::to_string(header.dnet) : "-1") +
        ",\"snet\":" + (header.snet_present ? std::to_string(header.snet) : "-1") + ",\"sadr\":\"" +
-       hex(header.sadr, header.slen) + "\"" +
+       hex(std::span<const uint8_t>(header.sadr, header.slen)) + "\"" +
        ",\"expecting_reply\":" + std::to_string(header.expecting_reply) + ",\"apdu\":\"" +
-       hex(header.apdu, header.apdu_length) + "\"}");
+       hex(std::span<const uint8_t>(header.apdu, header.apdu_length)) + "\"}");
   return 0;
 }
-
-// Moves only when told to, like ManualClock, but read by the port threads while the command
-// loop advances it.
-class SteppedClock : public OsClock {
-public:
-  OsTime wall() override
-  {
-    std::lock_guard<std::mutex> held(mutex_);
-    return wall_;
-  }
-  int64_t monotonic_ms() override { return monotonic_; }
-  void start_at(const OsTime& now)
-  {
-    std::lock_guard<std::mutex> held(mutex_);
-    wall_ = now;
-  }
-  void advance_ms(int64_t ms)
-  {
-    {
-      std::lock_guard<std::mutex> held(mutex_);
-      uint64_t micro = uint64_t(wall_.microseconds) + uint64_t(ms) * 1000;
-      wall_.seconds += uint32_t(micro / 1000000);
-      wall_.microseconds = uint32_t(micro % 1000000);
-    }
-    monotonic_ += ms;
-  }
-
-private:
-  std::mutex mutex_;
-  OsTime wall_{};
-  std::atomic<int64_t> monotonic_{0};
-};
-
 
 std::vector<BacnetIpLink*> ip_links()
 {
@@ -134,7 +63,7 @@ std::vector<BacnetIpLink*> ip_links()
 }
 
 // One tick at a time, each awaited, so that no second is lost between two passes.
-bool tick(SteppedClock* clock, int n)
+bool tick(ManualClock* clock, int n)
 {
   for (int i = 0; i < n; ++i) {
     std::vector<uint32_t> before;
@@ -153,7 +82,7 @@ bool tick(SteppedClock* clock, int n)
   return true;
 }
 
-bool run_command(const std::string& line, SteppedClock* clock)
+bool run_command(const std::string& line, ManualClock* clock)
 {
   std::istringstream in(line);
   std::string verb;
@@ -246,11 +175,8 @@ int list_nics()
 
 int main(int argc, char** argv)
 {
-  std::string stranger;
-  if (!inside_lab(&stranger)) {
-    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+  if (outside_lab())
     return 2;
-  }
   if (argc == 2 && std::strcmp(argv[1], "--list-nics") == 0)
     return list_nics();
   bool manual = false;
@@ -267,11 +193,11 @@ int main(int argc, char** argv)
       std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
-  SteppedClock clock;
+  ManualClock clock;
   if (manual) {
     OsTime now;
     os_get_time(&now);
-    clock.start_at(now);
+    clock.set_wall(now.seconds, now.microseconds);
     os_set_clock(&clock);
   }
   DriverContext context;
@@ -299,32 +225,8 @@ int main(int argc, char** argv)
     return 1;
   }
 
-  // The stack thread's part: poll the network layer about every millisecond, take commands
-  // between passes.
-  std::string pending;
-  bool running = true;
-  bool input_open = true;
-  while (running) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (input_open && ::poll(&p, 1, 1) > 0) {
-      char buffer[4096];
-      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (n <= 0) {
-        input_open = false;
-        running = false;
-      } else {
-        pending.append(buffer, std::size_t(n));
-      }
-      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        running = run_command(line, manual ? &clock : nullptr);
-      }
-    } else if (!input_open) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    network_poll();
-  }
+  // The stack thread's part: the network layer's poll, commands between passes.
+  run_commands([&](const std::string& line) { return run_command(line, manual ? &clock : nullptr); }, network_poll);
 
   datalink_close_all();
   network_destroy();

@@ -23,7 +23,6 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
-#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_database.h"
@@ -38,10 +37,9 @@
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
 #include "bacnet/value/value.h"
-#include "lab_guard.h"
+#include "node_io.h"
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,24 +58,6 @@ constexpr uint32_t kReadOnly = 99;
 
 uint32_t own_instance = 4711;
 std::vector<int> reinitialized;
-
-void emit(const std::string& json)
-{
-  std::printf("%s\n", json.c_str());
-  std::fflush(stdout);
-}
-
-std::string quoted(const std::string& text)
-{
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\')
-      out += '\\';
-    if (uint8_t(c) >= 0x20)
-      out += c;
-  }
-  return out + "\"";
-}
 
 int on_reinitialize(const void* request)
 {
@@ -217,22 +197,12 @@ bool run_command(const std::string& line)
   return true;
 }
 
-uint32_t wall_second()
-{
-  OsTime t;
-  os_get_time(&t);
-  return t.seconds;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-  std::string stranger;
-  if (!inside_lab(&stranger)) {
-    emit("{\"event\":\"error\",\"text\":\"interface " + stranger + " is not the test lab's; refusing to start\"}");
+  if (outside_lab())
     return 2;
-  }
   ClientStackConfig config;
   config.segment_timeout = 3000;
   config.apdu_timeout = 3000;
@@ -285,31 +255,15 @@ int main(int argc, char** argv)
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  // The stack thread: a pass at least every millisecond and at once when work or a command comes.
-  std::string pending;
-  bool running = true;
-  uint32_t last_second = wall_second();
-  while (running) {
-    if (stack_wait(1, STDIN_FILENO) == OsWake::kReadable) {
-      char buffer[4096];
-      ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (n <= 0)
-        running = false;
-      else
-        pending.append(buffer, std::size_t(n));
-      for (std::size_t end; running && (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        running = run_command(line);
-      }
-    }
-    if (uint32_t second = wall_second(); second != last_second) {
+  uint32_t last_second = os_wall_seconds();
+  run_commands(run_command, [&last_second] {
+    if (uint32_t second = os_wall_seconds(); second != last_second) {
       last_second = second;
       object_second_tick();
     }
     object_Poll();
     client_stack_pass();
-  }
+  });
 
   client_stack_stop();
   object_Shutdown();

@@ -134,6 +134,8 @@ TEST(MSCommPorts, OpenErrorsNameTheirCause)
   EXPECT_TRUE(error_reason(kPortAlreadyOpen).isEmpty());
 }
 
+#include "support/pty_pair.h"
+
 #include <grp.h>
 #include <sys/stat.h>
 
@@ -141,11 +143,9 @@ TEST(MSCommPorts, OpenErrorsNameTheirCause)
 // ordinary user: as root the test opens the terminal from a child that has become "nobody".
 TEST(MSCommPorts, ATerminalWithoutPermissionIsReportedAsSuch)
 {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string path = ptsname(master);
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  const std::string& path = pty.path();
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   if (getuid() != 0) {
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
@@ -165,5 +165,4 @@ TEST(MSCommPorts, ATerminalWithoutPermissionIsReportedAsSuch)
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  close(master);
 }
