@@ -188,6 +188,14 @@ protected:
     ObjectsTest::TearDown();
   }
 
+  // An empty object table and no notification sent yet.
+  void fresh_table()
+  {
+    objtable_destroy();
+    objtable_create();
+    sent().clear();
+  }
+
   // One second passes and every object's timer runs.
   void tick(int seconds = 1)
   {

@@ -192,7 +192,8 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
   } cases[] = {{true, 10}, {false, 10}, {true, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.to_normal) + " " + std::to_string(c.threshold));
-    sent().clear();
+    fresh_table();
+    object_Init(kOwner, nullptr, nullptr);
     notification_class(10, {1, 2, 3}, {0, 0, 0}, {destination(77, 5, false)});
     ObjectRecord* log = trend_log(100, 50);
     *object_word(log, PROP_NOTIFICATION_THRESHOLD) = c.threshold;
@@ -222,8 +223,6 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
       ASSERT_EQ(events().size(), 3u);
       EXPECT_EQ(events()[2].notify, 2u);
     }
-    objtable_destroy();
-    objtable_create();
   }
 }
 
