@@ -1,6 +1,6 @@
 // The behaviour engine under test: a fresh object table on a manual clock (Monday 2026-01-05,
 // 12:00 in Berlin) with a recording notification sender, and builders of Notification
-// Classes and Destinations.
+// Classes, Destinations and the record and list values the objects hold.
 #pragma once
 
 #include "objects_test_util.h"
