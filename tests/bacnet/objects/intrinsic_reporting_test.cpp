@@ -53,6 +53,9 @@ TEST_F(IntrinsicReporting, LimitsAreReportedAfterTheTimeDelayAndLeftBeyondTheDea
             (std::vector<float>{51, 2, 50, 47.9f, 50}));
   EXPECT_EQ((std::vector<uint32_t>{e[0].from, e[0].to, e[0].choice, e[0].priority, e[1].from, e[1].to, e[1].priority}),
             (std::vector<uint32_t>{0, 3, 5, 100, 3, 0, 50}));
+  EXPECT_EQ((std::vector<uint32_t>{uint32_t(e[0].device), e[0].process, e[0].confirmed, e[0].ack_required,
+                                   e[0].initiating.instance}),
+            (std::vector<uint32_t>{kRecipient, 5, 1, 1, kOwner}));
   EXPECT_EQ(e[0].status, (std::vector<uint8_t>{1, 0, 0, 0}));
   // Both transitions wait for their acknowledgment; each stamped its event time stamp.
   EXPECT_EQ(acked(ai), (std::vector<uint8_t>{0, 1, 0}));
