@@ -171,12 +171,6 @@ TEST_F(EventEnrollment, AnOwnRecipientTakesTheNotificationInsteadOfTheClass)
 
 TEST_F(EventEnrollment, ANewEnrollmentOwesNoAcknowledgmentNotifications)
 {
-  Value pending;
-  ASSERT_EQ(read(kOwner, OBJECT_EVENT_ENROLLMENT, 1, PROP_PENDING_ACKNOWLEDGMENTS, pending), 0);
-  EXPECT_EQ(bits_of(pending.v), (std::vector<uint8_t>{0, 0, 0}));
-  Value acked;
-  ASSERT_EQ(read(kOwner, OBJECT_EVENT_ENROLLMENT, 1, PROP_ACKED_TRANSITIONS, acked), 0);
-  EXPECT_EQ(bits_of(acked.v), (std::vector<uint8_t>{1, 1, 1}));
   parameters(5, 0).high_limit = 100;
   tick(3);
   EXPECT_TRUE(events().empty());

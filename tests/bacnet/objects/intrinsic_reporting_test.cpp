@@ -42,32 +42,34 @@ protected:
   }
 };
 
-TEST_F(IntrinsicReporting, HighLimitIsReportedAfterTheTimeDelayAndLeftBeyondTheDeadband)
+TEST_F(IntrinsicReporting, LimitsAreReportedAfterTheTimeDelayAndLeftBeyondTheDeadband)
 {
   ObjectRecord* ai = alarm_input();
   run(ai, {{51.0f, {0, 0, 0, 3}}, {49.0f, {3, 3, 3, 3, 3}}, {47.9f, {3, 3, 3, 0}}});
   std::vector<Sent> e = events();
   ASSERT_EQ(e.size(), 2u);
-  EXPECT_TRUE(e[0].confirmed);
-  EXPECT_EQ(e[0].device, int32_t(kRecipient));
-  EXPECT_EQ(e[0].process, 5u);
-  EXPECT_EQ(e[0].initiating.instance, kOwner);
-  EXPECT_EQ(e[0].object.type, OBJECT_ANALOG_INPUT);
-  EXPECT_EQ(e[0].message, "AI 1");
-  EXPECT_EQ((std::vector<uint32_t>{e[0].from, e[0].to, e[0].event_type, e[0].notify, e[0].priority}),
-            (std::vector<uint32_t>{0, 3, 5, 0, 100}));
-  EXPECT_TRUE(e[0].ack_required);
-  EXPECT_EQ(e[0].choice, 5u);
-  EXPECT_EQ((std::vector<float>{e[0].reals[0], e[0].reals[1], e[0].reals[2]}), (std::vector<float>{51, 2, 50}));
+  // Out of range: the value, the deadband and the limit; back to normal with the limit left.
+  EXPECT_EQ((std::vector<float>{e[0].reals[0], e[0].reals[1], e[0].reals[2], e[1].reals[0], e[1].reals[2]}),
+            (std::vector<float>{51, 2, 50, 47.9f, 50}));
+  EXPECT_EQ((std::vector<uint32_t>{e[0].from, e[0].to, e[0].choice, e[0].priority, e[1].from, e[1].to, e[1].priority}),
+            (std::vector<uint32_t>{0, 3, 5, 100, 3, 0, 50}));
+  EXPECT_EQ((std::vector<uint32_t>{uint32_t(e[0].device), e[0].process, e[0].confirmed, e[0].ack_required,
+                                   e[0].initiating.instance}),
+            (std::vector<uint32_t>{kRecipient, 5, 1, 1, kOwner}));
   EXPECT_EQ(e[0].status, (std::vector<uint8_t>{1, 0, 0, 0}));
-  EXPECT_EQ((std::vector<uint32_t>{e[1].from, e[1].to, e[1].priority}), (std::vector<uint32_t>{3, 0, 50}));
-  EXPECT_FLOAT_EQ(e[1].reals[0], 47.9f);
-  EXPECT_FLOAT_EQ(e[1].reals[2], 50.0f);  // the limit of the state left
   // Both transitions wait for their acknowledgment; each stamped its event time stamp.
   EXPECT_EQ(acked(ai), (std::vector<uint8_t>{0, 1, 0}));
   const BACnetValueArray& stamps = array_of(*object_value(ai, PROP_EVENT_TIME_STAMPS));
   EXPECT_EQ(value_record<BACnetTimeStamp>(&stamps.elements[0])->datetime.time.hour, 12);
   EXPECT_EQ(value_record<BACnetTimeStamp>(&stamps.elements[1])->datetime.time.hour, 255);
+  // A jump from above the high limit to below the low limit passes through normal.
+  *object_real(ai, PROP_LOW_LIMIT) = 20;
+  *object_word(ai, PROP_TIME_DELAY) = 0;
+  run(ai, {{60.0f, {3}}, {10.0f, {0, 4}}});
+  e = events();
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_EQ((std::vector<uint32_t>{e[3].from, e[3].to, e[4].from, e[4].to}), (std::vector<uint32_t>{3, 0, 0, 4}));
+  EXPECT_FLOAT_EQ(e[4].reals[2], 20.0f);
 }
 
 TEST_F(IntrinsicReporting, TransitionsFollowEnablesLimitsReliabilityAndTheClass)
@@ -89,9 +91,7 @@ TEST_F(IntrinsicReporting, TransitionsFollowEnablesLimitsReliabilityAndTheClass)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    objtable_destroy();
-    objtable_create();
-    sent().clear();
+    fresh_table();
     ObjectRecord* ai = alarm_input(c.ack);
     set_bits_field(ai, PROP_LIMIT_ENABLE, c.limits);
     *object_real(ai, PROP_PRESENT_VALUE) = c.value;
@@ -104,18 +104,6 @@ TEST_F(IntrinsicReporting, TransitionsFollowEnablesLimitsReliabilityAndTheClass)
     EXPECT_EQ(acked(ai), c.acked);
     EXPECT_EQ(bits_vector(*object_bits(ai, PROP_STATUS_FLAGS)), c.status);
   }
-}
-
-TEST_F(IntrinsicReporting, AJumpBetweenTheLimitsPassesThroughNormal)
-{
-  ObjectRecord* ai = alarm_input();
-  *object_real(ai, PROP_LOW_LIMIT) = 20;
-  *object_word(ai, PROP_TIME_DELAY) = 0;
-  run(ai, {{60.0f, {3}}, {10.0f, {0, 4}}});
-  std::vector<Sent> e = events();
-  ASSERT_EQ(e.size(), 3u);
-  EXPECT_EQ((std::vector<uint32_t>{e[1].from, e[1].to, e[2].from, e[2].to}), (std::vector<uint32_t>{3, 0, 0, 4}));
-  EXPECT_FLOAT_EQ(e[2].reals[2], 20.0f);
 }
 
 TEST_F(IntrinsicReporting, RecipientsAreFilteredByDayTimeAndTransition)
@@ -135,9 +123,7 @@ TEST_F(IntrinsicReporting, RecipientsAreFilteredByDayTimeAndTransition)
       {kMondayNoon, {1, 1, 1, 1, 1, 1, 1}, {1, 1, 1}, {13, 0, 0, 0}, {17, 0, 0, 0}, 0},
   };
   for (const Case& c : cases) {
-    objtable_destroy();
-    objtable_create();
-    sent().clear();
+    fresh_table();
     clock.set_wall(c.wall);
     notification_class(10, {1, 2, 3}, {1, 1, 1}, {destination(kRecipient, 5, false, c.days, c.transitions, c.from, c.to)});
     ObjectRecord* bv = create(OBJECT_BINARY_VALUE, 1);
@@ -200,9 +186,7 @@ TEST_F(IntrinsicReporting, BinaryAndMultiStateObjectsReportTheirOwnEvents)
   *object_word(bi, PROP_ALARM_VALUE) = 1;
   *object_word(bi, PROP_PRESENT_VALUE) = 1;
   *object_word(bo, PROP_FEEDBACK_VALUE) = 1;  // the output is inactive: command failure
-  BACnetValue fault{};
-  uint32_t four = 4;
-  value_set_unsigned(&four, &fault);
+  BACnetValue fault = unsigned_element(4);
   ASSERT_EQ(object_AddListElements(kOwner, OBJECT_MULTI_STATE_INPUT, 1, PROP_FAULT_VALUES, -1, 0, &fault), 0);
   *object_word(mi, PROP_PRESENT_VALUE) = 4;
   tick(3);

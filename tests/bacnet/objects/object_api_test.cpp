@@ -1,6 +1,6 @@
 // The object API over the real object database queues: the test plays the stack thread by
 // calling object_Poll, and records what the host callbacks and the broadcasts are told.
-#include "objects_test_util.h"
+#include "reporting_test_util.h"
 
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/objects/object_api.h"
@@ -8,7 +8,6 @@
 #include "bacnet/objects/object_hooks.h"
 
 #include <chrono>
-#include <cstring>
 #include <future>
 #include <string>
 #include <tuple>
@@ -24,23 +23,17 @@ constexpr uint32_t kBinaryInput = 3;
 using Told = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, float, uint32_t>;
 std::vector<Told> g_told;
 
-float real_of(const BACnetValue* v) { return v && v->tag == TAG_REAL ? v->payload.real : -1.0f; }
-
-void host_change(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i, const BACnetValue* v, uint32_t p)
+// Each callback records under its name: the host's two and the remote API's events 703 and 706.
+constexpr char kHostChange[] = "host change", kHostEvent[] = "host event", k703[] = "703", k706[] = "706";
+template <const char* Who>
+void told_change(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i, const BACnetValue* v, uint32_t p)
 {
-  g_told.emplace_back("host change", c, h, o, t, i, real_of(v), p);
+  g_told.emplace_back(Who, c, h, o, t, i, v && v->tag == TAG_REAL ? v->payload.real : -1.0f, p);
 }
-void broadcast_change(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i, const BACnetValue* v, uint32_t p)
+template <const char* Who>
+void told_event(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i)
 {
-  g_told.emplace_back("703", c, h, o, t, i, real_of(v), p);
-}
-void host_event(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i)
-{
-  g_told.emplace_back("host event", c, h, o, t, i, -1.0f, 0);
-}
-void broadcast_event(uint32_t c, uint32_t h, uint32_t o, uint32_t t, uint32_t i)
-{
-  g_told.emplace_back("706", c, h, o, t, i, -1.0f, 0);
+  g_told.emplace_back(Who, c, h, o, t, i, -1.0f, 0);
 }
 
 class ObjectApi : public ObjectsTest {
@@ -56,8 +49,8 @@ protected:
     hooks.notify_change = object_api_notify_change;
     hooks.notify_event = object_api_notify_event;
     object_set_hooks(&hooks);
-    object_api_set_broadcasters(broadcast_change, broadcast_event);
-    ASSERT_EQ(object_api_init(nullptr, host_change, host_event), 0);
+    object_api_set_broadcasters(told_change<k703>, told_event<k706>);
+    ASSERT_EQ(object_api_init(nullptr, told_change<kHostChange>, told_event<kHostEvent>), 0);
   }
   void TearDown() override
   {
@@ -82,25 +75,15 @@ protected:
     EXPECT_EQ(object_api_put_object_call(&handle, kOwner, {type, instance}, name, client_id), 0);
     return handle;
   }
-
-  static BACnetValue real(float v)
-  {
-    BACnetValue value{};
-    value_set_real(&v, &value);
-    return value;
-  }
 };
 
 }  // namespace
 
-TEST_F(ObjectApi, PutsReachTheDatabaseThroughTheirQueue)
+TEST_F(ObjectApi, PutsAndWritesWaitInTheirQueuesAndAReadWithoutAnAnswerFails)
 {
   uint32_t id = client();
-  EXPECT_EQ(object_api_put_object(kOwner, {kBinaryInput, 4}, "Fenster", id, 77), 0);
-  EXPECT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, nullptr, id, 78), 0);
-  // Refused before anything is queued: a type above 5, a device that is not local.
-  EXPECT_EQ(object_api_put_object(kOwner, {6, 1}, "x", id, 79), -1);
-  EXPECT_EQ(object_api_put_object(999, {OBJECT_ANALOG_INPUT, 3}, "x", id, 80), -1);
+  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, "Fühler", id, 77), 0);
+  EXPECT_EQ(object_api_put_object(kOwner, {kBinaryInput, 4}, nullptr, id, 78), 0);
   // The binary queue has room for its 64 while the analog one holds the other put.
   ObjectRegistration probe;
   probe.owner = kOwner;
@@ -108,17 +91,26 @@ TEST_F(ObjectApi, PutsReachTheDatabaseThroughTheirQueue)
   for (int i = 1; i < 64; ++i)
     ASSERT_EQ(object_QueueBinaryUpdate(&probe), 0) << i;
   EXPECT_EQ(object_QueueBinaryUpdate(&probe), -1);
-  EXPECT_EQ(object_Find(kOwner, kBinaryInput, 4), nullptr);  // made by the stack thread, later
+  BACnetValue v = real_value(23.5f);
+  ASSERT_EQ(object_api_write_object(id, 77, 0, &v), 0);
+  EXPECT_EQ(object_api_write_object(id, 79, 0, &v), -1);  // unknown handle
+  EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_INPUT, 2), nullptr);  // made by the stack thread, later
+  object_Poll();  // the registration first, then the write
+  ObjectRecord* ai = object_Find(kOwner, OBJECT_ANALOG_INPUT, 2);
+  ASSERT_NE(ai, nullptr);
+  EXPECT_NE(object_Find(kOwner, kBinaryInput, 4), nullptr);
+  EXPECT_EQ(*object_real(ai, PROP_PRESENT_VALUE), 23.5f);
+  ASSERT_EQ(object_api_write_object(id, 77, 3, &v), 0);  // a reliability, the value ignored
   object_Poll();
-  ObjectRecord* bi = object_Find(kOwner, kBinaryInput, 4);
-  ASSERT_NE(bi, nullptr);
-  EXPECT_EQ(text_of(bi->name), "Fenster");
-  EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_INPUT, 2), nullptr);
-  EXPECT_EQ(object_Find(kOwner, 6, 1), nullptr);
-  EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_INPUT, 3), nullptr);
+  EXPECT_EQ(*object_word(ai, PROP_RELIABILITY), 3u);
+  EXPECT_EQ(*object_real(ai, PROP_PRESENT_VALUE), 23.5f);
+  // No client layer runs: a read's ReadProperty cannot go out.
+  uint32_t status = 0;
+  EXPECT_EQ(object_api_read_object(id, 77, &v, &status), 1);
+  EXPECT_EQ(status, 1u);
 }
 
-TEST_F(ObjectApi, ASecondValueRegistrationOfAnObjectIsRefused)
+TEST_F(ObjectApi, ChangesAndReadsAreToldToTheFirstValueRegistration)
 {
   uint32_t a = client(), b = client();
   uint32_t handle = put_ex(a, OBJECT_ANALOG_OUTPUT, 1, "Sollwert");
@@ -126,45 +118,21 @@ TEST_F(ObjectApi, ASecondValueRegistrationOfAnObjectIsRefused)
   EXPECT_EQ(object_api_put_object_ex("Sollwert", {OBJECT_ANALOG_OUTPUT, 1}, kOwner, &other, 0, b), -1);
   EXPECT_EQ(other, 5u);
   object_Poll();
-  // The first registration stays: a change is told with a's client id and handle.
-  BACnetValue v = real(30.0f);
-  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 1}, &v, 8);
-  EXPECT_EQ(g_told, (std::vector<Told>{{"host change", a, handle, kOwner, 1, 1, 30.0f, 8},
-                                        {"703", a, handle, kOwner, 1, 1, 30.0f, 8}}));
-  // An object without a registration is told to the host only, with zeros.
-  g_told.clear();
-  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 2}, &v, 0);
-  EXPECT_EQ(g_told, (std::vector<Told>{{"host change", 0, 0, kOwner, 1, 2, 30.0f, 0}}));
-}
-
-TEST_F(ObjectApi, WritesGoBehindTheRegistrationAndSetTheValue)
-{
-  uint32_t id = client();
-  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, "Fühler", id, 77), 0);
-  BACnetValue v = real(23.5f);
-  ASSERT_EQ(object_api_write_object(id, 77, 0, &v), 0);
-  EXPECT_EQ(object_api_write_object(id, 78, 0, &v), -1);  // unknown handle
-  object_Poll();  // the registration first, then the write
-  ObjectRecord* ai = object_Find(kOwner, OBJECT_ANALOG_INPUT, 2);
-  ASSERT_NE(ai, nullptr);
-  EXPECT_EQ(*object_real(ai, PROP_PRESENT_VALUE), 23.5f);
-  ASSERT_EQ(object_api_write_object(id, 77, 3, &v), 0);  // a reliability, the value ignored
-  object_Poll();
-  EXPECT_EQ(*object_word(ai, PROP_RELIABILITY), 3u);
-}
-
-TEST_F(ObjectApi, ReadEventsOnlyWhileTheClientAsked)
-{
-  uint32_t id = client();
-  uint32_t handle = put_ex(id, OBJECT_ANALOG_OUTPUT, 1, "Klappe");
-  object_Poll();
+  // A read is told only once the client asked.
   object_api_notify_event(kOwner, {OBJECT_ANALOG_OUTPUT, 1});
   EXPECT_TRUE(g_told.empty());
-  EXPECT_EQ(object_api_set_notify(id, handle, 1), 0);
-  EXPECT_EQ(object_api_set_notify(id, handle + 1, 1), -1);
+  EXPECT_EQ(object_api_set_notify(a, handle + 1, 1), -1);
+  EXPECT_EQ(object_api_set_notify(a, handle, 1), 0);
   object_api_notify_event(kOwner, {OBJECT_ANALOG_OUTPUT, 1});
-  EXPECT_EQ(g_told, (std::vector<Told>{{"706", id, handle, kOwner, 1, 1, -1.0f, 0},
-                                        {"host event", id, handle, kOwner, 1, 1, -1.0f, 0}}));
+  BACnetValue v = real_value(30.0f);
+  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 1}, &v, 8);
+  // An object without a registration is told to the host only, with zeros.
+  object_api_notify_change(kOwner, {OBJECT_ANALOG_OUTPUT, 2}, &v, 0);
+  EXPECT_EQ(g_told, (std::vector<Told>{{"706", a, handle, kOwner, 1, 1, -1.0f, 0},
+                                        {"host event", a, handle, kOwner, 1, 1, -1.0f, 0},
+                                        {"host change", a, handle, kOwner, 1, 1, 30.0f, 8},
+                                        {"703", a, handle, kOwner, 1, 1, 30.0f, 8},
+                                        {"host change", 0, 0, kOwner, 1, 2, 30.0f, 0}}));
 }
 
 TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
@@ -177,21 +145,14 @@ TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
   EXPECT_EQ(object_api_registration_count(), 4u);  // two clients, two value registrations
   // b's handle to a's object does not end a's registration.
   EXPECT_EQ(object_api_delete_object(b, 9), 0);
-  EXPECT_EQ(object_api_delete_object(b, 9), -1);
   EXPECT_EQ(object_api_set_notify(a, handle, 1), 0);
   EXPECT_EQ(object_api_delete_object(a, handle), 0);
   EXPECT_EQ(object_api_set_notify(a, handle, 1), -1);
   EXPECT_EQ(object_api_registration_count(), 3u);
-
   EXPECT_EQ(object_api_unregister_client(a), 0);
-  EXPECT_EQ(object_api_unregister_client(a), -1);
   EXPECT_EQ(object_api_registration_count(), 1u);  // b alone
   EXPECT_EQ(object_api_entry_count(), 1u);         // no handle of a is left behind
   EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_VALUE, 2), nullptr);
-  BACnetValue v{};
-  uint32_t status = 0;
-  EXPECT_EQ(object_api_read_object(a, handle, &v, &status), -1);
-  EXPECT_EQ(status, 501u);
 }
 
 TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)
@@ -201,17 +162,6 @@ TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)
   uint32_t id = 0;
   EXPECT_EQ(object_api_register_client(&id), -1);
   EXPECT_EQ(object_api_registration_count(), kObjectApiRegistrationLimit + 1);
-}
-
-TEST_F(ObjectApi, AReadWithoutAnAnswerFails)
-{
-  uint32_t id = client();
-  ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 2}, "Fühler", id, 77), 0);
-  // No client layer runs: the ReadProperty cannot go out.
-  BACnetValue v{};
-  uint32_t status = 0;
-  EXPECT_EQ(object_api_read_object(id, 77, &v, &status), 1);
-  EXPECT_EQ(status, 1u);
 }
 
 TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)

@@ -70,45 +70,34 @@ TEST_F(ObjectDatabase, UpdatesSetValuesOrReliability)
     uint32_t reliability;
     BACnetValue value;
     uint32_t property;  // where the value lands
-    uint32_t stored;    // its bits
+    float stored;
     uint32_t reliability_after;
   };
-  float f = 21.5f;
-  BACnetValue real{}, unsigned_two{}, enumerated_one{};
-  value_set_real(&f, &real);
-  uint32_t two = 2, one = 1;
-  value_set_unsigned(&two, &unsigned_two);
+  BACnetValue real = real_value(21.5f), unsigned_two = unsigned_element(2), enumerated_one{};
+  uint32_t one = 1;
   value_set_enumerated(&one, &enumerated_one);
-  uint32_t real_bits;
-  std::memcpy(&real_bits, &f, 4);
   const std::vector<Case> cases = {
-      {OBJECT_ANALOG_INPUT, 0, real, PROP_PRESENT_VALUE, real_bits, 0},
-      {OBJECT_ANALOG_OUTPUT, 0, real, PROP_RELINQUISH_DEFAULT, real_bits, 0},
+      {OBJECT_ANALOG_INPUT, 0, real, PROP_PRESENT_VALUE, 21.5f, 0},
+      {OBJECT_ANALOG_OUTPUT, 0, real, PROP_RELINQUISH_DEFAULT, 21.5f, 0},
       {OBJECT_BINARY_VALUE, 0, enumerated_one, PROP_RELINQUISH_DEFAULT, 1, 0},
       {OBJECT_MULTI_STATE_OUTPUT, 0, unsigned_two, PROP_RELINQUISH_DEFAULT, 2, 0},
       {OBJECT_BINARY_VALUE, 0, real, PROP_RELINQUISH_DEFAULT, 0, 7},  // a REAL for a binary object
       {OBJECT_ANALOG_VALUE, 3, real, PROP_RELINQUISH_DEFAULT, 0, 3},  // reliability wins, value untouched
   };
   for (uint32_t i = 0; i < cases.size(); ++i) {
-    const Case& c = cases[i];
-    create(c.type, 10 + i);
-    ASSERT_EQ(object_RequestWrite(kOwner, c.type, 10 + i, c.reliability, &c.value), 0);
+    create(cases[i].type, 10 + i);
+    ASSERT_EQ(object_RequestWrite(kOwner, cases[i].type, 10 + i, cases[i].reliability, &cases[i].value), 0);
   }
   ASSERT_EQ(object_RequestWrite(kOwner, OBJECT_ANALOG_INPUT, 99, 0, &real), 0);  // no such object: dropped
   object_Poll();
   for (uint32_t i = 0; i < cases.size(); ++i) {
     ObjectRecord* r = object_Find(kOwner, cases[i].type, 10 + i);
-    uint32_t bits;
-    if (const float* fp = object_real(r, cases[i].property))
-      std::memcpy(&bits, fp, 4);
-    else
-      bits = *object_word(r, cases[i].property);
-    EXPECT_EQ(bits, cases[i].stored) << i;
+    const float* real_field = object_real(r, cases[i].property);
+    EXPECT_EQ(real_field ? *real_field : float(*object_word(r, cases[i].property)), cases[i].stored) << i;
     EXPECT_EQ(*object_word(r, PROP_RELIABILITY), cases[i].reliability_after) << i;
   }
   EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_INPUT, 99), nullptr);
   EXPECT_EQ(object_ApplyUpdate(kOwner, OBJECT_CALENDAR, 1, 0, &real), -1);
-  value_free(&real);
 }
 
 TEST_F(ObjectDatabase, TheWriteRingHoldsSixtyFourAndWrapsAround)

@@ -1,6 +1,6 @@
 // The behaviour engine under test: a fresh object table on a manual clock (Monday 2026-01-05,
 // 12:00 in Berlin) with a recording notification sender, and builders of Notification
-// Classes and Destinations.
+// Classes, Destinations and the record and list values the objects hold.
 #pragma once
 
 #include "objects_test_util.h"
@@ -105,14 +105,60 @@ inline std::vector<Sent> of_kind(bool event)
 inline std::vector<Sent> events() { return of_kind(true); }
 inline std::vector<Sent> covs() { return of_kind(false); }
 
+// ---- Builders of record and list values (the caller owns the result) ----------------------
+
+inline BACnetValue element(uint32_t tag)
+{
+  BACnetValue v{};
+  value_init(&v, tag);
+  return v;
+}
+inline BACnetValue list_of(uint32_t tag, std::vector<BACnetValue> elements)
+{
+  BACnetValue v = element(tag);
+  for (BACnetValue& e : elements)
+    value_array_append(v.payload.array, &e);
+  return v;
+}
+// Releases what the field held and moves `v` in.
+inline void replace(BACnetValue* field, BACnetValue v)
+{
+  value_free(field);
+  *field = v;
+}
+inline BACnetValue real_value(float f)
+{
+  BACnetValue v{};
+  value_set_real(&f, &v);
+  return v;
+}
+inline BACnetValue time_value(uint8_t hour, float f)
+{
+  BACnetValue v = element(TAG_TIME_VALUE);
+  value_record<BACnetTimeValue>(&v)->time = {hour, 0, 0, 0};
+  value_set_real(&f, &value_record<BACnetTimeValue>(&v)->value);
+  return v;
+}
+// A special event for one date (Monday 2026-01-05 unless given) with its time values.
+inline BACnetValue special_event(uint32_t priority, std::vector<BACnetValue> times, BACnetDate date = {126, 1, 5, 255})
+{
+  BACnetValue v = element(TAG_SPECIAL_EVENT);
+  auto* e = value_record<BACnetSpecialEvent>(&v);
+  e->priority = priority;
+  e->period_choice = 0;
+  e->calendar_entry.choice = 0;
+  e->calendar_entry.date = date;
+  replace(&e->time_values, list_of(TAG_TIME_VALUE_LIST, std::move(times)));
+  return v;
+}
+
 // A Destination for a device recipient; days Monday first, times all "any" unless given.
 inline BACnetValue destination(uint32_t device, uint32_t process, bool confirmed,
                                std::vector<uint8_t> days = {1, 1, 1, 1, 1, 1, 1},
                                std::vector<uint8_t> transitions = {1, 1, 1}, BACnetTime from = {255, 255, 255, 255},
                                BACnetTime to = {255, 255, 255, 255})
 {
-  BACnetValue v{};
-  value_init(&v, TAG_DESTINATION);
+  BACnetValue v = element(TAG_DESTINATION);
   auto* d = value_record<BACnetDestination>(&v);
   bitstring_set(&d->valid_days, days.data(), uint32_t(days.size()));
   bitstring_set(&d->transitions, transitions.data(), uint32_t(transitions.size()));
@@ -140,6 +186,14 @@ protected:
   {
     event_set_sender(nullptr);
     ObjectsTest::TearDown();
+  }
+
+  // An empty object table and no notification sent yet.
+  void fresh_table()
+  {
+    objtable_destroy();
+    objtable_create();
+    sent().clear();
   }
 
   // One second passes and every object's timer runs.

@@ -15,78 +15,11 @@ constexpr uint32_t kRemote = 99;  // a device that only the cache reaches
 
 struct Write {
   uint32_t device;
-  BACnetObjectId object;
   float value;
   uint8_t priority;
 };
 std::vector<Write> g_writes;
-int g_write_status = 0;
 int g_time_syncs = 0;
-
-int note_write(const BACnetDeviceObjectPropertyReference* r, const BACnetValue* v, uint8_t priority)
-{
-  g_writes.push_back({r->device.instance, r->object, v->tag == TAG_REAL ? v->payload.real : -1.0f, priority});
-  return 0;
-}
-int write_status(const BACnetDeviceObjectPropertyReference*) { return g_write_status; }
-int note_time_sync(const BACnetDateTime*)
-{
-  ++g_time_syncs;
-  return 0;
-}
-
-BACnetValue real_value(float f)
-{
-  BACnetValue v{};
-  value_set_real(&f, &v);
-  return v;
-}
-
-BACnetValue time_value(uint8_t hour, float f)
-{
-  BACnetValue v{};
-  value_init(&v, TAG_TIME_VALUE);
-  value_record<BACnetTimeValue>(&v)->time = {hour, 0, 0, 0};
-  value_set_real(&f, &value_record<BACnetTimeValue>(&v)->value);
-  return v;
-}
-
-BACnetValue list_of(uint32_t tag, std::vector<BACnetValue> elements)
-{
-  BACnetValue v{};
-  value_init(&v, tag);
-  for (BACnetValue& e : elements)
-    value_array_append(v.payload.array, &e);
-  return v;
-}
-
-void put(BACnetValue* field, BACnetValue v)
-{
-  value_free(field);
-  *field = v;
-}
-
-// A special event for a date (today unless given) with its priority and time values.
-BACnetValue special_event(uint32_t priority, std::vector<BACnetValue> times, BACnetDate date = {126, 1, 5, 255})
-{
-  BACnetValue v{};
-  value_init(&v, TAG_SPECIAL_EVENT);
-  auto* e = value_record<BACnetSpecialEvent>(&v);
-  e->priority = priority;
-  e->period_choice = 0;
-  e->calendar_entry.choice = 0;
-  e->calendar_entry.date = date;
-  put(&e->time_values, list_of(TAG_TIME_VALUE_LIST, std::move(times)));
-  return v;
-}
-
-BACnetValue reference(uint32_t device, BACnetObjectId object = {2, 1})
-{
-  BACnetValue v{};
-  value_init(&v, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
-  *value_record<BACnetDeviceObjectPropertyReference>(&v) = {object, PROP_PRESENT_VALUE, -1, {8, device}};
-  return v;
-}
 
 class SecondTick : public ReportingTest {
 protected:
@@ -94,12 +27,14 @@ protected:
   {
     ReportingTest::SetUp();
     g_writes.clear();
-    g_write_status = 0;
     g_time_syncs = 0;
     BehaviourSeams seams;
-    seams.set_value = note_write;
-    seams.get_write_status = write_status;
-    seams.utc_time_synchronization = note_time_sync;
+    seams.set_value = [](const BACnetDeviceObjectPropertyReference* r, const BACnetValue* v, uint8_t priority) {
+      g_writes.push_back({r->device.instance, v->tag == TAG_REAL ? v->payload.real : -1.0f, priority});
+      return 0;
+    };
+    seams.get_write_status = [](const BACnetDeviceObjectPropertyReference*) { return 0; };
+    seams.utc_time_synchronization = [](const BACnetDateTime*) { return ++g_time_syncs, 0; };
     object_set_behaviour_seams(&seams);
     object_Init(kOwner, nullptr, nullptr);
   }
@@ -113,17 +48,13 @@ protected:
   ObjectRecord* schedule()
   {
     ObjectRecord* s = create(OBJECT_SCHEDULE, 1);
-    put(object_value(s, PROP_SCHEDULE_DEFAULT), real_value(5.0f));
-    put(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {reference(kRemote)}));
+    replace(object_value(s, PROP_SCHEDULE_DEFAULT), real_value(5.0f));
+    BACnetValue target = element(TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+    *value_record<BACnetDeviceObjectPropertyReference>(&target) = {{2, 1}, PROP_PRESENT_VALUE, -1, {8, kRemote}};
+    replace(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {target}));
     *object_word(s, PROP_PRIORITY_FOR_WRITING) = 10;
     return s;
   }
-  static void monday(ObjectRecord* s, std::vector<BACnetValue> times)
-  {
-    BACnetValueArray& week = *value_array(object_value(s, PROP_WEEKLY_SCHEDULE));
-    put(&value_record<BACnetDailySchedule>(&week.elements[0])->day_schedule, list_of(TAG_TIME_VALUE_LIST, std::move(times)));
-  }
-  static float present_real(ObjectRecord* s) { return object_value(s, PROP_PRESENT_VALUE)->payload.real; }
 
   ObjectRecord* trend_log(uint32_t interval, uint32_t buffer_size)
   {
@@ -135,45 +66,27 @@ protected:
     return log;
   }
   static const BACnetValueArray& buffer(ObjectRecord* log) { return *value_array(object_value(log, PROP_LOG_BUFFER)); }
-  static std::vector<uint32_t> datum_choices(ObjectRecord* log)
-  {
-    std::vector<uint32_t> out;
-    for (uint32_t i = 0; i < buffer(log).used; ++i)
-      out.push_back(value_record<BACnetLogRecord>(&buffer(log).elements[i])->choice);
-    return out;
-  }
 };
 
 TEST_F(SecondTick, ACalendarFollowsItsDateList)
 {
-  auto weeknday = [](BACnetWeekNDay w) {
-    BACnetValue v{};
-    value_init(&v, TAG_CALENDAR_ENTRY);
-    value_record<BACnetCalendarEntry>(&v)->choice = 2;
-    value_record<BACnetCalendarEntry>(&v)->weeknday = w;
-    return v;
-  };
-  auto range = [](BACnetDate from, BACnetDate to) {
-    BACnetValue v{};
-    value_init(&v, TAG_CALENDAR_ENTRY);
-    value_record<BACnetCalendarEntry>(&v)->choice = 1;
-    value_record<BACnetCalendarEntry>(&v)->range = {from, to};
-    return v;
-  };
   const struct {
     const char* name;
-    std::function<BACnetValue()> entry;
+    uint32_t choice;  // 1 a date range, 2 a week-n-day
+    BACnetDateRange range;
     bool monday, tuesday;
   } cases[] = {
-      {"every Monday", [&] { return weeknday({255, 255, 1}); }, true, false},
-      {"a range ending today", [&] { return range({126, 1, 1, 255}, {126, 1, 5, 255}); }, true, false},
-      {"a range starting tomorrow", [&] { return range({126, 1, 6, 255}, {126, 1, 9, 255}); }, false, true},
+      {"every Monday", 2, {}, true, false},
+      {"a range ending today", 1, {{126, 1, 1, 255}, {126, 1, 5, 255}}, true, false},
+      {"a range starting tomorrow", 1, {{126, 1, 6, 255}, {126, 1, 9, 255}}, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    BACnetValue entry = element(TAG_CALENDAR_ENTRY);
+    *value_record<BACnetCalendarEntry>(&entry) = {c.choice, {}, c.range, {255, 255, 1}};
     clock.set_wall(kMondayNoon - 1);
     ObjectRecord* cal = create(OBJECT_CALENDAR, 1);
-    put(object_value(cal, PROP_DATE_LIST), list_of(TAG_CALENDAR_ENTRY_LIST, {c.entry()}));
+    replace(object_value(cal, PROP_DATE_LIST), list_of(TAG_CALENDAR_ENTRY_LIST, {entry}));
     tick();
     EXPECT_EQ(*object_boolean(cal, PROP_PRESENT_VALUE), c.monday);
     clock.set_wall(kMondayNoon + 86400 - 1);
@@ -185,57 +98,49 @@ TEST_F(SecondTick, ACalendarFollowsItsDateList)
 
 TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
 {
+  using Times = std::vector<std::pair<uint8_t, float>>;  // hour, value
   constexpr BACnetDateRange kAlways{{255, 255, 255, 255}, {255, 255, 255, 255}};
   const struct {
     const char* name;
     BACnetDateRange period;
-    std::function<void(ObjectRecord*)> setup;
+    Times monday;
+    std::vector<std::pair<uint32_t, Times>> exceptions;  // priority, its times (today)
     float value;
     bool written;
   } cases[] = {
-      {"Monday's value in force at noon", kAlways,
-       [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f), time_value(8, 21.5f)}); }, 21.5f, true},
-      {"outside the effective period", {{125, 1, 1, 255}, {125, 12, 31, 255}},
-       [](ObjectRecord* s) { monday(s, {time_value(8, 21.5f)}); }, 5.0f, false},
-      {"no time value before now", kAlways,
-       [](ObjectRecord* s) { monday(s, {time_value(18, 17.0f)}); }, 5.0f, true},
-      {"priority 3 beats priority 10", {{126, 1, 1, 255}, {126, 1, 31, 255}},
-       [](ObjectRecord* s) {
-         monday(s, {time_value(8, 21.5f)});
-         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
-             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(10, {time_value(6, 25.0f)}),
-                                              special_event(3, {time_value(7, 19.0f)})}));
-       },
-       19.0f, true},
-      {"priority 20 counts as 16 and comes first", kAlways,
-       [](ObjectRecord* s) {
-         put(object_value(s, PROP_EXCEPTION_SCHEDULE),
-             list_of(TAG_SPECIAL_EVENT_LIST, {special_event(20, {time_value(6, 25.0f)}),
-                                              special_event(16, {time_value(7, 19.0f)})}));
-       },
-       25.0f, true},
-      {"an exception of today without a time before now keeps the week out", kAlways,
-       [](ObjectRecord* s) {
-         monday(s, {time_value(8, 21.5f)});
-         put(object_value(s, PROP_EXCEPTION_SCHEDULE), list_of(TAG_SPECIAL_EVENT_LIST, {special_event(3, {time_value(20, 19.0f)})}));
-       },
-       5.0f, true},
+      {"Monday's value in force at noon", kAlways, {{18, 17.0f}, {8, 21.5f}}, {}, 21.5f, true},
+      {"outside the effective period", {{125, 1, 1, 255}, {125, 12, 31, 255}}, {{8, 21.5f}}, {}, 5.0f, false},
+      {"no time value before now", kAlways, {{18, 17.0f}}, {}, 5.0f, true},
+      {"priority 3 beats priority 10", {{126, 1, 1, 255}, {126, 1, 31, 255}}, {{8, 21.5f}},
+       {{10, {{6, 25.0f}}}, {3, {{7, 19.0f}}}}, 19.0f, true},
+      {"priority 20 counts as 16 and comes first", kAlways, {}, {{20, {{6, 25.0f}}}, {16, {{7, 19.0f}}}}, 25.0f, true},
+      {"an exception of today without a time before now keeps the week out", kAlways, {{8, 21.5f}},
+       {{3, {{20, 19.0f}}}}, 5.0f, true},
+  };
+  auto values = [](const Times& times) {
+    std::vector<BACnetValue> out;
+    for (const auto& [hour, value] : times)
+      out.push_back(time_value(hour, value));
+    return out;
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     g_writes.clear();
     ObjectRecord* s = schedule();
     *object_daterange(s, PROP_EFFECTIVE_PERIOD) = c.period;
-    c.setup(s);
+    BACnetValue& monday = value_array(object_value(s, PROP_WEEKLY_SCHEDULE))->elements[0];
+    replace(&value_record<BACnetDailySchedule>(&monday)->day_schedule, list_of(TAG_TIME_VALUE_LIST, values(c.monday)));
+    std::vector<BACnetValue> exceptions;
+    for (const auto& [priority, times] : c.exceptions)
+      exceptions.push_back(special_event(priority, values(times)));
+    replace(object_value(s, PROP_EXCEPTION_SCHEDULE), list_of(TAG_SPECIAL_EVENT_LIST, exceptions));
     tick(3);
-    EXPECT_EQ(present_real(s), c.value);
+    EXPECT_EQ(object_value(s, PROP_PRESENT_VALUE)->payload.real, c.value);
     // Written once, when the value first differs from the one written last.
     ASSERT_EQ(g_writes.size(), c.written ? 1u : 0u);
-    if (c.written) {
-      EXPECT_EQ(g_writes[0].device, kRemote);
-      EXPECT_EQ(g_writes[0].value, c.value);
-      EXPECT_EQ(g_writes[0].priority, 10);
-    }
+    if (c.written)
+      EXPECT_EQ((std::tuple{g_writes[0].device, g_writes[0].value, g_writes[0].priority}),
+                (std::tuple{kRemote, c.value, uint8_t(10)}));
     object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
   }
 }
@@ -245,7 +150,10 @@ TEST_F(SecondTick, ATrendLogRecordsAtItsInterval)
   ObjectRecord* log = trend_log(500, 10);
   tick(11);
   // The buffer's first record tells that it was empty; then one REAL every five seconds.
-  EXPECT_THAT(datum_choices(log), ::testing::ElementsAre(0u, 2u, 2u, 2u));
+  std::vector<uint32_t> choices;
+  for (uint32_t i = 0; i < buffer(log).used; ++i)
+    choices.push_back(value_record<BACnetLogRecord>(&buffer(log).elements[i])->choice);
+  EXPECT_THAT(choices, ::testing::ElementsAre(0u, 2u, 2u, 2u));
   EXPECT_EQ(*object_word(log, PROP_TOTAL_RECORD_COUNT), 4u);
   // Outside its window it records nothing.
   object_datetime(log, PROP_START_TIME)->date = {127, 1, 1, 255};
@@ -257,8 +165,8 @@ TEST_F(SecondTick, ATrendLogThatStopsWhenFullStops)
 {
   const struct {
     uint32_t size;
-    int runs;           // runs until log-enable is FALSE
-    uint32_t records;   // then in the buffer
+    int runs;          // runs until log-enable is FALSE
+    uint32_t records;  // then in the buffer
   } cases[] = {{4, 3, 4}, {1, 1, 1}, {0, 1, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE("buffer size " + std::to_string(c.size));
@@ -284,8 +192,8 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
   } cases[] = {{true, 10}, {false, 10}, {true, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.to_normal) + " " + std::to_string(c.threshold));
-    bool to_normal = c.to_normal && c.threshold > 0;
-    sent().clear();
+    fresh_table();
+    object_Init(kOwner, nullptr, nullptr);
     notification_class(10, {1, 2, 3}, {0, 0, 0}, {destination(77, 5, false)});
     ObjectRecord* log = trend_log(100, 50);
     *object_word(log, PROP_NOTIFICATION_THRESHOLD) = c.threshold;
@@ -294,32 +202,27 @@ TEST_F(SecondTick, ATrendLogTellsWhenItsBufferIsReady)
     tick(8);  // the empty-buffer record and 8 values: 9 records
     EXPECT_TRUE(events().empty());
     tick();
-    if (!to_normal) {
+    if (!c.to_normal || c.threshold == 0) {
       EXPECT_TRUE(events().empty());
     } else {
       ASSERT_EQ(events().size(), 1u);
       const Sent e = events()[0];
-      EXPECT_EQ((std::vector<uint32_t>{e.event_type, e.from, e.to, e.previous, e.current}),
-                (std::vector<uint32_t>{10, 0, 0, 0, 10}));
-      EXPECT_EQ(e.buffer.object.type, uint32_t(OBJECT_TREND_LOG));
-      EXPECT_EQ(e.buffer.property, uint32_t(PROP_LOG_BUFFER));
-      EXPECT_EQ(e.buffer.device.instance, kOwner);
+      EXPECT_EQ((std::vector<uint32_t>{e.event_type, e.from, e.to, e.previous, e.current, e.buffer.object.type,
+                                       e.buffer.property, e.buffer.device.instance}),
+                (std::vector<uint32_t>{10, 0, 0, 0, 10, OBJECT_TREND_LOG, PROP_LOG_BUFFER, kOwner}));
       EXPECT_EQ(*object_word(log, PROP_LAST_NOTIFY_RECORD), 10u);
       EXPECT_EQ(*object_word(log, PROP_RECORDS_SINCE_NOTIFICATION), 0u);
       tick(9);
       EXPECT_EQ(events().size(), 1u);
       tick();
       ASSERT_EQ(events().size(), 2u);
-      EXPECT_EQ(events()[1].previous, 10u);
-      EXPECT_EQ(events()[1].current, 20u);
+      EXPECT_EQ((std::pair{events()[1].previous, events()[1].current}), (std::pair{10u, 20u}));
       // An acknowledged buffer-ready is owed an acknowledgment notification on the next run.
       bitstring_set_bit(object_bits(log, PROP_PENDING_ACKNOWLEDGMENTS), TRANSITION_TO_NORMAL, 1);
       tick();
       ASSERT_EQ(events().size(), 3u);
       EXPECT_EQ(events()[2].notify, 2u);
     }
-    objtable_destroy();
-    objtable_create();
   }
 }
 
@@ -353,35 +256,35 @@ TEST_F(SecondTick, TheBackupCountdownReturnsTheDeviceToOperational)
 
 TEST_F(SecondTick, OneTimeSynchronisationGoesOutAtLocalMidnight)
 {
-  auto recipient = [](int32_t choice, uint32_t network) {
-    BACnetValue v{};
-    value_init(&v, TAG_RECIPIENT);
-    auto* r = value_record<BACnetRecipient>(&v);
-    r->choice = choice;
-    r->device = {OBJECT_DEVICE, 5};
-    r->address.network = network;
-    return v;
+  // Recipients as (choice, network): a device, then an address.
+  auto recipients = [](uint32_t network) {
+    std::vector<BACnetValue> out;
+    for (int32_t choice : {0, 1}) {
+      out.push_back(element(TAG_RECIPIENT));
+      auto* r = value_record<BACnetRecipient>(&out.back());
+      r->choice = choice;
+      r->device = {OBJECT_DEVICE, 5};
+      r->address.network = choice ? network : 0;
+    }
+    return list_of(TAG_RECIPIENT_LIST, out);
   };
-  const struct {
-    const char* name;
-    std::function<BACnetValue()> recipients;
-    int syncs;
-  } cases[] = {
-      {"a broadcast address", [&] { return list_of(TAG_RECIPIENT_LIST, {recipient(0, 0), recipient(1, 65535)}); }, 1},
-      {"a device and an address on network 5", [&] { return list_of(TAG_RECIPIENT_LIST, {recipient(0, 0), recipient(1, 5)}); }, 0},
+  auto set_recipients = [&](uint32_t network) {
+    ObjectRecord* device = object_Find(kOwner, OBJECT_DEVICE, kOwner);
+    replace(object_value(device, PROP_TIME_SYNCHRONIZATION_RECIPIENTS), recipients(network));
   };
   constexpr uint32_t kMidnight = kMondayNoon + 12 * 3600;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  // An address on network 65535 is a broadcast; one on network 5 is not.
+  for (const auto& [network, syncs] : {std::pair{65535u, 1}, std::pair{5u, 0}}) {
+    SCOPED_TRACE(network);
     g_time_syncs = 0;
-    put(object_value(object_Find(kOwner, OBJECT_DEVICE, kOwner), PROP_TIME_SYNCHRONIZATION_RECIPIENTS), c.recipients());
+    set_recipients(network);
     clock.set_wall(kMidnight - 3);
     tick(5);
-    EXPECT_EQ(g_time_syncs, c.syncs);
+    EXPECT_EQ(g_time_syncs, syncs);
   }
   // A tick that skips midnight skips the day's synchronisation.
   g_time_syncs = 0;
-  put(object_value(object_Find(kOwner, OBJECT_DEVICE, kOwner), PROP_TIME_SYNCHRONIZATION_RECIPIENTS), cases[0].recipients());
+  set_recipients(65535);
   clock.set_wall(kMidnight + 86400 - 1);
   tick(2);
   EXPECT_EQ(g_time_syncs, 1);
