@@ -164,7 +164,6 @@ TEST_F(Ethernet, OpenTakesTheNthAdapterWithItsOwnMacAndTheLlcFilter)
   EXPECT_EQ(host_.opened, "z17eth");
   EXPECT_EQ(host_.filter, kEthernetFilter);
   EXPECT_EQ(hex({port_->net.address.mac, port_->net.address.mac_len}), kOwnMac);
-  EXPECT_EQ(port_->net.address.network, 4u);
   EXPECT_EQ(port_->net.max_apdu_code, 3);
   EXPECT_TRUE(logged("7 NIC 1. any (Pseudo-device that captures on all interfaces)"));
   EXPECT_TRUE(logged("7 NIC 2. z17eth (No description available)"));
