@@ -1,16 +1,13 @@
 // MS/TP frames: the CRC vectors, the frames we build, the Receive Frame machine fed octet by
-// octet, the trace text, and tshark's dissection of what we build (link type 165).
+// octet, and the trace text. tshark dissects the frames of the end-to-end runs.
 #include "bacnet/datalink/frame_crc.h"
 #include "bacnet/datalink/mstp_frame.h"
 #include "bacnet/datalink/mstp_receive.h"
-#include "support/tshark.h"
 #include "test_bytes.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr uint32_t kLinkTypeMstp = 165;
 
 std::vector<uint8_t> frame(uint8_t type, uint8_t destination, uint8_t source, const std::vector<uint8_t>& data = {})
 {
@@ -29,35 +26,6 @@ TEST(MstpFrame, EncodesTheVectorsOnTheWire)
   EXPECT_EQ(mstp_encode_frame(kMstpDataNotExpectingReply, 1, 2, std::vector<uint8_t>(kMstpMaxData + 1), &too_long),
             -1);
   EXPECT_TRUE(too_long.empty());
-}
-
-TEST(MstpFrame, TsharkDissectsEveryFrameTypeWithBothCrcsCorrect)
-{
-  const std::vector<uint8_t> who_is = bytes("01001008");
-  const std::vector<uint8_t> read_property = bytes("01040005010c0c020012d11955");
-  std::vector<std::vector<uint8_t>> frames = {
-      frame(kMstpToken, 0x10, 0x05),
-      frame(kMstpPollForMaster, 0x06, 0x05),
-      frame(kMstpReplyToPollForMaster, 0x05, 0x06),
-      frame(kMstpTestRequest, 0x06, 0x05, bytes("a5a5")),
-      frame(kMstpTestResponse, 0x05, 0x06, bytes("a5a5")),
-      frame(kMstpDataExpectingReply, 0x06, 0x05, read_property),
-      frame(kMstpDataNotExpectingReply, kMstpBroadcast, 0x05, who_is),
-      frame(kMstpReplyPostponed, 0x05, 0x06),
-  };
-  auto r = testsupport::dissect_frames("mstp_frames", kLinkTypeMstp, frames,
-                                       {"mstp.frame_type", "mstp.dst", "mstp.src", "mstp.checksum.status",
-                                        "bacapp.confirmed_service", "bacapp.unconfirmed_service"});
-  ASSERT_TRUE(r.ran) << r.diagnostics;
-  EXPECT_EQ(r.malformed, 0) << r.diagnostics;
-  EXPECT_EQ(r.expert_errors, 0) << r.diagnostics;
-  ASSERT_EQ(r.fields.size(), frames.size());
-  const char* expected[] = {
-      "0\t16\t5\t1\t\t",      "1\t6\t5\t1\t\t",       "2\t5\t6\t1\t\t",  "3\t6\t5\t1,1\t\t",
-      "4\t5\t6\t1,1\t\t",     "5\t6\t5\t1,1\t12\t",   "6\t255\t5\t1,1\t\t8", "7\t5\t6\t1\t\t",
-  };
-  for (std::size_t i = 0; i < frames.size(); ++i)
-    EXPECT_EQ(r.fields[i], expected[i]) << "frame " << i;
 }
 
 TEST(MstpFrame, TraceDescribesWholeDataFramesOnly)

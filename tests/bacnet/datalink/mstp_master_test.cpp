@@ -109,7 +109,7 @@ TEST_F(MstpMasterTest, FramesToAListeningStationAreAnsweredAndHandedUpAsTheirTyp
       // Poll For Master: the eight-octet reply at once.
       {{frame(kMstpPollForMaster, kTs, 3)}, bytes("55ff020305000093"), 10, {}},
       // A request the stack does not answer in time: Reply Postponed.
-      {{frame(kMstpDataExpectingReply, kTs, 3, "01040005")}, frame(kMstpReplyPostponed, 3, kTs),
+      {{frame(kMstpDataExpectingReply, kTs, 3, "01040005")}, bytes("55ff07030500000b"),
        10 + kMstpReplyDelayMs, {"3:01040005"}},
       // The link answers a Test Request itself; neither test frame goes up.
       {{frame(kMstpTestRequest, kTs, 3, "a5a50102"), frame(kMstpTestResponse, kTs, 3, "a5a5")},
