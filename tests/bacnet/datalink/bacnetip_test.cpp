@@ -340,50 +340,28 @@ TEST_F(BacnetIp, AFrameQueuedWhileReceivingLeavesBeforeTheNextDatagramIsRead)
   EXPECT_EQ(delivered().size(), 3u);
 }
 
-// The port thread's idle wait lasts a minute on this wire: only a wake-up ends it in time.
-class BacnetIpThread : public BacnetIp {
-protected:
-  void start()
-  {
-    ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
-    wire_.idle_wait_ms = 60000;
-    ended_ = std::async(std::launch::async, [this] { return bacnetip_run(port_.get()); });
-    ASSERT_TRUE(eventually([this] { return wire_.idle_waits > 0; }));
-  }
-  // A stop as the port manager makes it.
-  void stop()
-  {
-    port_->stop_requested = true;
-    port_->running = 0;
-    datalink_wake(port_.get());
-  }
-  static bool eventually(const std::function<bool()>& done)
-  {
+// The port thread's idle wait lasts a minute on this wire: only its wake-up ends the wait in time,
+// for a queued frame and then for a stop as the port manager makes it.
+TEST_F(BacnetIp, AQueuedFrameAndAStopEndThePortThreadsWaitAtOnce)
+{
+  auto eventually = [](const std::function<bool()>& done) {
     for (int i = 0; i < 10000 && !done(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return done();
-  }
-  bool ended() { return ended_.wait_for(std::chrono::seconds(10)) == std::future_status::ready; }
-  std::future<uint32_t> ended_;
-};
-
-TEST_F(BacnetIpThread, AQueuedFrameEndsTheWaitForDatagrams)
-{
-  start();
-  ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 4), 0);
-  bool left = eventually([this] { return wire_.sends > 0; });
-  stop();
-  ASSERT_TRUE(ended());
-  EXPECT_TRUE(left);
+  };
+  ASSERT_EQ(open("IPADDRESS=10.111.1.1;"), 0);
+  wire_.idle_wait_ms = 60000;
+  auto ended = std::async(std::launch::async, [this] { return bacnetip_run(port_.get()); });
+  EXPECT_TRUE(eventually([this] { return wire_.idle_waits > 0; }));
+  const int waits = wire_.idle_waits;
+  EXPECT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 4), 0);
+  EXPECT_TRUE(eventually([&] { return wire_.sends > 0 && wire_.idle_waits > waits; }));  // asleep again
+  port_->stop_requested = true;
+  port_->running = 0;
+  datalink_wake(port_.get());
+  ASSERT_EQ(ended.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(ended.get(), uint32_t(kPortStopped));
   EXPECT_EQ(sent(), (std::vector<Sent>{{kPeer, "810a000801010101", false}}));
-}
-
-TEST_F(BacnetIpThread, AStopEndsThePortThreadAtOnce)
-{
-  start();
-  stop();
-  ASSERT_TRUE(ended());
-  EXPECT_EQ(ended_.get(), uint32_t(kPortStopped));
   EXPECT_EQ(link()->transport, nullptr);
 }
 

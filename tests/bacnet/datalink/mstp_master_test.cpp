@@ -88,14 +88,6 @@ protected:
     e.expecting_reply = expecting_reply;
     q.put(std::move(e));
   }
-  // Answers every Poll For Master to `polled` with a reply from it.
-  void answer_polls(uint8_t polled)
-  {
-    line_.on_write = [this, polled](const std::vector<uint8_t>& f) {
-      if (f[2] == kMstpPollForMaster && f[3] == polled)
-        line_.arrive(2, frame(kMstpReplyToPollForMaster, kTs, polled));
-    };
-  }
 
   ManualClock clock_;
   ScriptedLine line_{clock_};
@@ -105,17 +97,49 @@ protected:
   std::vector<std::string> delivered_;
 };
 
-TEST_F(MstpMasterTest, PollForMasterIsAnsweredAtOnceWithTheEightOctetReply)
+// What a listening station writes, when, and hands up for the frames that arrive 10 ms in.
+TEST_F(MstpMasterTest, FramesToAListeningStationAreAnsweredAndHandedUpAsTheirTypeSays)
 {
-  start();
-  line_.arrive(10, frame(kMstpPollForMaster, kTs, 3));
-  ASSERT_TRUE(written(1));
-  EXPECT_EQ(hex(line_.written[0].octets), "55ff020305000093");
-  EXPECT_EQ(line_.written[0].at, 10);
-  EXPECT_EQ(master_->state(), MstpState::kIdle);
+  const struct {
+    std::vector<std::vector<uint8_t>> arriving;
+    std::vector<uint8_t> written;  // the one frame written, if any
+    int64_t written_at;
+    std::vector<std::string> delivered;
+  } cases[] = {
+      // Poll For Master: the eight-octet reply at once.
+      {{frame(kMstpPollForMaster, kTs, 3)}, bytes("55ff020305000093"), 10, {}},
+      // A request the stack does not answer in time: Reply Postponed.
+      {{frame(kMstpDataExpectingReply, kTs, 3, "01040005")}, bytes("55ff07030500000b"),
+       10 + kMstpReplyDelayMs, {"3:01040005"}},
+      // The link answers a Test Request itself; neither test frame goes up.
+      {{frame(kMstpTestRequest, kTs, 3, "a5a50102"), frame(kMstpTestResponse, kTs, 3, "a5a5")},
+       frame(kMstpTestResponse, 3, kTs, "a5a50102"), 10, {}},
+      // Data for us and broadcasts go up; another station's data and a broadcast expecting a reply not.
+      {{frame(kMstpDataNotExpectingReply, kTs, 3, "0100"), frame(kMstpDataNotExpectingReply, kMstpBroadcast, 4, "0101"),
+        frame(kMstpDataNotExpectingReply, 6, 4, "0102"), frame(kMstpDataExpectingReply, kMstpBroadcast, 4, "0103")},
+       {}, 0, {"3:0100", "4:0101"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(describe(c.arriving[0]));
+    line_.written.clear();
+    delivered_.clear();
+    const int64_t begin = line_.now();
+    start();
+    for (const auto& f : c.arriving)
+      line_.arrive(10, f);
+    if (!c.written.empty()) {
+      ASSERT_TRUE(written(1));
+      EXPECT_EQ(hex(line_.written[0].octets), hex(c.written));
+      EXPECT_EQ(line_.written[0].at - begin, c.written_at);
+      EXPECT_EQ(master_->state(), MstpState::kIdle);
+    }
+    ASSERT_TRUE(run_for(100));
+    EXPECT_EQ(line_.written.size(), c.written.empty() ? 0u : 1u);
+    EXPECT_EQ(delivered_, c.delivered);
+  }
 }
 
-TEST_F(MstpMasterTest, ALoneStationClaimsTheTokenInItsSlotPollsEveryoneAndBecomesSoleMaster)
+TEST_F(MstpMasterTest, ALoneStationClaimsTheTokenInItsSlotPollsEveryoneAndIsSoleMasterUntilATokenComes)
 {
   start();
   ASSERT_TRUE(run_until([&] { return master_->sole_master(); }));
@@ -127,6 +151,12 @@ TEST_F(MstpMasterTest, ALoneStationClaimsTheTokenInItsSlotPollsEveryoneAndBecome
   queue(queues_.token, kMstpBroadcast, "01001008");
   ASSERT_TRUE(written(8));
   EXPECT_EQ(frames(7), (std::vector<std::string>{"6>255:01001008"}));
+  // A token for us ends it. One that arrives while it polls is dropped there; its sender passes
+  // it once more.
+  line_.arrive(1, frame(kMstpToken, kTs, 3));
+  line_.arrive(100, frame(kMstpToken, kTs, 3));
+  ASSERT_TRUE(run_until([&] { return !master_->sole_master(); }));
+  EXPECT_EQ(master_->state(), MstpState::kUseToken);
 }
 
 TEST_F(MstpMasterTest, AnotherStationTalkingBeforeOurSlotKeepsUsListening)
@@ -164,7 +194,10 @@ TEST_F(MstpMasterTest, TheTokenCarriesQueuedFramesThenFindsAndPassesToTheSuccess
 TEST_F(MstpMasterTest, ASilentSuccessorGetsTheTokenOnceMoreThenANewOneIsPolledFor)
 {
   start();
-  answer_polls(6);
+  line_.on_write = [this](const std::vector<uint8_t>& f) {
+    if (f[2] == kMstpPollForMaster && f[3] == 6)
+      line_.arrive(2, frame(kMstpReplyToPollForMaster, kTs, 6));
+  };
   line_.arrive(10, frame(kMstpToken, kTs, 4));
   ASSERT_TRUE(written(3));
   line_.on_write = nullptr;
@@ -209,16 +242,6 @@ TEST_F(MstpMasterTest, WaitingForAReplyEndsAsTheAnswerSays)
   }
 }
 
-TEST_F(MstpMasterTest, ARequestWithoutAnAnswerInTimeGetsReplyPostponed)
-{
-  start();
-  line_.arrive(10, frame(kMstpDataExpectingReply, kTs, 3, "01040005"));
-  ASSERT_TRUE(written(1));
-  EXPECT_EQ(delivered_, (std::vector<std::string>{"3:01040005"}));
-  EXPECT_EQ(frames(), (std::vector<std::string>{"7>3"}));
-  EXPECT_EQ(line_.written[0].at, 10 + kMstpReplyDelayMs);
-}
-
 TEST_F(MstpMasterTest, TheAnswerGoesToTheStationThatAskedAndOthersWaitForTheToken)
 {
   start();
@@ -231,41 +254,6 @@ TEST_F(MstpMasterTest, TheAnswerGoesToTheStationThatAskedAndOthersWaitForTheToke
   line_.arrive(10, frame(kMstpToken, kTs, 4));
   ASSERT_TRUE(written(2));
   EXPECT_EQ(frames(1), (std::vector<std::string>{"6>7:0100301a"}));
-}
-
-TEST_F(MstpMasterTest, ATestRequestIsAnsweredByTheLinkAndNeitherTestFrameGoesUp)
-{
-  start();
-  line_.arrive(10, frame(kMstpTestRequest, kTs, 3, "a5a50102"));
-  line_.arrive(10, frame(kMstpTestResponse, kTs, 3, "a5a5"));
-  ASSERT_TRUE(written(1));
-  ASSERT_TRUE(run_for(50));
-  EXPECT_EQ(frames(), (std::vector<std::string>{"4>3:a5a50102"}));
-  EXPECT_TRUE(delivered_.empty());
-}
-
-TEST_F(MstpMasterTest, DataFramesForUsAndBroadcastsGoUpOthersDoNot)
-{
-  start();
-  line_.arrive(10, frame(kMstpDataNotExpectingReply, kTs, 3, "0100"));
-  line_.arrive(10, frame(kMstpDataNotExpectingReply, kMstpBroadcast, 4, "0101"));
-  line_.arrive(10, frame(kMstpDataNotExpectingReply, 6, 4, "0102"));
-  line_.arrive(10, frame(kMstpDataExpectingReply, kMstpBroadcast, 4, "0103"));
-  ASSERT_TRUE(run_for(100));
-  EXPECT_EQ(delivered_, (std::vector<std::string>{"3:0100", "4:0101"}));
-  EXPECT_TRUE(line_.written.empty());
-}
-
-TEST_F(MstpMasterTest, ATokenForUsEndsSoleMastership)
-{
-  start();
-  ASSERT_TRUE(run_until([&] { return master_->sole_master(); }));
-  // The first token arrives while the sole master polls and is dropped there; its sender
-  // passes it once more.
-  line_.arrive(1, frame(kMstpToken, kTs, 3));
-  line_.arrive(100, frame(kMstpToken, kTs, 3));
-  ASSERT_TRUE(run_until([&] { return !master_->sole_master(); }));
-  EXPECT_EQ(master_->state(), MstpState::kUseToken);
 }
 
 TEST_F(MstpMasterTest, AHalfFrameIsAbandonedAfterTheFrameAbortSilence)
