@@ -75,7 +75,7 @@ class ObjectsFile(unittest.TestCase):
                     write(SCHEDULE, 174, REAL, 42.0),
                     {"op": "pause", "ms": 1100},
                     write(LOG, 134, UNSIGNED, 100), write(LOG, 133, BOOLEAN, True),
-                    {"op": "pause", "ms": 3500},
+                    {"op": "pause", "ms": 5500},  # five intervals and a margin for a loaded machine
                     read(AV1, 85), read(SCHEDULE, 103), read(LOG, 145),
                     {"op": "readRange", **LOG, "position": 1, "count": 3},
                     read_range_by_sequence(2, 2),
