@@ -136,9 +136,6 @@ TEST(ApiText, TheEarliestKeywordNamesTheCommand)
       {xml_with_get, "<ERROR><WRITEPROPERTY><ERRORCLASS>5</ERRORCLASS><ERRORCODE>0</ERRORCODE></WRITEPROPERTY></ERROR>"},
       {"get:0.1.85", "Error : Internal Error"},  // no device number
       {"4194304 get:0.1.85", "Error : Internal Error"},
-      {"12 con:0001020C", "20020C"},
-      {"unc:10080000", "success"},
-      {"unc:1z", "Error : Internal Error"},
       {"xml:executeQuery", "success"},
   };
   for (const Case& c : cases)

@@ -152,7 +152,6 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
            "<DATA></DATA></ITEMDATA></ACK>"},
       {"whoIs", request("whoIs", "<LOWLIMIT>10</LOWLIMIT><HIGHLIMIT>20</HIGHLIMIT>"), nullptr, {},
        "<ACK><NETWORK>0</NETWORK></ACK>"},
-      {"executeQuery", "executeQuery", nullptr, {}, "success"},
       {"getRecordset", request("getRecordset", ""), nullptr, {}, ""},
       {"unknown method", request("readSomething", ""), nullptr, {}, ""},
       {"device out of range",
