@@ -178,7 +178,7 @@ TEST_F(JobFile, AJobThatCannotBeWrittenWholeIsReportedAndLeavesNoOldJob)
   EXPECT_EQ(message_texts().back(), message);
 }
 
-// Read and write jobs are told apart in the backend runner's test.
+// Read and write jobs are told apart by the wait window's test of ending the program.
 TEST_F(JobFile, AScanOrAMissingJobWritesNothingToTheUnit)
 {
   ASSERT_TRUE(global::WriteScanJob());
