@@ -27,3 +27,9 @@ struct ApiCallTable {
 const ApiCallTable& api_calls();
 // Tests: answers come from `table` until called with null, which restores the stack's calls.
 void api_set_calls(const ApiCallTable* table);
+
+// The record of one blocking call on `device`; the outcome lands in `error` and `answer`.
+inline ClientCallRecord api_call_record(int32_t device, const void* request, void* answer, ClientCallError* error)
+{
+  return {.device_instance = device, .request = request, .answer = answer, .error = error};
+}

@@ -137,16 +137,6 @@ bool each_item(std::string_view items, Parse parse, One one)
   }
 }
 
-ClientCallRecord call_record(int32_t device, const void* request, void* answer, ClientCallError* error)
-{
-  ClientCallRecord record;
-  record.device_instance = device;
-  record.request = request;
-  record.answer = answer;
-  record.error = error;
-  return record;
-}
-
 // The value a set item writes: REAL for the analog types, ENUMERATED 0 or 1 for the binary ones.
 BACnetValue written_value(const ApiTextItem& item)
 {
@@ -266,7 +256,7 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
   if (list.size() == 1) {
     ReadPropertyRequest request{{list[0].type, list[0].instance}, kPresentValue, -1};
     ReadPropertyAck ack;
-    ClientCallRecord record = call_record(device, &request, &ack, &error);
+    ClientCallRecord record = api_call_record(device, &request, &ack, &error);
     int rc = api_calls().read_property(&record);
     if (rc == 0)
       *answer = error.status != -1 ? error_text(error) : api_value_to_text(&ack.value);
@@ -289,7 +279,7 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
     BACnetPropertyReference reference{kPresentValue, -1};
     built = built && inline_list_add(&spec->references, &reference) != nullptr;
   }
-  ClientCallRecord record = call_record(device, &request, &ack, &error);
+  ClientCallRecord record = api_call_record(device, &request, &ack, &error);
   int rc = built ? api_calls().read_property_multiple(&record) : -1;
   if (rc == 0 && error.status != -1) {
     *answer = error_text(error);
@@ -327,7 +317,7 @@ int api_text_set(int32_t device, std::string_view items, std::string* answer)
     request.property = kPresentValue;
     request.value = written_value(list[0]);
     request.priority = list[0].priority;
-    ClientCallRecord record = call_record(device, &request, nullptr, &error);
+    ClientCallRecord record = api_call_record(device, &request, nullptr, &error);
     rc = api_calls().write_property(&record);
     pdu_free_write_property_request(&request);
   } else {
@@ -349,7 +339,7 @@ int api_text_set(int32_t device, std::string_view items, std::string* answer)
               value_append_element(&request.specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, &spec_value) == 0;
       value_free(&spec_value);
     }
-    ClientCallRecord record = call_record(device, &request, nullptr, &error);
+    ClientCallRecord record = api_call_record(device, &request, nullptr, &error);
     rc = built ? api_calls().write_property_multiple(&record) : -1;
     pdu_free_write_property_multiple_request(&request);
   }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -71,6 +72,19 @@ int hex_value(char c)
   return -1;
 }
 
+// A float or double as strtof or strtod reads it; whatever follows the number is left unread.
+template <class T>
+bool floating(std::string_view view, T* out)
+{
+  std::string text(view);
+  char* end = nullptr;
+  T v = std::is_same_v<T, float> ? std::strtof(text.c_str(), &end) : std::strtod(text.c_str(), &end);
+  if (end == text.c_str())
+    return false;
+  *out = v;
+  return true;
+}
+
 void put_number(std::string* out, const char* name, const char* format, auto value)
 {
   char text[64];
@@ -130,27 +144,8 @@ bool XmlFields::as_i32(int32_t* out) const
 
 bool XmlFields::as_u8(uint8_t* out) const { return NumberScan(view()).byte(out); }
 
-bool XmlFields::as_real(float* out) const
-{
-  std::string text(view());
-  char* end = nullptr;
-  float v = std::strtof(text.c_str(), &end);
-  if (end == text.c_str())
-    return false;
-  *out = v;
-  return true;
-}
-
-bool XmlFields::as_double(double* out) const
-{
-  std::string text(view());
-  char* end = nullptr;
-  double v = std::strtod(text.c_str(), &end);
-  if (end == text.c_str())
-    return false;
-  *out = v;
-  return true;
-}
+bool XmlFields::as_real(float* out) const { return floating(view(), out); }
+bool XmlFields::as_double(double* out) const { return floating(view(), out); }
 
 bool XmlFields::as_octets(OctetString* out) const
 {
@@ -226,53 +221,22 @@ bool XmlFields::as_text(char** out) const
   return *out != nullptr;
 }
 
-bool XmlFields::u32(const char* name, uint32_t* out)
+// take(name) and one of the readers of the whole content.
+template <class T>
+bool XmlFields::field(const char* name, T* out, bool (XmlFields::*as)(T*) const)
 {
   XmlFields f;
-  return take(name, &f) && f.as_u32(out);
+  return take(name, &f) && (f.*as)(out);
 }
 
-bool XmlFields::i32(const char* name, int32_t* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_i32(out);
-}
-
-bool XmlFields::u8(const char* name, uint8_t* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_u8(out);
-}
-
-bool XmlFields::real(const char* name, float* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_real(out);
-}
-
-bool XmlFields::bits(const char* name, BitString* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_bits(out);
-}
-
-bool XmlFields::octets(const char* name, OctetString* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_octets(out);
-}
-
-bool XmlFields::date(const char* name, BACnetDate* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_date(out);
-}
-
-bool XmlFields::time(const char* name, BACnetTime* out)
-{
-  XmlFields f;
-  return take(name, &f) && f.as_time(out);
-}
+bool XmlFields::u32(const char* name, uint32_t* out) { return field(name, out, &XmlFields::as_u32); }
+bool XmlFields::i32(const char* name, int32_t* out) { return field(name, out, &XmlFields::as_i32); }
+bool XmlFields::u8(const char* name, uint8_t* out) { return field(name, out, &XmlFields::as_u8); }
+bool XmlFields::real(const char* name, float* out) { return field(name, out, &XmlFields::as_real); }
+bool XmlFields::bits(const char* name, BitString* out) { return field(name, out, &XmlFields::as_bits); }
+bool XmlFields::octets(const char* name, OctetString* out) { return field(name, out, &XmlFields::as_octets); }
+bool XmlFields::date(const char* name, BACnetDate* out) { return field(name, out, &XmlFields::as_date); }
+bool XmlFields::time(const char* name, BACnetTime* out) { return field(name, out, &XmlFields::as_time); }
 
 bool XmlFields::object_id(const char* name, BACnetObjectId* out)
 {

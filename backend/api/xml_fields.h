@@ -57,8 +57,23 @@ public:
   bool optional_index(const char* name, int32_t* out);
   // ERRORCLASS and ERRORCODE.
   bool error_pair(uint32_t* error_class, uint32_t* error_code);
+  // Every element that follows must bear `name`; each one's content is handed to `one` in turn.
+  template <class One>
+  bool each(const char* name, One one)
+  {
+    std::string next;
+    while (next_name(&next)) {
+      XmlFields content;
+      if (!take(name, &content) || !one(content))
+        return false;
+    }
+    return true;
+  }
 
 private:
+  template <class T>
+  bool field(const char* name, T* out, bool (XmlFields::*as)(T*) const);
+
   const char* text_ = "";
   std::size_t length_ = 0;
   int depth_ = 0;

@@ -30,15 +30,15 @@ bool device_field(XmlFields& f, uint32_t* device)
   return f.u32("DEVICE", device) && *device <= kMaxDeviceInstance;
 }
 
-ClientCallRecord call_record(uint32_t device, const void* request, void* answer, ClientCallError* error)
+// DEVICE, OBJECTIDENTIFIER, PROPERTY and an optional ARRAYINDEX, with which the property
+// services begin.
+template <class Request>
+bool property_fields(XmlFields& f, uint32_t* device, Request* request)
 {
-  ClientCallRecord record;
-  record.device_instance = int32_t(device);
-  record.request = request;
-  record.answer = answer;
-  record.error = error;
-  return record;
+  return device_field(f, device) && f.object_id("OBJECTIDENTIFIER", &request->object) &&
+         f.u32("PROPERTY", &request->property) && f.optional_index("ARRAYINDEX", &request->array_index);
 }
+
 
 bool failed(const ClientCallError& error) { return error.status != -1; }
 
@@ -65,25 +65,23 @@ void error_type(Out* out, const ClientCallError& error)
   xml_close(out, "ERRORTYPE");
 }
 
+// "<ACK>", the device and the property the answer is about; the caller goes on and closes it.
+template <class Ack>
+void property_ack_head(Out* out, uint32_t device, const Ack& ack)
+{
+  xml_open(out, "ACK");
+  xml_put_u32(out, "DEVICE", device);
+  xml_put_object_id(out, "OBJECTIDENTIFIER", ack.object);
+  xml_put_u32(out, "PROPERTY", ack.property);
+  xml_put_index(out, "ARRAYINDEX", ack.array_index);
+}
+
 void acknowledged_answer(Out* out, uint32_t device, const ClientCallRecord& record)
 {
   xml_open(out, "ACK");
   xml_put_u32(out, "DEVICE", device);
   xml_put_u32(out, "ACKNOWLEDGE", record.acknowledged);
   xml_close(out, "ACK");
-}
-
-// Repeated elements of one name; each handed to `one`.
-template <class One>
-bool each(XmlFields& list, const char* name, One one)
-{
-  std::string next;
-  while (list.next_name(&next)) {
-    XmlFields content;
-    if (!list.take(name, &content) || !one(content))
-      return false;
-  }
-  return true;
 }
 
 // A record of `tag` read from `content` and collected into `target` (one record, or a list of
@@ -113,11 +111,11 @@ int xml_read_property_multiple(XmlFields& f, Out* out)
     return s && xml_decode_record(TAG_READ_ACCESS_SPECIFICATION, s, c) == 0;
   };
   XmlFields list;
-  if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !each(list, "SPEC", spec) ||
+  if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !list.each("SPEC", spec) ||
       request.specifications.count == 0)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
   if (api_calls().read_property_multiple(&record) != 0)
     return -1;
   if (failed(error)) {
@@ -144,22 +142,17 @@ int xml_read_property(XmlFields& f, Out* out)
   ReadPropertyRequest request;
   ReadPropertyAck ack;
   Releases release{[&] { pdu_free_read_property_ack(&ack); }};
-  if (!device_field(f, &device) || !f.object_id("OBJECTIDENTIFIER", &request.object) ||
-      !f.u32("PROPERTY", &request.property) || !f.optional_index("ARRAYINDEX", &request.array_index))
+  if (!property_fields(f, &device, &request))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
   if (api_calls().read_property(&record) != 0)
     return -1;
   if (failed(error)) {
     plain_error(out, "READPROPERTY", error);
     return 0;
   }
-  xml_open(out, "ACK");
-  xml_put_u32(out, "DEVICE", device);
-  xml_put_object_id(out, "OBJECTIDENTIFIER", ack.object);
-  xml_put_u32(out, "PROPERTY", ack.property);
-  xml_put_index(out, "ARRAYINDEX", ack.array_index);
+  property_ack_head(out, device, ack);
   if (xml_encode_value_field(out, "VALUE", &ack.value) != 0)
     return -1;
   xml_close(out, "ACK");
@@ -175,11 +168,11 @@ int xml_write_property_multiple(XmlFields& f, Out* out)
     return collect(&request.specifications, TAG_WRITE_ACCESS_SPECIFICATION, TAG_WRITE_ACCESS_SPECIFICATION_LIST, c);
   };
   XmlFields list;
-  if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !each(list, "SPEC", spec) ||
+  if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !list.each("SPEC", spec) ||
       request.specifications.tag == TAG_NULL)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
   if (api_calls().write_property_multiple(&record) != 0)
     return -1;
   if (!failed(error)) {
@@ -200,13 +193,11 @@ int xml_write_property(XmlFields& f, Out* out)
   uint32_t device = 0;
   WritePropertyRequest request;
   Releases release{[&] { pdu_free_write_property_request(&request); }};
-  if (!device_field(f, &device) || !f.object_id("OBJECTIDENTIFIER", &request.object) ||
-      !f.u32("PROPERTY", &request.property) || !f.optional_index("ARRAYINDEX", &request.array_index) ||
-      xml_decode_value_field(&request.value, &f, "VALUE") != 0 || !f.u32("PRIORITY", &request.priority) ||
-      request.priority > kMaxPriority)
+  if (!property_fields(f, &device, &request) || xml_decode_value_field(&request.value, &f, "VALUE") != 0 ||
+      !f.u32("PRIORITY", &request.priority) || request.priority > kMaxPriority)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
   if (api_calls().write_property(&record) != 0)
     return -1;
   if (failed(error))
@@ -228,13 +219,11 @@ int list_element(XmlFields& f, Out* out, int (*call)(ClientCallRecord*), const c
     return ok;
   };
   XmlFields list;
-  if (!device_field(f, &device) || !f.object_id("OBJECTIDENTIFIER", &request.object) ||
-      !f.u32("PROPERTY", &request.property) || !f.optional_index("ARRAYINDEX", &request.array_index) ||
-      value_list_create(&request.elements, 1) != 0 || !f.take("LISTOFELEMENTS", &list) ||
-      !each(list, "ELEMENT", element))
+  if (!property_fields(f, &device, &request) || value_list_create(&request.elements, 1) != 0 ||
+      !f.take("LISTOFELEMENTS", &list) || !list.each("ELEMENT", element))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
   if (call(&record) != 0)
     return -1;
   if (!failed(error)) {
@@ -273,11 +262,11 @@ int xml_create_object(XmlFields& f, Out* out)
     return collect(&request.initial_values, TAG_PROPERTY_VALUE, TAG_PROPERTY_VALUE_LIST, c);
   };
   XmlFields list;
-  if (!object || !f.take("LISTOFINITIALVALUES", &list) || !each(list, "PROPERTY", initial))
+  if (!object || !f.take("LISTOFINITIALVALUES", &list) || !list.each("PROPERTY", initial))
     return -1;
   BACnetObjectId created{999, 0};
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, &created, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, &created, &error);
   if (api_calls().create_object(&record) != 0 || failed(error))
     return -1;
   xml_open(out, "ACK");
@@ -294,7 +283,7 @@ int xml_delete_object(XmlFields& f, Out* out)
   if (!device_field(f, &device) || !f.object_id("OBJECTIDENTIFIER", &object))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &object, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &object, nullptr, &error);
   if (api_calls().delete_object(&record) != 0 || failed(error))
     return -1;
   acknowledged_answer(out, device, record);
@@ -335,23 +324,17 @@ int xml_read_range(XmlFields& f, Out* out)
   ReadRangeRequest request;
   ReadRangeAck ack;
   Releases release{[&] { pdu_free_read_range_ack(&ack); }};
-  if (!device_field(f, &device) || !f.object_id("OBJECTIDENTIFIER", &request.object) ||
-      !f.u32("PROPERTY", &request.property) || !f.optional_index("ARRAYINDEX", &request.array_index) ||
-      !read_range_choice(f, &request))
+  if (!property_fields(f, &device, &request) || !read_range_choice(f, &request))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = call_record(device, &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
   if (api_calls().read_range(&record) != 0)
     return -1;
   if (failed(error)) {
     plain_error(out, "READRANGE", error);
     return 0;
   }
-  xml_open(out, "ACK");
-  xml_put_u32(out, "DEVICE", device);
-  xml_put_object_id(out, "OBJECTIDENTIFIER", ack.object);
-  xml_put_u32(out, "PROPERTY", ack.property);
-  xml_put_index(out, "ARRAYINDEX", ack.array_index);
+  property_ack_head(out, device, ack);
   xml_put_u32(out, "ITEMCOUNT", ack.item_count);
   xml_open(out, "RESULTFLAGS");
   for (uint8_t flag : ack.result_flags)

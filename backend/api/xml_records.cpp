@@ -62,37 +62,6 @@ bool value_field(XmlFields& f, const char* name, BACnetValue* value)
   return xml_decode_value_field(value, &f, name) == 0;
 }
 
-// Address, date-time and reference contents shared by several records.
-void put_address_content(Out* out, const BACnetAddressValue& a)
-{
-  xml_put_u32(out, "NETWORK", a.network);
-  xml_put_octets(out, "MACADDRESS", a.mac);
-}
-bool address_content(XmlFields& f, BACnetAddressValue* a)
-{
-  return f.u32("NETWORK", &a->network) && f.octets("MACADDRESS", &a->mac);
-}
-
-void put_datetime_content(Out* out, const BACnetDateTime& d)
-{
-  xml_put_date(out, "DATE", d.date);
-  xml_put_time(out, "TIME", d.time);
-}
-bool datetime_content(XmlFields& f, BACnetDateTime* d) { return f.date("DATE", &d->date) && f.time("TIME", &d->time); }
-
-void put_reference_content(Out* out, const BACnetDeviceObjectPropertyReference& r)
-{
-  xml_put_object_id(out, "DEVICEIDENTIFIER", r.device);
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_put_u32(out, "PROPERTY", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-}
-bool reference_content(XmlFields& f, BACnetDeviceObjectPropertyReference* r)
-{
-  return f.object_id("DEVICEIDENTIFIER", &r->device) && f.object_id("OBJECTIDENTIFIER", &r->object) &&
-         f.u32("PROPERTY", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index);
-}
-
 // ---- Per record --------------------------------------------------------------------------
 
 const std::initializer_list<const char*> kCalendarChoices = {"DATE", "DATERANGE", "WEEKNDAY"};
@@ -143,17 +112,19 @@ bool get(XmlFields& f, BACnetCalendarEntry* r)
 
 int put(Out* out, const BACnetAddressValue& r)
 {
-  put_address_content(out, r);
+  xml_put_u32(out, "NETWORK", r.network);
+  xml_put_octets(out, "MACADDRESS", r.mac);
   return 0;
 }
-bool get(XmlFields& f, BACnetAddressValue* r) { return address_content(f, r); }
+bool get(XmlFields& f, BACnetAddressValue* r) { return f.u32("NETWORK", &r->network) && f.octets("MACADDRESS", &r->mac); }
 
 int put(Out* out, const BACnetDateTime& r)
 {
-  put_datetime_content(out, r);
+  xml_put_date(out, "DATE", r.date);
+  xml_put_time(out, "TIME", r.time);
   return 0;
 }
-bool get(XmlFields& f, BACnetDateTime* r) { return datetime_content(f, r); }
+bool get(XmlFields& f, BACnetDateTime* r) { return f.date("DATE", &r->date) && f.time("TIME", &r->time); }
 
 int put(Out* out, const BACnetTimeValue& r)
 {
@@ -180,7 +151,7 @@ bool get(XmlFields& f, BACnetTimeStamp* r)
   switch (choice) {
     case 0: return f.time("TIME", &r->time);
     case 1: return f.u32("SEQUENCENUMBER", &r->sequence);
-    default: return inside(f, "DATETIME", [&](XmlFields& c) { return datetime_content(c, &r->datetime); });
+    default: return inside(f, "DATETIME", [&](XmlFields& c) { return get(c, &r->datetime); });
   }
 }
 
@@ -215,7 +186,7 @@ int put(Out* out, const BACnetSessionKey& r)
 }
 bool get(XmlFields& f, BACnetSessionKey* r)
 {
-  return inside(f, "PEERADDRESS", [&](XmlFields& c) { return address_content(c, &r->peer); }) &&
+  return inside(f, "PEERADDRESS", [&](XmlFields& c) { return get(c, &r->peer); }) &&
          f.octets("SESSIONKEY", &r->key);
 }
 
@@ -235,7 +206,7 @@ bool get(XmlFields& f, BACnetRecipient* r)
   r->choice = choice;
   if (choice == 0)
     return f.object_id("DEVICE", &r->device);
-  return inside(f, "ADDRESS", [&](XmlFields& c) { return address_content(c, &r->address); });
+  return inside(f, "ADDRESS", [&](XmlFields& c) { return get(c, &r->address); });
 }
 
 int put(Out* out, const BACnetRecipientProcess& r)
@@ -261,7 +232,7 @@ int put(Out* out, const BACnetAddressBinding& r)
 }
 bool get(XmlFields& f, BACnetAddressBinding* r)
 {
-  return inside(f, "DEVICEADDRESS", [&](XmlFields& c) { return address_content(c, &r->address); }) &&
+  return inside(f, "DEVICEADDRESS", [&](XmlFields& c) { return get(c, &r->address); }) &&
          f.object_id("OBJECTIDENTIFIER", &r->device);
 }
 
@@ -280,10 +251,17 @@ bool get(XmlFields& f, BACnetObjectPropertyReference* r)
 
 int put(Out* out, const BACnetDeviceObjectPropertyReference& r)
 {
-  put_reference_content(out, r);
+  xml_put_object_id(out, "DEVICEIDENTIFIER", r.device);
+  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
+  xml_put_u32(out, "PROPERTY", r.property);
+  xml_put_index(out, "ARRAYINDEX", r.array_index);
   return 0;
 }
-bool get(XmlFields& f, BACnetDeviceObjectPropertyReference* r) { return reference_content(f, r); }
+bool get(XmlFields& f, BACnetDeviceObjectPropertyReference* r)
+{
+  return f.object_id("DEVICEIDENTIFIER", &r->device) && f.object_id("OBJECTIDENTIFIER", &r->object) &&
+         f.u32("PROPERTY", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index);
+}
 
 const std::initializer_list<const char*> kLogData = {"LOGSTATUS", "BOOLEANVALUE", "REALVALUE", "ENUMERATED",
                                                      "UNSIGNED",  "SIGNED",       "BITSTRING", "NULL",
@@ -313,7 +291,7 @@ int put(Out* out, const BACnetLogRecord& r)
 bool get(XmlFields& f, BACnetLogRecord* r)
 {
   if (!f.bits("STATUSFLAGS", &r->status_flags) ||
-      !inside(f, "TIMESTAMP", [&](XmlFields& c) { return datetime_content(c, &r->timestamp); }))
+      !inside(f, "TIMESTAMP", [&](XmlFields& c) { return get(c, &r->timestamp); }))
     return false;
   int choice = choose(f, kLogData);
   if (choice < 0)
@@ -347,19 +325,6 @@ bool get(XmlFields& f, BACnetPropertyReference* r)
   return f.u32("PROPERTYIDENTIFIER", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index);
 }
 
-// Repeated elements of one name inside a list element, each read by `one`.
-template <class One>
-bool repeated(XmlFields& list, const char* name, One one)
-{
-  std::string next;
-  while (list.next_name(&next)) {
-    XmlFields c;
-    if (!list.take(name, &c) || !one(c))
-      return false;
-  }
-  return true;
-}
-
 int put(Out* out, const ReadAccessSpecification& r)
 {
   xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
@@ -372,7 +337,7 @@ int put(Out* out, const ReadAccessSpecification& r)
 bool get(XmlFields& f, ReadAccessSpecification* r)
 {
   return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "PROPERTYREFERENCES", [&](XmlFields& list) {
-           return repeated(list, "PROPERTYREFERENCE", [&](XmlFields& c) {
+           return list.each("PROPERTYREFERENCE", [&](XmlFields& c) {
              BACnetPropertyReference reference{0, -1};
              return get(c, &reference) && inline_list_add(&r->references, &reference) != nullptr;
            });
@@ -406,7 +371,7 @@ int put(Out* out, const WriteAccessSpecification& r)
 bool get(XmlFields& f, WriteAccessSpecification* r)
 {
   return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "PROPERTIES", [&](XmlFields& list) {
-           return repeated(list, "PROPERTY", [&](XmlFields& c) {
+           return list.each("PROPERTY", [&](XmlFields& c) {
              BACnetValue element{};
              bool ok = value_init(&element, TAG_PROPERTY_VALUE) == 0 && element.payload.record &&
                        get(c, static_cast<BACnetPropertyValue*>(element.payload.record)) &&
@@ -453,7 +418,7 @@ int put(Out* out, const ReadAccessResult& r)
 bool get(XmlFields& f, ReadAccessResult* r)
 {
   return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "RESULTS", [&](XmlFields& list) {
-           return repeated(list, "PROPERTYVALUE", [&](XmlFields& c) {
+           return list.each("PROPERTYVALUE", [&](XmlFields& c) {
              ReadAccessResultElement* element = inline_list_add(&r->results, nullptr);
              if (!element)
                return false;
@@ -634,7 +599,7 @@ bool get(XmlFields& f, BACnetEventParameter* r)
   if (first < 0)
     return first == -1;
   auto reference = [&](const char* name) {
-    return inside(f, name, [&](XmlFields& c) { return reference_content(c, &r->reference); });
+    return inside(f, name, [&](XmlFields& c) { return get(c, &r->reference); });
   };
   auto limits = [&] {
     return f.real("DEADBAND", &r->deadband) && f.real("HIGHDIFFLIMIT", &r->high_limit) &&
@@ -726,7 +691,7 @@ bool get(XmlFields& f, BACnetNotificationParameters* r)
       return f.real("DEADBAND", &r->reals[1]) && f.real("EXCEEDINGLIMIT", &r->reals[2]) &&
              f.real("EXCEEDINGVALUE", &r->reals[0]) && status();
     case kBufferReady:
-      return inside(f, "BUFFERPROPERTY", [&](XmlFields& c) { return reference_content(c, &r->buffer_property); }) &&
+      return inside(f, "BUFFERPROPERTY", [&](XmlFields& c) { return get(c, &r->buffer_property); }) &&
              f.u32("PREVIOUSNOTIFICATION", &r->previous_notification) &&
              f.u32("CURRENTNOTIFICATION", &r->current_notification);
     default: return false;

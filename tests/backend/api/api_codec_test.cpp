@@ -6,30 +6,23 @@
 #include <string>
 #include <vector>
 
-TEST(ApiFraming, HeaderIsTheLowEightDecimalDigits)
+TEST(ApiFraming, HeaderIsTheLowEightDecimalDigitsAndReadsBackUpToSixteenMebibytes)
 {
-  struct Case {
-    uint32_t length;
-    const char* header;
-  } cases[] = {{0, "00000000"}, {11, "00000011"}, {16777216, "16777216"}, {123456789, "23456789"}};
-  for (const Case& c : cases) {
+  const std::pair<uint32_t, const char*> written[] = {
+      {0, "00000000"}, {11, "00000011"}, {16777216, "16777216"}, {123456789, "23456789"}};
+  for (const auto& [length, text] : written) {
     char header[8];
-    api_frame_header(c.length, header);
-    EXPECT_EQ(std::string(header, 8), c.header) << c.length;
+    api_frame_header(length, header);
+    EXPECT_EQ(std::string(header, 8), text) << length;
   }
-}
-
-TEST(ApiFraming, OnlyEightDigitsUpToSixteenMebibytesAreALength)
-{
   struct Case {
     const char* header;
     int result;
     uint32_t length;
   } cases[] = {
-      {"00000011", 0, 11},     {"00000000", 0, 0},  {"16777216", 0, 16777216},
-      {"16777217", -1, 0},     {"99999999", -1, 0}, {"0000001a", -1, 0},
-      {" 0000011", -1, 0},     {"-0000011", -1, 0}, {"+0000011", -1, 0},
-      {"0000\x00" "011", -1, 0},
+      {"00000011", 0, 11}, {"00000000", 0, 0},  {"16777216", 0, 16777216}, {"16777217", -1, 0},
+      {"99999999", -1, 0}, {"0000001a", -1, 0}, {" 0000011", -1, 0},       {"-0000011", -1, 0},
+      {"+0000011", -1, 0}, {"0000\x00" "011", -1, 0},
   };
   for (const Case& c : cases) {
     uint32_t length = 0;
@@ -38,43 +31,34 @@ TEST(ApiFraming, OnlyEightDigitsUpToSixteenMebibytesAreALength)
   }
 }
 
-TEST(ApiCodec, WritersAppendBigEndianNumbersAndCountedBytes)
+// Every reply the end-to-end runs decode shows the writers' layout; a missing text is empty.
+TEST(ApiCodec, AMissingTextIsWrittenEmpty)
 {
   pdu_buffer b{};
-  ASSERT_EQ(api_put_u8(&b, 0xAB), 0);
-  ASSERT_EQ(api_put_u32(&b, 0x01020304), 0);
-  ASSERT_EQ(api_put_blob(&b, "xy", 2), 0);
-  ASSERT_EQ(api_put_string(&b, "hi"), 0);
   ASSERT_EQ(api_put_string(&b, nullptr), 0);
-  std::vector<uint8_t> expected = {0xAB, 1, 2, 3, 4, 0, 0, 0, 2, 'x', 'y', 0, 0, 0, 2, 'h', 'i', 0, 0, 0, 0};
-  EXPECT_EQ(std::vector<uint8_t>(b.data, b.data + b.pos), expected);
-  // Grown once by 256 octets, the new part zeroed.
-  EXPECT_EQ(b.size, 256u);
-  EXPECT_EQ(b.data[255], 0);
+  EXPECT_EQ(std::vector<uint8_t>(b.data, b.data + b.pos), (std::vector<uint8_t>{0, 0, 0, 0}));
   pdu_buffer_free(&b);
 }
 
 TEST(ApiCodec, ReadersFailWithoutMovingWhenTheBytesAreNotThere)
 {
   struct Case {
-    const char* name;
     std::vector<uint8_t> bytes;
     bool ok;
     std::string text;
     uint32_t pos_after;
   } cases[] = {
-      {"string", {0, 0, 0, 2, 'o', 'k', 9}, true, "ok", 6},
-      {"empty string", {0, 0, 0, 0}, true, "", 4},
-      {"longer than what remains", {0, 0, 0, 3, 'o', 'k'}, false, "", 0},
-      {"negative length", {0x80, 0, 0, 0, 'o', 'k'}, false, "", 0},
-      {"length cut short", {0, 0, 0}, false, "", 0},
+      {{0, 0, 0, 2, 'o', 'k', 9}, true, "ok", 6},
+      {{0, 0, 0, 0}, true, "", 4},
+      {{0, 0, 0, 3, 'o', 'k'}, false, "", 0},    // longer than what remains
+      {{0x80, 0, 0, 0, 'o', 'k'}, false, "", 0},  // negative length
+      {{0, 0, 0}, false, "", 0},                  // length cut short
   };
   for (const Case& c : cases) {
     ApiReader r{c.bytes, 0};
     std::string text;
-    EXPECT_EQ(api_get_string(&r, &text) == 0, c.ok) << c.name;
-    EXPECT_EQ(text, c.text) << c.name;
-    EXPECT_EQ(r.pos, c.pos_after) << c.name;
+    EXPECT_EQ(api_get_string(&r, &text) == 0, c.ok) << &c - cases;
+    EXPECT_EQ((std::pair{text, r.pos}), (std::pair{c.text, c.pos_after})) << &c - cases;
   }
   std::vector<uint8_t> three = {1, 2, 3};
   ApiReader r{three, 0};

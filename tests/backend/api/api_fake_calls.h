@@ -27,25 +27,21 @@ inline Calls& calls()
   return c;
 }
 
-inline int answer(const Answer& a, ClientCallRecord* record)
+// The call of `slot`: the answer set there, or an error of class 5, code 0.
+template <Answer Calls::*slot>
+int answer(ClientCallRecord* record)
 {
-  if (a)
-    a(record);
+  if (calls().*slot)
+    (calls().*slot)(record);
   else
     client_call_set_error(record->error, 0, 5, 0);
   return 0;
 }
 
 inline const ApiCallTable kTable = {
-    [](ClientCallRecord* r) { return answer(calls().read_property, r); },
-    [](ClientCallRecord* r) { return answer(calls().read_property_multiple, r); },
-    [](ClientCallRecord* r) { return answer(calls().write_property, r); },
-    [](ClientCallRecord* r) { return answer(calls().write_property_multiple, r); },
-    [](ClientCallRecord* r) { return answer(calls().add_list_element, r); },
-    [](ClientCallRecord* r) { return answer(calls().remove_list_element, r); },
-    [](ClientCallRecord* r) { return answer(calls().create_object, r); },
-    [](ClientCallRecord* r) { return answer(calls().delete_object, r); },
-    [](ClientCallRecord* r) { return answer(calls().read_range, r); },
+    answer<&Calls::read_property>, answer<&Calls::read_property_multiple>, answer<&Calls::write_property>,
+    answer<&Calls::write_property_multiple>, answer<&Calls::add_list_element>, answer<&Calls::remove_list_element>,
+    answer<&Calls::create_object>, answer<&Calls::delete_object>, answer<&Calls::read_range>,
     [](const WhoIsRequest* w) {
       calls().who_is = *w;
       calls().who_is_count++;

@@ -174,21 +174,3 @@ TEST_F(BackendRunner, OldLogThatStaysStartsNoJob)
   EXPECT_EQ(message_texts(), std::vector<std::string>{"Die alte Protokolldatei kann nicht gelöscht werden:\r\n" +
                                                       global::LogFilePath().toStdString()});
 }
-
-TEST_F(BackendRunner, KnowsWhileItsJobWritesTheUnit)
-{
-  // The backend waits until the question has been asked.
-  const QByteArray go = folder_.toUtf8() + "/go";
-  install_backend("while [ ! -f '" + go + "' ]; do sleep 0.01; done\nrm '" + go + "'\n");
-  for (bool write : {false, true}) {
-    ASSERT_TRUE(write ? global::WriteWriteJobs(true, false) : global::WriteReadJobs(true, false));
-    bool seen = !write;
-    QTimer::singleShot(0, [&] {
-      seen = shell::RunWritesUnit();
-      write_all(QString::fromUtf8(go), "");
-    });
-    EXPECT_EQ(run(), shell::RunResult::Finished);
-    EXPECT_EQ(seen, write);
-    EXPECT_FALSE(shell::RunWritesUnit());
-  }
-}

@@ -107,24 +107,19 @@ private slots:
     // Setting up users does not change the rights of the running program.
     QCOMPARE(int(global::AdminFlag), 0);
 
-    struct Login {
-      const char* user;
-      const char* password;
-      bool admitted;
-      int admin;
-    };
-    const Login logins[] = {{"chef", "geheim", true, 1}, {"halb", "x:y,z", true, 1}, {"gast", "", true, 0},
-                            {"gast", "anders", true, 0}, {"Chef", "geheim", false, 0}, {"chef", "Geheim", false, 0}};
-    for (const Login& l : logins) {
+    // Exact names and passwords and a second record of one name are the user file's own tests.
+    const std::tuple<const char*, const char*, int> logins[] = {{"chef", "geheim", 1}, {"halb", "x:y,z", 1},
+                                                                {"gast", "", 0}};
+    for (const auto& [user, password, admin] : logins) {
       global::LoggedIn = false;
       global::AdminFlag = 0;
       frm_start start;
-      start.findChild<QLineEdit*>("txt_User")->setText(l.user);
-      start.findChild<QLineEdit*>("txt_Password")->setText(l.password);
+      start.findChild<QLineEdit*>("txt_User")->setText(user);
+      start.findChild<QLineEdit*>("txt_Password")->setText(password);
       start.findChild<QPushButton*>("cmd_Login")->click();
-      QCOMPARE(global::LoggedIn, l.admitted);
-      QCOMPARE(start.findChild<QComboBox*>("Combo1")->isEnabled(), l.admitted);
-      QCOMPARE(int(global::AdminFlag), l.admin);
+      QVERIFY(global::LoggedIn);
+      QVERIFY(start.findChild<QComboBox*>("Combo1")->isEnabled());
+      QCOMPARE(int(global::AdminFlag), admin);
     }
   }
 

@@ -46,6 +46,15 @@ class LayoutTest : public QObject {
     QVERIFY2(faults.isEmpty(), qPrintable(picture + ":\n  " + faults.join("\n  ")));
   }
 
+  // The dialog, shown (over its parent, if it takes one), whole.
+  template <class Dialog, class... Parent>
+  void expect_whole_dialog(const char* name, Parent... parent)
+  {
+    Dialog dialog(parent...);
+    dialog.show();
+    expect_whole(&dialog, QStringLiteral("layout_%1_%2").arg(name, QTest::currentDataTag()));
+  }
+
 private slots:
   void init()
   {
@@ -102,11 +111,7 @@ private slots:
     global::DeviceType = 1;
     frm_config* config = frm_config::Instance();
 
-    {
-      frm_start start;
-      start.show();
-      expect_whole(&start, "layout_frm_start_" + tag);
-    }
+    expect_whole_dialog<frm_start>("frm_start");
     {
       QVERIFY(TxtOps::AddUser(QString::fromUtf8("Verwaltungsadministratorin"), "pw", true));
       frm_UserMng users(config);
@@ -117,26 +122,10 @@ private slots:
       users.cmd_Delete_Click();
       expect_whole(&users, "layout_frm_UserMng_delete_" + tag);
     }
-    {
-      fAbout about(config);
-      about.show();
-      expect_whole(&about, "layout_fAbout_" + tag);
-    }
-    {
-      frm_bacConfig settings(config);
-      settings.show();
-      expect_whole(&settings, "layout_frm_bacConfig_" + tag);
-    }
-    {
-      frm_modbConfig settings(config);
-      settings.show();
-      expect_whole(&settings, "layout_frm_modbConfig_" + tag);
-    }
-    {
-      frm_scan scan(config);
-      scan.show();
-      expect_whole(&scan, "layout_frm_scan_" + tag);
-    }
+    expect_whole_dialog<fAbout>("fAbout", config);
+    expect_whole_dialog<frm_bacConfig>("frm_bacConfig", config);
+    expect_whole_dialog<frm_modbConfig>("frm_modbConfig", config);
+    expect_whole_dialog<frm_scan>("frm_scan", config);
     {
       QVERIFY(fx.write(global::ScanResultPath(), "Device ID; Device Name; SoftwareVersion\n"
                                                  "4194302;Besprechungsraum 3. Obergeschoss Nord;ZOR17 2.3.17\n"
@@ -161,11 +150,7 @@ private slots:
       expect_whole(state, "layout_frmState_" + tag);
       state->Abbruch_Click();
     }
-    {
-      frm_waitRead wait;
-      wait.show();
-      expect_whole(&wait, "layout_frm_waitRead_" + tag);
-    }
+    expect_whole_dialog<frm_waitRead>("frm_waitRead");
   }
 };
 
