@@ -256,7 +256,7 @@ TEST_F(Cache, EntryGoesFromNeverReadToItsValueToNoAnswer)
   EXPECT_EQ(get(av(1)), std::pair(31, -1.0f));
 }
 
-TEST_F(Cache, SubscribersAreToldOfChangesOnlyOncePerSubscriber)
+TEST_F(Cache, SubscribersAreToldOfChangesOnlyOnceAndNewOnesOfTheNextResult)
 {
   uint32_t a = 0, b = 0, ha = 0, hb = 0;
   ASSERT_EQ(cache_register_client(&a), 0);
@@ -279,6 +279,14 @@ TEST_F(Cache, SubscribersAreToldOfChangesOnlyOncePerSubscriber)
     EXPECT_EQ(g_told.size(), told) << why;
   }
   EXPECT_THAT(g_told, ElementsAre(std::tuple(a, ha, 0, 20.5f), std::tuple(b, hb, 0, 20.5f)));
+
+  // A new subscriber is told with the next result, unchanged as it is.
+  uint32_t c = 0, hc = 0;
+  ASSERT_EQ(cache_register_client(&c), 0);
+  ASSERT_EQ(cache_add_property(&hc, &av(1), 0, c), 0);
+  g_told.clear();
+  answer(cycle().at(0), read_ack(av(1), real(20.5f)));
+  EXPECT_THAT(g_told, ::testing::Contains(std::tuple(c, hc, 0, 20.5f)));
 }
 
 TEST_F(Cache, FortyFiveEntriesOfOneDeviceGoOutAsReadPropertyMultipleOf41And4)
@@ -324,22 +332,15 @@ TEST_F(Cache, RejectOfReadPropertyMultipleAsUnrecognizedSwitchesTheDeviceToReadP
 
 TEST_F(Cache, ProbeAsksServicesAndSegmentationOnceAndLearnsReadPropertyMultiple)
 {
-  // The services-supported answer with the given bits set (12 ReadProperty, 14
-  // ReadPropertyMultiple, 15 WriteProperty, 16 WritePropertyMultiple).
-  auto services = [](uint32_t device, std::initializer_list<int> set) {
-    std::vector<uint8_t> on(40);
-    for (int b : set)
-      on[std::size_t(b)] = 1;
-    BitString s{};
-    bitstring_set(&s, on.data(), uint32_t(on.size()));
-    BACnetValue v{};
-    value_set_bitstring(&s, &v);
-    bitstring_free(&s);
-    return read_ack(cache_reference(device, 8, device, 97), v);
+  // The Device's services-supported as 40 bits, and its segmentation-supported: both.
+  auto ack_of = [](uint32_t device, const std::string& property_and_value) {
+    char object[16];
+    std::snprintf(object, sizeof object, "0C 02 00 00 %02X ", device);
+    return ack(kApduComplexAck, SERVICE_READ_PROPERTY, clienttest::hex(object + property_and_value));
   };
   const std::tuple<uint32_t, ClientResult, uint8_t, uint8_t> cases[] = {
-      {201, services(201, {12, 14, 15}), 1, 14},
-      {202, services(202, {12, 15, 16}), 0, 12},
+      {201, ack_of(201, "19 61 3E 85 06 00 00 0B 00 00 00 3F"), 1, 14},  // 12, 14, 15: RP, RPM, WP
+      {202, ack_of(202, "19 61 3E 85 06 00 00 09 80 00 00 3F"), 0, 12},  // 12, 15, 16: RP, WP, WPM
       {203, reject(9), 0, 12},
   };
   for (const auto& [device, answer_of_services, rpm, next_read] : cases) {
@@ -355,10 +356,7 @@ TEST_F(Cache, ProbeAsksServicesAndSegmentationOnceAndLearnsReadPropertyMultiple)
     EXPECT_THAT(g_log, ElementsAre("18 cache_read_services_supported", "18 cache_read_segmentation_supported",
                                    "18 cache_read_property"));
     answer(sent[0], answer_of_services);
-    BACnetValue segmentation{};
-    uint32_t both = 3;
-    value_set_enumerated(&both, &segmentation);
-    answer(sent[1], read_ack(cache_reference(device, 8, device, 107), segmentation));
+    answer(sent[1], ack_of(device, "19 6B 3E 91 03 3F"));
     answer(sent[2], read_ack(av(1, device), real(1.0f)));
     DeviceBinding d;
     ASSERT_EQ(address_binding_get_device(int32_t(device), &d), 0);
@@ -425,21 +423,6 @@ TEST_F(Cache, HandlesAndClientsLiveUntilRemoved)
   EXPECT_EQ(cache_read_by_handle(b, h3, 1, &v, &r), 0);
   EXPECT_EQ((std::tuple(r.result, r.error_class, r.error_code)), std::tuple(501, 5u, 500u));
   value_free(&v);
-}
-
-TEST_F(Cache, NewSubscriptionToAPolledEntryIsReadNextCycleAndTold)
-{
-  get(av(1));
-  answer(cycle()[0], read_ack(av(1), real(3.0f)));
-  uint32_t client = 0, handle = 0;
-  cache_register_client(&client);
-  ASSERT_EQ(cache_add_property(&handle, &av(1), 0, client), 0);
-  g_told.clear();
-  std::vector<Sent> sent = cycle();
-  ASSERT_EQ(sent.size(), 1u);
-  answer(sent[0], read_ack(av(1), real(3.0f)));
-  // Unchanged, but news to the new subscriber.
-  EXPECT_THAT(g_told, ElementsAre(std::tuple(client, handle, 0, 3.0f)));
 }
 
 TEST_F(Cache, WriteGoesOutOnceANewOneNextCycleAndItsAnswerIsTheWriteStatus)
