@@ -22,6 +22,7 @@ BACnetValue log_record(uint8_t second)
   bitstring_set(&r->status_flags, flags, 4);
   return v;
 }
+
 TEST(ReadRangeSelection, RangesSelectTheirRecordsAndAnswersAreCut)
 {
   const struct {
