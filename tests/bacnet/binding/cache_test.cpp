@@ -1,37 +1,26 @@
 // The remote-property cache on a fake client layer: every request the cycle sends is kept
 // with its callback, and the test answers it as a device would. Time is the cache's own
 // virtual tick; address binding is the real module with its clock held still.
-#include "bacnet/binding/address_binding.h"
 #include "bacnet/binding/cache.h"
+#include "bacnet/client/client_fixture.h"
 #include "bacnet/codec/codec_acks.h"
-#include "bacnet/codec/pdu_buffer.h"
-#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/value.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstring>
 #include <future>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 using ::testing::ElementsAre;
+using clienttest::encoded;
 
 namespace {
 
-constexpr uint32_t kOwn = 4711;
 constexpr uint32_t kDevice = 100;
-constexpr uint32_t kAnalogValue = 2;
-constexpr uint32_t kPresentValue = 85;
 
 struct Sent {
   uint8_t service = 0;
-  int32_t device = -1;
   std::vector<CacheReference> references;
   float written = 0;
   uint32_t priority = 0;
@@ -43,56 +32,49 @@ std::vector<Sent> g_sent;
 bool g_refuse = false;
 std::atomic<uint32_t> g_tick{0};  // the waiting helpers read it on their own threads
 std::vector<std::string> g_log;
+std::vector<std::tuple<uint32_t, uint32_t, int, float>> g_told;  // client, handle, error, REAL told
+
+int keep(Sent s)
+{
+  g_sent.push_back(std::move(s));
+  return g_refuse ? -1 : 0;
+}
+
+CacheReference reference_of(int32_t device, const BACnetObjectId& object, uint32_t property, int32_t index)
+{
+  return cache_reference(uint32_t(device), object.type, object.instance, property, index);
+}
 
 int fake_read(ClientRequestCallback callback, void* user_data, int32_t device, const ReadPropertyRequest* r)
 {
-  g_sent.push_back({12, device, {cache_reference(uint32_t(device), r->object.type, r->object.instance, r->property,
-                                                 r->array_index)}, 0, 0, callback, user_data});
-  return g_refuse ? -1 : 0;
+  return keep({12, {reference_of(device, r->object, r->property, r->array_index)}, 0, 0, callback, user_data});
 }
 
 int fake_read_multiple(ClientRequestCallback callback, void* user_data, int32_t device,
                        const ReadPropertyMultipleRequest* r)
 {
-  Sent s{14, device, {}, 0, 0, callback, user_data};
+  Sent s{14, {}, 0, 0, callback, user_data};
   for (uint32_t i = 0; i < r->specifications.count; ++i) {
     const ReadAccessSpecification* spec = inline_list_get(&r->specifications, i);
     for (uint32_t j = 0; j < spec->references.count; ++j) {
       const BACnetPropertyReference* p = inline_list_get(&spec->references, j);
-      s.references.push_back(
-          cache_reference(uint32_t(device), spec->object.type, spec->object.instance, p->property, p->array_index));
+      s.references.push_back(reference_of(device, spec->object, p->property, p->array_index));
     }
   }
-  g_sent.push_back(s);
-  return g_refuse ? -1 : 0;
+  return keep(std::move(s));
 }
 
 int fake_write(ClientRequestCallback callback, void* user_data, int32_t device, const WritePropertyRequest* r)
 {
-  g_sent.push_back({15, device,
-                    {cache_reference(uint32_t(device), r->object.type, r->object.instance, r->property, r->array_index)},
-                    r->value.tag == TAG_REAL ? r->value.payload.real : -1.0f, r->priority, callback, user_data});
-  return g_refuse ? -1 : 0;
+  return keep({15, {reference_of(device, r->object, r->property, r->array_index)},
+               r->value.tag == TAG_REAL ? r->value.payload.real : -1.0f, r->priority, callback, user_data});
 }
 
-uint32_t virtual_tick() { return g_tick; }
+float real_of(const BACnetValue* v) { return v && v->tag == TAG_REAL ? v->payload.real : -1.0f; }
 
-void keep_log(int level, const char* text) { g_log.push_back(std::to_string(level) + " " + text); }
-
-// What subscribers were told.
-struct Told {
-  uint32_t instance;
-  int error;
-  uint32_t client;
-  uint32_t handle;
-  float real;
-};
-std::vector<Told> g_told;
-
-void on_event(const CacheReference* reference, const BACnetValue* value, int error, uint32_t client, uint32_t handle)
+void on_event(const CacheReference*, const BACnetValue* value, int error, uint32_t client, uint32_t handle)
 {
-  g_told.push_back({reference->object.instance, error, client, handle,
-                    value && value->tag == TAG_REAL ? value->payload.real : -1.0f});
+  g_told.emplace_back(client, handle, error, real_of(value));
 }
 
 // ---- Answers as a device gives them ----
@@ -106,16 +88,9 @@ ClientResult ack(uint8_t type, uint8_t service, std::vector<uint8_t> data = {})
   r.data = std::move(data);
   return r;
 }
-
-template <class Record>
-std::vector<uint8_t> encoded(int (*encode)(pdu_buffer*, const Record*), const Record& record)
-{
-  pdu_buffer buffer{};
-  EXPECT_EQ(encode(&buffer, &record), 0);
-  std::vector<uint8_t> out(buffer.data, buffer.data + buffer.pos);
-  pdu_buffer_free(&buffer);
-  return out;
-}
+ClientResult reject(uint8_t reason) { return ack(kApduReject, 0, {reason}); }
+ClientResult simple_ack(uint8_t service) { return ack(kApduSimpleAck, service); }
+ClientResult no_answer() { return ClientResult{}; }
 
 ClientResult read_ack(const CacheReference& reference, BACnetValue value)
 {
@@ -133,26 +108,6 @@ BACnetValue real(float f)
 {
   BACnetValue v{};
   value_set_real(&f, &v);
-  return v;
-}
-
-BACnetValue enumerated(uint32_t e)
-{
-  BACnetValue v{};
-  value_set_enumerated(&e, &v);
-  return v;
-}
-
-BACnetValue bits(std::initializer_list<uint32_t> set, uint32_t count = 40)
-{
-  std::vector<uint8_t> on(count, 0);
-  for (uint32_t b : set)
-    on[b] = 1;
-  BitString s{};
-  bitstring_set(&s, on.data(), count);
-  BACnetValue v{};
-  value_set_bitstring(&s, &v);
-  bitstring_free(&s);
   return v;
 }
 
@@ -180,10 +135,6 @@ ClientResult read_multiple_ack(const std::vector<CacheReference>& references, co
   return r;
 }
 
-ClientResult reject(uint8_t reason) { return ack(kApduReject, 0, {reason}); }
-ClientResult simple_ack(uint8_t service) { return ack(kApduSimpleAck, service); }
-ClientResult no_answer() { return ClientResult{}; }
-
 void answer(const Sent& s, const ClientResult& r)
 {
   s.callback(s.user_data, r.present && (r.type == kApduSimpleAck || r.type == kApduComplexAck), BACnetAddress{}, r);
@@ -195,17 +146,14 @@ struct Ref {
   operator const CacheReference&() const { return r; }
   const CacheReference* operator&() const { return &r; }
 };
-Ref av(uint32_t instance, uint32_t device = kDevice)
-{
-  return {cache_reference(device, kAnalogValue, instance, kPresentValue)};
-}
+Ref av(uint32_t instance, uint32_t device = kDevice) { return {cache_reference(device, 2, instance, 85)}; }
 
 // The cached value: the get's result and the REAL it holds (-1 when none).
 std::pair<int, float> get(const CacheReference& r)
 {
   BACnetValue v{};
   int rc = cache_get_value(&r, &v);
-  float f = v.tag == TAG_REAL ? v.payload.real : -1.0f;
+  float f = real_of(&v);
   value_free(&v);
   return {rc, f};
 }
@@ -217,13 +165,18 @@ CacheEntryView view(const CacheReference& r)
   return v;
 }
 
+std::size_t count(const std::vector<Sent>& sent, uint8_t service)
+{
+  return std::size_t(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) { return s.service == service; }));
+}
+
 class Cache : public ::testing::Test {
 protected:
   void SetUp() override
   {
     os_set_clock(&clock);
     clock.set_wall(1700000000);
-    address_binding_init(nullptr, int32_t(kOwn));
+    address_binding_init(nullptr, 4711);
     bind(kDevice, false);
     g_sent.clear();
     g_told.clear();
@@ -234,9 +187,9 @@ protected:
     seams.read_property = fake_read;
     seams.read_property_multiple = fake_read_multiple;
     seams.write_property = fake_write;
-    seams.tick = virtual_tick;
+    seams.tick = [] { return g_tick.load(); };
     cache_set_seams(&seams);
-    context.log = keep_log;
+    context.log = [](int level, const char* text) { g_log.push_back(std::to_string(level) + " " + text); };
     context.options[kCacheTraceOption] = 1;
     ASSERT_EQ(cache_init(&context, on_event), 0);
   }
@@ -250,15 +203,12 @@ protected:
     os_set_clock(nullptr);
   }
 
-  // A device bound at an address and probed, with or without ReadPropertyMultiple.
-  static void bind(uint32_t device, bool rpm)
+  // A device bound at an address, with or without ReadPropertyMultiple; probed unless `probe`.
+  static void bind(uint32_t device, bool rpm, bool probe = false)
   {
-    BACnetAddress a{};
-    a.network = 1;
-    a.mac_len = 6;
-    const uint8_t mac[6] = {10, 0, 0, uint8_t(device), 0xBA, 0xC0};
-    std::memcpy(a.mac, mac, 6);
-    ASSERT_EQ(address_binding_add_from_i_am(int32_t(device), 5, a), 0);
+    ASSERT_EQ(address_binding_add_from_i_am(int32_t(device), 5, clienttest::ip_address(uint8_t(device))), 0);
+    if (probe)
+      return;
     address_binding_set_device_flag(int32_t(device), kFlagSupportsRpm, rpm);
     address_binding_set_device_flag(int32_t(device), kFlagSegmentation, 0);
   }
@@ -284,45 +234,36 @@ protected:
 
 TEST_F(Cache, EntryGoesFromNeverReadToItsValueToNoAnswer)
 {
-  EXPECT_EQ(get(av(1)), std::pair(501, -1.0f));
-  std::vector<Sent> sent = cycle();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].service, 12);
-  EXPECT_EQ(cache_key(sent[0].references[0]), "100|2|1|85|-1");
-  EXPECT_EQ(get(av(1)), std::pair(501, -1.0f));  // asked, not answered yet
-  answer(sent[0], read_ack(av(1), real(21.5f)));
-  EXPECT_EQ(get(av(1)), std::pair(0, 21.5f));
-
-  // The device stops answering: the transaction ends without an answer.
-  sent = cycle();
-  ASSERT_EQ(sent.size(), 1u);
-  answer(sent[0], no_answer());
-  EXPECT_EQ(get(av(1)), std::pair(31, -1.0f));
-  // Answering with an error makes it an error of the device.
-  sent = cycle();
-  answer(sent[0], ack(kApduError, SERVICE_READ_PROPERTY, {0x91, 0x02, 0x91, 0x20}));
-  EXPECT_EQ(get(av(1)), std::pair(1, -1.0f));
-
+  const std::pair<ClientResult, std::pair<int, float>> steps[] = {
+      {read_ack(av(1), real(21.5f)), {0, 21.5f}},
+      {no_answer(), {31, -1.0f}},  // the transaction ended without an answer
+      {ack(kApduError, SERVICE_READ_PROPERTY, {0x91, 0x02, 0x91, 0x20}), {1, -1.0f}},  // an error of the device
+  };
+  std::pair<int, float> before(501, -1.0f);  // never read
+  EXPECT_EQ(get(av(1)), before);
+  for (const auto& [result, after] : steps) {
+    std::vector<Sent> sent = cycle();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].service, 12);
+    EXPECT_EQ(cache_key(sent[0].references[0]), "100|2|1|85|-1");
+    EXPECT_EQ(get(av(1)), before);  // asked, not answered yet
+    answer(sent[0], result);
+    EXPECT_EQ(get(av(1)), before = after);
+  }
   // An offline device is not asked; its entries go to no-answer at once.
   address_binding_set_device_flag(int32_t(kDevice), kFlagOnline, 0);
-  sent = cycle();
-  EXPECT_TRUE(sent.empty());
+  EXPECT_TRUE(cycle().empty());
   EXPECT_EQ(get(av(1)), std::pair(31, -1.0f));
 }
 
-TEST_F(Cache, SubscribersAreToldOfChangesOnlyOncePerSubscriber)
+TEST_F(Cache, SubscribersAreToldOfChangesOnlyOnceAndNewOnesOfTheNextResult)
 {
   uint32_t a = 0, b = 0, ha = 0, hb = 0;
   ASSERT_EQ(cache_register_client(&a), 0);
   ASSERT_EQ(cache_register_client(&b), 0);
   ASSERT_EQ(cache_add_property(&ha, &av(1), 60, a), 0);
   ASSERT_EQ(cache_add_property(&hb, &av(1), 60, b), 0);
-  struct Step {
-    ClientResult result;
-    std::size_t told;
-    const char* why;
-  };
-  const Step steps[] = {
+  const std::tuple<ClientResult, std::size_t, const char*> steps[] = {
       {read_ack(av(1), real(20.0f)), 2, "the first result"},
       {read_ack(av(1), real(20.0f)), 0, "unchanged"},
       {read_ack(av(1), real(20.5f)), 2, "a new value"},
@@ -330,17 +271,22 @@ TEST_F(Cache, SubscribersAreToldOfChangesOnlyOncePerSubscriber)
       {no_answer(), 0, "still no answer"},
       {read_ack(av(1), real(20.5f)), 2, "valid again, same value"},
   };
-  for (const Step& step : steps) {
+  for (const auto& [result, told, why] : steps) {
     g_told.clear();
     std::vector<Sent> sent = cycle();
-    ASSERT_EQ(sent.size(), 1u) << step.why;
-    answer(sent[0], step.result);
-    EXPECT_EQ(g_told.size(), step.told) << step.why;
+    ASSERT_EQ(sent.size(), 1u) << why;
+    answer(sent[0], result);
+    EXPECT_EQ(g_told.size(), told) << why;
   }
-  ASSERT_EQ(g_told.size(), 2u);
-  EXPECT_EQ((std::tuple(g_told[0].client, g_told[0].handle, g_told[0].error, g_told[0].real)),
-            std::tuple(a, ha, 0, 20.5f));
-  EXPECT_EQ((std::tuple(g_told[1].client, g_told[1].handle)), std::tuple(b, hb));
+  EXPECT_THAT(g_told, ElementsAre(std::tuple(a, ha, 0, 20.5f), std::tuple(b, hb, 0, 20.5f)));
+
+  // A new subscriber is told with the next result, unchanged as it is.
+  uint32_t c = 0, hc = 0;
+  ASSERT_EQ(cache_register_client(&c), 0);
+  ASSERT_EQ(cache_add_property(&hc, &av(1), 0, c), 0);
+  g_told.clear();
+  answer(cycle().at(0), read_ack(av(1), real(20.5f)));
+  EXPECT_THAT(g_told, ::testing::Contains(std::tuple(c, hc, 0, 20.5f)));
 }
 
 TEST_F(Cache, FortyFiveEntriesOfOneDeviceGoOutAsReadPropertyMultipleOf41And4)
@@ -350,10 +296,10 @@ TEST_F(Cache, FortyFiveEntriesOfOneDeviceGoOutAsReadPropertyMultipleOf41And4)
     get(av(i));
   std::vector<Sent> sent = cycle();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ((std::pair(sent[0].service, sent[0].references.size())), std::pair(uint8_t(14), std::size_t(41)));
-  EXPECT_EQ((std::pair(sent[1].service, sent[1].references.size())), std::pair(uint8_t(14), std::size_t(4)));
-  EXPECT_EQ(sent[0].references[0].object.instance, 1u);
-  EXPECT_EQ(sent[1].references[3].object.instance, 45u);
+  EXPECT_EQ((std::tuple(sent[0].service, sent[0].references.size(), sent[0].references[0].object.instance)),
+            std::tuple(uint8_t(14), std::size_t(41), 1u));
+  EXPECT_EQ((std::tuple(sent[1].service, sent[1].references.size(), sent[1].references[3].object.instance)),
+            std::tuple(uint8_t(14), std::size_t(4), 45u));
 
   std::vector<float> values(41, 7.0f);
   values[40] = -1;  // the device reports an error for the last one
@@ -369,67 +315,59 @@ TEST_F(Cache, FortyFiveEntriesOfOneDeviceGoOutAsReadPropertyMultipleOf41And4)
 
 TEST_F(Cache, RejectOfReadPropertyMultipleAsUnrecognizedSwitchesTheDeviceToReadProperty)
 {
-  struct Case {
-    uint8_t reason;
-    uint8_t next_service;
-  };
-  for (const Case& c : {Case{9, 12}, Case{2, 14}}) {
+  for (auto [reason, next_service] : {std::pair(9, 12), std::pair(2, 14)}) {
     bind(kDevice, true);
     get(av(1));
     std::vector<Sent> sent = cycle();
     ASSERT_EQ(sent.size(), 1u);
     ASSERT_EQ(sent[0].service, 14);
-    answer(sent[0], reject(c.reason));
+    answer(sent[0], reject(uint8_t(reason)));
     EXPECT_EQ(get(av(1)).first, 1);
     sent = cycle();
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].service, c.next_service) << int(c.reason);
+    EXPECT_EQ(sent[0].service, next_service) << reason;
     answer(sent[0], no_answer());
   }
 }
 
 TEST_F(Cache, ProbeAsksServicesAndSegmentationOnceAndLearnsReadPropertyMultiple)
 {
-  struct Case {
-    ClientResult services;
-    uint8_t rpm;
-    uint8_t next_read;
+  // The Device's services-supported as 40 bits, and its segmentation-supported: both.
+  auto ack_of = [](uint32_t device, const std::string& property_and_value) {
+    char object[16];
+    std::snprintf(object, sizeof object, "0C 02 00 00 %02X ", device);
+    return ack(kApduComplexAck, SERVICE_READ_PROPERTY, clienttest::hex(object + property_and_value));
   };
-  const Case cases[] = {
-      {read_ack(cache_reference(201, 8, 201, 97), bits({12, 14, 15})), 1, 14},
-      {read_ack(cache_reference(202, 8, 202, 97), bits({12, 15, 16})), 0, 12},
-      {reject(9), 0, 12},
+  const std::tuple<uint32_t, ClientResult, uint8_t, uint8_t> cases[] = {
+      {201, ack_of(201, "19 61 3E 85 06 00 00 0B 00 00 00 3F"), 1, 14},  // 12, 14, 15: RP, RPM, WP
+      {202, ack_of(202, "19 61 3E 85 06 00 00 09 80 00 00 3F"), 0, 12},  // 12, 15, 16: RP, WP, WPM
+      {203, reject(9), 0, 12},
   };
-  uint32_t device = 201;
-  for (const Case& c : cases) {
-    BACnetAddress a{};
-    a.network = 1;
-    a.mac_len = 6;
-    a.mac[3] = uint8_t(device);
-    ASSERT_EQ(address_binding_add_from_i_am(int32_t(device), 5, a), 0);
+  for (const auto& [device, answer_of_services, rpm, next_read] : cases) {
+    bind(device, false, true);
     get(av(1, device));
     g_log.clear();
     std::vector<Sent> sent = cycle();
     ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(cache_key(sent[0].references[0]), std::to_string(device) + "|8|" + std::to_string(device) + "|97|-1");
-    EXPECT_EQ(cache_key(sent[1].references[0]), std::to_string(device) + "|8|" + std::to_string(device) + "|107|-1");
+    const std::string object = std::to_string(device) + "|8|" + std::to_string(device);
+    EXPECT_EQ(cache_key(sent[0].references[0]), object + "|97|-1");
+    EXPECT_EQ(cache_key(sent[1].references[0]), object + "|107|-1");
     EXPECT_EQ(sent[2].service, 12);  // not probed when the reads were made
     EXPECT_THAT(g_log, ElementsAre("18 cache_read_services_supported", "18 cache_read_segmentation_supported",
                                    "18 cache_read_property"));
-    answer(sent[0], c.services);
-    answer(sent[1], read_ack(cache_reference(device, 8, device, 107), enumerated(3)));
+    answer(sent[0], answer_of_services);
+    answer(sent[1], ack_of(device, "19 6B 3E 91 03 3F"));
     answer(sent[2], read_ack(av(1, device), real(1.0f)));
     DeviceBinding d;
     ASSERT_EQ(address_binding_get_device(int32_t(device), &d), 0);
     EXPECT_EQ((std::tuple(d.services_probed, d.supports_rpm, d.segmentation_probed, d.segmentation)),
-              std::tuple(uint8_t(1), c.rpm, uint8_t(1), 3u));
+              std::tuple(uint8_t(1), rpm, uint8_t(1), 3u));
     sent = cycle();
     ASSERT_EQ(sent.size(), 1u);  // probed devices are not asked again
-    EXPECT_EQ(sent[0].service, c.next_read);
+    EXPECT_EQ(sent[0].service, next_read);
     answer(sent[0], no_answer());
     cache_destroy();
     ASSERT_EQ(cache_init(&context, on_event), 0);
-    ++device;
   }
 }
 
@@ -487,80 +425,45 @@ TEST_F(Cache, HandlesAndClientsLiveUntilRemoved)
   value_free(&v);
 }
 
-TEST_F(Cache, NewSubscriptionToAPolledEntryIsReadNextCycleAndTold)
+TEST_F(Cache, WriteGoesOutOnceANewOneNextCycleAndItsAnswerIsTheWriteStatus)
 {
-  get(av(1));
-  std::vector<Sent> sent = cycle();
-  answer(sent[0], read_ack(av(1), real(3.0f)));
-  uint32_t client = 0, handle = 0;
-  cache_register_client(&client);
-  ASSERT_EQ(cache_add_property(&handle, &av(1), 0, client), 0);
-  g_told.clear();
-  sent = cycle();
-  ASSERT_EQ(sent.size(), 1u);
-  answer(sent[0], read_ack(av(1), real(3.0f)));
-  ASSERT_EQ(g_told.size(), 1u);  // unchanged, but news to the new subscriber
-  EXPECT_EQ((std::tuple(g_told[0].client, g_told[0].handle, g_told[0].real)), std::tuple(client, handle, 3.0f));
-}
-
-TEST_F(Cache, WriteGoesOutOnceWithItsPriorityAndItsAnswerIsTheWriteStatus)
-{
-  BACnetValue v = real(19.5f);
-  EXPECT_EQ(cache_set_value(&av(1), &v, 8), 0);
+  BACnetValue first = real(19.5f), second = real(2.0f);
+  EXPECT_EQ(cache_set_value(&av(1), &first, 8), 0);
   g_log.clear();
   std::vector<Sent> sent = cycle();
   ASSERT_EQ(sent.size(), 2u);  // the read of the new entry, then the write
   EXPECT_EQ((std::tuple(sent[1].service, sent[1].written, sent[1].priority)), std::tuple(uint8_t(15), 19.5f, 8u));
   EXPECT_THAT(g_log, ElementsAre("18 cache_read_property", "18 cache_write_property Device=100 Object=2 Instance=1"));
-  answer(sent[0], no_answer());
+  // Requested while the first is under way: it goes out with the next cycle.
+  EXPECT_EQ(cache_set_value(&av(1), &second, 0), 0);
   answer(sent[1], simple_ack(SERVICE_WRITE_PROPERTY));
+  answer(sent[0], no_answer());
   EXPECT_EQ(cache_get_write_status(&av(1)), 0);
 
-  EXPECT_EQ(cache_set_value(&av(1), &v, 0), 0);
   sent = cycle();
   ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ((std::tuple(sent[1].service, sent[1].written, sent[1].priority)), std::tuple(uint8_t(15), 2.0f, 0u));
   answer(sent[0], no_answer());
   answer(sent[1], ack(kApduError, SERVICE_WRITE_PROPERTY, {0x91, 0x02, 0x91, 0x28}));
   EXPECT_EQ(cache_get_write_status(&av(1)), 1);
   sent = cycle();
   ASSERT_EQ(sent.size(), 1u);  // only the read: nothing more to write
   EXPECT_EQ(sent[0].service, 12);
-  value_free(&v);
-}
-
-TEST_F(Cache, WriteRequestedWhileAnotherIsUnderWayGoesOutNextCycle)
-{
-  BACnetValue first = real(1.0f), second = real(2.0f);
-  cache_set_value(&av(1), &first, 0);
-  std::vector<Sent> sent = cycle();
-  ASSERT_EQ(sent.size(), 2u);
-  cache_set_value(&av(1), &second, 0);
-  answer(sent[1], simple_ack(SERVICE_WRITE_PROPERTY));
-  answer(sent[0], no_answer());
-  sent = cycle();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ((std::pair(sent[1].service, sent[1].written)), std::pair(uint8_t(15), 2.0f));
-  answer(sent[0], no_answer());
-  answer(sent[1], simple_ack(SERVICE_WRITE_PROPERTY));
   value_free(&first);
   value_free(&second);
 }
 
 TEST_F(Cache, WritesToAnOfflineDeviceOrRefusedByTheClientLayerAreDropped)
 {
-  auto writes = [](const std::vector<Sent>& sent) {
-    return std::count_if(sent.begin(), sent.end(), [](const Sent& s) { return s.service == 15; });
-  };
   BACnetValue v = real(1.0f);
   cache_set_value(&av(1), &v, 0);
   g_refuse = true;
-  std::vector<Sent> sent = cycle();
-  EXPECT_EQ(sent.size(), 2u);
+  EXPECT_EQ(cycle().size(), 2u);
   g_refuse = false;
   // The refused read counts as unanswered: it waits for the retry rule; the write is gone.
   EXPECT_TRUE(cycle().empty());
   g_tick += kCacheRereadTicks;
-  sent = cycle();
+  std::vector<Sent> sent = cycle();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].service, 12);
   answer(sent[0], no_answer());
@@ -571,13 +474,11 @@ TEST_F(Cache, WritesToAnOfflineDeviceOrRefusedByTheClientLayerAreDropped)
   address_binding_set_device_flag(int32_t(kDevice), kFlagOnline, 1);
   sent = cycle();
   EXPECT_EQ(sent.size(), 2u);  // both reads, but not the dropped write
-  EXPECT_EQ(writes(sent), 0);
-  for (const Sent& s : sent)
-    answer(s, no_answer());
+  EXPECT_EQ(count(sent, 15), 0u);
   value_free(&v);
 }
 
-TEST_F(Cache, WaitingReadEndsWithTheNextResultOrFailsWhenTheCacheGoes)
+TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
 {
   uint32_t client = 0, handle = 0;
   cache_register_client(&client);
@@ -587,47 +488,42 @@ TEST_F(Cache, WaitingReadEndsWithTheNextResultOrFailsWhenTheCacheGoes)
       BACnetValue v{};
       CacheReadResult r;
       int rc = cache_read_by_handle(client, handle, 0, &v, &r);
-      float f = v.tag == TAG_REAL ? v.payload.real : -1.0f;
+      float f = real_of(&v);
       value_free(&v);
       return std::tuple(rc, r.result, f);
     });
   };
+  auto until = [](auto ready) {
+    for (int i = 0; i < 5000 && !ready(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
   // The helper's own get stamps the access: from then on it waits for a result after it.
   g_tick += 7;
   auto read = waiting_read();
-  for (int i = 0; i < 5000 && view(av(1)).last_access != g_tick; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  until([] { return view(av(1)).last_access == g_tick; });
   std::vector<Sent> sent = cycle();
   EXPECT_EQ(read.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
   answer(sent[0], read_ack(av(1), real(4.5f)));
   EXPECT_EQ(read.get(), std::tuple(0, 0, 4.5f));
 
+  // A waiting write stores its value before the first cycle collects it, goes out once and
+  // ends with the answer.
+  BACnetValue v = real(6.0f);
+  auto write = std::async(std::launch::async, [&] { return cache_write_by_handle(client, handle, 0, &v, 10); });
+  until([] { return view(av(1)).write_requested != 0; });
+  sent = cycle();
+  ASSERT_EQ(count(sent, 15), 1u);
+  EXPECT_EQ(write.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  for (const Sent& s : sent)
+    answer(s, s.service == 15 ? simple_ack(SERVICE_WRITE_PROPERTY) : no_answer());
+  EXPECT_EQ(write.get(), 0);
+  EXPECT_EQ(count(cycle(), 15), 0u);  // no second write
+  value_free(&v);
+
   read = waiting_read();
   EXPECT_EQ(read.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
   cache_destroy();
   EXPECT_EQ(std::get<0>(read.get()), -1);
-}
-
-TEST_F(Cache, WaitingWriteStoresOnceAndEndsWithTheAnswer)
-{
-  uint32_t client = 0, handle = 0;
-  cache_register_client(&client);
-  cache_add_property(&handle, &av(1), 60, client);
-  BACnetValue v = real(6.0f);
-  auto write = std::async(std::launch::async, [&] { return cache_write_by_handle(client, handle, 0, &v, 10); });
-  // The value is stored before the first cycle collects it.
-  for (int i = 0; i < 500 && view(av(1)).write_requested == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::vector<Sent> sent = cycle();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(write.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-  answer(sent[0], no_answer());
-  answer(sent[1], simple_ack(SERVICE_WRITE_PROPERTY));
-  EXPECT_EQ(write.get(), 0);
-  sent = cycle();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].service, 12);  // no second write
-  value_free(&v);
 }
 
 TEST_F(Cache, ListThatCannotGrowKeepsItsContentsAndLosesNoWrite)
@@ -637,17 +533,11 @@ TEST_F(Cache, ListThatCannotGrowKeepsItsContentsAndLosesNoWrite)
   for (uint32_t i = 1; i <= 150; ++i)
     cache_set_value(&av(i), &v, 0);
   std::vector<Sent> sent = cycle();
-  auto count = [](const std::vector<Sent>& s, uint8_t service) {
-    return std::count_if(s.begin(), s.end(), [&](const Sent& x) { return x.service == service; });
-  };
-  EXPECT_EQ(count(sent, 12), 100);
-  EXPECT_EQ(count(sent, 15), 100);
+  EXPECT_EQ(count(sent, 12), 100u);
+  EXPECT_EQ(count(sent, 15), 100u);
   for (const Sent& s : sent)
     answer(s, s.service == 15 ? simple_ack(15) : read_ack(s.references[0], real(0.5f)));
-  sent = cycle();
-  EXPECT_EQ(count(sent, 15), 50);
-  for (const Sent& s : sent)
-    answer(s, no_answer());
+  EXPECT_EQ(count(cycle(), 15), 50u);
   value_free(&v);
 }
 

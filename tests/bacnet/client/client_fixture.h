@@ -138,8 +138,8 @@ public:
   }
   void receive(const std::string& apdu_hex, const BACnetAddress& source) { receive(hex(apdu_hex), source); }
 
-  // An I-Am of `instance` from `source` (max APDU 1476, segmented both, vendor 999).
-  void i_am(uint32_t instance, const BACnetAddress& source, uint32_t max_apdu = 1476)
+  // The I-Am APDU of `instance` (max APDU 1476, segmented both, vendor 999).
+  static std::vector<uint8_t> i_am_apdu(uint32_t instance, uint32_t max_apdu = 1476)
   {
     IAmRequest r;
     r.device = {8, instance};
@@ -148,7 +148,11 @@ public:
     std::vector<uint8_t> apdu = {0x10, 0x00};
     std::vector<uint8_t> data = encoded(pdu_encode_iam_request, r);
     apdu.insert(apdu.end(), data.begin(), data.end());
-    receive(apdu, source);
+    return apdu;
+  }
+  void i_am(uint32_t instance, const BACnetAddress& source, uint32_t max_apdu = 1476)
+  {
+    receive(i_am_apdu(instance, max_apdu), source);
   }
 
   void step() { application_layer_periodic(); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -15,22 +16,19 @@ struct Out {
 };
 
 std::vector<std::string> g_trace;
-void keep_trace(int, const char* text) { g_trace.push_back(text); }
+
+// Our own APDU to `mac` on `network`.
+int request(uint32_t network, uint8_t mac)
+{
+  const uint8_t apdu[] = {0x10, 0x08};
+  return network_unit_data_request(address(network, {mac}), apdu, 0, false, -1);
+}
 
 // Two ports, networks 1 and 2, on a clock that moves only when told.
 class Router : public NetworkLayer {
 protected:
-  void SetUp() override
-  {
-    NetworkLayer::SetUp();
-    g_trace.clear();
-    os_set_clock(&clock_);
-  }
-  void TearDown() override
-  {
-    NetworkLayer::TearDown();
-    os_set_clock(nullptr);
-  }
+  Router() { os_set_clock(&clock_); }
+  ~Router() override { os_set_clock(nullptr); }
   void start_router()
   {
     add_port(1, 1);
@@ -43,9 +41,10 @@ protected:
     network_receive(from, from, bytes(npdu), 0, 0);
     return poll();
   }
+  // Runs one poll: what went out; `delivered_` counts the APDUs that went up.
   std::vector<Out> poll()
   {
-    up();
+    delivered_ = up().size();
     std::vector<Out> out;
     for (const Sent& s : g_sent)
       out.push_back({s.port, s.npdu});
@@ -61,34 +60,26 @@ protected:
   }
 
   ManualClock clock_;
+  std::size_t delivered_ = 0;
   const BACnetAddress router_on_1_ = address(1, {10, 111, 1, 9, 0xBA, 0xC0});
   const BACnetAddress router_on_2_ = address(2, {10, 111, 2, 9, 0xBA, 0xC0});
 };
 
-TEST_F(Router, EachAlwaysUpPortAnnouncesTheOtherNetworksAtStart)
+TEST_F(Router, EachAlwaysUpPortAnnouncesTheOtherAlwaysUpNetworksAtStart)
 {
   add_port(1, 1);
   add_port(2, 1);
   add_port(3, 1, link_down);
   network_init(capture, nullptr, nullptr, nullptr);
-  ASSERT_EQ(g_sent.size(), 2u);
-  EXPECT_EQ(g_sent[0].port, 0);
-  EXPECT_EQ(g_sent[0].npdu, "01a0ffff00ff01" "0002");
-  EXPECT_EQ(g_sent[0].destination.network, 65535u);
-  EXPECT_EQ(g_sent[1].port, 1);
-  EXPECT_EQ(g_sent[1].npdu, "01a0ffff00ff01" "0001");
+  EXPECT_EQ(poll(), (std::vector<Out>{{0, "01a0ffff00ff01" "0002"}, {1, "01a0ffff00ff01" "0001"}}));
 }
 
-TEST_F(Router, NpdusForOtherNetworksArePassedOn)
+TEST_F(Router, NpdusForOtherNetworksArePassedOnAndOursGoThroughTheLearntRouter)
 {
   start_router();
   ASSERT_EQ(receive(router_on_2_, "01800100" "07"), std::vector<Out>{});  // learns network 7 on port 1's side
   const std::string from_1 = "0001060a6f0102bac0";  // SNET 1 and the sender's address
-  struct Case {
-    std::string npdu;
-    std::vector<Out> out;
-    std::size_t up;
-  } cases[] = {
+  const std::tuple<std::string, std::vector<Out>, std::size_t> cases[] = {
       // Straight to the node on network 2, without DNET and with our sender as the source.
       {"01240002060a6f0202bac0ff1008", {{1, "010c" + from_1 + "1008"}}, 0},
       {"0120000200ff1008", {{1, "0108" + from_1 + "1008"}}, 0},
@@ -104,32 +95,19 @@ TEST_F(Router, NpdusForOtherNetworksArePassedOn)
       // Longer than network 2 takes (50 octets): Reject-Message-To-Network reason 4.
       {"0120000200ff" + std::string(102, '1'), {{0, "018003040002"}}, 0},
   };
-  for (const Case& c : cases) {
-    network_receive(peer_, peer_, bytes(c.npdu), 0, 0);
-    EXPECT_EQ(up().size(), c.up) << c.npdu;
-    std::vector<Out> out;
-    for (const Sent& s : g_sent)
-      out.push_back({s.port, s.npdu});
-    EXPECT_EQ(out, c.out) << c.npdu;
-    g_sent.clear();
+  for (const auto& [npdu, out, delivered] : cases) {
+    EXPECT_EQ(receive(peer_, npdu), out) << npdu;
+    EXPECT_EQ(delivered_, delivered) << npdu;
   }
   // A global broadcast we passed on, heard back on the port it left by, is not taken twice.
-  const BACnetAddress& own_2 = network_port_at(1)->address;
-  network_receive(own_2, own_2, bytes("0128ffff00" + from_1 + "041008"), 0, 0);
-  EXPECT_TRUE(up().empty());
-  EXPECT_TRUE(g_sent.empty());
-}
+  EXPECT_EQ(receive(network_port_at(1)->address, "0128ffff00" + from_1 + "041008"), std::vector<Out>{});
+  EXPECT_EQ(delivered_, 0u);
 
-TEST_F(Router, OurOwnApdusGoThroughALearntRouterOnItsPort)
-{
-  start_router();
-  receive(router_on_2_, "01800100" "07");  // every port's list now holds network 7
-  const uint8_t apdu[] = {0x10, 0x08};
-  ASSERT_EQ(network_unit_data_request(address(7, {0x21}), apdu, 0, false, -1), 0);
+  // Our own APDUs to network 7 go through its router, on the port the router was heard on.
+  ASSERT_EQ(request(7, 0x21), 0);
   ASSERT_EQ(g_sent.size(), 1u);
-  EXPECT_EQ(g_sent[0].port, 1);
-  EXPECT_EQ(g_sent[0].destination, router_on_2_);
-  EXPECT_EQ(g_sent[0].npdu, "012000070121ff1008");
+  EXPECT_EQ((std::tuple(g_sent[0].port, g_sent[0].destination, g_sent[0].npdu)),
+            std::tuple(1, router_on_2_, "012000070121ff1008"));
 }
 
 TEST_F(Router, AnUnknownNetworkIsLocatedThenRejected)
@@ -152,8 +130,7 @@ TEST_F(Router, LocatingBacksOffAndEndsAfter25Requests)
 {
   add_port(1, 1);
   start();
-  const uint8_t apdu[] = {0x10, 0x08};
-  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(request(9, 5), 0);
   std::vector<int> sent_at;
   for (int second = 0; second <= 1700; ++second) {
     if (!poll().empty())
@@ -163,7 +140,7 @@ TEST_F(Router, LocatingBacksOffAndEndsAfter25Requests)
   ASSERT_EQ(sent_at.size(), 25u);
   EXPECT_EQ(std::vector<int>(sent_at.begin(), sent_at.begin() + 8), (std::vector<int>{0, 5, 15, 35, 75, 155, 235, 315}));
   EXPECT_EQ(sent_at.back(), 75 + 20 * 80);
-  EXPECT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), -1);
+  EXPECT_EQ(request(9, 5), -1);
 
   // A route learnt for a network ends its locating; no request goes out while communication is off.
   ASSERT_EQ(network_add_locate_network(10), 0);
@@ -190,51 +167,38 @@ TEST_F(Router, ReceivedRouterMessagesKeepTheRouteLists)
   EXPECT_EQ(route(0, 1), nullptr);
   EXPECT_EQ(route(0, 2)->router.mac_len, 0);
 
-  struct Step {
-    const char* npdu;
-    int port;
-    uint32_t network;
-    uint32_t status;
-  } steps[] = {
+  const std::tuple<const char*, int, uint32_t, uint32_t> steps[] = {  // NPDU, port, network, status
       {"018004", 0, 7, 0},            // Router-Busy, empty list: every route through the sender
       {"018004", 1, 7, 1},            //   ... of the receiving port only
       {"0180050007", 0, 7, 1},        // Router-Available for network 7
       {"018003010007", 0, 7, 0},      // Reject-Message-To-Network, no route to 7
       {"0180020008" "0a", 1, 8, 0},   // I-Could-Be-Router-To-Network: a route not connected
   };
-  for (const Step& s : steps) {
-    receive(router_on_1_, s.npdu);
-    ASSERT_NE(route(s.port, s.network), nullptr) << s.npdu;
-    EXPECT_EQ(route(s.port, s.network)->status, s.status) << s.npdu;
+  for (const auto& [npdu, port, network, status] : steps) {
+    receive(router_on_1_, npdu);
+    ASSERT_NE(route(port, network), nullptr) << npdu;
+    EXPECT_EQ(route(port, network)->status, status) << npdu;
   }
   // What the port hears from itself teaches nothing.
   receive(network_port_at(0)->address, "01800100" "0b");
   EXPECT_EQ(route(1, 11), nullptr);
 }
 
-TEST_F(Router, WhoIsRouterIsAnsweredOnlyByARouterForNetworksBehindIt)
-{
-  start_router();
-  const std::string i_am = "01a0ffff00ff01";
-  EXPECT_EQ(receive(peer_, "018000"), (std::vector<Out>{{0, i_am + "0002"}}));
-  EXPECT_EQ(receive(peer_, "0180000002"), (std::vector<Out>{{0, i_am + "0002"}}));
-  EXPECT_EQ(receive(peer_, "0180000063"), std::vector<Out>{});
-  // A message type nobody knows: Reject-Message-To-Network reason 3.
-  EXPECT_EQ(receive(peer_, "01800c"), (std::vector<Out>{{0, "018003030000"}}));
-}
-
-TEST_F(Router, AStackWithOnePortNeitherAnswersWhoIsRouterNorPassesOn)
+TEST_F(Router, AStackWithOnePortNeitherAnswersWhoIsRouterNorPassesOnButRejectsUnknownMessages)
 {
   add_port(1, 1);
   start();
   EXPECT_EQ(receive(peer_, "018000"), std::vector<Out>{});
   EXPECT_EQ(receive(peer_, "01200002060a6f0202bac0ff1008"), std::vector<Out>{});
+  // A message type nobody knows: Reject-Message-To-Network reason 3.
+  EXPECT_EQ(receive(peer_, "01800c"), (std::vector<Out>{{0, "018003030000"}}));
 }
 
 TEST_F(Router, AFullRingSendsRouterBusyOnceAndAvailableAfterTheNextPoll)
 {
+  g_trace.clear();
   DriverContext context;
-  context.log = keep_trace;
+  context.log = [](int, const char* text) { g_trace.push_back(text); };
   context.options[kNetworkTraceOption] = 1;
   add_port(1, 1);
   add_port(2, 1);
@@ -255,14 +219,13 @@ TEST_F(Router, AConnectionIsEstablishedUsedAndEndedByItsIdleTime)
   start();
   network_set_connection_idle_time(3);
   ASSERT_EQ(network_add_route(0, 9, &router_on_1_, 0, true), 0);
-  const uint8_t apdu[] = {0x10, 0x08};
-  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(request(9, 5), 0);
   EXPECT_EQ(poll(), (std::vector<Out>{{0, "018008000900"}}));
   EXPECT_TRUE(network_connection().active);
   receive(router_on_1_, "0180050009");  // the router has connected: route available
   clock_.advance_ms(2000);
   poll();
-  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(request(9, 5), 0);
   EXPECT_EQ(network_connection().countdown, 3u);  // used: the idle time starts again
   for (int i = 0; i < 2; ++i) {
     clock_.advance_ms(1000);
@@ -275,7 +238,7 @@ TEST_F(Router, AConnectionIsEstablishedUsedAndEndedByItsIdleTime)
 
   // Without an idle time an established connection is never ended.
   network_set_connection_idle_time(0);
-  ASSERT_EQ(network_unit_data_request(address(9, {5}), apdu, 0, false, -1), 0);
+  ASSERT_EQ(request(9, 5), 0);
   poll();
   clock_.advance_ms(100000);
   EXPECT_EQ(poll(), std::vector<Out>{});
