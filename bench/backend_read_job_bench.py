@@ -73,10 +73,11 @@ def main():
         node_dir = os.path.join(work, "node")
         os.makedirs(node_dir)
         job = bj.general(tmp, ip_backend) + "".join(bj.read_section(i, tmp) for i in bj.READ_ORDER)
-        ours, node = [], []
+        ours, node, baseline = [], [], []
         for _ in range(runs):
             ours.append(backend_run(backend, tmp, job))
             node.append(node_run(backend, node_dir))
+            baseline.append(timed(backend, ["/bin/true"])[0])
         for i in bj.READ_ORDER:
             for folder in (tmp, node_dir):
                 with open(os.path.join(folder, f"file{i}.bin"), "rb") as f:
@@ -89,6 +90,7 @@ def main():
     print(summary("  ZOR17 backend        ", ours))
     print(summary("  node @bacnet-js peer ", node))
     print(f"  ratio backend / node: {statistics.median(ours) / statistics.median(node):.2f}")
+    print(summary("  /bin/true, same path ", baseline) + "  (what starting any program in the lab costs)")
     return 0
 
 
