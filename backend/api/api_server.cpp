@@ -195,7 +195,7 @@ bool queue_waiting(ApiClient* client)
   return !client->out_queue.empty();
 }
 
-int api_client_loop(ApiClient* client)
+void api_client_loop(ApiClient* client)
 {
   Receiver rx;
   Sender tx;
@@ -231,7 +231,6 @@ int api_client_loop(ApiClient* client)
     }
   }
   tx.drop();
-  return 1;
 }
 
 // ---- The connection table -------------------------------------------------------------------
@@ -323,7 +322,6 @@ void api_install_link_type()
 void api_set_log_callback(const DriverContext& context)
 {
   g_log = context.options[kApiTraceOption] ? context.log : nullptr;
-  api_codec_reset();
 }
 
 int api_read_config(DatalinkPort* port)
