@@ -33,6 +33,11 @@ int api_frame_length(const uint8_t header[kApiFrameHeaderLength], uint32_t* leng
   return 0;
 }
 
+void api_codec_reset()
+{
+  // Every number on the wire is big-endian; the writers and readers below know no other order.
+}
+
 int api_buffer_reserve(pdu_buffer* buffer, uint32_t n)
 {
   if (!buffer)

@@ -32,6 +32,8 @@ void api_frame_header(uint32_t length, char header[kApiFrameHeaderLength]);
 int api_frame_length(const uint8_t header[kApiFrameHeaderLength], uint32_t* length);
 
 // ---- Writers: append to an owned message buffer; 0, or -1 when it cannot grow ---------------
+// Selects the byte order of the codec: big-endian, the only one in use.
+void api_codec_reset();
 // Grows the buffer when its free room is not larger than `n`, by the larger of `n` and 256,
 // zeroing the new part. On failure the buffer is emptied (size 0) and -1 returned.
 int api_buffer_reserve(pdu_buffer* buffer, uint32_t n);

@@ -322,6 +322,7 @@ void api_install_link_type()
 void api_set_log_callback(const DriverContext& context)
 {
   g_log = context.options[kApiTraceOption] ? context.log : nullptr;
+  api_codec_reset();
 }
 
 int api_read_config(DatalinkPort* port)

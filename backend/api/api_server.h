@@ -42,7 +42,7 @@ struct ApiPortData : DatalinkLinkData {
 // ---- The port manager's row for link type 5 -------------------------------------------------
 // Installs the row (open, run, close, trace) in the port manager. Before datalink_load_ports.
 void api_install_link_type();
-// Keeps the trace when option byte 11 is set.
+// Keeps the trace when option byte 11 is set and resets the codec.
 void api_set_log_callback(const DriverContext& context);
 int api_open(DatalinkPort* port);
 uint32_t api_run(DatalinkPort* port);

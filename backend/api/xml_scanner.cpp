@@ -1,7 +1,6 @@
 #include "backend/api/xml_scanner.h"
 
 #include <cstring>
-#include <string>
 #include <string_view>
 
 namespace {
@@ -92,6 +91,7 @@ int xml_next_element(XmlElement* record, const char* text, std::size_t length)
   const char* end = xml_find_end_tag(content, rest, record->name);
   if (!end)
     return -1;
+  record->text = text;
   record->length = std::size_t(end - text);
   record->content = content;
   record->content_length = std::size_t(end - content) - (std::strlen(record->name) + 3);
@@ -103,4 +103,12 @@ int xml_expect_element(XmlElement* record, const char* name, const char* text, s
   if (xml_next_element(record, text, length) != 0)
     return -1;
   return std::strcmp(record->name, name) == 0 ? 0 : -1;
+}
+
+int xml_append(std::string* out, const char* text)
+{
+  if (!out || !text)
+    return -1;
+  out->append(text);
+  return 0;
 }

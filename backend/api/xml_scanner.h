@@ -1,16 +1,18 @@
-// The small XML element scanner of the XML API. The format knows elements and text only: no
-// declaration, no attributes in use, no entities in names. Pure functions on the caller's
-// text; any thread. Must not: read a character outside the length it is given, or accept an
-// element name longer than its record holds.
+// The small XML element scanner of the XML API and the growing text it answers in. The format
+// knows elements and text only: no declaration, no attributes in use, no entities in names.
+// Pure functions on the caller's text; any thread. Must not: read a character outside the
+// length it is given, or accept an element name longer than its record holds.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 inline constexpr std::size_t kXmlNameCapacity = 256;  // names are shorter than this
 
 // One element found by the scanner.
 struct XmlElement {
-  std::size_t length = 0;         // characters from where the search began to just after the end tag
+  const char* text = nullptr;     // where the search began
+  std::size_t length = 0;         // characters from `text` to just after the end tag
   const char* content = nullptr;  // just after the start tag's ">"
   std::size_t content_length = 0;
   char name[kXmlNameCapacity] = {};
@@ -28,3 +30,6 @@ const char* xml_find_end_tag(const char* position, std::size_t length, const cha
 int xml_next_element(XmlElement* record, const char* text, std::size_t length);
 // The next element, which must bear `name` exactly. 0 or -1.
 int xml_expect_element(XmlElement* record, const char* name, const char* text, std::size_t length);
+
+// Appends text to the answer. 0 or -1.
+int xml_append(std::string* out, const char* text);
