@@ -42,11 +42,3 @@ void api_client_queue_clear(ApiClient* client)
     pdu_buffer_free(&message);
   client->out_queue.clear();
 }
-
-std::size_t api_client_queue_count(ApiClient* client)
-{
-  if (!client)
-    return 0;
-  DRIVER_LOCK_SCOPE();
-  return client->out_queue.size();
-}

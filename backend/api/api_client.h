@@ -56,4 +56,3 @@ int api_client_queue_push(ApiClient* client, pdu_buffer* message);
 int api_client_queue_pop(ApiClient* client, pdu_buffer* message);
 // Frees every queued message; takes the lock.
 void api_client_queue_clear(ApiClient* client);
-std::size_t api_client_queue_count(ApiClient* client);  // takes the lock

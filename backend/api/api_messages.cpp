@@ -20,6 +20,13 @@ int build(pdu_buffer* payload, Writers writers)
   return -1;
 }
 
+// A message whose payload is one 32-bit value.
+int send_word(ApiClient* client, uint8_t flag, uint32_t code, uint32_t request_id, uint32_t value)
+{
+  const uint8_t octets[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
+  return api_send_message(client, flag, code, request_id, octets);
+}
+
 }  // namespace
 
 int api_send_message(ApiClient* client, uint8_t flag, uint32_t code, uint32_t request_id,
@@ -46,15 +53,12 @@ int api_reply(ApiClient* client, uint32_t request_id, uint32_t code, const pdu_b
 
 int api_reply_value(ApiClient* client, uint32_t request_id, uint32_t code, uint32_t value)
 {
-  const uint8_t octets[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
-  return api_send_message(client, kApiFlagReply, code, request_id, octets);
+  return send_word(client, kApiFlagReply, code, request_id, value);
 }
 
 int api_reply_error(ApiClient* client, uint32_t request_id, uint32_t error_number)
 {
-  const uint8_t octets[4] = {uint8_t(error_number >> 24), uint8_t(error_number >> 16), uint8_t(error_number >> 8),
-                             uint8_t(error_number)};
-  return api_send_message(client, kApiFlagErrorOrEvent, kApiErrorReplyCode, request_id, octets);
+  return send_word(client, kApiFlagErrorOrEvent, kApiErrorReplyCode, request_id, error_number);
 }
 
 int api_encode_value(pdu_buffer* buffer, const BACnetValue* value)

@@ -195,7 +195,7 @@ bool queue_waiting(ApiClient* client)
   return !client->out_queue.empty();
 }
 
-int api_client_loop(ApiClient* client)
+void api_client_loop(ApiClient* client)
 {
   Receiver rx;
   Sender tx;
@@ -231,7 +231,6 @@ int api_client_loop(ApiClient* client)
     }
   }
   tx.drop();
-  return 1;
 }
 
 // ---- The connection table -------------------------------------------------------------------

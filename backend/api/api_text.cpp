@@ -4,6 +4,7 @@
 #include "backend/api/api_codec.h"
 #include "backend/api/xml_methods.h"
 #include "bacnet/codec/codec_object_services.h"
+#include "bacnet/codec/codec_primitives.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
@@ -25,7 +26,6 @@ constexpr uint32_t kPresentValue = 85;
 constexpr uint32_t kLastItemType = 5;  // binary value
 constexpr uint32_t kLastRealType = 2;  // analog value
 constexpr uint32_t kMaxItemInstance = 65535000;
-constexpr uint32_t kMaxDeviceInstance = 4194303;
 
 struct ClassText {
   int32_t error_class;
@@ -182,7 +182,7 @@ struct Command {
 bool device_before(std::string_view text, int32_t* device)
 {
   uint32_t n = 0;
-  if (!decimal(trimmed(text), &n) || n > kMaxDeviceInstance)
+  if (!decimal(trimmed(text), &n) || n > PDU_MAX_INSTANCE)
     return false;
   *device = int32_t(n);
   return true;

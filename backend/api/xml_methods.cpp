@@ -3,6 +3,7 @@
 #include "backend/api/api_calls.h"
 #include "backend/api/xml_values.h"
 #include "bacnet/codec/codec_object_services.h"
+#include "bacnet/codec/codec_primitives.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 using Out = std::string;
 
-constexpr uint32_t kMaxDeviceInstance = 4194303;
 constexpr uint32_t kMaxPriority = 16;
 
 // Runs `body` when the record is released, whatever way the method ends.
@@ -27,7 +27,7 @@ Releases(Release) -> Releases<Release>;
 
 bool device_field(XmlFields& f, uint32_t* device)
 {
-  return f.u32("DEVICE", device) && *device <= kMaxDeviceInstance;
+  return f.u32("DEVICE", device) && *device <= PDU_MAX_INSTANCE;
 }
 
 // DEVICE, OBJECTIDENTIFIER, PROPERTY and an optional ARRAYINDEX, with which the property
@@ -38,7 +38,6 @@ bool property_fields(XmlFields& f, uint32_t* device, Request* request)
   return device_field(f, device) && f.object_id("OBJECTIDENTIFIER", &request->object) &&
          f.u32("PROPERTY", &request->property) && f.optional_index("ARRAYINDEX", &request->array_index);
 }
-
 
 bool failed(const ClientCallError& error) { return error.status != -1; }
 

@@ -98,10 +98,8 @@ int put(Out* out, const BACnetCalendarEntry& r)
 bool get(XmlFields& f, BACnetCalendarEntry* r)
 {
   int choice = choose(f, kCalendarChoices);
-  if (choice == -2)
-    return false;
-  if (choice == -1)
-    return true;
+  if (choice < 0)
+    return choice == -1;
   r->choice = uint32_t(choice);
   switch (choice) {
     case 0: return f.date("DATE", &r->date);
