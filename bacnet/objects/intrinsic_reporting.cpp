@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kForceCov = 2;
 constexpr uint32_t kStateBinaryValue = 1;    // PropertyStates choice of a binary present value
 constexpr uint32_t kStateUnsignedValue = 11;  // and of a multi-state one
 
@@ -345,7 +344,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   bitstring_set_bit(flags, 3, in.out_of_service);
 
   const BACnetValue& present = in.present.v;
-  bool force = (engine->force_flags & kForceCov) != 0;
+  bool force = (engine->force_flags & kEngineForceCov) != 0;
   bool flags_changed = packed_flags(flags) != old_flags;
   if (profile.cov == CovKind::Real) {
     float increment = real_of(object, PROP_COV_INCREMENT);
