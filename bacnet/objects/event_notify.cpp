@@ -228,6 +228,16 @@ int event_process_transition_bits(uint32_t owner, ObjectRecord* object)
   return 0;
 }
 
+void event_settle_acknowledgments(uint32_t owner, ObjectRecord* object)
+{
+  event_process_transition_bits(owner, object);
+  const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
+  BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
+  for (uint32_t t = TRANSITION_TO_OFFNORMAL; t <= TRANSITION_TO_NORMAL; ++t)
+    if (!bitstring_get_bit(enable, t))
+      bitstring_set_bit(acked, t, 1);
+}
+
 int event_send_to_recipient(bool issue_confirmed, EventNotificationRequest* notification,
                             const BACnetRecipient* recipient, uint32_t process_id)
 {

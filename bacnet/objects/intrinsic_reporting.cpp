@@ -297,12 +297,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
   if (!engine || !state || !flags || !acked)
     return;
-  if (engine->pending_ack)
-    event_process_transition_bits(owner, object);
-  const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
-  for (uint32_t t = 0; t < 3; ++t)
-    if (!bitstring_get_bit(enable, t))
-      bitstring_set_bit(acked, t, 1);
+  event_settle_acknowledgments(owner, object);
 
   const uint32_t from = *state;
   const uint32_t old_flags = packed_flags(flags);
