@@ -142,8 +142,8 @@ bool event_destination_open(const BACnetDestination& d)
   return value_compare_time(&d.from, &now) <= 0 && value_compare_time(&now, &d.to) <= 0;
 }
 
-int event_generate(uint32_t owner, ObjectRecord* object, uint32_t from_state, uint32_t to_state, BACnetValue* values,
-                   uint32_t notify_type)
+int event_generate(uint32_t owner, uint32_t, ObjectRecord* object, uint32_t from_state, uint32_t to_state,
+                   BACnetValue* values, uint32_t notify_type)
 {
   if (!object)
     return -1;

@@ -60,8 +60,8 @@ uint32_t event_type_of_object(ObjectRecord* object);
 // taken over by the notification (left NULL). Clears the transition's acked bit and stamps its event time stamp first; with a
 // Notification Class whose ack-required bit is off, the acked bit is set again. 0; -1 when the
 // object has no Notification Class (and no own recipient) to send to.
-int event_generate(uint32_t owner, ObjectRecord* object, uint32_t from_state, uint32_t to_state, BACnetValue* values,
-                   uint32_t notify_type);
+int event_generate(uint32_t owner, uint32_t object_type, ObjectRecord* object, uint32_t from_state, uint32_t to_state,
+                   BACnetValue* values, uint32_t notify_type);
 
 // Acknowledgment notifications: one for each raised pending-acknowledgment bit (1
 // to-offnormal, 2 to-fault, 4 to-normal) of the object, in that order; the bits are cleared.

@@ -361,7 +361,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
     Owned values;
     profile.values(object, in, from, to, &values.v);
     uint32_t notify_type = object_word_value(object, PROP_NOTIFY_TYPE);
-    event_generate(owner, object, from, to, &values.v, notify_type);
+    event_generate(owner, object->type, object, from, to, &values.v, notify_type);
     engine->recorded_state[transition] = to;
   }
   engine->force_flags = 0;
@@ -511,7 +511,7 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
         uint32_t from = *state;
         *state = to;
         uint32_t notify_type = object_word_value(ee, PROP_NOTIFY_TYPE);
-        event_generate(owner, ee, from, to, &values.v, notify_type);
+        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, &values.v, notify_type);
       } else {
         pending = true;
       }

@@ -119,7 +119,8 @@ void notify_buffer_ready(uint32_t owner, ObjectRecord* object)
     p->buffer_property = {object->id, PROP_LOG_BUFFER, -1, {OBJECT_DEVICE, owner}};
     p->previous_notification = notified;
     p->current_notification = total;
-    event_generate(owner, object, EVENT_STATE_NORMAL, EVENT_STATE_NORMAL, &values, word(object, PROP_NOTIFY_TYPE));
+    event_generate(owner, OBJECT_TREND_LOG, object, EVENT_STATE_NORMAL, EVENT_STATE_NORMAL, &values,
+                   word(object, PROP_NOTIFY_TYPE));
   }
   value_free(&values);
   notified = total;
