@@ -68,20 +68,18 @@ void fill_common(EventNotificationRequest& n, uint32_t owner, ObjectRecord* obje
   n.notify_type = notify_type;
 }
 
-// Sends to the object's recipients: its own one, or every open Destination of its
-// Notification Class (with `by_transition`, only those that take the transition).
-int send_to_recipients(uint32_t owner, ObjectRecord* object, EventNotificationRequest& n, uint32_t transition,
-                       bool by_transition)
+// Sends to an Event Enrollment's own recipient.
+void send_to_own(ObjectRecord* object, const BACnetRecipient& own, EventNotificationRequest& n)
 {
-  if (const BACnetRecipient* own = own_recipient(object)) {
-    const uint8_t* confirmed = object_boolean(object, PROP_ISSUE_CONFIRMED_NOTIFICATIONS);
-    uint32_t process = object_word_value(object, PROP_PROCESS_IDENTIFIER);
-    event_send_to_recipient(confirmed && *confirmed, &n, own, process);
-    return 0;
-  }
-  ObjectRecord* nc = object_notification_class(owner, object);
-  if (!nc)
-    return -1;
+  const uint8_t* confirmed = object_boolean(object, PROP_ISSUE_CONFIRMED_NOTIFICATIONS);
+  uint32_t process = object_word_value(object, PROP_PROCESS_IDENTIFIER);
+  event_send_to_recipient(confirmed && *confirmed, &n, &own, process);
+}
+
+// Sends to every open Destination of the Notification Class (with `by_transition`, only
+// those that take the transition).
+void send_to_class(ObjectRecord* nc, EventNotificationRequest& n, uint32_t transition, bool by_transition)
+{
   const BACnetValueArray* list = value_array(object_value(nc, PROP_RECIPIENT_LIST));
   for (uint32_t i = 0; list && i < list->used; ++i) {
     const auto* d = value_record<BACnetDestination>(&list->elements[i]);
@@ -89,7 +87,6 @@ int send_to_recipients(uint32_t owner, ObjectRecord* object, EventNotificationRe
       continue;
     event_send_to_recipient(d->issue_confirmed != 0, &n, &d->recipient, d->process_id);
   }
-  return 0;
 }
 
 // The to-state an acknowledgment notification names: the state the acknowledgment recorded;
@@ -167,11 +164,12 @@ int event_generate(uint32_t owner, uint32_t, ObjectRecord* object, uint32_t from
     if (auto* stamp = value_record<BACnetTimeStamp>(&stamps->elements[transition]))
       *stamp = n.timestamp;
 
-  if (own_recipient(object)) {
+  if (const BACnetRecipient* own = own_recipient(object)) {
     // Its own road: no Notification Class decides; the acknowledgment is awaited.
     n.priority = object_word_value(object, PROP_PRIORITY);
     n.ack_required = true;
-    return send_to_recipients(owner, object, n, transition, true);
+    send_to_own(object, *own, n);
+    return 0;
   }
   ObjectRecord* nc = object_notification_class(owner, object);
   if (!nc)
@@ -180,7 +178,8 @@ int event_generate(uint32_t owner, uint32_t, ObjectRecord* object, uint32_t from
   n.ack_required = bitstring_get_bit(object_bits(nc, PROP_ACK_REQUIRED), transition) != 0;
   if (!n.ack_required)
     bitstring_set_bit(acked, transition, 1);
-  return send_to_recipients(owner, object, n, transition, true);
+  send_to_class(nc, n, transition, true);
+  return 0;
 }
 
 int event_process_transition(uint32_t transition, ObjectRecord* object, uint32_t owner)
@@ -192,17 +191,19 @@ int event_process_transition(uint32_t transition, ObjectRecord* object, uint32_t
   fill_common(n, owner, object, kAckNotification);
   n.to_state = acknowledged_state(object, transition);
   uint32_t kind = event_transition_of(n.to_state);
-  if (own_recipient(object)) {
+  if (const BACnetRecipient* own = own_recipient(object)) {
     n.priority = object_word_value(object, PROP_PRIORITY);
-  } else {
-    ObjectRecord* nc = object_notification_class(owner, object);
-    if (!nc)
-      return -1;
-    n.priority = class_priority(nc, kind);
+    send_to_own(object, *own, n);
+    return 0;
   }
+  ObjectRecord* nc = object_notification_class(owner, object);
+  if (!nc)
+    return -1;
+  n.priority = class_priority(nc, kind);
   // An Event Enrollment marks its acknowledgments like its transitions; the other objects
   // tell every open Destination.
-  return send_to_recipients(owner, object, n, kind, object->type == OBJECT_EVENT_ENROLLMENT);
+  send_to_class(nc, n, kind, object->type == OBJECT_EVENT_ENROLLMENT);
+  return 0;
 }
 
 int event_process_transition_bits(uint32_t owner, ObjectRecord* object)
@@ -225,6 +226,16 @@ int event_process_transition_bits(uint32_t owner, ObjectRecord* object)
     bitstring_set_bit(pending, t, 0);
   }
   return 0;
+}
+
+void event_settle_acknowledgments(uint32_t owner, ObjectRecord* object)
+{
+  event_process_transition_bits(owner, object);
+  const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
+  BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
+  for (uint32_t t = TRANSITION_TO_OFFNORMAL; t <= TRANSITION_TO_NORMAL; ++t)
+    if (!bitstring_get_bit(enable, t))
+      bitstring_set_bit(acked, t, 1);
 }
 
 int event_send_to_recipient(bool issue_confirmed, EventNotificationRequest* notification,

@@ -66,6 +66,9 @@ int event_generate(uint32_t owner, uint32_t object_type, ObjectRecord* object, u
 // Acknowledgment notifications: one for each raised pending-acknowledgment bit (1
 // to-offnormal, 2 to-fault, 4 to-normal) of the object, in that order; the bits are cleared.
 int event_process_transition_bits(uint32_t owner, ObjectRecord* object);
+// The start of a reporting object's run: the acknowledgment notifications owed go out and
+// every transition that is not enabled counts as acknowledged.
+void event_settle_acknowledgments(uint32_t owner, ObjectRecord* object);
 // One acknowledgment notification for transition kind `transition`.
 int event_process_transition(uint32_t transition, ObjectRecord* object, uint32_t owner);
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kForceCov = 2;
 constexpr uint32_t kStateBinaryValue = 1;    // PropertyStates choice of a binary present value
 constexpr uint32_t kStateUnsignedValue = 11;  // and of a multi-state one
 
@@ -298,12 +297,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
   if (!engine || !state || !flags || !acked)
     return;
-  if (engine->pending_ack)
-    event_process_transition_bits(owner, object);
-  const BitString* enable = object_bits(object, PROP_EVENT_ENABLE);
-  for (uint32_t t = 0; t < 3; ++t)
-    if (!bitstring_get_bit(enable, t))
-      bitstring_set_bit(acked, t, 1);
+  event_settle_acknowledgments(owner, object);
 
   const uint32_t from = *state;
   const uint32_t old_flags = packed_flags(flags);
@@ -345,7 +339,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   bitstring_set_bit(flags, 3, in.out_of_service);
 
   const BACnetValue& present = in.present.v;
-  bool force = (engine->force_flags & kForceCov) != 0;
+  bool force = (engine->force_flags & kEngineForceCov) != 0;
   bool flags_changed = packed_flags(flags) != old_flags;
   if (profile.cov == CovKind::Real) {
     float increment = real_of(object, PROP_COV_INCREMENT);
@@ -404,6 +398,21 @@ bool read_monitored(uint32_t owner, ObjectRecord* ee, const BACnetEventParameter
   return true;
 }
 
+// The state a limit algorithm leads to from `state`: a limit is crossed from normal, and a
+// limit state is left only beyond the deadband back inside it.
+uint32_t limit_state(uint32_t state, float v, float high, float low, float deadband)
+{
+  if (state == EVENT_STATE_NORMAL && v > high)
+    return EVENT_STATE_HIGH_LIMIT;
+  if (state == EVENT_STATE_NORMAL && v < low)
+    return EVENT_STATE_LOW_LIMIT;
+  if (state == EVENT_STATE_HIGH_LIMIT && v < high - deadband)
+    return EVENT_STATE_NORMAL;
+  if (state == EVENT_STATE_LOW_LIMIT && v > low + deadband)
+    return EVENT_STATE_NORMAL;
+  return state;
+}
+
 // The transition an Event Enrollment's algorithm names from its current state, with its
 // event values; false when none does.
 bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monitored& m, uint32_t* to,
@@ -429,36 +438,17 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
       next = EVENT_STATE_NORMAL;
     break;
   }
-  case EVENT_TYPE_FLOATING_LIMIT: {
-    float v = m.value.v.payload.real, sp = m.second.v.payload.real;
-    float high = p.high_limit, low = p.low_limit;
-    if (state == EVENT_STATE_NORMAL && v > sp + high)
-      next = EVENT_STATE_HIGH_LIMIT;
-    else if (state == EVENT_STATE_NORMAL && v < sp - low)
-      next = EVENT_STATE_LOW_LIMIT;
-    else if (state == EVENT_STATE_HIGH_LIMIT && v < sp + high - p.deadband)
-      next = EVENT_STATE_NORMAL;
-    else if (state == EVENT_STATE_LOW_LIMIT && v > sp - low + p.deadband)
-      next = EVENT_STATE_NORMAL;
-    uint32_t side = next == EVENT_STATE_NORMAL ? state : next;
-    reals[0] = v;
-    reals[1] = sp;
-    reals[2] = side == EVENT_STATE_LOW_LIMIT ? low : high;
-    break;
-  }
+  case EVENT_TYPE_FLOATING_LIMIT:
   case EVENT_TYPE_OUT_OF_RANGE: {
+    // Floating: the limits lie about the setpoint; out of range: they stand as given.
+    bool floating = p.choice == EVENT_TYPE_FLOATING_LIMIT;
     float v = m.value.v.payload.real;
-    if (state == EVENT_STATE_NORMAL && v > p.high_limit)
-      next = EVENT_STATE_HIGH_LIMIT;
-    else if (state == EVENT_STATE_NORMAL && v < p.low_limit)
-      next = EVENT_STATE_LOW_LIMIT;
-    else if (state == EVENT_STATE_HIGH_LIMIT && v < p.high_limit - p.deadband)
-      next = EVENT_STATE_NORMAL;
-    else if (state == EVENT_STATE_LOW_LIMIT && v > p.low_limit + p.deadband)
-      next = EVENT_STATE_NORMAL;
+    float sp = floating ? m.second.v.payload.real : 0.0f;
+    next = limit_state(state, v, floating ? sp + p.high_limit : p.high_limit,
+                       floating ? sp - p.low_limit : p.low_limit, p.deadband);
     uint32_t side = next == EVENT_STATE_NORMAL ? state : next;
     reals[0] = v;
-    reals[1] = p.deadband;
+    reals[1] = floating ? sp : p.deadband;
     reals[2] = side == EVENT_STATE_LOW_LIMIT ? p.low_limit : p.high_limit;
     break;
   }

@@ -234,7 +234,7 @@ int object_SetEventFlag(uint32_t owner, uint32_t type, uint32_t instance)
   ObjectEngineState* engine = record ? object_engine(record) : nullptr;
   if (!engine)
     return -1;
-  engine->force_flags |= 2;
+  engine->force_flags |= kEngineForceCov;
   return 0;
 }
 

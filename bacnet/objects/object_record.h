@@ -24,10 +24,11 @@ struct ObjectEngineState {
   int32_t countdown = 0;
   uint32_t recorded_state[3] = {};  // last to-offnormal, to-fault and to-normal states
   uint32_t pending_ack = 0;       // 1 to-offnormal, 2 to-fault, 4 to-normal
-  uint32_t force_flags = 0;       // 2: send a COV notification on the next run
+  uint32_t force_flags = 0;       // kEngineForceCov: send a COV notification on the next run
   float reported_value = 0;       // present value last reported to the API clients
   uint32_t reserved[6] = {};
 };
+inline constexpr uint32_t kEngineForceCov = 2;
 
 // One local object. The head is common to every type; the fields follow in the order of
 // the type's table (object_types.h), reached through the accessors below.

@@ -1,7 +1,6 @@
 #include "bacnet/objects/schedule_timers.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/object_behaviour.h"
@@ -23,20 +22,21 @@ uint32_t time_key(const BACnetTime& t)
 }
 
 // The value of the last TimeValue not later than now (one TimeValue or a list of them,
-// taken in time order); null when there is none.
+// taken in time order; of equal times the one listed last); null when there is none. One
+// pass without sorting: it runs for every schedule on every tick.
 const BACnetValue* value_at(const BACnetValue& time_values, const BACnetTime& now)
 {
-  std::vector<const BACnetTimeValue*> entries;
+  const uint32_t now_key = time_key(now);
+  const BACnetValue* found = nullptr;
+  uint32_t found_key = 0;
   value_each_record<BACnetTimeValue>(time_values, TAG_TIME_VALUE_LIST, [&](const BACnetTimeValue& tv) {
-    entries.push_back(&tv);
+    uint32_t key = time_key(tv.time);
+    if (key <= now_key && (!found || key >= found_key)) {
+      found = &tv.value;
+      found_key = key;
+    }
     return true;
   });
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const BACnetTimeValue* a, const BACnetTimeValue* b) { return time_key(a->time) < time_key(b->time); });
-  const BACnetValue* found = nullptr;
-  for (const BACnetTimeValue* tv : entries)
-    if (time_key(tv->time) <= time_key(now))
-      found = &tv->value;
   return found;
 }
 

@@ -138,12 +138,7 @@ uint32_t trendlog_records_since_notified(uint32_t total, uint32_t notified)
 
 void object_TrendLogTimer(uint32_t owner, ObjectRecord* object)
 {
-  event_process_transition_bits(owner, object);
-  BitString* enabled = object_bits(object, PROP_EVENT_ENABLE);
-  BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
-  for (uint32_t t = TRANSITION_TO_OFFNORMAL; t <= TRANSITION_TO_NORMAL; ++t)
-    if (!bitstring_get_bit(enabled, t))
-      bitstring_set_bit(acked, t, 1);
+  event_settle_acknowledgments(owner, object);
 
   uint32_t buffer_size = word(object, PROP_BUFFER_SIZE);
   if (buffered(object) == 0 && buffer_size > 0)
