@@ -103,6 +103,12 @@ uint32_t server_tsm_segment_size(uint8_t max_segments_apdu)
   return apdu_max_length(max_segments_apdu & 0x0F) - kSegmentedAnswerHeader;
 }
 
+uint32_t server_tsm_accepted_segments(uint8_t max_segments_apdu)
+{
+  static constexpr uint32_t kAccepted[8] = {1, 2, 4, 8, 16, 32, 64, 64};
+  return kAccepted[(max_segments_apdu >> 4) & 0x07];
+}
+
 void server_tsm_init(ServerRequestCallback callback, const DriverContext* context, int32_t segment_timeout,
                      int32_t apdu_timeout, int32_t retries)
 {

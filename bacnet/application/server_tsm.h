@@ -103,6 +103,9 @@ int server_tsm_append_segment(ServerTransaction* t, const ApduPdu& segment);
 
 // The answer data of one ComplexACK segment for the requester's max-segments/max-APDU octet.
 uint32_t server_tsm_segment_size(uint8_t max_segments_apdu);
+// The segments a requester takes by the same octet, for sizing an answer; an unspecified
+// number counts as one, more than 64 as 64.
+uint32_t server_tsm_accepted_segments(uint8_t max_segments_apdu);
 
 // The state functions: 0 done, -1 failed (the transaction then ends with a Reject).
 int server_tsm_execute_idle_state(ServerTransaction* t, const ApduPdu* pdu);

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <map>
 #include <new>
+#include <span>
 #include <tuple>
 
 using namespace cache_detail;
@@ -286,18 +287,20 @@ void probe_step(uint32_t now)
 
 // ---- Read ---------------------------------------------------------------------------------
 
-void stamp_read(const CacheReference& reference, uint32_t stamp)
+// Marks the entries as asked for, all under one lock.
+void stamp_reads(std::span<const CacheReference> references, uint32_t stamp)
 {
   DRIVER_LOCK_SCOPE();
-  if (CacheEntry* e = find_entry(cache_key(reference)))
-    e->last_read = stamp;
+  for (const CacheReference& reference : references)
+    if (CacheEntry* e = find_entry(cache_key(reference)))
+      e->last_read = stamp;
 }
 
 void read_single(const CacheReference& reference, uint32_t now)
 {
   ++g_cycle.list_index;
   trace("cache_read_property");
-  stamp_read(reference, now + 1);
+  stamp_reads({&reference, 1}, now + 1);
   ReadPropertyRequest request;
   request.object = reference.object;
   request.property = reference.property;
@@ -331,12 +334,11 @@ void read_multiple(uint32_t now)
     batch.push_back(g_cycle.reads[g_cycle.list_index]);
     ++g_cycle.list_index;
   }
+  stamp_reads(batch, now + 1);
   ReadPropertyMultipleRequest request;
   bool built = true;
-  for (const CacheReference& r : batch) {
-    stamp_read(r, now + 1);
+  for (const CacheReference& r : batch)
     built = built && add_specification(request, r);
-  }
   int32_t device = int32_t(first.device.instance);
   if (built)
     send_tracked({Asked::kReadMultiple, device, std::move(batch), 0}, seams().read_property_multiple, request);

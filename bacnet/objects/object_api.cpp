@@ -15,7 +15,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -26,7 +25,6 @@
 namespace {
 
 constexpr uint32_t kPresentValue = 85;
-constexpr uint32_t kDeviceType = 8;
 constexpr uint32_t kLastPutType = 5;  // analog and binary inputs, outputs and values
 constexpr auto kRegistrationRetry = std::chrono::milliseconds(10);
 constexpr auto kWriteRetry = std::chrono::milliseconds(1);
@@ -93,14 +91,6 @@ void object_api_free_registration(void* p)
   delete entry;
 }
 
-std::string value_key(const BACnetDeviceObjectPropertyReference& r)
-{
-  char text[80];
-  std::snprintf(text, sizeof text, "%d|%d|%d|%d|%d", int(r.device.instance), int(r.object.type),
-                int(r.object.instance), int(r.property), int(r.array_index));
-  return text;
-}
-
 std::string object_key(uint32_t client_id, uint32_t handle)
 {
   return std::to_string(int(client_id)) + "|" + std::to_string(int(handle));
@@ -110,7 +100,7 @@ std::string client_key(uint32_t client_id) { return std::to_string(int(client_id
 
 BACnetDeviceObjectPropertyReference present_value_of(uint32_t device, BACnetObjectId object)
 {
-  return BACnetDeviceObjectPropertyReference{object, kPresentValue, -1, BACnetObjectId{kDeviceType, device}};
+  return cache_reference(device, object.type, object.instance, kPresentValue);
 }
 
 // ---- Registry (the caller holds the lock) --------------------------------------------------
@@ -369,7 +359,7 @@ int object_api_put_object_ex(const char* name, BACnetObjectId object, uint32_t d
     return -1;
   DRIVER_LOCK_SCOPE();
   BACnetDeviceObjectPropertyReference reference = present_value_of(device, object);
-  std::string key = value_key(reference);
+  std::string key = cache_key(reference);
   if (!g.registry || find(key) || at_limit())
     return -1;
   uint32_t chosen = *handle;
@@ -404,7 +394,7 @@ int object_api_delete_object(uint32_t client_id, uint32_t handle)
     return -1;
   // Only this handle's own registration goes; another client's registration of the same
   // object stays.
-  std::string registration = value_key(bound->reference);
+  std::string registration = cache_key(bound->reference);
   RegistrationData* value = find_data(registration, kValueRegistration);
   if (value && value->client_id == client_id && value->handle == handle)
     remove(registration);
@@ -419,22 +409,15 @@ int object_api_read_object(uint32_t client_id, uint32_t handle, BACnetValue* val
   BACnetDeviceObjectPropertyReference reference;
   if (!client_object(client_id, handle, &reference))
     return -1;
-  ReadPropertyRequest request;
-  request.object = reference.object;
-  request.property = reference.property;
-  request.array_index = reference.array_index;
-  ReadPropertyAck answer;
-  ClientCallError error;
-  ClientCallRecord record;
-  record.device_instance = int32_t(reference.device.instance);
-  record.request = &request;
-  record.answer = &answer;
-  record.error = &error;
-  client_call_read_property(&record);
+  client_calls::ReadPropertyRequest call;
+  call.device_instance = int32_t(reference.device.instance);
+  call.request.object = reference.object;
+  call.request.property = reference.property;
+  call.request.array_index = reference.array_index;
+  call.Call();
   int result = kObjectApiReadFailed;
-  if (error.status == -1 && value && value_copy_fresh(value, &answer.value) == VALUE_OK)
+  if (call.succeeded() && value && value_copy_fresh(value, &call.answer.value) == VALUE_OK)
     result = 0;
-  pdu_free_read_property_ack(&answer);
   if (status)
     *status = result == 0 ? 0 : kObjectApiReadFailed;
   return result;
@@ -457,7 +440,7 @@ int object_api_set_notify(uint32_t client_id, uint32_t handle, uint8_t flag)
   RegistrationData* bound = find_data(object_key(client_id, handle), kClientObject);
   if (!bound)
     return -1;
-  RegistrationData* value = find_data(value_key(bound->reference), kValueRegistration);
+  RegistrationData* value = find_data(cache_key(bound->reference), kValueRegistration);
   if (!value)
     return -1;
   value->notify = flag;
@@ -473,7 +456,7 @@ void object_api_notify_change(uint32_t device, BACnetObjectId object, const BACn
   ObjectApiValueChangeFunction host = nullptr;
   {
     DRIVER_LOCK_SCOPE();
-    if (RegistrationData* value = find_data(value_key(present_value_of(device, object)), kValueRegistration)) {
+    if (RegistrationData* value = find_data(cache_key(present_value_of(device, object)), kValueRegistration)) {
       registered = true;
       client_id = value->client_id;
       handle = value->handle;
@@ -498,7 +481,7 @@ void object_api_notify_event(uint32_t device, BACnetObjectId object)
   ObjectApiEventFunction host = nullptr;
   {
     DRIVER_LOCK_SCOPE();
-    RegistrationData* value = find_data(value_key(present_value_of(device, object)), kValueRegistration);
+    RegistrationData* value = find_data(cache_key(present_value_of(device, object)), kValueRegistration);
     if (!value || !value->notify)
       return;
     client_id = value->client_id;

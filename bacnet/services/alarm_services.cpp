@@ -26,10 +26,8 @@ constexpr uint32_t kErrorCovSubscriptionFailed = 43;
 constexpr uint32_t kForceAcknowledged = 1;
 constexpr int kSubscribeLogLevel = 1;
 
-// Summaries per answer by max-APDU code, and the multiplier of a segmented answer by the
-// max-segments code.
+// Summaries per answer by max-APDU code; a segmented answer carries that many per segment.
 constexpr std::array<uint32_t, 6> kSummariesPerApdu = {0, 1, 3, 7, 15, 21};
-constexpr std::array<uint32_t, 8> kSegmentFactor = {1, 2, 4, 8, 16, 32, 64, 64};
 
 using OwnedAcknowledge = OwnedRecord<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request>;
 using OwnedEvent = OwnedRecord<EventNotificationRequest, pdu_free_event_notification_request>;
@@ -102,7 +100,7 @@ uint32_t services_event_summary_limit(const ServiceRequest& request)
   uint32_t apdu_code = request.max_segments_apdu & 0x0F;
   uint32_t limit = apdu_code < kSummariesPerApdu.size() ? kSummariesPerApdu[apdu_code] : 0;
   if (request.segmented_response_accepted)
-    limit *= kSegmentFactor[(request.max_segments_apdu >> 4) & 0x07];
+    limit *= server_tsm_accepted_segments(request.max_segments_apdu);
   return limit;
 }
 

@@ -20,8 +20,6 @@ constexpr int32_t kAppend = -1;
 // (1), the start (5), a record count (5), the data's tag with a four-octet length (6) and the
 // closing tag (1).
 constexpr uint32_t kReadAckOverhead = 19;
-// Segments a requester takes, by its max-segments code; an unspecified number counts as one.
-constexpr uint32_t kAcceptedSegments[8] = {1, 2, 4, 8, 16, 32, 64, 64};
 
 // A local file, closed when it goes out of scope unless closed (and checked) before.
 class LocalFile {
@@ -151,7 +149,7 @@ uint32_t services_read_file_room(const ServiceRequest& request)
 {
   uint32_t segment = server_tsm_segment_size(request.max_segments_apdu);
   uint32_t total = request.segmented_response_accepted
-                       ? segment * kAcceptedSegments[(request.max_segments_apdu >> 4) & 0x07]
+                       ? segment * server_tsm_accepted_segments(request.max_segments_apdu)
                        : segment - 1;  // an unsegmented answer stays below one segment
   return total > kReadAckOverhead ? total - kReadAckOverhead : 0;
 }

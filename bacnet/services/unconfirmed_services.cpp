@@ -8,6 +8,7 @@
 #include "bacnet/network/network_main.h"
 #include "bacnet/objects/object_summaries.h"
 #include "bacnet/services/cov_notification_services.h"
+#include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/value.h"
 
@@ -33,14 +34,6 @@ constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint8_t kAnyField = 255;
 constexpr int kLastYear = 2036 - 1900;
 
-pdu_buffer view_of(const ServiceRequest& request)
-{
-  return pdu_buffer_view(request.data.data(), uint32_t(request.data.size()));
-}
-
-// A request counts only when its parameters decode and nothing follows them.
-bool decoded(int result, const pdu_buffer& buffer) { return result == 0 && buffer.pos == buffer.size; }
-
 // Port 0 only, like the hooks: the first port is the one the host program listens on.
 void trace(uint8_t port_index, const char* text)
 {
@@ -64,8 +57,8 @@ int days_in_month(int year, int month)
 int time_synchronization(uint8_t port_index, const ServiceRequest& request, std::size_t hook, bool utc)
 {
   BACnetDateTime time{};
-  pdu_buffer buffer = view_of(request);
-  if (!decoded(pdu_decode_datetime(&buffer, &time), buffer))
+  pdu_buffer buffer = services_request_view(request);
+  if (!services_decoded(pdu_decode_datetime(&buffer, &time), buffer))
     return -1;
   services_call_hook(hook, port_index, &time);
   BACnetDateTime checked{};
@@ -76,17 +69,14 @@ int time_synchronization(uint8_t port_index, const ServiceRequest& request, std:
   return 0;
 }
 
-// Services whose parameters have no decoder in the codec yet: nothing can be handed on.
-int undecodable(uint8_t, bool, const BACnetAddress&, const ServiceRequest&) { return -1; }
-
 // Services that only go to the host: decoded into their record, handed to the hook of their
 // slot (port 0), released.
 template <class Record, int (*Decode)(pdu_buffer*, Record*), void (*Free)(Record*)>
 int to_hook(uint8_t port_index, const ServiceRequest& request, std::size_t hook)
 {
   Record record;
-  pdu_buffer buffer = view_of(request);
-  bool ok = decoded(Decode(&buffer, &record), buffer);
+  pdu_buffer buffer = services_request_view(request);
+  bool ok = services_decoded(Decode(&buffer, &record), buffer);
   if (ok)
     services_call_hook(hook, port_index, &record);
   Free(&record);
@@ -98,8 +88,8 @@ int to_hook(uint8_t port_index, const ServiceRequest& request, std::size_t hook)
 int services_i_am(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source, const ServiceRequest& request)
 {
   IAmRequest iam;
-  pdu_buffer buffer = view_of(request);
-  if (!decoded(pdu_decode_iam_request(&buffer, &iam), buffer) || iam.device.type != kDeviceObjectType)
+  pdu_buffer buffer = services_request_view(request);
+  if (!services_decoded(pdu_decode_iam_request(&buffer, &iam), buffer) || iam.device.type != kDeviceObjectType)
     return -1;
   services_call_hook(kHookIAm, port_index, &iam);
   char text[64];
@@ -122,8 +112,8 @@ int services_i_am(uint8_t port_index, bool snet_present, const BACnetAddress& ro
 int services_i_have(uint8_t port_index, bool, const BACnetAddress&, const ServiceRequest& request)
 {
   IHaveRequest ihave;
-  pdu_buffer buffer = view_of(request);
-  if (!decoded(pdu_decode_ihave_request(&buffer, &ihave), buffer))
+  pdu_buffer buffer = services_request_view(request);
+  if (!services_decoded(pdu_decode_ihave_request(&buffer, &ihave), buffer))
     return -1;
   services_call_hook(kHookIHave, port_index, &ihave);
   return 0;
@@ -168,8 +158,8 @@ int services_utc_time_synchronization(uint8_t port_index, bool, const BACnetAddr
 int services_who_has(uint8_t port_index, bool, const BACnetAddress&, const ServiceRequest& request)
 {
   WhoHasRequest whohas;
-  pdu_buffer buffer = view_of(request);
-  if (!decoded(pdu_decode_who_has_request(&buffer, &whohas), buffer) || whohas.choice < 0)
+  pdu_buffer buffer = services_request_view(request);
+  if (!services_decoded(pdu_decode_who_has_request(&buffer, &whohas), buffer) || whohas.choice < 0)
     return -1;
   services_call_hook(kHookWhoHas, port_index, &whohas);
   auto who_has = services_seams().who_has;
@@ -185,8 +175,8 @@ int services_who_has(uint8_t port_index, bool, const BACnetAddress&, const Servi
 int services_who_is(uint8_t port_index, bool, const BACnetAddress&, const ServiceRequest& request)
 {
   WhoIsRequest whois;
-  pdu_buffer buffer = view_of(request);
-  if (!decoded(pdu_decode_who_is_request(&buffer, &whois), buffer))
+  pdu_buffer buffer = services_request_view(request);
+  if (!services_decoded(pdu_decode_who_is_request(&buffer, &whois), buffer))
     return -1;
   services_call_hook(kHookWhoIs, port_index, &whois);
   address_binding_send_i_am(port_index, whois.low_limit, whois.high_limit);
