@@ -168,7 +168,8 @@ void MstpMaster::handle_idle_frame()
   const uint8_t source = receiver_.source();
   const bool for_us = receiver_.destination() == params_.this_station;
   const bool broadcast = receiver_.destination() == kMstpBroadcast;
-  const std::vector<uint8_t> data(receiver_.data().begin(), receiver_.data().end());
+  // The receiver's buffer holds the data until the next octet is fed: no copy is needed.
+  const std::span<const uint8_t> data = receiver_.data();
   receiver_.clear_frame();
   if (!for_us && !broadcast)
     return;
