@@ -9,11 +9,6 @@
 namespace {
 
 constexpr uint8_t kLargestMstpMaxApduCode = 3;  // 480 octets
-constexpr uint8_t kNpduVersion = 1;
-constexpr uint8_t kNetworkMessage = 0x80;
-constexpr uint8_t kReservedBits = 0x50;
-constexpr uint8_t kDestinationPresent = 0x20;
-constexpr uint8_t kSourcePresent = 0x08;
 
 DriverLogFunction g_log = nullptr;
 bool g_trace = false;
@@ -73,20 +68,20 @@ bool mstp_npdu_is_request(std::span<const uint8_t> npdu)
   if (npdu.size() < 2 || npdu[0] != kNpduVersion)
     return false;
   const uint8_t control = npdu[1];
-  if (control & kReservedBits)
+  if (control & kNpduReservedBits)
     return false;
   std::size_t at = 2;
-  for (uint8_t present : {kDestinationPresent, kSourcePresent}) {
+  for (uint8_t present : {kNpduDnetPresent, kNpduSnetPresent}) {
     if (!(control & present))
       continue;
     if (at + 3 > npdu.size())
       return false;
     at += 3 + npdu[at + 2];  // network number, address length, address
   }
-  if (control & kDestinationPresent)
+  if (control & kNpduDnetPresent)
     ++at;  // hop count
   // A network-layer message carries no APDU: it answers or informs, it asks no device.
-  if ((control & kNetworkMessage) || at >= npdu.size())
+  if ((control & kNpduNetworkMessage) || at >= npdu.size())
     return false;
   return (npdu[at] >> 4) <= 1;
 }

@@ -75,6 +75,11 @@ bool MstpMaster::step()
 
 int64_t MstpMaster::silence() const { return now() - silence_start_; }
 
+int64_t MstpMaster::slot_start() const
+{
+  return int64_t(params_.no_token) + int64_t(params_.slot) * params_.this_station;
+}
+
 bool MstpMaster::receive_step(int64_t timeout_ms)
 {
   if (line_.stopping())
@@ -147,8 +152,7 @@ bool MstpMaster::idle()
 {
   if (!receiver_.valid_frame() && !receiver_.invalid_frame()) {
     // Up to the start of this station's slot after the token was lost.
-    const int64_t slot_start = int64_t(params_.no_token) + int64_t(params_.slot) * params_.this_station;
-    if (!receive_step(slot_start - silence()))
+    if (!receive_step(slot_start() - silence()))
       return false;
   }
   if (receiver_.invalid_frame()) {
@@ -168,7 +172,8 @@ void MstpMaster::handle_idle_frame()
   const uint8_t source = receiver_.source();
   const bool for_us = receiver_.destination() == params_.this_station;
   const bool broadcast = receiver_.destination() == kMstpBroadcast;
-  const std::vector<uint8_t> data(receiver_.data().begin(), receiver_.data().end());
+  // The receiver's buffer holds the data until the next octet is fed: no copy is needed.
+  const std::span<const uint8_t> data = receiver_.data();
   receiver_.clear_frame();
   if (!for_us && !broadcast)
     return;
@@ -313,13 +318,12 @@ bool MstpMaster::pass_token()
 
 bool MstpMaster::no_token()
 {
-  const int64_t slot_start = int64_t(params_.no_token) + int64_t(params_.slot) * params_.this_station;
-  if (silence() < slot_start) {
+  if (silence() < slot_start()) {
     if (event_count_ > params_.min_octets) {
       state_ = MstpState::kIdle;
       return true;
     }
-    return receive_step(slot_start - silence());
+    return receive_step(slot_start() - silence());
   }
   // This station's slot, or later still: the line stayed silent even longer, so the token is
   // as much ours as in the slot itself.

@@ -78,6 +78,8 @@ public:
 
 private:
   int64_t silence() const;
+  // The silence after which the lost token is this station's to claim.
+  int64_t slot_start() const;
   int modulo(int station) const { return station % (int(params_.max_master) + 1); }
   bool receive_step(int64_t timeout_ms);
   void send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data = {});

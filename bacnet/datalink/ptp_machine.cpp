@@ -82,7 +82,7 @@ bool PtpMachine::receive()
 {
   if (line_.stopping())
     return false;
-  std::vector<uint8_t> octets;
+  std::vector<uint8_t> octets;  // for the trace
   const int64_t start = now();
   int64_t last_octet = start;
   for (;;) {
@@ -94,7 +94,8 @@ bool PtpMachine::receive()
       return false;
     if (result == ByteLine::kOctet) {
       last_octet = now();
-      octets.push_back(octet);
+      if (trace_)
+        octets.push_back(octet);
       receiver_.feed(octet);
       if (!in_frame && !receiver_.in_frame())
         remember(octet);

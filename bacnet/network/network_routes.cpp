@@ -110,17 +110,13 @@ void answer_who_is_router(const NetworkPort& in, std::span<const uint8_t> data)
   send_i_am_router(in, reachable);
 }
 
-// The header of an NPDU passed on: the original source is added when the NPDU had none.
-NpduHeader passed_on(const NpduHeader& header, const BACnetAddress& source)
+// SNET and SADR: the NPDU names `source` as its origin.
+void set_source(NpduHeader& h, const BACnetAddress& source)
 {
-  NpduHeader h = header;
-  if (!h.snet_present) {
-    h.snet_present = 1;
-    h.snet = source.network;
-    h.slen = source.mac_len;
-    std::memcpy(h.sadr, source.mac, sizeof h.sadr);
-  }
-  return h;
+  h.snet_present = 1;
+  h.snet = source.network;
+  h.slen = source.mac_len;
+  std::memcpy(h.sadr, source.mac, sizeof h.sadr);
 }
 
 }  // namespace
@@ -219,12 +215,8 @@ int network_send_message(const NetworkPort& port, const BACnetAddress& destinati
     std::memcpy(h.dadr, dnet->mac, h.dlen);
     h.hop_count = kHopCountStart;
   }
-  if (snet) {
-    h.snet_present = 1;
-    h.snet = snet->network;
-    h.slen = snet->mac_len;
-    std::memcpy(h.sadr, snet->mac, sizeof h.sadr);
-  }
+  if (snet)
+    set_source(h, *snet);
   return network_send_npdu(port, destination, h, data);
 }
 
@@ -417,7 +409,10 @@ void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader
   NetworkPort* in = network_port_by_network(source.network);
   if (!in || source == in->address || !header.dnet_present)
     return;
-  NpduHeader h = passed_on(header, source);
+  // The NPDU passed on names its original source: added when it had none.
+  NpduHeader h = header;
+  if (!h.snet_present)
+    set_source(h, source);
   std::span<const uint8_t> data = message_data(header);
   // A reject is never answered with another: two routers would trade them for ever.
   bool may_reject = !(header.network_message && header.message_type == kRejectMessageToNetwork);

@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr uint8_t kVersion = 0x01;
 constexpr uint8_t kFirstVendorMessage = 0x80;
 constexpr int kMalformed = 8;
 
@@ -68,7 +67,7 @@ int npdu_decode(std::span<const uint8_t> npdu, NpduHeader* header)
   uint8_t control = 0;
   if (npdu.size() < 2 || !r.u8(&version) || !r.u8(&control))
     return kMalformed;
-  if (version != kVersion || (control & kNpduReservedBits))
+  if (version != kNpduVersion || (control & kNpduReservedBits))
     return kMalformed;
   h.network_message = (control & kNpduNetworkMessage) ? 1 : 0;
   h.expecting_reply = (control & kNpduExpectingReply) ? 1 : 0;
@@ -116,7 +115,7 @@ int npdu_encode(const NpduHeader& h, std::span<const uint8_t> data, std::vector<
     control |= kNpduSnetPresent;
   if (h.expecting_reply)
     control |= kNpduExpectingReply;
-  npdu.push_back(kVersion);
+  npdu.push_back(kNpduVersion);
   npdu.push_back(control);
   if (h.dnet_present) {
     put16(npdu, h.dnet);

@@ -9,6 +9,7 @@
 #include <vector>
 
 inline constexpr std::size_t kNpduMaxLength = 2056;
+inline constexpr uint8_t kNpduVersion = 0x01;
 
 // Control octet bits.
 inline constexpr uint8_t kNpduNetworkMessage = 0x80;

@@ -34,17 +34,7 @@ void check_master(const uint8_t* data, size_t size)
   os_set_clock(&clock);
   ScriptedLine line(clock);
   // The octets come in bursts: 0xF0 on the line stands for 40 ms of silence before the rest.
-  std::vector<uint8_t> burst;
-  int64_t at = 0;
-  for (size_t i = 0; i < size; ++i) {
-    burst.push_back(data[i]);
-    if (data[i] == 0xF0) {
-      line.arrive(at, burst);
-      burst.clear();
-      at += 40;
-    }
-  }
-  line.arrive(at, burst);
+  line.arrive_in_bursts({data, size}, 40);
   line.stop_at = 3000;
 
   MstpQueues queues;

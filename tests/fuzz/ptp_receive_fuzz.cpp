@@ -17,18 +17,8 @@ void check_machines(const uint8_t* data, size_t size)
   os_set_clock(&clock);
   ScriptedLine line(clock);
   // The octets come in bursts: 0xF0 stands for 700 ms of silence before the rest.
-  std::vector<uint8_t> burst;
-  int64_t at = 0;
-  for (size_t i = 1; i < size; ++i) {
-    burst.push_back(data[i]);
-    if (data[i] == 0xF0) {
-      line.arrive(at, burst);
-      burst.clear();
-      at += 700;
-    }
-  }
-  line.arrive(at, burst);
-  line.stop_at = at + 70000;
+  const int64_t last_burst = line.arrive_in_bursts({data + 1, size - 1}, 700);
+  line.stop_at = last_burst + 70000;
 
   PtpSettings settings;
   if (data[0] & 1)

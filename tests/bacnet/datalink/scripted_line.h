@@ -27,6 +27,23 @@ public:
     for (uint8_t o : octets)
       incoming_.emplace_back(at, o);
   }
+  // Octets in bursts, as the fuzz targets script them: each 0xF0 ends a burst, and the next
+  // one arrives `gap_ms` after the one before. Returns when the last burst arrives, from now.
+  int64_t arrive_in_bursts(std::span<const uint8_t> octets, int64_t gap_ms)
+  {
+    std::vector<uint8_t> burst;
+    int64_t at = 0;
+    for (uint8_t o : octets) {
+      burst.push_back(o);
+      if (o == 0xF0) {
+        arrive(at, burst);
+        burst.clear();
+        at += gap_ms;
+      }
+    }
+    arrive(at, burst);
+    return at;
+  }
   // Runs `action` once the clock reaches `delay_ms` from now.
   void schedule(int64_t delay_ms, std::function<void()> action) { actions_.emplace(now() + delay_ms, action); }
   // Called with every frame written, at the time of the write (e.g. a peer that answers).
