@@ -213,8 +213,9 @@ int BACnetStackClient::ReadFileObject(uint32_t device, uint32_t file_instance, i
   bool own = IsOwnModel(device);
   if (!own && check_model)
     return -3;
+  // In 64 bits: two 32-bit bounds give a count that always fits the request's unsigned one.
   int64_t count = int64_t(end) - int64_t(start);
-  if (count < 0 || count > UINT32_MAX)
+  if (count < 0)
     return -1;
   client_calls::AtomicReadFileRequest call;
   call.device_instance = int32_t(device);

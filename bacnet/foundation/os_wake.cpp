@@ -29,12 +29,6 @@ void OsWake::signal()
   }
 }
 
-void OsWake::clear()
-{
-  drain();
-  pending_.exchange(false, std::memory_order_acq_rel);
-}
-
 void OsWake::drain()
 {
   if (fd_ < 0)

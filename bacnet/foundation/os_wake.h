@@ -17,8 +17,6 @@ public:
   OsWake& operator=(const OsWake&) = delete;
 
   void signal();
-  // Consumes pending signals without waiting.
-  void clear();
 
   enum Result { kTimeout = 0, kSignalled = 1, kReadable = 2, kFailed = -1 };
   // Waits up to `milliseconds` (negative: without end) for a signal or, when `other_fd` is not

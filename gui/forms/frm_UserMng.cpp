@@ -16,19 +16,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+using forms::Indexed;
+using forms::Make;
 using forms::Px;
 
 namespace {
-
-template <typename W>
-W* make(QWidget* parent, const QString& name)
-{
-  auto* w = new W(parent);
-  w->setObjectName(name);
-  return w;
-}
-
-QString indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index); }
 
 // The group nodes carry their key; user nodes carry none.
 constexpr int kKeyRole = Qt::UserRole;
@@ -91,11 +83,11 @@ frm_UserMng::frm_UserMng(QWidget* parent) : QDialog(parent)
   // The list: the tree over its three buttons.
   auto* list = new QWidget(this);
   list->setObjectName("list");
-  tv_UserMng = make<QTreeWidget>(list, "tv_UserMng");
+  tv_UserMng = Make<QTreeWidget>(list, "tv_UserMng");
   tv_UserMng->setHeaderHidden(true);
-  cmd_Neu = make<QPushButton>(list, "cmd_Neu");
-  cmd_Delete = make<QPushButton>(list, "cmd_Delete");
-  cmd_Cancel[0] = make<QPushButton>(list, indexed("cmd_Cancel", 0));
+  cmd_Neu = Make<QPushButton>(list, "cmd_Neu");
+  cmd_Delete = Make<QPushButton>(list, "cmd_Delete");
+  cmd_Cancel[0] = Make<QPushButton>(list, Indexed("cmd_Cancel", 0));
   auto* list_layout = new QVBoxLayout(list);
   list_layout->setContentsMargins(0, 0, 0, 0);
   list_layout->addWidget(tv_UserMng, 1);
@@ -111,27 +103,27 @@ frm_UserMng::frm_UserMng(QWidget* parent) : QDialog(parent)
   auto* place = new QGridLayout(frames_);
   place->setContentsMargins(0, 0, 0, 0);
   for (int f = 0; f < 2; ++f) {
-    fr_UserMngfrm[size_t(f)] = make<QGroupBox>(frames_, indexed("fr_UserMngfrm", f));
+    fr_UserMngfrm[size_t(f)] = Make<QGroupBox>(frames_, Indexed("fr_UserMngfrm", f));
     place->addWidget(fr_UserMngfrm[size_t(f)], 0, 0, Qt::AlignTop);
   }
   for (int i = 0; i < 5; ++i)
     lbl_UserMgnfrm[size_t(i)] =
-        make<QLabel>(fr_UserMngfrm[i == 3 ? 0 : 1], indexed("lbl_UserMgnfrm", i));
+        Make<QLabel>(fr_UserMngfrm[i == 3 ? 0 : 1], Indexed("lbl_UserMgnfrm", i));
   QGroupBox* setup = fr_UserMngfrm[1];
   QGroupBox* removal = fr_UserMngfrm[0];
-  txt_User[0] = make<QLineEdit>(setup, indexed("txt_User", 0));
-  txt_User[1] = make<QLineEdit>(removal, indexed("txt_User", 1));
+  txt_User[0] = Make<QLineEdit>(setup, Indexed("txt_User", 0));
+  txt_User[1] = Make<QLineEdit>(removal, Indexed("txt_User", 1));
   for (int i = 0; i < 2; ++i) {
-    txt_Password[size_t(i)] = make<QLineEdit>(setup, indexed("txt_Password", i));
+    txt_Password[size_t(i)] = Make<QLineEdit>(setup, Indexed("txt_Password", i));
     txt_Password[size_t(i)]->setEchoMode(QLineEdit::Password);
     txt_Password[size_t(i)]->setStyleSheet("lineedit-password-character: 42");
   }
-  chk_Admin = make<QCheckBox>(setup, "chk_Admin");
+  chk_Admin = Make<QCheckBox>(setup, "chk_Admin");
   chk_Admin->setTristate(true);
-  cmd_OK[0] = make<QPushButton>(setup, indexed("cmd_OK", 0));
-  cmd_OK[1] = make<QPushButton>(removal, indexed("cmd_OK", 1));
-  cmd_Cancel[1] = make<QPushButton>(setup, indexed("cmd_Cancel", 1));
-  cmd_Cancel[2] = make<QPushButton>(removal, indexed("cmd_Cancel", 2));
+  cmd_OK[0] = Make<QPushButton>(setup, Indexed("cmd_OK", 0));
+  cmd_OK[1] = Make<QPushButton>(removal, Indexed("cmd_OK", 1));
+  cmd_Cancel[1] = Make<QPushButton>(setup, Indexed("cmd_Cancel", 1));
+  cmd_Cancel[2] = Make<QPushButton>(removal, Indexed("cmd_Cancel", 2));
 
   auto* s = new QGridLayout(setup);
   s->addWidget(lbl_UserMgnfrm[0], 0, 0, 1, 2);

@@ -22,26 +22,20 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using forms::Make;
+
 namespace {
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
-
-template <typename W>
-W* make(QWidget* parent, const char* name)
-{
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromUtf8(name));
-  return w;
-}
 
 // One numeric line: label, text box and up/down pair with the field's limits.
 QLineEdit* numeric(QWidget* parent, QGridLayout* grid, int row, const char* label_name, const char* caption,
                    const char* edit_name, const char* updown_name, int64_t lower, int64_t upper, UpDownControl*& ud)
 {
-  auto* label = make<QLabel>(parent, label_name);
+  auto* label = Make<QLabel>(parent, label_name);
   label->setText(u8(caption));
-  auto* edit = make<QLineEdit>(parent, edit_name);
-  ud = make<UpDownControl>(parent, updown_name);
+  auto* edit = Make<QLineEdit>(parent, edit_name);
+  ud = Make<UpDownControl>(parent, updown_name);
   ud->Min = double(lower);
   ud->Max = double(upper);
   grid->addWidget(label, row, 0);
@@ -53,9 +47,9 @@ QLineEdit* numeric(QWidget* parent, QGridLayout* grid, int row, const char* labe
 QComboBox* list(QWidget* parent, QGridLayout* grid, int row, const char* label_name, const char* caption,
                 const char* box_name, const QStringList& entries)
 {
-  auto* label = make<QLabel>(parent, label_name);
+  auto* label = Make<QLabel>(parent, label_name);
   label->setText(u8(caption));
-  auto* box = make<QComboBox>(parent, box_name);
+  auto* box = Make<QComboBox>(parent, box_name);
   box->addItems(entries);
   box->setCurrentIndex(-1);
   grid->addWidget(label, row, 0);
@@ -75,25 +69,25 @@ frm_bacConfig::frm_bacConfig(QWidget* parent) : QDialog(parent)
 {
   setObjectName("frm_bacConfig");
   setWindowTitle("BACnet Einstellungen");
-  Frame1 = make<QGroupBox>(this, "Frame1");
+  Frame1 = Make<QGroupBox>(this, "Frame1");
   Frame1->setTitle("Allgemeine Einstellungen");
   auto* general = new QGridLayout(Frame1);
   cmb_link = list(Frame1, general, 0, "lbl_link", "Link:", "cmb_link", {"BACnet/IP", "MS/TP"});
   txt_timeout = numeric(Frame1, general, 1, "lbl_timeout", "Scan time:", "txt_timeout", "UpDown_timeout", 0, 100,
                         UpDown_timeout);
-  general->addWidget(make<QLabel>(Frame1, "lbl_timeUnit_0"), 1, 3);
+  general->addWidget(Make<QLabel>(Frame1, "lbl_timeUnit_0"), 1, 3);
   txt_monitorTime = numeric(Frame1, general, 2, "lbl_monitorTime", "Poll-Zyklus:", "txt_monitorTime",
                             "UpDown_monitorTime", 1, 100, UpDown_monitorTime);
-  general->addWidget(make<QLabel>(Frame1, "lbl_timeUnit_1"), 2, 3);
+  general->addWidget(Make<QLabel>(Frame1, "lbl_timeUnit_1"), 2, 3);
   for (auto* unit : Frame1->findChildren<QLabel*>(QRegularExpression("^lbl_timeUnit_")))
     unit->setText("[s]");
 
-  frame_ip = make<QGroupBox>(Frame1, "frame_ip");
+  frame_ip = Make<QGroupBox>(Frame1, "frame_ip");
   frame_ip->setTitle("IP Einstellungen");
   auto* ip = new QGridLayout(frame_ip);
-  auto* ip_label = make<QLabel>(frame_ip, "Label_lokalIP");
+  auto* ip_label = Make<QLabel>(frame_ip, "Label_lokalIP");
   ip_label->setText("Lokale IP-Adresse:");
-  txt_localIP = make<QLineEdit>(frame_ip, "txt_localIP");
+  txt_localIP = Make<QLineEdit>(frame_ip, "txt_localIP");
   // Only an IPv4 address can be typed or pasted: the address goes into bacnet.ini and the job.
   static const QRegularExpression ipv4(
       "\\A((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\z");
@@ -105,7 +99,7 @@ frm_bacConfig::frm_bacConfig(QWidget* parent) : QDialog(parent)
   txt_port = numeric(frame_ip, ip, 2, "lbl_port", "Port:", "txt_port", "UpDown_port", 0, 50000, UpDown_port);
   general->addWidget(frame_ip, 3, 0, 1, 4);
 
-  frame_mstp = make<QGroupBox>(Frame1, "frame_mstp");
+  frame_mstp = Make<QGroupBox>(Frame1, "frame_mstp");
   frame_mstp->setTitle("MS/TP Einstellungen");
   auto* mstp = new QGridLayout(frame_mstp);
   txt_mac = numeric(frame_mstp, mstp, 0, "Label_mac", "MAC-Adresse:", "txt_mac", "UpDown_mac", 1, 127, UpDown_mac);
@@ -119,7 +113,7 @@ frm_bacConfig::frm_bacConfig(QWidget* parent) : QDialog(parent)
                       {"9600", "19200", "38400", "57600", "76800", "115200"});
   general->addWidget(frame_mstp, 4, 0, 1, 4);
 
-  Command_uebernehmen = make<QPushButton>(this, "Command_übernehmen");
+  Command_uebernehmen = Make<QPushButton>(this, "Command_übernehmen");
   Command_uebernehmen->setText(u8("Übernehmen"));
   Command_uebernehmen->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);

@@ -30,24 +30,17 @@
 #include <algorithm>
 #include <utility>
 
+using forms::Indexed;
+using forms::Make;
 using forms::Px;
 
 namespace {
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
-QString indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QString::fromUtf8(array)).arg(index); }
-
-template <typename W>
-W* make(QWidget* parent, const QString& name)
-{
-  auto* w = new W(parent);
-  w->setObjectName(name);
-  return w;
-}
 
 QLineEdit* field(QWidget* parent, const QString& name, int width = 64)
 {
-  auto* edit = make<QLineEdit>(parent, name);
+  auto* edit = Make<QLineEdit>(parent, name);
   edit->setFixedWidth(width);
   return edit;
 }
@@ -55,7 +48,7 @@ QLineEdit* field(QWidget* parent, const QString& name, int width = 64)
 QComboBox* choice(QWidget* parent, const QString& name, const QStringList& entries)
 {
   // Every entry is shown whole, in either language.
-  auto* box = make<ChoiceList>(parent, name);
+  auto* box = Make<ChoiceList>(parent, name);
   box->addItems(entries);
   // Nothing is selected until the window's values select an entry.
   box->setCurrentIndex(-1);
@@ -170,7 +163,7 @@ QSize frm_config::sizeHint() const { return {Px(15750), Px(10500)}; }
 
 QWidget* frm_config::build_pages()
 {
-  SSTab1 = make<QTabWidget>(this, "SSTab1_0");
+  SSTab1 = Make<QTabWidget>(this, "SSTab1_0");
   // All nine tabs in view at the designed size: narrower padding, no scrolling, no eliding.
   auto* compact = new CompactTabStyle;
   compact->setParent(SSTab1);
@@ -179,7 +172,7 @@ QWidget* frm_config::build_pages()
   SSTab1->tabBar()->setElideMode(Qt::ElideNone);
   for (int i = 0; i < 80; ++i) {
     const design::DescLabel& d = design::DescLabels()[size_t(i)];
-    lbl_desc[size_t(i)] = make<QLabel>(this, indexed("lbl_desc", i));
+    lbl_desc[size_t(i)] = Make<QLabel>(this, Indexed("lbl_desc", i));
     lbl_desc[size_t(i)]->setText(u8(d.text_de));
     lbl_desc[size_t(i)]->setVisible(d.visible);
   }
@@ -208,7 +201,7 @@ QWidget* frm_config::build_pages()
 QGroupBox* frm_config::build_frame(const QString& name)
 {
   const design::FrameDesign* f = design::FindFrame(name);
-  auto* frame = make<QGroupBox>(this, name);
+  auto* frame = Make<QGroupBox>(this, name);
   frames[name] = frame;
   if (!f)
     return frame;
@@ -260,28 +253,28 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
   switch (line.item) {
   case design::Item::Cfg: {
     const rows::ConfigRegisterRow& r = rows::ConfigRegisters()[size_i];
-    lbl_cfg[size_i] = make<QLabel>(frame, indexed("lbl_cfg", i));
+    lbl_cfg[size_i] = Make<QLabel>(frame, Indexed("lbl_cfg", i));
     lbl_cfg[size_i]->setText(u8(r.caption_de));
-    txt_data_cfg[size_i] = field(frame, indexed("txt_data_cfg", i), r.field == rows::Field::Choice ? 30 : 64);
+    txt_data_cfg[size_i] = field(frame, Indexed("txt_data_cfg", i), r.field == rows::Field::Choice ? 30 : 64);
     grid->addWidget(lbl_cfg[size_i], row, col);
     auto* box = line_box(grid, row, col, paired);
     if (r.field == rows::Field::Choice) {
-      cmb_cfg[size_i] = choice(frame, indexed("cmb_cfg", i), design::ConfigChoices(i, false));
+      cmb_cfg[size_i] = choice(frame, Indexed("cmb_cfg", i), design::ConfigChoices(i, false));
       box->addWidget(cmb_cfg[size_i]);
     }
     box->addWidget(txt_data_cfg[size_i]);
     if (r.field == rows::Field::Spin) {
-      UpD_txt_cfg[size_i] = make<UpDownControl>(frame, indexed("UpD_txt_cfg", i));
+      UpD_txt_cfg[size_i] = Make<UpDownControl>(frame, Indexed("UpD_txt_cfg", i));
       UpD_txt_cfg[size_i]->Min = r.lower;
       UpD_txt_cfg[size_i]->Max = r.upper;
       box->addWidget(UpD_txt_cfg[size_i]);
     }
     if (i == 0 || i == 1) {
-      lbl_cfg_val[size_i] = make<QLabel>(frame, indexed("lbl_cfg_val", i));
+      lbl_cfg_val[size_i] = Make<QLabel>(frame, Indexed("lbl_cfg_val", i));
       box->addWidget(lbl_cfg_val[size_i]);
     }
     if (i >= 4 && i <= 7) {
-      Label1[size_t(i - 4)] = make<QLabel>(frame, indexed("Label1", i - 4));
+      Label1[size_t(i - 4)] = Make<QLabel>(frame, Indexed("Label1", i - 4));
       Label1[size_t(i - 4)]->setText("%");
       box->addWidget(Label1[size_t(i - 4)]);
     }
@@ -296,14 +289,14 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     if (line.caption_desc >= 0) {
       caption = lbl_desc[size_t(line.caption_desc)];
     } else {
-      caption = lbl_data_in[size_i] = make<QLabel>(frame, indexed("lbl_data_in", i));
+      caption = lbl_data_in[size_i] = Make<QLabel>(frame, Indexed("lbl_data_in", i));
       caption->setText(u8(r.caption_de));
     }
-    txt_data_in[size_i] = field(frame, indexed("txt_data_in", i), r.field == rows::Field::Choice ? 30 : 64);
+    txt_data_in[size_i] = field(frame, Indexed("txt_data_in", i), r.field == rows::Field::Choice ? 30 : 64);
     grid->addWidget(caption, row, col);
     auto* box = line_box(grid, row, col, paired);
     if (r.field == rows::Field::Choice) {
-      cmb_in[size_i] = choice(frame, indexed("cmb_in", i), design::InputChoices(i, false));
+      cmb_in[size_i] = choice(frame, Indexed("cmb_in", i), design::InputChoices(i, false));
       box->addWidget(cmb_in[size_i]);
     }
     box->addWidget(txt_data_in[size_i]);
@@ -314,14 +307,14 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
   }
   case design::Item::Out: {
     const rows::OutputRegisterRow& r = rows::OutputRegisters()[size_i];
-    lbl_read_out[size_i] = make<QLabel>(frame, indexed("lbl_read_out", i));
+    lbl_read_out[size_i] = Make<QLabel>(frame, Indexed("lbl_read_out", i));
     lbl_read_out[size_i]->setText(u8(r.caption_de));
-    txt_data_out[size_i] = field(frame, indexed("txt_data_out", i));
+    txt_data_out[size_i] = field(frame, Indexed("txt_data_out", i));
     grid->addWidget(lbl_read_out[size_i], row, col);
     auto* box = line_box(grid, row, col, paired);
     box->addWidget(txt_data_out[size_i]);
     if (i == 15 || i == 16) {
-      lbl_in_val[size_i] = make<QLabel>(frame, indexed("lbl_in_val", i));
+      lbl_in_val[size_i] = Make<QLabel>(frame, Indexed("lbl_in_val", i));
       box->addWidget(lbl_in_val[size_i]);
     }
     if (r.unit_label >= 0)
@@ -331,13 +324,13 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
   }
   case design::Item::CfgBit: {
     const rows::BitRow& r = rows::ConfigBits()[size_i];
-    lbl_read_cfg_bit[size_i] = make<QLabel>(frame, indexed("lbl_read_cfg_bit", i));
+    lbl_read_cfg_bit[size_i] = Make<QLabel>(frame, Indexed("lbl_read_cfg_bit", i));
     lbl_read_cfg_bit[size_i]->setText(u8(r.caption_de));
-    chk_cfg[size_i] = make<QCheckBox>(frame, indexed("chk_cfg", i));
+    chk_cfg[size_i] = Make<QCheckBox>(frame, Indexed("chk_cfg", i));
     grid->addWidget(lbl_read_cfg_bit[size_i], row, col);
     auto* box = line_box(grid, row, col, paired);
     if (r.choice) {
-      cmb_bit_cfg[size_i] = choice(frame, indexed("cmb_bit_cfg", i), design::BitChoices(i, false));
+      cmb_bit_cfg[size_i] = choice(frame, Indexed("cmb_bit_cfg", i), design::BitChoices(i, false));
       box->addWidget(cmb_bit_cfg[size_i]);
     }
     box->addWidget(chk_cfg[size_i]);
@@ -346,9 +339,9 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
   }
   case design::Item::InBit: {
     const rows::BitRow& r = rows::InputBits()[size_i];
-    lbl_read_in_bit[size_i] = make<QLabel>(frame, indexed("lbl_read_in_bit", i));
+    lbl_read_in_bit[size_i] = Make<QLabel>(frame, Indexed("lbl_read_in_bit", i));
     lbl_read_in_bit[size_i]->setText(u8(r.caption_de));
-    chk_input[size_i] = make<QCheckBox>(frame, indexed("chk_input", i));
+    chk_input[size_i] = Make<QCheckBox>(frame, Indexed("chk_input", i));
     grid->addWidget(lbl_read_in_bit[size_i], row, col);
     line_box(grid, row, col, paired)->addWidget(chk_input[size_i]);
     break;
@@ -372,14 +365,14 @@ void frm_config::add_line(QGroupBox* frame, QGridLayout* grid, int row, const de
     box->setSpacing(2);
     for (int k = 0; k < 3; ++k) {
       const int index = order[k];
-      txt_data_in[size_t(index)] = field(frame, indexed("txt_data_in", index), 30);
+      txt_data_in[size_t(index)] = field(frame, Indexed("txt_data_in", index), 30);
       txt_data_in[size_t(index)]->setVisible(false);
       txt_data_in[size_t(index)]->setEnabled(false);
       box->addWidget(txt_data_in[size_t(index)]);
       if (k == 0) {
         box->addWidget(separator);
       } else if (k == 1) {
-        auto* again = make<QLabel>(frame, QStringLiteral("%1_again").arg(separator->objectName()));
+        auto* again = Make<QLabel>(frame, QStringLiteral("%1_again").arg(separator->objectName()));
         again->setText(separator->text());
         again->setVisible(false);
         clock_separators_.push_back(again);
@@ -404,7 +397,7 @@ QWidget* frm_config::build_picture_set(int k, QWidget* parent)
   // On the button page the pictures stand beside the LED lists and are smaller.
   const QSize size = k == 1 ? QSize(Px(1200), Px(1860)) : QSize(Px(1800), Px(2800));
   for (int position = 0; position < 4; ++position) {
-    auto* image = make<QLabel>(holder, indexed(design::PictureName(position), k));
+    auto* image = Make<QLabel>(holder, Indexed(design::PictureName(position), k));
     image->setPixmap(unit_picture(design::ButtonCounts[position], size));
     image->setFixedSize(size);
     image->setVisible(position == 3);
@@ -419,22 +412,22 @@ void frm_config::build_frame2(QGroupBox* frame)
   // Laid out in twips like the design, so that the indicators sit on the picture's buttons.
   frame->setFixedSize(Px(3300), Px(4400));
   for (int i = 0; i < 2; ++i) {
-    lbl_read_out[size_t(i)] = make<QLabel>(frame, indexed("lbl_read_out", i));
+    lbl_read_out[size_t(i)] = Make<QLabel>(frame, Indexed("lbl_read_out", i));
     lbl_read_out[size_t(i)]->setText(u8(rows::OutputRegisters()[size_t(i)].caption_de));
     lbl_read_out[size_t(i)]->setGeometry(Px(150), Px(400 + i * 400), Px(1700), Px(300));
-    txt_data_out[size_t(i)] = field(frame, indexed("txt_data_out", i));
+    txt_data_out[size_t(i)] = field(frame, Indexed("txt_data_out", i));
     txt_data_out[size_t(i)]->setGeometry(Px(1900), Px(380 + i * 400), Px(1000), Px(330));
   }
   const QSize size(Px(1800), Px(2800));
   for (int position = 0; position < 4; ++position) {
-    auto* image = make<QLabel>(frame, indexed(design::PictureName(position), 0));
+    auto* image = Make<QLabel>(frame, Indexed(design::PictureName(position), 0));
     image->setPixmap(unit_picture(design::ButtonCounts[position], size));
     image->setGeometry(Px(740), Px(1300), size.width(), size.height());
     image->setVisible(position == 3);
     Images[size_t(position)][0] = image;
   }
   for (int i = 0; i < 2; ++i) {
-    lbl_temp[size_t(i)] = make<QLabel>(frame, indexed("lbl_temp", i));
+    lbl_temp[size_t(i)] = Make<QLabel>(frame, Indexed("lbl_temp", i));
     lbl_temp[size_t(i)]->setGeometry(i == 0 ? Px(1000) : Px(1900), Px(1500), i == 0 ? Px(850) : Px(450), Px(330));
     lbl_temp[size_t(i)]->setAlignment(i == 0 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
   }
@@ -442,7 +435,7 @@ void frm_config::build_frame2(QGroupBox* frame)
   lbl_temp[1]->setText(u8("°C"));
   for (int i = 0; i < 12; ++i) {
     const design::Rect r = button_twips_[size_t(i)] = design::ButtonIndicatorDesign(i);
-    Lbl_button[size_t(i)] = make<QLabel>(frame, indexed("Lbl_button", i));
+    Lbl_button[size_t(i)] = Make<QLabel>(frame, Indexed("Lbl_button", i));
     Lbl_button[size_t(i)]->setGeometry(Px(r.left), Px(r.top), Px(r.width), Px(r.height));
     Lbl_button[size_t(i)]->setAutoFillBackground(true);
     Lbl_button[size_t(i)]->setFrameShape(QFrame::Box);
@@ -458,7 +451,7 @@ QWidget* frm_config::build_side_panel()
   panel->setFixedWidth(Px(3750));
   auto* column = new QVBoxLayout(panel);
 
-  auto* picture = make<QLabel>(panel, "Picture1");
+  auto* picture = Make<QLabel>(panel, "Picture1");
   QPixmap logo(Px(3450), Px(800));
   logo.fill(Qt::transparent);
   {
@@ -479,40 +472,40 @@ QWidget* frm_config::build_side_panel()
 
   auto labelled = [](QWidget* parent, QGridLayout* grid, int row, const char* label_name, const char* text,
                      QLineEdit*& edit, const char* edit_name) {
-    auto* label = make<QLabel>(parent, QString::fromUtf8(label_name));
+    auto* label = Make<QLabel>(parent, QString::fromUtf8(label_name));
     label->setText(u8(text));
-    edit = make<QLineEdit>(parent, QString::fromUtf8(edit_name));
+    edit = Make<QLineEdit>(parent, QString::fromUtf8(edit_name));
     edit->setReadOnly(true);
     grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);
     return label;
   };
 
-  frm_bacnet = make<QGroupBox>(panel, "frm_bacnet");
+  frm_bacnet = Make<QGroupBox>(panel, "frm_bacnet");
   frm_bacnet->setTitle("BACnet Parameter");
   auto* bac = new QGridLayout(frm_bacnet);
-  cmd_netzwerkScan = make<QPushButton>(frm_bacnet, "cmd_netzwerkScan");
+  cmd_netzwerkScan = Make<QPushButton>(frm_bacnet, "cmd_netzwerkScan");
   cmd_netzwerkScan->setText("Netzwerk Scan");
-  cmd_zielWaehlen = make<QPushButton>(frm_bacnet, u8("cmd_zielWählen"));
+  cmd_zielWaehlen = Make<QPushButton>(frm_bacnet, u8("cmd_zielWählen"));
   cmd_zielWaehlen->setText(u8("Ziel wählen"));
   bac->addWidget(cmd_netzwerkScan, 0, 0);
   bac->addWidget(cmd_zielWaehlen, 0, 1);
   // The destination under its caption, as wide as the frame: its prompt shows whole.
-  lbl_destDevice = make<QLabel>(frm_bacnet, "lbl_destDevice");
+  lbl_destDevice = Make<QLabel>(frm_bacnet, "lbl_destDevice");
   lbl_destDevice->setText("Device-ID Ziel:");
-  txt_destDevice = make<QLineEdit>(frm_bacnet, "txt_destDevice");
+  txt_destDevice = Make<QLineEdit>(frm_bacnet, "txt_destDevice");
   txt_destDevice->setReadOnly(true);
   txt_destDevice->setText(u8("Wählen Sie ein Ziel!"));
   bac->addWidget(lbl_destDevice, 1, 0, 1, 2);
   bac->addWidget(txt_destDevice, 2, 0, 1, 2);
   lbl_link = labelled(frm_bacnet, bac, 3, "lbl_link", "Link:", txt_link, "txt_link");
-  frm_ip = make<QGroupBox>(frm_bacnet, "frm_ip");
+  frm_ip = Make<QGroupBox>(frm_bacnet, "frm_ip");
   frm_ip->setTitle("Lokale Parameter");
   auto* ip = new QGridLayout(frm_ip);
   labelled(frm_ip, ip, 0, "lbl_bacDeviceID", "Device-ID:", txt_bacDeviceID, "txt_bacDeviceID");
   labelled(frm_ip, ip, 1, "lbl_bacPort", "Port:", txt_bacPort, "txt_bacPort");
   lbl_ip = labelled(frm_ip, ip, 2, "lbl_ip", "IP-Adresse", txt_bacIp, "txt_bacIp");
-  frm_mstp = make<QGroupBox>(frm_bacnet, "frm_mstp");
+  frm_mstp = Make<QGroupBox>(frm_bacnet, "frm_mstp");
   frm_mstp->setTitle("Lokale Parameter");
   auto* mstp = new QGridLayout(frm_mstp);
   labelled(frm_mstp, mstp, 0, "lbl_bacComPort", "COM-Port:", txt_bacComPort, "txt_bacComPort");
@@ -523,7 +516,7 @@ QWidget* frm_config::build_side_panel()
   bac->addWidget(frm_mstp, 4, 0, 1, 2);
   column->addWidget(frm_bacnet);
 
-  frm_modbus = make<QGroupBox>(panel, "frm_modbus");
+  frm_modbus = Make<QGroupBox>(panel, "frm_modbus");
   frm_modbus->setTitle("Modbus Parameter");
   auto* mod = new QGridLayout(frm_modbus);
   auto* port_label = labelled(frm_modbus, mod, 0, "lbl_parameter_6", "COM-Port", txt_modbComPort, "txt_modbComPort");
@@ -532,25 +525,25 @@ QWidget* frm_config::build_side_panel()
   labelled(frm_modbus, mod, 2, "lbl_modbMode", "Mode", txt_modbMode, "txt_modbMode");
   lbl_modbAddr = labelled(frm_modbus, mod, 3, "lbl_modbAddr", "Modbus Adresse", txt_modbAddr, "txt_modbAddr");
   txt_modbAddr->setReadOnly(false);
-  cmb_modbPort = make<QComboBox>(frm_modbus, "cmb_modbPort");
+  cmb_modbPort = Make<QComboBox>(frm_modbus, "cmb_modbPort");
   cmb_modbPort->addItems({QString(), QString()});
   cmb_modbPort->setCurrentIndex(-1);
   mod->addWidget(cmb_modbPort, 4, 0, 1, 2);
   column->addWidget(frm_modbus);
 
-  Frm_read = make<QGroupBox>(panel, "Frm_read");
+  Frm_read = Make<QGroupBox>(panel, "Frm_read");
   auto* actions = new QGridLayout(Frm_read);
-  cmd_auslesen = make<QPushButton>(Frm_read, "cmd_auslesen");
+  cmd_auslesen = Make<QPushButton>(Frm_read, "cmd_auslesen");
   cmd_auslesen->setText("Parameter Auslesen");
-  cmd_paramSchreiben = make<QPushButton>(Frm_read, "cmd_paramSchreiben");
+  cmd_paramSchreiben = Make<QPushButton>(Frm_read, "cmd_paramSchreiben");
   cmd_paramSchreiben->setText("Parameter Schreiben");
-  cmd_objektSchreiben = make<QPushButton>(Frm_read, "cmd_objektSchreiben");
+  cmd_objektSchreiben = Make<QPushButton>(Frm_read, "cmd_objektSchreiben");
   cmd_objektSchreiben->setText("Objekte schreiben");
-  cmd_abbrechen = make<QPushButton>(Frm_read, "cmd_abbrechen");
+  cmd_abbrechen = Make<QPushButton>(Frm_read, "cmd_abbrechen");
   cmd_abbrechen->setText("Abbrechen");
-  chk_monitor = make<QCheckBox>(Frm_read, "chk_monitor");
-  Shape1 = make<LampShape>(Frm_read, "Shape1");
-  prgB_dummy = make<QProgressBar>(Frm_read, "prgB_dummy");
+  chk_monitor = Make<QCheckBox>(Frm_read, "chk_monitor");
+  Shape1 = Make<LampShape>(Frm_read, "Shape1");
+  prgB_dummy = Make<QProgressBar>(Frm_read, "prgB_dummy");
   prgB_dummy->setRange(0, 1000);
   prgB_dummy->setTextVisible(false);
   prgB_dummy->setVisible(false);
@@ -576,9 +569,9 @@ void frm_config::build_menus()
   QMenuBar* bar = menuBar();
   auto submenu = [&](int index, const char* caption) {
     QMenu* menu = bar->addMenu(u8(caption));
-    menu->setObjectName(indexed("MenüMain", index));
+    menu->setObjectName(Indexed("MenüMain", index));
     MenueMain[size_t(index)] = menu->menuAction();
-    MenueMain[size_t(index)]->setObjectName(indexed("MenüMain", index));
+    MenueMain[size_t(index)]->setObjectName(Indexed("MenüMain", index));
     connect(menu, &QMenu::aboutToShow, this, [this, index] { MenueMain_Click(index); });
     return menu;
   };
@@ -587,7 +580,7 @@ void frm_config::build_menus()
                                            "-", "&Beenden"};
   for (int i = 1; i <= 5; ++i) {
     QAction* item = i == 4 ? file->addSeparator() : file->addAction(u8(file_items[i]));
-    item->setObjectName(indexed("ParMenüMain", i));
+    item->setObjectName(Indexed("ParMenüMain", i));
     ParMenueMain[size_t(i)] = item;
     connect(item, &QAction::triggered, this, [this, i] { ParMenueMain_Click(i); });
   }
@@ -603,7 +596,7 @@ void frm_config::build_menus()
   static const char* const direct[] = {"&Über", "&Hilfe"};
   for (int index = 4; index <= 5; ++index) {
     QAction* item = bar->addAction(u8(direct[index - 4]));
-    item->setObjectName(indexed("MenüMain", index));
+    item->setObjectName(Indexed("MenüMain", index));
     MenueMain[size_t(index)] = item;
     connect(item, &QAction::triggered, this, [this, index] { MenueMain_Click(index); });
   }

@@ -22,15 +22,9 @@
 
 #include <algorithm>
 
-namespace {
+using forms::Make;
 
-template <typename W>
-W* make(QWidget* parent, const char* name)
-{
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromUtf8(name));
-  return w;
-}
+namespace {
 
 // 2000 x 2000 twips: the list never gets smaller than this.
 constexpr int kMinimumSide = 2000 / 15;
@@ -41,22 +35,22 @@ frm_deviceList::frm_deviceList(QWidget* parent) : QDialog(parent)
 {
   setObjectName("frm_deviceList");
   setWindowTitle(QString::fromUtf8("Geräteübersicht"));
-  lbl_scan = make<QLabel>(this, "lbl_scan");
+  lbl_scan = Make<QLabel>(this, "lbl_scan");
   lbl_scan->setText("Letzter Scan:");
-  txt_scan = make<QLineEdit>(this, "txt_scan");
+  txt_scan = Make<QLineEdit>(this, "txt_scan");
   txt_scan->setText("---");
   txt_scan->setReadOnly(true);
-  lbl_device = make<QLabel>(this, "lbl_device");
+  lbl_device = Make<QLabel>(this, "lbl_device");
   lbl_device->setText(QString::fromUtf8("Gewähltes Device:"));
-  txt_device = make<QLineEdit>(this, "txt_device");
+  txt_device = Make<QLineEdit>(this, "txt_device");
   txt_device->setText("---");
   txt_device->setReadOnly(true);
-  ListView1 = make<QTreeWidget>(this, "ListView1");
+  ListView1 = Make<QTreeWidget>(this, "ListView1");
   ListView1->setRootIsDecorated(false);
   ListView1->setColumnCount(4);
   ListView1->setHeaderLabels({"Index", "Device-ID", "Name", "Version"});
   ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-  cmd_uebernehmen = make<QPushButton>(this, "cmd_übernehmen");
+  cmd_uebernehmen = Make<QPushButton>(this, "cmd_übernehmen");
   cmd_uebernehmen->setText(QString::fromUtf8("Übernehmen"));
   cmd_uebernehmen->setAutoDefault(false);
 

@@ -20,15 +20,9 @@
 
 #include <exception>
 
-namespace {
+using forms::Make;
 
-template <typename W>
-W* make(QWidget* parent, const char* name)
-{
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromUtf8(name));
-  return w;
-}
+namespace {
 
 }  // namespace
 
@@ -36,26 +30,26 @@ frm_scan::frm_scan(QWidget* parent) : QDialog(parent)
 {
   setObjectName("frm_scan");
   setWindowTitle("Netzwerkbereich festlegen");
-  Label_low = make<QLabel>(this, "Label_low");
+  Label_low = Make<QLabel>(this, "Label_low");
   Label_low->setText("untere Grenze");
-  txt_lowRange = make<QLineEdit>(this, "txt_lowRange");
-  UpDown_lowRange = make<UpDownControl>(this, "UpDown_lowRange");
-  Label_high = make<QLabel>(this, "Label_high");
+  txt_lowRange = Make<QLineEdit>(this, "txt_lowRange");
+  UpDown_lowRange = Make<UpDownControl>(this, "UpDown_lowRange");
+  Label_high = Make<QLabel>(this, "Label_high");
   Label_high->setText("obere Grenze");
-  txt_highRange = make<QLineEdit>(this, "txt_highRange");
-  UpDown_highRange = make<UpDownControl>(this, "UpDown_highRange");
+  txt_highRange = Make<QLineEdit>(this, "txt_highRange");
+  UpDown_highRange = Make<UpDownControl>(this, "UpDown_highRange");
   for (UpDownControl* ud : {UpDown_lowRange, UpDown_highRange}) {
     ud->Min = 0;
     ud->Max = 4194305;
   }
-  Command_scan = make<QPushButton>(this, "Command_scan");
+  Command_scan = Make<QPushButton>(this, "Command_scan");
   Command_scan->setText("Scan starten");
-  Command_scanCancel = make<QPushButton>(this, "Command_scanCancel");
+  Command_scanCancel = Make<QPushButton>(this, "Command_scanCancel");
   Command_scanCancel->setText("Scan abbrechen");
-  cmd_OK = make<QPushButton>(this, "cmd_OK");
+  cmd_OK = Make<QPushButton>(this, "cmd_OK");
   cmd_OK->setText("OK");
-  Label_wait = make<QLabel>(this, "Label_wait");
-  ProgressBar1 = make<QProgressBar>(this, "ProgressBar1");
+  Label_wait = Make<QLabel>(this, "Label_wait");
+  ProgressBar1 = Make<QProgressBar>(this, "ProgressBar1");
   ProgressBar1->setRange(0, 1000);
   ProgressBar1->setTextVisible(false);
   for (QPushButton* b : {Command_scan, Command_scanCancel, cmd_OK})

@@ -106,4 +106,6 @@ void EnableTimer(QTimer* timer)
     timer->start();
 }
 
+QString Indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QString::fromUtf8(array)).arg(index); }
+
 }  // namespace forms

@@ -86,4 +86,16 @@ void EnableTimer(QTimer* timer);
 // Twips of the form designs to pixels.
 constexpr int Px(int twips) { return twips / 15; }
 
+// A new control with its object name, by which captions and tests find it.
+template <typename W>
+W* Make(QWidget* parent, const QString& name)
+{
+  auto* w = new W(parent);
+  w->setObjectName(name);
+  return w;
+}
+
+// The object name of one control of a control array: "cmd_OK_1".
+QString Indexed(const char* array, int index);
+
 }  // namespace forms

@@ -4,7 +4,6 @@ reads its Analog Value, follows a change, takes the COV notifications the device
 (unconfirmed and confirmed), and writes through a handle. tshark dissects the
 ReadPropertyMultiple and WriteProperty requests we send."""
 
-import json
 import os
 import subprocess
 import sys
@@ -22,56 +21,13 @@ ANALOG_VALUE = 2
 PRESENT_VALUE = 85
 
 
-class Device:
+class Device(node_peer.PeerLines):
     """The npm device: commands on its standard input, its JSON lines collected on a thread."""
 
+    what = "device"
+
     def __init__(self, host, script="analog_device.js", **options):
-        import threading
-        self.proc = node_peer.start(host, script, json.dumps(options), stdin=subprocess.PIPE)
-        first = node_peer.read_json_line(self.proc, timeout=15)
-        assert first == {"ready": True}, first
-        self.lines = []
-        self._cond = threading.Condition()
-        self._thread = threading.Thread(target=self._read, daemon=True)
-        self._thread.start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            line = line.strip()
-            if line.startswith("{"):
-                with self._cond:
-                    self.lines.append(json.loads(line))
-                    self._cond.notify_all()
-
-    def command(self, **command):
-        self.proc.stdin.write(json.dumps(command) + "\n")
-        self.proc.stdin.flush()
-
-    def wait(self, key, timeout=10.0, **fields):
-        end = time.monotonic() + timeout
-        with self._cond:
-            while True:
-                for line in self.lines:
-                    inner = line.get(key)
-                    inner = inner if isinstance(inner, dict) else line
-                    if key in line and all(inner.get(k) == v for k, v in fields.items()):
-                        return line
-                left = end - time.monotonic()
-                if left <= 0:
-                    raise AssertionError(f"the device printed no {key} {fields}: {self.lines}")
-                self._cond.wait(min(left, 0.2))
-
-    def seen(self, key):
-        with self._cond:
-            return [line[key] for line in self.lines if key in line]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-        self.proc.wait(timeout=10)
-        self._thread.join(timeout=5)
-        self.proc.stdin.close()
-        self.proc.stdout.close()
+        super().__init__(node_peer.start_ready(host, script, options, stdin=subprocess.PIPE))
 
 
 class RemoteCache(unittest.TestCase):

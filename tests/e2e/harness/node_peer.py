@@ -43,6 +43,8 @@ class PeerLines:
     """Collects the JSON lines a running peer prints, on a thread of its own; commands go to its
     standard input as JSON lines."""
 
+    what = "peer"  # who printed them, for the message of a wait that runs out
+
     def __init__(self, proc):
         self.proc = proc
         self.lines = []
@@ -75,7 +77,7 @@ class PeerLines:
                         return line
                 left = end - time.monotonic()
                 if left <= 0:
-                    raise AssertionError(f"the peer printed no {key} {fields}: {self.lines}")
+                    raise AssertionError(f"the {self.what} printed no {key} {fields}: {self.lines}")
                 self._cond.wait(min(left, 0.2))
 
     def seen(self, key):
