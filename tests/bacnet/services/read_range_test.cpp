@@ -1,6 +1,6 @@
 #include "server_fixture.h"
 
-#include "bacnet/objects/objects_test_util.h"
+#include "bacnet/objects/reporting_test_util.h"
 #include "bacnet/services/read_range_services.h"
 
 using namespace servertest;
@@ -12,14 +12,11 @@ BACnetDateTime second_of(uint8_t second) { return {{126, 1, 5, 1}, {12, 0, secon
 // A log record of 3.5 stamped 2026-01-05 12:00:<second>.50.
 BACnetValue log_record(uint8_t second)
 {
-  BACnetValue v{};
-  value_init(&v, TAG_LOG_RECORD);
+  BACnetValue v = objtest::element(TAG_LOG_RECORD);
   auto* r = value_record<BACnetLogRecord>(&v);
   r->timestamp = second_of(second);
   r->choice = 2;
   r->datum.real = 3.5f;
-  const uint8_t flags[4] = {0, 0, 0, 0};
-  bitstring_set(&r->status_flags, flags, 4);
   return v;
 }
 
