@@ -15,10 +15,10 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e.cache_test import Device  # noqa: E402
 from e2e.harness import capture, netlab, node_peer  # noqa: E402
-from e2e.tools.api_client import (ApiClient, blob, in_tag0, read_app, read_tag0_value, real,  # noqa: E402
-                                  reference, string, u8, u32)
+from e2e.tools.api_client import (ApiClient, blob, in_tag0, object_id, read_app, read_tag0_value,  # noqa: E402
+                                  real, reference, string, u8, u32)
 from e2e.tools.api_host import ApiHost, api_connect_string  # noqa: E402
-from e2e.tools.peer import connect_string  # noqa: E402
+from e2e.tools.peer import bip_mac, connect_string  # noqa: E402
 
 OWN = 4711
 PEER = 1234
@@ -37,15 +37,18 @@ UNKNOWN_COMMAND = 3
 
 
 def read_property(object_type, instance, prop):
-    return bytes([0x0C]) + ((object_type << 22) | instance).to_bytes(4, "big") + bytes([0x19, prop])
+    return bytes([0x0C]) + object_id(object_type, instance) + bytes([0x19, prop])
+
+
+def read_at(ip, instance):
+    """Command 102's payload: a ReadProperty of Analog Value `instance`'s present value to the
+    B/IP address `ip`."""
+    return (u8(0) + u32(0) + u8(6) + bytes.fromhex(bip_mac(ip)) + u8(READ_PROPERTY) +
+            blob(read_property(ANALOG_VALUE, instance, PRESENT_VALUE)))
 
 
 def who_is(low, high):
     return bytes([0x0A]) + low.to_bytes(2, "big") + bytes([0x1A]) + high.to_bytes(2, "big")
-
-
-def bip_mac(ip, port=47808):
-    return bytes(int(o) for o in ip.split(".")) + port.to_bytes(2, "big")
 
 
 class Lab:
@@ -123,8 +126,7 @@ class BinaryApi(unittest.TestCase):
                 self.assertEqual((by_device.flag, fields.u32(), fields.u8()), (0, 3, READ_PROPERTY))
                 self.assertEqual(fields.blob(), read_property(ANALOG_VALUE, 1, PRESENT_VALUE) +
                                  bytes([0x3E]) + real(21.5) + bytes([0x3F]))
-                by_address = c.call(102, u8(0) + u32(0) + u8(6) + bip_mac(setup.ip_b) + u8(READ_PROPERTY) +
-                                    blob(read_property(ANALOG_VALUE, 9, PRESENT_VALUE)))
+                by_address = c.call(102, read_at(setup.ip_b, 9))
                 fields = by_address.fields()
                 # The device knows no Analog Value 9: an Error of class property, unknown property.
                 self.assertEqual((fields.u32(), fields.u8(), fields.blob()), (5, READ_PROPERTY,
@@ -254,8 +256,7 @@ class BinaryApi(unittest.TestCase):
             try:
                 # A request to an address where nobody answers, then the client is gone.
                 vanishing = setup.client()
-                vanishing.send(102, u8(0) + u32(0) + u8(6) + bip_mac("10.111.1.77") + u8(READ_PROPERTY) +
-                               blob(read_property(ANALOG_VALUE, 1, PRESENT_VALUE)))
+                vanishing.send(102, read_at("10.111.1.77", 1))
                 time.sleep(0.2)
                 vanishing.close()
                 # Broken headers and a claimed length far above the limit.
@@ -272,8 +273,7 @@ class BinaryApi(unittest.TestCase):
                 # nobody, and the server goes on.
                 time.sleep(7)
                 self.assertEqual(good.call(402).payload, u32(1))
-                answer = good.call(102, u8(0) + u32(0) + u8(6) + bip_mac(setup.ip_b) + u8(READ_PROPERTY) +
-                                   blob(read_property(ANALOG_VALUE, 1, PRESENT_VALUE)))
+                answer = good.call(102, read_at(setup.ip_b, 1))
                 self.assertEqual(answer.payload[:5], u32(3) + u8(READ_PROPERTY))
                 half.close()
             finally:

@@ -18,7 +18,6 @@ struct Calls {
       remove_list_element, create_object, delete_object, read_range;
   int who_is_count = 0;
   WhoIsRequest who_is;
-  std::string raw_request;  // the last hex text
 };
 
 inline Calls& calls()
@@ -49,7 +48,6 @@ inline const ApiCallTable kTable = {
     },
     // Confirmed: a SimpleACK of the request's service; hex that is not hex fails as the stack's does.
     [](int32_t, const char* hex, char** answer_hex) {
-      calls().raw_request = hex;
       std::string h(hex);
       if (h.size() < 8 || h.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return -1;
@@ -57,7 +55,6 @@ inline const ApiCallTable kTable = {
       return 0;
     },
     [](const char* hex) {
-      calls().raw_request = hex;
       std::string h(hex);
       return h.size() >= 4 && h.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos ? 0 : -1;
     },

@@ -56,8 +56,6 @@ struct Message {
   uint32_t id = 0;
   uint32_t code = 0;
   std::vector<uint8_t> payload;
-
-  uint32_t word(std::size_t index) const { return be32(payload.data() + 4 * index); }
 };
 
 inline Message parse(const std::vector<uint8_t>& bytes)

@@ -80,12 +80,6 @@ def _unsigned_octets(v):
     return v.to_bytes(n, "big")
 
 
-def _app(tag, content):
-    if len(content) <= 4:
-        return bytes([(tag << 4) | len(content)]) + content
-    return bytes([(tag << 4) | 5, len(content)]) + content
-
-
 def _context(tag, content):
     return bytes([(tag << 4) | 0x08 | len(content)]) + content
 
@@ -94,28 +88,14 @@ def object_id(object_type, instance):
     return ((object_type << 22) | instance).to_bytes(4, "big")
 
 
-def reference(device, object_type, instance, prop, index=None):
-    """DeviceObjectPropertyReference: [0] object, [1] property, [2] index, [3] device."""
-    out = _context(0, object_id(object_type, instance)) + _context(1, _unsigned_octets(prop))
-    if index is not None:
-        out += _context(2, _unsigned_octets(index))
-    return out + _context(3, object_id(8, device))
+def reference(device, object_type, instance, prop):
+    """DeviceObjectPropertyReference: [0] object, [1] property, [3] device."""
+    return (_context(0, object_id(object_type, instance)) + _context(1, _unsigned_octets(prop)) +
+            _context(3, object_id(8, device)))
 
 
 def real(v):
-    return _app(4, struct.pack(">f", v))
-
-
-def unsigned(v):
-    return _app(2, _unsigned_octets(v))
-
-
-def enumerated(v):
-    return _app(9, _unsigned_octets(v))
-
-
-def null():
-    return bytes([0x00])
+    return bytes([0x44]) + struct.pack(">f", v)
 
 
 def in_tag0(application_value):
@@ -130,21 +110,15 @@ def read_app(data, pos=0):
     pos += 1
     if first & 0x08:
         raise ValueError(f"context tag {tag} where an application tag was expected")
-    if tag == 1:
-        return bool(length), pos
     if length == 5:
         length = data[pos]
         pos += 1
     content = data[pos:pos + length]
     pos += length
-    if tag == 0:
-        return None, pos
     if tag in (2, 9):
         return int.from_bytes(content, "big"), pos
     if tag == 4:
         return struct.unpack(">f", content)[0], pos
-    if tag == 7:
-        return content[1:].decode(), pos
     if tag == 12:
         v = int.from_bytes(content, "big")
         return (v >> 22, v & 0x3FFFFF), pos
@@ -214,7 +188,6 @@ class ApiClient:
         self._cond = threading.Condition()
         self.replies = {}
         self.events = []
-        self.frames = []  # every payload received, in order
         self.texts = []  # answers to text commands (payloads not beginning with octet 0)
         self.closed = False
         self._reader = threading.Thread(target=self._read, daemon=True)
@@ -235,7 +208,6 @@ class ApiClient:
                 length = int(self._read_exactly(8))
                 payload = self._read_exactly(length)
                 with self._cond:
-                    self.frames.append(payload)
                     if payload[:1] != b"\0":
                         self.texts.append(payload.decode("latin-1"))
                         self._cond.notify_all()
@@ -277,11 +249,6 @@ class ApiClient:
     def call(self, code, payload=b"", timeout=10.0):
         """Sends a request and returns its one reply (or error reply)."""
         return self.reply(self.send(code, payload), timeout)
-
-    def no_reply(self, request_id, seconds):
-        time.sleep(seconds)
-        with self._cond:
-            return not self.replies.get(request_id)
 
     def wait_event(self, code, timeout=10.0, match=lambda m: True):
         """The first event of that code that `match` accepts; it is taken from the list."""
