@@ -19,14 +19,7 @@ std::vector<uint8_t> frame(uint8_t type, uint8_t destination, uint8_t source, co
   return out;
 }
 
-BACnetAddress station(uint8_t mac, uint32_t network = 3)
-{
-  BACnetAddress a{};
-  a.network = network;
-  a.mac[0] = mac;
-  a.mac_len = 1;
-  return a;
-}
+BACnetAddress station(uint8_t mac) { return address(3, {mac}); }
 
 TEST(MstpNpdu, RequestsAreToldFromEverythingElse)
 {

@@ -26,15 +26,6 @@ int capture_apdu(uint8_t port, const BACnetAddress& source, const BACnetAddress&
   return 0;
 }
 
-BACnetAddress address(uint32_t network, std::vector<uint8_t> mac)
-{
-  BACnetAddress a{};
-  a.network = network;
-  std::copy(mac.begin(), mac.end(), a.mac);
-  a.mac_len = uint8_t(mac.size());
-  return a;
-}
-
 TEST(PtpSend, OnlyAnUpLinkTakesNpdusAndAtMostThirtyTwo)
 {
   DatalinkPort port, mstp;

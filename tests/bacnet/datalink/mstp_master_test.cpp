@@ -28,15 +28,6 @@ std::string describe(const std::vector<uint8_t>& f)
   return text;
 }
 
-BACnetAddress station(uint8_t mac)
-{
-  BACnetAddress a{};
-  a.network = 1;
-  a.mac[0] = mac;
-  a.mac_len = 1;
-  return a;
-}
-
 class MstpMasterTest : public testing::Test {
 protected:
   void SetUp() override
@@ -83,7 +74,7 @@ protected:
   void queue(DatalinkQueue& q, uint8_t destination, const std::string& npdu, bool expecting_reply = false)
   {
     DatalinkQueueEntry e;
-    e.destination = destination == kMstpBroadcast ? BACnetAddress{kGlobalBroadcastNetwork, {}, 0} : station(destination);
+    e.destination = destination == kMstpBroadcast ? BACnetAddress{kGlobalBroadcastNetwork, {}, 0} : address(1, {destination});
     e.frame = bytes(npdu);
     e.expecting_reply = expecting_reply;
     q.put(std::move(e));

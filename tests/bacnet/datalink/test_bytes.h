@@ -1,8 +1,12 @@
-// Hex text to octets and back for the datalink and network tests.
+// Hex text to octets and back, and addresses, for the datalink and network tests.
 #pragma once
 
+#include "bacnet/network/bacnet_address.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,4 +32,13 @@ inline std::string hex(std::span<const uint8_t> data)
     out += octet;
   }
   return out;
+}
+
+inline BACnetAddress address(uint32_t network, std::initializer_list<uint8_t> mac)
+{
+  BACnetAddress a;
+  a.network = network;
+  std::copy(mac.begin(), mac.end(), a.mac);
+  a.mac_len = uint8_t(mac.size());
+  return a;
 }

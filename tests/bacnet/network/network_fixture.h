@@ -50,15 +50,6 @@ int capture(uint8_t port, const BACnetAddress& source, const BACnetAddress&, con
 int g_communication_state = 0;
 int communication_state() { return g_communication_state; }
 
-BACnetAddress address(uint32_t network, std::initializer_list<uint8_t> mac)
-{
-  BACnetAddress a;
-  a.network = network;
-  std::copy(mac.begin(), mac.end(), a.mac);
-  a.mac_len = uint8_t(mac.size());
-  return a;
-}
-
 class NetworkLayer : public testing::Test {
 protected:
   void SetUp() override
