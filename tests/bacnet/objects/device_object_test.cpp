@@ -218,19 +218,11 @@ TEST_F(DeviceObjectTest, LocalTimeDateAndZoneComeFromTheClock)
   EXPECT_EQ(date->payload.date.day, 31);
 
   // West of UTC the offset is positive; zones off the full hour keep their minutes.
-  const char* saved = std::getenv("TZ");
-  std::string restore = saved ? saved : "";
-  setenv("TZ", "America/New_York", 1);
-  ASSERT_EQ(dev_read(PROP_UTC_OFFSET, offset), 0);
-  EXPECT_EQ(offset->payload.signed_value, 300);
-  setenv("TZ", "Asia/Kolkata", 1);
-  ASSERT_EQ(dev_read(PROP_UTC_OFFSET, offset), 0);
-  EXPECT_EQ(offset->payload.signed_value, -330);
-  if (saved)
-    setenv("TZ", restore.c_str(), 1);
-  else
-    unsetenv("TZ");
-  tzset();
+  for (auto [zone, minutes] : {std::pair{"America/New_York", 300}, std::pair{"Asia/Kolkata", -330}}) {
+    ScopedTimeZone here(zone);
+    ASSERT_EQ(dev_read(PROP_UTC_OFFSET, offset), 0);
+    EXPECT_EQ(offset->payload.signed_value, minutes) << zone;
+  }
 }
 
 TEST_F(DeviceObjectTest, NetworkWritesReachOnlyTwoProperties)
