@@ -100,7 +100,7 @@ int services_device_communication_control(const BACnetAddress&, const ServiceReq
                                  kErrorInconsistentParameters);
   if (int refused = services_call_confirmed_hook(kHookCommunicationControl, &dcc.record))
     return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassSecurity,
-                                 uint32_t(refused - 1));
+                                 services_error_code(refused));
 
   // The communication state belongs to the host, which decides through the hook. Without
   // one the request is acknowledged and the device keeps communicating: no peer silences a
