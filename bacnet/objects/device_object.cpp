@@ -23,8 +23,9 @@ constexpr size_t kSetupQueueSize = 64;
 std::deque<DeviceSetupEntry> g_setups;  // front: newest; back: oldest
 bool g_setups_open = true;                // false from a shut-down to the next init
 
-// Bits set in the two protocol bit strings at start-up, by property number.
-constexpr uint8_t kBitsOf97[40] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1,
+// Bits set in the two protocol bit strings at start-up, by property number. 97 names only
+// the services the dispatcher answers (no private transfer or text message, 18 and 19).
+constexpr uint8_t kBitsOf97[40] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0, 0,
                                    1, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 1};
 constexpr uint8_t kBitsOf96[25] = {1, 1, 1, 1, 1, 1, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 1, 0, 1, 1, 0, 0, 0, 0};
 

@@ -105,8 +105,10 @@ void save_check()
   uint32_t now = os_wall_seconds();
   if (now - g.last_save <= kSecondsPerDay)
     return;
-  g.save(g.local_instance);
-  object_ClearChanged();
+  // A save that failed keeps the change for the next one; it waits its day all the same, so
+  // that a full disk is not written to on every pass.
+  if (g.save(g.local_instance) == 0)
+    object_ClearChanged();
   g.last_save = now;
 }
 

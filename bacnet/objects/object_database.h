@@ -68,7 +68,8 @@ int object_ApplyUpdate(uint32_t owner, uint32_t type, uint32_t instance, uint32_
 // for a missing object or a type without subscriptions.
 int object_SetEventFlag(uint32_t owner, uint32_t type, uint32_t instance);
 
-// The objects file's saver (null: none; the change flag then waits for one).
+// The objects file's saver, 0 when saved (null: none; the change flag then waits for one, as
+// it waits after a failed save).
 void object_set_save_function(int (*save)(uint32_t owner));
 // The device whose objects file the save writes.
 uint32_t object_LocalInstance();

@@ -67,7 +67,7 @@ const ListRule* rule_of(uint32_t type, uint32_t property)
 }
 
 constexpr int kOk = 0;
-constexpr int kPropertyIsNotAList = 23 + 1;
+constexpr int kPropertyIsNotAList = 22 + 1;
 
 bool equal(const BACnetValue& a, const BACnetValue& b) { return value_compare(&a, &b) == 0; }
 

@@ -226,9 +226,10 @@ int file_modified(PropertyCall& call)
 {
   if (!call.reading())
     return 1;
+  // Without a file there is no date to give: other, as for the size.
   const char* name = file_name_of(call.record);
   if (!name)
-    return -1;
+    return 1;
   BACnetDateTime when{};
   int rc = file_get_modification_date(name, &when);
   if (rc != 0)

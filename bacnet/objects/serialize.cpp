@@ -516,11 +516,11 @@ std::string serialize_MakeBackupName(const std::string& file_name)
   return name.replace(at, 4, ".bak");
 }
 
-void serialize_SaveDevice()
+int serialize_SaveDevice()
 {
   log("Saving Bacnet Objects File");
   if (g.file_name.empty())
-    return;
+    return 0;
   SaveTarget save;
   put_header(save.bytes, object_LocalInstance());
   objtable_save_all(&save, write_object);
@@ -528,7 +528,7 @@ void serialize_SaveDevice()
   if (!save.ok || !write_file(temporary, save.bytes)) {
     log("Error in serialize_SaveDevice");
     std::remove(temporary.c_str());
-    return;
+    return -1;
   }
   // The new file is complete on disk before the previous one steps aside as the backup.
   std::string backup = serialize_MakeBackupName(g.file_name);
@@ -539,14 +539,12 @@ void serialize_SaveDevice()
     if (had_file)
       std::rename(backup.c_str(), g.file_name.c_str());
     std::remove(temporary.c_str());
+    return -1;
   }
-}
-
-int serialize_SaveOwner(uint32_t)
-{
-  serialize_SaveDevice();
   return 0;
 }
+
+int serialize_SaveOwner(uint32_t) { return serialize_SaveDevice(); }
 
 int serialize_LoadBytes(const uint8_t* data, size_t size)
 {

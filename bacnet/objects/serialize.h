@@ -27,9 +27,10 @@ void serialize_Exit();
 // The text that ties a file to its configuration (absent: files carry an empty guard).
 void serialize_SetGuard(const char* guard);
 
-// Writes the whole object table; failures are logged and leave the previous file in place.
-void serialize_SaveDevice();
-// The database's and the services' form of the save (any owner saves the one file). 0.
+// Writes the whole object table: 0 (also without a file name), or -1 when the file could not
+// be written; failures are logged and leave the previous file in place.
+int serialize_SaveDevice();
+// The database's and the services' form of the save (any owner saves the one file).
 int serialize_SaveOwner(uint32_t owner);
 // Reads the file back: 0 when read to its end, without a file name, or when the file cannot
 // be opened; -1 on any other failure. Prints "READ bacobj.bbu OK" or "... ERROR".

@@ -17,7 +17,8 @@ struct ConfirmedServicesSeams {
   int (*remove_list_element)(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, int32_t index,
                              BACnetValue* element) = nullptr;
   // Saves the objects file of a local device at once (after CreateObject, DeleteObject and
-  // a backup's start). Empty: the object database's own save takes the change later.
+  // a backup's start): 0, or non-zero when it could not be saved (a backup's start then
+  // fails). Empty: the object database's own save takes the change later.
   int (*save_device)(uint32_t owner) = nullptr;
   // Reloads the objects file into the local objects (the end of a restore). Empty: nothing
   // is reloaded.

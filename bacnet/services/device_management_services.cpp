@@ -10,6 +10,7 @@
 #include "bacnet/value/value.h"
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -50,8 +51,9 @@ bool configuring(ObjectRecord* device)
   return status && (*status == kDownloadInProgress || *status == kBackupInProgress);
 }
 
-// The backup and restore states on the Device object; the answer is the caller's.
-uint32_t backup_step(uint32_t owner, ObjectRecord* device, uint32_t state)
+// The backup and restore states on the Device object: nothing, or the code of the device
+// error that refuses the step (a refused step changes nothing). The answer is the caller's.
+std::optional<uint32_t> backup_step(uint32_t owner, ObjectRecord* device, uint32_t state)
 {
   uint32_t& status = *object_word(device, PROP_SYSTEM_STATUS);
   uint32_t& countdown = *object_word(device, FIELD_BACKUP_COUNTDOWN);
@@ -59,12 +61,18 @@ uint32_t backup_step(uint32_t owner, ObjectRecord* device, uint32_t state)
   if ((state == kStartBackup || state == kStartRestore) && configuring(device))
     return kErrorConfigurationInProgress;
   switch (state) {
-  case kStartBackup:
+  case kStartBackup: {
+    const uint32_t status_before = status, countdown_before = countdown;
     status = kBackupInProgress;
     countdown = *object_word(device, PROP_BACKUP_FAILURE_TIMEOUT);
-    if (seams.save_device)
-      seams.save_device(owner);
+    // The backup client copies the file next: it must not take a stale one for the current.
+    if (seams.save_device && seams.save_device(owner) != 0) {
+      status = status_before;
+      countdown = countdown_before;
+      return kErrorOther;
+    }
     break;
+  }
   case kStartRestore:
     status = kDownloadInProgress;
     countdown = *object_word(device, PROP_BACKUP_FAILURE_TIMEOUT);
@@ -84,7 +92,7 @@ uint32_t backup_step(uint32_t owner, ObjectRecord* device, uint32_t state)
     status = kOperational;
     countdown = 0;
   }
-  return 0;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -100,7 +108,7 @@ int services_device_communication_control(const BACnetAddress&, const ServiceReq
                                  kErrorInconsistentParameters);
   if (int refused = services_call_confirmed_hook(kHookCommunicationControl, &dcc.record))
     return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassSecurity,
-                                 uint32_t(refused - 1));
+                                 services_error_code(refused));
 
   // The communication state belongs to the host, which decides through the hook. Without
   // one the request is acknowledged and the device keeps communicating: no peer silences a
@@ -132,8 +140,8 @@ int services_reinitialize_device(const BACnetAddress& local, const ServiceReques
   if (state >= kStartBackup && state <= kAbortRestore) {
     if (!device)
       return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassObject, kErrorUnspecified);
-    if (uint32_t refused = backup_step(owner, device, state))
-      return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassDevice, refused);
+    if (std::optional<uint32_t> refused = backup_step(owner, device, state))
+      return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassDevice, *refused);
   }
   return services_answer_simple_ack(answer);
 }

@@ -58,6 +58,31 @@ std::vector<BACnetValue*> elements_of(BACnetValue& elements)
   return out;
 }
 
+// The list as it stood before a list request. Undoing element by element cannot tell an
+// element the request added from an equal one that was there before (a sorted list takes it
+// without change), so a failed request puts this value back.
+class ListBefore {
+public:
+  ListBefore(uint32_t owner, const ListElementRequest& r, uint32_t instance)
+      : owner_(owner), type_(r.object.type), instance_(instance), property_(r.property)
+  {
+    kept_ = object_GetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, &before_.value) == 0;
+  }
+
+  // False when the list cannot be written back whole: the device's address bindings, kept
+  // outside its record, where an element present already is refused and never doubled.
+  bool restore()
+  {
+    return kept_ &&
+           object_SetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, &before_.value, 0) == 0;
+  }
+
+private:
+  uint32_t owner_, type_, instance_, property_;
+  OwnedValue before_;
+  bool kept_ = false;
+};
+
 int change_list(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer, bool adding)
 {
   uint8_t choice = adding ? SERVICE_ADD_LIST_ELEMENT : SERVICE_REMOVE_LIST_ELEMENT;
@@ -81,16 +106,18 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
   auto remove = [&](BACnetValue* element) {
     return seams.remove_list_element(owner, r.object.type, instance, r.property, r.array_index, element);
   };
+  ListBefore before(owner, r, instance);
   std::vector<BACnetValue*> elements = elements_of(list.record.elements);
   for (std::size_t n = 0; n < elements.size(); ++n) {
     int rc = adding ? add(elements[n]) : remove(elements[n]);
     if (rc == 0)
       continue;
-    error.error = BACnetError{object_GetErrorClass(), uint32_t(rc - 1)};
+    error.error = BACnetError{object_GetErrorClass(), services_error_code(rc)};
     error.first_failed_element = uint32_t(n + 1);
     // A list is changed by all elements or by none.
-    for (std::size_t undo = 0; undo < n; ++undo)
-      adding ? remove(elements[undo]) : add(elements[undo]);
+    if (!before.restore())
+      for (std::size_t undo = 0; undo < n; ++undo)
+        adding ? remove(elements[undo]) : add(elements[undo]);
     return services_answer_error_parameters(answer, error);
   }
   return services_answer_simple_ack(answer);
@@ -102,14 +129,20 @@ void save_objects(uint32_t owner)
     save(owner);
 }
 
-// The initial values of a new object; a value the object refuses leaves the object as created.
-void write_initial_values(uint32_t owner, const BACnetObjectId& object, BACnetValue& values)
+// Writes the initial values of a new object in order. 0, or the result of the first value
+// the object refuses with that value's number (from 1) in `failed`.
+int write_initial_values(uint32_t owner, const BACnetObjectId& object, BACnetValue& values, uint32_t* failed)
 {
+  int rc = 0;
+  uint32_t number = 0;
   value_each_record<BACnetPropertyValue>(values, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& v) {
-    object_WriteObjectProperty(kStackOrigin, owner, object.type, object.instance, v.property, v.array_index, &v.value,
-                               v.priority);
-    return true;
+    ++number;
+    rc = object_WriteObjectProperty(kStackOrigin, owner, object.type, object.instance, v.property, v.array_index,
+                                    &v.value, v.priority);
+    return rc == 0;
   });
+  *failed = number;
+  return rc;
 }
 
 }  // namespace
@@ -155,7 +188,13 @@ int services_create_object(const BACnetAddress& local, const ServiceRequest& req
     return refuse(kErrorObjectIdentifierAlreadyExists);
   if (!object_CreateObject(owner, object.type, object.instance))
     return refuse(kErrorNoSpaceForObject);
-  write_initial_values(owner, object, create.record.initial_values);
+  ErrorParameters error(SERVICE_CREATE_OBJECT);
+  if (int rc = write_initial_values(owner, object, create.record.initial_values, &error.first_failed_element)) {
+    // An object is created with all its initial values or not at all.
+    error.error = BACnetError{object_GetErrorClass(), services_error_code(rc)};
+    object_DeleteObject(owner, object.type, object.instance);
+    return services_answer_error_parameters(answer, error);
+  }
   save_objects(owner);
 
   pdu_buffer encoded{};
@@ -178,7 +217,7 @@ int services_delete_object(const BACnetAddress& local, const ServiceRequest& req
     return refuse(fixed_type(object.type) ? kErrorObjectDeletionNotPermitted : kErrorUnknownObject);
   uint32_t owner = services_request_owner(local);
   if (int rc = object_DeleteObject(owner, object.type, object.instance))
-    return refuse(uint32_t(rc - 1));
+    return refuse(services_error_code(rc));
   save_objects(owner);
   return services_answer_simple_ack(answer);
 }

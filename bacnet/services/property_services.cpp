@@ -76,7 +76,7 @@ int read_property_list(int32_t origin, uint32_t owner, const BACnetObjectId& obj
     OwnedValue value;
     rc = object_ReadObjectProperty(origin, owner, object.type, object.instance, property, -1, &value.value);
     bool kept = rc == 0 ? append_value(result, property, -1, value.value)
-                        : append_error(result, property, -1, kErrorClassProperty, uint32_t(rc - 1));
+                        : append_error(result, property, -1, kErrorClassProperty, services_error_code(rc));
     if (!kept)
       return kWholeRequestFailed;
   }
@@ -92,7 +92,7 @@ int read_reference(int32_t origin, uint32_t owner, const BACnetObjectId& object,
   int rc = object_ReadObjectProperty(origin, owner, object.type, object.instance, ref.property, ref.array_index,
                                      &value.value);
   bool kept = rc == 0 ? append_value(result, ref.property, ref.array_index, value.value)
-                      : append_error(result, ref.property, ref.array_index, object_GetErrorClass(), uint32_t(rc - 1));
+                      : append_error(result, ref.property, ref.array_index, object_GetErrorClass(), services_error_code(rc));
   return kept ? 0 : kWholeRequestFailed;
 }
 
@@ -181,7 +181,7 @@ int services_read_property_multiple(const BACnetAddress& local, const ServiceReq
     rc = kWholeRequestFailed;
   if (rc != 0) {
     pdu_buffer_free(&encoded);
-    return services_answer_error(answer, SERVICE_READ_PROPERTY_MULTIPLE, kErrorClassObject, uint32_t(rc - 1));
+    return services_answer_error(answer, SERVICE_READ_PROPERTY_MULTIPLE, kErrorClassObject, services_error_code(rc));
   }
   return services_answer_encoded(answer, &encoded, SERVICE_READ_PROPERTY_MULTIPLE);
 }
@@ -222,7 +222,7 @@ int services_write_property_multiple(const BACnetAddress& local, const ServiceRe
                                                   value.array_index, &value.value, value.priority);
               if (rc == 0)
                 return true;
-              error.error = BACnetError{object_GetErrorClass(), uint32_t(rc - 1)};
+              error.error = BACnetError{object_GetErrorClass(), services_error_code(rc)};
               remember_failed_write(object, value, &error);
               return false;
             });

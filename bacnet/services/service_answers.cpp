@@ -77,5 +77,12 @@ int services_answer_error(ServiceAnswer* answer, uint8_t service_choice, uint32_
 
 int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice, int result)
 {
-  return services_answer_error(answer, service_choice, object_GetErrorClass(), uint32_t(result - 1));
+  return services_answer_error(answer, service_choice, object_GetErrorClass(), services_error_code(result));
+}
+
+uint32_t services_error_code(int result)
+{
+  // Codes above 255 are for vendors' own use; this device defines none.
+  constexpr int kLastStandardCode = 255;
+  return result >= 1 && result - 1 <= kLastStandardCode ? uint32_t(result - 1) : kErrorOther;
 }

@@ -70,6 +70,9 @@ int services_answer_error(ServiceAnswer* answer, uint8_t service_choice, uint32_
 int services_answer_error_parameters(ServiceAnswer* answer, const ErrorParameters& parameters);
 // A failed property access: the class of the last access and the result minus one as code.
 int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice, int result);
+// The error code of an object-database result (the code plus one). A result that carries no
+// code of BACnet's own range (an internal failure, a negative value) goes out as other.
+uint32_t services_error_code(int result);
 
 // Releases a decoded or built record (`Free` is its codec's free function) when the handler
 // leaves.

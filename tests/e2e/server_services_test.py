@@ -17,7 +17,7 @@ from e2e.tools.server_node import ServerLab  # noqa: E402
 OWN = 4711
 DEVICE = {"type": 8, "instance": OWN}
 # Bits of the Device's protocol-services-supported.
-SERVICES_SUPPORTED = [*range(0, 13), *range(14, 21), *range(26, 37), 39]
+SERVICES_SUPPORTED = [*range(0, 13), *range(14, 18), 20, *range(26, 37), 39]
 
 
 def counting(n, first=0):

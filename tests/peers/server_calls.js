@@ -12,11 +12,14 @@
 // addListElement and removeListElement {type, instance, property, values: [{type, value}]},
 // readRange {type, instance, position, count} (by position, the records decoded),
 // confirmedRaw {service, hex, maxApdu} (any confirmed service from its encoded parameters; the answer's
-// parameters come back as hex), pause {ms}.
+// parameters come back as hex), pause {ms}, walk {instance} (as an EPICS is taken: every object of
+// the device's object list, every property its ReadPropertyMultiple of all names, each also read
+// on its own; the answer lists the objects, counts the properties and names every error met,
+// with the service that met it).
 // Every notification the device sends is printed as a line "N {...}" and, when confirmed,
 // acknowledged.
 'use strict';
-const { default: Bacnet } = require('@bacnet-js/client');
+const { default: Bacnet, ApplicationTag } = require('@bacnet-js/client');
 const baApdu = require('@bacnet-js/client/dist/lib/apdu');
 const baNpdu = require('@bacnet-js/client/dist/lib/npdu');
 
@@ -145,6 +148,29 @@ const operations = {
     client.sendBvlc(receiver, buffer);
     const data = await client._requestManager.add(invokeId);
     return { hex: data && data.buffer ? Buffer.from(data.buffer.slice(data.offset, data.offset + data.length)).toString('hex') : '' };
+  },
+  async walk(c) {
+    const list = await client.readProperty(receiver, { type: 8, instance: c.instance }, 76);
+    const objects = list.values.map((v) => v.value);
+    const errors = [];
+    let properties = 0;
+    for (const object of objects) {
+      const all = await client.readPropertyMultiple(receiver,
+        [{ objectId: object, properties: [{ id: 8, index: NO_INDEX }] }]);
+      for (const p of all.values[0].values) {
+        properties++;
+        const error = p.value.find((v) => v.type === ApplicationTag.ERROR);
+        if (error)
+          errors.push({ service: 14, object, property: p.id, ...error.value });
+        try {
+          await client.readProperty(receiver, object, p.id);
+        } catch (e) {
+          const { errorClass, errorCode } = failure(e);
+          errors.push({ service: 12, object, property: p.id, errorClass, errorCode });
+        }
+      }
+    }
+    return { objects, properties, errors };
   },
   async pause(c) {
     await new Promise((resolve) => setTimeout(resolve, c.ms));

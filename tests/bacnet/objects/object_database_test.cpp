@@ -10,10 +10,11 @@ using namespace objtest;
 namespace {
 
 std::vector<uint32_t> g_saves;
+bool g_save_fails = false;
 int note_save(uint32_t owner)
 {
   g_saves.push_back(owner);
-  return 0;
+  return g_save_fails ? -1 : 0;
 }
 
 class ObjectDatabase : public ReportingTest {
@@ -131,19 +132,24 @@ TEST_F(ObjectDatabase, TheFirstChangeIsSavedAtOnceLaterOnesOnceADay)
     uint32_t at;  // seconds after the start
     bool change;
     std::size_t saves;
+    bool fails = false;  // the save of this step
   };
+  // A save that fails (a full disk) keeps the change for the next day's save.
   const std::vector<Step> steps = {{0, true, 1}, {3600, true, 1}, {86400, false, 1}, {86401, false, 2},
-                                   {86402, false, 2}};
+                                   {86402, false, 2}, {172802, true, 3, true}, {172803, false, 3},
+                                   {259203, false, 4}, {259204, false, 4}};
   for (const Step& s : steps) {
     clock.set_wall(start + s.at);
     if (s.change)
       object_SetChanged();
+    g_save_fails = s.fails;
     object_Poll();
     EXPECT_EQ(g_saves.size(), s.saves) << s.at;
   }
+  g_save_fails = false;
   object_SetChanged();
   object_Shutdown();
-  EXPECT_EQ(g_saves.size(), 3u);
+  EXPECT_EQ(g_saves.size(), 5u);
   EXPECT_EQ(g_saves.back(), kOwner);
   objtable_create();
 }

@@ -62,7 +62,7 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
     uint32_t error_class;
   };
   const std::vector<Case> cases = {
-      {"not a list", OBJECT_ANALOG_VALUE, 1, PROP_PRESENT_VALUE, -1, unsigned_element(1), 24, 2},
+      {"not a list", OBJECT_ANALOG_VALUE, 1, PROP_PRESENT_VALUE, -1, unsigned_element(1), 23, 2},
       {"unknown type", 21, 1, PROP_DATE_LIST, -1, unsigned_element(1), 32, 2},
       {"a list of another type", OBJECT_ANALOG_VALUE, 1, PROP_DATE_LIST, -1, unsigned_element(1), 33, 2},
       {"a read-only list", OBJECT_DEVICE, 1, PROP_ACTIVE_COV_SUBSCRIPTIONS, -1, unsigned_element(1), 41, 2},
@@ -73,14 +73,14 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
       {"a REAL alarm value", OBJECT_MULTI_STATE_VALUE, 1, PROP_ALARM_VALUES, -1, real_value(1.5f), 10, 2},
       {"a recipient", OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, -1, destination(9, 1, false), 0, 2},
       {"the recipient renewed", OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, -1, destination(9, 1, true), 0, 2},
-      {"the exception schedule is an array", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 3, christmas(), 24, 2},
+      {"the exception schedule is an array", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 3, christmas(), 23, 2},
       {"a day past Sunday", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 8, daily(6), 43, 2},
       {"Tuesday at six", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, daily(6), 0, 2},
       {"Tuesday at six again", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, daily(6), 1, 2},
       {"a missing calendar", OBJECT_CALENDAR, 9, PROP_DATE_LIST, -1, calendar_date(1), 32, 1},
       // The network reaches neither the log buffer nor the subscriptions.
       {"a log record", OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, -1, log_record(2, 0, 9), 41, 2},
-      {"a subscription", OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, destination(9, 1, false), 24, 2},
+      {"a subscription", OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, destination(9, 1, false), 23, 2},
   };
   for (Case c : cases) {
     EXPECT_EQ(object_AddListElement(kOwner, c.type, c.instance, c.property, c.index, 0, &c.element), c.result) << c.name;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,9 +87,36 @@ inline int write(uint32_t owner, uint32_t type, uint32_t instance, uint32_t prop
   return object_WriteObjectProperty(0, owner, type, instance, property, index, in.get(), priority);
 }
 
+// The process's time zone for a scope, the one before restored after it.
+class ScopedTimeZone {
+public:
+  explicit ScopedTimeZone(const char* zone)
+  {
+    if (const char* before = std::getenv("TZ"))
+      before_ = before;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ScopedTimeZone()
+  {
+    if (before_)
+      setenv("TZ", before_->c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+  std::optional<std::string> before_;
+};
+
 class ObjectsTest : public ::testing::Test {
 protected:
   static constexpr uint32_t kOwner = 1234;
+  // The local times of the tests are Berlin's, wherever the tests run.
+  ScopedTimeZone berlin_{"Europe/Berlin"};
 
   void SetUp() override
   {

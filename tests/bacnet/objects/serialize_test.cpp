@@ -273,16 +273,16 @@ TEST_F(ObjectsFile, ASaveThatFailsLeavesThePreviousFile)
   EXPECT_EQ(serialize_MakeBackupName("bacobj.bbu"), "bacobj.bak");
   EXPECT_EQ(serialize_MakeBackupName("objects.dat"), "objects.dat.bak");
   EXPECT_EQ(serialize_MakeBackupName("a.bbu/b.bbu"), "a.bak/b.bbu");
-  serialize_SaveDevice();
+  EXPECT_EQ(serialize_SaveDevice(), 0);
   std::vector<uint8_t> first = bytes(file);
   ObjectRecord* ai = create(OBJECT_ANALOG_INPUT, 1);
-  serialize_SaveDevice();
+  EXPECT_EQ(serialize_SaveDevice(), 0);
   EXPECT_EQ(bytes(dir + "/bacobj.bak"), first);  // the previous file became the backup
   std::vector<uint8_t> second = bytes(file);
   value_free(object_value(ai, PROP_DESCRIPTION));
   value_init(object_value(ai, PROP_DESCRIPTION), TAG_ANY_VALUE);  // no record holds it
   g_log.clear();
-  serialize_SaveDevice();
+  EXPECT_EQ(serialize_SaveDevice(), -1);
   EXPECT_EQ(bytes(file), second);
   EXPECT_EQ(bytes(dir + "/bacobj.bak"), first);
   EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));

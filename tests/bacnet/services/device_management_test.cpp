@@ -26,7 +26,12 @@ int refuse_with_password(const void* request)
 }
 
 std::vector<std::string> g_files;  // saves and loads of the objects file, in order
-int note_save(uint32_t) { g_files.push_back("save"); return 0; }
+bool g_save_fails = false;
+int note_save(uint32_t)
+{
+  g_files.push_back("save");
+  return g_save_fails ? -1 : 0;
+}
 int note_load(uint32_t) { g_files.push_back("load"); return 0; }
 
 class DeviceManagement : public Server {
@@ -35,6 +40,7 @@ protected:
   {
     g_reinitialized.clear();
     g_files.clear();
+    g_save_fails = false;
     seams.save_device = note_save;
     seams.load_device = note_load;
     hooks.slots[14] = note_reinitialize;
@@ -84,7 +90,9 @@ TEST_F(DeviceManagement, ReinitializeDeviceStates)
   const struct {
     std::string state, answer;
     uint32_t status, countdown;
+    bool save_fails = false;
   } steps[] = {
+      {"02", "50 II 14 91 00 91 00", 0, 0, true},  // startbackup whose file cannot be saved
       {"02", "20 II 14", 5, 40},            // startbackup saves the objects file
       {"02", "50 II 14 91 00 91 02", 5, 40},  // a second one waits for the first
       {"04", "50 II 14 91 00 91 02", 5, 40},
@@ -97,11 +105,12 @@ TEST_F(DeviceManagement, ReinitializeDeviceStates)
   };
   for (const auto& step : steps) {
     SCOPED_TRACE("state " + step.state);
+    g_save_fails = step.save_fails;
     EXPECT_EQ(ask(20, "09 " + step.state + " " + kPassword), step.answer);
     EXPECT_EQ(status, step.status);
     EXPECT_EQ(countdown, step.countdown);
   }
-  EXPECT_THAT(g_files, ElementsAre("save", "load"));
+  EXPECT_THAT(g_files, ElementsAre("save", "save", "load"));
   EXPECT_EQ(*object_word(device, 155), revision + 1);
   BACnetDateTime now{};
   time_now_to_bacnet(&now);

@@ -1,5 +1,7 @@
 #include "server_fixture.h"
 
+#include "bacnet/objects/object_lists.h"
+
 #include <gmock/gmock.h>
 
 using namespace servertest;
@@ -81,18 +83,25 @@ TEST_F(ObjectServices, AddListElementAppliesEveryElement)
   EXPECT_THAT(g_fake.calls, ElementsAre("add 24", "add 25", "add 26"));
 }
 
-TEST_F(ObjectServices, AFailingElementUndoesTheOnesBeforeAndIsNamed)
+// The list itself is put back whole (see ListServices below); no element is undone alone.
+TEST_F(ObjectServices, AFailingElementEndsTheRequestAndIsNamed)
 {
   g_fake.fail_at = 3;
   g_fake.failure = 20;  // no-space-to-add-list-element
   EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("50", "08 0E 91 02 91 13 0F 19 03"));
-  EXPECT_THAT(g_fake.calls, ElementsAre("add 24", "add 25", "add 26", "remove 24", "remove 25"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("add 24", "add 25", "add 26"));
 
   g_fake.calls.clear();
   g_fake.fail_at = 2;
   g_fake.failure = 2;  // other
   EXPECT_EQ(ask(9, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("50", "09 0E 91 02 91 01 0F 19 02"));
-  EXPECT_THAT(g_fake.calls, ElementsAre("remove 24", "remove 25", "add 24"));
+  EXPECT_THAT(g_fake.calls, ElementsAre("remove 24", "remove 25"));
+
+  // A failure that carries no BACnet error code goes out as other.
+  g_fake.calls.clear();
+  g_fake.fail_at = 1;
+  g_fake.failure = -1;
+  EXPECT_EQ(ask(8, "0C " + kCalendar0 + " 19 17 3E " + kThreeDates + " 3F"), answer("50", "08 0E 91 02 91 00 0F 19 01"));
 }
 
 TEST_F(ObjectServices, AValueThatIsNoListIsOneElement)
@@ -126,20 +135,23 @@ TEST_F(ObjectServices, CreateObjectByTypeTakesTheLowestFreeInstance)
   EXPECT_THAT(g_fake.saved, ElementsAre(kOwn, kOwn));
 }
 
-TEST_F(ObjectServices, CreateObjectWritesItsInitialValuesAndKeepsTheObjectWhenOneIsRefused)
+TEST_F(ObjectServices, CreateObjectWritesItsInitialValuesOrCreatesNothing)
 {
-  // Calendar 5 with one date and an object name, which a Calendar does not take.
-  EXPECT_EQ(ask(10, "0E 1C 01 80 00 05 0F 1E 09 17 2E 0C 7E 0C 18 FF 2F 09 4D 2E 75 07 00 " + text_hex("Ferien") +
-                        " 2F 1F"),
-            answer("30", "0A C4 01 80 00 05"));
+  // Calendar 5 with one date and an object name, which a Calendar does not take: the second
+  // value fails (property, write-access-denied) and no Calendar 5 is left.
+  const std::string date = "09 17 2E 0C 7E 0C 18 FF 2F";
+  EXPECT_EQ(ask(10, "0E 1C 01 80 00 05 0F 1E " + date + " 09 4D 2E 75 07 00 " + text_hex("Ferien") + " 2F 1F"),
+            answer("50", "0A 0E 91 02 91 28 0F 19 02"));
+  EXPECT_EQ(object_Find(kOwn, 6, 5), nullptr);
+  EXPECT_TRUE(g_fake.saved.empty());
+
+  EXPECT_EQ(ask(10, "0E 1C 01 80 00 05 0F 1E " + date + " 1F"), answer("30", "0A C4 01 80 00 05"));
   BACnetValue v{};
   ASSERT_EQ(read(6, 5, 23, &v), 0);
   ASSERT_NE(value_array(&v), nullptr);
   EXPECT_EQ(value_array(&v)->used, 1u);
   value_free(&v);
-  ASSERT_EQ(read(6, 5, 77, &v), 0);
-  EXPECT_STREQ(v.payload.text, "Calendar 5");
-  value_free(&v);
+  EXPECT_THAT(g_fake.saved, ElementsAre(kOwn));
 }
 
 TEST_F(ObjectServices, CreateObjectRefusals)
@@ -166,6 +178,69 @@ TEST_F(ObjectServices, DeleteObjectRemovesCreatableObjectsOnly)
   EXPECT_EQ(ask(11, "C4 01 80"), answer("50", "0B 91 01 91 FF"));
   EXPECT_NE(object_Find(kOwn, 8, kOwn), nullptr);
   EXPECT_EQ(g_fake.saved.size(), 1u);
+}
+
+// The list services over the object database itself.
+class ListServices : public Server {
+protected:
+  void SetUp() override
+  {
+    seams.add_list_element = object_AddListElement;
+    seams.remove_list_element = object_RemoveListElement;
+    Server::SetUp();
+    for (uint32_t type : {6u, 15u, 19u})
+      ASSERT_NE(object_CreateObject(kOwn, type, type == 6 ? 0 : 1), nullptr);
+  }
+};
+
+// A Destination of the recipient list: every day, all day, to the device, process 1,
+// unconfirmed, every transition. `days` are the valid days as a bit string.
+std::string destination(const std::string& device, const std::string& days = "82 01 FE")
+{
+  return days + " B4 00 00 00 00 B4 17 3B 3B 63 0C " + device + " 21 01 10 82 05 E0";
+}
+
+TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
+{
+  const std::string kClass1 = "0C 03 C0 00 01 19 66 ", kCalendar = "0C " + kCalendar0 + " 19 17 ",
+                    kAlarmValues = "0C 04 C0 00 01 19 27 ";
+  const std::string device100 = "02 00 00 64", device200 = "02 00 00 C8";
+  // What each list holds before: device 100 the only recipient of the class, one date, one
+  // alarm value.
+  EXPECT_EQ(ask(8, kClass1 + "3E " + destination(device100) + " 3F"), answer("20", "08"));
+  EXPECT_EQ(ask(8, kCalendar + "3E 0C 7E 0C 18 FF 3F"), answer("20", "08"));
+  EXPECT_EQ(ask(8, kAlarmValues + "3E 21 03 3F"), answer("20", "08"));
+  struct Case {
+    const char* name;
+    uint8_t choice;
+    std::string request, answer;
+    uint32_t type, instance, property;
+  };
+  const std::vector<Case> cases = {
+      // The recipient there already and one whose valid days are six: without the undo
+      // removing it, device 100 keeps its alarms.
+      {"a recipient again and a bad one", 8, kClass1 + "3E " + destination(device100) + " " +
+                                                 destination(device200, "82 02 FC") + " 3F",
+       "08 0E 91 02 91 25 0F 19 02", 15, 1, 102},
+      {"a recipient and one never there", 9, kClass1 + "3E " + destination(device100) + " " + destination(device200) +
+                                                 " 3F",
+       "09 0E 91 02 91 00 0F 19 02", 15, 1, 102},
+      {"a new date and the one there", 8, kCalendar + "3E 0C 7E 0C 19 FF 0C 7E 0C 18 FF 3F",
+       "08 0E 91 02 91 00 0F 19 02", 6, 0, 23},
+      {"the alarm value there and a REAL", 8, kAlarmValues + "3E 21 03 44 40 00 00 00 3F", "08 0E 91 02 91 09 0F 19 02",
+       19, 1, 39},
+  };
+  for (const Case& c : cases) {
+    BACnetValue before{}, after{};
+    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, &before), 0) << c.name;
+    EXPECT_EQ(ask(c.choice, c.request), answer("50", c.answer)) << c.name;
+    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, &after), 0) << c.name;
+    ASSERT_NE(value_array(&after), nullptr) << c.name;
+    EXPECT_EQ(value_array(&after)->used, 1u) << c.name;
+    EXPECT_EQ(value_compare(&before, &after), 0) << c.name;
+    value_free(&before);
+    value_free(&after);
+  }
 }
 
 }  // namespace

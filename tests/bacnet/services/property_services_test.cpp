@@ -47,6 +47,9 @@ TEST_F(PropertyServices, ReadPropertyFailuresCarryTheObjectDatabasesClassAndCode
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 55"), answer("50", "0C 91 02 91 20"));   // unknown property
   EXPECT_EQ(ask(12, "0C 00 00 00 63 19 55"), answer("50", "0C 91 01 91 1F"));       // unknown object
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 4D 29 01"), answer("50", "0C 91 02 91 32"));  // not an array
+  // A File object without a file has neither size nor modification date: other.
+  EXPECT_EQ(ask(12, "0C 02 80 00 02 19 2A"), answer("50", "0C 91 02 91 00"));
+  EXPECT_EQ(ask(12, "0C 02 80 00 02 19 47"), answer("50", "0C 91 02 91 00"));
 }
 
 TEST_F(PropertyServices, ReadPropertyArgumentErrorsAreRejectedAsInvalidTag)
