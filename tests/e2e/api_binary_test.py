@@ -194,10 +194,18 @@ class BinaryApi(unittest.TestCase):
                                         u32(77)).payload, u32(0))
                 again = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("x") + u32(client)).fields()
                 self.assertEqual((again.u32(), again.i32()), (0, -1))
-                self.assertEqual(c.call(302, u32(OWN) + u32(6) + u32(1) + string("x") + u32(client) + u32(78)).payload,
-                                 u32(0xFFFFFFFF))
-                self.assertEqual(c.call(302, u32(999) + u32(BINARY_INPUT) + u32(1) + string("x") + u32(client) +
-                                        u32(79)).payload, u32(0xFFFFFFFF))
+                # Puts refused: (device, type, instance) that no object identifier of a local
+                # device can name.
+                for device, object_type, instance in ((OWN, 6, 1), (999, BINARY_INPUT, 1),
+                                                      (OWN, ANALOG_INPUT, 4194303), (OWN, ANALOG_INPUT, 5000000),
+                                                      (OWN, BINARY_INPUT, 0xFFFFFFFF)):
+                    where = (device, object_type, instance)
+                    self.assertEqual(c.call(302, u32(device) + u32(object_type) + u32(instance) + string("x") +
+                                            u32(client) + u32(78)).payload, u32(0xFFFFFFFF), where)
+                    refused = c.call(308, u32(device) + u32(object_type) + u32(instance) + string("x") +
+                                     u32(client)).fields()
+                    self.assertEqual((refused.u32(), refused.i32()), (0, -1), where)
+
 
                 # A write through the handle, read back through the object's own device.
                 self.assertEqual(c.call(305, u32(client) + u32(77) + u32(0) + blob(in_tag0(real(23.5)))).payload,
