@@ -262,6 +262,11 @@ class BinaryApi(unittest.TestCase):
                 # The API's own calls still reach the device set up again (a request parked for
                 # want of an address would take ten seconds and fail).
                 self.assertEqual(c.text(f"{OWN} get:0.2.85", timeout=5), "23.500000")
+                ai2 = "<OBJECTIDENTIFIER><OBJECTTYPE>0</OBJECTTYPE><INSTANCE>2</INSTANCE></OBJECTIDENTIFIER>"
+                self.assertEqual(c.text(f"xml:readProperty<REQUEST><DEVICE>{OWN}</DEVICE>{ai2}<PROPERTY>85</PROPERTY>"
+                                        "</REQUEST>", timeout=5),
+                                 f"<ACK><DEVICE>{OWN}</DEVICE>{ai2}<PROPERTY>85</PROPERTY>"
+                                 "<VALUE><TYPE>4</TYPE><DATA>23.500000</DATA></VALUE></ACK>")
                 client = c.call(306).fields().u32()
                 self.assertEqual(c.call(302, u32(OWN) + u32(ANALOG_INPUT) + u32(2) + string("Fühler") + u32(client) +
                                         u32(80)).payload, u32(0))
