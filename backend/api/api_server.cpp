@@ -5,6 +5,7 @@
 #include "backend/api/api_dispatch.h"
 #include "backend/api/api_messages.h"
 #include "backend/api/api_pending.h"
+#include "bacnet/client/client_call.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
@@ -230,6 +231,9 @@ void api_client_loop(ApiClient* client)
       }
     }
   }
+  // What is queued when the connection stops (the answer of a call the stop ended among it)
+  // goes out as far as the socket takes it without waiting.
+  send_queued(client, tx);
   tx.drop();
 }
 
@@ -439,6 +443,7 @@ void api_close(DatalinkPort* port)
     std::vector<uint32_t>().swap(data->user_slots);
   }
   // Connection threads waiting for the stack end their waits: the stack runs no more passes.
+  client_call_stop_waits();
   object_api_stop_waits();
   cache_stop_waits();
   object_DeviceSetupShutdown();

@@ -202,6 +202,42 @@ int upsert_address(const BACnetAddress& address, int32_t instance, uint8_t local
   return insert_entry(g.addresses, position, e) ? 0 : -1;
 }
 
+// The station of the own device on a network: the address its port registered there.
+const AddressBindingEntry* port_station(uint32_t network)
+{
+  auto it = std::find_if(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+    return e.local && e.instance == g.own && e.address.network == network && e.address.mac_len > 0;
+  });
+  return it != g.addresses.end() ? &*it : nullptr;
+}
+
+bool has_local_entry(int32_t instance, uint32_t network)
+{
+  return std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+    return e.local && e.instance == instance && e.address.network == network;
+  });
+}
+
+// A local device set up on a network without a MAC of its own (the remote API's device
+// set-up) lives on the port of that network. Its record keeps an address requests can go to:
+// the one it has, else the port's station; an empty MAC names no station, and requests to it
+// would wait for a binding that never comes. The empty-MAC entry marks the device for Who-Is,
+// unless the device already answers on that network.
+int add_local_device_without_station(uint8_t max_apdu_code, int32_t instance, uint32_t network)
+{
+  auto it = find_device(instance);
+  bool usable = it != g.devices.end() && it->address_known && it->address.mac_len > 0;
+  const AddressBindingEntry* station = usable ? nullptr : port_station(network);
+  BACnetAddress reach = station ? station->address : BACnetAddress{};
+  if (!upsert_device(instance, station ? &reach : nullptr, max_apdu_code, 1))
+    return -1;
+  if (has_local_entry(instance, network))
+    return 0;
+  BACnetAddress marker{};
+  marker.network = network;
+  return upsert_address(marker, instance, 1);
+}
+
 int32_t binding_instance(const BACnetValue& element)
 {
   if (element.tag != TAG_ADDRESS_BINDING || !element.payload.record)
@@ -428,6 +464,8 @@ int address_binding_add_local_port(uint8_t max_apdu_code, int32_t instance, cons
     return -1;
   if (instance < 0)
     return 0;
+  if (address && address->mac_len == 0)
+    return add_local_device_without_station(max_apdu_code, instance, address->network);
   if (!upsert_device(instance, address, max_apdu_code, 1))
     return -1;
   return address ? upsert_address(*address, instance, 1) : 0;
@@ -691,8 +729,9 @@ int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
     request.max_apdu = kIAmMaxApdu;
     request.segmentation = 0;
     request.vendor_id = kMakerVendorIdentifier;
-    if (e.instance == own) {
-      // The own device answers once per port: from the entry of the port's own network.
+    if (e.instance == own || e.address.mac_len == 0) {
+      // The own device, and a local device without a station of its own, answer once per
+      // port: from the entry of the port's own network.
       if (e.address.network == port.network)
         client_send_i_am(port_index, -1, &request);
     } else {
@@ -723,7 +762,7 @@ int address_binding_send_i_have(int port_index, const IHaveMatch& match)
   request.device = {kDeviceObjectType, match.device};
   request.object = match.object;
   request.object_name = match.name;
-  if (entry.instance == own)
+  if (entry.instance == own || entry.address.mac_len == 0)
     return entry.address.network == port.network ? client_send_i_have(port_index, -1, &request) : 0;
   return client_send_i_have(port_index, entry.instance, &request);
 }

@@ -1,5 +1,6 @@
 #include "bacnet/binding/cache.h"
 
+#include "bacnet/application/application_layer.h"
 #include "bacnet/binding/cache_internal.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/datalink/datalink_clock.h"
@@ -92,6 +93,14 @@ int send_write_property(ClientRequestCallback callback, void* user_data, int32_t
   return client_write_property(callback, user_data, device, nullptr, request);
 }
 
+// Requests queued before the cache's own are started before it, in order: what is free now
+// less what waits ahead is what the cache's request will find.
+std::size_t free_transactions()
+{
+  std::size_t taken = application_layer_client_count() + application_layer_queued_requests();
+  return taken < kTransactionTableSize ? kTransactionTableSize - taken : 0;
+}
+
 CacheSeams real_seams()
 {
   CacheSeams s;
@@ -99,6 +108,7 @@ CacheSeams real_seams()
   s.read_property_multiple = send_read_property_multiple;
   s.write_property = send_write_property;
   s.tick = stack_tick;
+  s.free_transactions = free_transactions;
   return s;
 }
 
@@ -479,6 +489,8 @@ void cache_set_seams(const CacheSeams* seams)
     chosen.write_property = real.write_property;
   if (!chosen.tick)
     chosen.tick = real.tick;
+  if (!chosen.free_transactions)
+    chosen.free_transactions = real.free_transactions;
   DRIVER_LOCK_SCOPE();
   g.seams = chosen;
 }

@@ -23,6 +23,9 @@ inline constexpr int kCacheLogLevel = 18;
 inline constexpr std::size_t kCacheEntryLimit = 10001;
 // The most properties one ReadPropertyMultiple asks for.
 inline constexpr std::size_t kCacheReadBatch = 41;
+// The cache's requests waiting for their answers at most: half of the process's client
+// transactions, so that the other callers keep theirs.
+inline constexpr std::size_t kCacheRequestsInFlight = 64;
 // Centisecond ticks: the pause after any activity, the age of an unanswered read that is
 // asked again, and the time an entry without subscribers outlives its last access.
 inline constexpr uint32_t kCacheQuietTicks = 100;
@@ -66,7 +69,8 @@ struct CacheHandle {
 int cache_compare_handles(const CacheHandle& a, const CacheHandle& b);
 
 // Where the cache reaches the client layer and the clock. Empty seams: the client request
-// layer's senders and the stack's centisecond tick.
+// layer's senders, the stack's centisecond tick and the application layer's free client
+// transactions (those not in use, less the requests queued for one).
 struct CacheSeams {
   int (*read_property)(ClientRequestCallback callback, void* user_data, int32_t device,
                        const ReadPropertyRequest* request) = nullptr;
@@ -75,6 +79,7 @@ struct CacheSeams {
   int (*write_property)(ClientRequestCallback callback, void* user_data, int32_t device,
                         const WritePropertyRequest* request) = nullptr;
   uint32_t (*tick)() = nullptr;
+  std::size_t (*free_transactions)() = nullptr;
 };
 void cache_set_seams(const CacheSeams* seams);
 

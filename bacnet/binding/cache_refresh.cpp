@@ -154,6 +154,13 @@ bool send_tracked(InFlight asked, int (*send)(ClientRequestCallback, void*, int3
   return false;
 }
 
+// A request goes out only when it will get a transaction, so that none ends unsent as if the
+// device had not answered, and only while the cache holds fewer than its share of them.
+bool room_for_request()
+{
+  return g_cycle.in_flight.size() < kCacheRequestsInFlight && seams().free_transactions() > 0;
+}
+
 bool take(void* user_data, InFlight* out)
 {
   auto it = g_cycle.in_flight.find(reinterpret_cast<uintptr_t>(user_data));
@@ -603,7 +610,7 @@ void cache_execute()
       g_cycle.list_index = 0;
       g_cycle.device_index = 0;
       g_cycle.state = kRead;
-    } else {
+    } else if (room_for_request()) {
       probe_step(now);
     }
     break;
@@ -612,7 +619,7 @@ void cache_execute()
       release(g_cycle.reads);
       g_cycle.list_index = 0;
       g_cycle.state = kWrite;
-    } else {
+    } else if (room_for_request()) {
       read_step(now);
     }
     break;
@@ -623,7 +630,7 @@ void cache_execute()
       g_cycle.list_index = 0;
       g_cycle.device_index = 0;
       g_cycle.state = kCollect;
-    } else {
+    } else if (room_for_request()) {
       write_step(now);
     }
     break;

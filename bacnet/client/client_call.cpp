@@ -40,13 +40,24 @@ struct CallContext {
 // gave up is removed, so a late completion finds nothing and touches nothing. Under the lock.
 std::map<uintptr_t, CallContext*> g_calls;
 uintptr_t g_next_call = 1;
+// Set when the stack stops: no transaction will end a call any more. Under the lock.
+bool g_stopped = false;
 
+// Null once the stack stopped: the call fails at once.
 void* register_call(CallContext* context)
 {
   DRIVER_LOCK_SCOPE();
+  if (g_stopped)
+    return nullptr;
   uintptr_t id = g_next_call++;
   g_calls[id] = context;
   return reinterpret_cast<void*>(id);
+}
+
+bool still_waiting(void* id)
+{
+  DRIVER_LOCK_SCOPE();
+  return g_calls.count(reinterpret_cast<uintptr_t>(id)) != 0;
 }
 
 // Under the lock: the waiting call of `user_data`, taken out of the table; null when it gave up.
@@ -203,6 +214,25 @@ int64_t client_call_safety_timeout_ms()
   return parking + transaction + segmented + kSafetyMarginMs;
 }
 
+void client_call_stop_waits()
+{
+  DRIVER_LOCK_SCOPE();
+  g_stopped = true;
+  for (auto& [id, c] : g_calls) {
+    set_failure(*c);
+    if (c->answer)
+      local_error_apdu(c->invoke_id, c->service_choice, kErrorCodeOther, c->answer);
+    os_semaphore_release(&c->semaphore);
+  }
+  g_calls.clear();
+}
+
+void client_call_resume()
+{
+  DRIVER_LOCK_SCOPE();
+  g_stopped = false;
+}
+
 int client_call_set_error(ClientCallError* error, uint8_t service_choice, uint32_t error_class, uint32_t error_code)
 {
   if (!error)
@@ -233,6 +263,10 @@ int client_call(uint8_t service_choice, int32_t device_instance, ClientCallRecor
   // Set before sending: the completion may come before client_send_confirmed returns.
   error->status = -1;
   void* id = register_call(&context);
+  if (!id) {
+    set_failure(context);
+    return 0;
+  }
   if (client_send_confirmed(client_call_confirm, id, device_instance, nullptr, service_choice, request) != 0) {
     take_call_locked(id);
     set_failure(context);
@@ -338,11 +372,19 @@ int client_raw_call(int32_t device_instance, uint8_t service_choice, uint8_t inv
   context.invoke_id = invoke_id;
   error->status = -1;
   void* id = register_call(&context);
+  if (!id) {
+    set_failure(context);
+    local_error_apdu(invoke_id, service_choice, kErrorCodeOther, answer);
+    return 0;
+  }
 
   int64_t deadline =
       os_monotonic_ms() + int64_t(application_layer_get_apdu_retries() + 1) * application_layer_get_apdu_timeout();
   uint32_t code = kErrorCodeOther;
   for (;;) {
+    // A stop has answered the call already.
+    if (!still_waiting(id))
+      return 0;
     // Noted before the look-up: a binding made in between ends the wait below at once.
     uint64_t changes = address_binding_changes();
     DeviceBinding binding;

@@ -48,6 +48,11 @@ void client_call_confirm(void* context, int success, const BACnetAddress& destin
 // choices above 26 and for 25.
 int client_call_set_error(ClientCallError* error, uint8_t service_choice, uint32_t error_class, uint32_t error_code);
 
+// The stack stops: every call waiting now ends with failure (class 5, code 0; a raw call with
+// an Error APDU of it), and later calls fail at once until client_call_resume runs at the next start.
+void client_call_stop_waits();
+void client_call_resume();
+
 // The longest any blocking call waits: parking, every retry of the transaction, a segmented
 // answer and a margin. In milliseconds of the stack's monotonic clock.
 int64_t client_call_safety_timeout_ms();

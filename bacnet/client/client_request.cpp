@@ -2,6 +2,7 @@
 
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
+#include "bacnet/client/client_call.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
 
@@ -165,13 +166,16 @@ int park_until_bound(int32_t device, const ApduRequest& request, std::span<const
 
 int client_init(const DriverContext* context, int32_t retries, int32_t timeout_ms)
 {
-  DRIVER_LOCK_SCOPE();
-  g.log = (context && context->options[kClientTraceOption]) ? context->log : nullptr;
-  g.apdu_timeout = std::clamp(timeout_ms, kTimeoutMin, kTimeoutMax);
-  g.retries = std::clamp(retries, 0, kRetriesMax);
-  for (ParkedRequest& p : g.parked)
-    p = ParkedRequest{};
-  application_layer_set_communication_state_function(client_get_communication_state);
+  {
+    DRIVER_LOCK_SCOPE();
+    g.log = (context && context->options[kClientTraceOption]) ? context->log : nullptr;
+    g.apdu_timeout = std::clamp(timeout_ms, kTimeoutMin, kTimeoutMax);
+    g.retries = std::clamp(retries, 0, kRetriesMax);
+    for (ParkedRequest& p : g.parked)
+      p = ParkedRequest{};
+    application_layer_set_communication_state_function(client_get_communication_state);
+  }
+  client_call_resume();
   return 0;
 }
 

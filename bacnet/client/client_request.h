@@ -65,8 +65,8 @@ enum ClientUnconfirmedService : uint8_t {
 };
 
 // Start-up: keeps the trace when option byte 4 is set, clamps the timeout into 3000..30000 ms
-// and the retries into 0..10, empties the parked table and hands the communication state to
-// the application layer. 0.
+// and the retries into 0..10, empties the parked table, hands the communication state to
+// the application layer and lets blocking calls wait again after a stop. 0.
 int client_init(const DriverContext* context, int32_t retries, int32_t timeout_ms);
 int32_t client_get_apdu_timeout();
 int32_t client_get_apdu_retries();

@@ -26,6 +26,9 @@ namespace {
 
 constexpr uint32_t kPresentValue = 85;
 constexpr uint32_t kLastPutType = 5;  // analog and binary inputs, outputs and values
+// The largest instance an object identifier carries; 4194303 is the wildcard, and larger
+// numbers would be cut down to an alias of another object.
+constexpr uint32_t kLargestInstance = 4194302;
 constexpr auto kRegistrationRetry = std::chrono::milliseconds(10);
 constexpr auto kWriteRetry = std::chrono::milliseconds(1);
 
@@ -239,7 +242,8 @@ int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 
 bool may_put(uint32_t device, BACnetObjectId object)
 {
-  return object.type <= kLastPutType && address_binding_is_local_device(int32_t(device));
+  return object.type <= kLastPutType && object.instance <= kLargestInstance &&
+         address_binding_is_local_device(int32_t(device));
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ int object_api_unregister_client(uint32_t client_id);
 // ---- Objects -------------------------------------------------------------------------------
 // Queues the object (types 0-5 of a local device) for the stack thread, which creates it when
 // missing and names it, and binds the client's handle to it. 0, or -1 (before anything is
-// queued when the device is not local or the type above 5).
+// queued when the device is not local, the type above 5 or the instance above 4194302).
 int object_api_put_object(uint32_t device, BACnetObjectId object, const char* name, uint32_t client_id,
                           uint32_t handle);
 // The same, and the client's value registration of the object's present value, under a new

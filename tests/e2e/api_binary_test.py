@@ -71,6 +71,12 @@ class Lab:
         out, _ = proc.communicate(timeout=60)
         return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
+    def who_is(self, instance):
+        """The I-Am answers to a Who-Is of that one instance that host b broadcasts."""
+        proc = node_peer.start(self.b, "discover.js", "10.111.1.255", instance, instance, 800)
+        out, _ = proc.communicate(timeout=30)
+        return [(line["iAm"], line["address"]) for line in map(json.loads, out.splitlines()) if "iAm" in line]
+
     def stop(self):
         self.host.quit()
         if self.device:
@@ -180,6 +186,7 @@ class BinaryApi(unittest.TestCase):
     def test_object_api_and_device_set_up(self):
         with netlab.Lab() as lab:
             setup = Lab(lab, trace=False, device=False)
+            cap = capture.Capture(setup.a, setup.a.addresses[0][0], "udp port 47808", name="object_api")
             c = setup.client()
             try:
                 registered = c.call(306).fields()
@@ -194,10 +201,17 @@ class BinaryApi(unittest.TestCase):
                                         u32(77)).payload, u32(0))
                 again = c.call(308, u32(OWN) + u32(ANALOG_OUTPUT) + u32(1) + string("x") + u32(client)).fields()
                 self.assertEqual((again.u32(), again.i32()), (0, -1))
-                self.assertEqual(c.call(302, u32(OWN) + u32(6) + u32(1) + string("x") + u32(client) + u32(78)).payload,
-                                 u32(0xFFFFFFFF))
-                self.assertEqual(c.call(302, u32(999) + u32(BINARY_INPUT) + u32(1) + string("x") + u32(client) +
-                                        u32(79)).payload, u32(0xFFFFFFFF))
+                # Puts refused: (device, type, instance) that no object identifier of a local
+                # device can name.
+                for device, object_type, instance in ((OWN, 6, 1), (999, BINARY_INPUT, 1),
+                                                      (OWN, ANALOG_INPUT, 4194303), (OWN, ANALOG_INPUT, 5000000),
+                                                      (OWN, BINARY_INPUT, 0xFFFFFFFF)):
+                    where = (device, object_type, instance)
+                    self.assertEqual(c.call(302, u32(device) + u32(object_type) + u32(instance) + string("x") +
+                                            u32(client) + u32(78)).payload, u32(0xFFFFFFFF), where)
+                    refused = c.call(308, u32(device) + u32(object_type) + u32(instance) + string("x") +
+                                     u32(client)).fields()
+                    self.assertEqual((refused.u32(), refused.i32()), (0, -1), where)
 
                 # A write through the handle, read back through the object's own device.
                 self.assertEqual(c.call(305, u32(client) + u32(77) + u32(0) + blob(in_tag0(real(23.5)))).payload,
@@ -245,9 +259,32 @@ class BinaryApi(unittest.TestCase):
                     {"op": "readProperty", "type": ANALOG_INPUT, "instance": 2, "property": PRESENT_VALUE})
                 self.assertEqual(outcomes[0]["ok"]["values"], [{"type": 7, "value": "Modell Z"}], outcomes)
                 self.assertEqual(outcomes[1]["ok"]["values"], [{"type": 4, "value": 23.5}], outcomes)
+                # The API's own calls still reach the device set up again (a request parked for
+                # want of an address would take ten seconds and fail).
+                self.assertEqual(c.text(f"{OWN} get:0.2.85", timeout=5), "23.500000")
+                ai2 = "<OBJECTIDENTIFIER><OBJECTTYPE>0</OBJECTTYPE><INSTANCE>2</INSTANCE></OBJECTIDENTIFIER>"
+                self.assertEqual(c.text(f"xml:readProperty<REQUEST><DEVICE>{OWN}</DEVICE>{ai2}<PROPERTY>85</PROPERTY>"
+                                        "</REQUEST>", timeout=5),
+                                 f"<ACK><DEVICE>{OWN}</DEVICE>{ai2}<PROPERTY>85</PROPERTY>"
+                                 "<VALUE><TYPE>4</TYPE><DATA>23.500000</DATA></VALUE></ACK>")
+                client = c.call(306).fields().u32()
+                self.assertEqual(c.call(302, u32(OWN) + u32(ANALOG_INPUT) + u32(2) + string("Fühler") + u32(client) +
+                                        u32(80)).payload, u32(0))
+                read = c.call(304, u32(client) + u32(80) + u8(0), timeout=5).fields()
+                value, _ = read_tag0_value(read.blob())
+                self.assertEqual((value, read.u32(), read.i32()), (23.5, 0, 0))
+                # A device set up under a new instance answers a peer's Who-Is.
+                self.assertEqual(c.call(301, u32(1) + u32(OWN + 1) + b"".join(string(t) for t in texts)).payload,
+                                 u32(0))
+                self.assertEqual(setup.who_is(OWN + 1), [(OWN + 1, setup.ip_a)])
             finally:
                 c.close()
                 setup.stop()
+            path = cap.stop()
+            capture.assert_clean(path, expect_frames=4)
+            i_ams = capture.fields(path, "bacapp.instance_number",
+                                   display_filter=f"ip.src == {setup.ip_a} && bacapp.unconfirmed_service == 0")
+            self.assertIn((str(OWN + 1),), i_ams)
 
     def test_broken_and_vanishing_clients_leave_the_others_served(self):
         with netlab.Lab() as lab:

@@ -96,6 +96,27 @@ class TextApi(unittest.TestCase):
                                  display_filter="bacapp.type == 0 && bacapp.confirmed_service == 16")
             self.assertEqual(wpm, [("1",)])
 
+    def test_stopping_the_stack_ends_a_call_that_waits_for_its_device(self):
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            ip_a, _ = lab.link(a, b)
+            device = Device(b, script="api_device.js", device=PEER, broadcast="10.111.1.255")
+            host = ApiHost(a, connect_string(ip_a), api_connect_string(), device=OWN)
+            c = ApiClient(a)
+            try:
+                # Device 999 never answers its Who-Is: the call waits for the binding.
+                c.send_payload(b"999 get:0.1.85")
+                device.wait("whoIs", whoIs=[999, 999])
+                # The stop ends the waiting call before it waits for the connection: the call
+                # fails, and the stop is told within the harness's bound (waiting the call out
+                # took 36 s).
+                host.quit()
+                self.assertEqual(c.text_answer(command="999 get:0.1.85"), "Error Class : Services - Error Code : Other")
+            finally:
+                c.close()
+                host.quit()
+                device.stop()
+
 
 if __name__ == "__main__":
     netlab.require_root()

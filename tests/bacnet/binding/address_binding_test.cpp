@@ -327,6 +327,39 @@ TEST_F(AddressBinding, TableThatCannotGrowKeepsWhatItHeld)
   EXPECT_EQ(address_binding_use_device(300, &d), -1);
 }
 
+TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromThePort)
+{
+  const BACnetAddress none{};
+  // (instance set up, its network, the address requests go to, the I-Ams a Who-Is of it gets)
+  const std::tuple<int32_t, uint32_t, BACnetAddress, std::vector<uint32_t>> rows[] = {
+      {kOwn, 1, own, {kOwn}},                 // the own device keeps its port's address
+      {kOwn + 1, 1, own, {kOwn + 1}},         // a new one lives at the port's station
+      {kOwn + 2, 9, none, {}},                // a network without a port gives nothing to reach
+  };
+  for (const auto& [instance, network, reach, answered] : rows) {
+    BACnetAddress no_mac{};
+    no_mac.network = network;
+    ASSERT_EQ(address_binding_add_local_port(3, instance, &no_mac), 0) << instance;
+    DeviceBinding d;
+    ASSERT_EQ(address_binding_get_device(instance, &d), 0);
+    EXPECT_EQ(d.address_known ? d.address : none, reach) << instance;
+    EXPECT_EQ(address_binding_use_device(instance, &d), reach.mac_len ? 0 : 1) << instance;
+    take();
+    ASSERT_EQ(address_binding_send_i_am(0, instance, instance), 0);
+    step();
+    std::vector<uint32_t> i_ams;
+    for (const Frame& f : take()) {
+      ASSERT_TRUE(f.apdu.size() > 2 && f.apdu[0] == 0x10 && f.apdu[1] == 0) << hex(f.apdu);
+      EXPECT_TRUE(f.broadcast());
+      pdu_buffer view = pdu_buffer_view(f.apdu.data() + 2, uint32_t(f.apdu.size() - 2));
+      IAmRequest r;
+      ASSERT_EQ(pdu_decode_iam_request(&view, &r), 0);
+      i_ams.push_back(r.device.instance);
+    }
+    EXPECT_EQ(i_ams, answered) << instance;
+  }
+}
+
 TEST_F(AddressBinding, SilentBoundDeviceIsPolledForItsStatus)
 {
   i_am(1234, peer);

@@ -213,19 +213,29 @@ protected:
     address_binding_set_device_flag(int32_t(device), kFlagSegmentation, 0);
   }
 
-  // One refresh cycle, a tick per pass from a second after the last one: what it sent.
-  std::vector<Sent> cycle()
+  // One refresh cycle, a tick per pass from a second after the last one: what it sent. With
+  // `respond`, the device answers each request in the pass that sent it.
+  std::vector<Sent> cycle(const std::function<ClientResult(const Sent&)>& respond = nullptr)
   {
-    g_sent.clear();
-    g_tick += 101;
-    cache_execute();
-    EXPECT_NE(cache_cycle_state(), 0) << "the cycle did not start";
-    for (int pass = 0; pass < 100000 && cache_cycle_state() != 0; ++pass) {
-      ++g_tick;
+    std::vector<Sent> sent;
+    auto pass = [&] {
+      g_sent.clear();
       cache_execute();
+      for (const Sent& s : g_sent) {
+        sent.push_back(s);
+        if (respond)
+          answer(s, respond(s));
+      }
+    };
+    g_tick += 101;
+    pass();
+    EXPECT_NE(cache_cycle_state(), 0) << "the cycle did not start";
+    for (int i = 0; i < 100000 && cache_cycle_state() != 0; ++i) {
+      ++g_tick;
+      pass();
     }
     EXPECT_EQ(cache_cycle_state(), 0);
-    return g_sent;
+    return sent;
   }
 
   ManualClock clock;
@@ -532,13 +542,62 @@ TEST_F(Cache, ListThatCannotGrowKeepsItsContentsAndLosesNoWrite)
   BACnetValue v = real(1.0f);
   for (uint32_t i = 1; i <= 150; ++i)
     cache_set_value(&av(i), &v, 0);
-  std::vector<Sent> sent = cycle();
+  auto device = [](const Sent& s) { return s.service == 15 ? simple_ack(15) : read_ack(s.references[0], real(0.5f)); };
+  std::vector<Sent> sent = cycle(device);
   EXPECT_EQ(count(sent, 12), 100u);
   EXPECT_EQ(count(sent, 15), 100u);
-  for (const Sent& s : sent)
-    answer(s, s.service == 15 ? simple_ack(15) : read_ack(s.references[0], real(0.5f)));
-  EXPECT_EQ(count(cycle(), 15), 50u);
+  EXPECT_EQ(count(cycle(device), 15), 50u);
   value_free(&v);
+}
+
+TEST_F(Cache, ReadsOfASlowDeviceWaitForATransactionAndLeaveTheOthersTheirShare)
+{
+  // The client transactions as the application layer has them: those other callers hold,
+  // and the cache's requests not answered yet. A request that finds none free would end at
+  // once without an answer.
+  static std::size_t others = 0;
+  static std::vector<Sent> open;
+  CacheSeams seams;
+  seams.read_property = fake_read;
+  seams.tick = [] { return g_tick.load(); };
+  seams.free_transactions = [] { return kTransactionTableSize - others - open.size(); };
+  cache_set_seams(&seams);
+  // (transactions other callers hold, the most requests of the cache in flight)
+  for (auto [held, most] : {std::pair<std::size_t, std::size_t>(0, kCacheRequestsInFlight), {100, 28}}) {
+    ASSERT_EQ(cache_init(&context, on_event), 0);
+    others = held;
+    open.clear();
+    for (uint32_t i = 1; i <= 300; ++i)
+      get(av(i));
+    std::size_t dropped = 0, in_flight = 0, answered = 0;
+    g_tick += 101;
+    // The device answers one request every third pass, in the order they came.
+    for (int pass = 0; pass < 3000 && answered < 300; ++pass) {
+      g_sent.clear();
+      ++g_tick;
+      cache_execute();
+      for (const Sent& s : g_sent) {
+        if (open.size() + others < kTransactionTableSize) {
+          open.push_back(s);
+        } else {
+          ++dropped;
+          answer(s, no_answer());
+        }
+      }
+      in_flight = std::max(in_flight, open.size());
+      if (pass % 3 == 0 && !open.empty()) {
+        Sent first = open.front();
+        open.erase(open.begin());
+        answer(first, read_ack(first.references[0], real(float(first.references[0].object.instance))));
+        ++answered;
+      }
+    }
+    EXPECT_EQ(answered, 300u) << held;
+    EXPECT_EQ(dropped, 0u) << held;
+    EXPECT_EQ(in_flight, most) << held;
+    for (uint32_t i = 1; i <= 300; ++i)
+      ASSERT_EQ(get(av(i)), std::pair(0, float(i))) << held << " " << i;
+  }
 }
 
 TEST_F(Cache, NoMoreThan10001EntriesExist)

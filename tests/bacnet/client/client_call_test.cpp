@@ -263,6 +263,41 @@ TEST_F(BlockingCalls, SafetyTimeoutEndsACallThatNothingCompletes)
   EXPECT_EQ(application_layer_client_count(), 0u);
 }
 
+TEST_F(BlockingCalls, StopEndsTheWaitingCallsAndFailsLaterOnesBeforeTheySend)
+{
+  // The stack thread stands still: only the stop can end these calls. A call to the bound
+  // device waits for its transaction, a raw call to device 999 for its binding (its Who-Is is
+  // the second request queued).
+  client_calls::ReadPropertyRequest call;
+  call.device_instance = 1234;
+  call.request.object = {8, 1234};
+  call.request.property = 77;
+  std::thread caller([&] { call.Call(); });
+  std::vector<uint8_t> raw_answer;
+  std::thread raw([&] { client_raw_confirmed(999, hex("00 05 07 0C 0C 02 00 03 E7 19 4D"), &raw_answer); });
+  while (application_layer_queued_requests() < 2 || address_binding_get_device(999, nullptr) != 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  client_call_stop_waits();
+  caller.join();
+  raw.join();
+  EXPECT_EQ(call.error.status, 12);
+  EXPECT_EQ(call.error.error_class, kErrorClassServices);
+  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(hex(raw_answer), "50 07 0C 91 05 91 00");
+
+  client_calls::ReadPropertyRequest later;
+  later.device_instance = 1234;
+  std::size_t queued = application_layer_queued_requests();
+  later.Call();
+  EXPECT_EQ(later.error.status, 12);
+  EXPECT_EQ(application_layer_queued_requests(), queued);
+  // The next start lets calls wait again.
+  client_init(nullptr, 0, 3000);
+  client_calls::ReadPropertyRequest again;
+  read_name(&again, answer_with([](const Frame& f) { return with(header(0x30, f), name_ack("ZOR17 Raum")); }));
+  EXPECT_TRUE(again.succeeded());
+}
+
 TEST_F(BlockingCalls, CallersReadTheTimingWhileTheStackChangesIt)
 {
   // A Device property write on the stack thread changes the APDU timeout and the retries

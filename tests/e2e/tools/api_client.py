@@ -273,6 +273,10 @@ class ApiClient:
     def text(self, command, timeout=10.0):
         """Sends a text command and returns its answer text."""
         self.send_payload(command.encode("latin-1"))
+        return self.text_answer(timeout, command)
+
+    def text_answer(self, timeout=10.0, command=None):
+        """The next answer to a text command sent before."""
         end = time.monotonic() + timeout
         with self._cond:
             while not self.texts:
