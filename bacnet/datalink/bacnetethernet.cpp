@@ -156,10 +156,14 @@ void close_capture(BacnetEthernetLink& link) { link.capture.reset(); }
 
 void transmit(DatalinkPort* port, BacnetEthernetLink& link, const DatalinkQueueEntry& entry)
 {
-  if (!link.capture || entry.frame.empty() || entry.frame.size() > kEthernetMaxQueuedFrame)
+  if (entry.frame.empty() || entry.frame.size() > kEthernetMaxQueuedFrame)
     return;
   bool broadcast = entry.destination.network == kGlobalBroadcastNetwork;
   const uint8_t* destination = broadcast ? kBroadcastMac : entry.destination.mac;
+  if (!link.capture) {
+    datalink_send_failed(port, g_log, kEthernetLogLevel, mac_text(destination), "frame");
+    return;
+  }
   trace_frame("To  ", port, destination, entry.frame);
   // The adapter does not deliver our own frames to us; a broadcast is for us too.
   if (broadcast)
@@ -170,8 +174,10 @@ void transmit(DatalinkPort* port, BacnetEthernetLink& link, const DatalinkQueueE
   if (wire.size() < kEthernetMinimumFrame)
     wire.resize(kEthernetMinimumFrame, 0);
   std::string error;
-  if (link.capture->send(wire, &error) != 0)
+  if (link.capture->send(wire, &error) != 0) {
     log_text("Error sending the packet: " + error);
+    datalink_send_failed(port, g_log, kEthernetLogLevel, mac_text(destination), "frame");
+  }
 }
 
 void transmit_queue(DatalinkPort* port, BacnetEthernetLink& link)

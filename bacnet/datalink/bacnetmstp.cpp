@@ -126,7 +126,7 @@ uint32_t bacnetmstp_run(DatalinkPort* port)
     from.mac_len = 1;
     network_receive(from, port->net.address, npdu, 0, 0);
   };
-  PortByteLine line(port, &link->line);
+  PortByteLine line(port, &link->line, false, tracing() ? g_log : nullptr, kMstpLogLevel);
   MstpMaster master(link->parameters, line, link->queues, deliver,
                     tracing() ? MstpMaster::FrameTrace(trace_frame) : nullptr);
   master.run();

@@ -20,7 +20,7 @@ const std::string kPeerMac = "02005e000002";
 struct FakeHost {
   std::vector<EthernetAdapter> list = {{"any", "Pseudo-device that captures on all interfaces"}, {"z17eth", ""}};
   std::map<std::string, std::string> macs = {{"z17eth", kOwnMac}, {"any", "000000000000"}};
-  int list_result = 0, open_result = 0, link_type = kDltEn10mb;
+  int list_result = 0, open_result = 0, link_type = kDltEn10mb, send_result = 0;
   std::string opened, filter;
   std::deque<std::vector<uint8_t>> inbox;
   bool read_fails = false;
@@ -61,8 +61,12 @@ public:
     *frame = current_;
     return 1;
   }
-  int send(std::span<const uint8_t> frame, std::string*) override
+  int send(std::span<const uint8_t> frame, std::string* error) override
   {
+    if (g_host->send_result != 0) {
+      *error = "network is down";
+      return g_host->send_result;
+    }
     g_host->sent.push_back(hex(frame));
     return 0;
   }
@@ -249,6 +253,16 @@ TEST_F(Ethernet, ReceivedFramesAreCheckedBeforeTheyGoUp)
     EXPECT_EQ(link()->dropped - before, c.dropped) << c.frame;
   }
   EXPECT_TRUE(logged("7 Port 00 From 02 00 5E 00 00 02 :- 01 00 10 08 "));
+}
+
+TEST_F(Ethernet, AFrameTheAdapterRefusesIsCountedAndTraced)
+{
+  ASSERT_EQ(open("NIC=1;"), 0);
+  host_.send_result = -1;
+  ASSERT_EQ(send(kPeerMac, 2), 0);
+  bacnetethernet_run_pass(port_.get());
+  EXPECT_EQ(port_->send_failures, 1u);
+  EXPECT_TRUE(logged("7 Port 00 Send failed to 02 00 5E 00 00 02, frame dropped"));
 }
 
 TEST_F(Ethernet, AReadErrorReopensAndAStopEndsThePass)
