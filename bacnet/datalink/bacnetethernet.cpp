@@ -304,6 +304,13 @@ int bacnetethernet_open(DatalinkPort* port)
     datalink_set_error(port, "Error Binding to Socket");
     return -1;
   }
+  // The list also holds "any", loopback and devices of other link types; their place in it
+  // moves with the link states, so a NIC number may come to name one of them.
+  if (!netif_is_ethernet_adapter(link->adapter.c_str())) {
+    log_text("Adapter " + link->adapter + " is no Ethernet adapter");
+    datalink_set_error(port, "Error creating link layer");
+    return -1;
+  }
   if (bacnetethernet_read_own_mac(port) != 0) {
     datalink_set_error(port, "Error getting MAC Address");
     return -1;

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -20,6 +21,7 @@ const std::string kPeerMac = "02005e000002";
 struct FakeHost {
   std::vector<EthernetAdapter> list = {{"any", "Pseudo-device that captures on all interfaces"}, {"z17eth", ""}};
   std::map<std::string, std::string> macs = {{"z17eth", kOwnMac}, {"any", "000000000000"}};
+  std::set<std::string> ethernet = {"z17eth"};
   int list_result = 0, open_result = 0, link_type = kDltEn10mb, send_result = 0;
   std::string opened, filter;
   std::deque<std::vector<uint8_t>> inbox;
@@ -87,6 +89,7 @@ public:
     std::copy(octets.begin(), octets.end(), mac);
     return true;
   }
+  bool ethernet_adapter(const char* adapter) override { return g_host->ethernet.count(adapter) > 0; }
 };
 
 std::vector<std::string> g_up, g_log;
@@ -186,7 +189,10 @@ TEST_F(Ethernet, EachOpenFailureHasItsText)
        "7 No interfaces found! Make sure WinPcap is installed.\n"},
       {[](FakeHost& h) { h.list_result = -1; }, "", "Error Binding to Socket",
        "7 Error in pcap_findalldevs: no permission\n"},
-      {[](FakeHost&) {}, "NIC=0;", "Error getting MAC Address", nullptr},  // all-zero MAC
+      {[](FakeHost&) {}, "NIC=0;", "Error creating link layer", "7 Adapter any is no Ethernet adapter"},
+      {[](FakeHost& h) { h.list.push_back({"lo", ""}); }, "NIC=2;", "Error creating link layer",
+       "7 Adapter lo is no Ethernet adapter"},
+      {[](FakeHost& h) { h.macs["z17eth"] = "000000000000"; }, "NIC=1;", "Error getting MAC Address", nullptr},
       {[](FakeHost& h) { h.macs.clear(); }, "NIC=1;", "Error getting MAC Address", nullptr},
       {[](FakeHost& h) { h.open_result = -1; }, "NIC=1;", "Error Binding to Socket", "7 Unable to open the adapter.\n"},
       {[](FakeHost& h) { h.link_type = 113; }, "NIC=1;", "Error Binding to Socket",
