@@ -59,7 +59,9 @@ public:
       return -1;
     }
     pcap_set_snaplen(handle_, kEthernetSnapLength);
-    pcap_set_promisc(handle_, 1);
+    // Frames for other stations are not ours to answer: the adapter's own address filter
+    // stays on.
+    pcap_set_promisc(handle_, 0);
     pcap_set_timeout(handle_, kEthernetReadTimeoutMs);
     // Each frame is handed over as it arrives, not with the next filled block: the port
     // thread wakes for every one.
@@ -399,6 +401,11 @@ void bacnetethernet_handle_frame(DatalinkPort* port, std::span<const uint8_t> fr
     return;
   }
   if (std::memcmp(frame.data() + 6, link->mac, 6) == 0)
+    return;
+  // On a hub, a flooding switch or a mirror port other stations' unicasts arrive too: only
+  // ours and group addresses (broadcast, multicast) are for this station.
+  const bool group = (frame[0] & 0x01) != 0;
+  if (!group && std::memcmp(frame.data(), link->mac, 6) != 0)
     return;
   BACnetAddress source;
   source.network = port->net.address.network;

@@ -251,6 +251,9 @@ TEST_F(Ethernet, ReceivedFramesAreCheckedBeforeTheyGoUp)
       {to_us + "0007828303" + "01001008", false, 1},                             // SSAP 0x83
       {to_us + "00048282", false, 1},                                            // 16 octets captured
       {kPeerMac + kOwnMac + "0007828203" + "01001008", false, 0},                // our own frame
+      {"02005e000003" + kPeerMac + "0007828203" + "01001008", false, 0},         // for another station
+      {"ffffffffffff" + kPeerMac + "0007828203" + "01001008", true, 0},          // broadcast
+      {"0180c2000001" + kPeerMac + "0007828203" + "01001008", true, 0},          // multicast
   };
   for (const Case& c : cases) {
     uint32_t before = link()->dropped;
