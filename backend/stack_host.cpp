@@ -7,6 +7,7 @@
 #include "bacnet/binding/cache.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/datalink/bacnetmstp.h"
 #include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/stack_wake.h"
@@ -84,6 +85,7 @@ int start_objects(StackConfig& config)
   hooks.get_apdu_retries = [] { return uint32_t(application_layer_get_apdu_retries()); };
   hooks.set_apdu_retries = [](uint32_t retries) { return application_layer_set_apdu_retries(int32_t(retries)); };
   hooks.read_max_apdu = datalink_read_max_apdu;
+  hooks.read_mstp_setting = bacnetmstp_read_device_property;
   hooks.get_local_instance = address_binding_get_local_instance_value;
   hooks.encode_binding_list = address_binding_encode_binding_list;
   hooks.scan_control = address_binding_scan_control;

@@ -59,7 +59,9 @@ public:
       return -1;
     }
     pcap_set_snaplen(handle_, kEthernetSnapLength);
-    pcap_set_promisc(handle_, 1);
+    // Frames for other stations are not ours to answer: the adapter's own address filter
+    // stays on.
+    pcap_set_promisc(handle_, 0);
     pcap_set_timeout(handle_, kEthernetReadTimeoutMs);
     // Each frame is handed over as it arrives, not with the next filled block: the port
     // thread wakes for every one.
@@ -156,10 +158,14 @@ void close_capture(BacnetEthernetLink& link) { link.capture.reset(); }
 
 void transmit(DatalinkPort* port, BacnetEthernetLink& link, const DatalinkQueueEntry& entry)
 {
-  if (!link.capture || entry.frame.empty() || entry.frame.size() > kEthernetMaxQueuedFrame)
+  if (entry.frame.empty() || entry.frame.size() > kEthernetMaxQueuedFrame)
     return;
   bool broadcast = entry.destination.network == kGlobalBroadcastNetwork;
   const uint8_t* destination = broadcast ? kBroadcastMac : entry.destination.mac;
+  if (!link.capture) {
+    datalink_send_failed(port, g_log, kEthernetLogLevel, mac_text(destination), "frame");
+    return;
+  }
   trace_frame("To  ", port, destination, entry.frame);
   // The adapter does not deliver our own frames to us; a broadcast is for us too.
   if (broadcast)
@@ -170,8 +176,10 @@ void transmit(DatalinkPort* port, BacnetEthernetLink& link, const DatalinkQueueE
   if (wire.size() < kEthernetMinimumFrame)
     wire.resize(kEthernetMinimumFrame, 0);
   std::string error;
-  if (link.capture->send(wire, &error) != 0)
+  if (link.capture->send(wire, &error) != 0) {
     log_text("Error sending the packet: " + error);
+    datalink_send_failed(port, g_log, kEthernetLogLevel, mac_text(destination), "frame");
+  }
 }
 
 void transmit_queue(DatalinkPort* port, BacnetEthernetLink& link)
@@ -298,6 +306,13 @@ int bacnetethernet_open(DatalinkPort* port)
     datalink_set_error(port, "Error Binding to Socket");
     return -1;
   }
+  // The list also holds "any", loopback and devices of other link types; their place in it
+  // moves with the link states, so a NIC number may come to name one of them.
+  if (!netif_is_ethernet_adapter(link->adapter.c_str())) {
+    log_text("Adapter " + link->adapter + " is no Ethernet adapter");
+    datalink_set_error(port, "Error creating link layer");
+    return -1;
+  }
   if (bacnetethernet_read_own_mac(port) != 0) {
     datalink_set_error(port, "Error getting MAC Address");
     return -1;
@@ -386,6 +401,11 @@ void bacnetethernet_handle_frame(DatalinkPort* port, std::span<const uint8_t> fr
     return;
   }
   if (std::memcmp(frame.data() + 6, link->mac, 6) == 0)
+    return;
+  // On a hub, a flooding switch or a mirror port other stations' unicasts arrive too: only
+  // ours and group addresses (broadcast, multicast) are for this station.
+  const bool group = (frame[0] & 0x01) != 0;
+  if (!group && std::memcmp(frame.data(), link->mac, 6) != 0)
     return;
   BACnetAddress source;
   source.network = port->net.address.network;

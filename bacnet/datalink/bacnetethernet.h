@@ -39,7 +39,7 @@ public:
   virtual ~EthernetCapture() = default;
   // Every capture device, in the library's order. 0, or -1 with the library's message.
   virtual int list_adapters(std::vector<EthernetAdapter>* adapters, std::string* error) = 0;
-  // Opens the adapter: snapshot length 1514, promiscuous, 20 ms read timeout, frames handed
+  // Opens the adapter: snapshot length 1514, not promiscuous, 20 ms read timeout, frames handed
   // over as they arrive, reads that do not block. 0, or -1 with the library's message.
   virtual int open(const std::string& adapter, std::string* error) = 0;
   // The link-layer header type of the opened adapter (the library's DLT_ numbers).
@@ -83,7 +83,8 @@ int bacnetethernet_send(DatalinkPort* port, const BACnetAddress& source, const B
 // Frees the frames still queued and closes the adapter (the datalink's close).
 void bacnetethernet_clear_queue(DatalinkPort* port);
 
-// A captured frame from the MAC addresses on; frames of the port itself are skipped.
+// A captured frame from the MAC addresses on; frames of the port itself and unicasts to other
+// stations are skipped.
 void bacnetethernet_handle_frame(DatalinkPort* port, std::span<const uint8_t> frame);
 // The receive handler with its trace: `body` is the frame from its length field on,
 // `wire_length` the whole frame's length. Hands the NPDU up or drops and counts the frame.

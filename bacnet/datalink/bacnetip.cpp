@@ -122,13 +122,13 @@ BacnetIpTransportFactory g_factory = make_udp_transport;
 
 bool tracing() { return g_log && g_trace; }
 
-// "Port 00 <what> a.b.c.d (BAC0)"
-std::string peer_text(const DatalinkPort* port, const char* what, const BipAddress& peer)
+// "a.b.c.d (BAC0)"
+std::string peer_text(const BipAddress& peer)
 {
-  char text[96];
-  std::snprintf(text, sizeof text, "Port %02d %s %u.%u.%u.%u (%02X%02X)", int(port->net.index), what,
-                unsigned(peer.ip >> 24), unsigned(peer.ip >> 16 & 0xFF), unsigned(peer.ip >> 8 & 0xFF),
-                unsigned(peer.ip & 0xFF), unsigned(peer.port >> 8), unsigned(peer.port & 0xFF));
+  char text[48];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u (%02X%02X)", unsigned(peer.ip >> 24), unsigned(peer.ip >> 16 & 0xFF),
+                unsigned(peer.ip >> 8 & 0xFF), unsigned(peer.ip & 0xFF), unsigned(peer.port >> 8),
+                unsigned(peer.port & 0xFF));
   return text;
 }
 
@@ -137,13 +137,14 @@ void trace_frame(const char* direction, const DatalinkPort* port, const BipAddre
 {
   if (!tracing())
     return;
-  std::string text = peer_text(port, direction, peer) + ":- ";
+  char head[32];
+  std::snprintf(head, sizeof head, "Port %02d %s ", int(port->net.index), direction);
+  std::string text = head + peer_text(peer) + ":- ";
   datalink_append_hex(text, frame);
   g_log(kBacnetIpLogLevel, text.c_str());
 }
 
-// Sends one datagram from the port thread; 0 sent, -1 otherwise. A datagram the socket
-// refuses is counted and traced: a silent drop would look like a peer that never answers.
+// Sends one datagram from the port thread; 0 sent, -1 otherwise (counted and traced).
 int transmit(DatalinkPort* port, BacnetIpLink& link, const BipAddress& target, std::span<const uint8_t> frame,
              bool broadcast)
 {
@@ -152,9 +153,7 @@ int transmit(DatalinkPort* port, BacnetIpLink& link, const BipAddress& target, s
   trace_frame("To  ", port, target, frame);
   if (link.transport && link.transport->send(target, frame, broadcast) == 0)
     return 0;
-  ++link.send_failures;
-  if (tracing())
-    g_log(kBacnetIpLogLevel, (peer_text(port, "Send failed to", target) + ", datagram dropped").c_str());
+  datalink_send_failed(port, tracing() ? g_log : nullptr, kBacnetIpLogLevel, peer_text(target), "datagram");
   return -1;
 }
 

@@ -65,7 +65,6 @@ struct BacnetIpLink : DatalinkLinkData {
   std::vector<DatalinkQueueEntry> sending;  // port thread: the frames of one pass
   int64_t last_tick_ms = 0;
   std::atomic<uint32_t> ticks{0};  // one-second ticks run so far
-  std::atomic<uint32_t> send_failures{0};  // datagrams dropped because they could not be sent
   std::string bdt_path = "bdt.txt";
 
   bool is_bbmd() const { return !fdt.empty(); }

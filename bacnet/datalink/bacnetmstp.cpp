@@ -2,6 +2,7 @@
 
 #include "bacnet/datalink/byte_line.h"
 #include "bacnet/network/network_main.h"
+#include "bacnet/value/value_access.h"
 
 #include <cstdio>
 #include <string>
@@ -61,6 +62,19 @@ std::unique_ptr<DatalinkLinkData> bacnetmstp_make_link_data() { return std::make
 MstpLink* bacnetmstp_link(DatalinkPort* port)
 {
   return port ? dynamic_cast<MstpLink*>(port->link_data.get()) : nullptr;
+}
+
+int bacnetmstp_read_device_property(uint32_t property, BACnetValue* value, uint8_t write_flag)
+{
+  const MstpLink* link = nullptr;
+  for (std::size_t i = 0; i < datalink_port_count() && !link; ++i)
+    link = bacnetmstp_link(datalink_port_at(i));
+  if (!link || !value || (property != kMstpPropertyMaxInfoFrames && property != kMstpPropertyMaxMaster))
+    return 1;
+  if (write_flag)
+    return -1;
+  uint32_t number = property == kMstpPropertyMaxMaster ? link->parameters.max_master : link->parameters.max_info_frames;
+  return value_set_unsigned(&number, value);
 }
 
 bool mstp_npdu_is_request(std::span<const uint8_t> npdu)
@@ -126,7 +140,7 @@ uint32_t bacnetmstp_run(DatalinkPort* port)
     from.mac_len = 1;
     network_receive(from, port->net.address, npdu, 0, 0);
   };
-  PortByteLine line(port, &link->line);
+  PortByteLine line(port, &link->line, false, tracing() ? g_log : nullptr, kMstpLogLevel);
   MstpMaster master(link->parameters, line, link->queues, deliver,
                     tracing() ? MstpMaster::FrameTrace(trace_frame) : nullptr);
   master.run();

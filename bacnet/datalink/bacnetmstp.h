@@ -36,6 +36,13 @@ int bacnetmstp_send(DatalinkPort* port, const BACnetAddress& source, const BACne
                     std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority);
 void bacnetmstp_close(DatalinkPort* port);
 
+// The Device object's properties that describe the station: Max_Info_Frames and Max_Master,
+// taken from the stack's first MS/TP port. Reading gives an UNSIGNED (the value library's
+// result); 1 when the stack has no MS/TP port or for any other property; a write gives -1.
+inline constexpr uint32_t kMstpPropertyMaxInfoFrames = 63;
+inline constexpr uint32_t kMstpPropertyMaxMaster = 64;
+int bacnetmstp_read_device_property(uint32_t property, BACnetValue* value, uint8_t write_flag);
+
 MstpLink* bacnetmstp_link(DatalinkPort* port);
 // True for an NPDU that carries a confirmed or unconfirmed request: it waits for the token.
 bool mstp_npdu_is_request(std::span<const uint8_t> npdu);

@@ -85,7 +85,7 @@ uint32_t bacnetptp_run(DatalinkPort* port)
   PtpMachine::Trace trace;
   if (DriverLogFunction log = g_log)
     trace = [log](const std::string& text) { log(kPtpLogLevel, text.c_str()); };
-  PortByteLine line(port, &link->line, true);
+  PortByteLine line(port, &link->line, true, g_log, kPtpLogLevel);
   PtpMachine machine(link->settings, line, link->shared, deliver, trace);
   machine.run();
   return kPortStopped;

@@ -4,6 +4,7 @@
 #include "bacnet/foundation/os_wrappers.h"
 
 #include <algorithm>
+#include <string>
 
 ByteLine::Result PortByteLine::read(uint8_t* octet, int timeout_ms)
 {
@@ -34,7 +35,11 @@ ByteLine::Result PortByteLine::read(uint8_t* octet, int timeout_ms)
 
 bool PortByteLine::write(std::span<const uint8_t> octets, int timeout_ms)
 {
-  return serial_port_write(line_, octets.data(), uint32_t(octets.size()), timeout_ms) == kSerialLineOk;
+  if (serial_port_write(line_, octets.data(), uint32_t(octets.size()), timeout_ms) == kSerialLineOk)
+    return true;
+  const std::string device = line_->device.empty() ? serial_port_device_path(line_->com_port) : line_->device;
+  datalink_send_failed(port_, trace_, trace_level_, device, "frame");
+  return false;
 }
 
 bool PortByteLine::wait(int timeout_ms)

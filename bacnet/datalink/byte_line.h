@@ -6,6 +6,7 @@
 #pragma once
 
 #include "bacnet/datalink/serial_port.h"
+#include "bacnet/foundation/driver.h"
 
 #include <cstdint>
 #include <span>
@@ -32,11 +33,13 @@ public:
 // The open serial line of a datalink port. Reads wait on the device and the port's wake-up at
 // once, so a stop ends them at once and queued frames are seen without delay. With
 // `wake_ends_read` a wake-up also ends the read (as a time-out): for a machine that may send
-// whenever it likes and measures its silences on the clock.
+// whenever it likes and measures its silences on the clock. Octets that cannot be written are
+// counted on the port and traced with `trace` (null: not traced) at `trace_level`.
 class PortByteLine : public ByteLine {
 public:
-  PortByteLine(DatalinkPort* port, SerialLine* line, bool wake_ends_read = false)
-      : port_(port), line_(line), wake_ends_read_(wake_ends_read)
+  PortByteLine(DatalinkPort* port, SerialLine* line, bool wake_ends_read = false, DriverLogFunction trace = nullptr,
+               int trace_level = 0)
+      : port_(port), line_(line), wake_ends_read_(wake_ends_read), trace_(trace), trace_level_(trace_level)
   {
   }
 
@@ -49,6 +52,8 @@ private:
   DatalinkPort* port_;
   SerialLine* line_;
   bool wake_ends_read_;
+  DriverLogFunction trace_;
+  int trace_level_;
 };
 
 // The silence that abandons a half-received serial frame: 100 ms, or 60 bit times when the

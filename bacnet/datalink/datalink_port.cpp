@@ -229,6 +229,17 @@ void datalink_append_hex(std::string& text, std::span<const uint8_t> octets)
   }
 }
 
+void datalink_send_failed(DatalinkPort* port, DriverLogFunction trace, int level, const std::string& peer,
+                          const char* unit)
+{
+  ++port->send_failures;
+  if (!trace)
+    return;
+  char head[32];
+  std::snprintf(head, sizeof head, "Port %02d Send failed to ", int(port->net.index));
+  trace(level, (head + peer + ", " + unit + " dropped").c_str());
+}
+
 bool datalink_wait(DatalinkPort* port, int milliseconds)
 {
   using namespace std::chrono;

@@ -81,6 +81,8 @@ struct DatalinkPort {
   int8_t error_flag = 0;
   std::string error_text;
   std::unique_ptr<DatalinkLinkData> link_data;
+  // Frames the link could not write; counted by the port thread, read by anyone.
+  std::atomic<uint32_t> send_failures{0};
 };
 
 // What a datalink module provides to the port manager (one row per link type).
@@ -149,6 +151,11 @@ void datalink_register_opened(DatalinkPort* port, uint8_t largest_max_apdu_code)
 uint32_t datalink_run_passes(DatalinkPort* port, void (*pass)(DatalinkPort* port), void (*close)(DatalinkPort* port));
 // The trace of a frame: every octet as two hex digits and a space.
 void datalink_append_hex(std::string& text, std::span<const uint8_t> octets);
+// A frame the link could not write: counted on the port and, with a trace function, traced at
+// the datalink's level as "Port 00 Send failed to <peer>, <unit> dropped". A silent drop would
+// look like a peer that never answers.
+void datalink_send_failed(DatalinkPort* port, DriverLogFunction trace, int level, const std::string& peer,
+                          const char* unit);
 
 // Sleeps up to `milliseconds`; false as soon as the port is asked to stop (a stop wakes it).
 bool datalink_wait(DatalinkPort* port, int milliseconds);

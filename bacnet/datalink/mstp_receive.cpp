@@ -34,7 +34,7 @@ void MstpReceiver::feed(uint8_t octet)
     break;
   case kSkipData:
     if (++index_ == skip_)
-      finish(true);
+      finish(skip_valid_);
     break;
   }
 }
@@ -51,18 +51,12 @@ void MstpReceiver::header_done()
   source_ = header_[2];
   length_ = uint16_t(header_[3] << 8 | header_[4]);
   if (destination_ != this_station_ && destination_ != kMstpBroadcast) {
-    // Another station's data is passed over, not searched for preambles of its own.
-    if (length_ == 0) {
-      finish(true);
-    } else {
-      skip_ = std::size_t(length_) + kMstpDataCrcLength;
-      index_ = 0;
-      state_ = kSkipData;
-    }
+    skip_data(true);
     return;
   }
   if (length_ > kMstpMaxData) {
-    finish(false);
+    // More than the buffer holds: passed over the same way, and then the frame is invalid.
+    skip_data(false);
   } else if (length_ == 0) {
     finish(true);
   } else {
@@ -70,6 +64,19 @@ void MstpReceiver::header_done()
     data_crc_ = kDataCrcStart;
     state_ = kData;
   }
+}
+
+void MstpReceiver::skip_data(bool valid)
+{
+  // Data that is not read is passed over, not searched for preambles of its own.
+  if (length_ == 0) {
+    finish(valid);
+    return;
+  }
+  skip_ = std::size_t(length_) + kMstpDataCrcLength;
+  skip_valid_ = valid;
+  index_ = 0;
+  state_ = kSkipData;
 }
 
 void MstpReceiver::finish(bool valid)

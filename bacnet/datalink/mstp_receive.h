@@ -45,6 +45,8 @@ public:
 
 private:
   void header_done();
+  // Passes over the data part of the frame, which then ends as `valid` says.
+  void skip_data(bool valid);
   void finish(bool valid);
 
   uint8_t this_station_;
@@ -58,6 +60,7 @@ private:
   uint8_t source_ = 0;
   uint16_t length_ = 0;
   std::size_t skip_ = 0;
+  bool skip_valid_ = true;
   std::size_t data_received_ = 0;
   uint8_t header_crc_ = 0;
   uint16_t data_crc_ = 0;

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
+#include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -34,21 +36,38 @@ public:
 
   bool hardware_address(const char* adapter, uint8_t mac[6]) override
   {
+    return with_link_entry(adapter, [mac](const ifaddrs&, const sockaddr_ll& link) {
+      if (link.sll_halen != 6)
+        return false;
+      std::memcpy(mac, link.sll_addr, 6);
+      return true;
+    });
+  }
+
+  bool ethernet_adapter(const char* adapter) override
+  {
+    return with_link_entry(adapter, [](const ifaddrs& entry, const sockaddr_ll& link) {
+      return link.sll_hatype == ARPHRD_ETHER && !(entry.ifa_flags & IFF_LOOPBACK);
+    });
+  }
+
+private:
+  // `use` on the link-layer entry of the interface named `adapter`; false without one.
+  template <typename Use>
+  static bool with_link_entry(const char* adapter, Use use)
+  {
     ifaddrs* all = nullptr;
     if (!adapter || getifaddrs(&all) != 0)
       return false;
-    bool found = false;
-    for (ifaddrs* i = all; i && !found; i = i->ifa_next) {
+    bool result = false;
+    for (ifaddrs* i = all; i; i = i->ifa_next) {
       if (!i->ifa_addr || i->ifa_addr->sa_family != AF_PACKET || !i->ifa_name || std::strcmp(i->ifa_name, adapter))
         continue;
-      const auto* link = reinterpret_cast<const sockaddr_ll*>(i->ifa_addr);
-      if (link->sll_halen == 6) {
-        std::memcpy(mac, link->sll_addr, 6);
-        found = true;
-      }
+      result = use(*i, *reinterpret_cast<const sockaddr_ll*>(i->ifa_addr));
+      break;
     }
     freeifaddrs(all);
-    return found;
+    return result;
   }
 };
 
@@ -96,3 +115,5 @@ int netif_get_mac_address(uint8_t mac[6], const char* adapter)
   std::memcpy(mac, found, sizeof found);
   return 0;
 }
+
+bool netif_is_ethernet_adapter(const char* adapter) { return adapter && g_source->ethernet_adapter(adapter); }

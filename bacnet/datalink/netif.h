@@ -23,6 +23,9 @@ public:
   virtual std::vector<NetifAddress> ipv4_addresses() = 0;
   // The hardware address of the adapter with that name; false when it has none of 6 octets.
   virtual bool hardware_address(const char* /*adapter*/, uint8_t /*mac*/[6]) { return false; }
+  // True when the adapter with that name is an Ethernet interface of the host: not loopback,
+  // not a capture pseudo-device such as "any", not another link type.
+  virtual bool ethernet_adapter(const char* /*adapter*/) { return false; }
 };
 
 // Installs a source (tests); null restores the host's own list. The caller keeps ownership.
@@ -39,3 +42,6 @@ int netif_query_interfaces(uint32_t configured, uint32_t* address, uint32_t* mas
 // The MAC address of the adapter named `adapter` (as the capture library names it). 0 when it
 // has a 6-octet address that is not all zero, -1 otherwise.
 int netif_get_mac_address(uint8_t mac[6], const char* adapter);
+
+// True when the capture device named `adapter` is an Ethernet adapter (see NetifSource).
+bool netif_is_ethernet_adapter(const char* adapter);

@@ -17,6 +17,7 @@ constexpr int64_t kDisconnectRetryMs = 5000;
 constexpr int64_t kDataRetryMs = 5000;
 constexpr int64_t kHeartbeatMs = 15000;
 constexpr int64_t kInactivityMs = 60000;
+constexpr int64_t kLongestCallBackOffMs = 16 * 60 * 1000;
 constexpr uint32_t kMaxRetries = 3;
 // Enough for the longest text looked for.
 constexpr std::size_t kHeardLength = 32;
@@ -97,8 +98,12 @@ bool PtpMachine::receive()
       if (trace_)
         octets.push_back(octet);
       receiver_.feed(octet);
+      remember(line_text_, octet);
+      // A good frame's data may hold any text.
+      if (receiver_.valid_frame())
+        line_text_.clear();
       if (!in_frame && !receiver_.in_frame())
-        remember(octet);
+        remember(heard_, octet);
       if (receiver_.frame_waiting())
         break;
       continue;
@@ -120,14 +125,32 @@ bool PtpMachine::receive()
   return true;
 }
 
-void PtpMachine::remember(uint8_t octet)
+void PtpMachine::remember(std::string& text, uint8_t octet)
 {
-  heard_.push_back(char(octet));
-  if (heard_.size() > kHeardLength)
-    heard_.erase(0, heard_.size() - kHeardLength);
+  text.push_back(char(octet));
+  if (text.size() > kHeardLength)
+    text.erase(0, text.size() - kHeardLength);
 }
 
 bool PtpMachine::heard(std::string_view text) const { return heard_.find(text) != std::string::npos; }
+
+bool PtpMachine::carrier_lost() const
+{
+  return !receiver_.valid_frame() && (heard(kNoCarrier) || line_text_.find(kNoCarrier) != std::string::npos);
+}
+
+// The answering side refused our password, and would refuse a call made at once again: the
+// next call waits one connect retry time, twice as long after each further refusal.
+void PtpMachine::back_off_call()
+{
+  call_back_off_ms_ = call_back_off_ms_ ? std::min(2 * call_back_off_ms_, kLongestCallBackOffMs) : kConnectRetryMs;
+  call_after_ = now() + call_back_off_ms_;
+  if (trace_)
+    trace_("Password refused - calling again in " + std::to_string(call_back_off_ms_ / 1000) + " s.");
+  if (!settings_.dial_command.empty())
+    PtpModem(line_, [this](std::span<const uint8_t> octets) { send_raw(octets); }, trace_, settings_.guard_ms)
+        .hang_up();
+}
 
 void PtpMachine::set_link(uint8_t state)
 {
@@ -136,8 +159,10 @@ void PtpMachine::set_link(uint8_t state)
     shared_.link_state = state;
   }
   link_state_ = state;
+  awaiting_acceptance_ = false;
   // What was heard before belongs to the state that ends here.
   heard_.clear();
+  line_text_.clear();
   if (state == kPtpConnected)
     inactivity_since_ = now();
 }
@@ -201,7 +226,7 @@ void PtpMachine::link_step()
       DRIVER_LOCK_SCOPE();
       connect = shared_.connect_request;
     }
-    if (connect) {
+    if (connect && now() >= call_after_) {
       PtpModem modem(line_, [this](std::span<const uint8_t> octets) { send_raw(octets); },
                      trace_, settings_.guard_ms);
       if (settings_.dial_command.empty() || modem.dial(settings_.dial_command)) {
@@ -227,6 +252,7 @@ void PtpMachine::link_step()
       const std::string password = settings_.password.value_or("");
       send_frame(kPtpConnectResponse, std::span(reinterpret_cast<const uint8_t*>(password.data()), password.size()));
       set_link(kPtpConnected);
+      awaiting_acceptance_ = true;
     } else if (since(response_since_) >= kConnectRetryMs) {
       if (retry_count_ == kMaxRetries) {
         set_link(kPtpDisconnected);
@@ -268,11 +294,20 @@ void PtpMachine::link_step()
     if (type == kPtpDisconnectRequest) {
       take();
       send_frame(kPtpDisconnectResponse);
+      const bool refused = awaiting_acceptance_;
       set_link(kPtpDisconnected);
-    } else if (type == kPtpConnectRequest) {
+      if (refused)
+        back_off_call();
+      return;
+    }
+    if (frame && awaiting_acceptance_) {
+      awaiting_acceptance_ = false;
+      call_back_off_ms_ = 0;
+    }
+    if (type == kPtpConnectRequest) {
       take();
       send_frame(kPtpConnectResponse);
-    } else if (since(inactivity_since_) > kInactivityMs || (!receiver_.frame_waiting() && heard(kNoCarrier))) {
+    } else if (since(inactivity_since_) > kInactivityMs || carrier_lost()) {
       set_link(kPtpDisconnected);
     }
     return;

@@ -64,8 +64,11 @@ public:
 
 private:
   bool receive();
-  void remember(uint8_t octet);
+  // Keeps the latest octets in `text`.
+  static void remember(std::string& text, uint8_t octet);
   bool heard(std::string_view text) const;
+  bool carrier_lost() const;
+  void back_off_call();
   void set_link(uint8_t state);
   void link_step();
   void receive_step();
@@ -87,8 +90,17 @@ private:
   int frame_abort_ms_;
   // The latest octets heard outside frames, where the trigger and the modem's texts come.
   std::string heard_;
+  // The latest octets of all, frames included, since the last good frame: a modem that loses
+  // the carrier says so in the middle of a frame too.
+  std::string line_text_;
 
   uint8_t link_state_ = kPtpDisconnected;
+  // Our call is connected, but the answering side has sent nothing since our password: a
+  // Disconnect Request now refuses the password.
+  bool awaiting_acceptance_ = false;
+  // After a refused password the next call waits (0: no refusal since the last accepted call).
+  int64_t call_back_off_ms_ = 0;
+  int64_t call_after_ = 0;
   uint32_t retry_count_ = 0;
   int64_t response_since_ = 0;
   int64_t inactivity_since_ = 0;

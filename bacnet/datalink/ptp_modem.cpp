@@ -51,6 +51,22 @@ std::string PtpModem::collect(int timeout_ms, std::string_view wanted)
   return answer;
 }
 
+bool PtpModem::hang_up()
+{
+  // The modem takes "+++" as its escape only with the line quiet for the guard time on both
+  // sides of it.
+  if (!line_.hold(guard_ms_))
+    return false;
+  send("+++");
+  if (!line_.hold(guard_ms_))
+    return false;
+  send("ATH\r");
+  if (!line_.hold(kAfterHangUpMs))
+    return false;
+  collect(kAnswerMs, "OK");
+  return true;
+}
+
 bool PtpModem::dial(const std::string& dial_command)
 {
   for (int attempt = 1;; ++attempt) {
@@ -61,17 +77,8 @@ bool PtpModem::dial(const std::string& dial_command)
     if (answer.size() <= 1 || answer.find("OK") != std::string::npos)
       break;
     log("No response.  Hang up and try again.");
-    // The modem takes "+++" as its escape only with the line quiet for the guard time on
-    // both sides of it.
-    if (!line_.hold(guard_ms_))
+    if (!hang_up())
       return false;
-    send("+++");
-    if (!line_.hold(guard_ms_))
-      return false;
-    send("ATH\r");
-    if (!line_.hold(kAfterHangUpMs))
-      return false;
-    collect(kAnswerMs, "OK");
     if (attempt == kModemTries) {
       log("No response from Modem - Aborting connection.");
       return false;

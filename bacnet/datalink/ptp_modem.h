@@ -25,6 +25,9 @@ public:
   // True once the modem answered the dial command with CONNECT; false when it failed or the
   // line is to stop.
   bool dial(const std::string& dial_command);
+  // Ends the call the modem holds: "+++" between two guard times, then "ATH". False once the
+  // line is to stop.
+  bool hang_up();
 
 private:
   void send(std::string_view text);

@@ -173,6 +173,8 @@ int device_handler(Handler handler, PropertyCall& call)
     return h.encode_binding_list ? h.encode_binding_list(call.record->id.instance, call.value, call.index, call.direction) : 1;
   case Handler::DeviceMaxApdu:
     return h.read_max_apdu ? h.read_max_apdu(static_cast<uint32_t>(call.network), call.value, call.direction) : 1;
+  case Handler::DeviceMstpSetting:
+    return h.read_mstp_setting ? h.read_mstp_setting(call.property, call.value, call.direction) : 1;
   case Handler::DeviceObjectList: return transfer_built(call, objtable_object_list);
   case Handler::DeviceCovSubscriptions: return transfer_built(call, objtable_cov_subscriptions);
   case Handler::DeviceSegmentation: return segmentation(call);

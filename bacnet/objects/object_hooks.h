@@ -22,6 +22,9 @@ struct ObjectHooks {
   // Datalink: the Device's max-APDU-length-accepted for the port on `network`
   // (write_flag 0 reads into value). Empty: 1.
   int (*read_max_apdu)(uint32_t network, BACnetValue* value, uint8_t write_flag) = nullptr;
+  // Datalink: the Device's Max_Info_Frames (63) and Max_Master (64), which an MS/TP port
+  // gives (write_flag 0 reads into value). Empty: 1.
+  int (*read_mstp_setting)(uint32_t property, BACnetValue* value, uint8_t write_flag) = nullptr;
 
   // Address binding. get_local_instance(null) is the own instance; empty: the owner asked
   // about stands for itself.

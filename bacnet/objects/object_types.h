@@ -315,7 +315,6 @@ enum class Handler : uint8_t {
   RecipientOrNull,    // 101: choice -1 reads as NULL
   ResetSamples,       // 124: a write restarts the count
   ReadDenied,         // 131: 28
-  NoValue,            // 63, 64: 1
   FileSize,
   FileModified,
   TrendLogEnable,
@@ -330,6 +329,7 @@ enum class Handler : uint8_t {
   DeviceLocalTime,
   DeviceAddressBinding,
   DeviceMaxApdu,
+  DeviceMstpSetting,  // 63, 64: from the MS/TP port, else 1
   DeviceObjectList,
   DeviceCovSubscriptions,
   DeviceSegmentation,

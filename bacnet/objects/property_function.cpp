@@ -347,7 +347,6 @@ int run_handler(PropertyCall& call)
   case Handler::RecipientOrNull: return recipient_or_null(call);
   case Handler::ResetSamples: return reset_samples(call);
   case Handler::ReadDenied: return read_denied(call);
-  case Handler::NoValue: return 1;
   case Handler::FileSize: return file_size(call);
   case Handler::FileModified: return file_modified(call);
   case Handler::TrendLogEnable: return trendlog_enable(call);

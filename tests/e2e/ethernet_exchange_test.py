@@ -1,6 +1,8 @@
 """Two stacks' Ethernet ports on a veth pair: unicast and broadcast NPDUs in raw 802.3 frames
 with the LLC header, every frame dissected by tshark; a port's own broadcast comes back to it
-once; short, mis-tagged and wrongly sized frames are dropped and counted."""
+once; short, mis-tagged and wrongly sized frames are dropped and counted. The local device on
+Ethernet answers what is sent to its MAC or to all, never what is sent to another station; a
+NIC that names the loopback device is refused at start."""
 
 import os
 import sys
@@ -8,14 +10,22 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e.harness import capture, netlab  # noqa: E402
+from e2e.harness import capture, netlab, programs  # noqa: E402
 from e2e.tools.peer import Peer, ethernet_connect_string, interface_mac, nic_number  # noqa: E402
+from e2e.tools.server_node import ServerNode  # noqa: E402
 
 RAW_FRAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "raw_frames.py")
 WHO_IS = "1008"
 WHO_IS_ONE = "100809011901"
 READ_PROPERTY = "0005010c0c020000011955"  # confirmed, invoke id 1, Device 1 present-value
 LLC_FILTER = "ether[12:2] <= 1500"
+DEVICE = 4711
+OTHER_STATION = "02005e0000ee"
+
+
+def read_name(invoke):
+    """ReadProperty of the object name of Device 4711."""
+    return f"0005{invoke:02x}0c0c02001267194d"
 
 
 def ethernet_peer(host, network=1, **kw):
@@ -91,6 +101,44 @@ class TwoStacks(unittest.TestCase):
                 (colon(mac_b), colon(mac_a), "16", "0x82", "0x82", "0x0003", "1", "", "1", "0"),
                 (colon(mac_a), "ff:ff:ff:ff:ff:ff", "11", "0x82", "0x82", "0x0003", "1", "65535", "0", "1"),
             ])
+
+    def test_the_device_answers_only_what_is_sent_to_its_mac_or_to_all(self):
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            lab.link(a, b)
+            if_a, if_b = a.addresses[0][0], b.addresses[0][0]
+            mac_b = interface_mac(b, if_b)
+            refused = a.run([programs.program("datalink_peer"), ethernet_connect_string(nic_number(a, "lo"))],
+                            check=False, input="")
+            self.assertIn('"text":"Error creating link layer"', refused.stdout)
+
+            cap = capture.Capture(a, if_a, LLC_FILTER, name="ethernet_device")
+            pa = ethernet_peer(a)
+            node = ServerNode(b, ethernet_connect_string(nic_number(b, if_b)), device=DEVICE)
+            answers = lambda: [e["apdu"] for e in pa.all("rx", src_mac=mac_b)]  # noqa: E731
+            i_ams = lambda: [apdu for apdu in answers() if apdu.startswith("1000")]  # noqa: E731
+            try:
+                self.assertEqual(node.ready["loaded"], 0, node.events)
+                self.assertTrue(netlab.wait_for(lambda: len(i_ams()) == 1))  # the device announces itself
+                # Another station's requests come first: were they answered, their answers would too.
+                for apdu in (read_name(1), WHO_IS):
+                    self.assertEqual(pa.call(f"send 1 {OTHER_STATION} {apdu} 1", "sent")["result"], 0)
+                self.assertEqual(pa.call(f"send 1 {mac_b} {read_name(2)} 1", "sent")["result"], 0)
+                self.assertEqual(pa.call(f"broadcast {WHO_IS}", "sent")["result"], 0)
+                self.assertTrue(netlab.wait_for(lambda: len(i_ams()) == 2))
+                self.assertTrue(netlab.wait_for(lambda: any(apdu.startswith("3002") for apdu in answers())))
+                self.assertEqual([apdu[:4] for apdu in answers() if not apdu.startswith("1000")], ["3002"])
+            finally:
+                pa.quit()
+                node.quit()
+                path = cap.stop()
+        capture.assert_clean(path, expect_frames=7)
+        rows = capture.fields(path, "bacapp.type", "bacapp.invoke_id", display_filter=f"eth.src == {colon(mac_b)}")
+        self.assertEqual(sorted(rows), [("1", ""), ("1", ""), ("3", "2")])
+
+
+def colon(mac):
+    return ":".join(mac[i:i + 2] for i in range(0, 12, 2))
 
 
 if __name__ == "__main__":

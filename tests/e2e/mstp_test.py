@@ -1,8 +1,9 @@
-"""MS/TP on serial lines made of pseudo-terminals. Two cases:
+"""MS/TP on serial lines made of pseudo-terminals. Three cases:
 
 - a socat pair: the local device (tests/e2e/tools/server_node) as station 1 and a station
   written in Python from the frame table as station 2 pass the token; the Python station sends
-  a Test_Request and a ReadProperty and gets their answers;
+  a Test_Request and a ReadProperty and gets their answers; in a second run it reads the
+  device's Max_Master and Max_Info_Frames, which are its port's;
 - a bus of three (a hub of ours): the client side of our stack (client_node, its line given as
   COM4), the local device and the Python station; the client binds the device and reads its
   properties, once through an octet of noise in its request and once after a token lost an
@@ -28,6 +29,7 @@ from e2e.tools.server_node import ServerNode  # noqa: E402
 
 DEVICE = 4711
 OBJECT_NAME, MODEL_NAME = 77, 70
+MAX_INFO_FRAMES_PROPERTY, MAX_MASTER_PROPERTY = 63, 64
 MAX_MASTER = 7
 
 
@@ -98,6 +100,36 @@ class Mstp(unittest.TestCase):
         self.assert_read_property_answers(rows, client=2, server=1)
         tokens = {(r[1], r[2]) for r in rows if r[0] == "0"}
         self.assertTrue({("1", "2"), ("2", "1")} <= tokens, tokens)
+
+    def test_a_python_station_reads_the_ms_tp_settings_of_our_device(self):
+        if not shutil.which("socat"):
+            print("SKIP: socat is not installed")
+            sys.exit(netlab.SKIP)
+        log_path = os.path.join(self.dir, "wire.log")
+        with netlab.Lab() as lab, open(log_path, "w") as log:
+            host = lab.host("a")
+            socat, ours, theirs = socat_pair(self.dir, log)
+            lab.processes.append(socat)
+            node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}") + "MAX_INFO_FRAMES=3;", device=DEVICE)
+            station = MstpStation(host, theirs, ts=2, max_master=MAX_MASTER)
+            try:
+                station.wait("token", count=3, timeout=20)
+                for invoke, (prop, value) in enumerate(((MAX_MASTER_PROPERTY, MAX_MASTER),
+                                                        (MAX_INFO_FRAMES_PROPERTY, 3)), start=1):
+                    station.command(f"send 1 {mstp.read_property_npdu(invoke, DEVICE, prop).hex()} 1")
+                    reply = station.wait("reply")
+                    answer = station.wait("data", source=1)["npdu"] if reply["type"] == mstp.REPLY_POSTPONED \
+                        else reply["data"]
+                    # ComplexACK: Device 4711, the property, UNSIGNED value.
+                    self.assertEqual(answer, f"010030{invoke:02x}0c0c02001267 19{prop:02x} 3e21{value:02x}3f"
+                                     .replace(" ", ""))
+            finally:
+                station.quit()
+                node.quit()
+        with open(log_path) as f:
+            to_theirs, to_ours = socat_streams(f.read())
+        rows = self.assert_dissected_clean(mstp.split(to_theirs) + mstp.split(to_ours), "settings")
+        self.assert_read_property_answers(rows, client=2, server=1)
 
     def test_two_of_our_stacks_and_a_python_station_share_a_bus_through_noise_and_a_lost_octet(self):
         with netlab.Lab() as lab, MstpBus(3) as bus:

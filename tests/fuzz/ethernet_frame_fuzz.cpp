@@ -44,6 +44,7 @@ public:
     std::memcpy(mac, own, 6);
     return true;
   }
+  bool ethernet_adapter(const char*) override { return true; }
 };
 
 int consume_apdu(uint8_t, const BACnetAddress&, const BACnetAddress&, const NpduHeader& header)

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -20,7 +21,8 @@ const std::string kPeerMac = "02005e000002";
 struct FakeHost {
   std::vector<EthernetAdapter> list = {{"any", "Pseudo-device that captures on all interfaces"}, {"z17eth", ""}};
   std::map<std::string, std::string> macs = {{"z17eth", kOwnMac}, {"any", "000000000000"}};
-  int list_result = 0, open_result = 0, link_type = kDltEn10mb;
+  std::set<std::string> ethernet = {"z17eth"};
+  int list_result = 0, open_result = 0, link_type = kDltEn10mb, send_result = 0;
   std::string opened, filter;
   std::deque<std::vector<uint8_t>> inbox;
   bool read_fails = false;
@@ -61,8 +63,12 @@ public:
     *frame = current_;
     return 1;
   }
-  int send(std::span<const uint8_t> frame, std::string*) override
+  int send(std::span<const uint8_t> frame, std::string* error) override
   {
+    if (g_host->send_result != 0) {
+      *error = "network is down";
+      return g_host->send_result;
+    }
     g_host->sent.push_back(hex(frame));
     return 0;
   }
@@ -83,6 +89,7 @@ public:
     std::copy(octets.begin(), octets.end(), mac);
     return true;
   }
+  bool ethernet_adapter(const char* adapter) override { return g_host->ethernet.count(adapter) > 0; }
 };
 
 std::vector<std::string> g_up, g_log;
@@ -182,7 +189,10 @@ TEST_F(Ethernet, EachOpenFailureHasItsText)
        "7 No interfaces found! Make sure WinPcap is installed.\n"},
       {[](FakeHost& h) { h.list_result = -1; }, "", "Error Binding to Socket",
        "7 Error in pcap_findalldevs: no permission\n"},
-      {[](FakeHost&) {}, "NIC=0;", "Error getting MAC Address", nullptr},  // all-zero MAC
+      {[](FakeHost&) {}, "NIC=0;", "Error creating link layer", "7 Adapter any is no Ethernet adapter"},
+      {[](FakeHost& h) { h.list.push_back({"lo", ""}); }, "NIC=2;", "Error creating link layer",
+       "7 Adapter lo is no Ethernet adapter"},
+      {[](FakeHost& h) { h.macs["z17eth"] = "000000000000"; }, "NIC=1;", "Error getting MAC Address", nullptr},
       {[](FakeHost& h) { h.macs.clear(); }, "NIC=1;", "Error getting MAC Address", nullptr},
       {[](FakeHost& h) { h.open_result = -1; }, "NIC=1;", "Error Binding to Socket", "7 Unable to open the adapter.\n"},
       {[](FakeHost& h) { h.link_type = 113; }, "NIC=1;", "Error Binding to Socket",
@@ -241,6 +251,9 @@ TEST_F(Ethernet, ReceivedFramesAreCheckedBeforeTheyGoUp)
       {to_us + "0007828303" + "01001008", false, 1},                             // SSAP 0x83
       {to_us + "00048282", false, 1},                                            // 16 octets captured
       {kPeerMac + kOwnMac + "0007828203" + "01001008", false, 0},                // our own frame
+      {"02005e000003" + kPeerMac + "0007828203" + "01001008", false, 0},         // for another station
+      {"ffffffffffff" + kPeerMac + "0007828203" + "01001008", true, 0},          // broadcast
+      {"0180c2000001" + kPeerMac + "0007828203" + "01001008", true, 0},          // multicast
   };
   for (const Case& c : cases) {
     uint32_t before = link()->dropped;
@@ -249,6 +262,16 @@ TEST_F(Ethernet, ReceivedFramesAreCheckedBeforeTheyGoUp)
     EXPECT_EQ(link()->dropped - before, c.dropped) << c.frame;
   }
   EXPECT_TRUE(logged("7 Port 00 From 02 00 5E 00 00 02 :- 01 00 10 08 "));
+}
+
+TEST_F(Ethernet, AFrameTheAdapterRefusesIsCountedAndTraced)
+{
+  ASSERT_EQ(open("NIC=1;"), 0);
+  host_.send_result = -1;
+  ASSERT_EQ(send(kPeerMac, 2), 0);
+  bacnetethernet_run_pass(port_.get());
+  EXPECT_EQ(port_->send_failures, 1u);
+  EXPECT_TRUE(logged("7 Port 00 Send failed to 02 00 5E 00 00 02, frame dropped"));
 }
 
 TEST_F(Ethernet, AReadErrorReopensAndAStopEndsThePass)

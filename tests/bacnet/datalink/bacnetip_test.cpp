@@ -439,13 +439,13 @@ TEST_F(BacnetIp, ADatagramThatCannotBeSentIsCountedAndTraced)
   g_trace.clear();
   ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 1), 0);
   bacnetip_run_pass(port_.get());
-  EXPECT_EQ(link()->send_failures, 1u);
+  EXPECT_EQ(port_->send_failures, 1u);
   EXPECT_EQ(g_trace, (std::vector<std::string>{"8 Port 00 To   10.111.1.2 (BAC0):- 81 0A 00 05 01 ",
                                                "8 Port 00 Send failed to 10.111.1.2 (BAC0), datagram dropped"}));
   wire_.send_fails = false;
   ASSERT_EQ(send_npdu(bip_to_bacnet_address(1, kPeer), 1), 0);
   bacnetip_run_pass(port_.get());
-  EXPECT_EQ(link()->send_failures, 1u);
+  EXPECT_EQ(port_->send_failures, 1u);
   EXPECT_EQ(sent().size(), 1u);
 }
 

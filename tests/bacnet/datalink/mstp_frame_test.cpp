@@ -60,9 +60,13 @@ TEST(MstpReceiver, FlagsEachKindOfFrameAsItShould)
   bad_data[9] ^= 0x01;
   std::vector<uint8_t> bad_header = frame(kMstpToken, ts, 3);
   bad_header[7] ^= 0x80;
-  // A header announcing 502 octets, with a correct header CRC.
+  // A header announcing 502 octets, with a correct header CRC, then the data: a whole token for
+  // us in it, and the two CRC octets.
   std::vector<uint8_t> too_long = {0x55, 0xFF, kMstpDataNotExpectingReply, ts, 3, 0x01, 0xF6};
   too_long.push_back(header_crc(std::span<const uint8_t>(too_long).subspan(2)));
+  const std::vector<uint8_t> hidden = frame(kMstpToken, ts, 3);
+  too_long.insert(too_long.end(), hidden.begin(), hidden.end());
+  too_long.resize(too_long.size() + 502 + 2 - hidden.size());
   const ReceiveCase cases[] = {
       {"token for us", hex(frame(kMstpToken, ts, 3)), false, true, false, kMstpToken, 0},
       {"repeated preamble octets", "5555" + hex(frame(kMstpToken, ts, 3)), false, true, false, kMstpToken, 0},

@@ -1,5 +1,6 @@
 // The Master Node machine on a scripted line in virtual time: every frame it writes is checked
 // with its time, every NPDU it passes up with its source.
+#include "bacnet/datalink/frame_crc.h"
 #include "bacnet/datalink/mstp_master.h"
 #include "scripted_line.h"
 #include "test_bytes.h"
@@ -16,6 +17,17 @@ std::vector<uint8_t> frame(uint8_t type, uint8_t destination, uint8_t source, co
 {
   std::vector<uint8_t> out;
   mstp_encode_frame(type, destination, source, bytes(data), &out);
+  return out;
+}
+
+// A data frame for `destination` that announces 502 octets, one more than a station takes,
+// with `inside` at the start of its data.
+std::vector<uint8_t> too_long(uint8_t destination, uint8_t source, const std::vector<uint8_t>& inside)
+{
+  std::vector<uint8_t> out = {kMstpPreamble1, kMstpPreamble2, kMstpDataNotExpectingReply, destination, source, 0x01, 0xF6};
+  out.push_back(header_crc(std::span<const uint8_t>(out).subspan(2)));
+  out.insert(out.end(), inside.begin(), inside.end());
+  out.resize(kMstpHeaderLength + 502 + kMstpDataCrcLength);
   return out;
 }
 
@@ -109,6 +121,8 @@ TEST_F(MstpMasterTest, FramesToAListeningStationAreAnsweredAndHandedUpAsTheirTyp
       {{frame(kMstpDataNotExpectingReply, kTs, 3, "0100"), frame(kMstpDataNotExpectingReply, kMstpBroadcast, 4, "0101"),
         frame(kMstpDataNotExpectingReply, 6, 4, "0102"), frame(kMstpDataExpectingReply, kMstpBroadcast, 4, "0103")},
        {}, 0, {"3:0100", "4:0101"}},
+      // Too long to take: its data is passed over, a token hidden in it too.
+      {{too_long(kTs, 3, frame(kMstpToken, kTs, 3))}, {}, 0, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(describe(c.arriving[0]));

@@ -63,4 +63,12 @@ TEST_F(AdapterDiscovery, OnlyTheFirstFiftyAddressesAreWalked)
   EXPECT_EQ(query(0x0A000033).address, 0x0A000032u);  // the 51st is never reached
 }
 
+// The host's own interface list: nothing is sent.
+TEST(HostAdapters, LoopbackAndTheCapturePseudoDeviceAreNoEthernetAdapters)
+{
+  EXPECT_FALSE(netif_is_ethernet_adapter("lo"));
+  EXPECT_FALSE(netif_is_ethernet_adapter("any"));
+  EXPECT_FALSE(netif_is_ethernet_adapter(nullptr));
+}
+
 }  // namespace

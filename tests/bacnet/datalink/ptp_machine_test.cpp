@@ -177,7 +177,7 @@ TEST(PtpTransmit, HeartbeatsKeepASilentLinkXoffHoldsTheQueueAndANakRepeatsAtOnce
   EXPECT_EQ(b.line.written[5].at, nak_at);
 }
 
-TEST(PtpLink, AnUnansweredHangUpIsRepeatedAndASilentLinkEnds)
+TEST(PtpLink, AnUnansweredHangUpIsRepeatedAndASilentOrCarrierLessLinkEnds)
 {
   Bench ours;
   ours.connect();
@@ -193,6 +193,53 @@ TEST(PtpLink, AnUnansweredHangUpIsRepeatedAndASilentLinkEnds)
   EXPECT_EQ(silent.machine->link_state(), kPtpConnected);
   silent.run_for(200);
   EXPECT_EQ(silent.machine->link_state(), kPtpDisconnected);
+
+  // The carrier drops while a Data frame comes in: the modem's text ends the link in that pass.
+  Bench cut;
+  cut.connect();
+  const std::vector<uint8_t> data = frame(kPtpData0, "01001008" + std::string(2 * 40, 'a'));
+  cut.line.arrive(0, {data.begin(), data.begin() + 8});
+  cut.line.arrive(0, text("\r\nNO CARRIER\r\n"));
+  ASSERT_TRUE(cut.machine->pass());
+  EXPECT_EQ(cut.machine->link_state(), kPtpDisconnected);
+}
+
+TEST(PtpLink, ARefusedPasswordIsLoggedHungUpAndCalledAgainOnlyAfterAGrowingPause)
+{
+  const struct {
+    std::string dial;
+    Frames first_call;
+  } cases[] = {
+      {"", {kTrigger, "13:77726f6e67", "1", "15"}},
+      {"ATD1\r", {"AT\r", "ATD1\r", kTrigger, "13:77726f6e67", "1", "15", "+++", "ATH\r"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dial);
+    PtpSettings settings;
+    settings.password = "wrong";
+    settings.dial_command = c.dial;
+    Bench b(settings, true);
+    // The answering side: a modem that connects, a peer that takes the call and refuses the password.
+    b.line.on_write = [&](const std::vector<uint8_t>& w) {
+      const std::string t = describe(w);
+      if (t == "AT\r" || t == "ATH\r")
+        b.line.arrive(50, text("\r\nOK\r\n"));
+      else if (t == "ATD1\r")
+        b.line.arrive(50, text("\r\nCONNECT 9600\r\n"));
+      else if (t == kTrigger)
+        b.peer(kPtpConnectRequest, "", 50);
+      else if (t == "13:77726f6e67")
+        b.peer(kPtpDisconnectRequest, "", 50);
+    };
+    b.run_for(14000);
+    EXPECT_EQ(b.frames(0), c.first_call);
+    EXPECT_TRUE(b.logged("Password refused - calling again in 15 s."));
+    b.run_for(60000 - 14000);
+    const Frames written = b.frames(0);
+    EXPECT_EQ(std::count(written.begin(), written.end(), kTrigger), 3);  // at about 0, 15 and 45 s
+    EXPECT_TRUE(b.logged("Password refused - calling again in 30 s."));
+    EXPECT_EQ(b.machine->link_state(), kPtpDisconnected);
+  }
 }
 
 TEST(PtpModem, AFailedDialIsLoggedAndLeavesTheLinkDisconnected)

@@ -1,5 +1,8 @@
 // The serial port class and its line wrappers on pseudo-terminals: probing, exclusivity, line
-// settings read back from the device, timed reads and writes, events, a hung-up line.
+// settings read back from the device, timed reads and writes, events, a hung-up line, and a
+// frame it cannot take, counted on its port.
+#include "bacnet/datalink/byte_line.h"
+#include "bacnet/datalink/datalink_port.h"
 #include "bacnet/datalink/serial_port.h"
 #include "support/pty_pair.h"
 
@@ -58,6 +61,24 @@ TEST(SerialPort, AReadTimeOutLeavesTheLineUsableAHungUpLineFails)
   EXPECT_EQ(serial_port_close(&line), -1);
   EXPECT_EQ(serial_port_read(&line, &octet, 10), -1);
   EXPECT_EQ(serial_port_write(&line, frame, 3, 10), -1);
+}
+
+std::vector<std::string> g_traced;
+
+TEST(SerialPort, AFrameTheLineCannotTakeIsCountedOnThePortAndTraced)
+{
+  PtyPair pty;
+  SerialLine line;
+  line.device = pty.path();
+  ASSERT_EQ(serial_port_open(&line), 0);
+  DatalinkPort port;
+  PortByteLine byte_line(&port, &line, false,
+                         [](int level, const char* text) { g_traced.push_back(std::to_string(level) + " " + text); }, 9);
+  pty.close_master();
+  EXPECT_FALSE(byte_line.write(std::vector<uint8_t>{0x55, 0xFF, 0x00}, 100));
+  EXPECT_EQ(port.send_failures, 1u);
+  EXPECT_EQ(g_traced, std::vector<std::string>{"9 Port 00 Send failed to " + pty.path() + ", frame dropped"});
+  serial_port_close(&line);
 }
 
 // A pseudo-terminal keeps speed and stop bits but always reads back 8 data bits, no parity;

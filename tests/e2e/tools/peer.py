@@ -8,7 +8,7 @@ import tempfile
 import threading
 import time
 
-from e2e.harness import programs
+from e2e.harness import netlab, programs
 
 
 def bip_mac(ip, port=47808):
@@ -26,7 +26,11 @@ def ethernet_connect_string(nic, network=1):
 
 
 def nic_number(host, interface):
-    """The NIC key under which the capture library of `host` lists `interface`."""
+    """The NIC key under which the capture library of `host` lists `interface`, once the
+    interface is up: the library lists running interfaces first, so the order changes while a
+    link comes up."""
+    operstate = ["cat", f"/sys/class/net/{interface}/operstate"]
+    netlab.wait_for(lambda: host.run(operstate).stdout.strip() in ("up", "unknown"), timeout=10)  # lo: unknown
     out = host.run([programs.program("datalink_peer"), "--list-nics"]).stdout
     return json.loads(out)["names"].index(interface)
 

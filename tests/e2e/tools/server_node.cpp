@@ -20,6 +20,7 @@
 #include "bacnet/client/client_request.h"
 #include "bacnet/client/client_stack.h"
 #include "bacnet/codec/codec_device_services.h"
+#include "bacnet/datalink/bacnetmstp.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
@@ -93,6 +94,7 @@ void start_objects(const DriverContext& context, const char* objects_file,
   hooks.get_apdu_timeout = apdu_timeout;
   hooks.get_apdu_retries = apdu_retries;
   hooks.read_max_apdu = max_apdu;
+  hooks.read_mstp_setting = bacnetmstp_read_device_property;
   hooks.get_local_instance = address_binding_get_local_instance_value;
   hooks.encode_binding_list = address_binding_encode_binding_list;
   hooks.scan_control = address_binding_scan_control;
