@@ -25,7 +25,9 @@ constexpr uint8_t kLargestMaxApduCode = 5;
 // Link-state polling while a dial-up link hangs up at shut-down.
 constexpr int kDisconnectPollMs = 10;
 constexpr int kDisconnectTimeoutMs = 6000;
-// 65535 stands for every network: no port has it.
+// 0 names no network (such a port would never send a broadcast) and 65535 stands
+// for every network: no port has either.
+constexpr long kSmallestNetworkNumber = 1;
 constexpr long kLargestNetworkNumber = 65534;
 
 DatalinkLinkOps g_ops[] = {
@@ -357,7 +359,7 @@ int datalink_create_port(ConnectStringRecord* record, uint8_t max_apdu_code)
   if (datalink_get_param(connect.c_str(), "NETWORK", name, value) != 0)
     return fail("No Network Number");
   long network_number = 0;
-  if (!datalink_parse_number(value, 0, kLargestNetworkNumber, &network_number))
+  if (!datalink_parse_number(value, kSmallestNetworkNumber, kLargestNetworkNumber, &network_number))
     return fail("Error creating link layer");
   uint32_t network = uint32_t(network_number);
   if (datalink_find_port_by_network(network))

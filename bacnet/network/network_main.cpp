@@ -206,8 +206,13 @@ int network_unit_data_request(const BACnetAddress& destination, std::span<const 
     for (const NetworkRoute& route : p.routes) {
       if (route.network != target.network)
         continue;
-      if (route.status == 0)
+      if (route.status == 0) {
+        // Only a dial-up router is asked to connect; any other route that is down, or a router
+        // that said it is busy, leaves the APDU unsent, and the caller must know.
+        if (!route.dial_up || route.busy)
+          return -1;
         return network_establish_connection(route);
+      }
       network_touch_connection(target.network);
       NetworkPort* out = network_route_port(route);
       if (!out)
@@ -285,6 +290,7 @@ void network_poll()
   network_send_pending_busy();
   network_connection_timer();
   network_locate_timer();
+  network_busy_timer();
   for (;;) {
     DatalinkQueueEntry entry;
     {
@@ -305,30 +311,13 @@ void network_handle_packet(const BACnetAddress& source, const BACnetAddress& des
   if (npdu_decode(npdu, &header) != 0)
     return;
   NetworkPort* port = network_port_by_network(source.network);
-  bool reject = header.network_message && header.message_type == kRejectMessageToNetwork;
+  // We route for nobody: an NPDU for a specific other network is not ours.
   if (header.dnet_present && header.dnet != kGlobalBroadcastNetwork) {
     bool for_us = port && header.dnet == port->address.network && header.dlen == port->address.mac_len &&
                   std::memcmp(header.dadr, port->address.mac, header.dlen) == 0;
-    if (!for_us) {
-      // A stack with several ports routes between them; with one port the NPDU is not ours.
-      if (network_is_router()) {
-        if (reject)
-          network_handle_RejectMessageToNetwork(source, header);
-        else
-          network_handle_remote_traffic(source, header);
-      }
+    if (!for_us)
       return;
-    }
   }
-  // Our own pass-on of a global broadcast comes back on the port it left by: its original was
-  // handled when it arrived.
-  if (port && source == port->address && header.snet_present && header.dnet_present &&
-      header.dnet == kGlobalBroadcastNetwork)
-    return;
-  // Global broadcasts of APDUs reach the other networks too; network messages are answered here.
-  if (header.dnet_present && header.dnet == kGlobalBroadcastNetwork && !header.network_message &&
-      network_is_router())
-    network_handle_remote_traffic(source, header);
   if (header.network_message) {
     network_handle_message(source, header);
     return;

@@ -2,9 +2,8 @@
 // that every port thread fills, NPDU header handling between the datalinks and the
 // application layer, and the sends of APDUs down to a port.
 // Runs on the stack thread (network_poll and every send); only network_receive is called by
-// the port threads. NPDUs for other networks are dropped by a stack with one port and passed on
-// by one with several; that router side (network messages, learnt routes, locating,
-// forwarding) lives in network_routes.
+// the port threads. The stack is no router: NPDUs for other networks are dropped. What it does
+// know of routers (network messages, learnt routes, locating) lives in network_routes.
 #pragma once
 
 #include "bacnet/foundation/driver.h"
@@ -35,6 +34,11 @@ struct NetworkRoute {
   uint32_t network = 0;  // 0: free entry
   BACnetAddress router{};  // all zero for a network reached directly through another local port
   uint32_t status = 0;     // 1 available, 0 busy or not connected
+  // Learnt from I-Could-Be-Router-To-Network: with status 0 its router is asked to connect.
+  bool dial_up = false;
+  // Status 0 because the router said it is busy (or rejected): it lasts a hold time at most.
+  bool busy = false;
+  int64_t busy_since_ms = 0;
 };
 
 // The network part of a datalink port, copied into the layer's table at registration.

@@ -89,25 +89,25 @@ int send_i_am_router(const NetworkPort& port, const std::vector<uint32_t>& netwo
   return network_send_message(port, link_broadcast(), kIAmRouterToNetwork, data, &kGlobalDnet);
 }
 
-// A router answers for the networks it reaches through its other ports.
-void answer_who_is_router(const NetworkPort& in, std::span<const uint8_t> data)
+// The router says it is busy (or cannot deliver): the route is down for a hold time at most.
+void hold_route(NetworkRoute& route)
 {
-  std::vector<uint32_t> reachable;
-  for (std::size_t i = 0; i < network_port_count(); ++i)
-    if (NetworkPort* p = network_port_at(i); p != &in && port_up(*p))
-      reachable.push_back(p->address.network);
-  for (const NetworkRoute& route : in.routes) {
-    NetworkPort* through = network_route_port(route);
-    if (route.network && route.status == 1 && through && through != &in &&
-        std::find(reachable.begin(), reachable.end(), route.network) == reachable.end())
-      reachable.push_back(route.network);
-  }
-  if (data.size() >= 2) {
-    uint32_t wanted = get16(data.data());
-    bool known = std::find(reachable.begin(), reachable.end(), wanted) != reachable.end();
-    reachable.assign(known ? 1 : 0, wanted);
-  }
-  send_i_am_router(in, reachable);
+  route.status = 0;
+  route.busy = true;
+  route.busy_since_ms = os_monotonic_ms();
+}
+
+void release_route(NetworkRoute& route)
+{
+  route.status = 1;
+  route.busy = false;
+}
+
+void hold_route(NetworkPort& port, uint32_t network)
+{
+  for (NetworkRoute& route : port.routes)
+    if (route.network == network)
+      hold_route(route);
 }
 
 // SNET and SADR: the NPDU names `source` as its origin.
@@ -136,12 +136,20 @@ int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress*
   // A network of our own ports is reached directly; no router's word changes that.
   if (router && network_port_by_network(network))
     return -1;
+  // A router's word on the route ends any busy hold. One that offers a route it has not
+  // connected (I-Could-Be-Router-To-Network) connects on request.
+  auto set = [&](NetworkRoute& route) {
+    if (router)
+      route.router = *router;
+    route.status = status;
+    route.busy = false;
+    if (router && status == 0)
+      route.dial_up = true;
+  };
   NetworkRoute* free_entry = nullptr;
   for (NetworkRoute& route : port->routes) {
     if (route.network == network) {
-      if (router)
-        route.router = *router;
-      route.status = status;
+      set(route);
       return 0;
     }
     if (route.network == 0 && !free_entry)
@@ -152,9 +160,7 @@ int network_add_route(uint8_t port_index, uint32_t network, const BACnetAddress*
   NetworkRoute route;
   route.port_index = port_index;
   route.network = network;
-  if (router)
-    route.router = *router;
-  route.status = status;
+  set(route);
   if (free_entry)
     *free_entry = route;
   else
@@ -312,10 +318,6 @@ void network_handle_message(const BACnetAddress& source, const NpduHeader& heade
   if (!port || source == port->address)
     return;
   switch (header.message_type) {
-  case kWhoIsRouterToNetwork:
-    if (network_is_router())
-      answer_who_is_router(*port, message_data(header));
-    break;
   case kIAmRouterToNetwork:
     network_handle_IamRouterToNetwork(source, header);
     break;
@@ -332,6 +334,7 @@ void network_handle_message(const BACnetAddress& source, const NpduHeader& heade
   case kInitializeRoutingTableAck:
     network_handle_InitializingRoutingTableAck(source, header);
     break;
+  case kWhoIsRouterToNetwork:  // we route for nobody
   case kInitializeRoutingTable:
   case kEstablishConnectionToNetwork:
   case kDisconnectConnectionToNetwork:
@@ -374,7 +377,7 @@ void network_handle_RejectMessageToNetwork(const BACnetAddress& source, const Np
   uint8_t reason = data[0];
   uint32_t dnet = get16(data.data() + 1);
   if (reason == 1 || reason == 2)
-    network_add_route(port->index, dnet, nullptr, 0, false);
+    hold_route(*port, dnet);
   // A reject addressed to a node behind us goes on towards it.
   if (header.dnet_present)
     network_handle_remote_traffic(source, header);
@@ -386,16 +389,24 @@ void network_handle_RouterAvailableBusyToNetwork(const BACnetAddress& source, co
   NetworkPort* port = network_port_by_network(source.network);
   if (!port)
     return;
-  uint32_t status = header.message_type == kRouterBusyToNetwork ? 0 : 1;
+  bool busy = header.message_type == kRouterBusyToNetwork;
+  auto mark = [&](NetworkRoute& route) {
+    if (busy)
+      hold_route(route);
+    else
+      release_route(route);
+  };
   std::span<const uint8_t> list = message_data(header);
   if (list.size() >= 2) {
     for (std::size_t i = 0; i + 1 < list.size(); i += 2)
-      network_add_route(port->index, get16(list.data() + i), nullptr, status, false);
+      for (NetworkRoute& route : port->routes)
+        if (route.network && route.network == get16(list.data() + i))
+          mark(route);
     return;
   }
   for (NetworkRoute& route : port->routes)
     if (route.network && same_mac(route.router, source))
-      route.status = status;
+      mark(route);
 }
 
 void network_handle_InitializingRoutingTableAck(const BACnetAddress&, const NpduHeader&)
@@ -508,15 +519,30 @@ void network_locate_timer()
 {
   int64_t now = os_monotonic_ms();
   for (NetworkLocateEntry& e : r.locate) {
-    if (e.network == 0 || e.retries >= kLocateRetries)
+    if (e.network == 0)
       continue;
     int64_t wait = int64_t(kLocateSteps[std::min<std::size_t>(e.retries, kLocateStepCount - 1)]) * kLocateStepMs;
     if (now - e.stamp_ms < wait)
       continue;
+    // Asked often enough: refused until one more step has passed, then forgotten, so that
+    // networks nobody serves do not fill the list for good.
+    if (e.retries >= kLocateRetries) {
+      e = NetworkLocateEntry{};
+      continue;
+    }
     network_send_WhoIsRouterToNetwork(e.network);
     ++e.retries;
     e.stamp_ms = now;
   }
+}
+
+void network_busy_timer()
+{
+  int64_t now = os_monotonic_ms();
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    for (NetworkRoute& route : network_port_at(i)->routes)
+      if (route.busy && now - route.busy_since_ms >= kRouteBusyHoldMs)
+        release_route(route);
 }
 
 void network_routes_reset()
@@ -526,8 +552,6 @@ void network_routes_reset()
   r.last_second = -1;
   r.congestion = kCalm;
 }
-
-bool network_is_router() { return network_port_count() > 1; }
 
 bool network_locate_entry(uint32_t network, NetworkLocateEntry* entry)
 {

@@ -1,8 +1,8 @@
 // The router side of the network layer: the route list of every registered port, received
 // network-layer messages, the messages the layer sends on its own (I-Am-Router at start-up,
 // Who-Is-Router to locate unknown networks, Router-Busy/Available around a full receive ring,
-// Reject-Message-To-Network, Establish/Disconnect-Connection), the locate list, the one dial-up
-// connection record, and passing NPDUs on between the ports when the stack has more than one.
+// Reject-Message-To-Network, Establish/Disconnect-Connection), the locate list and the one dial-up
+// connection record. The stack routes for nobody: only a Reject-Message-To-Network is passed on.
 // Stack thread only, except network_send_RouterBusyToNetwork, which a port thread calls: it
 // only marks the congestion, the stack thread's next poll sends the message. Timers run on the
 // monotonic clock (os_monotonic_ms), so tests drive them with ManualClock.
@@ -36,6 +36,9 @@ enum NetworkRejectReason : uint8_t {
 inline constexpr std::size_t kLocateListSize = 128;
 // A network is asked for this many times; then locating it is refused.
 inline constexpr uint32_t kLocateRetries = 25;
+// How long a route stays down after its router said it is busy, unless the router says it is
+// available again sooner (what routers themselves wait).
+inline constexpr int64_t kRouteBusyHoldMs = 30000;
 
 // The port that reaches the learnt router of `route`; null for a direct route.
 NetworkPort* network_route_port(const NetworkRoute& route);
@@ -52,7 +55,8 @@ void network_add_routes(const BACnetAddress& router, uint8_t port_index, std::sp
 // from it, and leaves the locate list.
 void network_add_network(const BACnetAddress& router, uint32_t network);
 // Starts locating an unknown network. 0 located or being located (the APDU is not sent), -1
-// refused: network 0, a network asked for 25 times already, or a full list.
+// refused: network 0, a network asked for 25 times already (until its entry is freed, one
+// back-off step after the last request), or a full list.
 int network_add_locate_network(uint32_t network);
 
 // Builds a network-layer message and sends it on `port` from the port's own address to
@@ -77,7 +81,8 @@ int network_send_DisconnectConnectionToNetwork(const BACnetAddress& router, uint
 
 // A received network-layer message (the header says which); `source` is the datalink source.
 void network_handle_message(const BACnetAddress& source, const NpduHeader& header);
-// Passes a received NPDU on towards its DNET through another port or a known router.
+// Passes a received Reject-Message-To-Network on towards its DNET through another port or a
+// known router.
 void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader& header);
 void network_handle_IamRouterToNetwork(const BACnetAddress& source, const NpduHeader& header);
 void network_handle_IcouldRouterToNetwork(const BACnetAddress& source, const NpduHeader& header);
@@ -91,17 +96,16 @@ int network_establish_connection(const NetworkRoute& route);
 void network_touch_connection(uint32_t network);
 // Every poll: at each new second, the idle countdown of the connection record.
 void network_connection_timer();
-// Every poll: the locate timer of each network being located.
+// Every poll: the locate timer of each network being located; frees spent entries.
 void network_locate_timer();
+// Every poll: busy routes whose hold time is over become available.
+void network_busy_timer();
 // Start of every poll: the Router-Busy that a full ring asked for.
 void network_send_pending_busy();
 // End of every poll: Router-Available after a Router-Busy.
 void network_reset_congestion();
 // Forgets the locate list, the connection record and the congestion (init and destroy).
 void network_routes_reset();
-
-// True when the stack has more than one port and so passes NPDUs on between them.
-bool network_is_router();
 
 // For tests: the locate entry of `network` (false when absent) and the connection record.
 struct NetworkLocateEntry {

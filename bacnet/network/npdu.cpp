@@ -79,7 +79,8 @@ int npdu_decode(std::span<const uint8_t> npdu, NpduHeader* header)
   }
   if (control & kNpduSnetPresent) {
     h.snet_present = 1;
-    if (!read_address(r, &h.snet, &h.slen, h.sadr))
+    // A source is one node on one network: never a broadcast.
+    if (!read_address(r, &h.snet, &h.slen, h.sadr) || h.snet == 0xFFFF || h.slen == 0)
       return kMalformed;
   }
   if (h.dnet_present && !r.u8(&h.hop_count))

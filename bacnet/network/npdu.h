@@ -39,7 +39,7 @@ struct NpduHeader {
 };
 
 // 0, or 8 when the NPDU is malformed: shorter than 2 octets, version other than 1, a reserved
-// control bit set, DLEN or SLEN above 6, or a field that runs past the end.
+// control bit set, DLEN or SLEN above 6, SNET 65535 or SLEN 0, or a field that runs past the end.
 int npdu_decode(std::span<const uint8_t> npdu, NpduHeader* header);
 
 // Appends the header (version, control, DNET/DADR, SNET/SADR, hop count, message type and

@@ -1,7 +1,6 @@
 // Received datagrams through a BACnet/IP port that is both a BBMD and a foreign device, then
-// their NPDUs through the network layer, which routes between that port (network 1) and a
-// second one (network 2) that sends nowhere: network-layer messages, routes, locating and
-// passing NPDUs on. The first input octet picks the sender (a peer, the port itself, its BBMD),
+// their NPDUs through the network layer, with that port (network 1) and a second one (network 2)
+// that sends nowhere: network-layer messages, routes, locating and the pass-on of rejects. The first input octet picks the sender (a peer, the port itself, its BBMD),
 // whether a second tick runs first, and in its upper five bits how many 5-second steps the
 // clock moves on before (the locate and connection timers); the rest is the datagram.
 #include "bacnet/datalink/bacnetip.h"

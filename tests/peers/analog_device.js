@@ -6,6 +6,7 @@
 // Usage: node analog_device.js <json options>
 //   device     device instance (1234)     port       UDP port (47808)
 //   broadcast  broadcast address for I-Am  value      the Analog Value 1's present value (21.5)
+//   globalIAm  I-Am as a global broadcast, which routers pass on (else on its own network only)
 // Commands on standard input, one JSON object a line:
 //   {"set": 23.25}                           the present value changes
 //   {"cov": 30.0, "confirmed": false}        a COV notification of that value (the device's own
@@ -56,7 +57,7 @@ function propertyValue(objectId, property) {
 client.on('whoIs', (msg) => {
   const { lowLimit, highLimit } = msg.payload || {};
   if (lowLimit !== undefined && (opt.device < lowLimit || opt.device > highLimit)) return;
-  client.iAmResponse(undefined, opt.device, NO_SEGMENTATION, 999);
+  client.iAmResponse(opt.globalIAm ? { net: 0xffff } : undefined, opt.device, NO_SEGMENTATION, 999);
 });
 
 client.on('readProperty', (msg) => {

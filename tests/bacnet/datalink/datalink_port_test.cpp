@@ -116,6 +116,7 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   set(10, "TYPE=BACNETANEXH;NETWORK=10;FAIL=SILENT;");
   set(11, "TYPE=BACNETANEXH;NETWORK=eleven;");
   set(12, "TYPE=BACNETANEXH;NETWORK=65535;");
+  set(13, "TYPE=BACNETANEXH;NETWORK=0;");
   table_.max_apdu_code = 5;
 
   EXPECT_EQ(datalink_load_ports(&context_, &table_), -1);
@@ -132,7 +133,8 @@ TEST_F(PortManager, EveryCreationFailureLeavesItsTextAndTheOthersRun)
   EXPECT_STREQ(record(10).error, "Error creating link layer");
   EXPECT_STREQ(record(11).error, "Error creating link layer");
   EXPECT_STREQ(record(12).error, "Error creating link layer");
-  for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12})
+  EXPECT_STREQ(record(13).error, "Error creating link layer");
+  for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13})
     EXPECT_EQ(record(i).status, 0xFF) << i;
   EXPECT_EQ(record(0).status, 0);
   EXPECT_EQ(record(6).status, 0);

@@ -89,14 +89,12 @@ TEST_F(NetworkLayer, ALearntRouteSendsThroughItsRouter)
   EXPECT_EQ(g_sent[0].port, 0);
   EXPECT_EQ(g_sent[0].destination, router);
   EXPECT_EQ(g_sent[0].npdu, "012000090121ff1008");
-  // A route that is not connected is not used for the APDU itself: the router is asked to connect.
+  // A route that is down and no dial-up leaves the APDU unsent, and says so.
   ASSERT_EQ(network_add_route(0, 9, nullptr, 0, false), 0);
   ASSERT_EQ(network_port_at(0)->routes.size(), 1u);
   g_sent.clear();
-  EXPECT_EQ(network_unit_data_request(address(9, {0x21}), apdu, 0, false, -1), 0);
-  ASSERT_EQ(g_sent.size(), 1u);
-  EXPECT_EQ(g_sent[0].destination, router);
-  EXPECT_EQ(g_sent[0].npdu, "0180080009" "00");
+  EXPECT_EQ(network_unit_data_request(address(9, {0x21}), apdu, 0, false, -1), -1);
+  EXPECT_TRUE(g_sent.empty());
 }
 
 TEST_F(NetworkLayer, AlwaysUpPortsReachEachOthersNetworks)

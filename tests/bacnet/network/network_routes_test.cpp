@@ -74,34 +74,30 @@ TEST_F(Router, EachAlwaysUpPortAnnouncesTheOtherAlwaysUpNetworksAtStart)
   EXPECT_EQ(poll(), (std::vector<Out>{{0, "01a0ffff00ff01" "0002"}, {1, "01a0ffff00ff01" "0001"}}));
 }
 
-TEST_F(Router, NpdusForOtherNetworksArePassedOnAndOursGoThroughTheLearntRouter)
+TEST_F(Router, NothingButARejectIsPassedOnAndOurOwnApdusGoThroughTheLearntRouter)
 {
   start_router();
   ASSERT_EQ(receive(router_on_2_, "01800100" "07"), std::vector<Out>{});  // learns network 7 on port 1's side
   const std::string from_1 = "0001060a6f0102bac0";  // SNET 1 and the sender's address
   const std::tuple<std::string, std::vector<Out>, std::size_t> cases[] = {
-      // Straight to the node on network 2, without DNET and with our sender as the source.
-      {"01240002060a6f0202bac0ff1008", {{1, "010c" + from_1 + "1008"}}, 0},
-      {"0120000200ff1008", {{1, "0108" + from_1 + "1008"}}, 0},
-      // A global broadcast goes on with one hop less and up to us too; without hops left only up.
-      {"0120ffff00051008", {{1, "0128ffff00" + from_1 + "041008"}}, 1},
-      {"0120ffff00001008", {}, 1},
-      // Through the router that reaches network 7, keeping a source the NPDU brought along.
-      {"012000070121ff1008", {{1, "0128000701210001060a6f0102bac0fe1008"}}, 0},
-      {"01280007012100050133ff1008", {{1, "01280007012100050133fe1008"}}, 0},
-      {"012000070121001008", {}, 0},
-      // Never back onto the network it came from.
-      {"01200001060a6f0109bac0ff1008", {}, 0},
-      // Longer than network 2 takes (50 octets): Reject-Message-To-Network reason 4.
-      {"0120000200ff" + std::string(102, '1'), {{0, "018003040002"}}, 0},
+      // For a node on network 2, for all of network 2, for network 7 behind a known router: dropped.
+      {"01240002060a6f0202bac0ff1008", {}, 0},
+      {"0120000200ff1008", {}, 0},
+      {"012000070121ff1008", {}, 0},
+      // A global broadcast comes up to us and goes no further.
+      {"0120ffff00051008", {}, 1},
+      // Who-Is-Router-To-Network, for network 2 and for every network: not answered.
+      {"0180000002", {}, 0},
+      {"018000", {}, 0},
+      // A Reject-Message-To-Network for everyone goes on with one hop less, naming its sender.
+      {"01a0ffff0005" "03" "000007", {{1, "01a8ffff00" + from_1 + "04" "03" "000007"}}, 0},
+      {"01a0ffff0000" "03" "000007", {}, 0},
+      {"01a000070121ff" "03" "000007", {}, 0},
   };
   for (const auto& [npdu, out, delivered] : cases) {
     EXPECT_EQ(receive(peer_, npdu), out) << npdu;
     EXPECT_EQ(delivered_, delivered) << npdu;
   }
-  // A global broadcast we passed on, heard back on the port it left by, is not taken twice.
-  EXPECT_EQ(receive(network_port_at(1)->address, "0128ffff00" + from_1 + "041008"), std::vector<Out>{});
-  EXPECT_EQ(delivered_, 0u);
 
   // Our own APDUs to network 7 go through its router, on the port the router was heard on.
   ASSERT_EQ(request(7, 0x21), 0);
@@ -110,20 +106,21 @@ TEST_F(Router, NpdusForOtherNetworksArePassedOnAndOursGoThroughTheLearntRouter)
             std::tuple(1, router_on_2_, "012000070121ff1008"));
 }
 
-TEST_F(Router, AnUnknownNetworkIsLocatedThenRejected)
+TEST_F(Router, AnUnknownNetworkIsLocatedAndAFullListTakesNewOnesOnceRequestsAreSpent)
 {
   start_router();
-  EXPECT_EQ(receive(peer_, "012000c801210a1008"), std::vector<Out>{});
+  EXPECT_EQ(request(200, 0x21), 0);
   EXPECT_EQ(poll(), (std::vector<Out>{{0, "01800000c8"}, {1, "01800000c8"}}));
   for (uint32_t n = 1000; n < 1127; ++n)
     ASSERT_EQ(network_add_locate_network(n), 0);
-  EXPECT_EQ(network_add_locate_network(5000), -1);  // the list holds 128
+  EXPECT_EQ(request(201, 0x21), -1);  // the list holds 128
   EXPECT_EQ(network_add_locate_network(0), -1);
-  poll();
-  // Network 201 cannot be located any more: Reject-Message-To-Network reason 1 to the sender.
-  EXPECT_EQ(receive(peer_, "012000c901210a1008"), (std::vector<Out>{{0, "0180030100c9"}}));
-  // A reject that cannot be passed on is not answered with another one.
-  EXPECT_EQ(receive(peer_, "01a000c90121ff03" "010007"), std::vector<Out>{});
+  // Nobody answers: each entry is freed one step after its 25th request.
+  for (int step = 0; step < 26; ++step) {
+    clock_.advance_ms(80000);
+    poll();
+  }
+  EXPECT_EQ(request(201, 0x21), 0);
 }
 
 TEST_F(Router, LocatingBacksOffAndEndsAfter25Requests)
@@ -141,6 +138,10 @@ TEST_F(Router, LocatingBacksOffAndEndsAfter25Requests)
   EXPECT_EQ(std::vector<int>(sent_at.begin(), sent_at.begin() + 8), (std::vector<int>{0, 5, 15, 35, 75, 155, 235, 315}));
   EXPECT_EQ(sent_at.back(), 75 + 20 * 80);
   EXPECT_EQ(request(9, 5), -1);
+  // One step after the last request the network is forgotten and may be asked for again.
+  clock_.advance_ms((1675 + 80 - 1701) * 1000);
+  poll();
+  EXPECT_EQ(request(9, 5), 0);
 
   // A route learnt for a network ends its locating; no request goes out while communication is off.
   ASSERT_EQ(network_add_locate_network(10), 0);
@@ -167,15 +168,23 @@ TEST_F(Router, ReceivedRouterMessagesKeepTheRouteLists)
   EXPECT_EQ(route(0, 1), nullptr);
   EXPECT_EQ(route(0, 2)->router.mac_len, 0);
 
-  const std::tuple<const char*, int, uint32_t, uint32_t> steps[] = {  // NPDU, port, network, status
-      {"018004", 0, 7, 0},            // Router-Busy, empty list: every route through the sender
-      {"018004", 1, 7, 1},            //   ... of the receiving port only
-      {"0180050007", 0, 7, 1},        // Router-Available for network 7
-      {"018003010007", 0, 7, 0},      // Reject-Message-To-Network, no route to 7
-      {"0180020008" "0a", 1, 8, 0},   // I-Could-Be-Router-To-Network: a route not connected
+  // NPDU (none: only a poll), milliseconds the clock moves on first, port, network, status.
+  const std::tuple<const char*, int, int, uint32_t, uint32_t> steps[] = {
+      {"018004", 0, 0, 7, 0},            // Router-Busy, empty list: every route through the sender
+      {"018004", 0, 1, 7, 1},            //   ... of the receiving port only
+      {"", 29999, 0, 7, 0},              // busy for 30 s
+      {"", 1, 0, 7, 1},                  //   ... then available again without a word
+      {"0180040007", 0, 0, 7, 0},        // Router-Busy for network 7
+      {"0180050007", 0, 0, 7, 1},        // Router-Available for network 7
+      {"018003010007", 0, 0, 7, 0},      // Reject-Message-To-Network, no route to 7
+      {"0180020008" "0a", 0, 1, 8, 0},   // I-Could-Be-Router-To-Network: a route not connected
   };
-  for (const auto& [npdu, port, network, status] : steps) {
-    receive(router_on_1_, npdu);
+  for (const auto& [npdu, wait_ms, port, network, status] : steps) {
+    clock_.advance_ms(wait_ms);
+    if (*npdu)
+      receive(router_on_1_, npdu);
+    else
+      poll();
     ASSERT_NE(route(port, network), nullptr) << npdu;
     EXPECT_EQ(route(port, network)->status, status) << npdu;
   }
@@ -223,6 +232,10 @@ TEST_F(Router, AConnectionIsEstablishedUsedAndEndedByItsIdleTime)
   EXPECT_EQ(poll(), (std::vector<Out>{{0, "018008000900"}}));
   EXPECT_TRUE(network_connection().active);
   receive(router_on_1_, "0180050009");  // the router has connected: route available
+  receive(router_on_1_, "0180040009");  // busy: nothing goes, not even a request to connect
+  EXPECT_EQ(request(9, 5), -1);
+  EXPECT_EQ(poll(), std::vector<Out>{});
+  receive(router_on_1_, "0180050009");
   clock_.advance_ms(2000);
   poll();
   ASSERT_EQ(request(9, 5), 0);

@@ -41,7 +41,8 @@ TEST(Npdu, MalformedHeadersAreRefused)
 {
   NpduHeader h;
   for (const char* bad : {"02001008", "01401008", "01101008", "0120000507010203040506071008", "0108000306010203", "01",
-                          "", "0120ffff00", "0180"})
+                          "", "0120ffff00", "0180",
+                          "0108ffff01211008", "01080009001008"})
     EXPECT_EQ(npdu_decode(bytes(bad), &h), 8) << bad;
   EXPECT_EQ(npdu_decode(bytes("0100"), &h), 0);
   EXPECT_EQ(h.apdu_length, 0u);

@@ -4,7 +4,7 @@
 // the tests' network namespaces; it refuses to start where it sees any interface but
 // loopback and the lab's veths.
 //
-// With two or more connect strings it is a router between its ports.
+// With two or more connect strings it has several ports; it routes between none of them.
 //
 //   datalink_peer [--manual-clock] [--trace] CONNECT...
 //   datalink_peer --list-nics          the capture devices as the NIC key counts them, then ends
