@@ -1,5 +1,7 @@
 #include "gui/core/mscomm.h"
 
+#include "gui/core/language_texts.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -70,7 +72,8 @@ int open_error(QSerialPort::SerialPortError error, bool user_may_read_and_write)
 QString error_reason(int error)
 {
   if (error == kPermissionDenied)
-    return QString::fromUtf8("Keine Berechtigung für das Gerät (Gruppe dialout?)");
+    return global::InLanguage("Keine Berechtigung für das Gerät (Gruppe dialout?)",
+                              "No permission for the device (group dialout?)");
   return QString();
 }
 

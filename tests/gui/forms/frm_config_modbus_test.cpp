@@ -234,13 +234,22 @@ private slots:
     QVERIFY(w->MenueMain[2]->isEnabled());
   }
 
+  void aPortWithoutPermissionSaysSo_data()
+  {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("german") << "1031" << QString::fromUtf8("Keine Berechtigung für das Gerät (Gruppe dialout?)");
+    QTest::newRow("english") << "1033" << QString("No permission for the device (group dialout?)");
+  }
   void aPortWithoutPermissionSaysSo()
   {
+    QFETCH(QString, language);
+    QFETCH(QString, reason);
+    global::LanguageCode = language;
     open_window();
     line->open_error = mscomm::kPermissionDenied;
     open_port();
-    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  70\r\n"
-                                                        "Keine Berechtigung für das Gerät (Gruppe dialout?)")});
+    QCOMPARE(fx.messages, QStringList{"COM-Port not available,  70\r\n" + reason});
     QVERIFY(!line->PortOpen());
   }
 
