@@ -151,6 +151,14 @@ private slots:
       state->Abbruch_Click();
     }
     expect_whole_dialog<frm_waitRead>("frm_waitRead");
+    {
+      // The notice of an end that waits for a write (the start form read the language anew).
+      use_language(english);
+      frm_waitRead wait;
+      wait.show();
+      wait.AnnounceProgramEnd();
+      expect_whole(&wait, "layout_frm_waitRead_ending_" + tag);
+    }
   }
 };
 
