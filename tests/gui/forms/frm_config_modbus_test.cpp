@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -70,7 +71,8 @@ class ModbusMasterTest : public QObject {
     global::ModbusSettings.ModeFlag = uint8_t(modeFlag);
     w = frm_config::Instance();
     w->show();
-    fill_unit();
+    if (line)
+      fill_unit();
   }
 
   // Takes in what the unit answered.
@@ -191,6 +193,49 @@ private slots:
     QVERIFY(!line->PortOpen());
     QVERIFY(w->txt_modbAddr->isEnabled());
     QVERIFY(line->written.isEmpty());
+  }
+
+  // The device goes away under the open port (socat's end of the pty pair killed, as an
+  // unplugged adapter): the port is reported closed like a port that fails to open, the lamp
+  // turns red, and nothing polls the line any more; the next good opening clears the lamp.
+  void aLostDeviceClosesThePort()
+  {
+    frm_config::SetSerialLineFactory(nullptr);
+    line = nullptr;
+    SocatPair pair(fx.folder);
+    QVERIFY2(pair.ok(), "socat made no pty pair");
+    qputenv("ZOR17_COM1", pair.near.toLocal8Bit());
+    open_window();
+    open_port();
+    QVERIFY2(w->MSComm1->PortOpen(), qPrintable(fx.messages.join("; ")));
+    QVERIFY(w->Timer4->isActive());
+    QVERIFY(w->Timer5->isActive());  // the connection test waits for its answer
+    const QColor design_colour = w->Shape1->FillColor();
+
+    pair.kill_socat();
+    QTRY_VERIFY(!w->MSComm1->PortOpen());
+    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  8020\r\n"
+                                                        "Die Verbindung zum Gerät ist abgebrochen (Adapter "
+                                                        "entfernt?)")});
+    QCOMPARE(w->cmb_modbPort->currentIndex(), 0);
+    QVERIFY(!global::ModbusSettings.PortOpenWish);
+    QVERIFY(w->txt_modbAddr->isEnabled());
+    QVERIFY(!w->Timer4->isActive());
+    QVERIFY(!w->Timer5->isActive());
+    QVERIFY(!w->cmd_auslesen->isEnabled() && !w->chk_monitor->isEnabled());
+    QCOMPARE(w->Shape1->FillColor(), kRed);
+    QTest::qWait(100);
+    QCOMPARE(fx.messages.size(), 1);
+
+    QVERIFY(QDir().mkpath(fx.folder + "/plugged-in-again"));
+    SocatPair again(fx.folder + "/plugged-in-again");
+    QVERIFY2(again.ok(), "socat made no pty pair");
+    qputenv("ZOR17_COM1", again.near.toLocal8Bit());
+    open_port();
+    QVERIFY(w->MSComm1->PortOpen());
+    QCOMPARE(w->Shape1->FillColor(), design_colour);
+    w->cmb_modbPort->setCurrentIndex(0);
+    qunsetenv("ZOR17_COM1");
   }
 
   void actionsAreOfferedOnlyWhileThePortIsOpen()
