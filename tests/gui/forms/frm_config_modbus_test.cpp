@@ -12,6 +12,7 @@
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_modbusConfig.h"
 #include "gui/forms/frm_status.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
@@ -733,6 +734,75 @@ private slots:
     frmState::Existing()->Timer1SW_Timer();
     QVERIFY(!frmState::Existing()->isVisible());
     QVERIFY(!w->Timer6->isActive());
+  }
+
+  // The close box during a write chain lets the chain finish, so that the unit is not left
+  // half-written (register 4 new, register 50 old), and ends the program after it; a read-out
+  // or the monitor stops at once.
+  void theCloseBoxLetsAWriteChainFinish_data()
+  {
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("write chain") << "write" << false;
+    QTest::newRow("write chain, english") << "write" << true;
+    QTest::newRow("read-out") << "read-out" << false;
+    QTest::newRow("monitor") << "monitor" << false;
+  }
+  void theCloseBoxLetsAWriteChainFinish()
+  {
+    QFETCH(QString, running);
+    QFETCH(bool, english);
+    global::LanguageCode = english ? "1033" : "1031";
+    int loop_ends = 0;
+    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    open_window(1);
+    read_out();
+    frmState* state = frmState::Existing();
+    state->Timer1SW_Timer();
+    if (running == "write") {
+      w->txt_data_cfg[4]->setText("55");
+      w->txt_data_cfg[50]->setText("7");
+      w->cmd_paramSchreiben_Click();
+      w->Timer1_Timer();
+      poll();  // block 0 with register 4 is in the unit
+      QCOMPARE(line->unit.hr[4], uint16_t(55));
+    } else if (running == "read-out") {
+      w->cmd_abbrechen_Click();
+      w->Timer6_Timer();
+    } else {
+      w->chk_monitor->setChecked(true);
+      w->Timer7_Timer();
+    }
+    const int sent = int(line->written.size());
+    const uint16_t register50 = line->unit.hr[50];
+
+    const bool closed = w->close();
+    QCOMPARE(closed, running != "write");
+    if (running == "write") {
+      QVERIFY(w->isVisible());
+      QCOMPARE(state->lblTxt->text(), english ? QString("Writing to the unit. The program ends afterwards ...")
+                                              : QString("Die Daten werden geschrieben. Danach wird das Programm "
+                                                        "beendet ..."));
+      QCOMPARE(loop_ends, 0);
+      QVERIFY(pump() > 0);
+      QCOMPARE(line->unit.hr[50], uint16_t(7));
+      QVERIFY(global::ReadyFlag);
+      const int chain = int(line->written.size());
+      QVERIFY(chain > sent);
+      state->Timer1SW_Timer();  // the chain is done: the window closes, and the program ends
+      QCOMPARE(loop_ends, 1);
+      QVERIFY(!w->isVisible());
+      // No read-out follows a write that ends the program.
+      QCOMPARE(int(line->written.size()), chain);
+    } else {
+      QVERIFY(!w->isVisible());
+      QCOMPARE(int(line->written.size()), sent);
+      QCOMPARE(line->unit.hr[50], register50);
+    }
+    for (QTimer* t : {w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7})
+      QVERIFY(!t->isActive());
+    QVERIFY(fx.messages.isEmpty());
+    forms::SetEventLoopEnd(nullptr);
   }
 
   void statusWindowSpeaksEnglish()

@@ -148,6 +148,9 @@ private slots:
       state->ShowMsg();
       state->show();
       expect_whole(state, "layout_frmState_" + tag);
+      use_language(english);
+      state->AnnounceProgramEnd();
+      expect_whole(state, "layout_frmState_ending_" + tag);
       state->Abbruch_Click();
     }
     expect_whole_dialog<frm_waitRead>("frm_waitRead");
