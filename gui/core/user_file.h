@@ -1,7 +1,8 @@
 // Module TxtOps: the user file data/user.dat, one scrambled record "name,password:digit" per
 // CR LF line in single-byte text. Checks a login, appends and deletes users and lists them
-// for the user management. User-interface thread only; reports through MsgBox and never
-// touches a widget.
+// for the user management. Every write leaves the file readable and writable by its owner
+// only: the scramble hides the passwords from a glance, it does not encrypt them.
+// User-interface thread only; reports through MsgBox and never touches a widget.
 #pragma once
 
 #include <QByteArray>
@@ -25,8 +26,6 @@ bool UserFileExists();
 // s is user name & "," & password. Sets global::LoggedIn and global::AdminFlag.
 void CheckLogin(const QString& s);
 
-// The file is readable and writable by its owner only: the scramble hides the passwords from
-// a glance, it does not encrypt them.
 // Appends the record name & "," & password & ":" & digit ("1" administrator, "0" user).
 // A record the file cannot hold faithfully (a "," in the name, a character outside the
 // code page, a line break among the scrambled octets) is refused with a message; the result
