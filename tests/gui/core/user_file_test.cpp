@@ -178,21 +178,13 @@ TEST_F(UserFile, TheLastAdministratorIsNotDeleted)
   for (const auto& c : cases)
     EXPECT_EQ(TxtOps::RemovesLastAdministrator(c.users, c.name), c.refused) << c.name << " of " << c.users.size();
 
+  // The form's test shows the refusal and its message in both languages.
   ASSERT_TRUE(TxtOps::AddUser("chef", "1", true));
   ASSERT_TRUE(TxtOps::AddUser("gast", "2", false));
   const QByteArray before = file();
-  for (const char* language : {"1031", "1033"}) {
-    global::LanguageCode = language;
-    messages_.clear();
-    EXPECT_FALSE(TxtOps::DeleteUser("chef"));
-    EXPECT_EQ(file(), before);
-    EXPECT_EQ(message_texts(),
-              std::vector<std::string>{global::IsEnglish() ? "The last administrator cannot be deleted.\r\n"
-                                                             "Set up another administrator first."
-                                                           : "Der letzte Administrator kann nicht gelöscht "
-                                                             "werden.\r\nLegen Sie zuerst einen weiteren "
-                                                             "Administrator an."});
-  }
+  EXPECT_FALSE(TxtOps::DeleteUser("chef"));
+  EXPECT_EQ(file(), before);
+  EXPECT_EQ(messages_.size(), 1u);
   EXPECT_TRUE(TxtOps::DeleteUser("gast"));
   EXPECT_EQ(file(), TxtOps::Scramble("chef,1:1") + "\r\n");
 }
