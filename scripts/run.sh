@@ -1,8 +1,29 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the configuration program (the backend lands beside it).
+# Sets up and builds the two programs, nothing of the tests, and starts the configuration
+# program (the backend lands beside it). Started through sudo, the program runs as the user
+# who called sudo, and its working files beside it become that user's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-cmake --preset default >/dev/null
+bash scripts/setup.sh --program
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# Without the test packages the build leaves the tests out; where scripts/test.sh has installed
+# them, the build folder keeps its tests.
+tests=OFF
+if installed libgtest-dev && installed libgmock-dev && installed libbenchmark-dev; then
+  tests=ON
+fi
+cmake --preset default -DZOR17_BUILD_TESTS=$tests -DZOR17_BUILD_BENCH=$tests >/dev/null
 cmake --build --preset default -j "$(nproc)" --target ZOR17-RS485 ZOR17
-exec build/default/bin/ZOR17-RS485 "$@"
+
+bin=build/default/bin
+user=${SUDO_USER:-}
+if [ "$(id -u)" -eq 0 ] && [ -n "$user" ] && [ "$user" != root ]; then
+  # The program writes its users, settings and jobs beside itself (tmp/, data/, bacnet.ini).
+  mkdir -p "$bin/tmp" "$bin/data"
+  chown "$user:" "$bin"
+  chown -R "$user:" "$bin/tmp" "$bin/data"
+  if [ -e "$bin/bacnet.ini" ]; then chown "$user:" "$bin/bacnet.ini"; fi
+  exec runuser -u "$user" -- "$bin/ZOR17-RS485" "$@"
+fi
+exec "$bin/ZOR17-RS485" "$@"

@@ -11,7 +11,8 @@ status=0
 step() { echo; echo "== $*"; }
 
 step "default build"
-cmake --preset default >/dev/null
+# A build folder that scripts/run.sh configured without tests gets them back.
+cmake --preset default -DZOR17_BUILD_TESTS=ON -DZOR17_BUILD_BENCH=ON >/dev/null
 cmake --build --preset default -j "$jobs"
 step "unit and end-to-end tests"
 ctest --preset default -L 'unit|e2e' || status=1

@@ -1,6 +1,7 @@
 #include "gui/core/backend_runner.h"
 
 #include "gui/core/job_file.h"
+#include "gui/core/language_texts.h"
 #include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 
@@ -62,7 +63,9 @@ RunResult RunAndWait(const QString& jobFile, const ProgressFn& progress)
   // A log left by an earlier run must never be judged as this run's.
   const QString log = global::LogFilePath();
   if (QFileInfo::exists(log) && !QFile::remove(log)) {
-    MsgBox(QStringLiteral("Die alte Protokolldatei kann nicht gelöscht werden:\r\n%1").arg(log),
+    MsgBox(global::InLanguage("Die alte Protokolldatei kann nicht gelöscht werden:\r\n%1",
+                              "The old log file cannot be deleted:\r\n%1")
+               .arg(log),
            MsgIcon::Exclamation);
     return RunResult::StartFailed;
   }

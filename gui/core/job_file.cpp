@@ -1,6 +1,7 @@
 #include "gui/core/job_file.h"
 
 #include "gui/core/ini_file.h"
+#include "gui/core/language_texts.h"
 #include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 
@@ -44,7 +45,8 @@ public:
     const bool old_gone = !QFileInfo::exists(path) || QFile::remove(path);
     if (ok_ && old_gone && ini_.Save(path))
       return true;
-    MsgBox(QStringLiteral("Die Auftragsdatei kann nicht geschrieben werden:\r\n%1").arg(path),
+    MsgBox(InLanguage("Die Auftragsdatei kann nicht geschrieben werden:\r\n%1", "The job file cannot be written:\r\n%1")
+               .arg(path),
            MsgIcon::Exclamation);
     return false;
   }

@@ -55,4 +55,9 @@ bool ApplyLanguageCode()
 
 bool IsEnglish() { return LanguageCode == "1033"; }
 
+QString InLanguage(const char* german, const char* english)
+{
+  return QString::fromUtf8(IsEnglish() ? english : german);
+}
+
 }  // namespace global

@@ -16,4 +16,8 @@ bool ApplyLanguageCode();
 
 bool IsEnglish();  // the language code is "1033"
 
+// A message of the program's own beyond the designed texts: the German text, or the English
+// one when the program speaks English. Both are UTF-8.
+QString InLanguage(const char* german, const char* english);
+
 }  // namespace global

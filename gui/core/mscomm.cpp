@@ -1,5 +1,7 @@
 #include "gui/core/mscomm.h"
 
+#include "gui/core/language_texts.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -67,10 +69,19 @@ int open_error(QSerialPort::SerialPortError error, bool user_may_read_and_write)
   }
 }
 
+bool ends_the_line(QSerialPort::SerialPortError error)
+{
+  return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+}
+
 QString error_reason(int error)
 {
+  if (error == kLineFailed)
+    return global::InLanguage("Die Verbindung zum Gerät ist abgebrochen (Adapter entfernt?)",
+                              "The connection to the device was lost (adapter unplugged?)");
   if (error == kPermissionDenied)
-    return QString::fromUtf8("Keine Berechtigung für das Gerät (Gruppe dialout?)");
+    return global::InLanguage("Keine Berechtigung für das Gerät (Gruppe dialout?)",
+                              "No permission for the device (group dialout?)");
   return QString();
 }
 
@@ -105,7 +116,30 @@ QSerialPort::Parity qt_parity(char p)
 
 }  // namespace
 
-MSComm::MSComm(std::function<QString(int)> settings_lookup) : settings_lookup_(std::move(settings_lookup)) {}
+MSComm::MSComm(std::function<QString(int)> settings_lookup) : settings_lookup_(std::move(settings_lookup))
+{
+  QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                   [this](QSerialPort::SerialPortError error) { port_error(error); });
+}
+
+void MSComm::port_error(QSerialPort::SerialPortError error)
+{
+  if (!ends_the_line(error) || !port_.isOpen() || closing_after_error_)
+    return;
+  // Closed once the port's own handling is over, not from within it.
+  closing_after_error_ = true;
+  QMetaObject::invokeMethod(
+      &port_,
+      [this] {
+        closing_after_error_ = false;
+        if (!port_.isOpen())
+          return;
+        port_.close();
+        if (lost_)
+          lost_(kLineFailed);
+      },
+      Qt::QueuedConnection);
+}
 
 int MSComm::SetCommPort(int number)
 {

@@ -21,6 +21,7 @@ enum Error {
   kPortAlreadyOpen = 8005,
   kDeviceUnavailable = 8010,
   kPortNotOpen = 8018,
+  kLineFailed = 8020,  // the open device failed: gone (adapter unplugged), or a read or write error
 };
 
 struct LineSettings {
@@ -51,6 +52,8 @@ public:
   virtual int Output(const QByteArray& bytes) = 0;
   virtual int InBufferCount() = 0;
   virtual QByteArray Input() = 0;  // takes everything received so far
+  // Called, with the error number, after the line closed itself because its device failed.
+  virtual void SetLostHandler(std::function<void(int error)> handler) { (void)handler; }
 };
 
 class MSComm : public SerialLine {
@@ -67,12 +70,14 @@ public:
   int Output(const QByteArray& bytes) override;
   int InBufferCount() override;
   QByteArray Input() override;
+  void SetLostHandler(std::function<void(int error)> handler) override { lost_ = std::move(handler); }
 
   // What the port runs with after opening (a pty falls back to 8N1).
   LineSettings effective_settings() const { return effective_; }
 
 private:
   int apply_settings();
+  void port_error(QSerialPort::SerialPortError error);
 
   QSerialPort port_;
   std::function<QString(int)> settings_lookup_;
@@ -81,11 +86,17 @@ private:
   LineSettings settings_{9600, 'N', 8, 1};
   LineSettings effective_{9600, 'N', 8, 1};
   int input_mode_ = 0;
+  std::function<void(int)> lost_;
+  bool closing_after_error_ = false;
 };
 
 // The error number of a failed open: a device the user may not read and write is a missing
 // permission; one that refuses although the user may is in use by someone else.
 int open_error(QSerialPort::SerialPortError error, bool user_may_read_and_write);
+
+// True for the errors after which the open device is of no more use: a device that went away
+// keeps waking the port's reader, so such a port is closed.
+bool ends_the_line(QSerialPort::SerialPortError error);
 
 // A line of explanation for the user, empty where the number says enough.
 QString error_reason(int error);

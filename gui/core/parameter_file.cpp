@@ -1,9 +1,10 @@
 #include "gui/core/parameter_file.h"
 
+#include "gui/core/field_rules.h"
+#include "gui/core/language_texts.h"
 #include "gui/core/user_file.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringList>
 #include <vector>
 
@@ -18,13 +19,6 @@ QByteArray item(const QString& text)
   return one_line.toLatin1();
 }
 
-// The text a register field can hold: a number as the fields show it, or nothing.
-bool field_text(const QString& text)
-{
-  static const QRegularExpression number("\\A\\s*[-+]?[0-9]*([.,][0-9]*)?\\s*\\z");
-  return number.match(text).hasMatch();
-}
-
 std::optional<int> bit_value(const QString& text)
 {
   bool ok = false;
@@ -36,7 +30,9 @@ std::optional<int> bit_value(const QString& text)
 
 QString refused(const QString& why)
 {
-  return QString::fromUtf8("Die Parameterdatei kann nicht geladen werden; kein Wert wurde geändert.\r\n") + why;
+  return global::InLanguage("Die Parameterdatei kann nicht geladen werden; kein Wert wurde geändert.\r\n",
+                            "The parameter file cannot be loaded; no value was changed.\r\n") +
+         why;
 }
 
 }  // namespace
@@ -83,32 +79,58 @@ QByteArray Write(const Header& header, const ParameterSet& set)
   return file;
 }
 
+std::optional<QString> FieldNumber(const QString& text)
+{
+  // A file saved where the other decimal separator is used reads the same here.
+  const QChar own = fields::Separator();
+  QString converted = text;
+  for (QChar other : {QChar('.'), QChar(',')})
+    if (other != own)
+      converted.replace(other, own);
+  if (!fields::ReadNumber(converted))
+    return std::nullopt;
+  return converted;
+}
+
 ReadResult Read(const QByteArray& contents)
 {
   // The lines as the text reader splits them; what follows the last loaded line is not read.
   const std::vector<QByteArray> lines = TxtOps::SplitLines(contents);
   if (int(lines.size()) < kLineCount)
-    return {std::nullopt, refused(QStringLiteral("Sie hat %1 statt %2 Zeilen.").arg(lines.size()).arg(kLineCount))};
+    return {std::nullopt, refused(global::InLanguage("Sie hat %1 statt %2 Zeilen.", "It has %1 lines instead of %2.")
+                                      .arg(lines.size())
+                                      .arg(kLineCount))};
 
-  ParameterSet set;
+  LoadedSet set;
+  QStringList left_out;
   for (int line = kHeaderLines + kFirstLoadedRegister + 1; line <= kLineCount; ++line) {
     const QStringList parts = QString::fromLatin1(lines[size_t(line - 1)]).split(';');
     if (parts.size() < 3)
-      return {std::nullopt, refused(QStringLiteral("Zeile %1 hat keine drei durch ; getrennten Felder.").arg(line))};
+      return {std::nullopt, refused(global::InLanguage("Zeile %1 hat keine drei durch ; getrennten Felder.",
+                                                       "Line %1 does not have three fields separated by ;.")
+                                        .arg(line))};
     const QString& value = parts[2];
     const int index = line - kHeaderLines - 1;
     if (index < kRegisterCount) {
-      if (!field_text(value))
-        return {std::nullopt, refused(QStringLiteral("Zeile %1: \"%2\" ist keine Zahl.").arg(line).arg(value))};
-      set.register_texts[size_t(index)] = value;
+      set.register_texts[size_t(index)] = FieldNumber(value);
+      if (!set.register_texts[size_t(index)])
+        left_out << global::InLanguage("Zeile %1: \"%2\" ist keine Zahl.", "Line %1: \"%2\" is not a number.")
+                        .arg(line)
+                        .arg(value);
     } else {
-      const std::optional<int> bit = bit_value(value);
-      if (!bit)
-        return {std::nullopt, refused(QStringLiteral("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.").arg(line).arg(value))};
-      set.bit_values[size_t(index - kRegisterCount)] = *bit;
+      set.bit_values[size_t(index - kRegisterCount)] = bit_value(value);
+      if (!set.bit_values[size_t(index - kRegisterCount)])
+        left_out << global::InLanguage("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.",
+                                       "Line %1: \"%2\" is not a value from 0 to 2.")
+                        .arg(line)
+                        .arg(value);
     }
   }
-  return {set, QString()};
+  if (left_out.isEmpty())
+    return {set, QString()};
+  return {set, global::InLanguage("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie waren:\r\n",
+                                  "These values were not loaded; their fields stay as they were:\r\n") +
+                   left_out.join("\r\n")};
 }
 
 }  // namespace params

@@ -2,7 +2,8 @@
 // 14 header lines, one line per configuration register ("Register 34 ;Min-Response-Time
 // [s]:;5") and one per configuration bit ("Konfigurationsbit 1 ;Raumtemperatur:; 1 "). Only
 // the third field of the register lines 3..73 and of the bit lines is read back. A file of
-// any other shape is refused whole, so that a load never changes half the fields.
+// any other shape is refused whole, so that a load never changes half the fields; a single
+// value that is no number only keeps its own field as it is.
 // Pure functions, no widget; the configuration window moves the values to its fields.
 #pragma once
 
@@ -43,13 +44,22 @@ struct ParameterSet {
 
 QByteArray Write(const Header& header, const ParameterSet& set);
 
-// The values a file gives back: register_texts 2..72 and all bit values (the captions and
-// registers 0 and 1 stay empty).
+// The values a file gives back: the texts of registers 2..72, each with the user's decimal
+// separator, and the bit values. A value that is neither (text, or a bit outside 0..2) is
+// left out, so that its field keeps what it shows, and the message names its line.
+struct LoadedSet {
+  std::array<std::optional<QString>, kRegisterCount> register_texts;
+  std::array<std::optional<int>, kBitCount> bit_values;
+};
 struct ReadResult {
-  std::optional<ParameterSet> values;
-  QString error;  // why the file was refused, for the user
+  std::optional<LoadedSet> values;  // none: the file was refused whole
+  QString message;  // for the user: why the file was refused, or which values were left out
 };
 ReadResult Read(const QByteArray& contents);
+
+// A register value of the file with the user's decimal separator in place of the other one;
+// no value when it is not a number.
+std::optional<QString> FieldNumber(const QString& text);
 
 // A number item of the file: one blank (or the minus sign) before, one blank after.
 QByteArray NumberItem(int64_t value);

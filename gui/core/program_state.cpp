@@ -44,7 +44,8 @@ bool ensure_folder(const QString& path)
     return true;
   if (QDir().mkpath(path))
     return true;
-  MsgBox(QStringLiteral("Der Ordner %1 kann nicht angelegt werden.").arg(path), MsgIcon::Exclamation);
+  MsgBox(InLanguage("Der Ordner %1 kann nicht angelegt werden.", "The folder %1 cannot be created.").arg(path),
+         MsgIcon::Exclamation);
   return false;
 }
 

@@ -1,5 +1,6 @@
 #include "gui/core/register_image.h"
 
+#include "gui/core/language_texts.h"
 #include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 #include "gui/core/wandeln.h"
@@ -167,14 +168,15 @@ std::optional<int16_t> raw_value(double display, Unit unit, int fanStageListInde
 
 template <size_t N>
 std::optional<QByteArray> raw_block(const std::array<double, N>& display, Unit (*unit_of)(int),
-                                    int fanStageListIndex, const char* what)
+                                    int fanStageListIndex, const QString& what)
 {
   QByteArray bytes;
   for (size_t i = 0; i < N; ++i) {
     std::optional<int16_t> raw = raw_value(display[i], unit_of(int(i)), fanStageListIndex);
     if (!raw) {
-      MsgBox(QString::fromUtf8("Der Wert %1 von %2 %3 passt nicht in 16 Bit.\r\nEs wurde keine Datei geschrieben.")
-                 .arg(NumberText(display[i]), QString::fromUtf8(what))
+      MsgBox(InLanguage("Der Wert %1 von %2 %3 passt nicht in 16 Bit.\r\nEs wurde keine Datei geschrieben.",
+                        "The value %1 of %2 %3 does not fit into 16 bits.\r\nNo file was written.")
+                 .arg(NumberText(display[i]), what)
                  .arg(i),
              MsgIcon::Exclamation);
       return std::nullopt;
@@ -190,7 +192,8 @@ bool write_value_file(int number, const QByteArray& bytes)
   QSaveFile file(ValueFilePath(number));
   if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
     return true;
-  MsgBox(QString::fromUtf8("Die Datei %1 kann nicht geschrieben werden.").arg(ValueFilePath(number)),
+  MsgBox(InLanguage("Die Datei %1 kann nicht geschrieben werden.", "The file %1 cannot be written.")
+             .arg(ValueFilePath(number)),
          MsgIcon::Exclamation);
   return false;
 }
@@ -278,9 +281,10 @@ bool SaveSourceFiles(bool conf, bool reg, RegisterControls* controls)
 {
   const int fan_list = controls ? controls->FanStageListIndex() : 0;
   std::optional<QByteArray> file1, file3;
-  if (conf && !(file1 = raw_block(ConfigRegisters, config_unit, fan_list, "Konfigurationsregister")))
+  if (conf && !(file1 = raw_block(ConfigRegisters, config_unit, fan_list,
+                                     InLanguage("Konfigurationsregister", "configuration register"))))
     return false;
-  if (reg && !(file3 = raw_block(InputRegisters, input_unit, fan_list, "Eingangsregister")))
+  if (reg && !(file3 = raw_block(InputRegisters, input_unit, fan_list, InLanguage("Eingangsregister", "input register"))))
     return false;
 
   bool ok = true;

@@ -1,5 +1,6 @@
 #include "gui/core/user_file.h"
 
+#include "gui/core/language_texts.h"
 #include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 constexpr char kKey[] = "Valbrenta";
 constexpr int kKeyLength = 9;
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 const char* const kNoUserFile = "Nutzerdatei existiert nicht.\r\nLegen Sie einen Benutzer an!";
 const char* const kNoSuchUser = "Nutzer existiert nicht.\r\nÜberprüfen Sie Anmeldenamen und Passwort.";
@@ -34,6 +37,11 @@ std::optional<UserEntry> parse_record(const QByteArray& record)
   // Only the digit "1" grants administrator rights; anything else is an ordinary user.
   bool admin = record.size() > 0 && record.back() == '1';
   return UserEntry{QString::fromLatin1(record.left(comma)), admin};
+}
+
+void cannot_write()
+{
+  MsgBox(global::InLanguage("Die Nutzerdatei kann nicht geschrieben werden.", "The user file cannot be written."));
 }
 
 }  // namespace
@@ -85,10 +93,20 @@ std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& 
   return std::nullopt;
 }
 
+bool UserFileExists()
+{
+  const QString path = global::UserFilePath();
+  if (!global::FileExists(path))
+    return false;
+  // A file that cannot be read may well hold users.
+  std::optional<QByteArray> contents = read_file(path);
+  return !contents || !ParseUsers(*contents).empty();
+}
+
 void CheckLogin(const QString& s)
 {
   const QString path = global::UserFilePath();
-  if (!global::FileExists(path)) {
+  if (!UserFileExists()) {
     MsgBox(QString::fromUtf8(kNoUserFile));
     return;
   }
@@ -108,23 +126,28 @@ void CheckLogin(const QString& s)
 bool AddUser(const QString& name, const QString& password, bool admin)
 {
   if (name.contains(',')) {
-    MsgBox(QString::fromUtf8("Der Anmeldename darf kein Komma enthalten."));
+    MsgBox(global::InLanguage("Der Anmeldename darf kein Komma enthalten.", "The user name must not contain a comma."));
     return false;
   }
   std::optional<QByteArray> octets = ToOctets(name + ',' + password + ':' + (admin ? '1' : '0'));
   if (!octets) {
-    MsgBox(QString::fromUtf8("Anmeldename und Passwort dürfen nur Zeichen aus Latin-1 enthalten."));
+    MsgBox(global::InLanguage("Anmeldename und Passwort dürfen nur Zeichen westeuropäischer Sprachen enthalten.",
+                              "User name and password may hold only characters of Western European languages."));
     return false;
   }
   const QByteArray scrambled = Scramble(*octets);
   if (scrambled.contains('\r') || scrambled.contains('\n')) {
-    MsgBox(QString::fromUtf8("Diese Kombination aus Anmeldename und Passwort kann nicht gespeichert werden.\r\n"
-                             "Bitte wählen Sie ein anderes Passwort."));
+    MsgBox(global::InLanguage("Diese Kombination aus Anmeldename und Passwort kann nicht gespeichert werden.\r\n"
+                              "Bitte wählen Sie ein anderes Passwort.",
+                              "This combination of user name and password cannot be stored.\r\n"
+                              "Please choose another password."));
     return false;
   }
+  // A file made before its owner alone could read it is closed to others on the next write.
   QFile file(global::UserFilePath());
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(scrambled + "\r\n") < 0) {
-    MsgBox(QString::fromUtf8("Die Nutzerdatei kann nicht geschrieben werden."));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kOwnerOnly) || !file.setPermissions(kOwnerOnly) ||
+      file.write(scrambled + "\r\n") < 0) {
+    cannot_write();
     return false;
   }
   return true;
@@ -142,16 +165,40 @@ QByteArray RemoveUser(const QByteArray& contents, const QString& name)
   return kept;
 }
 
-void DeleteUser(const QString& name)
+bool RemovesLastAdministrator(const std::vector<UserEntry>& users, const QString& name)
+{
+  bool had_admin = false;
+  for (const UserEntry& u : users) {
+    if (!u.admin)
+      continue;
+    if (u.name != name)
+      return false;
+    had_admin = true;
+  }
+  return had_admin;
+}
+
+bool DeleteUser(const QString& name)
 {
   const QString path = global::UserFilePath();
   std::optional<QByteArray> contents = read_file(path);
   if (!contents)
-    return;
+    return true;
+  if (RemovesLastAdministrator(ParseUsers(*contents), name)) {
+    MsgBox(global::InLanguage("Der letzte Administrator kann nicht gelöscht werden.\r\n"
+                              "Legen Sie zuerst einen weiteren Administrator an.",
+                              "The last administrator cannot be deleted.\r\n"
+                              "Set up another administrator first."));
+    return false;
+  }
   const QByteArray kept = RemoveUser(*contents, name);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(kept) < 0 || !file.commit())
-    MsgBox(QString::fromUtf8("Die Nutzerdatei kann nicht geschrieben werden."));
+  if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnly) || file.write(kept) < 0 ||
+      !file.commit()) {
+    cannot_write();
+    return false;
+  }
+  return true;
 }
 
 std::vector<UserEntry> ParseUsers(const QByteArray& contents)

@@ -1,7 +1,8 @@
 // Module TxtOps: the user file data/user.dat, one scrambled record "name,password:digit" per
 // CR LF line in single-byte text. Checks a login, appends and deletes users and lists them
-// for the user management. User-interface thread only; reports through MsgBox and never
-// touches a widget.
+// for the user management. Every write leaves the file readable and writable by its owner
+// only: the scramble hides the passwords from a glance, it does not encrypt them.
+// User-interface thread only; reports through MsgBox and never touches a widget.
 #pragma once
 
 #include <QByteArray>
@@ -18,6 +19,10 @@ QByteArray Scramble(const QByteArray& octets);
 // Octets of the text in the single-byte code page; no value when a character has none.
 std::optional<QByteArray> ToOctets(const QString& text);
 
+// True when the user file holds at least one user, or cannot be read: a file without any user
+// counts as no file, so that the first-start login works again.
+bool UserFileExists();
+
 // s is user name & "," & password. Sets global::LoggedIn and global::AdminFlag.
 void CheckLogin(const QString& s);
 
@@ -27,7 +32,10 @@ void CheckLogin(const QString& s);
 // tells whether the record was written.
 bool AddUser(const QString& name, const QString& password, bool admin);
 
-void DeleteUser(const QString& name);
+// Removes every record of the user. Deleting the last administrator is refused with a
+// message, since nobody could manage the users afterwards; false when refused or when the
+// file cannot be written.
+bool DeleteUser(const QString& name);
 
 struct UserEntry {
   QString name;
@@ -38,6 +46,8 @@ std::vector<UserEntry> ReadUsers();
 
 // The same on the file's contents.
 std::vector<UserEntry> ParseUsers(const QByteArray& contents);
+// True when users has an administrator and none remains once name's records are gone.
+bool RemovesLastAdministrator(const std::vector<UserEntry>& users, const QString& name);
 // The administrator flag of the first line whose record starts with the clear-text login
 // name & "," & password followed by ":" and one character; no value when none does.
 std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login);

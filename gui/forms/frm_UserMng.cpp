@@ -252,7 +252,9 @@ void frm_UserMng::cmd_OK_Click(int index)
     const QString name = txt_User[1]->text();
     if (name.isEmpty())
       return;
-    TxtOps::DeleteUser(name);
+    // A refused deletion keeps the name in its field.
+    if (!TxtOps::DeleteUser(name))
+      return;
     FillUserTree();
     txt_User[1]->clear();
   }

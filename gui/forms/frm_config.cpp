@@ -48,6 +48,10 @@ QPointer<frm_config>& instance()
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
+// Steps of the Modbus write chain: configuration registers, configuration bits, input
+// registers, input bits.
+bool writes_unit(int32_t step) { return step == 2 || step == 4 || step == 5 || step == 8; }
+
 }  // namespace
 
 frm_config* frm_config::Instance()
@@ -231,6 +235,17 @@ void frm_config::close_other_forms()
 
 void frm_config::closeEvent(QCloseEvent* event)
 {
+  // A Modbus write chain is let finish, so that the unit is never left half-written; its
+  // status window says so and ends the program when it closes. A read-out or the monitor
+  // stops at once.
+  frmState* state = frmState::Existing();
+  if (global::DeviceType == 0 && !forms::ProgramEnding() && state && state->Loaded() &&
+      writes_unit(global::SequenceStep)) {
+    event->ignore();
+    end_after_write_ = true;
+    state->AnnounceProgramEnd();
+    return;
+  }
   for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
     t->stop();
   // Closing the main window ends the program; a running job is dealt with first.

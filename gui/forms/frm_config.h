@@ -193,6 +193,9 @@ public:
   bool ModbusSequenceBusy() const;
   // Stops the timers that send the blocks of the read-out and the writes.
   void StopRequestTimers();
+  // True once the close box was used during a Modbus write chain: the program ends when the
+  // chain's status window closes.
+  bool EndsAfterWrite() const { return end_after_write_; }
   const modbus::AnswerCollector& AnswerCollector() const { return collector_; }
 
   // True while a BACnet monitor cycle waits for the backend.
@@ -241,6 +244,10 @@ private:
   // Modbus master.
   void attach_serial_line();
   void link_closed();
+  // The port closed after an error: the selector back on "close", and the user told.
+  void close_port_after_error(int error);
+  // The device failed under the open port (unplugged, read or write error).
+  void port_lost(int error);
   QString slave_field() const;  // the address as two hex digits; empty outside 1..247
   bool may_send() const;
   void undo_timeout_display();
@@ -266,6 +273,8 @@ private:
   bool answer_timed_out_ = false;
   bool port_message_shown_ = false;  // "Port ist nicht geöffnet" once per sequence
   bool port_choice_changed_ = false;
+  bool lamp_shows_lost_port_ = false;
+  bool end_after_write_ = false;
   std::vector<QLabel*> clock_separators_;
   std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };

@@ -1,7 +1,9 @@
 // The configuration window's parameter text files: "Parameter speichern" writes the
 // configuration registers and bits as the fields show them, "Parameter laden" puts a saved
 // set back into the fields, each through the field's own change handling and without a
-// range check. Nothing goes to the unit. A file that cannot be read whole changes nothing.
+// range check. Nothing goes to the unit. A file that cannot be read whole changes nothing; a
+// value that is no number keeps its field as it is, and the user is told which line it was.
+#include "gui/core/language_texts.h"
 #include "gui/core/message_box.h"
 #include "gui/core/parameter_file.h"
 #include "gui/core/pc_clock.h"
@@ -53,7 +55,10 @@ void frm_config::func_save_parameters()
 
   QSaveFile file(name);
   if (!file.open(QIODevice::WriteOnly) || file.write(params::Write(header, set)) < 0 || !file.commit())
-    MsgBox(QStringLiteral("Die Parameterdatei kann nicht geschrieben werden:\r\n%1").arg(name), MsgIcon::Exclamation);
+    MsgBox(global::InLanguage("Die Parameterdatei kann nicht geschrieben werden:\r\n%1",
+                              "The parameter file cannot be written:\r\n%1")
+               .arg(name),
+           MsgIcon::Exclamation);
 }
 
 void frm_config::func_load_parameters()
@@ -63,16 +68,23 @@ void frm_config::func_load_parameters()
     return;
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) {
-    MsgBox(QStringLiteral("Die Parameterdatei kann nicht gelesen werden:\r\n%1").arg(name), MsgIcon::Exclamation);
+    MsgBox(global::InLanguage("Die Parameterdatei kann nicht gelesen werden:\r\n%1",
+                              "The parameter file cannot be read:\r\n%1")
+               .arg(name),
+           MsgIcon::Exclamation);
     return;
   }
   const params::ReadResult read = params::Read(file.readAll());
   if (!read.values) {
-    MsgBox(read.error, MsgIcon::Exclamation);
+    MsgBox(read.message, MsgIcon::Exclamation);
     return;
   }
   for (int i = params::kFirstLoadedRegister; i < params::kRegisterCount; ++i)
-    txt_data_cfg[size_t(i)]->setText(read.values->register_texts[size_t(i)]);
+    if (const std::optional<QString>& text = read.values->register_texts[size_t(i)])
+      txt_data_cfg[size_t(i)]->setText(*text);
   for (int i = 0; i < params::kBitCount; ++i)
-    SetConfigBit(i, read.values->bit_values[size_t(i)]);
+    if (const std::optional<int>& value = read.values->bit_values[size_t(i)])
+      SetConfigBit(i, *value);
+  if (!read.message.isEmpty())
+    MsgBox(read.message, MsgIcon::Exclamation);
 }

@@ -79,6 +79,7 @@ void frm_config::attach_serial_line()
   if (!serial_line_)
     serial_line_ = std::make_unique<mscomm::MSComm>(stored_port_path);
   MSComm1 = serial_line_.get();
+  MSComm1->SetLostHandler([this](int error) { port_lost(error); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -116,22 +117,13 @@ void frm_config::cmb_modbPort_Click(int listIndex)
   if (error == mscomm::kNoError && MSComm1->PortOpen() != m.PortOpenWish)
     error = MSComm1->SetPortOpen(m.PortOpenWish);
   if (error != mscomm::kNoError) {
-    const QString reason = mscomm::error_reason(error);
-    MsgBox(QStringLiteral("COM-Port not available,  %1").arg(error) + (reason.isEmpty() ? QString() : "\r\n" + reason));
-    m.PortOpenWish = false;
-    if (MSComm1->PortOpen())
-      MSComm1->SetPortOpen(false);
-    {
-      const QSignalBlocker quiet(cmb_modbPort);
-      cmb_modbPort->setCurrentIndex(0);
-    }
-    txt_modbAddr->setEnabled(true);
-    link_closed();
-    collector_.Reset();
+    close_port_after_error(error);
     return;
   }
 
   if (MSComm1->PortOpen()) {
+    if (std::exchange(lamp_shows_lost_port_, false))
+      Shape1->SetFillColor(QColor(255, 255, 0));
     forms::EnableTimer(Timer4);
     global::SequenceStep = 6;
     chk_monitor->setEnabled(true);
@@ -150,6 +142,34 @@ void frm_config::cmb_modbPort_Click(int listIndex)
     link_closed();
   }
   collector_.Reset();
+}
+
+void frm_config::close_port_after_error(int error)
+{
+  global::ModbusSettings.PortOpenWish = false;
+  if (MSComm1->PortOpen())
+    MSComm1->SetPortOpen(false);
+  {
+    const QSignalBlocker quiet(cmb_modbPort);
+    cmb_modbPort->setCurrentIndex(0);
+  }
+  txt_modbAddr->setEnabled(true);
+  link_closed();
+  collector_.Reset();
+  const QString reason = mscomm::error_reason(error);
+  MsgBox(QStringLiteral("COM-Port not available,  %1").arg(error) + (reason.isEmpty() ? QString() : "\r\n" + reason));
+}
+
+void frm_config::port_lost(int error)
+{
+  // Nothing goes on sending into a line that is gone, nor waits for its answer.
+  StopRequestTimers();
+  Timer5->stop();
+  if (frmState* state = frmState::Existing(); state && state->Loaded())
+    state->Abbruch_Click();
+  Shape1->SetFillColor(QColor(255, 0, 0));
+  lamp_shows_lost_port_ = true;
+  close_port_after_error(error);
 }
 
 void frm_config::link_closed()

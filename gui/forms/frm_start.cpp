@@ -169,7 +169,7 @@ void frm_start::cmd_Login_Click()
     return;
   }
   // The very first start: no user exists yet, so an empty login may create the first ones.
-  if (!global::FileExists(global::UserFilePath())) {
+  if (!TxtOps::UserFileExists()) {
     Combo1->setEnabled(true);
     Uebernehmen->setEnabled(true);
     global::AdminFlag = 1;

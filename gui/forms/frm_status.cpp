@@ -1,10 +1,12 @@
 #include "gui/forms/frm_status.h"
 
+#include "gui/core/language_texts.h"
 #include "gui/core/modbus_timing.h"
 #include "gui/core/program_state.h"
 #include "gui/forms/form_support.h"
 #include "gui/forms/frm_config.h"
 #include "gui/forms/language_forms.h"
+#include "gui/forms/program_exit.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -68,7 +70,8 @@ frmState::frmState()
   layout->addWidget(lblTxt);
   layout->addWidget(frameProgress);
   layout->addLayout(buttons);
-  setMinimumWidth(300);
+  // The window follows its text: a longer one widens it instead of being cut.
+  frameProgress->setMinimumWidth(280);
 
   Timer1SW = new QTimer(this);
   Timer1SW->setObjectName("Timer1SW");
@@ -159,8 +162,15 @@ void frmState::CloseWindow()
     config->StopRequestTimers();
   global::SequenceStep = 0;
   unload();
-  if (config && ends_a_write(step))
+  // Read again after the write, unless the program ends now.
+  if (config && ends_a_write(step) && !config->EndsAfterWrite())
     config->func_read_out_parameter();
+}
+
+void frmState::AnnounceProgramEnd()
+{
+  lblTxt->setText(global::InLanguage("Die Daten werden geschrieben. Danach wird das Programm beendet ...",
+                                     "Writing to the unit. The program ends afterwards ..."));
 }
 
 void frmState::Abbruch_Click()
@@ -192,7 +202,11 @@ void frmState::closeEvent(QCloseEvent* event)
       config->StopRequestTimers();
     loaded_ = false;
   }
-  if (frm_config* config = frm_config::Existing())
+  frm_config* config = frm_config::Existing();
+  if (config)
     config->setEnabled(true);
   QWidget::closeEvent(event);
+  // The write this window showed is over, done or cancelled: the end it waited for.
+  if (config && config->EndsAfterWrite())
+    forms::EndProgram();
 }

@@ -1,8 +1,9 @@
 // The status window of a Modbus transfer: a bar filling in ten steps over a time set by the
 // step and the unit's answer delay, the configuration window disabled meanwhile. Once the
 // time is over and the transfer done (or the unit silent) it closes, after a write reading
-// the unit again; cancelling or closing it stops the transfer. One parentless instance, so
-// the disabled configuration window leaves it usable. User-interface thread only.
+// the unit again; cancelling or closing it stops the transfer. When the configuration window
+// was closed during a write, its closing ends the program instead. One parentless instance,
+// so the disabled configuration window leaves it usable. User-interface thread only.
 #pragma once
 
 #include <QWidget>
@@ -28,6 +29,8 @@ public:
   void Abbruch_Click();
   void Timer1SW_Timer();  // duration over
   void Timer2SW_Timer();  // progress
+  // The program ends once the running write chain is done; the window says so meanwhile.
+  void AnnounceProgramEnd();
 
   // The English captions.
   void SetEnglishTexts();

@@ -5,6 +5,7 @@
 #include "gui/core/program_state.h"
 #include "gui/core/register_image.h"
 #include "gui/forms/form_support.h"
+#include "gui/forms/program_exit.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -25,7 +26,8 @@ frm_waitRead::frm_waitRead()
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lbl_meldung);
   layout->addWidget(ProgressBar1);
-  setMinimumWidth(320);
+  // The window follows its notice: a longer one widens it instead of being cut.
+  ProgressBar1->setMinimumWidth(300);
   Form_Load();
 }
 
@@ -57,6 +59,7 @@ bool frm_waitRead::ShowMsg(bool conf, bool reg, RegisterControls& controls)
     lbl_meldung->setText(QStringLiteral("Fehler!"));
   }
   close();
+  forms::JobOutcomeShown();
   return done;
 }
 

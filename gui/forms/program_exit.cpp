@@ -53,15 +53,30 @@ void EndProgram()
     close_windows_and_end();
     return;
   }
-  QObject::connect(shell::Notifier(), &shell::RunNotifier::RunEnded, qApp, &close_windows_and_end,
-                   Qt::SingleShotConnection);
+  const auto end_with_the_run = [] {
+    QObject::connect(shell::Notifier(), &shell::RunNotifier::RunEnded, qApp, &close_windows_and_end,
+                     Qt::SingleShotConnection);
+  };
   if (!shell::RunWritesUnit()) {
+    end_with_the_run();
     shell::CancelRun();
     return;
   }
+  // A failed write must not go unreported: its wait window shows the outcome, then ends.
+  bool announced = false;
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* wait = qobject_cast<frm_waitRead*>(w))
+    if (auto* wait = qobject_cast<frm_waitRead*>(w)) {
       wait->AnnounceProgramEnd();
+      announced = true;
+    }
+  if (!announced)
+    end_with_the_run();
+}
+
+void JobOutcomeShown()
+{
+  if (ending() && !shell::IsRunning())
+    close_windows_and_end();
 }
 
 }  // namespace forms

@@ -173,4 +173,7 @@ TEST_F(BackendRunner, OldLogThatStaysStartsNoJob)
   EXPECT_FALSE(QFile::exists(folder_ + "/argument"));
   EXPECT_EQ(message_texts(), std::vector<std::string>{"Die alte Protokolldatei kann nicht gelöscht werden:\r\n" +
                                                       global::LogFilePath().toStdString()});
+  global::LanguageCode = "1033";
+  EXPECT_EQ(run(), shell::RunResult::StartFailed);
+  EXPECT_EQ(message_texts().back(), "The old log file cannot be deleted:\r\n" + global::LogFilePath().toStdString());
 }

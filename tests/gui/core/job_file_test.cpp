@@ -176,6 +176,10 @@ TEST_F(JobFile, AJobThatCannotBeWrittenWholeIsReportedAndLeavesNoOldJob)
   EXPECT_FALSE(global::WriteScanJob());
   EXPECT_EQ(message_texts().size(), 2u);
   EXPECT_EQ(message_texts().back(), message);
+
+  global::LanguageCode = "1033";
+  EXPECT_FALSE(global::WriteScanJob());
+  EXPECT_EQ(message_texts().back(), "The job file cannot be written:\r\n" + global::JobFilePath().toStdString());
 }
 
 // Read and write jobs are told apart by the wait window's test of ending the program.

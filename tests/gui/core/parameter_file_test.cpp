@@ -90,14 +90,72 @@ TEST(ParameterFile, ReadsBackTheThirdFieldsByPosition)
   lines[20] = "x;y;12;more;fields";  // register 6
   lines[90] = "a;b;  2  ";  // bit 3
   lines << "after the last line" << "";
+  lines[55] = "Register 42 ;Wert 41:;7";  // the sample's empty field
+  global::DecimalSeparator = ",";
   const params::ReadResult read = params::Read(lines.join("\n"));
-  ASSERT_TRUE(read.values) << read.error.toStdString();
+  ASSERT_TRUE(read.values) << read.message.toStdString();
+  EXPECT_TRUE(read.message.isEmpty());
   for (int i = 2; i < params::kRegisterCount; ++i)
-    EXPECT_EQ(read.values->register_texts[size_t(i)], i == 6 ? "12" : set.register_texts[size_t(i)]) << i;
-  EXPECT_TRUE(read.values->register_texts[0].isEmpty());
-  std::array<int, params::kBitCount> bits = set.bit_values;
-  bits[3] = 2;
-  EXPECT_EQ(read.values->bit_values, bits);
+    EXPECT_EQ(read.values->register_texts[size_t(i)],
+              i == 6 ? "12" : i == 41 ? "7" : set.register_texts[size_t(i)]) << i;
+  EXPECT_FALSE(read.values->register_texts[0]);
+  for (int i = 0; i < params::kBitCount; ++i)
+    EXPECT_EQ(read.values->bit_values[size_t(i)], i == 3 ? 2 : set.bit_values[size_t(i)]) << i;
+}
+
+// A file saved where the other decimal separator is used gives the same numbers.
+TEST(ParameterFile, NumbersTakeTheUsersDecimalSeparator)
+{
+  struct Case {
+    const char* separator;
+    const char* text;
+    std::optional<QString> field;
+  };
+  const Case cases[] = {
+      {".", "0,5", "0.5"}, {",", "0.5", "0,5"}, {",", "-1,5", "-1,5"}, {".", "-21.5", "-21.5"},
+      {".", " 7 ", " 7 "}, {",", "12", "12"},   {",", "1.2,3", std::nullopt}, {".", "abc", std::nullopt},
+      {".", "", std::nullopt}, {",", ",", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    global::DecimalSeparator = c.separator;
+    EXPECT_EQ(params::FieldNumber(c.text), c.field) << c.separator << " " << c.text;
+  }
+}
+
+// A value that is no number keeps its field; the rest of the file loads, and the message
+// names every line left out.
+TEST(ParameterFile, ValuesThatAreNoNumbersAreLeftOut)
+{
+  struct Case {
+    int line;
+    const char* text;
+    const char* why;
+  };
+  const Case cases[] = {
+      {50, "Register 36 ;x;abc", "Zeile 50: \"abc\" ist keine Zahl."},
+      {50, "Register 36 ;x;1,2,3", "Zeile 50: \"1,2,3\" ist keine Zahl."},
+      {88, "Konfigurationsbit 1 ;x; 3 ", "Zeile 88: \" 3 \" ist kein Wert von 0 bis 2."},
+      {119, "Konfigurationsbit 32 ;x;", "Zeile 119: \"\" ist kein Wert von 0 bis 2."},
+  };
+  QList<QByteArray> good = lines_of(params::Write(header(false), sample()));
+  good[55] = "Register 42 ;Wert 41:;7";  // the sample's empty field
+  global::DecimalSeparator = ",";
+  for (const Case& c : cases) {
+    QList<QByteArray> lines = good;
+    lines[c.line - 1] = c.text;
+    lines[20] = "Register 7 ;x;99";
+    const params::ReadResult read = params::Read(lines.join("\r\n") + "\r\n");
+    ASSERT_TRUE(read.values) << c.why;
+    EXPECT_EQ(read.values->register_texts[6], "99");
+    const int index = c.line - 15;
+    if (index < params::kRegisterCount)
+      EXPECT_FALSE(read.values->register_texts[size_t(index)]) << c.why;
+    else
+      EXPECT_FALSE(read.values->bit_values[size_t(index - params::kRegisterCount)]) << c.why;
+    EXPECT_EQ(read.message, QString::fromUtf8("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie "
+                                              "waren:\r\n") +
+                                QString::fromUtf8(c.why));
+  }
 }
 
 TEST(ParameterFile, AMalformedFileIsRefusedWhole)
@@ -111,10 +169,6 @@ TEST(ParameterFile, AMalformedFileIsRefusedWhole)
   const Case cases[] = {
       {0, nullptr, "Sie hat 118 statt 119 Zeilen."},
       {17, "Register 3 ;nur zwei", "Zeile 17 hat keine drei durch ; getrennten Felder."},
-      {50, "Register 36 ;x;abc", "Zeile 50: \"abc\" ist keine Zahl."},
-      {50, "Register 36 ;x;1,2,3", "Zeile 50: \"1,2,3\" ist keine Zahl."},
-      {88, "Konfigurationsbit 1 ;x; 3 ", "Zeile 88: \" 3 \" ist kein Wert von 0 bis 2."},
-      {119, "Konfigurationsbit 32 ;x;", "Zeile 119: \"\" ist kein Wert von 0 bis 2."},
       {100, "Konfigurationsbit 13", "Zeile 100 hat keine drei durch ; getrennten Felder."},
   };
   for (const Case& c : cases) {
@@ -125,7 +179,7 @@ TEST(ParameterFile, AMalformedFileIsRefusedWhole)
       lines[c.line - 1] = c.text;
     const params::ReadResult read = params::Read(lines.join("\r\n") + "\r\n");
     EXPECT_FALSE(read.values) << c.why;
-    EXPECT_EQ(read.error, QString::fromUtf8("Die Parameterdatei kann nicht geladen werden; kein Wert wurde "
+    EXPECT_EQ(read.message, QString::fromUtf8("Die Parameterdatei kann nicht geladen werden; kein Wert wurde "
                                             "geändert.\r\n") +
                               QString::fromUtf8(c.why));
   }

@@ -1,6 +1,9 @@
 #include "core_fixture.h"
 
+#include "gui/core/language_texts.h"
 #include "gui/core/user_file.h"
+
+#include <sys/stat.h>
 
 using namespace coretest;
 
@@ -60,15 +63,26 @@ TEST_F(UserFile, LoginMatchesExactNameAndPassword)
   EXPECT_EQ(message_texts(), std::vector<std::string>(6, kNoSuchUser));
 }
 
+// A file that holds no user, as the deletion of the last one used to leave, is no user file.
 TEST_F(UserFile, LoginWithoutUserFileSaysSoAndChangesNothing)
 {
-  global::LoggedIn = true;
-  TxtOps::CheckLogin("admin,secret");
-  EXPECT_TRUE(global::LoggedIn);
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, kNoUserFile);
-  EXPECT_EQ(messages_[0].title, "ZOR17-RS485");
-  EXPECT_EQ(messages_[0].icon, MsgIcon::None);
+  const std::optional<QByteArray> files[] = {std::nullopt, "", "\r\n\r\n", TxtOps::Scramble("no record") + "\r\n"};
+  for (const std::optional<QByteArray>& contents : files) {
+    QFile::remove(global::UserFilePath());
+    if (contents)
+      ASSERT_TRUE(write_all(global::UserFilePath(), *contents));
+    EXPECT_FALSE(TxtOps::UserFileExists());
+    messages_.clear();
+    global::LoggedIn = true;
+    TxtOps::CheckLogin("admin,secret");
+    EXPECT_TRUE(global::LoggedIn);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, kNoUserFile);
+    EXPECT_EQ(messages_[0].title, "ZOR17-RS485");
+    EXPECT_EQ(messages_[0].icon, MsgIcon::None);
+  }
+  ASSERT_TRUE(TxtOps::AddUser("a", "b", false));
+  EXPECT_TRUE(TxtOps::UserFileExists());
 }
 
 TEST_F(UserFile, PasswordsWithSeparatorsAndDuplicateNames)
@@ -97,13 +111,33 @@ TEST_F(UserFile, LatinOneNamesWork)
 
 TEST_F(UserFile, RecordsTheFileCannotHoldAreRefused)
 {
-  EXPECT_FALSE(TxtOps::AddUser("a,b", "pw", false));
-  EXPECT_FALSE(TxtOps::AddUser("name", QString::fromUtf8("pass€"), false));
-  // 0xA4 meets the key's "V" and scrambles to a CR; 0x99 meets its "l" and becomes an LF.
-  EXPECT_FALSE(TxtOps::AddUser(QString::fromLatin1("\xa4"), "x", false));
-  EXPECT_FALSE(TxtOps::AddUser("x", QString::fromLatin1("\x99"), false));
+  struct Case {
+    QString name, password;
+    const char* german;
+    const char* english;
+  };
+  const char* const kOther = "Diese Kombination aus Anmeldename und Passwort kann nicht gespeichert werden.\r\n"
+                             "Bitte wählen Sie ein anderes Passwort.";
+  const char* const kOtherEn = "This combination of user name and password cannot be stored.\r\n"
+                               "Please choose another password.";
+  const Case cases[] = {
+      {"a,b", "pw", "Der Anmeldename darf kein Komma enthalten.", "The user name must not contain a comma."},
+      {"name", QString::fromUtf8("pass€"),
+       "Anmeldename und Passwort dürfen nur Zeichen westeuropäischer Sprachen enthalten.",
+       "User name and password may hold only characters of Western European languages."},
+      // 0xA4 meets the key's "V" and scrambles to a CR; 0x99 meets its "l" and becomes an LF.
+      {QString::fromLatin1("\xa4"), "x", kOther, kOtherEn},
+      {"x", QString::fromLatin1("\x99"), kOther, kOtherEn},
+  };
+  for (const char* language : {"1031", "1033"}) {
+    global::LanguageCode = language;
+    for (const Case& c : cases) {
+      messages_.clear();
+      EXPECT_FALSE(TxtOps::AddUser(c.name, c.password, false));
+      EXPECT_EQ(message_texts(), std::vector<std::string>{global::IsEnglish() ? c.english : c.german});
+    }
+  }
   EXPECT_FALSE(global::FileExists(global::UserFilePath()));
-  EXPECT_EQ(messages_.size(), 4u);
 
   ASSERT_TRUE(TxtOps::AddUser("ok", "ok", false));
   global::LoggedIn = true;
@@ -113,20 +147,70 @@ TEST_F(UserFile, RecordsTheFileCannotHoldAreRefused)
 
 TEST_F(UserFile, DeleteKeepsOtherUsersAndForeignLines)
 {
-  ASSERT_TRUE(TxtOps::AddUser("anna", "1", false));
+  ASSERT_TRUE(TxtOps::AddUser("anna", "1", true));
   ASSERT_TRUE(TxtOps::AddUser("ann", "2", true));
   ASSERT_TRUE(TxtOps::AddUser("bert", "3", false));
   ASSERT_TRUE(write_all(global::UserFilePath(), file() + "\r\n"));  // an empty line holds no record
   TxtOps::DeleteUser("ann");
-  EXPECT_EQ(file(), TxtOps::Scramble("anna,1:0") + "\r\n" + TxtOps::Scramble("bert,3:0") + "\r\n\r\n");
+  EXPECT_EQ(file(), TxtOps::Scramble("anna,1:1") + "\r\n" + TxtOps::Scramble("bert,3:0") + "\r\n\r\n");
   TxtOps::DeleteUser("nobody");
   EXPECT_EQ(file().size(), 8 + 2 + 8 + 2 + 2);
   EXPECT_TRUE(messages_.empty());
 }
 
+// Nobody could manage the users without an administrator: the last one stays.
+TEST_F(UserFile, TheLastAdministratorIsNotDeleted)
+{
+  using Users = std::vector<TxtOps::UserEntry>;
+  const struct {
+    Users users;
+    const char* name;
+    bool refused;
+  } cases[] = {
+      {{{"chef", true}}, "chef", true},
+      {{{"chef", true}, {"chef", true}, {"gast", false}}, "chef", true},
+      {{{"chef", true}, {"gast", false}}, "gast", false},
+      {{{"chef", true}, {"vize", true}}, "chef", false},
+      {{{"chef", false}, {"chef", true}}, "chef", true},
+      {{{"gast", false}}, "gast", false},
+      {{}, "chef", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TxtOps::RemovesLastAdministrator(c.users, c.name), c.refused) << c.name << " of " << c.users.size();
+
+  // The form's test shows the refusal and its message in both languages.
+  ASSERT_TRUE(TxtOps::AddUser("chef", "1", true));
+  ASSERT_TRUE(TxtOps::AddUser("gast", "2", false));
+  const QByteArray before = file();
+  EXPECT_FALSE(TxtOps::DeleteUser("chef"));
+  EXPECT_EQ(file(), before);
+  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(TxtOps::DeleteUser("gast"));
+  EXPECT_EQ(file(), TxtOps::Scramble("chef,1:1") + "\r\n");
+}
+
+// The file holds the passwords, merely scrambled: only its owner reads it, however it was made.
+TEST_F(UserFile, OnlyItsOwnerReadsTheFile)
+{
+  const mode_t old_mask = umask(022);
+  auto mode = [] {
+    struct stat st{};
+    return stat(global::UserFilePath().toLocal8Bit().constData(), &st) == 0 ? st.st_mode & 0777 : 0777u;
+  };
+  ASSERT_TRUE(TxtOps::AddUser("chef", "1", true));
+  EXPECT_EQ(mode(), 0600u);
+  ASSERT_EQ(chmod(global::UserFilePath().toLocal8Bit().constData(), 0644), 0);
+  ASSERT_TRUE(TxtOps::AddUser("gast", "2", false));
+  EXPECT_EQ(mode(), 0600u);
+  ASSERT_EQ(chmod(global::UserFilePath().toLocal8Bit().constData(), 0644), 0);
+  ASSERT_TRUE(TxtOps::DeleteUser("gast"));
+  EXPECT_EQ(mode(), 0600u);
+  umask(old_mask);
+}
+
 TEST_F(UserFile, DeleteWithoutFileDoesNothing)
 {
-  TxtOps::DeleteUser("x");
+  EXPECT_TRUE(TxtOps::DeleteUser("x"));
   EXPECT_FALSE(global::FileExists(global::UserFilePath()));
   EXPECT_TRUE(TxtOps::ReadUsers().empty());
 }

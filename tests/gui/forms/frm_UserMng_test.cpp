@@ -166,6 +166,52 @@ private slots:
     QVERIFY(fx.messages.isEmpty());
   }
 
+  // Nobody could manage users, save parameters or write to the unit without an administrator:
+  // the last one is not deleted, himself included, and is told why in the program's language.
+  void theLastAdministratorStays_data()
+  {
+    QTest::addColumn<QStringList>("admins");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QString>("message");
+    const QString german = QString::fromUtf8("Der letzte Administrator kann nicht gelöscht werden.\r\n"
+                                             "Legen Sie zuerst einen weiteren Administrator an.");
+    QTest::newRow("the only one") << QStringList{"chef"} << "chef" << false << QStringList{"chef", "gast"}
+                                  << german;
+    QTest::newRow("the only one, english") << QStringList{"chef"} << "chef" << true << QStringList{"chef", "gast"}
+                                           << QString("The last administrator cannot be deleted.\r\n"
+                                                      "Set up another administrator first.");
+    QTest::newRow("twice the same name") << QStringList{"chef", "chef"} << "chef" << false
+                                         << QStringList{"chef", "chef", "gast"} << german;
+    QTest::newRow("one of two") << QStringList{"chef", "vize"} << "chef" << false << QStringList{"vize", "gast"}
+                                << QString();
+    QTest::newRow("an ordinary user") << QStringList{"chef"} << "gast" << false << QStringList{"chef"} << QString();
+  }
+  void theLastAdministratorStays()
+  {
+    QFETCH(QStringList, admins);
+    QFETCH(QString, name);
+    QFETCH(bool, english);
+    QFETCH(QStringList, left);
+    QFETCH(QString, message);
+    global::LanguageCode = english ? "1033" : "1031";
+    for (const QString& admin : admins)
+      QVERIFY(TxtOps::AddUser(admin, "pw", true));
+    QVERIFY(TxtOps::AddUser("gast", "pw", false));
+    open_form();
+    form->cmd_Delete->click();
+    form->txt_User[1]->setText(name);
+    form->cmd_OK[1]->click();
+    QStringList users;
+    for (const TxtOps::UserEntry& u : TxtOps::ReadUsers())
+      users << u.name;
+    QCOMPARE(users, left);
+    QCOMPARE(tree().size(), 3 + left.size());
+    QCOMPARE(fx.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(form->txt_User[1]->text(), message.isEmpty() ? QString() : name);
+  }
+
   void englishGroups()
   {
     global::LanguageCode = "1033";

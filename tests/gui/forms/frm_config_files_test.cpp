@@ -111,19 +111,97 @@ private slots:
     QCOMPARE(global::ConfigBits, bits);
   }
 
-  void aMalformedFileChangesNothing()
+  // What "Parameter Schreiben" would send: the configuration block's value file.
+  QByteArray configuration_block()
   {
+    global::CollectRegisterTables(true, false, *w);
+    if (!global::SaveSourceFiles(true, false, w))
+      return QByteArray();
+    QFile f(global::ValueFilePath(1));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // A file saved where the decimal separator is the other one loads the same numbers.
+  void theOtherDecimalSeparatorWritesTheSameValues_data()
+  {
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("loaded");
+    QTest::newRow("german file, english separator") << "," << ".";
+    QTest::newRow("english file, german separator") << "." << ",";
+  }
+  void theOtherDecimalSeparatorWritesTheSameValues()
+  {
+    QFETCH(QString, saved);
+    QFETCH(QString, loaded);
+    global::DecimalSeparator = saved;
+    open(1);
+    const int registers[] = {37, 41, 45, 49, 69};
+    for (int i : registers)
+      w->txt_data_cfg[size_t(i)]->setText("0" + saved + "5");
+    w->txt_data_cfg[34]->setText("-1" + saved + "5");
+    const QByteArray written = configuration_block();
+    QVERIFY(!written.isEmpty());
+    w->ParMenueMain[2]->trigger();
+
+    global::DecimalSeparator = loaded;
+    w->func_clear_values();
+    w->ParMenueMain[1]->trigger();
+    QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
+    for (int i : registers)
+      QCOMPARE(w->txt_data_cfg[size_t(i)]->text(), "0" + loaded + "5");
+    QCOMPARE(w->txt_data_cfg[34]->text(), "-1" + loaded + "5");
+    QCOMPARE(configuration_block(), written);
+  }
+
+  // A file that is not one is refused whole; a value that is no number keeps its field, the
+  // rest loads, and the message names the line.
+  void aFaultyFileIsReported_data()
+  {
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("malformed line") << 101 << QByteArray("Konfigurationsbit 14 ;kaputt") << false << false
+                                    << QString::fromUtf8("Die Parameterdatei kann nicht geladen werden; kein Wert "
+                                                         "wurde geändert.\r\nZeile 101 hat keine drei durch ; "
+                                                         "getrennten Felder.");
+    QTest::newRow("malformed line, english") << 101 << QByteArray("Konfigurationsbit 14 ;kaputt") << true << false
+                                             << QString("The parameter file cannot be loaded; no value was "
+                                                        "changed.\r\nLine 101 does not have three fields "
+                                                        "separated by ;.");
+    QTest::newRow("no number") << 52 << QByteArray("Register 38 ;x;0,5 Grad") << false << true
+                               << QString::fromUtf8("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie "
+                                                    "sie waren:\r\nZeile 52: \"0,5 Grad\" ist keine Zahl.");
+    QTest::newRow("no number, english") << 52 << QByteArray("Register 38 ;x;0,5 Grad") << true << true
+                                        << QString("These values were not loaded; their fields stay as they "
+                                                   "were:\r\nLine 52: \"0,5 Grad\" is not a number.");
+    QTest::newRow("no bit value") << 101 << QByteArray("Konfigurationsbit 14 ;x;ja") << false << true
+                                  << QString::fromUtf8("Diese Werte wurden nicht geladen; ihre Felder bleiben, "
+                                                       "wie sie waren:\r\nZeile 101: \"ja\" ist kein Wert von 0 "
+                                                       "bis 2.");
+  }
+  void aFaultyFileIsReported()
+  {
+    QFETCH(int, line);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, english);
+    QFETCH(bool, loads);
+    QFETCH(QString, message);
+    global::LanguageCode = english ? "1033" : "1031";
     open(1);
     w->ParMenueMain[2]->trigger();
     QList<QByteArray> lines = saved_lines();
     lines[17] = "Register 4 ;x;77\r";
-    lines[100] = "Konfigurationsbit 14 ;kaputt\r";
+    lines[line - 1] = text + '\r';
     QVERIFY(fx.write(answer, lines.join('\n')));
     const auto before = fields();
     w->ParMenueMain[1]->trigger();
-    QCOMPARE(fields(), before);
-    QCOMPARE(fx.messages.size(), 1);
-    QVERIFY(fx.messages[0].contains("Zeile 101"));
+    auto expected = before;
+    if (loads)
+      expected.first[3] = "77";
+    QCOMPARE(fields(), expected);
+    QCOMPARE(fx.messages, QStringList{message});
   }
 
   void onlyAnAdministratorSaves()

@@ -12,11 +12,13 @@
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_modbusConfig.h"
 #include "gui/forms/frm_status.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -70,7 +72,8 @@ class ModbusMasterTest : public QObject {
     global::ModbusSettings.ModeFlag = uint8_t(modeFlag);
     w = frm_config::Instance();
     w->show();
-    fill_unit();
+    if (line)
+      fill_unit();
   }
 
   // Takes in what the unit answered.
@@ -193,6 +196,49 @@ private slots:
     QVERIFY(line->written.isEmpty());
   }
 
+  // The device goes away under the open port (socat's end of the pty pair killed, as an
+  // unplugged adapter): the port is reported closed like a port that fails to open, the lamp
+  // turns red, and nothing polls the line any more; the next good opening clears the lamp.
+  void aLostDeviceClosesThePort()
+  {
+    frm_config::SetSerialLineFactory(nullptr);
+    line = nullptr;
+    SocatPair pair(fx.folder);
+    QVERIFY2(pair.ok(), "socat made no pty pair");
+    qputenv("ZOR17_COM1", pair.near.toLocal8Bit());
+    open_window();
+    open_port();
+    QVERIFY2(w->MSComm1->PortOpen(), qPrintable(fx.messages.join("; ")));
+    QVERIFY(w->Timer4->isActive());
+    QVERIFY(w->Timer5->isActive());  // the connection test waits for its answer
+    const QColor design_colour = w->Shape1->FillColor();
+
+    pair.kill_socat();
+    QTRY_VERIFY(!w->MSComm1->PortOpen());
+    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  8020\r\n"
+                                                        "Die Verbindung zum Gerät ist abgebrochen (Adapter "
+                                                        "entfernt?)")});
+    QCOMPARE(w->cmb_modbPort->currentIndex(), 0);
+    QVERIFY(!global::ModbusSettings.PortOpenWish);
+    QVERIFY(w->txt_modbAddr->isEnabled());
+    QVERIFY(!w->Timer4->isActive());
+    QVERIFY(!w->Timer5->isActive());
+    QVERIFY(!w->cmd_auslesen->isEnabled() && !w->chk_monitor->isEnabled());
+    QCOMPARE(w->Shape1->FillColor(), kRed);
+    QTest::qWait(100);
+    QCOMPARE(fx.messages.size(), 1);
+
+    QVERIFY(QDir().mkpath(fx.folder + "/plugged-in-again"));
+    SocatPair again(fx.folder + "/plugged-in-again");
+    QVERIFY2(again.ok(), "socat made no pty pair");
+    qputenv("ZOR17_COM1", again.near.toLocal8Bit());
+    open_port();
+    QVERIFY(w->MSComm1->PortOpen());
+    QCOMPARE(w->Shape1->FillColor(), design_colour);
+    w->cmb_modbPort->setCurrentIndex(0);
+    qunsetenv("ZOR17_COM1");
+  }
+
   void actionsAreOfferedOnlyWhileThePortIsOpen()
   {
     open_window();
@@ -234,13 +280,22 @@ private slots:
     QVERIFY(w->MenueMain[2]->isEnabled());
   }
 
+  void aPortWithoutPermissionSaysSo_data()
+  {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("german") << "1031" << QString::fromUtf8("Keine Berechtigung für das Gerät (Gruppe dialout?)");
+    QTest::newRow("english") << "1033" << QString("No permission for the device (group dialout?)");
+  }
   void aPortWithoutPermissionSaysSo()
   {
+    QFETCH(QString, language);
+    QFETCH(QString, reason);
+    global::LanguageCode = language;
     open_window();
     line->open_error = mscomm::kPermissionDenied;
     open_port();
-    QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  70\r\n"
-                                                        "Keine Berechtigung für das Gerät (Gruppe dialout?)")});
+    QCOMPARE(fx.messages, QStringList{"COM-Port not available,  70\r\n" + reason});
     QVERIFY(!line->PortOpen());
   }
 
@@ -679,6 +734,75 @@ private slots:
     frmState::Existing()->Timer1SW_Timer();
     QVERIFY(!frmState::Existing()->isVisible());
     QVERIFY(!w->Timer6->isActive());
+  }
+
+  // The close box during a write chain lets the chain finish, so that the unit is not left
+  // half-written (register 4 new, register 50 old), and ends the program after it; a read-out
+  // or the monitor stops at once.
+  void theCloseBoxLetsAWriteChainFinish_data()
+  {
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("write chain") << "write" << false;
+    QTest::newRow("write chain, english") << "write" << true;
+    QTest::newRow("read-out") << "read-out" << false;
+    QTest::newRow("monitor") << "monitor" << false;
+  }
+  void theCloseBoxLetsAWriteChainFinish()
+  {
+    QFETCH(QString, running);
+    QFETCH(bool, english);
+    global::LanguageCode = english ? "1033" : "1031";
+    int loop_ends = 0;
+    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    open_window(1);
+    read_out();
+    frmState* state = frmState::Existing();
+    state->Timer1SW_Timer();
+    if (running == "write") {
+      w->txt_data_cfg[4]->setText("55");
+      w->txt_data_cfg[50]->setText("7");
+      w->cmd_paramSchreiben_Click();
+      w->Timer1_Timer();
+      poll();  // block 0 with register 4 is in the unit
+      QCOMPARE(line->unit.hr[4], uint16_t(55));
+    } else if (running == "read-out") {
+      w->cmd_abbrechen_Click();
+      w->Timer6_Timer();
+    } else {
+      w->chk_monitor->setChecked(true);
+      w->Timer7_Timer();
+    }
+    const int sent = int(line->written.size());
+    const uint16_t register50 = line->unit.hr[50];
+
+    const bool closed = w->close();
+    QCOMPARE(closed, running != "write");
+    if (running == "write") {
+      QVERIFY(w->isVisible());
+      QCOMPARE(state->lblTxt->text(), english ? QString("Writing to the unit. The program ends afterwards ...")
+                                              : QString("Die Daten werden geschrieben. Danach wird das Programm "
+                                                        "beendet ..."));
+      QCOMPARE(loop_ends, 0);
+      QVERIFY(pump() > 0);
+      QCOMPARE(line->unit.hr[50], uint16_t(7));
+      QVERIFY(global::ReadyFlag);
+      const int chain = int(line->written.size());
+      QVERIFY(chain > sent);
+      state->Timer1SW_Timer();  // the chain is done: the window closes, and the program ends
+      QCOMPARE(loop_ends, 1);
+      QVERIFY(!w->isVisible());
+      // No read-out follows a write that ends the program.
+      QCOMPARE(int(line->written.size()), chain);
+    } else {
+      QVERIFY(!w->isVisible());
+      QCOMPARE(int(line->written.size()), sent);
+      QCOMPARE(line->unit.hr[50], register50);
+    }
+    for (QTimer* t : {w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7})
+      QVERIFY(!t->isActive());
+    QVERIFY(fx.messages.isEmpty());
+    forms::SetEventLoopEnd(nullptr);
   }
 
   void statusWindowSpeaksEnglish()

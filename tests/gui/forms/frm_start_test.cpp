@@ -108,8 +108,19 @@ private slots:
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
   }
 
+  // No user file, or one that holds no user (the last user deleted): the first start.
+  void firstStartAdmitsEmptyLoginAsAdministrator_data()
+  {
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("no user file") << QByteArray();
+    QTest::newRow("empty user file") << QByteArray("");
+    QTest::newRow("only empty lines") << QByteArray("\r\n\r\n");
+  }
   void firstStartAdmitsEmptyLoginAsAdministrator()
   {
+    QFETCH(QByteArray, file);
+    if (!file.isNull())
+      QVERIFY(fx.write(global::UserFilePath(), file));
     login("", "");
     QVERIFY(choice_enabled());
     QCOMPARE(int(global::AdminFlag), 1);
@@ -117,8 +128,12 @@ private slots:
     QVERIFY(fx.messages.isEmpty());
   }
 
+  void firstStartWithANameSaysThereIsNoUserFile_data() { firstStartAdmitsEmptyLoginAsAdministrator_data(); }
   void firstStartWithANameSaysThereIsNoUserFile()
   {
+    QFETCH(QByteArray, file);
+    if (!file.isNull())
+      QVERIFY(fx.write(global::UserFilePath(), file));
     login("admin", "");
     QCOMPARE(fx.messages, QStringList{QString::fromUtf8(kNoUserFile)});
     QVERIFY(!choice_enabled());

@@ -170,17 +170,38 @@ private slots:
   }
 
   // "Beenden" and the close box end the program whatever job runs: a read is cancelled, a
-  // write into the unit runs to its end first, and then every window closes and the loop ends.
+  // write into the unit runs to its end first, its outcome is shown (a failed write is never
+  // lost), and then every window closes and the loop ends.
   void endingTheProgramCancelsAReadAndAwaitsAWrite()
   {
     const QByteArray go = fx.folder.toUtf8() + "/go";
+    const QByteArray verdict = fx.folder.toUtf8() + "/verdict";
     install_backend("while [ ! -f '" + go + "' ]; do sleep 0.01; done\nrm '" + go + "'\n"
-                    "echo '-->Successful finished' > \"$log\"\ntouch \"$dir/written\"\n");
+                    "cat '" + verdict + "' > \"$log\"\ntouch \"$dir/written\"\n");
+    const QString failure = QString::fromUtf8("Es ist ein Fehler aufgetreten\r\nBitte überprüfen Sie Ihre Einstellungen");
     int loop_ends = 0;
-    forms::SetEventLoopEnd([&] { ++loop_ends; });
+    QStringList told_before_the_end;
+    forms::SetEventLoopEnd([&] {
+      ++loop_ends;
+      told_before_the_end = fx.messages;
+    });
+    struct Case {
+      const char* job;
+      bool write;
+      const char* log;
+    };
+    const Case cases[] = {
+        {"read", false, "-->Successful finished\n"},
+        {"write", true, "-->Successful finished\n"},
+        {"failed write", true, "\n-->Error while executing the functions\n"},
+    };
     for (const char* how : {"menu", "close box"}) {
-      for (bool write : {false, true}) {
+      for (const Case& c : cases) {
+        const bool write = c.write;
+        const bool failed = QByteArray(c.job) == "failed write";
         QFile::remove(fx.folder + "/tmp/written");
+        QVERIFY(fx.write(QString::fromUtf8(verdict), c.log));
+        fx.messages.clear();
         QPointer<frm_config> config = frm_config::Instance();
         config->show();
         QPointer<frm_waitRead> wait = new frm_waitRead;
@@ -199,12 +220,16 @@ private slots:
             fx.write(QString::fromUtf8(go), "");  // the write goes on and ends by itself
         });
         loop_ends = 0;
+        told_before_the_end.clear();
         const bool done = wait->ShowMsg(!write, false, controls);
-        QCOMPARE(done, write);
+        const QString where = QStringLiteral("%1, %2").arg(how, c.job);
+        QVERIFY2(done == (write && !failed), qPrintable(where));
         QCOMPARE(QFile::exists(fx.folder + "/tmp/written"), write);
         QCOMPARE(announced, write ? QString::fromUtf8("Die Daten werden geschrieben. Danach wird das Programm beendet ...")
                                   : QString("Bitte warten..."));
         QCOMPARE(loop_ends, 1);
+        QCOMPARE(told_before_the_end, failed ? QStringList{failure} : QStringList());
+        QCOMPARE(fx.messages, told_before_the_end);
         QVERIFY(!forms::ProgramEnding());
         QVERIFY(!config->isVisible());
         QVERIFY(!wait->isVisible());
@@ -212,7 +237,6 @@ private slots:
         QVERIFY(config.isNull());
       }
     }
-    QVERIFY(fx.messages.isEmpty());
   }
 
   void closingTheWindowLetsAWriteFinish()

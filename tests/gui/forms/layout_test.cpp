@@ -148,9 +148,20 @@ private slots:
       state->ShowMsg();
       state->show();
       expect_whole(state, "layout_frmState_" + tag);
+      use_language(english);
+      state->AnnounceProgramEnd();
+      expect_whole(state, "layout_frmState_ending_" + tag);
       state->Abbruch_Click();
     }
     expect_whole_dialog<frm_waitRead>("frm_waitRead");
+    {
+      // The notice of an end that waits for a write (the start form read the language anew).
+      use_language(english);
+      frm_waitRead wait;
+      wait.show();
+      wait.AnnounceProgramEnd();
+      expect_whole(&wait, "layout_frm_waitRead_ending_" + tag);
+    }
   }
 };
 
