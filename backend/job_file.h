@@ -36,7 +36,14 @@ struct JobFileSection {
   std::vector<std::pair<std::string, std::string>> lines;  // key, non-empty value, file order
 };
 
-// All sections of the file in order; a missing or unreadable file gives none.
-// Each section holds at most 102400 characters of lines, the name list 102400 characters.
-std::vector<JobFileSection> read_job_file(const std::string& path);
+struct JobFile {
+  std::vector<JobFileSection> sections;
+  // False when the file goes beyond its limits; `sections` then holds what came before.
+  bool fits = true;
+};
+
+// All sections of the file in order; a missing or unreadable file gives none. Each section
+// holds at most 102400 characters of lines, the name list 102400 characters, and the file
+// as a whole at most twice as much; reading stops where the file goes beyond them.
+JobFile read_job_file(const std::string& path);
 std::vector<JobFileSection> parse_job_file(const std::string& text);
