@@ -20,10 +20,10 @@ uint32_t text_hash(const std::string& key)
   return h;
 }
 
-std::string trim(const std::string& s)
+std::string_view trim(std::string_view s)
 {
   size_t b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos)
+  if (b == std::string_view::npos)
     return {};
   size_t e = s.find_last_not_of(" \t\r");
   return s.substr(b, e - b + 1);
@@ -78,19 +78,19 @@ JobFile parse(std::string_view text)
     size_t newline = text.find('\n', at);
     if (newline == std::string_view::npos)
       newline = text.size();
-    std::string line = trim(std::string(text.substr(at, newline - at)));
+    std::string_view line = trim(text.substr(at, newline - at));
     at = newline + 1;
     if (line.empty())
       continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
-      std::string name = trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      std::string_view name = trim(line.substr(1, close == std::string_view::npos ? close : close - 1));
       names_used += name.size() + 1;
       if (names_used >= kSectionLimit) {
         file.fits = false;
         break;
       }
-      sections.push_back({name, {}});
+      sections.push_back({std::string(name), {}});
       section_used = 0;
       in_section = true;
       continue;
@@ -98,15 +98,15 @@ JobFile parse(std::string_view text)
     if (!in_section || line.front() == ';')
       continue;
     size_t eq = line.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string_view::npos)
       continue;
     section_used += line.size() + 1;
     if (section_used >= kSectionLimit) {
       file.fits = false;
       break;
     }
-    std::string key = trim(line.substr(0, eq));
-    std::string value = trim(line.substr(eq + 1));
+    std::string_view key = trim(line.substr(0, eq));
+    std::string_view value = trim(line.substr(eq + 1));
     if (!value.empty())
       sections.back().lines.emplace_back(key, value);
   }
@@ -126,7 +126,7 @@ JobFile read_job_file(const std::string& path)
   // Never more than the limit and one character: that one tells a file that goes on.
   std::string text;
   char chunk[4096];
-  for (size_t n; text.size() <= kFileLimit &&
+  for (size_t n; text.size() <= kFileLimit && !std::feof(in) &&
                  (n = std::fread(chunk, 1, std::min(sizeof chunk, kFileLimit + 1 - text.size()), in)) > 0;)
     text.append(chunk, n);
   bool failed = std::ferror(in) != 0;

@@ -114,6 +114,8 @@ void JobRunner::LogNumber(int id, int number) { AppendLog(format_message(id, std
 
 void JobRunner::LogTime(const char* label)
 {
+  if (log_file_path_.empty())
+    return;
   std::tm t = clock_();
   char line[128];
   std::snprintf(line, sizeof line, "%s %02d:%02d:%02d\n\n", label, t.tm_hour, t.tm_min, t.tm_sec);
@@ -122,6 +124,8 @@ void JobRunner::LogTime(const char* label)
 
 void JobRunner::DumpSection(const KeyMap& function)
 {
+  if (log_file_path_.empty())
+    return;
   std::string text;
   for (const auto& [key, value] : function.entries())
     text += "# " + key + "=" + value + "\n";
