@@ -15,6 +15,7 @@
 class KeyMap {
 public:
   void set(const std::string& key, const std::string& value);
+  void reserve(size_t keys) { entries_.reserve(keys); }
   std::optional<std::string> get(const std::string& key) const;
   bool contains(const std::string& key) const { return get(key).has_value(); }
   // Entries in iteration order.

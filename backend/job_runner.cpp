@@ -166,6 +166,7 @@ int JobRunner::ReadConfig(const std::string& path)
       continue;
     }
     auto map = std::make_unique<KeyMap>();
+    map->reserve(section.lines.size() + 1);
     map->set("NAME", section.name);
     for (const auto& [key, value] : section.lines)
       map->set(key, value);

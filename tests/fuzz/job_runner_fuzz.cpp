@@ -9,7 +9,6 @@
 #include "backend/job_runner.h"
 
 #include <arpa/inet.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,15 +33,16 @@ const char* const kFunctionKeys[] = {"TODO",        "DEVICE_ID",      "FILE_INST
 constexpr int kKeys = sizeof kFunctionKeys / sizeof kFunctionKeys[0];
 constexpr int kFunctions = 2;
 
-// The job file: an in-memory file rewritten for every input, opened by the runner by name.
+// The job file: a file in memory rewritten for every input, opened by the runner by name.
 struct MemoryJobFile {
-  int fd = memfd_create("zor17-job", 0);
-  std::string path = "/proc/self/fd/" + std::to_string(fd);
+  std::string path = "/dev/shm/zor17-job-fuzz-XXXXXX";
+  int fd = mkstemp(path.data());
   MemoryJobFile()
   {
     if (fd < 0)
       std::abort();
   }
+  ~MemoryJobFile() { unlink(path.c_str()); }
   void write(const std::string& text)
   {
     if (pwrite(fd, text.data(), text.size(), 0) != ssize_t(text.size()))
