@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
+#include <string_view>
 
 namespace {
 
 constexpr size_t kSectionLimit = 102400;
+// The whole file: room for a full section beside a full list of names, far beyond any job,
+// and little enough to hold at once whatever the file holds.
+constexpr size_t kFileLimit = 2 * kSectionLimit;
 constexpr uint32_t kBuckets = 10;
 
 uint32_t text_hash(const std::string& key)
@@ -17,10 +20,10 @@ uint32_t text_hash(const std::string& key)
   return h;
 }
 
-std::string trim(const std::string& s)
+std::string_view trim(std::string_view s)
 {
   size_t b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos)
+  if (b == std::string_view::npos)
     return {};
   size_t e = s.find_last_not_of(" \t\r");
   return s.substr(b, e - b + 1);
@@ -62,61 +65,79 @@ std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
   return out;
 }
 
-std::vector<JobFileSection> parse_job_file(const std::string& text)
+namespace {
+
+JobFile parse(std::string_view text)
 {
-  std::vector<JobFileSection> sections;
-  std::vector<size_t> used;  // characters taken by each section's lines
+  JobFile file;
+  std::vector<JobFileSection>& sections = file.sections;
   size_t names_used = 0;
-  bool names_full = false;
-  std::istringstream in(text);
-  for (std::string raw; std::getline(in, raw);) {
-    std::string line = trim(raw);
+  size_t section_used = 0;  // characters taken by the current section's lines
+  bool in_section = false;
+  for (size_t at = 0; at < text.size();) {
+    size_t newline = text.find('\n', at);
+    if (newline == std::string_view::npos)
+      newline = text.size();
+    std::string_view line = trim(text.substr(at, newline - at));
+    at = newline + 1;
     if (line.empty())
       continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
-      std::string name = trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      std::string_view name = trim(line.substr(1, close == std::string_view::npos ? close : close - 1));
       names_used += name.size() + 1;
-      if (names_used >= kSectionLimit)
-        names_full = true;
-      if (names_full)
-        sections.push_back({});  // still swallows its lines, but gets no name
-      else
-        sections.push_back({name, {}});
-      used.push_back(0);
+      if (names_used >= kSectionLimit) {
+        file.fits = false;
+        break;
+      }
+      sections.push_back({std::string(name), {}});
+      section_used = 0;
+      in_section = true;
       continue;
     }
-    if (sections.empty() || line.front() == ';')
+    if (!in_section || line.front() == ';')
       continue;
     size_t eq = line.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string_view::npos)
       continue;
-    used.back() += line.size() + 1;
-    if (used.back() >= kSectionLimit)
-      continue;
-    std::string key = trim(line.substr(0, eq));
-    std::string value = trim(line.substr(eq + 1));
+    section_used += line.size() + 1;
+    if (section_used >= kSectionLimit) {
+      file.fits = false;
+      break;
+    }
+    std::string_view key = trim(line.substr(0, eq));
+    std::string_view value = trim(line.substr(eq + 1));
     if (!value.empty())
       sections.back().lines.emplace_back(key, value);
   }
-  // Sections past the name limit are not seen at all.
-  sections.erase(std::remove_if(sections.begin(), sections.end(),
-                                [](const JobFileSection& s) { return s.name.empty(); }),
-                 sections.end());
-  return sections;
+  return file;
 }
 
-std::vector<JobFileSection> read_job_file(const std::string& path)
+}  // namespace
+
+std::vector<JobFileSection> parse_job_file(const std::string& text) { return parse(text).sections; }
+
+JobFile read_job_file(const std::string& path)
 {
   // A path that opens but cannot be read (a folder) counts as a missing file.
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in)
     return {};
+  // Never more than the limit and one character: that one tells a file that goes on.
   std::string text;
   char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+  for (size_t n; text.size() <= kFileLimit && !std::feof(in) &&
+                 (n = std::fread(chunk, 1, std::min(sizeof chunk, kFileLimit + 1 - text.size()), in)) > 0;)
     text.append(chunk, n);
   bool failed = std::ferror(in) != 0;
   std::fclose(in);
-  return failed ? std::vector<JobFileSection>{} : parse_job_file(text);
+  if (failed)
+    return {};
+  if (text.size() <= kFileLimit)
+    return parse(text);
+  // Only whole lines: a value cut short could name another log file.
+  size_t last_line_end = text.rfind('\n', kFileLimit - 1);
+  JobFile file = parse(std::string_view(text).substr(0, last_line_end == std::string::npos ? 0 : last_line_end));
+  file.fits = false;
+  return file;
 }

@@ -15,6 +15,7 @@
 class KeyMap {
 public:
   void set(const std::string& key, const std::string& value);
+  void reserve(size_t keys) { entries_.reserve(keys); }
   std::optional<std::string> get(const std::string& key) const;
   bool contains(const std::string& key) const { return get(key).has_value(); }
   // Entries in iteration order.
@@ -36,7 +37,14 @@ struct JobFileSection {
   std::vector<std::pair<std::string, std::string>> lines;  // key, non-empty value, file order
 };
 
-// All sections of the file in order; a missing or unreadable file gives none.
-// Each section holds at most 102400 characters of lines, the name list 102400 characters.
-std::vector<JobFileSection> read_job_file(const std::string& path);
+struct JobFile {
+  std::vector<JobFileSection> sections;
+  // False when the file goes beyond its limits; `sections` then holds what came before.
+  bool fits = true;
+};
+
+// All sections of the file in order; a missing or unreadable file gives none. Each section
+// holds at most 102400 characters of lines, the name list 102400 characters, and the file
+// as a whole at most twice as much; reading stops where the file goes beyond them.
+JobFile read_job_file(const std::string& path);
 std::vector<JobFileSection> parse_job_file(const std::string& text);

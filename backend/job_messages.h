@@ -6,7 +6,7 @@
 
 namespace job_messages {
 
-inline constexpr std::array<const char*, 44> kTexts = {
+inline constexpr std::array<const char*, 49> kTexts = {
     "",
     "--Function: \"%s\" started\n",
     "--Function: \"%s\" successful finished\n\n",
@@ -51,6 +51,11 @@ inline constexpr std::array<const char*, 44> kTexts = {
     "ERROR: File instance is out of range\n",
     "ERROR: START > END\n",
     "ERROR: END - START is out of range\n",
+    "ERROR: START is out of range\n",
+    "ERROR: END is out of range\n",
+    "ERROR: SCAN_TIME is out of range\n",
+    "ERROR: Can not send Who-Is\n",
+    "ERROR: Configuration file too large\n",
 };
 
 enum Id {
@@ -97,6 +102,11 @@ enum Id {
   kFileInstanceOutOfRange = 41,
   kStartAboveEnd = 42,
   kRangeTooLarge = 43,
+  kStartOutOfRange = 44,
+  kEndOutOfRange = 45,
+  kScanTimeOutOfRange = 46,
+  kWhoIsNotSent = 47,
+  kFileTooLarge = 48,
 };
 
 }  // namespace job_messages

@@ -17,6 +17,13 @@ constexpr uint32_t kMaxInstance = 4194302;
 // signed 32-bit number.
 constexpr int64_t kLargestTransfer = INT32_MAX;
 
+// Reads a number the way atoi does (blanks, a sign, the digits up to the first other
+// character; no number is 0), but in full: a number too large for 64 bits stays beyond every
+// range instead of wrapping into one.
+int64_t job_number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+
+bool fits_int32(int64_t n) { return n >= INT32_MIN && n <= INT32_MAX; }
+
 // The link values go into the stack's connect string as they are: only a dotted IPv4 address
 // and a port number may, anything else would be read as further keys or as no port at all.
 bool is_dotted_ipv4(const std::string& text)
@@ -107,6 +114,8 @@ void JobRunner::LogNumber(int id, int number) { AppendLog(format_message(id, std
 
 void JobRunner::LogTime(const char* label)
 {
+  if (log_file_path_.empty())
+    return;
   std::tm t = clock_();
   char line[128];
   std::snprintf(line, sizeof line, "%s %02d:%02d:%02d\n\n", label, t.tm_hour, t.tm_min, t.tm_sec);
@@ -115,6 +124,8 @@ void JobRunner::LogTime(const char* label)
 
 void JobRunner::DumpSection(const KeyMap& function)
 {
+  if (log_file_path_.empty())
+    return;
   std::string text;
   for (const auto& [key, value] : function.entries())
     text += "# " + key + "=" + value + "\n";
@@ -148,12 +159,14 @@ int JobRunner::ReadConfig(const std::string& path)
 {
   config_path_ = path;
   std::vector<std::string> pending_warnings;
-  for (const JobFileSection& section : read_job_file(path)) {
+  JobFile file = read_job_file(path);
+  for (const JobFileSection& section : file.sections) {
     if (sections_.count(section.name)) {
       pending_warnings.push_back(format_message(job_messages::kMultipleSection, section.name));
       continue;
     }
     auto map = std::make_unique<KeyMap>();
+    map->reserve(section.lines.size() + 1);
     map->set("NAME", section.name);
     for (const auto& [key, value] : section.lines)
       map->set(key, value);
@@ -175,18 +188,23 @@ int JobRunner::ReadConfig(const std::string& path)
     for (const std::string& warning : pending_warnings)
       AppendLog(warning);
   }
+  if (!file.fits) {
+    Log(job_messages::kFileTooLarge);
+    return 3;
+  }
 
   auto local_id = g.get("LOCAL_DEVICE_ID");
   if (!local_id) {
     Log(job_messages::kNoLocalDeviceId);
     return 8;
   }
-  local_device_id_ = std::atoi(local_id->c_str());
   // A local device the stack cannot be: refused here rather than failing at start-up.
-  if (local_device_id_ < 0 || uint32_t(local_device_id_) > kMaxInstance) {
+  int64_t local_number = job_number(*local_id);
+  if (local_number < 0 || local_number > kMaxInstance) {
     Log(job_messages::kDeviceIdOutOfRange);
     return 8;
   }
+  local_device_id_ = int32_t(local_number);
 
   std::string link = g.get("LINK").value_or("");
   if (link == "BACnet_IP") {
@@ -209,7 +227,7 @@ int JobRunner::ReadConfig(const std::string& path)
     ip_address_ = ip->second->get("IP").value_or("127.0.0.1");
     Log(job_messages::kIpAddress, ip_address_);
     std::string port = ip->second->get("PORT").value_or("47808");
-    udp_port_ = std::atoi(port.c_str());
+    udp_port_ = int(job_number(port));
     Log(job_messages::kPort, port);
     if (!is_dotted_ipv4(ip_address_) || !is_port_number(port)) {
       Log(job_messages::kUnknownConnectionConfig);
@@ -224,11 +242,16 @@ int JobRunner::ReadConfig(const std::string& path)
     com_port_ = mstp->second->get("COM_PORT").value_or("COM1");
     Log(job_messages::kComPort, com_port_);
     std::string baud = mstp->second->get("BAUD_RATE").value_or("19200");
-    baud_rate_ = std::atoi(baud.c_str());
     Log(job_messages::kBaudrate, baud);
     std::string mac = mstp->second->get("MAC_ADDRESS").value_or("1");
-    mac_address_ = std::atoi(mac.c_str());
     Log(job_messages::kMacAddress, mac);
+    int64_t baud_number = job_number(baud), mac_number = job_number(mac);
+    if (!fits_int32(baud_number) || !fits_int32(mac_number)) {
+      Log(job_messages::kUnknownConnectionConfig);
+      return 2;
+    }
+    baud_rate_ = int(baud_number);
+    mac_address_ = int(mac_number);
   }
 
   RemoveSectionsWithoutTodo();
@@ -284,10 +307,10 @@ int JobRunner::ExecuteFunctions()
     ++errors;
     if (function.get("STOP_ON_ERROR").value_or("") == "1")
       return result;
-    int skip = std::atoi(function.get("ON_ERROR_SKIP_NEXT").value_or("0").c_str());
+    int64_t skip = job_number(function.get("ON_ERROR_SKIP_NEXT").value_or("0"));
     if (skip > 0) {
-      if (i + size_t(skip) >= functions_.size() - 1)
-        return result;  // the list ends while skipping
+      if (uint64_t(skip) >= functions_.size() - 1 - i)
+        return result;  // the list ends while skipping, however far the count goes
       i += size_t(skip);
     }
   }
@@ -300,34 +323,38 @@ int JobRunner::ScanDevices(const KeyMap& function)
   Log(job_messages::kFunctionStarted, name);
   DumpSection(function);
 
-  uint32_t low = 0, high = kMaxInstance;
-  int wait_seconds = 5;
+  int64_t low = 0, high = kMaxInstance, wait_seconds = 5;
   if (auto v = function.get("RANGE_LOW"))
-    low = uint32_t(std::atoi(v->c_str()));
+    low = job_number(*v);
   else
     Log(job_messages::kRangeLowMissing);
   if (auto v = function.get("RANGE_HIGH")) {
-    int h = std::atoi(v->c_str());
-    if (h < 0 || uint32_t(h) > kMaxInstance)
+    int64_t h = job_number(*v);
+    if (h < 0 || h > kMaxInstance)
       Log(job_messages::kRangeHighOutOfRange);
     else
-      high = uint32_t(h);
+      high = h;
   } else {
     Log(job_messages::kRangeHighMissing);
   }
   std::string result_file = with_forward_slashes(function.get("RESULTFILE").value_or(""));
   if (auto v = function.get("SCAN_TIME"))
-    wait_seconds = std::max(0, std::atoi(v->c_str()));
+    wait_seconds = std::max<int64_t>(0, job_number(*v));
   else
     Log(job_messages::kScanTimeMissing);
 
   bool refused = false;
-  if (low > high) {
+  // RANGE_LOW compares as an unsigned number: a negative one lies above every RANGE_HIGH.
+  if (low < 0 || low > high) {
     Log(job_messages::kRangeLowAboveHigh);
     refused = true;
   }
   if (result_file.empty()) {
     Log(job_messages::kNoResultFile);
+    refused = true;
+  }
+  if (wait_seconds > INT32_MAX) {
+    Log(job_messages::kScanTimeOutOfRange);
     refused = true;
   }
   if (refused) {
@@ -343,8 +370,15 @@ int JobRunner::ScanDevices(const KeyMap& function)
     Log(job_messages::kFunctionAborted, name);
     return 1;
   }
-  client_.ScanDevices(low, high, wait_seconds, f);
-  if (!close_written(f)) {
+  int scanned = client_.ScanDevices(uint32_t(low), uint32_t(high), int(wait_seconds), f);
+  bool written = close_written(f);
+  if (scanned != 0) {
+    // Without a Who-Is on the wire no device could answer: the empty list would be a lie.
+    Log(job_messages::kWhoIsNotSent);
+    Log(job_messages::kFunctionAborted, name);
+    return 1;
+  }
+  if (!written) {
     Log(job_messages::kCannotWriteFile, result_file);
     Log(job_messages::kFunctionAborted, name);
     return 1;
@@ -353,63 +387,57 @@ int JobRunner::ScanDevices(const KeyMap& function)
   return 0;
 }
 
+std::optional<int64_t> JobRunner::RequiredNumber(const KeyMap& function, const char* key, int64_t low,
+                                                int64_t high, int missing_message, int out_of_range_message)
+{
+  auto text = function.get(key);
+  if (!text) {
+    Log(missing_message);
+    return std::nullopt;
+  }
+  int64_t number = job_number(*text);
+  if (number < low || number > high) {
+    Log(out_of_range_message);
+    return std::nullopt;
+  }
+  return number;
+}
+
 bool JobRunner::ReadTransferKeys(const KeyMap& function, const char* file_key, int missing_file_message,
                                  uint32_t& device, uint32_t& instance, int32_t& start, int32_t& end,
                                  std::string& file)
 {
-  bool ok = true;
-  if (auto v = function.get("DEVICE_ID")) {
-    device = uint32_t(std::atoi(v->c_str()));
-    if (device > kMaxInstance) {
-      Log(job_messages::kDeviceIdOutOfRange);
-      ok = false;
-    }
-  } else {
-    Log(job_messages::kNoDeviceId);
-    ok = false;
-  }
-  if (auto v = function.get("FILE_INSTANCE")) {
-    instance = uint32_t(std::atoi(v->c_str()));
-    // Packed into an object identifier, a larger number would name another File object.
-    if (instance > kMaxInstance) {
-      Log(job_messages::kFileInstanceOutOfRange);
-      ok = false;
-    }
-  } else {
-    Log(job_messages::kNoFileInstance);
-    ok = false;
-  }
-  auto start_text = function.get("START");
-  if (start_text)
-    start = std::atoi(start_text->c_str());
-  else {
-    Log(job_messages::kNoStart);
-    ok = false;
-  }
-  auto end_text = function.get("END");
-  if (end_text)
-    end = std::atoi(end_text->c_str());
-  else {
-    Log(job_messages::kNoEnd);
-    ok = false;
-  }
+  using namespace job_messages;
+  auto device_number = RequiredNumber(function, "DEVICE_ID", 0, kMaxInstance, kNoDeviceId, kDeviceIdOutOfRange);
+  // Packed into an object identifier, a larger number would name another File object.
+  auto instance_number =
+      RequiredNumber(function, "FILE_INSTANCE", 0, kMaxInstance, kNoFileInstance, kFileInstanceOutOfRange);
+  auto start_number = RequiredNumber(function, "START", INT32_MIN, INT32_MAX, kNoStart, kStartOutOfRange);
+  auto end_number = RequiredNumber(function, "END", INT32_MIN, INT32_MAX, kNoEnd, kEndOutOfRange);
+  bool ok = device_number && instance_number && start_number && end_number;
   file = with_forward_slashes(function.get(file_key).value_or(""));
   if (file.empty()) {
     Log(missing_file_message);
     ok = false;
   }
   // The count is END - START in 64 bits: no range may wrap into another one.
-  if (start_text && end_text) {
-    int64_t count = int64_t(end) - int64_t(start);
+  if (start_number && end_number) {
+    int64_t count = *end_number - *start_number;
     if (count < 0) {
-      Log(job_messages::kStartAboveEnd);
+      Log(kStartAboveEnd);
       ok = false;
     } else if (count > kLargestTransfer) {
-      Log(job_messages::kRangeTooLarge);
+      Log(kRangeTooLarge);
       ok = false;
     }
   }
-  return ok;
+  if (!ok)
+    return false;
+  device = uint32_t(*device_number);
+  instance = uint32_t(*instance_number);
+  start = int32_t(*start_number);
+  end = int32_t(*end_number);
+  return true;
 }
 
 int JobRunner::FinishTransfer(const KeyMap& function, int result)

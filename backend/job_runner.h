@@ -11,12 +11,13 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-// What the job runner needs of the BACnet stack. Results of the file operations: 0 done,
-// -3 not one of our units, -2 fewer octets than asked, -1 failure without a code, n > 0 the
-// BACnet error code.
+// What the job runner needs of the BACnet stack. ScanDevices gives 0 when its Who-Is went
+// out. Results of the file operations: 0 done, -3 not one of our units, -2 fewer octets than
+// asked, -1 failure without a code, n > 0 the BACnet error code.
 class JobStackClient {
 public:
   virtual ~JobStackClient() = default;
@@ -40,6 +41,8 @@ public:
   void Run(const std::string& config_path);
 
   // Parts of Run, public for tests.
+  // 0 read; 2 link values refused; 3 the file goes beyond its limits; 4 no GENERAL section;
+  // 6 and 7 the link's section missing; 8 no usable LOCAL_DEVICE_ID.
   int ReadConfig(const std::string& path);
   int ExecuteFunctions();
   int ScanDevices(const KeyMap& function);
@@ -61,6 +64,10 @@ private:
   void Log(int id);
   void Log(int id, const std::string& argument);
   void LogNumber(int id, int number);
+  // A number key of a READ or WRITE: logs `missing_message` when it is absent and
+  // `out_of_range_message` when it lies outside low..high, and then gives none.
+  std::optional<int64_t> RequiredNumber(const KeyMap& function, const char* key, int64_t low, int64_t high,
+                                        int missing_message, int out_of_range_message);
   // Checks DEVICE_ID, FILE_INSTANCE, START, END and the local file key of a READ or WRITE.
   bool ReadTransferKeys(const KeyMap& function, const char* file_key, int missing_file_message,
                         uint32_t& device, uint32_t& instance, int32_t& start, int32_t& end,

@@ -91,7 +91,7 @@ int BACnetStackClient::OnIAm(const void* request)
   return 0;
 }
 
-void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams)
+bool BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams)
 {
   {
     std::lock_guard<std::mutex> held(iams_mutex_);
@@ -100,7 +100,11 @@ void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::mill
   }
   g_collecting_client = this;
   WhoIsRange range{low, high};
-  _BACnet_Driver_Request(&range);
+  if (_BACnet_Driver_Request(&range) != 0) {
+    std::lock_guard<std::mutex> held(iams_mutex_);
+    collecting_ = false;
+    return false;  // nobody was asked: nothing to wait for
+  }
   if (own_i_ams > 0) {
     std::unique_lock<std::mutex> held(iams_mutex_);
     own_i_am_heard_.wait_for(held, wait, [&] { return own_i_ams_ >= own_i_ams; });
@@ -109,6 +113,7 @@ void BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::mill
   }
   std::lock_guard<std::mutex> held(iams_mutex_);
   collecting_ = false;
+  return true;
 }
 
 std::vector<BACnetStackClient::IAmRecord> BACnetStackClient::TakeIAms()
@@ -187,7 +192,8 @@ bool BACnetStackClient::IsOwnModel(uint32_t device)
 
 int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds, FILE* result)
 {
-  CollectIAms(int32_t(low), int32_t(high), std::chrono::milliseconds(int64_t(std::max(0, wait_seconds)) * 1000));
+  if (!CollectIAms(int32_t(low), int32_t(high), std::chrono::milliseconds(int64_t(std::max(0, wait_seconds)) * 1000)))
+    return -1;
   if (!result)
     return 1;
   std::fputs("Device ID; Device Name; SoftwareVersion\n", result);

@@ -45,8 +45,9 @@ public:
 
 private:
   // Collects the I-Ams answering a Who-Is for `wait`; with `own_i_ams` above 0 the wait ends
-  // early once that many I-Ams of the local device have come back since the start.
-  void CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams = 0);
+  // early once that many I-Ams of the local device have come back since the start. False,
+  // at once, when the Who-Is could not be sent.
+  bool CollectIAms(int32_t low, int32_t high, std::chrono::milliseconds wait, int own_i_ams = 0);
   std::vector<IAmRecord> TakeIAms();
 
   std::mutex iams_mutex_;

@@ -31,6 +31,7 @@ struct Call {
 class FakeStack : public JobStackClient {
 public:
   int start_result = 0;
+  int scan_result = 0;
   int transfer_result = 0;
   std::string read_octets = "ABC";
   std::vector<Call> calls;
@@ -50,8 +51,9 @@ public:
   int ScanDevices(uint32_t low, uint32_t high, int wait, FILE* f) override
   {
     calls.push_back({"scan", low, high, 0, 0, wait});
-    std::fputs("Device ID; Device Name; SoftwareVersion\n", f);
-    return 0;
+    if (scan_result == 0)
+      std::fputs("Device ID; Device Name; SoftwareVersion\n", f);
+    return scan_result;
   }
   int ReadFileObject(uint32_t device, uint32_t instance, int32_t start, int32_t end, FILE* f, bool check) override
   {
@@ -199,23 +201,30 @@ TEST_F(JobRunnerTest, EndBeforeStartFailsWithoutARequest)
 TEST_F(JobRunnerTest, RangesAndFileInstancesThatNameNoValidRequestFailWithTheirReason)
 {
   struct Case {
-    const char *instance, *start, *end;
+    const char *device, *instance, *start, *end;
     const char* reason;  // null: the transfer runs with the values as given
   };
   const Case cases[] = {
-      {"1", "-2147483648", "1", "ERROR: END - START is out of range\n"},
-      {"1", "7", "-7", "ERROR: START > END\n"},
-      {"-1", "0", "4", "ERROR: File instance is out of range\n"},
-      {"4194302", "0", "2147483647", nullptr},
-      {"0", "-1", "2147483646", nullptr},
+      {"1", "1", "-2147483648", "1", "ERROR: END - START is out of range\n"},
+      {"1", "1", "7", "-7", "ERROR: START > END\n"},
+      {"1", "-1", "0", "4", "ERROR: File instance is out of range\n"},
+      {"1", "4194302", "0", "2147483647", nullptr},
+      {"1", "0", "-1", "2147483646", nullptr},
+      // Numbers that wrapped into a valid one before: they are read in full.
+      {"1", "4294967298", "0", "4", "ERROR: File instance is out of range\n"},
+      {"4294968530", "1", "0", "4", "ERROR: BACnet Device ID is out of range\n"},
+      {"1", "1", "4294967296", "4294967306", "ERROR: START is out of range\nERROR: END is out of range\n"},
+      {"1", "1", "-2147483649", "2", "ERROR: START is out of range\n"},
+      {"99999999999999999999", "1", "0", "4", "ERROR: BACnet Device ID is out of range\n"},
+      {"4194302", "7", "2147483647", "2147483647", nullptr},
   };
   std::ofstream(path("src.bin")) << "0123";
   for (const Case& c : cases) {
     for (std::string todo : {"READ\nRESULTFILE=" + path("f.bin"), "WRITE\nSOURCEFILE=" + path("src.bin")}) {
       stack.calls.clear();
-      std::string text = run(job("[t]\nTODO=" + todo + "\nDEVICE_ID=1\nFILE_INSTANCE=" + c.instance +
+      std::string text = run(job("[t]\nTODO=" + todo + "\nDEVICE_ID=" + c.device + "\nFILE_INSTANCE=" + c.instance +
                                  "\nSTART=" + c.start + "\nEND=" + c.end + "\n"));
-      std::string name = todo.substr(0, 5) + " " + c.instance + " " + c.start + " " + c.end;
+      std::string name = todo.substr(0, 5) + " " + c.device + " " + c.instance + " " + c.start + " " + c.end;
       if (c.reason) {
         EXPECT_EQ(stack.calls.size(), 2u) << name;  // start and stop only
         EXPECT_NE(text.find(std::string(c.reason) + "--Function: \"t\" aborted because of an error\n\n"),
@@ -224,6 +233,7 @@ TEST_F(JobRunnerTest, RangesAndFileInstancesThatNameNoValidRequestFailWithTheirR
         continue;
       }
       ASSERT_EQ(stack.calls.size(), 3u) << name;
+      EXPECT_EQ(stack.calls[1].device, uint32_t(std::atoi(c.device))) << name;
       EXPECT_EQ(stack.calls[1].instance, uint32_t(std::atoi(c.instance))) << name;
       EXPECT_EQ(stack.calls[1].start, std::atoi(c.start)) << name;
       EXPECT_EQ(stack.calls[1].end, std::atoi(c.end)) << name;
@@ -288,6 +298,54 @@ TEST_F(JobRunnerTest, ScanDefaultsAndRangeChecks)
   EXPECT_EQ(read(path("r.csv")), "Device ID; Device Name; SoftwareVersion\n");
 }
 
+TEST_F(JobRunnerTest, ScanNumbersAreReadInFull)
+{
+  struct Case {
+    const char *low, *high, *seconds;
+    const char* line;  // logged for the function
+    bool scans;
+    uint32_t scan_low, scan_high;
+    int wait;
+  };
+  const Case cases[] = {
+      {"4294967296", "10", "1", "ERROR: RANGE_LOW > RANGE_HIGH\n", false, 0, 0, 0},
+      {"-1", "10", "1", "ERROR: RANGE_LOW > RANGE_HIGH\n", false, 0, 0, 0},
+      {"0", "4294967306", "1", "WARNING: RANGE_HIGH out of Range --> reset to maximum value \"4194302\"\n", true, 0,
+       4194302, 1},
+      {"0", "10", "4294967297", "ERROR: SCAN_TIME is out of range\n", false, 0, 0, 0},
+      {"0", "10", "-4294967296", "--Function: \"s\" successful finished\n", true, 0, 10, 0},
+      {"3", "4194302", "2147483647", "--Function: \"s\" successful finished\n", true, 3, 4194302, 2147483647},
+  };
+  for (const Case& c : cases) {
+    stack.calls.clear();
+    std::string text = run(job(std::string("[s]\nTODO=SCAN_DEVICE\nRANGE_LOW=") + c.low + "\nRANGE_HIGH=" + c.high +
+                               "\nSCAN_TIME=" + c.seconds + "\nRESULTFILE=" + path("r.csv") + "\n"));
+    std::string name = std::string(c.low) + " " + c.high + " " + c.seconds;
+    EXPECT_NE(text.find(c.line), std::string::npos) << name << "\n" << text;
+    if (!c.scans) {
+      EXPECT_NE(text.find(std::string(c.line) + "--Function: \"s\" aborted because of an error\n\n"), std::string::npos)
+          << name << "\n" << text;
+      EXPECT_EQ(stack.calls.size(), 2u) << name;  // start and stop only
+      continue;
+    }
+    ASSERT_EQ(stack.calls.size(), 3u) << name;
+    EXPECT_EQ(stack.calls[1].device, c.scan_low) << name;
+    EXPECT_EQ(stack.calls[1].instance, c.scan_high) << name;
+    EXPECT_EQ(stack.calls[1].wait, c.wait) << name;
+  }
+}
+
+TEST_F(JobRunnerTest, ScanWhoseWhoIsCannotBeSentFails)
+{
+  stack.scan_result = -1;
+  std::string text = run(job("[s]\nTODO=SCAN_DEVICE\nRANGE_LOW=0\nRANGE_HIGH=10\nSCAN_TIME=1\nRESULTFILE=" +
+                             path("r.csv") + "\n"));
+  EXPECT_NE(text.find("ERROR: Can not send Who-Is\n--Function: \"s\" aborted because of an error\n\n"
+                      "#Endtime: 09:05:07\n\n\n-->Error while executing the functions\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST_F(JobRunnerTest, SkipNextAndStopOnError)
 {
   std::string bad = "TODO=READ\n";  // fails: keys missing
@@ -297,6 +355,12 @@ TEST_F(JobRunnerTest, SkipNextAndStopOnError)
   EXPECT_EQ(stack.calls.size(), 3u);
   EXPECT_NE(log().find("--Function: \"f4\" started"), std::string::npos);
   EXPECT_EQ(log().find("--Function: \"f2\" started"), std::string::npos);
+
+  // A count beyond 32 bits skips the rest instead of wrapping to 1.
+  stack.calls.clear();
+  run(job("[f1]\n" + bad + "ON_ERROR_SKIP_NEXT=4294967297\n[f2]\n" + good + "[f3]\n" + good));
+  EXPECT_EQ(stack.calls.size(), 2u);
+  EXPECT_EQ(log().find("--Function: \"f3\" started"), std::string::npos);
 
   stack.calls.clear();
   run(job("[f1]\n" + bad + "STOP_ON_ERROR=1\n[f2]\n" + good));
@@ -335,11 +399,16 @@ TEST_F(JobRunnerTest, ConfigurationErrors)
   EXPECT_EQ(log(), "--Reading configuration file\nERROR: No local Device ID set\n"
                    "\n-->Error while reading the configuration file\n");
 
-  JobRunner r3(stack, pinned_time);
-  std::ofstream(path("c3.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=4194303\n";
-  r3.Run(path("c3.ini"));
-  EXPECT_EQ(log(), "--Reading configuration file\nERROR: BACnet Device ID is out of range\n"
-                   "\n-->Error while reading the configuration file\n");
+  // 4294971007 wrapped to 4711 before; it is read in full now.
+  for (const char* local_id : {"4194303", "4294971007", "-1"}) {
+    JobRunner r3(stack, pinned_time);
+    std::ofstream(path("c3.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=" << local_id
+                                  << "\nLINK=BACnet_IP\n[BACnet_IP]\n";
+    r3.Run(path("c3.ini"));
+    EXPECT_EQ(log(), "--Reading configuration file\nERROR: BACnet Device ID is out of range\n"
+                     "\n-->Error while reading the configuration file\n")
+        << local_id;
+  }
 
   JobRunner r4(stack, pinned_time);
   std::ofstream(path("c4.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt") << "\nLOCAL_DEVICE_ID=5\nLINK=BACnet_IP\n";
@@ -364,6 +433,55 @@ TEST_F(JobRunnerTest, MstpJobRunsNothingAndWritesNoEndLine)
   EXPECT_EQ(log(), "--Reading configuration file\n# Connection: BACnet MSTP\n# COM Port: COM1\n# Baudrate: 38400\n"
                    "# MAC-Address: 1\n--Reading configuration file successful finished\n\n#Starttime: 09:05:07\n\n");
   EXPECT_TRUE(stack.calls.empty());
+}
+
+TEST_F(JobRunnerTest, MstpNumbersBeyond32BitsAreAConfigurationError)
+{
+  std::ofstream(path("m.ini")) << "[GENERAL]\nLOGFILE=" << path("log.txt")
+                               << "\nLOCAL_DEVICE_ID=5\nLINK=BACnet_MSTP\n[BACnet_MSTP]\nMAC_ADDRESS=4294967297\n";
+  JobRunner runner(stack, pinned_time);
+  EXPECT_EQ(runner.ReadConfig(path("m.ini")), 2);
+  EXPECT_TRUE(log().ends_with("# MAC-Address: 4294967297\nERROR: Unknown connection configuration\n")) << log();
+}
+
+TEST_F(JobRunnerTest, JobFilesBeyondTheirLimitsAreAConfigurationError)
+{
+  auto lines = [](size_t characters) {  // "K<n>=value" lines of 100 characters with their line ends
+    std::string text;
+    for (size_t n = 0; text.size() < characters; ++n) {
+      std::string key = "K" + std::to_string(n) + "=";
+      text += key + std::string(99 - key.size(), 'v') + "\n";
+    }
+    return text;
+  };
+  auto sections = [&](int count, size_t characters) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+      text += "[S" + std::to_string(i) + "]\n" + lines(characters);
+    return text;
+  };
+  std::string names;
+  for (int i = 0; i < 102400 / 8; ++i)
+    names += "[N" + std::to_string(100000 + i) + "]\n";  // 7 characters and the end of each name
+  const std::pair<std::string, bool> cases[] = {
+      {"[big]\nTODO=x\n" + lines(102300), true},
+      {"[big]\nTODO=x\n" + lines(102400), false},
+      {names, false},
+      {sections(2, 95000), true},  // close to the whole file's limit of 204800
+      {sections(3, 95000), false},
+  };
+  for (const auto& [rest, fits] : cases) {
+    stack.calls.clear();
+    std::string text = run(job(rest));
+    if (fits) {
+      EXPECT_TRUE(text.ends_with("\n-->Successful finished\n")) << rest.size();
+      continue;
+    }
+    EXPECT_EQ(text, "--Reading configuration file\nERROR: Configuration file too large\n"
+                    "\n-->Error while reading the configuration file\n")
+        << rest.size();
+    EXPECT_TRUE(stack.calls.empty());
+  }
 }
 
 TEST_F(JobRunnerTest, StackThatCannotStartEndsTheJob)

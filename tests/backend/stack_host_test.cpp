@@ -69,6 +69,32 @@ TEST(StackClient, FailedCallsMapToTheirErrorCodeOrToFailure)
   EXPECT_EQ(stack_client_error_result(27, 5), -1);
 }
 
+TEST(StackClient, ScanWhoseWhoIsCannotBeSentFailsAtOnce)
+{
+  StackConfig config;
+  config.device_instance = 4711;
+  // Refused with no stack running, and by a running one whose initiation is disabled.
+  for (bool running : {false, true}) {
+    if (running) {
+      ASSERT_EQ(_BACnet_Driver_Start(&config), 0);  // no port
+      client_set_communication_state(kCommunicationInitiationDisabled);
+    }
+    BACnetStackClient client;
+    int waits = 0;
+    client.sleep = [&](std::chrono::milliseconds) { ++waits; };
+    FILE* result = std::tmpfile();
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(client.ScanDevices(0, 10, 5, result), -1) << running;
+    EXPECT_EQ(waits, 0) << running;             // nobody was asked: nothing to wait for
+    EXPECT_EQ(std::ftell(result), 0) << running;  // no list, not even its header
+    std::fclose(result);
+    if (running) {
+      client_set_communication_state(0);
+      EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+    }
+  }
+}
+
 TEST(StackHost, RemotePropertyCacheLivesFromStartToStopAndRunsOnThePasses)
 {
   ManualClock clock;

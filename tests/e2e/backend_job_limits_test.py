@@ -1,8 +1,9 @@
 """The backend program on job files that go beyond the ordinary, inside network namespaces:
-byte ranges that do not fit, File instances out of range, result files that cannot be
-written, a folder for a job file, link values that are no address or port, and a scan that
-hears devices outside its range and devices that never answer. Each function fails with its
-reason, the functions after it still run, and the log always gets its end line."""
+byte ranges that do not fit, File instances out of range, numbers beyond 32 bits, result
+files that cannot be written, a folder for a job file, job files without end, link values
+that are no address or port, and a scan that hears devices outside its range and devices
+that never answer. Each function fails with its reason, the functions after it still run,
+and the log always gets its end line."""
 
 import json
 import os
@@ -20,11 +21,16 @@ BROADCAST = "10.111.1.255"
 # Far below the gigabyte a range may name: a buffer sized from the range instead of the data
 # ends the program.
 MEMORY_LIMIT = 800 * 1024 * 1024
+# The program alone takes about 12 MB of address space; a job file of any size or content
+# costs it no more than a few MB beside that.
+JOB_FILE_MEMORY_LIMIT = 32 * 1024 * 1024
 ABORTED = '--Function: "{}" aborted because of an error\n\n'
+FILE_TOO_LARGE = ("--Reading configuration file\nERROR: Configuration file too large\n"
+                  "\n-->Error while reading the configuration file\n")
 
 
-def limited_memory():
-    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+def limited_memory(limit=MEMORY_LIMIT):
+    resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
 
 
 class BackendJobLimits(bj.JobLabCase):
@@ -37,9 +43,9 @@ class BackendJobLimits(bj.JobLabCase):
     def run_job(self, text, **kw):
         return bj.run_job(self.backend, self.tmp, bj.general(self.tmp, self.ip_backend) + text, **kw)
 
-    def transfer(self, name, todo, start, end, instance=1, file_key="RESULTFILE", file=None):
+    def transfer(self, name, todo, start, end, instance=1, file_key="RESULTFILE", file=None, device=1234):
         file = file or os.path.join(self.tmp, f"{name}.bin")
-        return (f"[{name}]\nTODO={todo}\nDEVICE_ID=1234\nFILE_INSTANCE={instance}\nSTART={start}\nEND={end}\n"
+        return (f"[{name}]\nTODO={todo}\nDEVICE_ID={device}\nFILE_INSTANCE={instance}\nSTART={start}\nEND={end}\n"
                 f"{file_key}={file}\n")
 
     def test_ranges_and_instances_that_name_no_valid_request_fail_with_their_reason(self):
@@ -53,6 +59,10 @@ class BackendJobLimits(bj.JobLabCase):
                + self.transfer("R_BACKWARDS", "READ", 10, 4)
                + self.transfer("R_INSTANCE", "READ", 0, 4, instance=4194305)
                + self.transfer("R_LONG", "READ", 0, 1000000000)
+               # Each of these wrapped to a valid request (File 2, device 1234, octets 0-9).
+               + self.transfer("R_INSTANCE_WRAPS", "READ", 0, 4, instance=4294967298)
+               + self.transfer("R_DEVICE_WRAPS", "READ", 0, 4, device=4294968530)
+               + self.transfer("R_RANGE_WRAPS", "READ", 4294967296, 4294967306)
                + bj.read_section(1, self.tmp))
         done, log = self.run_job(job, preexec_fn=limited_memory)
         self.assertEqual((done.returncode, done.stderr), (0, ""), log)
@@ -60,7 +70,10 @@ class BackendJobLimits(bj.JobLabCase):
                              ("W_SHORT", "ERROR: Unknown error while reading BACnet file object"),
                              ("R_BACKWARDS", "ERROR: START > END"),
                              ("R_INSTANCE", "ERROR: File instance is out of range"),
-                             ("R_LONG", "ERROR: The returning data does not match the requested length")):
+                             ("R_LONG", "ERROR: The returning data does not match the requested length"),
+                             ("R_INSTANCE_WRAPS", "ERROR: File instance is out of range"),
+                             ("R_DEVICE_WRAPS", "ERROR: BACnet Device ID is out of range"),
+                             ("R_RANGE_WRAPS", "ERROR: START is out of range\nERROR: END is out of range")):
             self.assertIn(reason + "\n" + ABORTED.format(name), log)
         self.assertIn('--Function: "READ_1" successful finished\n\n', log)
         self.assert_end_line(log, "-->Error while executing the functions")
@@ -73,6 +86,60 @@ class BackendJobLimits(bj.JobLabCase):
                          [{"instance": 1, "position": 0, "count": 1000000000},
                           {"instance": 1, "position": 0, "count": bj.SIZES[1]}])
         self.assertEqual([r for r in served if "writeFile" in r], [])
+        # Only W_SHORT, R_LONG and READ_1 get as far as the model check.
+        self.assertEqual([r["readProperty"] for r in served if "readProperty" in r],
+                         [{"type": 8, "instance": 1234, "property": 70}] * 3)
+
+    def test_scan_and_skip_numbers_beyond_32_bits_are_read_in_full(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        scan = "[{}]\nTODO=SCAN_DEVICE\nRANGE_LOW={}\nRANGE_HIGH={}\nSCAN_TIME={}\nRESULTFILE=" + self.tmp + "/{}.csv\n"
+        # They wrapped to 0, 10, 1 and 1: two scans of 0-10, a refused one, and one function skipped.
+        job = (scan.format("SCAN_LOW", 4294967296, 10, 0, "low")
+               + scan.format("SCAN_TIME", 0, 10, 4294967297, "time")
+               + scan.format("SCAN_HIGH", 1234, 4294967306, 1, "high")
+               + "[SKIP]\nTODO=READ\nON_ERROR_SKIP_NEXT=4294967297\n"
+               + bj.read_section(1, self.tmp) + bj.read_section(2, self.tmp))
+        done, log = self.run_job(job)
+        self.assertIn("ERROR: RANGE_LOW > RANGE_HIGH\n" + ABORTED.format("SCAN_LOW"), log)
+        self.assertIn("ERROR: SCAN_TIME is out of range\n" + ABORTED.format("SCAN_TIME"), log)
+        self.assertIn('WARNING: RANGE_HIGH out of Range --> reset to maximum value "4194302"\n', log)
+        self.assertIn('--Function: "SCAN_HIGH" successful finished\n\n', log)
+        self.assertNotIn('--Function: "READ_', log)
+        self.assert_end_line(log, "-->Error while executing the functions")
+        with open(os.path.join(self.tmp, "high.csv")) as f:
+            self.assertEqual(sorted(f.read().split("\n")[1:-1]), ["1234;ZOR17 Raum;1.0", "4711;ZOR17-Server;1.0.0.2"])
+
+        served = self.peer_lines()
+        # The start-up Who-Is for the backend itself, then only the scan that fits.
+        self.assertEqual([(r["whoIs"]["low"], r["whoIs"]["high"]) for r in served if "whoIs" in r],
+                         [(4711, 4711), (1234, 4194302)])
+        self.assertEqual([r for r in served if "readFile" in r], [])
+
+    def test_local_device_beyond_32_bits_is_a_configuration_error(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        done, log = bj.run_job(self.backend, self.tmp,
+                               bj.general(self.tmp, self.ip_backend, local_id=4294971007) + bj.read_section(1, self.tmp))
+        self.assertTrue(log.endswith("--Reading configuration file\nERROR: BACnet Device ID is out of range\n"
+                                     "\n-->Error while reading the configuration file\n"), log)
+        self.assertEqual([r for r in self.peer_lines() if "whoIs" in r], [])  # the stack never started
+
+    def test_job_files_without_end_cost_a_few_megabytes_and_end_with_the_configuration_error(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        os.makedirs(self.tmp, exist_ok=True)
+        head = os.path.join(self.tmp, "head.ini")
+        with open(head, "w") as f:
+            f.write(bj.general(self.tmp, self.ip_backend) + bj.read_section(1, self.tmp))
+        # Nothing but zeros: no section at all, so no log either. The same behind a whole job:
+        # the log tells why nothing ran.
+        for command, files in (('"$1" /dev/zero', ["head.ini"]),
+                               ('cat "$2" /dev/zero | "$1" /dev/stdin', ["head.ini", "logfile.txt"])):
+            done = self.backend.run(["/bin/sh", "-c", command, "sh", programs.program("ZOR17"), head],
+                                    timeout=60, check=False, preexec_fn=lambda: limited_memory(JOB_FILE_MEMORY_LIMIT))
+            self.assertEqual((done.returncode, done.stdout, done.stderr), (0, "", ""), command)
+            self.assertEqual(sorted(os.listdir(self.tmp)), files, command)
+        with open(os.path.join(self.tmp, "logfile.txt")) as f:
+            self.assertEqual(f.read(), FILE_TOO_LARGE)
+        self.assertEqual([r for r in self.peer_lines() if "whoIs" in r], [])  # the stack never started
 
     def test_result_files_that_cannot_be_written_fail_the_function(self):
         self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)

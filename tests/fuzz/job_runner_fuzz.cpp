@@ -1,22 +1,24 @@
 // The job runner's values from arbitrary input, run against a stack client that only checks
-// what reaches it: every request names a valid device, File instance and byte range, the
-// stack starts only with a dotted IPv4 address and a port number, and scans stay within the
-// instance range. The input's lines are, in order, the outcome of every transfer and the
-// values of a fixed job; the file keys point into a scratch folder, so no input names a file
-// of its own.
+// what reaches it: every request carries exactly the numbers its function's keys name (read
+// as atoi reads them, but in full) and those lie in their ranges, the stack starts only with
+// the job's local device, a dotted IPv4 address and a port number, and scans ask for the
+// job's range and time. The input's lines are, in order, the outcome of every call and the
+// values of a fixed job.
+// The job file lives in memory and the log and the local files are devices, so that an input
+// costs the runner's own work and little else.
 #include "backend/job_runner.h"
 
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace {
 
@@ -24,34 +26,106 @@ constexpr uint32_t kMaxInstance = 4194302;
 
 // The keys the input fills after the link's three (LOCAL_DEVICE_ID, IP, PORT), in order, for
 // each of two functions.
+enum Key { kTodo, kDeviceId, kFileInstance, kStart, kEnd, kRangeLow, kRangeHigh, kScanTime, kStopOnError, kSkipNext };
 const char* const kFunctionKeys[] = {"TODO",        "DEVICE_ID",      "FILE_INSTANCE", "START",
                                      "END",         "RANGE_LOW",      "RANGE_HIGH",    "SCAN_TIME",
                                      "STOP_ON_ERROR", "ON_ERROR_SKIP_NEXT"};
+constexpr int kKeys = sizeof kFunctionKeys / sizeof kFunctionKeys[0];
 constexpr int kFunctions = 2;
 
-struct Scratch {
-  std::filesystem::path dir;
-  Scratch()
+// The job file: a file in memory rewritten for every input, opened by the runner by name.
+struct MemoryJobFile {
+  std::string path = "/dev/shm/zor17-job-fuzz-XXXXXX";
+  int fd = mkstemp(path.data());
+  MemoryJobFile()
   {
-    char name[] = "/tmp/zor17-job-fuzz-XXXXXX";
-    if (!mkdtemp(name))
+    if (fd < 0)
       std::abort();
-    dir = name;
-    std::ofstream(dir / "source.bin", std::ios::binary) << "0123456789";
   }
-  ~Scratch() { std::filesystem::remove_all(dir); }
-  std::string path(const char* name) const { return (dir / name).string(); }
+  ~MemoryJobFile() { unlink(path.c_str()); }
+  void write(const std::string& text)
+  {
+    if (pwrite(fd, text.data(), text.size(), 0) != ssize_t(text.size()))
+      std::abort();
+    if (text.size() < size && ftruncate(fd, off_t(text.size())) != 0)
+      std::abort();
+    size = text.size();
+  }
+  size_t size = 0;
 };
+
+// What the job file stores for a value: nothing when it is blank, else the value without
+// the blanks around it.
+bool present(std::string_view value) { return value.find_first_not_of(" \t\r") != std::string_view::npos; }
+
+std::string_view stored(std::string_view value)
+{
+  size_t first = value.find_first_not_of(" \t\r");
+  return value.substr(first, value.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The number a value names, as canonical decimal text: blanks, a sign and the digits up to
+// the first other character, without leading zeros; "0" when there are no digits. Worked
+// out on the text, so that it holds for numbers of any length.
+std::string named_number(std::string_view value)
+{
+  value = value.substr(0, value.find('\0'));  // a value ends at a zero byte
+  size_t at = 0;
+  while (at < value.size() && std::isspace(static_cast<unsigned char>(value[at])))
+    ++at;
+  bool negative = at < value.size() && value[at] == '-';
+  if (at < value.size() && (value[at] == '-' || value[at] == '+'))
+    ++at;
+  while (at < value.size() && value[at] == '0')
+    ++at;
+  size_t digits = at;
+  while (digits < value.size() && std::isdigit(static_cast<unsigned char>(value[digits])))
+    ++digits;
+  if (digits == at)
+    return "0";
+  return (negative ? "-" : "") + std::string(value.substr(at, digits - at));
+}
+
+bool names(std::string_view value, int64_t number) { return named_number(value) == std::to_string(number); }
+
+bool names_positive(std::string_view value)
+{
+  std::string n = named_number(value);
+  return n[0] != '-' && n != "0";
+}
+
+// A named number within 0..limit (the digits are few enough to convert).
+bool names_within(std::string_view value, int64_t limit)
+{
+  std::string n = named_number(value);
+  return n[0] != '-' && n.size() <= 18 && std::stoll(n) <= limit;
+}
+
+bool is_function(std::string_view todo, std::string_view name)
+{
+  std::string_view t = present(todo) ? stored(todo) : std::string_view();
+  if (t.size() != name.size())
+    return false;
+  for (size_t i = 0; i < t.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(t[i])) != name[i])
+      return false;
+  return true;
+}
 
 class CheckingClient : public JobStackClient {
 public:
+  std::string_view local_device, ip, port;
+  std::string_view function[kFunctions][kKeys];
+  int scan_result = 0;
   int transfer_result = 0;
 
-  int Start(int32_t local_device, const std::string& ip, int udp_port, int) override
+  int Start(int32_t device, const std::string& address, int udp_port, int) override
   {
     in_addr parsed{};
-    if (local_device < 0 || uint32_t(local_device) > kMaxInstance || inet_pton(AF_INET, ip.c_str(), &parsed) != 1 ||
-        udp_port < 1 || udp_port > 65535)
+    if (device < 0 || uint32_t(device) > kMaxInstance || !names(local_device, device) ||
+        inet_pton(AF_INET, address.c_str(), &parsed) != 1 ||
+        address != (present(ip) ? stored(ip) : "127.0.0.1") || udp_port < 1 || udp_port > 65535 ||
+        !names(present(port) ? port : "47808", udp_port))
       __builtin_trap();
     return 0;
   }
@@ -60,30 +134,68 @@ public:
   {
     if (low > high || high > kMaxInstance || wait_seconds < 0 || !result)
       __builtin_trap();
-    std::fputs("Device ID; Device Name; SoftwareVersion\n", result);
-    return 0;
+    served(scan_result, [&](const std::string_view* keys) {
+      std::string_view l = keys[kRangeLow], h = keys[kRangeHigh], t = keys[kScanTime];
+      bool high_given = present(h) && names_within(h, kMaxInstance);
+      bool no_wait = present(t) && named_number(t)[0] == '-';
+      return is_function(keys[kTodo], "SCAN_DEVICE") && (present(l) ? names(l, low) : low == 0) &&
+             (high_given ? names(h, high) : high == kMaxInstance) &&
+             (!present(t) ? wait_seconds == 5 : no_wait ? wait_seconds == 0 : names(t, wait_seconds));
+    });
+    if (scan_result == 0)
+      std::fputs("Device ID; Device Name; SoftwareVersion\n", result);
+    return scan_result;
   }
   int ReadFileObject(uint32_t device, uint32_t instance, int32_t start, int32_t end, FILE* output, bool) override
   {
-    check(device, instance, start, end);
+    check(device, instance, start, end, "READ");
     std::fputs("ABC", output);
     return transfer_result;
   }
   int WriteFileObject(uint32_t device, uint32_t instance, int32_t start, int32_t end, FILE* input, bool) override
   {
-    check(device, instance, start, end);
+    check(device, instance, start, end, "WRITE");
     char buffer[16];
     (void)std::fread(buffer, 1, sizeof buffer, input);
     return transfer_result;
   }
 
 private:
-  static void check(uint32_t device, uint32_t instance, int32_t start, int32_t end)
+  // Finds the function that made a request: the first from the next one on that it matches.
+  // A request no function names is a fault, and so is one after a failed request whose
+  // function stops the job or skips the functions that follow.
+  template <typename Matches>
+  void served(int result, Matches matches)
+  {
+    int f = next_;
+    while (f < kFunctions && !matches(function[f]))
+      ++f;
+    if (f == kFunctions)
+      __builtin_trap();
+    if (failed_ >= 0) {
+      const std::string_view* keys = function[failed_];
+      bool stops = present(keys[kStopOnError]) && stored(keys[kStopOnError]) == "1";
+      if (stops || names_positive(keys[kSkipNext]))  // two functions: any skip reaches the second
+        __builtin_trap();
+    }
+    if (result != 0)
+      failed_ = f;
+    next_ = f + 1;
+  }
+
+  void check(uint32_t device, uint32_t instance, int32_t start, int32_t end, const char* todo)
   {
     int64_t count = int64_t(end) - int64_t(start);
     if (device > kMaxInstance || instance > kMaxInstance || count < 0 || count > INT32_MAX)
       __builtin_trap();
+    served(transfer_result, [&](const std::string_view* keys) {
+      return is_function(keys[kTodo], todo) && names(keys[kDeviceId], device) &&
+             names(keys[kFileInstance], instance) && names(keys[kStart], start) && names(keys[kEnd], end);
+    });
   }
+
+  int next_ = 0;
+  int failed_ = -1;  // the function whose request failed
 };
 
 std::tm fixed_time() { return std::tm{}; }
@@ -92,35 +204,41 @@ std::tm fixed_time() { return std::tm{}; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  static Scratch scratch;
-  std::vector<std::string> values;
-  std::string text(reinterpret_cast<const char*>(data), size);
-  for (size_t at = 0; at <= text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos)
-      end = text.size();
-    values.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  size_t next = 0;
-  auto value = [&]() { return next < values.size() ? values[next++] : std::string(); };
+  static MemoryJobFile job_file;
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  auto value = [&]() {  // the next line of the input; empty once they are used up
+    size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    return line;
+  };
 
   CheckingClient client;
-  // -3 .. 3: every kind of outcome, so that failures skip and stop functions too.
-  client.transfer_result = int(unsigned(std::atoi(value().c_str())) % 7) - 3;
-  std::string job = "[GENERAL]\nLOGFILE=" + scratch.path("log.txt") + "\nLINK=BACnet_IP\nLOCAL_DEVICE_ID=" + value();
-  job += "\n[BACnet_IP]\nIP=" + value();
-  job += "\nPORT=" + value() + "\n";
+  // -3 .. 3 for the transfers, so that failures skip and stop functions too; scans fail in
+  // every other step of seven.
+  unsigned outcome = unsigned(std::atoi(std::string(value()).c_str()));
+  client.transfer_result = int(outcome % 7) - 3;
+  client.scan_result = (outcome / 7) % 2 ? -1 : 0;
+  client.local_device = value();
+  client.ip = value();
+  client.port = value();
+  // The log and the local files are devices: no input names a file of its own.
+  std::string job;
+  job.reserve(512 + size);
+  job.append("[GENERAL]\nLINK=BACnet_IP\nLOCAL_DEVICE_ID=").append(client.local_device);
+  job.append("\n[BACnet_IP]\nIP=").append(client.ip).append("\nPORT=").append(client.port).append("\n");
   for (int f = 0; f < kFunctions; ++f) {
-    job += "[F" + std::to_string(f) + "]\nRESULTFILE=" + scratch.path("result.bin") +
-           "\nSOURCEFILE=" + scratch.path("source.bin") + "\n";
-    for (const char* key : kFunctionKeys)
-      job += std::string(key) + "=" + value() + "\n";
+    job.append("[F").append(1, char('0' + f)).append("]\nRESULTFILE=/dev/null\nSOURCEFILE=/dev/zero\n");
+    for (int k = 0; k < kKeys; ++k) {
+      // An empty value stores nothing, as if the line were not there; it is left out.
+      client.function[f][k] = value();
+      if (!client.function[f][k].empty())
+        job.append(kFunctionKeys[k]).append("=").append(client.function[f][k]).append("\n");
+    }
   }
-  const std::string job_path = scratch.path("config.ini");
-  std::ofstream(job_path, std::ios::binary | std::ios::trunc) << job;
+  job_file.write(job);
 
   JobRunner runner(client, fixed_time);
-  runner.Run(job_path);
+  runner.Run(job_file.path);
   return 0;
 }
