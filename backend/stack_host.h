@@ -5,7 +5,7 @@
 // Must not: call a module outside the orders below, or block inside a pass of the loop.
 #pragma once
 
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"

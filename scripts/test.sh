@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: unit tests in the default and the sanitizer build,
-# the threaded unit tests under ThreadSanitizer, the end-to-end tests (network namespaces,
-# root), and a short run of every fuzz target.
+# Sets up, checks that no include points up or across the stack's layers, builds and runs
+# every test: unit tests in the default and the sanitizer build, the threaded unit tests under
+# ThreadSanitizer, the end-to-end tests (network namespaces, root), and a short run of every
+# fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,6 +10,9 @@ bash scripts/setup.sh
 jobs=$(nproc)
 status=0
 step() { echo; echo "== $*"; }
+
+step "layer includes"
+python3 scripts/check-layers.py || status=1
 
 step "default build"
 # A build folder that scripts/run.sh configured without tests gets them back.

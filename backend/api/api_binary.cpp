@@ -6,7 +6,7 @@
 #include "backend/api/api_server.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/codec_constructed.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "backend/api/api_client.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstdint>

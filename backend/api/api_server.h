@@ -8,7 +8,7 @@
 
 #include "backend/api/api_client.h"
 #include "bacnet/application/server_tsm.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/value/value_types.h"
 

@@ -1,6 +1,6 @@
 #include "bacnet/application/application_layer.h"
 
-#include "bacnet/datalink/ring.h"
+#include "bacnet/foundation/ring.h"
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/network_routes.h"

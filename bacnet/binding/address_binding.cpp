@@ -1,15 +1,12 @@
 #include "bacnet/binding/address_binding.h"
 
-#include "bacnet/client/client_request.h"
 #include "bacnet/foundation/os_wrappers.h"
-#include "bacnet/network/network_main.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -35,27 +32,10 @@ constexpr int kResultWriteAccessDenied = 41;
 
 constexpr uint32_t kSilenceBeforeOffline = 31;     // s without answer before a failure forgets the address
 constexpr uint32_t kUnlocatedOnline = 21;          // s a record without address stays online
-constexpr uint32_t kPollWindow = 600;              // s after the last use in which silent devices are polled
-constexpr uint32_t kScanQuiet = 2;                 // s between scan steps and after the last I-Am
-constexpr uint32_t kBackoffUnit = 30;
-constexpr std::array<uint32_t, 4> kBackoffFactor = {0, 1, 2, 4};
 constexpr uint8_t kBackoffStepMax = 3;
-constexpr uint32_t kIAmMaxApdu = 480;
 
 // The properties a remote device object lists under property 8.
 constexpr std::array<uint32_t, 9> kRemoteDeviceProperties = {77, 79, 112, 120, 107, 75, 571, 573, 574};
-
-struct ScanState {
-  int32_t low = 0;
-  int32_t high = kScanUpperBound;
-  int32_t upper = kScanUpperBound;
-  uint32_t who_is_count = 0;
-  bool i_am_seen = false;
-  bool running = false;
-  bool enabled = false;
-  uint32_t last_activity = 0;
-  int status = kScanNotUpdated;
-};
 
 struct BindingState {
   int32_t own = -1;
@@ -65,7 +45,7 @@ struct BindingState {
   std::vector<DeviceBinding> devices;        // sorted by instance
   std::vector<AddressBindingEntry> addresses;  // sorted by address bytes
   std::vector<int32_t> local_ports;          // in registration order
-  ScanState scan;
+  AddressBindingLocateHook locate = nullptr;
 };
 
 BindingState g;
@@ -238,143 +218,6 @@ int add_local_device_without_station(uint8_t max_apdu_code, int32_t instance, ui
   return upsert_address(marker, instance, 1);
 }
 
-int32_t binding_instance(const BACnetValue& element)
-{
-  if (element.tag != TAG_ADDRESS_BINDING || !element.payload.record)
-    return -1;
-  return int32_t(static_cast<const BACnetAddressBinding*>(element.payload.record)->device.instance);
-}
-
-// The instances of a binding list value: one binding, or a list of them.
-std::vector<int32_t> skip_instances(const BACnetValue& skip)
-{
-  std::vector<int32_t> out;
-  if (skip.tag == TAG_ADDRESS_BINDING) {
-    out.push_back(binding_instance(skip));
-  } else if (skip.tag == TAG_ADDRESS_BINDING_LIST && skip.payload.array) {
-    const BACnetValueArray& a = *skip.payload.array;
-    for (uint32_t i = 0; i < a.used; ++i)
-      out.push_back(binding_instance(a.elements[i]));
-  }
-  return out;
-}
-
-bool in_skip(const std::vector<int32_t>& skip, int32_t instance)
-{
-  return std::find(skip.begin(), skip.end(), instance) != skip.end();
-}
-
-// The window below the next bound device, starting from the current low limit.
-void scan_set_min_max(const std::vector<int32_t>& skip)
-{
-  ScanState& s = g.scan;
-  // Each round either ends or moves low past one bound device, so the skip list bounds it.
-  for (std::size_t round = 0; round <= skip.size() + 1; ++round) {
-    int32_t low = s.low - 1;
-    int32_t high = s.high + 1;
-    for (int32_t i : skip)
-      if (i > low && i < high)
-        high = i;
-    for (int32_t i : skip)
-      if (i > low && i < high)
-        low = i;
-    s.low = low + 1;
-    s.high = high;
-    if (s.low == s.upper)
-      return;
-    if (s.low != s.high) {
-      s.high = high - 1;
-      return;
-    }
-    // The window starts on a bound device: step past every bound device in a row.
-    do
-      ++s.low;
-    while (in_skip(skip, s.low));
-    s.high = s.upper;
-  }
-}
-
-// Under the lock: moves the scan to the window it asks next; true when the scan is done.
-bool scan_next_window(const std::vector<int32_t>& skip)
-{
-  ScanState& s = g.scan;
-  if (s.i_am_seen) {
-    // Answers came: ask again below the lowest device that answered.
-    scan_set_min_max(skip);
-    if (s.high == s.upper && in_skip(skip, s.upper))
-      return true;
-    s.i_am_seen = false;
-    s.who_is_count = 0;
-    return false;
-  }
-  if (s.who_is_count > 0) {
-    // The window was asked and stayed quiet: move on to the next one.
-    if (s.high == s.upper && in_skip(skip, s.high))
-      return true;
-    s.low = s.high + 1;
-    s.high = s.upper;
-    s.who_is_count = 0;
-    scan_set_min_max(skip);
-    if (s.low == s.upper && in_skip(skip, s.high))
-      return true;
-  }
-  return s.low > s.high;
-}
-
-void scan_restart()
-{
-  ScanState& s = g.scan;
-  s.low = 0;
-  s.high = kScanUpperBound;
-  s.upper = kScanUpperBound;
-  s.i_am_seen = false;
-  // A finished scan leaves its count of asked windows; a new scan starts by asking.
-  s.who_is_count = 0;
-  s.status = kScanScanning;
-}
-
-uint32_t backoff_wait(uint8_t step) { return kBackoffUnit * kBackoffFactor[std::min<uint8_t>(step, kBackoffStepMax)]; }
-
-void advance_backoff(int32_t instance, uint32_t now)
-{
-  DRIVER_LOCK_SCOPE();
-  auto it = find_device(instance);
-  if (it == g.devices.end())
-    return;
-  it->backoff_step = uint8_t(std::min<int>(it->backoff_step + 1, kBackoffStepMax));
-  it->backoff_time = now;
-}
-
-void locate_device(const DeviceBinding& d, uint32_t now)
-{
-  if (now - d.backoff_time <= backoff_wait(d.backoff_step))
-    return;
-  char text[64];
-  std::snprintf(text, sizeof text, "Attempting to locate device %d", d.instance);
-  log_text(kBindingLogLevel, text);
-  WhoIsRequest request;
-  request.low_limit = d.instance;
-  request.high_limit = d.instance;
-  client_who_is(-1, -1, &request);
-  advance_backoff(d.instance, now);
-}
-
-void poll_status(const DeviceBinding& d, uint32_t now)
-{
-  if (now - d.backoff_time <= backoff_wait(d.backoff_step))
-    return;
-  char text[64];
-  std::snprintf(text, sizeof text, "Attempting to read status of device %d", d.instance);
-  log_text(kBindingLogLevel, text);
-  ReadPropertyRequest request;
-  request.object = {kDeviceObjectType, uint32_t(d.instance)};
-  request.property = kSystemStatusProperty;
-  request.array_index = -1;
-  // Any answer ends the transaction, and heard-from marks the device online again.
-  client_read_property(nullptr, nullptr, d.instance, nullptr, &request);
-  advance_backoff(d.instance, now);
-}
-
 int set_enumerated(BACnetValue* value, uint32_t n) { return value_set_enumerated(&n, value) == 0 ? 0 : kResultOther; }
 
 int remote_property_list(BACnetValue* value)
@@ -427,15 +270,13 @@ int read_remote_address(const DeviceBinding& d, BACnetValue* value)
 
 // ---- Set-up and tables ---------------------------------------------------------------------
 
-int address_binding_init(const DriverContext* context, int32_t own_instance)
+int address_binding_init_tables(const DriverContext* context, int32_t own_instance)
 {
   address_binding_clear();
   DRIVER_LOCK_SCOPE();
   g.log = (context && context->options[kBindingTraceOption]) ? context->log : nullptr;
   g.own = own_instance;
   g.local_network = -1;
-  scan_restart();
-  g.scan.running = true;
   return 0;
 }
 
@@ -537,13 +378,6 @@ int address_binding_remove_device(const BACnetAddressBinding* binding)
   return 0;
 }
 
-void address_binding_note_i_am()
-{
-  DRIVER_LOCK_SCOPE();
-  g.scan.last_activity = os_wall_seconds();
-  g.scan.i_am_seen = true;
-}
-
 // ---- Lookups -----------------------------------------------------------------------------
 
 int address_binding_use_device(int32_t instance, DeviceBinding* out)
@@ -551,8 +385,10 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
   DeviceBinding found;
   bool created = false;
   int result;
+  AddressBindingLocateHook locate;
   {
     DRIVER_LOCK_SCOPE();
+    locate = g.locate;
     auto it = find_device(instance);
     DeviceBinding* d = it != g.devices.end() ? &*it : nullptr;
     if (!d) {
@@ -569,9 +405,15 @@ int address_binding_use_device(int32_t instance, DeviceBinding* out)
     *out = found;
   // A device asked for the first time is looked for at once, not with the next second, so
   // the request parked for it waits one round trip instead of up to a second.
-  if (created && !found.address_known)
-    locate_device(found, os_wall_seconds());
+  if (created && !found.address_known && locate)
+    locate(found, os_wall_seconds());
   return result;
+}
+
+void address_binding_set_locate_hook(AddressBindingLocateHook hook)
+{
+  DRIVER_LOCK_SCOPE();
+  g.locate = hook;
 }
 
 uint64_t address_binding_changes()
@@ -703,68 +545,57 @@ std::size_t address_binding_address_count()
   return g.addresses.size();
 }
 
-// ---- Answers on behalf of the local devices ----------------------------------------------
+// ---- For device discovery ------------------------------------------------------------------
 
-int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
+int address_binding_copy_devices(std::vector<DeviceBinding>* out)
 {
-  BACnetAddress port{};
-  if (network_get_port(port_index, &port) != 0)
-    return -1;
-  if (low >= 0 && high < 0)
-    high = kScanUpperBound - 1;
-  std::vector<AddressBindingEntry> entries;
-  int32_t own;
   try {
     DRIVER_LOCK_SCOPE();
-    entries = g.addresses;
-    own = g.own;
+    *out = g.devices;
   } catch (const std::bad_alloc&) {
     return -1;
-  }
-  for (const AddressBindingEntry& e : entries) {
-    if (!e.local || (low != -1 && (e.instance < low || e.instance > high)))
-      continue;
-    IAmRequest request;
-    request.device = {kDeviceObjectType, uint32_t(e.instance)};
-    request.max_apdu = kIAmMaxApdu;
-    request.segmentation = 0;
-    request.vendor_id = kMakerVendorIdentifier;
-    if (e.instance == own || e.address.mac_len == 0) {
-      // The own device, and a local device without a station of its own, answer once per
-      // port: from the entry of the port's own network.
-      if (e.address.network == port.network)
-        client_send_i_am(port_index, -1, &request);
-    } else {
-      client_send_i_am(port_index, e.instance, &request);
-    }
   }
   return 0;
 }
 
-int address_binding_send_i_have(int port_index, const IHaveMatch& match)
+int address_binding_copy_addresses(std::vector<AddressBindingEntry>* out)
 {
-  BACnetAddress port{};
-  if (network_get_port(port_index, &port) != 0)
-    return -1;
-  AddressBindingEntry entry;
-  int32_t own;
-  {
+  try {
     DRIVER_LOCK_SCOPE();
-    auto it = std::find_if(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
-      return e.local && e.instance == int32_t(match.device);
-    });
-    if (it == g.addresses.end())
-      return -1;
-    entry = *it;
-    own = g.own;
+    *out = g.addresses;
+  } catch (const std::bad_alloc&) {
+    return -1;
   }
-  IHaveRequest request;
-  request.device = {kDeviceObjectType, match.device};
-  request.object = match.object;
-  request.object_name = match.name;
-  if (entry.instance == own || entry.address.mac_len == 0)
-    return entry.address.network == port.network ? client_send_i_have(port_index, -1, &request) : 0;
-  return client_send_i_have(port_index, entry.instance, &request);
+  return 0;
+}
+
+int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = std::find_if(g.addresses.begin(), g.addresses.end(),
+                         [&](const AddressBindingEntry& e) { return e.local && e.instance == instance; });
+  if (it == g.addresses.end())
+    return -1;
+  *out = *it;
+  return 0;
+}
+
+void address_binding_advance_backoff(int32_t instance, uint32_t now)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (it == g.devices.end())
+    return;
+  it->backoff_step = uint8_t(std::min<int>(it->backoff_step + 1, kBackoffStepMax));
+  it->backoff_time = now;
+}
+
+void address_binding_expire_unlocated(int32_t instance, uint32_t now)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = find_device(instance);
+  if (it != g.devices.end() && it->online && now - it->created >= kUnlocatedOnline)
+    it->online = 0;
 }
 
 // ---- The local Device object's properties and remote devices -----------------------------
@@ -817,42 +648,6 @@ int address_binding_encode_binding_list(uint32_t, BACnetValue* value, int32_t in
   return rc;
 }
 
-int address_binding_scan_control(BACnetValue* value, uint8_t write_flag)
-{
-  if (!value)
-    return kResultOther;
-  DRIVER_LOCK_SCOPE();
-  if (write_flag && value->tag == TAG_BOOLEAN) {
-    scan_restart();
-    g.scan.running = value->payload.boolean != 0;
-    g.scan.enabled = true;
-    return 0;
-  }
-  uint8_t enabled = g.scan.enabled ? 1 : 0;
-  value_set_boolean(&enabled, value);
-  return 0;
-}
-
-int address_binding_get_scan_status_text(BACnetValue* value, uint8_t write_flag)
-{
-  if (write_flag)
-    return 0;
-  if (!value)
-    return kResultOther;
-  char text[96];
-  {
-    DRIVER_LOCK_SCOPE();
-    switch (g.scan.status) {
-    case kScanScanning:
-      std::snprintf(text, sizeof text, "Scanning Devices : Low Limit = %d High Limit = %d", g.scan.low, g.scan.high);
-      break;
-    case kScanDone: std::snprintf(text, sizeof text, "Device Scan Done"); break;
-    default: std::snprintf(text, sizeof text, "Device Scan Not Updated"); break;
-    }
-  }
-  return value_set_charstring(text, value) == 0 ? 0 : kResultOther;
-}
-
 int address_binding_read_device_property(uint32_t instance, uint32_t property, int32_t, uint8_t write_flag,
                                          BACnetValue* value, uint32_t)
 {
@@ -888,88 +683,4 @@ int address_binding_read_device_property(uint32_t instance, uint32_t property, i
   case kAddressProperty: return read_remote_address(d, value);
   default: log_text(kPropertyLogLevel, "Property not found"); return kResultOther;
   }
-}
-
-// ---- Periodic work -----------------------------------------------------------------------
-
-int address_binding_periodic()
-{
-  uint32_t now = os_wall_seconds();
-  bool step;
-  {
-    DRIVER_LOCK_SCOPE();
-    step = g.scan.running && now - g.scan.last_activity >= kScanQuiet;
-  }
-  if (step)
-    address_binding_device_scan_step();
-
-  std::vector<DeviceBinding> devices;
-  try {
-    DRIVER_LOCK_SCOPE();
-    devices = g.devices;
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  for (const DeviceBinding& d : devices) {
-    if (!d.address_known) {
-      locate_device(d, now);
-      DRIVER_LOCK_SCOPE();
-      auto it = find_device(d.instance);
-      if (it != g.devices.end() && it->online && now - it->created >= kUnlocatedOnline)
-        it->online = 0;
-    } else if (!d.online && now - d.last_use < kPollWindow) {
-      poll_status(d, now);
-    }
-  }
-  return 0;
-}
-
-int address_binding_device_scan_step()
-{
-  int32_t own;
-  {
-    DRIVER_LOCK_SCOPE();
-    g.scan.running = false;
-    if (!g.scan.enabled)
-      return 0;
-    own = g.own;
-  }
-  BACnetValue skip_value{};
-  int read = address_binding_encode_binding_list(uint32_t(own), &skip_value, -1, 0);
-  std::vector<int32_t> skip = skip_instances(skip_value);
-  value_free(&skip_value);
-  if (read != 0)
-    return -1;
-
-  // Decided under the lock, sent and logged after it.
-  bool finished = false;
-  WhoIsRequest window;
-  {
-    DRIVER_LOCK_SCOPE();
-    ScanState& s = g.scan;
-    s.last_activity = os_wall_seconds();
-    finished = scan_next_window(skip);
-    if (finished) {
-      s.status = kScanDone;
-    } else {
-      ++s.who_is_count;
-      s.running = true;
-      // The scan counts up to one past the last instance; a Who-Is may only name instances,
-      // and a peer that checks its limits would ignore one that names more.
-      window.low_limit = s.low;
-      window.high_limit = std::min(s.high, kScanUpperBound - 1);
-    }
-  }
-  if (finished) {
-    log_text(kBindingLogLevel, "Device Discovery finished");
-    return 0;
-  }
-  client_who_is(-1, -1, &window);
-  return 0;
-}
-
-ScanWindow address_binding_scan_window()
-{
-  DRIVER_LOCK_SCOPE();
-  return {g.scan.low, g.scan.high, g.scan.status, g.scan.running, g.scan.enabled};
 }

@@ -1,29 +1,30 @@
-// Address binding: which device lives at which address and whether it answers; the local
-// devices' own addresses; the device scan, locating and status polls; I-Am and I-Have for the
-// local devices; the Device object's binding and scan properties and remote devices as type 1001.
-// Lookups come from every sending thread, the periodic task from the stack thread once a second.
-// Tables only under the global lock, which is never held while sending; lookups hand out copies.
+// Address binding's tables: which device lives at which address and whether it answers; the
+// local devices' own addresses; the Device object's binding list and remote devices as type
+// 1001. What sends (the device scan, locating and status polls, I-Am and I-Have) sits above
+// the client layer in client/device_discovery.h, which also holds the module's start-up.
+// Lookups come from every sending thread. Tables only under the global lock, which is never
+// held while sending; lookups hand out copies.
 #pragma once
 
-#include "bacnet/codec/codec_requests.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/network/bacnet_address.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <vector>
 
 // The option byte of the driver context that switches on address binding's trace.
 inline constexpr int kBindingTraceOption = 5;
 inline constexpr int kBindingLogLevel = 6;
-// The scan's upper bound: one past the largest device instance.
-inline constexpr int32_t kScanUpperBound = 4194304;
 // The object type under which remote devices appear in the local object database.
 inline constexpr uint32_t kRemoteDeviceObjectType = 1001;
 // Each table holds at most this many entries by default, so that a flood of I-Ams cannot
 // take the memory of the process.
 inline constexpr std::size_t kBindingTableLimit = 65536;
+// The max-APDU code of requests to an explicit address and of parked requests, and of a
+// device whose address was written by hand: 480 octets.
+inline constexpr uint8_t kClientDefaultMaxApduCode = 3;
 
 // What the stack knows of one device.
 struct DeviceBinding {
@@ -62,18 +63,10 @@ enum DeviceFlagKind : int {
   kFlagSupportsWpm = 5,
 };
 
-// Scan status (property 570).
-enum ScanStatus : int {
-  kScanNotUpdated = 0,
-  kScanScanning = 1,
-  kScanDone = 2,
-};
-
 // ---- Set-up and tables -------------------------------------------------------------------
-// Start-up, before the ports open: keeps the trace (option byte 5), the own instance, empties
-// every table and restarts the scan window (the scan stays disabled until property 562 is
-// written). 0.
-int address_binding_init(const DriverContext* context, int32_t own_instance);
+// The tables' part of address_binding_init: keeps the trace (option byte 5) and the own
+// instance, empties every table and forgets the local network. 0.
+int address_binding_init_tables(const DriverContext* context, int32_t own_instance);
 void address_binding_clear();
 // Tests: lowers the size every table may grow to (0 restores the default).
 void address_binding_set_table_limit(std::size_t entries);
@@ -89,16 +82,18 @@ int address_binding_add_from_i_am(int32_t instance, uint8_t max_apdu_code, const
 // An element added to or removed from the Device object's binding list.
 int address_binding_add_from_binding(const BACnetAddressBinding* binding);
 int address_binding_remove_device(const BACnetAddressBinding* binding);
-// Every I-Am stamps the scan's last activity.
-void address_binding_note_i_am();
-
 // The network address an address record names; MAC octets beyond six are not kept.
 BACnetAddress address_binding_from_value(const BACnetAddressValue& value);
 
 // ---- Lookups (copies) --------------------------------------------------------------------
-// Counts one use; an unknown instance >= 0 gets a bare record first. The copy shows the record
-// as it stood before this use. -1 no record, 2 offline, 1 online without address, 0 bound.
+// Counts one use; an unknown instance >= 0 gets a bare record first, and is looked for at once
+// through the locate hook. The copy shows the record as it stood before this use. -1 no record,
+// 2 offline, 1 online without address, 0 bound.
 int address_binding_use_device(int32_t instance, DeviceBinding* out);
+// Device discovery, which sends the Who-Is, installs the locate hook; without one a new record
+// waits for the periodic work. `now`: wall-clock seconds.
+using AddressBindingLocateHook = void (*)(const DeviceBinding& device, uint32_t now);
+void address_binding_set_locate_hook(AddressBindingLocateHook hook);
 // Without counting and without creating a record: 0 found, -1 not.
 int address_binding_get_device(int32_t instance, DeviceBinding* out);
 int address_binding_get_device_address(int32_t instance, BACnetAddress* out);
@@ -119,38 +114,21 @@ int address_binding_heard_from(uint8_t replied, const BACnetAddress& address);
 std::size_t address_binding_device_count();
 std::size_t address_binding_address_count();
 
-// ---- Answers on behalf of the local devices ----------------------------------------------
-// I-Ams for a Who-Is received on a port (low -1: no range). 0, or -1 for an unknown port.
-int address_binding_send_i_am(int port_index, int32_t low, int32_t high);
-// One object found by Who-Has: the local device that owns it, the object and its name.
-struct IHaveMatch {
-  uint32_t device = 0;
-  BACnetObjectId object{999, 0};
-  std::string name;
-};
-int address_binding_send_i_have(int port_index, const IHaveMatch& match);
+// ---- For device discovery ------------------------------------------------------------------
+// Copies of the device table and of the address table; -1 when there is no memory for them.
+int address_binding_copy_devices(std::vector<DeviceBinding>* out);
+int address_binding_copy_addresses(std::vector<AddressBindingEntry>* out);
+// The first own address of a local device: 0, or -1 when it has none.
+int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out);
+// One more locate or status attempt made at `now`: the next waits longer (steps 0..3).
+void address_binding_advance_backoff(int32_t instance, uint32_t now);
+// A record still without an address stays online for 21 s after it was made; then it goes
+// offline. `now`: wall-clock seconds.
+void address_binding_expire_unlocated(int32_t instance, uint32_t now);
 
 // ---- The local Device object's properties and remote devices (object database hooks) -----
 // Property 30: the binding list (tag 71) of every address entry; writing gives 41.
 int address_binding_encode_binding_list(uint32_t device, BACnetValue* value, int32_t index, uint8_t write_flag);
-// Property 562: a written BOOLEAN restarts the scan and enables it; reads give the enable flag.
-int address_binding_scan_control(BACnetValue* value, uint8_t write_flag);
-// Property 570: the scan status text; read-only.
-int address_binding_get_scan_status_text(BACnetValue* value, uint8_t write_flag);
 // Every property of a remote device seen as object (1001, instance).
 int address_binding_read_device_property(uint32_t instance, uint32_t property, int32_t index, uint8_t write_flag,
                                          BACnetValue* value, uint32_t extra);
-
-// ---- Periodic work (stack thread, once a second) ------------------------------------------
-int address_binding_periodic();
-int address_binding_device_scan_step();
-
-// The scan window for tests and traces.
-struct ScanWindow {
-  int32_t low = 0;
-  int32_t high = 0;
-  int status = kScanNotUpdated;
-  bool running = false;
-  bool enabled = false;
-};
-ScanWindow address_binding_scan_window();

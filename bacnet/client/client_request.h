@@ -20,8 +20,6 @@ inline constexpr std::size_t kClientParkedRequests = 20;
 inline constexpr int32_t kClientParkCountdown = 10;
 // The maker's BACnet vendor identifier, sent in every I-Am of the local devices.
 inline constexpr uint32_t kMakerVendorIdentifier = 1417;
-// The max-APDU code of requests to an explicit address and of parked requests: 480 octets.
-inline constexpr uint8_t kClientDefaultMaxApduCode = 3;
 
 // The communication states a DeviceCommunicationControl may set.
 inline constexpr int kCommunicationEnabled = 0;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "bacnet/datalink/datalink_port.h"
-#include "bacnet/datalink/datalink_queue.h"
+#include "bacnet/network/datalink_queue.h"
 
 #include <cstdint>
 #include <memory>

@@ -9,7 +9,7 @@
 #include "bacnet/datalink/bbmd_tables.h"
 #include "bacnet/datalink/bvlc.h"
 #include "bacnet/datalink/datalink_port.h"
-#include "bacnet/datalink/datalink_queue.h"
+#include "bacnet/network/datalink_queue.h"
 
 #include <atomic>
 #include <cstdint>

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxApduLengths[] = {50, 128, 206, 480, 1024, 1476};
-constexpr uint8_t kLargestMaxApduCode = 5;
 // Link-state polling while a dial-up link hangs up at shut-down.
 constexpr int kDisconnectPollMs = 10;
 constexpr int kDisconnectTimeoutMs = 6000;
@@ -504,16 +502,6 @@ void datalink_close_all()
       datalink_stop_port(port);
   }
   g_ports.clear();
-}
-
-uint32_t datalink_max_apdu_length(uint8_t code) { return kMaxApduLengths[std::min(code, kLargestMaxApduCode)]; }
-
-uint8_t datalink_max_apdu_code(uint32_t length)
-{
-  for (uint8_t code = 0; code < kLargestMaxApduCode; ++code)
-    if (kMaxApduLengths[code] >= length)
-      return code;
-  return kLargestMaxApduCode;
 }
 
 int datalink_get_max_apdu(uint32_t network, uint32_t* length)

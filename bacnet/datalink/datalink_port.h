@@ -166,9 +166,6 @@ void datalink_wake(DatalinkPort* port);
 // thread that expects an answer to what it just handed on (see OsWake::wait).
 OsWake::Result datalink_wait_readable(DatalinkPort* port, int fd, int milliseconds, int spin_us = 0);
 
-// Max-APDU codes 0..5 and their lengths.
-uint32_t datalink_max_apdu_length(uint8_t code);
-uint8_t datalink_max_apdu_code(uint32_t length);
 // The Device object's max-APDU-length-accepted for the port on `network`: 0, or 1 with no
 // such port. Writing stores the smallest code that holds the length.
 int datalink_get_max_apdu(uint32_t network, uint32_t* length);

@@ -6,9 +6,9 @@
 #pragma once
 
 #include "bacnet/datalink/byte_line.h"
-#include "bacnet/datalink/datalink_queue.h"
 #include "bacnet/datalink/mstp_frame.h"
 #include "bacnet/datalink/mstp_receive.h"
+#include "bacnet/network/datalink_queue.h"
 
 #include <cstdint>
 #include <functional>

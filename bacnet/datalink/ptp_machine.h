@@ -9,7 +9,7 @@
 
 #include "bacnet/datalink/byte_line.h"
 #include "bacnet/datalink/ptp_frame.h"
-#include "bacnet/datalink/ring.h"
+#include "bacnet/foundation/ring.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,11 @@
 #include "bacnet/network/network_main.h"
 
-#include "bacnet/datalink/datalink_queue.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/stack_wake.h"
+#include "bacnet/network/datalink_queue.h"
 #include "bacnet/network/network_routes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,8 @@
 namespace {
 
 constexpr uint8_t kHopCountStart = 255;
+constexpr uint32_t kMaxApduLengths[] = {50, 128, 206, 480, 1024, 1476};
+constexpr uint8_t kLargestMaxApduCode = 5;
 
 struct NetworkState {
   NetworkApduCallback upper = nullptr;
@@ -102,6 +105,16 @@ void network_destroy()
   g.ports.clear();
   g.upper = nullptr;
   network_routes_reset();
+}
+
+uint32_t datalink_max_apdu_length(uint8_t code) { return kMaxApduLengths[std::min(code, kLargestMaxApduCode)]; }
+
+uint8_t datalink_max_apdu_code(uint32_t length)
+{
+  for (uint8_t code = 0; code < kLargestMaxApduCode; ++code)
+    if (kMaxApduLengths[code] >= length)
+      return code;
+  return kLargestMaxApduCode;
 }
 
 int network_init_port(NetworkPort* port)

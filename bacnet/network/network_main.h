@@ -52,6 +52,10 @@ struct NetworkPort {
   NetworkLinkStateFunction link_state = nullptr;
 };
 
+// Max-APDU codes 0..5 and their lengths.
+uint32_t datalink_max_apdu_length(uint8_t code);
+uint8_t datalink_max_apdu_code(uint32_t length);
+
 // Receives every APDU (and nothing else) on the stack thread, without the lock held. The
 // header's apdu pointer is valid only during the call.
 using NetworkApduCallback = int (*)(uint8_t port_index, const BACnetAddress& source,

@@ -1,6 +1,5 @@
 #include "bacnet/network/network_routes.h"
 
-#include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/os_wrappers.h"
 
 #include <algorithm>

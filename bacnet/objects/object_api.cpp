@@ -1,7 +1,7 @@
 #include "bacnet/objects/object_api.h"
 
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_requests.h"

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/bacnet_address.h"

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/datalink/ring.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/ring.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"

@@ -1,6 +1,6 @@
 #include "bacnet/services/cov_notification_services.h"
 
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "bacnet/application/server_tsm.h"
-#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/foundation/driver.h"
 

@@ -6,7 +6,8 @@
 #pragma once
 
 #include "bacnet/application/server_tsm.h"
-#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/device_discovery.h"
+#include "bacnet/codec/codec_requests.h"
 #include "bacnet/network/bacnet_address.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "backend/stack_client.h"
 #include "backend/stack_host.h"
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/foundation/os_wrappers.h"
 
 #include "bacnet/client/client_request.h"

@@ -9,7 +9,7 @@
 #include "backend/api/api_codec.h"
 #include "backend/api/api_dispatch.h"
 #include "backend/api/api_pending.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"

@@ -8,8 +8,8 @@
 // answers them in order, each answer three octets and its data:
 //   [0] PDU type (0, 1 and 4: no answer), [1] service choice, [2] length of the data.
 // Every input ends with the cache's shutdown.
-#include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/client/device_discovery.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/value.h"
 

@@ -13,7 +13,7 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/client/client_stack.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"

@@ -11,8 +11,8 @@
 //   op % 5 == 4: the device scan is switched on (property 562 written).
 // Every input starts from a fresh stack and ends with its shutdown.
 #include "bacnet/application/application_layer.h"
-#include "bacnet/binding/address_binding.h"
-#include "bacnet/client/client_stack.h"
+#include "bacnet/client/device_discovery.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/codec/codec_alarm_services.h"
 #include "bacnet/codec/codec_device_services.h"
 #include "bacnet/foundation/os_wrappers.h"

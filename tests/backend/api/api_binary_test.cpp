@@ -6,7 +6,7 @@
 #include "backend/api/api_messages.h"
 #include "backend/api/api_pending.h"
 #include "backend/api/api_server.h"
-#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/device_discovery.h"
 
 #include <gtest/gtest.h>
 

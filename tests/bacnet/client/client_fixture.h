@@ -6,15 +6,15 @@
 #pragma once
 
 #include "bacnet/application/application_layer.h"
-#include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/client/client_stack.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
 
 #include <gtest/gtest.h>

@@ -198,20 +198,6 @@ TEST_F(PortManager, SetErrorCutsLongTexts)
   EXPECT_EQ(port.error_text, "unspecified error");
 }
 
-TEST(MaxApdu, CodesAreTheSmallestLengthThatHolds)
-{
-  EXPECT_EQ(datalink_max_apdu_code(50), 0);
-  EXPECT_EQ(datalink_max_apdu_code(51), 1);
-  EXPECT_EQ(datalink_max_apdu_code(480), 3);
-  EXPECT_EQ(datalink_max_apdu_code(481), 4);
-  EXPECT_EQ(datalink_max_apdu_code(1024), 4);
-  EXPECT_EQ(datalink_max_apdu_code(1025), 5);
-  EXPECT_EQ(datalink_max_apdu_code(2000), 5);
-  const uint32_t lengths[] = {50, 128, 206, 480, 1024, 1476};
-  for (uint8_t code = 0; code < 6; ++code)
-    EXPECT_EQ(datalink_max_apdu_length(code), lengths[code]);
-}
-
 TEST_F(PortManager, MaxApduIsServedPerNetwork)
 {
   set(0, "TYPE=BACNETANEXH;NETWORK=7;");

@@ -2,7 +2,7 @@
 // calling object_Poll, and records what the host callbacks and the broadcasts are told.
 #include "reporting_test_util.h"
 
-#include "bacnet/binding/address_binding.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/objects/object_api.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_hooks.h"

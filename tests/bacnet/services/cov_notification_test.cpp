@@ -1,6 +1,6 @@
 #include "server_fixture.h"
 
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/services/cov_notification_services.h"
 
 #include <gmock/gmock.h>

@@ -14,12 +14,12 @@
 //   status <device> <type> <instance> <property>     the last write's outcome
 //   quit
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/client/client_stack.h"
-#include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/foundation/stack_tick.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/value.h"

@@ -16,20 +16,20 @@
 //   scan                                     sets the Device object's property 562 to TRUE
 //   status                                   reads properties 562 and 570 of the Device object
 //   quit
-#include "node_io.h"
-#include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/client/client_stack.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
 #include "bacnet/value/value.h"
+#include "node_io.h"
 
 #include <unistd.h>
 

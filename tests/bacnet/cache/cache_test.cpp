@@ -1,7 +1,7 @@
 // The remote-property cache on a fake client layer: every request the cycle sends is kept
 // with its callback, and the test answers it as a device would. Time is the cache's own
 // virtual tick; address binding is the real module with its clock held still.
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 #include "bacnet/client/client_fixture.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/value/value.h"

@@ -3,8 +3,8 @@
 // properties per device), write, and store every answer. Stack thread only: the work lists
 // and the requests in flight belong to it; entries are reached under the lock, by key.
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/binding/cache.h"
-#include "bacnet/binding/cache_internal.h"
+#include "bacnet/cache/cache.h"
+#include "bacnet/cache/cache_internal.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/value/value.h"

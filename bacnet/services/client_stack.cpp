@@ -1,8 +1,8 @@
-#include "bacnet/client/client_stack.h"
+#include "bacnet/services/client_stack.h"
 
 #include "bacnet/application/application_layer.h"
-#include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/foundation/os_wrappers.h"
 
 namespace {

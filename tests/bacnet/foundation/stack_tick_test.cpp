@@ -1,5 +1,5 @@
-#include "bacnet/datalink/datalink_clock.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_tick.h"
 
 #include <gtest/gtest.h>
 

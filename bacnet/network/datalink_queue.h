@@ -3,7 +3,7 @@
 // queue's two threads (stack thread and port thread).
 #pragma once
 
-#include "bacnet/datalink/ring.h"
+#include "bacnet/foundation/ring.h"
 #include "bacnet/network/bacnet_address.h"
 
 #include <cstdint>

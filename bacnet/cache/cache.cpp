@@ -1,9 +1,9 @@
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 
 #include "bacnet/application/application_layer.h"
-#include "bacnet/binding/cache_internal.h"
+#include "bacnet/cache/cache_internal.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/datalink/datalink_clock.h"
+#include "bacnet/foundation/stack_tick.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 

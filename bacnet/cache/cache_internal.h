@@ -3,7 +3,7 @@
 // the global lock and only by key: no pointer to an entry is kept across an unlock.
 #pragma once
 
-#include "bacnet/binding/cache.h"
+#include "bacnet/cache/cache.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "bacnet/datalink/datalink_clock.h"
+#include "bacnet/foundation/stack_tick.h"
 
 #include "bacnet/foundation/os_wrappers.h"
 
