@@ -4,6 +4,7 @@
 #include "backend/stack_identity.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/codec/codec_requests.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
-constexpr uint32_t kFileObjectType = 10;
-constexpr uint32_t kPropertyObjectName = 77;
-constexpr uint32_t kPropertyModelName = 70;
-constexpr uint32_t kPropertySoftwareVersion = 12;
 constexpr const char* kOwnModel = "ZOR17_BACnet";
 
 // The client whose Who-Is collection is running; the I-Am hook appends to it.
@@ -82,7 +78,7 @@ int BACnetStackClient::OnIAm(const void* request)
     return 0;
   const auto* iam = static_cast<const IAmRequest*>(request);
   std::lock_guard<std::mutex> held(client->iams_mutex_);
-  if (iam->device.type == kDeviceObjectType && int64_t(iam->device.instance) == client->local_device_) {
+  if (iam->device.type == OBJECT_DEVICE && int64_t(iam->device.instance) == client->local_device_) {
     ++client->own_i_ams_;
     client->own_i_am_heard_.notify_all();
   }
@@ -179,7 +175,7 @@ std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instanc
   call.Call();
   if (answered)
     *answered = !(call.error.status != -1 && call.error.error_class == kErrorClassServices &&
-                  call.error.error_code == kErrorCodeOther);
+                  call.error.error_code == kErrorOther);
   if (call.error.status != -1 || call.answer.value.tag != TAG_CHARACTER_STRING)
     return {};
   return call.answer.value.payload.text ? call.answer.value.payload.text : "";
@@ -187,7 +183,7 @@ std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instanc
 
 bool BACnetStackClient::IsOwnModel(uint32_t device)
 {
-  return equals_ignoring_case(ReadString(kDeviceObjectType, device, kPropertyModelName), kOwnModel);
+  return equals_ignoring_case(ReadString(OBJECT_DEVICE, device, PROP_MODEL_NAME), kOwnModel);
 }
 
 int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds, FILE* result)
@@ -203,10 +199,11 @@ int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds
     if (iam.instance < low || iam.instance > high || !written.insert(iam.instance).second)
       continue;
     bool answered = false;
-    std::string name = one_line(ReadString(iam.object_type, iam.instance, kPropertyObjectName, &answered));
+    std::string name = one_line(ReadString(iam.object_type, iam.instance, PROP_OBJECT_NAME, &answered));
     // A device that let its name read run out would let the second read run out as well.
     std::string version =
-        answered ? one_line(ReadString(iam.object_type, iam.instance, kPropertySoftwareVersion)) : std::string();
+        answered ? one_line(ReadString(iam.object_type, iam.instance, PROP_APPLICATION_SOFTWARE_VERSION))
+                 : std::string();
     std::fprintf(result, "%u;%s;%s\n", iam.instance, name.c_str(), version.c_str());
   }
   std::fflush(result);
@@ -225,7 +222,7 @@ int BACnetStackClient::ReadFileObject(uint32_t device, uint32_t file_instance, i
     return -1;
   client_calls::AtomicReadFileRequest call;
   call.device_instance = int32_t(device);
-  call.request.file = {kFileObjectType, file_instance};
+  call.request.file = {OBJECT_FILE, file_instance};
   call.request.start = start;
   call.request.count = uint32_t(count);
   call.Call();
@@ -253,7 +250,7 @@ int BACnetStackClient::WriteFileObject(uint32_t device, uint32_t file_instance, 
     return -1;
   client_calls::AtomicWriteFileRequest call;
   call.device_instance = int32_t(device);
-  call.request.file = {kFileObjectType, file_instance};
+  call.request.file = {OBJECT_FILE, file_instance};
   call.request.start = start;
   call.request.data = std::move(data);
   call.Call();

@@ -8,6 +8,7 @@
 #include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/bacnetmstp.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/stack_tick.h"
 #include "bacnet/foundation/stack_wake.h"
@@ -28,7 +29,6 @@ namespace {
 
 constexpr int kHostLogOption = 14;
 constexpr int kHostLogLevel = 15;
-constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint32_t kAnnouncedMaxApdu = 480;
 constexpr uint32_t kSegmentedBoth = 0;
 constexpr int kPassIntervalMs = 1;
@@ -257,7 +257,7 @@ int driver_start_stack(StackConfig* config)
     if (step.decides)
       g_host.start_result = rc;
   }
-  client_broadcast_i_am(BACnetObjectId{kDeviceObjectType, uint32_t(config->device_instance)}, kAnnouncedMaxApdu,
+  client_broadcast_i_am(BACnetObjectId{OBJECT_DEVICE, uint32_t(config->device_instance)}, kAnnouncedMaxApdu,
                         kSegmentedBoth);
   return g_host.start_result;
 }
@@ -354,7 +354,7 @@ int _BACnet_Driver_Request(const WhoIsRange* range)
     request.low_limit = range->low;
     request.high_limit = range->high;
   }
-  return client_send_unconfirmed(-1, -1, -1, nullptr, kServiceWhoIs, &request);
+  return client_send_unconfirmed(-1, -1, -1, nullptr, SERVICE_WHO_IS, &request);
 }
 
 int driver_forward_1(ClientCallRecord* record) { return client_call_atomic_read_file(record); }

@@ -19,6 +19,7 @@
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/datalink/bvlc.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/network/npdu.h"
 #include "bacnet/value/value.h"
 #include "lab_guard.h"
@@ -42,7 +43,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint8_t kServiceReadProperty = 12;
 constexpr uint8_t kMaxApdu1476 = 0x05;
 constexpr int kInvokeIds = 256;
 constexpr int kBatch = 64;
@@ -93,7 +93,7 @@ std::vector<uint8_t> request_datagram(const Options& o, uint8_t invoke_id)
   pdu_buffer data{};
   pdu_encode_read_property_request(&data, &request);
   std::vector<uint8_t> apdu;
-  apdu_encode_confirmed_request(0, kMaxApdu1476, invoke_id, 0, 0, kServiceReadProperty,
+  apdu_encode_confirmed_request(0, kMaxApdu1476, invoke_id, 0, 0, SERVICE_READ_PROPERTY,
                                 std::span<const uint8_t>(data.data, data.pos), &apdu);
   pdu_buffer_free(&data);
   NpduHeader header;
@@ -115,7 +115,7 @@ int answered_invoke_id(const uint8_t* datagram, std::size_t length)
   ApduPdu pdu;
   if (apdu_decode(std::span<const uint8_t>(header.apdu, header.apdu_length), &pdu) != 0)
     return -1;
-  if (pdu.type != kApduComplexAck || pdu.service_choice != kServiceReadProperty)
+  if (pdu.type != kApduComplexAck || pdu.service_choice != SERVICE_READ_PROPERTY)
     return -1;
   return pdu.invoke_id;
 }
@@ -129,7 +129,7 @@ bool answer_datagram(const uint8_t* datagram, std::size_t length, std::vector<ui
   if (bvlc_decode(std::span<const uint8_t>(datagram, length), &frame) != 0 || npdu_decode(frame.data, &header) != 0 ||
       header.network_message ||
       apdu_decode(std::span<const uint8_t>(header.apdu, header.apdu_length), &pdu) != 0 ||
-      pdu.type != kApduConfirmedRequest || pdu.service_choice != kServiceReadProperty)
+      pdu.type != kApduConfirmedRequest || pdu.service_choice != SERVICE_READ_PROPERTY)
     return false;
   pdu_buffer request_data = pdu_buffer_view(pdu.data.data(), uint32_t(pdu.data.size()));
   ReadPropertyRequest request;
@@ -143,7 +143,7 @@ bool answer_datagram(const uint8_t* datagram, std::size_t length, std::vector<ui
   pdu_encode_read_property_ack(&data, &ack);
   pdu_free_read_property_ack(&ack);
   std::vector<uint8_t> apdu;
-  apdu_encode_complex_ack(0, pdu.invoke_id, 0, 0, kServiceReadProperty, std::span<const uint8_t>(data.data, data.pos),
+  apdu_encode_complex_ack(0, pdu.invoke_id, 0, 0, SERVICE_READ_PROPERTY, std::span<const uint8_t>(data.data, data.pos),
                           &apdu);
   pdu_buffer_free(&data);
   std::vector<uint8_t> npdu;

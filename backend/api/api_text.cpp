@@ -5,6 +5,7 @@
 #include "backend/api/xml_methods.h"
 #include "bacnet/codec/codec_object_services.h"
 #include "bacnet/codec/codec_primitives.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
@@ -22,9 +23,8 @@ constexpr const char* kInternalError = "Error : Internal Error";
 constexpr const char* kNoAnswer = "Error : - Internal";
 constexpr const char* kErrorResult = "(Error)";
 
-constexpr uint32_t kPresentValue = 85;
-constexpr uint32_t kLastItemType = 5;  // binary value
-constexpr uint32_t kLastRealType = 2;  // analog value
+constexpr uint32_t kLastItemType = OBJECT_BINARY_VALUE;
+constexpr uint32_t kLastRealType = OBJECT_ANALOG_VALUE;
 constexpr uint32_t kMaxItemInstance = 65535000;
 
 struct ClassText {
@@ -110,7 +110,7 @@ bool dotted(std::string_view text, std::vector<uint32_t>* numbers, std::size_t c
 
 bool valid_item(const ApiTextItem& item)
 {
-  return item.type <= kLastItemType && item.property == kPresentValue && item.instance <= kMaxItemInstance;
+  return item.type <= kLastItemType && item.property == PROP_PRESENT_VALUE && item.instance <= kMaxItemInstance;
 }
 
 // The next blank-separated word: its text and where the one after it begins (0: none).
@@ -161,7 +161,7 @@ bool add_written_property(WriteAccessSpecification* spec, const ApiTextItem& ite
   BACnetValue property{};
   auto* p = value_init(&property, TAG_PROPERTY_VALUE) == 0 ? value_record<BACnetPropertyValue>(&property) : nullptr;
   if (p) {
-    p->property = kPresentValue;
+    p->property = PROP_PRESENT_VALUE;
     p->array_index = -1;
     p->value = written_value(item);
     p->priority = item.priority;
@@ -254,7 +254,7 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
     return -1;
   ClientCallError error;
   if (list.size() == 1) {
-    ReadPropertyRequest request{{list[0].type, list[0].instance}, kPresentValue, -1};
+    ReadPropertyRequest request{{list[0].type, list[0].instance}, PROP_PRESENT_VALUE, -1};
     ReadPropertyAck ack;
     ClientCallRecord record = api_call_record(device, &request, &ack, &error);
     int rc = api_calls().read_property(&record);
@@ -276,7 +276,7 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
       }
       spec->object = {item.type, item.instance};
     }
-    BACnetPropertyReference reference{kPresentValue, -1};
+    BACnetPropertyReference reference{PROP_PRESENT_VALUE, -1};
     built = built && inline_list_add(&spec->references, &reference) != nullptr;
   }
   ClientCallRecord record = api_call_record(device, &request, &ack, &error);
@@ -314,7 +314,7 @@ int api_text_set(int32_t device, std::string_view items, std::string* answer)
   if (list.size() == 1) {
     WritePropertyRequest request;
     request.object = {list[0].type, list[0].instance};
-    request.property = kPresentValue;
+    request.property = PROP_PRESENT_VALUE;
     request.value = written_value(list[0]);
     request.priority = list[0].priority;
     ClientCallRecord record = api_call_record(device, &request, nullptr, &error);

@@ -4,6 +4,8 @@
 // read outside the given buffer and never look into the service data behind the header.
 #pragma once
 
+#include "bacnet/foundation/bacnet_numbers.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -36,15 +38,6 @@ inline constexpr uint8_t kApduMaxSegments16 = 0x40;
 // The most service data one segmented message may gather; a peer that sends more is aborted
 // rather than allowed to grow the buffer without end.
 inline constexpr std::size_t kApduReassemblyLimit = std::size_t(1) << 17;
-
-// Abort and reject reasons this layer sends itself.
-inline constexpr uint8_t kAbortOther = 0;
-inline constexpr uint8_t kAbortBufferOverflow = 1;
-inline constexpr uint8_t kAbortInvalidApduInThisState = 2;
-inline constexpr uint8_t kAbortSegmentationNotSupported = 4;
-inline constexpr uint8_t kAbortApduTooLong = 11;
-inline constexpr uint8_t kRejectOther = 0;
-inline constexpr uint8_t kRejectMalformedRequest = 2;
 
 // The largest APDU of a max-APDU code: 50, 128, 206, 480, 1024, 1476 octets for 0..5; the
 // reserved codes above 5 count as 1476.

@@ -1,5 +1,6 @@
 #include "bacnet/application/application_layer.h"
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/ring.h"
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
@@ -17,9 +18,6 @@ namespace {
 constexpr int32_t kTimeoutMin = 3000;
 constexpr int32_t kTimeoutMax = 30000;
 constexpr int32_t kRetriesMax = 10;
-constexpr uint8_t kServiceDeviceCommunicationControl = 17;
-constexpr uint8_t kServiceReinitializeDevice = 20;
-constexpr uint8_t kServiceWhoIs = 8;
 constexpr int kCommunicationDisabled = 1;
 constexpr int kInitiationDisabled = 2;
 
@@ -407,8 +405,8 @@ int application_layer_confirmed_indication(uint8_t port_index, const BACnetAddre
     application_layer_send_reject(port_index, source, snet, routed, invoke_id, kRejectMalformedRequest);
     return -1;
   }
-  if (communication_state() == kCommunicationDisabled && pdu.service_choice != kServiceDeviceCommunicationControl &&
-      pdu.service_choice != kServiceReinitializeDevice)
+  if (communication_state() == kCommunicationDisabled && pdu.service_choice != SERVICE_DEVICE_COMMUNICATION_CONTROL &&
+      pdu.service_choice != SERVICE_REINITIALIZE_DEVICE)
     return -1;
   if (ServerTransaction* t = application_layer_find_server(source, pdu.invoke_id))
     return to_server(t, pdu);
@@ -443,7 +441,7 @@ int application_layer_unconfirmed_indication(uint8_t port_index, const BACnetAdd
   if (header.snet_present)
     network_add_network(source, header.snet);
   int state = communication_state();
-  if (state == kCommunicationDisabled || (state == kInitiationDisabled && pdu.service_choice != kServiceWhoIs))
+  if (state == kCommunicationDisabled || (state == kInitiationDisabled && pdu.service_choice != SERVICE_WHO_IS))
     return -1;
   ServiceRequest request;
   static_cast<ApduFields&>(request) = pdu;

@@ -1,5 +1,6 @@
 #include "bacnet/binding/address_binding.h"
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/value.h"
 
@@ -14,21 +15,13 @@
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
-constexpr uint32_t kSystemStatusProperty = 112;
-constexpr uint32_t kAddressProperty = 571;
-constexpr uint32_t kAllProperties = 8;
-constexpr uint32_t kPropertyObjectIdentifier = 75;
-constexpr uint32_t kPropertyObjectType = 79;
-constexpr uint32_t kPropertySegmentation = 107;
-constexpr uint32_t kPropertyVendorIdentifier = 120;
 constexpr uint32_t kStatusOperational = 0;
 constexpr uint32_t kStatusNonOperational = 4;
 constexpr int kPropertyLogLevel = 17;
 // Results of the object database's property doors: the BACnet error code plus one.
-constexpr int kResultOther = 1;
-constexpr int kResultUnknownObject = 32;
-constexpr int kResultWriteAccessDenied = 41;
+constexpr int kResultOther = kErrorOther + 1;
+constexpr int kResultUnknownObject = kErrorUnknownObject + 1;
+constexpr int kResultWriteAccessDenied = kErrorWriteAccessDenied + 1;
 
 constexpr uint32_t kSilenceBeforeOffline = 31;     // s without answer before a failure forgets the address
 constexpr uint32_t kUnlocatedOnline = 21;          // s a record without address stays online
@@ -629,7 +622,7 @@ int address_binding_encode_binding_list(uint32_t, BACnetValue* value, int32_t in
         break;
       }
       auto* b = static_cast<BACnetAddressBinding*>(element.payload.record);
-      b->device = {kDeviceObjectType, uint32_t(e.instance)};
+      b->device = {OBJECT_DEVICE, uint32_t(e.instance)};
       b->address.network = e.address.network;
       if (octetstring_set(&b->address.mac, e.address.mac, e.address.mac_len) != VALUE_OK ||
           value_array_append(list.payload.array, &element) != VALUE_OK) {
@@ -655,32 +648,32 @@ int address_binding_read_device_property(uint32_t instance, uint32_t property, i
     return kResultOther;
   int32_t device = int32_t(instance);
   // Writing the address is how a device gets bound by hand, so it may name a new device.
-  if (property == kAddressProperty && write_flag)
+  if (property == PROP_NETWORK_ADDRESS && write_flag)
     return write_remote_address(device, value);
   DeviceBinding d;
   // Only known devices exist as objects: asking about others must not fill the table.
   if (address_binding_get_device(device, &d) != 0)
     return kResultUnknownObject;
-  if (property == kAllProperties)
+  if (property == PROP_ALL)
     return remote_property_list(value);
-  if (write_flag && property != kAddressProperty) {
-    bool known = property == kPropertyObjectIdentifier || property == kPropertyObjectType ||
-                 property == kSystemStatusProperty || property == kPropertySegmentation ||
-                 property == kPropertyVendorIdentifier;
+  if (write_flag && property != PROP_NETWORK_ADDRESS) {
+    bool known = property == PROP_OBJECT_IDENTIFIER || property == PROP_OBJECT_TYPE ||
+                 property == PROP_SYSTEM_STATUS || property == PROP_SEGMENTATION_SUPPORTED ||
+                 property == PROP_VENDOR_IDENTIFIER;
     if (!known)
       log_text(kPropertyLogLevel, "Property not found");
     return kResultOther;
   }
   switch (property) {
-  case kPropertyObjectIdentifier: {
-    BACnetObjectId id{kRemoteDeviceObjectType, instance};
+  case PROP_OBJECT_IDENTIFIER: {
+    BACnetObjectId id{OBJECT_REMOTE_DEVICE, instance};
     return value_set_objectid(&id, value) == 0 ? 0 : kResultOther;
   }
-  case kPropertyObjectType: return set_enumerated(value, kRemoteDeviceObjectType);
-  case kSystemStatusProperty: return set_enumerated(value, d.online ? kStatusOperational : kStatusNonOperational);
-  case kPropertySegmentation: return set_enumerated(value, d.segmentation);
-  case kPropertyVendorIdentifier: return kResultOther;
-  case kAddressProperty: return read_remote_address(d, value);
+  case PROP_OBJECT_TYPE: return set_enumerated(value, OBJECT_REMOTE_DEVICE);
+  case PROP_SYSTEM_STATUS: return set_enumerated(value, d.online ? kStatusOperational : kStatusNonOperational);
+  case PROP_SEGMENTATION_SUPPORTED: return set_enumerated(value, d.segmentation);
+  case PROP_VENDOR_IDENTIFIER: return kResultOther;
+  case PROP_NETWORK_ADDRESS: return read_remote_address(d, value);
   default: log_text(kPropertyLogLevel, "Property not found"); return kResultOther;
   }
 }

@@ -6,6 +6,7 @@
 // held while sending; lookups hand out copies.
 #pragma once
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/network/bacnet_address.h"
 #include "bacnet/value/value_types.h"
@@ -17,8 +18,6 @@
 // The option byte of the driver context that switches on address binding's trace.
 inline constexpr int kBindingTraceOption = 5;
 inline constexpr int kBindingLogLevel = 6;
-// The object type under which remote devices appear in the local object database.
-inline constexpr uint32_t kRemoteDeviceObjectType = 1001;
 // Each table holds at most this many entries by default, so that a flood of I-Ams cannot
 // take the memory of the process.
 inline constexpr std::size_t kBindingTableLimit = 65536;

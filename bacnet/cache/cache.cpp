@@ -3,6 +3,7 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/cache/cache_internal.h"
 #include "bacnet/client/client_request.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/stack_tick.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
-constexpr uint32_t kPresentValue = 85;
 constexpr uint8_t kDefaultRefresh = 60;
 constexpr auto kWaitPoll = std::chrono::milliseconds(10);
 
@@ -224,7 +223,7 @@ CacheEntry* find_or_create_entry(const CacheReference& reference, bool* created 
   if (!entry)
     return nullptr;
   entry->reference = reference;
-  entry->reference.device.type = kDeviceObjectType;
+  entry->reference.device.type = OBJECT_DEVICE;
   entry->last_access = cache_detail::now();
   if (!insert_element(key, kEntryElement, entry)) {
     delete entry;
@@ -465,7 +464,7 @@ void trace(const char* text)
 CacheReference cache_reference(uint32_t device, uint32_t object_type, uint32_t object_instance, uint32_t property,
                                int32_t array_index)
 {
-  return CacheReference{{object_type, object_instance}, property, array_index, {kDeviceObjectType, device}};
+  return CacheReference{{object_type, object_instance}, property, array_index, {OBJECT_DEVICE, device}};
 }
 
 int cache_compare_handles(const CacheHandle& a, const CacheHandle& b)
@@ -599,7 +598,7 @@ int cache_add_property_default(const CacheReference* reference, uint32_t client,
   if (!reference)
     return -1;
   DRIVER_LOCK_SCOPE();
-  return bind_handle(client, handle, *reference, reference->property == kPresentValue ? 0 : kDefaultRefresh);
+  return bind_handle(client, handle, *reference, reference->property == PROP_PRESENT_VALUE ? 0 : kDefaultRefresh);
 }
 
 int cache_remove_handle(uint32_t client, uint32_t handle)

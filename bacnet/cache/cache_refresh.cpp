@@ -7,6 +7,7 @@
 #include "bacnet/cache/cache_internal.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 
@@ -21,12 +22,8 @@ using namespace cache_detail;
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
-constexpr uint32_t kProtocolServicesSupported = 97;
-constexpr uint32_t kSegmentationSupported = 107;
 constexpr uint32_t kReadPropertyMultipleBit = 14;
 constexpr uint32_t kWritePropertyMultipleBit = 16;
-constexpr uint8_t kRejectUnrecognizedService = 9;
 constexpr std::size_t kListGrowth = 100;
 constexpr int kDeviceError = 1;
 
@@ -252,7 +249,7 @@ void probe(int32_t device, uint32_t property, Asked asked, const char* text)
 {
   trace(text);
   ReadPropertyRequest request;
-  request.object = {kDeviceObjectType, uint32_t(device)};
+  request.object = {OBJECT_DEVICE, uint32_t(device)};
   request.property = property;
   request.array_index = -1;
   send_tracked({asked, device, {}, 0}, seams().read_property, request);
@@ -281,12 +278,12 @@ void probe_step(uint32_t now)
     break;
   case kProbeServices:
     if (!d.binding.services_probed)
-      probe(d.instance, kProtocolServicesSupported, Asked::kServices, "cache_read_services_supported");
+      probe(d.instance, PROP_PROTOCOL_SERVICES_SUPPORTED, Asked::kServices, "cache_read_services_supported");
     g_cycle.list_index = kProbeSegmentation;
     break;
   default:
     if (!d.binding.segmentation_probed)
-      probe(d.instance, kSegmentationSupported, Asked::kSegmentation, "cache_read_segmentation_supported");
+      probe(d.instance, PROP_SEGMENTATION_SUPPORTED, Asked::kSegmentation, "cache_read_segmentation_supported");
     next_device();
     break;
   }

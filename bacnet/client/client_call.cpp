@@ -5,6 +5,7 @@
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/codec_object_services.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
 
@@ -110,11 +111,10 @@ public:
   OsSemaphoreHandle handle = nullptr;
 };
 
-void set_failure(const CallContext& c) { client_call_set_error(c.error, c.service_choice, kErrorClassServices, kErrorCodeOther); }
+void set_failure(const CallContext& c) { client_call_set_error(c.error, c.service_choice, kErrorClassServices, kErrorOther); }
 
 // The services whose SimpleACK acknowledges a call.
 constexpr std::array<uint8_t, 10> kAcknowledgedBySimpleAck = {0, 5, 8, 9, 11, 15, 16, 17, 20, 25};
-constexpr uint8_t kTextMessage = 19;
 
 using AckDecoder = int (*)(pdu_buffer* buffer, void* answer);
 template <class Record, int (*Decode)(pdu_buffer*, Record*)>
@@ -129,17 +129,17 @@ struct AckRow {
 // ComplexACKs decoded into the call's answer record; the other services join as their
 // acknowledgements get a codec.
 constexpr std::array<AckRow, 6> kAckDecoders = {{
-    {kServiceAtomicReadFile, decode_as<AtomicReadFileAck, pdu_decode_atomic_read_file_ack>},
-    {kServiceAtomicWriteFile, decode_as<AtomicWriteFileAck, pdu_decode_atomic_write_file_ack>},
-    {kServiceCreateObject, decode_as<BACnetObjectId, pdu_decode_create_object_ack>},
-    {kServiceReadProperty, decode_as<ReadPropertyAck, pdu_decode_read_property_ack>},
-    {kServiceReadPropertyMultiple, decode_as<ReadPropertyMultipleAck, pdu_decode_read_property_multiple_ack>},
-    {kServiceReadRange, decode_as<ReadRangeAck, pdu_decode_read_range_ack>},
+    {SERVICE_ATOMIC_READ_FILE, decode_as<AtomicReadFileAck, pdu_decode_atomic_read_file_ack>},
+    {SERVICE_ATOMIC_WRITE_FILE, decode_as<AtomicWriteFileAck, pdu_decode_atomic_write_file_ack>},
+    {SERVICE_CREATE_OBJECT, decode_as<BACnetObjectId, pdu_decode_create_object_ack>},
+    {SERVICE_READ_PROPERTY, decode_as<ReadPropertyAck, pdu_decode_read_property_ack>},
+    {SERVICE_READ_PROPERTY_MULTIPLE, decode_as<ReadPropertyMultipleAck, pdu_decode_read_property_multiple_ack>},
+    {SERVICE_READ_RANGE, decode_as<ReadRangeAck, pdu_decode_read_range_ack>},
 }};
 
 void confirm_simple_ack(const CallContext& c)
 {
-  if (c.service_choice == kTextMessage)
+  if (c.service_choice == SERVICE_CONFIRMED_TEXT_MESSAGE)
     return;
   bool acknowledges = std::find(kAcknowledgedBySimpleAck.begin(), kAcknowledgedBySimpleAck.end(), c.service_choice) !=
                       kAcknowledgedBySimpleAck.end();
@@ -221,7 +221,7 @@ void client_call_stop_waits()
   for (auto& [id, c] : g_calls) {
     set_failure(*c);
     if (c->answer)
-      local_error_apdu(c->invoke_id, c->service_choice, kErrorCodeOther, c->answer);
+      local_error_apdu(c->invoke_id, c->service_choice, kErrorOther, c->answer);
     os_semaphore_release(&c->semaphore);
   }
   g_calls.clear();
@@ -300,47 +300,47 @@ void client_call_confirm(void* user_data, int success, const BACnetAddress&, con
 
 int client_call_atomic_read_file(ClientCallRecord* r)
 {
-  return client_call(kServiceAtomicReadFile, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_ATOMIC_READ_FILE, r->device_instance, r, r->request, r->error);
 }
 int client_call_atomic_write_file(ClientCallRecord* r)
 {
-  return client_call(kServiceAtomicWriteFile, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_ATOMIC_WRITE_FILE, r->device_instance, r, r->request, r->error);
 }
 int client_call_add_list_element(ClientCallRecord* r)
 {
-  return client_call(kServiceAddListElement, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_ADD_LIST_ELEMENT, r->device_instance, r, r->request, r->error);
 }
 int client_call_remove_list_element(ClientCallRecord* r)
 {
-  return client_call(kServiceRemoveListElement, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_REMOVE_LIST_ELEMENT, r->device_instance, r, r->request, r->error);
 }
 int client_call_create_object(ClientCallRecord* r)
 {
-  return client_call(kServiceCreateObject, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_CREATE_OBJECT, r->device_instance, r, r->request, r->error);
 }
 int client_call_delete_object(ClientCallRecord* r)
 {
-  return client_call(kServiceDeleteObject, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_DELETE_OBJECT, r->device_instance, r, r->request, r->error);
 }
 int client_call_read_property(ClientCallRecord* r)
 {
-  return client_call(kServiceReadProperty, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_READ_PROPERTY, r->device_instance, r, r->request, r->error);
 }
 int client_call_read_property_multiple(ClientCallRecord* r)
 {
-  return client_call(kServiceReadPropertyMultiple, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_READ_PROPERTY_MULTIPLE, r->device_instance, r, r->request, r->error);
 }
 int client_call_write_property(ClientCallRecord* r)
 {
-  return client_call(kServiceWriteProperty, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_WRITE_PROPERTY, r->device_instance, r, r->request, r->error);
 }
 int client_call_write_property_multiple(ClientCallRecord* r)
 {
-  return client_call(kServiceWritePropertyMultiple, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_WRITE_PROPERTY_MULTIPLE, r->device_instance, r, r->request, r->error);
 }
 int client_call_read_range(ClientCallRecord* r)
 {
-  return client_call(kServiceReadRange, r->device_instance, r, r->request, r->error);
+  return client_call(SERVICE_READ_RANGE, r->device_instance, r, r->request, r->error);
 }
 
 // ---- Raw calls ---------------------------------------------------------------------------
@@ -374,13 +374,13 @@ int client_raw_call(int32_t device_instance, uint8_t service_choice, uint8_t inv
   void* id = register_call(&context);
   if (!id) {
     set_failure(context);
-    local_error_apdu(invoke_id, service_choice, kErrorCodeOther, answer);
+    local_error_apdu(invoke_id, service_choice, kErrorOther, answer);
     return 0;
   }
 
   int64_t deadline =
       os_monotonic_ms() + int64_t(application_layer_get_apdu_retries() + 1) * application_layer_get_apdu_timeout();
-  uint32_t code = kErrorCodeOther;
+  uint32_t code = kErrorOther;
   for (;;) {
     // A stop has answered the call already.
     if (!still_waiting(id))
@@ -400,14 +400,14 @@ int client_raw_call(int32_t device_instance, uint8_t service_choice, uint8_t inv
       if (application_layer_send_request(-1, client_raw_call_confirm, id, r) == 0) {
         if (!wait_for_completion(id, &context)) {
           set_failure(context);
-          local_error_apdu(invoke_id, service_choice, kErrorCodeOther, answer);
+          local_error_apdu(invoke_id, service_choice, kErrorOther, answer);
         }
         return 0;
       }
       break;
     }
     if (bound == 2 || (bound == 1 && os_monotonic_ms() >= deadline)) {
-      code = kErrorCodeTimeout;
+      code = kErrorTimeout;
       break;
     }
     if (bound != 1)
@@ -437,7 +437,7 @@ void client_raw_call_confirm(void* user_data, int success, const BACnetAddress&,
     confirm_error(*c, result);
   } else {
     set_failure(*c);
-    local_error_apdu(c->invoke_id, c->service_choice, kErrorCodeOther, &answer);
+    local_error_apdu(c->invoke_id, c->service_choice, kErrorOther, &answer);
   }
   DRIVER_LOCK_SCOPE();
   os_semaphore_release(&c->semaphore);

@@ -6,6 +6,7 @@
 
 #include "bacnet/application/client_tsm.h"
 #include "bacnet/codec/codec_acks.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 
 #include <cstdint>
 #include <span>
@@ -23,10 +24,6 @@ struct ClientCallError {
   uint32_t first_failed_element = 0;
   BACnetObjectPropertyReference failed_write{{999, 0}, 0, -1};
 };
-
-inline constexpr uint32_t kErrorClassServices = 5;
-inline constexpr uint32_t kErrorCodeOther = 0;
-inline constexpr uint32_t kErrorCodeTimeout = 30;
 
 // One blocking call as its caller describes it. `request` points to the codec record of the
 // service; services answered with data decode into `answer` (the codec's ack record of the

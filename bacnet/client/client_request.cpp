@@ -231,7 +231,7 @@ int client_send_unconfirmed(int port_index, int32_t address_device, int32_t park
                             uint8_t service_choice, const void* request)
 {
   int state = client_get_communication_state();
-  if (state == kCommunicationDisabled || (state == kCommunicationInitiationDisabled && service_choice != kServiceIAm))
+  if (state == kCommunicationDisabled || (state == kCommunicationInitiationDisabled && service_choice != SERVICE_I_AM))
     return -1;
   Encoded encoded;
   if (!encode_request(kUnconfirmedCoding, service_choice, request, &encoded))
@@ -358,65 +358,65 @@ std::size_t client_parked_count()
 int client_confirmed_cov_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                       const BACnetAddress* address, const void* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, kServiceConfirmedCovNotification, request);
+  return client_send_confirmed(callback, user_data, device, address, SERVICE_CONFIRMED_COV_NOTIFICATION, request);
 }
 
 int client_confirmed_event_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                         const BACnetAddress* address, const void* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, kServiceConfirmedEventNotification, request);
+  return client_send_confirmed(callback, user_data, device, address, SERVICE_CONFIRMED_EVENT_NOTIFICATION, request);
 }
 
 int client_read_property(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
                          const ReadPropertyRequest* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, kServiceReadProperty, request);
+  return client_send_confirmed(callback, user_data, device, address, SERVICE_READ_PROPERTY, request);
 }
 
 int client_read_property_multiple(ClientRequestCallback callback, void* user_data, int32_t device,
                                   const BACnetAddress* address, const ReadPropertyMultipleRequest* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, kServiceReadPropertyMultiple, request);
+  return client_send_confirmed(callback, user_data, device, address, SERVICE_READ_PROPERTY_MULTIPLE, request);
 }
 
 int client_write_property(ClientRequestCallback callback, void* user_data, int32_t device,
                           const BACnetAddress* address, const WritePropertyRequest* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, kServiceWriteProperty, request);
+  return client_send_confirmed(callback, user_data, device, address, SERVICE_WRITE_PROPERTY, request);
 }
 
 int client_send_i_am(int port_index, int32_t address_device, const IAmRequest* request)
 {
-  return send_unconfirmed_wrapper(port_index, address_device, kServiceIAm, request);
+  return send_unconfirmed_wrapper(port_index, address_device, SERVICE_I_AM, request);
 }
 
 int client_send_i_have(int port_index, int32_t address_device, const IHaveRequest* request)
 {
-  return send_unconfirmed_wrapper(port_index, address_device, kServiceIHave, request);
+  return send_unconfirmed_wrapper(port_index, address_device, SERVICE_I_HAVE, request);
 }
 
 int client_unconfirmed_cov_notification(int port_index, int32_t address_device, int32_t park_device,
                                         const BACnetAddress* address, const void* request)
 {
   return client_send_unconfirmed(port_index, address_device, park_device, address,
-                                 kServiceUnconfirmedCovNotification, request);
+                                 SERVICE_UNCONFIRMED_COV_NOTIFICATION, request);
 }
 
 int client_unconfirmed_event_notification(int port_index, int32_t address_device, int32_t park_device,
                                           const BACnetAddress* address, const void* request)
 {
   return client_send_unconfirmed(port_index, address_device, park_device, address,
-                                 kServiceUnconfirmedEventNotification, request);
+                                 SERVICE_UNCONFIRMED_EVENT_NOTIFICATION, request);
 }
 
 int client_who_is(int port_index, int32_t address_device, const WhoIsRequest* request)
 {
-  return send_unconfirmed_wrapper(port_index, address_device, kServiceWhoIs, request);
+  return send_unconfirmed_wrapper(port_index, address_device, SERVICE_WHO_IS, request);
 }
 
 int client_utc_time_synchronization(int port_index, int32_t address_device, const BACnetDateTime* request)
 {
-  return send_unconfirmed_wrapper(port_index, address_device, kServiceUtcTimeSynchronization, request);
+  return send_unconfirmed_wrapper(port_index, address_device, SERVICE_UTC_TIME_SYNCHRONIZATION, request);
 }
 
 int client_broadcast_i_am(BACnetObjectId device, uint32_t max_apdu, uint32_t segmentation)

@@ -7,6 +7,7 @@
 
 #include "bacnet/application/client_tsm.h"
 #include "bacnet/codec/codec_acks.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/network/bacnet_address.h"
 
@@ -25,42 +26,6 @@ inline constexpr uint32_t kMakerVendorIdentifier = 1417;
 inline constexpr int kCommunicationEnabled = 0;
 inline constexpr int kCommunicationDisabled = 1;
 inline constexpr int kCommunicationInitiationDisabled = 2;
-
-// Service choices the client layer sends.
-enum ClientService : uint8_t {
-  kServiceAcknowledgeAlarm = 0,
-  kServiceConfirmedCovNotification = 1,
-  kServiceConfirmedEventNotification = 2,
-  kServiceGetAlarmSummary = 3,
-  kServiceGetEnrollmentSummary = 4,
-  kServiceSubscribeCov = 5,
-  kServiceAtomicReadFile = 6,
-  kServiceAtomicWriteFile = 7,
-  kServiceAddListElement = 8,
-  kServiceRemoveListElement = 9,
-  kServiceCreateObject = 10,
-  kServiceDeleteObject = 11,
-  kServiceReadProperty = 12,
-  kServiceReadPropertyConditional = 13,
-  kServiceReadPropertyMultiple = 14,
-  kServiceWriteProperty = 15,
-  kServiceWritePropertyMultiple = 16,
-  kServiceDeviceCommunicationControl = 17,
-  kServiceReinitializeDevice = 20,
-  kServiceReadRange = 26,
-};
-enum ClientUnconfirmedService : uint8_t {
-  kServiceIAm = 0,
-  kServiceIHave = 1,
-  kServiceUnconfirmedCovNotification = 2,
-  kServiceUnconfirmedEventNotification = 3,
-  kServiceUnconfirmedPrivateTransfer = 4,
-  kServiceUnconfirmedTextMessage = 5,
-  kServiceTimeSynchronization = 6,
-  kServiceWhoHas = 7,
-  kServiceWhoIs = 8,
-  kServiceUtcTimeSynchronization = 9,
-};
 
 // Start-up: keeps the trace when option byte 4 is set, clamps the timeout into 3000..30000 ms
 // and the retries into 0..10, empties the parked table, hands the communication state to

@@ -1,6 +1,7 @@
 #include "bacnet/client/device_discovery.h"
 
 #include "bacnet/client/client_request.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/value/value.h"
@@ -13,10 +14,8 @@
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
-constexpr uint32_t kSystemStatusProperty = 112;
 // Results of the object database's property doors: the BACnet error code plus one.
-constexpr int kResultOther = 1;
+constexpr int kResultOther = kErrorOther + 1;
 
 constexpr uint32_t kPollWindow = 600;  // s after the last use in which silent devices are polled
 constexpr uint32_t kScanQuiet = 2;     // s between scan steps and after the last I-Am
@@ -171,8 +170,8 @@ void poll_status(const DeviceBinding& d, uint32_t now)
   std::snprintf(text, sizeof text, "Attempting to read status of device %d", d.instance);
   log_text(kBindingLogLevel, text);
   ReadPropertyRequest request;
-  request.object = {kDeviceObjectType, uint32_t(d.instance)};
-  request.property = kSystemStatusProperty;
+  request.object = {OBJECT_DEVICE, uint32_t(d.instance)};
+  request.property = PROP_SYSTEM_STATUS;
   request.array_index = -1;
   // Any answer ends the transaction, and heard-from marks the device online again.
   client_read_property(nullptr, nullptr, d.instance, nullptr, &request);
@@ -216,7 +215,7 @@ int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
     if (!e.local || (low != -1 && (e.instance < low || e.instance > high)))
       continue;
     IAmRequest request;
-    request.device = {kDeviceObjectType, uint32_t(e.instance)};
+    request.device = {OBJECT_DEVICE, uint32_t(e.instance)};
     request.max_apdu = kIAmMaxApdu;
     request.segmentation = 0;
     request.vendor_id = kMakerVendorIdentifier;
@@ -242,7 +241,7 @@ int address_binding_send_i_have(int port_index, const IHaveMatch& match)
     return -1;
   int32_t own = address_binding_get_local_instance(nullptr);
   IHaveRequest request;
-  request.device = {kDeviceObjectType, match.device};
+  request.device = {OBJECT_DEVICE, match.device};
   request.object = match.object;
   request.object_name = match.name;
   if (entry.instance == own || entry.address.mac_len == 0)

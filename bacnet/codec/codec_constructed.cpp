@@ -627,7 +627,7 @@ int pdu_decode_priority_value(pdu_buffer* buffer, BACnetPriorityValue* priority_
         break;
     }
   }
-  int result = pdu_decode_property_value(buffer, &priority_value->value, 0, pdu_property::PRESENT_VALUE, -1);
+  int result = pdu_decode_property_value(buffer, &priority_value->value, 0, PROP_PRESENT_VALUE, -1);
   if (result == 0)
     priority_value->choice = 4;
   return result;

@@ -185,7 +185,7 @@ int decode_notification_body(pdu_buffer* buffer, uint32_t choice, BACnetNotifica
   auto real = [&](uint8_t tag, float* out) { return [=] { return pdu_read_real(buffer, tag, out); }; };
   // The values a command-failure reports are read as present values.
   auto command_value = [&](uint8_t tag, BACnetValue* value) {
-    return [=] { return pdu_decode_property_value(buffer, value, tag, pdu_property::PRESENT_VALUE, -1); };
+    return [=] { return pdu_decode_property_value(buffer, value, tag, PROP_PRESENT_VALUE, -1); };
   };
   switch (choice) {
     case 0:

@@ -325,7 +325,7 @@ int pdu_decode_read_range_ack(pdu_buffer* buffer, ReadRangeAck* ack)
       [&] { return read_bits(buffer, 3, &flags); },
       [&] { return pdu_read_unsigned(buffer, 4, &ack->item_count); },
       // The items are read as log records whatever property was asked for.
-      [&] { return pdu_decode_property_value(buffer, &ack->items, 5, pdu_property::LOG_BUFFER, ack->array_index); },
+      [&] { return pdu_decode_property_value(buffer, &ack->items, 5, PROP_LOG_BUFFER, ack->array_index); },
       [&] { return pdu_next_is_context(buffer, 6) ? pdu_read_unsigned(buffer, 6, &ack->first_sequence) : 0; });
   ack->result_flags.assign(flags.bits, flags.bits + flags.count);
   bitstring_free(&flags);

@@ -69,11 +69,11 @@ int bacnetmstp_read_device_property(uint32_t property, BACnetValue* value, uint8
   const MstpLink* link = nullptr;
   for (std::size_t i = 0; i < datalink_port_count() && !link; ++i)
     link = bacnetmstp_link(datalink_port_at(i));
-  if (!link || !value || (property != kMstpPropertyMaxInfoFrames && property != kMstpPropertyMaxMaster))
+  if (!link || !value || (property != PROP_MAX_INFO_FRAMES && property != PROP_MAX_MASTER))
     return 1;
   if (write_flag)
     return -1;
-  uint32_t number = property == kMstpPropertyMaxMaster ? link->parameters.max_master : link->parameters.max_info_frames;
+  uint32_t number = property == PROP_MAX_MASTER ? link->parameters.max_master : link->parameters.max_info_frames;
   return value_set_unsigned(&number, value);
 }
 

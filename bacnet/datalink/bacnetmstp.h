@@ -8,6 +8,7 @@
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/datalink/mstp_master.h"
 #include "bacnet/datalink/serial_port.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,8 +40,6 @@ void bacnetmstp_close(DatalinkPort* port);
 // The Device object's properties that describe the station: Max_Info_Frames and Max_Master,
 // taken from the stack's first MS/TP port. Reading gives an UNSIGNED (the value library's
 // result); 1 when the stack has no MS/TP port or for any other property; a write gives -1.
-inline constexpr uint32_t kMstpPropertyMaxInfoFrames = 63;
-inline constexpr uint32_t kMstpPropertyMaxMaster = 64;
 int bacnetmstp_read_device_property(uint32_t property, BACnetValue* value, uint8_t write_flag);
 
 MstpLink* bacnetmstp_link(DatalinkPort* port);

@@ -5,6 +5,7 @@
 #include "bacnet/client/client_call.h"
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_requests.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
@@ -24,8 +25,7 @@
 
 namespace {
 
-constexpr uint32_t kPresentValue = 85;
-constexpr uint32_t kLastPutType = 5;  // analog and binary inputs, outputs and values
+constexpr uint32_t kLastPutType = OBJECT_BINARY_VALUE;  // analog and binary inputs, outputs and values
 // The largest instance an object identifier carries; 4194303 is the wildcard, and larger
 // numbers would be cut down to an alias of another object.
 constexpr uint32_t kLargestInstance = 4194302;
@@ -103,7 +103,7 @@ std::string client_key(uint32_t client_id) { return std::to_string(int(client_id
 
 BACnetDeviceObjectPropertyReference present_value_of(uint32_t device, BACnetObjectId object)
 {
-  return cache_reference(device, object.type, object.instance, kPresentValue);
+  return cache_reference(device, object.type, object.instance, PROP_PRESENT_VALUE);
 }
 
 // ---- Registry (the caller holds the lock) --------------------------------------------------
@@ -199,7 +199,7 @@ bool bind_handle(uint32_t client_id, uint32_t handle, const BACnetDeviceObjectPr
 
 // ---- The object database's queues --------------------------------------------------------
 
-constexpr uint32_t kLastAnalogType = 2;
+constexpr uint32_t kLastAnalogType = OBJECT_ANALOG_VALUE;
 
 // One try: the entry with a private copy of the name goes to the analog (types 0-2) or the
 // binary queue (3-5), which then owns the copy. -1 when full (or without memory).

@@ -67,7 +67,7 @@ const ListRule* rule_of(uint32_t type, uint32_t property)
 }
 
 constexpr int kOk = 0;
-constexpr int kPropertyIsNotAList = 22 + 1;
+constexpr int kPropertyIsNotAList = kErrorPropertyIsNotAList + 1;
 
 bool equal(const BACnetValue& a, const BACnetValue& b) { return value_compare(&a, &b) == 0; }
 
@@ -209,7 +209,7 @@ int check_element(const ListRule& rule, ObjectRecord* record, int32_t index, con
 // 0 with the rule, or the refusal.
 int network_check(uint32_t type, uint32_t property, const ListRule** rule)
 {
-  object_SetErrorClass(ERROR_CLASS_PROPERTY);
+  object_SetErrorClass(kErrorClassProperty);
   if (!object_IsListProperty(property) && property != PROP_WEEKLY_SCHEDULE)
     return kPropertyIsNotAList;
   if (type > OBJECT_METER || !object_type_supported(type))
@@ -233,7 +233,7 @@ int network_change(bool adding, uint32_t owner, uint32_t type, uint32_t instance
     return rc;
   ObjectRecord* record = object_Find(owner, type, instance);
   if (!record) {
-    object_SetErrorClass(ERROR_CLASS_OBJECT);
+    object_SetErrorClass(kErrorClassObject);
     return PROPERTY_UNKNOWN_OBJECT;
   }
   if (int rc = check_element(*rule, record, index, element))

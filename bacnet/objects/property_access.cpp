@@ -7,7 +7,7 @@
 
 namespace {
 
-uint32_t g_error_class = ERROR_CLASS_PROPERTY;
+uint32_t g_error_class = kErrorClassProperty;
 constexpr int kObjectLogLevel = 17;
 
 // Properties of a remote device (type 1001) that the network may read.
@@ -75,7 +75,7 @@ void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
 int object_ReadProperty(int32_t network, uint32_t owner, ObjectRecord* record, uint32_t type, uint32_t property,
                         int32_t index, BACnetValue* value)
 {
-  g_error_class = ERROR_CLASS_PROPERTY;
+  g_error_class = kErrorClassProperty;
   if (index >= 0 && !object_IsArrayProperty(property))
     return PROPERTY_NOT_AN_ARRAY;
   const ObjectTypeSpec* spec = object_type_spec(type);
@@ -95,7 +95,7 @@ int object_WriteProperty(int32_t network, uint32_t owner, ObjectRecord* record, 
 {
   if (priority == 0)
     priority = 16;
-  g_error_class = ERROR_CLASS_PROPERTY;
+  g_error_class = kErrorClassProperty;
   if (index >= 0 && !object_IsArrayProperty(property))
     return PROPERTY_NOT_AN_ARRAY;
   const ObjectTypeSpec* spec = object_type_spec(type);
@@ -120,7 +120,7 @@ int object_ReadObjectProperty(int32_t network, uint32_t owner, uint32_t type, ui
                               int32_t index, BACnetValue* value)
 {
   if (type == OBJECT_REMOTE_DEVICE) {
-    g_error_class = ERROR_CLASS_PROPERTY;
+    g_error_class = kErrorClassProperty;
     if (index >= 0 && !object_IsArrayProperty(property))
       return PROPERTY_NOT_AN_ARRAY;
     if (!remote_readable(property))
@@ -131,7 +131,7 @@ int object_ReadObjectProperty(int32_t network, uint32_t owner, uint32_t type, ui
   instance = resolve_instance(owner, type, instance);
   ObjectRecord* record = object_Find(owner, type, instance);
   if (!record) {
-    g_error_class = ERROR_CLASS_OBJECT;
+    g_error_class = kErrorClassObject;
     return PROPERTY_UNKNOWN_OBJECT;
   }
   return object_ReadProperty(network, owner, record, type, property, index, value);
@@ -142,7 +142,7 @@ int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, u
 {
   int rc;
   if (type == OBJECT_REMOTE_DEVICE) {
-    g_error_class = ERROR_CLASS_PROPERTY;
+    g_error_class = kErrorClassProperty;
     if (index >= 0 && !object_IsArrayProperty(property))
       return PROPERTY_NOT_AN_ARRAY;
     if (!value)
@@ -154,7 +154,7 @@ int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, u
     instance = resolve_instance(owner, type, instance);
     ObjectRecord* record = object_Find(owner, type, instance);
     if (!record) {
-      g_error_class = ERROR_CLASS_OBJECT;
+      g_error_class = kErrorClassObject;
       return PROPERTY_UNKNOWN_OBJECT;
     }
     rc = object_WriteProperty(network, owner, record, type, property, index, value, priority);

@@ -9,27 +9,26 @@
 
 #include <cstdint>
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/value/value_types.h"
 
 struct ObjectRecord;
 
 // Results of property access (the BACnet error code plus one) that callers test for.
-inline constexpr int PROPERTY_OTHER = 1;
-inline constexpr int PROPERTY_INCONSISTENT_PARAMETERS = 8;
-inline constexpr int PROPERTY_INVALID_DATA_TYPE = 10;
-inline constexpr int PROPERTY_NO_OBJECTS_OF_TYPE = 18;
-inline constexpr int PROPERTY_NO_SPACE_FOR_OBJECT = 19;
-inline constexpr int PROPERTY_READ_ACCESS_DENIED = 28;
-inline constexpr int PROPERTY_UNKNOWN_OBJECT = 32;
-inline constexpr int PROPERTY_UNKNOWN_PROPERTY = 33;
-inline constexpr int PROPERTY_VALUE_OUT_OF_RANGE = 38;
-inline constexpr int PROPERTY_WRITE_ACCESS_DENIED = 41;
-inline constexpr int PROPERTY_INVALID_ARRAY_INDEX = 43;
-inline constexpr int PROPERTY_DATATYPE_NOT_SUPPORTED = 48;
-inline constexpr int PROPERTY_NOT_AN_ARRAY = 51;
+inline constexpr int PROPERTY_OTHER = kErrorOther + 1;
+inline constexpr int PROPERTY_INCONSISTENT_PARAMETERS = kErrorInconsistentParameters + 1;
+inline constexpr int PROPERTY_INVALID_DATA_TYPE = kErrorInvalidDataType + 1;
+inline constexpr int PROPERTY_NO_OBJECTS_OF_TYPE = kErrorNoObjectsOfSpecifiedType + 1;
+inline constexpr int PROPERTY_NO_SPACE_FOR_OBJECT = kErrorNoSpaceForObject + 1;
+inline constexpr int PROPERTY_READ_ACCESS_DENIED = kErrorReadAccessDenied + 1;
+inline constexpr int PROPERTY_UNKNOWN_OBJECT = kErrorUnknownObject + 1;
+inline constexpr int PROPERTY_UNKNOWN_PROPERTY = kErrorUnknownProperty + 1;
+inline constexpr int PROPERTY_VALUE_OUT_OF_RANGE = kErrorValueOutOfRange + 1;
+inline constexpr int PROPERTY_WRITE_ACCESS_DENIED = kErrorWriteAccessDenied + 1;
+inline constexpr int PROPERTY_INVALID_ARRAY_INDEX = kErrorInvalidArrayIndex + 1;
+inline constexpr int PROPERTY_DATATYPE_NOT_SUPPORTED = kErrorDatatypeNotSupported + 1;
+inline constexpr int PROPERTY_NOT_AN_ARRAY = kErrorPropertyIsNotAnArray + 1;
 
-inline constexpr uint32_t ERROR_CLASS_OBJECT = 1;
-inline constexpr uint32_t ERROR_CLASS_PROPERTY = 2;
 // The Device instance that stands for the local device in a network request.
 inline constexpr uint32_t DEVICE_WILDCARD_INSTANCE = 4194303;
 

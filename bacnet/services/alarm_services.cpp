@@ -21,8 +21,6 @@
 namespace {
 
 constexpr std::size_t kHookConfirmedEventNotification = 11;
-constexpr uint32_t kErrorInvalidTimeStamp = 14;
-constexpr uint32_t kErrorCovSubscriptionFailed = 43;
 constexpr uint32_t kForceAcknowledged = 1;
 constexpr int kSubscribeLogLevel = 1;
 

@@ -3,11 +3,11 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/client/device_discovery.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 
 namespace {
 
-constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint32_t kAnnouncedMaxApdu = 480;
 constexpr uint32_t kSegmentedBoth = 0;
 
@@ -26,7 +26,7 @@ int client_stack_start(const ClientStackConfig& config)
                          address_binding_heard_from, driver_lock, driver_unlock, config.segment_timeout,
                          config.apdu_timeout, config.apdu_retries);
   g_last_second = os_wall_seconds();
-  client_broadcast_i_am(BACnetObjectId{kDeviceObjectType, uint32_t(config.device_instance)}, kAnnouncedMaxApdu,
+  client_broadcast_i_am(BACnetObjectId{OBJECT_DEVICE, uint32_t(config.device_instance)}, kAnnouncedMaxApdu,
                         kSegmentedBoth);
   return loaded;
 }

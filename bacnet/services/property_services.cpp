@@ -2,6 +2,7 @@
 
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_object_services.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_types.h"
 #include "bacnet/objects/property_access.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kPropertyEventType = 37;
 // A failure of the whole ReadPropertyMultiple that has no result of its own (no memory for
 // a result, an answer that does not encode) goes out as code 0, other.
 constexpr int kWholeRequestFailed = 1;
@@ -129,7 +129,7 @@ void trace_write(const WritePropertyRequest& request)
   DriverLogFunction log = services_trace();
   if (!log)
     return;
-  if (request.property == kPropertyEventType)
+  if (request.property == PROP_EVENT_TYPE)
     log(kServicesLogLevel, "got it");
   char text[128];
   std::snprintf(text, sizeof text, "Write Property Request : - ObjectType=%u Instance=%u Property=%u Index=%d",

@@ -13,7 +13,7 @@ constexpr uint32_t kItemsPerApduCode[] = {1, 4, 6, 16, 34, 49};
 constexpr uint32_t kNoError = 0;
 constexpr uint32_t kRefusedOther = kErrorOther + 1;
 constexpr uint32_t kRefusedInconsistent = kErrorInconsistentParameters + 1;
-constexpr uint32_t kRefusedOutOfRange = 37 + 1;  // value-out-of-range
+constexpr uint32_t kRefusedOutOfRange = kErrorValueOutOfRange + 1;
 
 using OwnedAck = OwnedRecord<ReadRangeAck, pdu_free_read_range_ack>;
 

@@ -7,43 +7,12 @@
 #include "bacnet/application/server_tsm.h"
 #include "bacnet/codec/codec_errors.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/network/bacnet_address.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_types.h"
 
 #include <cstdint>
-
-// Error classes of the answers.
-enum ServiceErrorClass : uint32_t {
-  kErrorClassDevice = 0,
-  kErrorClassObject = 1,
-  kErrorClassProperty = 2,
-  kErrorClassSecurity = 4,
-  kErrorClassServices = 5,
-};
-
-// Error codes the handlers give of their own (the object database's come as code plus one).
-enum ServiceErrorCode : uint32_t {
-  kErrorOther = 0,
-  kErrorConfigurationInProgress = 2,
-  kErrorDynamicCreationNotSupported = 4,
-  kErrorFileAccessDenied = 5,
-  kErrorInconsistentParameters = 7,
-  kErrorInvalidFileStartPosition = 11,
-  kErrorMissingRequiredParameter = 16,
-  kErrorNoObjectsOfSpecifiedType = 17,
-  kErrorNoSpaceForObject = 18,
-  kErrorObjectDeletionNotPermitted = 23,
-  kErrorObjectIdentifierAlreadyExists = 24,
-  kErrorPasswordFailure = 26,
-  kErrorUnknownObject = 31,
-  kErrorUnsupportedObjectType = 36,
-  kErrorOptionalFunctionalityNotSupported = 45,
-  // Where the handler has no code of its own (mostly a request that did not decode).
-  kErrorUnspecified = 255,
-};
-
-inline constexpr uint8_t kRejectInvalidTag = 4;
 
 // The instance of the local device the request was addressed to; a request that reached the
 // stack at an address no local device owns is for the device itself.

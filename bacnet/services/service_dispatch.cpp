@@ -1,5 +1,6 @@
 #include "bacnet/services/service_dispatch.h"
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 
 namespace {
 
-constexpr uint8_t kConfirmedCovNotification = 1;
-constexpr uint8_t kConfirmedEventNotification = 2;
 constexpr std::size_t kConfirmedChoices = 32;
 
 using UnconfirmedHandler = int (*)(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
@@ -99,7 +98,8 @@ int services_confirmed_indication(const BACnetAddress& local, const ServiceReque
 {
   if (request.type != kApduConfirmedRequest || !answer)
     return -1;
-  if (request.service_choice == kConfirmedCovNotification || request.service_choice == kConfirmedEventNotification)
+  if (request.service_choice == SERVICE_CONFIRMED_COV_NOTIFICATION ||
+      request.service_choice == SERVICE_CONFIRMED_EVENT_NOTIFICATION)
     broadcast(request);
   ConfirmedServiceHandler handler =
       request.service_choice < g.confirmed.size() ? g.confirmed[request.service_choice] : nullptr;

@@ -18,7 +18,6 @@
 // The option byte of the driver context that switches on the handlers' trace.
 inline constexpr int kServicesTraceOption = 4;
 inline constexpr int kServicesLogLevel = 4;
-inline constexpr uint8_t kRejectUnrecognizedService = 9;
 
 // Host callbacks, each given the decoded request record of its service (slot 0 I-Am ...
 // 9 UTCTimeSynchronization, 10 and 11 the confirmed notifications, 14 ReinitializeDevice,

@@ -5,6 +5,7 @@
 #include "bacnet/codec/codec_alarm_services.h"
 #include "bacnet/codec/codec_device_services.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/objects/object_summaries.h"
 #include "bacnet/services/cov_notification_services.h"
@@ -30,7 +31,6 @@ enum HookSlot : std::size_t {
   kHookUtcTimeSynchronization = 9,
 };
 
-constexpr uint32_t kDeviceObjectType = 8;
 constexpr uint8_t kAnyField = 255;
 constexpr int kLastYear = 2036 - 1900;
 
@@ -89,7 +89,7 @@ int services_i_am(uint8_t port_index, bool snet_present, const BACnetAddress& ro
 {
   IAmRequest iam;
   pdu_buffer buffer = services_request_view(request);
-  if (!services_decoded(pdu_decode_iam_request(&buffer, &iam), buffer) || iam.device.type != kDeviceObjectType)
+  if (!services_decoded(pdu_decode_iam_request(&buffer, &iam), buffer) || iam.device.type != OBJECT_DEVICE)
     return -1;
   services_call_hook(kHookIAm, port_index, &iam);
   char text[64];

@@ -2,6 +2,7 @@
 // arithmetic of the timers (declared in value_compare.h).
 #include <ctime>
 
+#include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_compare.h"
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kCalendarObjectType = 6;
-constexpr uint32_t kDeviceObjectType = 8;
 
 bool field_ok(uint8_t v, uint8_t low, uint8_t high)
 {
@@ -157,7 +156,7 @@ int special_event_validate(const BACnetSpecialEvent* event)
     if (int r = calendar_entry_validate(&event->calendar_entry))
       return r;
   } else if (event->period_choice == 1) {
-    if (event->calendar_reference.type != kCalendarObjectType)
+    if (event->calendar_reference.type != OBJECT_CALENDAR)
       return VALUE_OUT_OF_RANGE;
   } else {
     return VALUE_INCONSISTENT_PARAMETERS;
@@ -177,7 +176,7 @@ int destination_validate(const BACnetDestination* destination)
     return VALUE_OUT_OF_RANGE;
   switch (destination->recipient.choice) {
   case 0:
-    return destination->recipient.device.type == kDeviceObjectType ? VALUE_OK : VALUE_OUT_OF_RANGE;
+    return destination->recipient.device.type == OBJECT_DEVICE ? VALUE_OK : VALUE_OUT_OF_RANGE;
   case 1:
     return VALUE_OK;
   default:

@@ -205,7 +205,7 @@ TEST_F(AddressBinding, RemoteDeviceObjectAnswersFromItsRecord)
   i_am(1234, peer);
   Value v;
   EXPECT_EQ(address_binding_read_device_property(1234, 75, -1, 0, &v, 0), 0);
-  EXPECT_EQ(v.v.payload.object_id.type, kRemoteDeviceObjectType);
+  EXPECT_EQ(v.v.payload.object_id.type, OBJECT_REMOTE_DEVICE);
   EXPECT_EQ(v.v.payload.object_id.instance, 1234u);
   EXPECT_EQ(address_binding_read_device_property(1234, 79, -1, 0, &v, 0), 0);
   EXPECT_EQ(v.v.payload.enumerated, 1001u);

@@ -89,7 +89,7 @@ TEST_F(BlockingCalls, RejectAndAbortEndTheCallAsServicesOther)
     read_name(&call, answer_with([type](const Frame& f) { return std::vector<uint8_t>{type, f.apdu[2], 9}; }));
     EXPECT_EQ(call.error.status, 12) << int(type);
     EXPECT_EQ(call.error.error_class, kErrorClassServices);
-    EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+    EXPECT_EQ(call.error.error_code, kErrorOther);
   }
 }
 
@@ -99,7 +99,7 @@ TEST_F(BlockingCalls, SilentPeerEndsTheCallAfterTheTransactionsRetries)
   read_name(&call, nullptr, [this] { clock.advance_ms(100); });
   EXPECT_EQ(call.error.status, 12);
   EXPECT_EQ(call.error.error_class, kErrorClassServices);
-  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(call.error.error_code, kErrorOther);
   // The application layer's one retry: the request went out twice.
   int requests = 0;
   for (const Frame& f : sent)
@@ -115,7 +115,7 @@ TEST_F(BlockingCalls, ComplexAckOfAnotherServiceIsNotReadIntoTheAnswer)
               return with(ack, hex("10 C4 02 80 00 01 65 03 41 42 43 11"));
             }));
   EXPECT_EQ(call.error.status, 12);
-  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(call.error.error_code, kErrorOther);
   EXPECT_EQ(call.answer.value.tag, TAG_NULL);
 }
 
@@ -235,7 +235,7 @@ TEST_F(BlockingCalls, CallToADeviceNeverBoundFailsWhenItsParkingEnds)
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(call.error.status, 12);
   EXPECT_EQ(call.error.error_class, kErrorClassServices);
-  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(call.error.error_code, kErrorOther);
   for (const Frame& f : sent)
     EXPECT_FALSE(is_request(f)) << hex(f.apdu);
 }
@@ -254,7 +254,7 @@ TEST_F(BlockingCalls, SafetyTimeoutEndsACallThatNothingCompletes)
   caller.join();
   EXPECT_EQ(call.error.status, 12);
   EXPECT_EQ(call.error.error_class, kErrorClassServices);
-  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(call.error.error_code, kErrorOther);
   // The transaction ends later; its completion finds the call gone and touches nothing.
   step();
   clock.advance_ms(60000);
@@ -282,7 +282,7 @@ TEST_F(BlockingCalls, StopEndsTheWaitingCallsAndFailsLaterOnesBeforeTheySend)
   raw.join();
   EXPECT_EQ(call.error.status, 12);
   EXPECT_EQ(call.error.error_class, kErrorClassServices);
-  EXPECT_EQ(call.error.error_code, kErrorCodeOther);
+  EXPECT_EQ(call.error.error_code, kErrorOther);
   EXPECT_EQ(hex(raw_answer), "50 07 0C 91 05 91 00");
 
   client_calls::ReadPropertyRequest later;

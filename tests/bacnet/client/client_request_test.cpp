@@ -245,12 +245,12 @@ TEST_F(ClientRequestLayer, UnconfirmedToADeviceWithoutAddressIsRefused)
 TEST_F(ClientRequestLayer, ParkedUnconfirmedRequestIsDroppedWhenTheCountdownRunsOut)
 {
   BACnetDateTime now{{126, 5, 4, 1}, {10, 0, 0, 0}};
-  ASSERT_EQ(client_send_unconfirmed(-1, -1, 999, nullptr, kServiceUtcTimeSynchronization, &now), 0);
+  ASSERT_EQ(client_send_unconfirmed(-1, -1, 999, nullptr, SERVICE_UTC_TIME_SYNCHRONIZATION, &now), 0);
   testing::internal::CaptureStdout();
   seconds(10);
   testing::internal::GetCapturedStdout();
   for (const Frame& f : take())
-    EXPECT_NE(f.apdu[1], kServiceUtcTimeSynchronization) << hex(f.apdu);
+    EXPECT_NE(f.apdu[1], SERVICE_UTC_TIME_SYNCHRONIZATION) << hex(f.apdu);
   EXPECT_EQ(client_parked_count(), 0u);
 }
 

@@ -157,15 +157,15 @@ TEST_F(MstpPortTest, APortOnItsLineHoldsItPassesFramesUpAndSendsWithTheToken)
   set(0, "TYPE=BACNETMSTP;NETWORK=3;DEVICE=" + pty.path() + ";TS=12;MAX_MASTER=20;BAUDRATE=38400;");
   network_init(capture_apdu, nullptr, nullptr, nullptr);  // before the port thread hands anything up
   BACnetValue value{};
-  EXPECT_EQ(bacnetmstp_read_device_property(kMstpPropertyMaxMaster, &value, 0), 1);  // no MS/TP port yet
+  EXPECT_EQ(bacnetmstp_read_device_property(PROP_MAX_MASTER, &value, 0), 1);  // no MS/TP port yet
   ASSERT_EQ(datalink_load_ports(&context_, &table_), 0) << table_.records[0].error;
   // The Device object's station settings are the port's.
-  for (const auto& [property, setting] : {std::pair{kMstpPropertyMaxMaster, 20u}, {kMstpPropertyMaxInfoFrames, 50u}}) {
+  for (const auto& [property, setting] : {std::pair{PROP_MAX_MASTER, 20u}, {PROP_MAX_INFO_FRAMES, 50u}}) {
     ASSERT_EQ(bacnetmstp_read_device_property(property, &value, 0), 0) << property;
     EXPECT_EQ(value.tag, TAG_UNSIGNED);
     EXPECT_EQ(value.payload.unsigned_value, setting) << property;
   }
-  EXPECT_EQ(bacnetmstp_read_device_property(kMstpPropertyMaxMaster, &value, 1), -1);
+  EXPECT_EQ(bacnetmstp_read_device_property(PROP_MAX_MASTER, &value, 1), -1);
   DatalinkPort* port = datalink_find_port_by_network(3);
   ASSERT_NE(port, nullptr);
   EXPECT_EQ(port->net.address, station(12));

@@ -90,12 +90,12 @@ TEST_F(PropertyAccessTest, ErrorClassTellsAMissingObjectFromAMissingProperty)
   create(OBJECT_ANALOG_INPUT, 1);
   Value v;
   EXPECT_EQ(read(kOwner, OBJECT_ANALOG_INPUT, 2, PROP_PRESENT_VALUE, v), PROPERTY_UNKNOWN_OBJECT);
-  EXPECT_EQ(object_GetErrorClass(), ERROR_CLASS_OBJECT);
+  EXPECT_EQ(object_GetErrorClass(), kErrorClassObject);
   EXPECT_EQ(read(kOwner, OBJECT_ANALOG_INPUT, 1, PROP_PRIORITY_ARRAY, v), PROPERTY_UNKNOWN_PROPERTY);
-  EXPECT_EQ(object_GetErrorClass(), ERROR_CLASS_PROPERTY);
+  EXPECT_EQ(object_GetErrorClass(), kErrorClassProperty);
   set_real(v, 1);
   EXPECT_EQ(write(kOwner, OBJECT_ANALOG_INPUT, 9, PROP_PRESENT_VALUE, v), PROPERTY_UNKNOWN_OBJECT);
-  EXPECT_EQ(object_GetErrorClass(), ERROR_CLASS_OBJECT);
+  EXPECT_EQ(object_GetErrorClass(), kErrorClassObject);
   EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_ANALOG_INPUT, 9, PROP_PRESENT_VALUE, -1, &v), 1);
 }
 

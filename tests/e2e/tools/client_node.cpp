@@ -189,7 +189,7 @@ bool run_command(const std::string& line)
   if (verb == "whois") {
     WhoIsRequest r;
     in >> r.low_limit >> r.high_limit;
-    int rc = client_send_unconfirmed(-1, -1, -1, nullptr, kServiceWhoIs, &r);
+    int rc = client_send_unconfirmed(-1, -1, -1, nullptr, SERVICE_WHO_IS, &r);
     emit("{\"event\":\"whois\",\"result\":" + std::to_string(rc) + "}");
   } else if (verb == "read") {
     uint32_t type = 0, instance = 0, property = 0;
