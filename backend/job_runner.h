@@ -57,8 +57,6 @@ public:
 
   enum LinkType { kNone = 0, kBacnetIp = 1, kBacnetMstp = 2 };
   LinkType link_type() const { return link_type_; }
-  int32_t local_device_id() const { return local_device_id_; }
-  const std::string& log_file_path() const { return log_file_path_; }
 
 private:
   void Log(int id);

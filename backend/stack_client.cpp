@@ -96,7 +96,7 @@ bool BACnetStackClient::CollectIAms(int32_t low, int32_t high, std::chrono::mill
   }
   g_collecting_client = this;
   WhoIsRange range{low, high};
-  if (_BACnet_Driver_Request(&range) != 0) {
+  if (BACnet_Driver_Request(&range) != 0) {
     std::lock_guard<std::mutex> held(iams_mutex_);
     collecting_ = false;
     return false;  // nobody was asked: nothing to wait for
@@ -143,9 +143,9 @@ int BACnetStackClient::Start(int32_t local_device, const std::string& ip, int ud
   }
   // Current from the start, so that the start-up I-Am coming back is counted too.
   g_collecting_client = this;
-  int rc = _BACnet_Driver_Start(&g_config);
+  int rc = BACnet_Driver_Start(&g_config);
   if (rc != 0) {
-    _BACnet_Driver_Stop();
+    BACnet_Driver_Stop();
     return rc;
   }
   started_ = true;
@@ -162,7 +162,7 @@ int BACnetStackClient::Stop()
 {
   g_collecting_client = nullptr;
   started_ = false;
-  return _BACnet_Driver_Stop();
+  return BACnet_Driver_Stop();
 }
 
 std::string BACnetStackClient::ReadString(uint32_t object_type, uint32_t instance, uint32_t property, bool* answered)

@@ -330,7 +330,7 @@ void driver_unload()
 
 }  // namespace
 
-int _BACnet_Driver_Start(StackConfig* config)
+int BACnet_Driver_Start(StackConfig* config)
 {
   if (!config)
     return -1;
@@ -340,14 +340,14 @@ int _BACnet_Driver_Start(StackConfig* config)
   return g_host.start_result;
 }
 
-int _BACnet_Driver_Stop()
+int BACnet_Driver_Stop()
 {
   driver_stop_thread();
   driver_unload();
   return 0;
 }
 
-int _BACnet_Driver_Request(const WhoIsRange* range)
+int BACnet_Driver_Request(const WhoIsRange* range)
 {
   WhoIsRequest request;
   if (range) {

@@ -46,16 +46,16 @@ struct StackConfig {
   ObjectApiEventFunction object_event = nullptr;
 };
 
-// Who-Is request record of _BACnet_Driver_Request.
+// Who-Is request record of BACnet_Driver_Request.
 struct WhoIsRange {
   int32_t low = -1;
   int32_t high = -1;
 };
 
 // 0 running; -1 when the device instance is negative or a port failed to load.
-int _BACnet_Driver_Start(StackConfig* config);
-int _BACnet_Driver_Stop();
-int _BACnet_Driver_Request(const WhoIsRange* range);
+int BACnet_Driver_Start(StackConfig* config);
+int BACnet_Driver_Stop();
+int BACnet_Driver_Request(const WhoIsRange* range);
 
 // The blocking calls the stack client makes, forwarded unchanged.
 int driver_forward_1(ClientCallRecord* record);  // AtomicReadFile

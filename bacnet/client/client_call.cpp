@@ -170,15 +170,15 @@ void confirm_error(const CallContext& c, const ClientResult& result)
   pdu_buffer view = pdu_buffer_view(result.data.data(), uint32_t(result.data.size()));
   if (pdu_decode_error(&view, &parameters) != 0) {
     set_failure(c);
-    return;
-  }
-  if (c.error) {
+  } else if (c.error) {
     c.error->status = result.service_choice;
     c.error->error_class = parameters.error.error_class;
     c.error->error_code = parameters.error.error_code;
     c.error->first_failed_element = parameters.first_failed_element;
     c.error->failed_write = parameters.failed_write;
   }
+  // A private transfer's error parameters are decoded along; nobody reads them.
+  pdu_free_error(&parameters);
 }
 
 // An Error APDU made here for a raw call that got no answer of its own.

@@ -7,27 +7,6 @@
 
 using namespace pdu_fields;
 
-namespace {
-
-constexpr uint8_t kRejectType = 0x60;
-constexpr uint8_t kAbortType = 0x70;
-
-int write_reason_pdu(pdu_buffer* buffer, uint8_t type, uint8_t invoke_id, uint8_t reason)
-{
-  const uint8_t octets[3] = {type, invoke_id, reason};
-  return encoded(pdu_buffer_append_bytes(buffer, octets, 3));
-}
-
-int read_reason_pdu(pdu_buffer* buffer, uint8_t* type, uint8_t* invoke_id, uint8_t* reason)
-{
-  if (!buffer || buffer->pos > buffer->size || buffer->size - buffer->pos < 3)
-    return PDU_MALFORMED;
-  return all([&] { return pdu_read_byte(buffer, type); }, [&] { return pdu_read_byte(buffer, invoke_id); },
-             [&] { return pdu_read_byte(buffer, reason); });
-}
-
-}  // namespace
-
 // ---- ReadProperty-ACK --------------------------------------------------------------------
 
 int pdu_encode_read_property_ack(pdu_buffer* buffer, const ReadPropertyAck* ack)
@@ -143,41 +122,4 @@ int pdu_decode_atomic_write_file_ack(pdu_buffer* buffer, AtomicWriteFileAck* ack
   if (result == 0)
     ack->access = n == 0 ? FILE_ACCESS_STREAM : FILE_ACCESS_RECORD;
   return result;
-}
-
-// ---- Reject and Abort -------------------------------------------------------------------
-
-int pdu_encode_reject(pdu_buffer* buffer, const RejectPdu* reject)
-{
-  if (!buffer || !reject)
-    return PDU_ENCODE_FAILED;
-  return write_reason_pdu(buffer, kRejectType, reject->invoke_id, reject->reason);
-}
-
-int pdu_decode_reject(pdu_buffer* buffer, RejectPdu* reject)
-{
-  uint8_t type = 0;
-  RejectPdu read;
-  if (!reject || read_reason_pdu(buffer, &type, &read.invoke_id, &read.reason) != 0 || (type & 0xF0) != kRejectType)
-    return PDU_MALFORMED;
-  *reject = read;
-  return 0;
-}
-
-int pdu_encode_abort(pdu_buffer* buffer, const AbortPdu* abort)
-{
-  if (!buffer || !abort)
-    return PDU_ENCODE_FAILED;
-  return write_reason_pdu(buffer, uint8_t(kAbortType | (abort->server ? 1 : 0)), abort->invoke_id, abort->reason);
-}
-
-int pdu_decode_abort(pdu_buffer* buffer, AbortPdu* abort)
-{
-  uint8_t type = 0;
-  AbortPdu read;
-  if (!abort || read_reason_pdu(buffer, &type, &read.invoke_id, &read.reason) != 0 || (type & 0xF0) != kAbortType)
-    return PDU_MALFORMED;
-  read.server = (type & 1) != 0;
-  *abort = read;
-  return 0;
 }

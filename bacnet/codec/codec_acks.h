@@ -1,6 +1,6 @@
 // Acknowledgements of the main-road services (ReadProperty, ReadPropertyMultiple and the
-// file services) and the two reason PDUs; the other acknowledgements stand beside their
-// requests, the error forms in codec_errors.h. Encoder and decoder of each answer side by
+// file services); the other acknowledgements stand beside their requests, the error forms
+// in codec_errors.h. Encoder and decoder of each answer side by
 // side. Any thread; no state. The buffer of a decoder holds exactly the parameters behind
 // the APDU header. Must not: read outside it.
 #pragma once
@@ -45,19 +45,3 @@ struct AtomicWriteFileAck {
 };
 int pdu_encode_atomic_write_file_ack(pdu_buffer* buffer, const AtomicWriteFileAck* ack);
 int pdu_decode_atomic_write_file_ack(pdu_buffer* buffer, AtomicWriteFileAck* ack);
-
-// Reject and Abort are whole PDUs: the type octet, the invoke id and the reason.
-struct RejectPdu {
-  uint8_t invoke_id = 0;
-  uint8_t reason = 0;
-};
-int pdu_encode_reject(pdu_buffer* buffer, const RejectPdu* reject);
-int pdu_decode_reject(pdu_buffer* buffer, RejectPdu* reject);
-
-struct AbortPdu {
-  bool server = false;  // sent by the server of the transaction
-  uint8_t invoke_id = 0;
-  uint8_t reason = 0;
-};
-int pdu_encode_abort(pdu_buffer* buffer, const AbortPdu* abort);
-int pdu_decode_abort(pdu_buffer* buffer, AbortPdu* abort);

@@ -694,15 +694,6 @@ int pdu_encode_session_key(pdu_buffer* buffer, const BACnetSessionKey* key)
                      [&] { return pdu_encode_address(buffer, &key->peer); }));
 }
 
-int pdu_decode_session_key(pdu_buffer* buffer, BACnetSessionKey* key)
-{
-  const uint8_t* octets = nullptr;
-  uint32_t length = 0;
-  return all([&] { return pdu_read_octets(buffer, -1, &octets, &length); },
-             [&] { return octetstring_set(&key->key, octets, length); },
-             [&] { return pdu_decode_address(buffer, &key->peer); });
-}
-
 int pdu_encode_recipient_process(pdu_buffer* buffer, const BACnetRecipientProcess* process)
 {
   return encoded(all([&] { return enclosed_write(buffer, 0, [&] { return pdu_encode_recipient(buffer, &process->recipient); }); },
@@ -725,20 +716,6 @@ int pdu_encode_cov_subscription(pdu_buffer* buffer, const CovSubscription* subsc
       [&] { return enclosed_write(buffer, 1, [&] { return pdu_encode_object_property_reference(buffer, &subscription->monitored); }); },
       [&] { return pdu_write_boolean(buffer, 2, subscription->issue_confirmed != 0); },
       [&] { return pdu_write_unsigned(buffer, 3, subscription->time_remaining); }));
-}
-
-int pdu_decode_cov_subscription(pdu_buffer* buffer, CovSubscription* subscription)
-{
-  bool confirmed = false;
-  int result = all(
-      [&] { return enclosed_read(buffer, 0, [&] { return pdu_decode_recipient_process(buffer, &subscription->recipient); }); },
-      [&] { return enclosed_read(buffer, 1, [&] { return pdu_decode_object_property_reference(buffer, &subscription->monitored); }); },
-      [&] { return pdu_read_boolean(buffer, 2, &confirmed); },
-      [&] { return pdu_read_unsigned(buffer, 3, &subscription->time_remaining); },
-      // Other devices add the increment their subscription uses; it is read, never written.
-      [&] { return pdu_next_is_context(buffer, 4) ? pdu_read_real(buffer, 4, &subscription->cov_increment) : 0; });
-  subscription->issue_confirmed = confirmed ? 1 : 0;
-  return result;
 }
 
 // ---- Write access, selection criteria and object property values -------------------------
@@ -777,17 +754,6 @@ int pdu_encode_selection_criterion(pdu_buffer* buffer, const PropertyCondition* 
                      [&] { return pdu_encode_constructed_value(buffer, &criterion->comparison, 3); }));
 }
 
-int pdu_decode_selection_criterion(pdu_buffer* buffer, PropertyCondition* criterion)
-{
-  return all([&] { return pdu_read_enumerated(buffer, 0, &criterion->property); },
-             [&] { return read_index(buffer, 1, &criterion->array_index); },
-             [&] { return pdu_read_enumerated(buffer, 2, &criterion->relation); },
-             [&] {
-               return pdu_decode_property_value(buffer, &criterion->comparison, 3, criterion->property,
-                                                criterion->array_index);
-             });
-}
-
 int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPropertyValue* value)
 {
   return encoded(all([&] { return write_object(buffer, 0, value->object); },
@@ -795,24 +761,6 @@ int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPrope
                      [&] { return write_index(buffer, 2, value->array_index); },
                      [&] { return pdu_encode_constructed_value(buffer, &value->value, 3); },
                      [&] { return value->priority ? pdu_write_unsigned(buffer, 4, value->priority) : 0; }));
-}
-
-int pdu_decode_object_property_value(pdu_buffer* buffer, BACnetObjectPropertyValue* value)
-{
-  value->priority = 0;
-  bool has_priority = false;
-  int result = all(
-      [&] { return read_object(buffer, 0, &value->object); },
-      [&] { return pdu_read_enumerated(buffer, 1, &value->property); },
-      [&] { return read_index(buffer, 2, &value->array_index); },
-      [&] { return pdu_decode_property_value(buffer, &value->value, 3, value->property, value->array_index); },
-      [&] {
-        has_priority = pdu_next_is_context(buffer, 4);
-        return has_priority ? pdu_read_unsigned(buffer, 4, &value->priority) : 0;
-      });
-  if (result == 0 && has_priority && (value->priority < 1 || value->priority > 16))
-    return PDU_MALFORMED;
-  return result;
 }
 
 // ---- Log records -------------------------------------------------------------------------

@@ -77,20 +77,16 @@ int pdu_decode_daily_schedule(pdu_buffer* buffer, BACnetDailySchedule* schedule)
 int pdu_encode_special_event(pdu_buffer* buffer, const BACnetSpecialEvent* event);
 int pdu_decode_special_event(pdu_buffer* buffer, BACnetSpecialEvent* event);
 int pdu_encode_session_key(pdu_buffer* buffer, const BACnetSessionKey* key);
-int pdu_decode_session_key(pdu_buffer* buffer, BACnetSessionKey* key);
 // [0]{ BACnetRecipient }, [1] process identifier; a decoded one is marked not empty.
 int pdu_encode_recipient_process(pdu_buffer* buffer, const BACnetRecipientProcess* process);
 int pdu_decode_recipient_process(pdu_buffer* buffer, BACnetRecipientProcess* process);
 int pdu_encode_cov_subscription(pdu_buffer* buffer, const CovSubscription* subscription);
-int pdu_decode_cov_subscription(pdu_buffer* buffer, CovSubscription* subscription);
 // [0] object, [1]{ one PropertyValue or a PropertyValue list }; any other list fails.
 int pdu_encode_write_access_specification(pdu_buffer* buffer, const WriteAccessSpecification* specification);
 int pdu_decode_write_access_specification(pdu_buffer* buffer, WriteAccessSpecification* specification);
 // One selection criterion of ReadPropertyConditional.
 int pdu_encode_selection_criterion(pdu_buffer* buffer, const PropertyCondition* criterion);
-int pdu_decode_selection_criterion(pdu_buffer* buffer, PropertyCondition* criterion);
 int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPropertyValue* value);
-int pdu_decode_object_property_value(pdu_buffer* buffer, BACnetObjectPropertyValue* value);
 int pdu_encode_tagged_data(pdu_buffer* buffer, const TaggedData* data);
 int pdu_decode_tagged_data(pdu_buffer* buffer, BACnetValue* value);
 

@@ -188,13 +188,6 @@ void pdu_free_authenticate_request(AuthenticateRequest* request)
   value_free(&request->operator_password);
 }
 
-int pdu_encode_authenticate_ack(pdu_buffer* buffer, const AuthenticateAck* ack)
-{
-  if (!buffer || !ack)
-    return PDU_ENCODE_FAILED;
-  return encoded(pdu_write_unsigned(buffer, -1, ack->modified_random));
-}
-
 int pdu_decode_authenticate_ack(pdu_buffer* buffer, AuthenticateAck* ack)
 {
   if (!buffer || !ack)

@@ -83,7 +83,6 @@ void pdu_free_authenticate_request(AuthenticateRequest* request);
 struct AuthenticateAck {
   uint32_t modified_random = 0;
 };
-int pdu_encode_authenticate_ack(pdu_buffer* buffer, const AuthenticateAck* ack);
 int pdu_decode_authenticate_ack(pdu_buffer* buffer, AuthenticateAck* ack);
 
 // ---- RequestKey (confirmed 25; the local device only asks) --------------------------------

@@ -189,11 +189,6 @@ void pdu_free_read_property_conditional_request(ReadPropertyConditionalRequest* 
   inline_list_free(&request->references);
 }
 
-int pdu_encode_read_property_conditional_ack(pdu_buffer* buffer, const ReadPropertyConditionalAck* ack)
-{
-  return pdu_encode_read_property_multiple_ack(buffer, ack);
-}
-
 int pdu_decode_read_property_conditional_ack(pdu_buffer* buffer, ReadPropertyConditionalAck* ack)
 {
   if (!buffer || !ack)

@@ -64,10 +64,9 @@ struct ReadPropertyConditionalRequest {
 int pdu_encode_read_property_conditional_request(pdu_buffer* buffer, const ReadPropertyConditionalRequest* request);
 void pdu_free_read_property_conditional_request(ReadPropertyConditionalRequest* request);
 
-// The acknowledgement is a list of ReadAccessResults as for ReadPropertyMultiple; an empty
-// one is accepted.
+// The acknowledgement is a list of ReadAccessResults as for ReadPropertyMultiple (written
+// with pdu_encode_read_property_multiple_ack); an empty one is accepted.
 using ReadPropertyConditionalAck = ReadPropertyMultipleAck;
-int pdu_encode_read_property_conditional_ack(pdu_buffer* buffer, const ReadPropertyConditionalAck* ack);
 int pdu_decode_read_property_conditional_ack(pdu_buffer* buffer, ReadPropertyConditionalAck* ack);
 
 // ---- ReadRange (confirmed 26) ------------------------------------------------------------

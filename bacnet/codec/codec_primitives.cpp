@@ -354,15 +354,6 @@ int pdu_read_real(pdu_buffer* buffer, int tag, float* value)
   return 0;
 }
 
-int pdu_read_double(pdu_buffer* buffer, int tag, double* value)
-{
-  uint8_t wire[8];
-  if (read_fixed(buffer, PDU_DOUBLE, tag, 8, wire) != 0)
-    return PDU_MALFORMED;
-  from_wire(wire, value, 8);
-  return 0;
-}
-
 int pdu_read_octets(pdu_buffer* buffer, int tag, const uint8_t** data, uint32_t* length)
 {
   PduElement element;

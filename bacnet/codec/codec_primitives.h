@@ -73,7 +73,6 @@ int pdu_read_boolean(pdu_buffer* buffer, int tag, bool* value);
 int pdu_read_unsigned(pdu_buffer* buffer, int tag, uint32_t* value);
 int pdu_read_signed(pdu_buffer* buffer, int tag, int32_t* value);
 int pdu_read_real(pdu_buffer* buffer, int tag, float* value);
-int pdu_read_double(pdu_buffer* buffer, int tag, double* value);
 int pdu_read_enumerated(pdu_buffer* buffer, int tag, uint32_t* value);
 // Views into the decoding buffer; they live as long as the received octets.
 int pdu_read_octets(pdu_buffer* buffer, int tag, const uint8_t** data, uint32_t* length);

@@ -73,8 +73,3 @@ int pdu_init(const DriverContext* context)
     g_trace(1, "pdu_init");
   return 0;
 }
-
-DriverLogFunction pdu_trace()
-{
-  return g_trace;
-}

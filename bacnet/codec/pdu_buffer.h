@@ -37,5 +37,3 @@ inline pdu_buffer pdu_buffer_view(const uint8_t* data, uint32_t size)
 
 // Keeps the context's log function as the codec trace when option byte 21 is set.
 int pdu_init(const DriverContext* context);
-// The trace slot, null while tracing is off.
-DriverLogFunction pdu_trace();

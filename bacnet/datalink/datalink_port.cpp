@@ -550,5 +550,3 @@ int datalink_register_local_port(uint8_t max_apdu_code, int32_t instance, const 
 {
   return g_local_port_hook ? g_local_port_hook(max_apdu_code, instance, address) : 0;
 }
-
-DriverLogFunction datalink_log_function() { return g_log; }

@@ -179,6 +179,3 @@ int datalink_read_max_apdu(uint32_t network, BACnetValue* value, uint8_t write_f
 using DatalinkLocalPortHook = int (*)(uint8_t max_apdu_code, int32_t instance, const BACnetAddress& address);
 void datalink_set_local_port_hook(DatalinkLocalPortHook hook);
 int datalink_register_local_port(uint8_t max_apdu_code, int32_t instance, const BACnetAddress& address);
-
-// The port manager's own trace (level 13), null when off.
-DriverLogFunction datalink_log_function();

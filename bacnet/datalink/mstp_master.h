@@ -74,7 +74,6 @@ public:
   uint8_t next_station() const { return next_station_; }
   uint8_t poll_station() const { return poll_station_; }
   bool sole_master() const { return sole_master_; }
-  uint32_t token_count() const { return token_count_; }
 
 private:
   int64_t silence() const;

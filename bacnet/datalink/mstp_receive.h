@@ -38,7 +38,6 @@ public:
   uint8_t frame_type() const { return frame_type_; }
   uint8_t destination() const { return destination_; }
   uint8_t source() const { return source_; }
-  uint16_t data_length() const { return length_; }
   std::span<const uint8_t> data() const { return {buffer_.data(), data_received_}; }
   // The frame as it was on the wire, for the trace.
   std::vector<uint8_t> frame_octets() const;

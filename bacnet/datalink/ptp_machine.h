@@ -60,7 +60,6 @@ public:
   void run();
 
   uint8_t link_state() const { return link_state_; }
-  bool peer_xoff() const { return peer_xoff_; }
 
 private:
   bool receive();

@@ -109,8 +109,6 @@ void driver_set_log_file(const char* file_name)
   g_log_file = copy_text(file_name);
 }
 
-const char* driver_log_file() { return g_log_file; }
-
 void driver_context_init(DriverContext& context, const char* log_file_name, const uint8_t options[24])
 {
   context.log = driver_log;

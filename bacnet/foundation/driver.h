@@ -41,7 +41,6 @@ int driver_write_hook();
 // Log state. The stack host fills it at start-up and clears it at unload.
 void driver_set_log_callback(DriverLogFunction callback);
 void driver_set_log_file(const char* file_name);  // copied; null switches the file off
-const char* driver_log_file();
 // The remote API's broadcast of log events to its clients; null while no API runs.
 void driver_set_log_broadcast(DriverLogFunction broadcast);
 

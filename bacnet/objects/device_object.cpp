@@ -239,8 +239,6 @@ int object_InitObjectsFile(uint32_t instance, const char* file_name)
   return rc;
 }
 
-uint32_t object_DeviceSegmentation() { return g_segmentation; }
-
 // ---- Device set-up -----------------------------------------------------------------------
 
 int object_DeviceSetupInit()

@@ -69,6 +69,3 @@ int object_RequestDeviceSetup(uint32_t network, uint32_t instance, const uint8_t
 // Stack thread: applies every queued set-up, oldest first (Device identity, local port
 // address, I-Am), completing each entry's requester. Number of entries applied.
 int object_ApplyDeviceSetups();
-
-// The process-wide segmentation word that property 107 reads and writes.
-uint32_t object_DeviceSegmentation();

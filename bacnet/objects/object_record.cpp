@@ -325,13 +325,6 @@ void object_MakeKey(char* key, uint32_t owner, uint32_t type, uint32_t instance)
   *end = '\0';
 }
 
-std::string object_Key(uint32_t owner, uint32_t type, uint32_t instance)
-{
-  char key[OBJECT_KEY_SIZE];
-  object_MakeKey(key, owner, type, instance);
-  return key;
-}
-
 // ---- Life of a record --------------------------------------------------------------------
 
 ObjectRecord* object_NewRecord(uint32_t owner, uint32_t type, uint32_t instance)

@@ -43,7 +43,6 @@ struct ObjectRecord {
 inline constexpr uint32_t OBJECT_KEY_SIZE = 32;
 // The key "%04X%04d%04X" of (owner, type, instance) into a buffer of OBJECT_KEY_SIZE.
 void object_MakeKey(char* key, uint32_t owner, uint32_t type, uint32_t instance);
-std::string object_Key(uint32_t owner, uint32_t type, uint32_t instance);
 
 // A record of `type` with the type's values at creation, not inserted anywhere; null for an
 // unsupported type or when memory runs out. Released with object_FreeObject.

@@ -1,5 +1,5 @@
 // The object table: every local object of every local device in one string-keyed hash
-// table (libiberty htab), keyed by object_Key. Owns the entries and, through them, the
+// table (libiberty htab), keyed by object_MakeKey. Owns the entries and, through them, the
 // records; walks visit them in slot order (hash of the key and insertion order).
 // Stack thread only; the table has no lock of its own. Walk callbacks must not insert or
 // remove entries.

@@ -505,8 +505,6 @@ void serialize_Exit()
   g.guard.clear();
 }
 
-void serialize_SetGuard(const char* guard) { g.guard = guard ? guard : ""; }
-
 std::string serialize_MakeBackupName(const std::string& file_name)
 {
   std::string name = file_name;

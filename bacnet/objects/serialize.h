@@ -24,8 +24,6 @@ inline constexpr int kSerializeLogLevel = 20;
 int serialize_Init(const DriverContext* context, const char* file_name);
 // Shut-down: the file name and the guard text are released.
 void serialize_Exit();
-// The text that ties a file to its configuration (absent: files carry an empty guard).
-void serialize_SetGuard(const char* guard);
 
 // Writes the whole object table: 0 (also without a file name), or -1 when the file could not
 // be written; failures are logged and leave the previous file in place.

@@ -97,10 +97,6 @@ int value_set_real(const float* data, BACnetValue* value)
 {
   return set_word(data, value, TAG_REAL, &BACnetValue::Payload::real);
 }
-int value_set_double(const double* data, BACnetValue* value)
-{
-  return set_word(data, value, TAG_DOUBLE, &BACnetValue::Payload::double_value);
-}
 int value_set_enumerated(const uint32_t* data, BACnetValue* value)
 {
   return set_word(data, value, TAG_ENUMERATED, &BACnetValue::Payload::enumerated);
@@ -212,10 +208,6 @@ int value_get_real(float* out, const BACnetValue* value)
 {
   return get_word(out, value, TAG_REAL, &BACnetValue::Payload::real);
 }
-int value_get_double(double* out, const BACnetValue* value)
-{
-  return get_word(out, value, TAG_DOUBLE, &BACnetValue::Payload::double_value);
-}
 int value_get_enumerated(uint32_t* out, const BACnetValue* value)
 {
   return get_word(out, value, TAG_ENUMERATED, &BACnetValue::Payload::enumerated);
@@ -251,20 +243,6 @@ int value_get_bitstring(BitString* out, const BACnetValue* value)
   return bitstring_set(out, b.bits, b.bits ? b.capacity : 0);
 }
 
-int value_get_charstring(char** out, const BACnetValue* value)
-{
-  if (!out || !value)
-    return VALUE_BAD_ARGUMENT;
-  if (value->tag != TAG_CHARACTER_STRING)
-    return VALUE_OK;
-  char* copy = nullptr;
-  if (value->payload.text && !(copy = value_mem_strdup(value->payload.text)))
-    return VALUE_NO_MEMORY;
-  std::free(*out);
-  *out = copy;
-  return VALUE_OK;
-}
-
 // ---- Two-way accessors -------------------------------------------------------------------
 
 int value_put_bitstring(BitString* data, BACnetValue* value, uint8_t direction)
@@ -279,7 +257,16 @@ int value_put_charstring(char** text, BACnetValue* value, uint8_t direction)
 {
   if (!text || !value)
     return VALUE_BAD_ARGUMENT;
-  return direction == 0 ? value_set_charstring(*text, value) : value_get_charstring(text, value);
+  if (direction == 0)
+    return value_set_charstring(*text, value);
+  if (value->tag != TAG_CHARACTER_STRING)
+    return VALUE_OK;
+  char* copy = nullptr;
+  if (value->payload.text && !(copy = value_mem_strdup(value->payload.text)))
+    return VALUE_NO_MEMORY;
+  std::free(*text);
+  *text = copy;
+  return VALUE_OK;
 }
 int value_put_objectid(BACnetObjectId* data, BACnetValue* value, uint8_t direction)
 {

@@ -13,7 +13,6 @@ int value_set_boolean(const uint8_t* data, BACnetValue* value);
 int value_set_unsigned(const uint32_t* data, BACnetValue* value);
 int value_set_signed(const int32_t* data, BACnetValue* value);
 int value_set_real(const float* data, BACnetValue* value);
-int value_set_double(const double* data, BACnetValue* value);
 int value_set_octetstring(const OctetString* data, BACnetValue* value);
 // A null text gives a value without text (0); 1 when the copy fails.
 int value_set_charstring(const char* text, BACnetValue* value);
@@ -37,29 +36,27 @@ int value_set_local_time(BACnetValue* value, uint32_t write_flag);
 int value_set_local_date(BACnetValue* value, uint32_t write_flag);
 
 // ---- Getters (out, value): copy the payload out when the value has the getter's tag.
-// Unsigned, Signed, Enumerated, REAL, Double, DATE, TIME, object identifier, Octet String
-// and Character String: another tag gives 0 and leaves `out` alone. Boolean and Bit String:
-// another tag gives 1. A null argument gives 1.
+// Unsigned, Signed, Enumerated, REAL, DATE, TIME, object identifier and Octet String: another
+// tag gives 0 and leaves `out` alone. Boolean and Bit String: another tag gives 1. A null
+// argument gives 1.
 int value_get_boolean(uint8_t* out, const BACnetValue* value);
 int value_get_unsigned(uint32_t* out, const BACnetValue* value);
 int value_get_signed(int32_t* out, const BACnetValue* value);
 int value_get_real(float* out, const BACnetValue* value);
-int value_get_double(double* out, const BACnetValue* value);
 int value_get_enumerated(uint32_t* out, const BACnetValue* value);
 int value_get_date(BACnetDate* out, const BACnetValue* value);
 int value_get_time(BACnetTime* out, const BACnetValue* value);
 int value_get_objectid(BACnetObjectId* out, const BACnetValue* value);
 int value_get_octetstring(OctetString* out, const BACnetValue* value);  // octets copied
 int value_get_bitstring(BitString* out, const BACnetValue* value);      // bits copied
-// Releases *out and stores a malloc'ed duplicate of the text (null when there is none).
-int value_get_charstring(char** out, const BACnetValue* value);
 
 // ---- Two-way accessors (plain data, value, direction): 0 stores as the setter, any other
 // reads as the getter. Reading another tag gives 0 and copies nothing, except Boolean and
 // Bit String (1). Record accessors reading a value without a record give 1.
 int value_put_bitstring(BitString* data, BACnetValue* value, uint8_t direction);
 int value_put_boolean(uint8_t* data, BACnetValue* value, uint8_t direction);
-// Store takes *text; read releases the caller's *text (free) and stores a duplicate.
+// Store takes *text; read releases the caller's *text (free) and stores a malloc'ed duplicate
+// (null when the value holds none).
 int value_put_charstring(char** text, BACnetValue* value, uint8_t direction);
 int value_put_objectid(BACnetObjectId* data, BACnetValue* value, uint8_t direction);
 int value_put_enumerated(uint32_t* data, BACnetValue* value, uint8_t direction);
@@ -98,5 +95,3 @@ void value_copy_objectid(BACnetObjectId* destination, const BACnetObjectId* sour
 // Deep copy by the source's choice (0 device, 1 address with new MAC octets); the
 // destination's old address is released first. 0, 1 (null) or 1001.
 int value_copy_recipient(BACnetRecipient* destination, const BACnetRecipient* source);
-// Deep copy of an address (new MAC octets; the old ones released). 0, 1 or 1001.
-int value_copy_address(BACnetAddressValue* destination, const BACnetAddressValue* source);

@@ -641,11 +641,6 @@ int value_compare_datetime(const BACnetDateTime* a, const BACnetDateTime* b)
   return a && b ? compare_datetime(*a, *b, Mode::wildcard) : -1;
 }
 
-int value_compare_weeknday(const BACnetWeekNDay* a, const BACnetWeekNDay* b)
-{
-  return a && b ? weeknday_rule(*a, *b, nullptr) : -1;
-}
-
 int weeknday_matches_date(const BACnetWeekNDay* pattern, const BACnetDate* date)
 {
   if (!pattern || !date)

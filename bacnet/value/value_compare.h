@@ -22,9 +22,6 @@ bool value_less(const BACnetValue& a, const BACnetValue& b);
 int value_compare_date(const BACnetDate* a, const BACnetDate* b);
 int value_compare_time(const BACnetTime* a, const BACnetTime* b);
 int value_compare_datetime(const BACnetDateTime* a, const BACnetDateTime* b);
-// a is the pattern; 0 when b fits it, else -1. Week 6 (last seven days) only fits b's
-// week 6: a bare week-n-day carries no day of month to test.
-int value_compare_weeknday(const BACnetWeekNDay* a, const BACnetWeekNDay* b);
 // The pattern against a full date: week 6 is tested on the date's own month and year.
 int weeknday_matches_date(const BACnetWeekNDay* pattern, const BACnetDate* date);
 

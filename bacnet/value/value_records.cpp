@@ -601,12 +601,3 @@ int value_copy_recipient(BACnetRecipient* destination, const BACnetRecipient* so
     return VALUE_OK;
   return copy_recipient(*destination, *source);
 }
-
-int value_copy_address(BACnetAddressValue* destination, const BACnetAddressValue* source)
-{
-  if (!destination || !source)
-    return VALUE_BAD_ARGUMENT;
-  if (destination == source)
-    return VALUE_OK;
-  return copy_address(*destination, *source);
-}

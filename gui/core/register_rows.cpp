@@ -248,11 +248,4 @@ std::span<const OutputRegisterRow> OutputRegisters() { return kOutput; }
 std::span<const BitRow> ConfigBits() { return kConfigBits; }
 std::span<const BitRow> InputBits() { return kInputBits; }
 
-QString Caption(const char* de, const char* en, bool english)
-{
-  if (english && en)
-    return QString::fromUtf8(en);
-  return de ? QString::fromUtf8(de) : QString();
-}
-
 }  // namespace rows

@@ -89,7 +89,4 @@ std::span<const OutputRegisterRow> OutputRegisters();  // 0..16
 std::span<const BitRow> ConfigBits();  // 0..31
 std::span<const BitRow> InputBits();  // 0..15
 
-// The caption in the window's language.
-QString Caption(const char* de, const char* en, bool english);
-
 }  // namespace rows

@@ -261,7 +261,6 @@ std::span<const DescLabel> DescLabels() { return kDesc; }
 
 bool HasConfigChoice(int i) { return i == 2 || (i >= 8 && i <= 31) || i == 59 || (i >= 61 && i <= 68); }
 bool HasBitChoice(int i) { return i >= 24 && i <= 30; }
-bool HasInputChoice(int i) { return i == 26 || i == 27; }
 bool HasConfigSpin(int i) { return (i >= 3 && i <= 7) || (i >= 32 && i <= 58) || i == 60 || (i >= 69 && i <= 72); }
 
 QStringList ConfigChoices(int i, bool english)

@@ -67,7 +67,6 @@ QStringList InputChoices(int index, bool english);  // cmb_in
 // Combo indexes that exist.
 bool HasConfigChoice(int index);
 bool HasBitChoice(int index);
-bool HasInputChoice(int index);
 bool HasConfigSpin(int index);
 
 // The entry texts of the fan-stage list cmb_in(26) for 1, 2 or 3 stages.

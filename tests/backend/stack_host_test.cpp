@@ -18,18 +18,18 @@ TEST(StackHost, NegativeDeviceInstanceRefusesTheStartAndStopsCleanly)
 {
   StackConfig config;
   config.device_instance = -1;
-  EXPECT_EQ(_BACnet_Driver_Start(&config), -1);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Start(&config), -1);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
   // The refused start opened nothing, so a second round behaves the same.
-  EXPECT_EQ(_BACnet_Driver_Start(&config), -1);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Start(&config), -1);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
 }
 
 TEST(StackHost, StopEndsABlockingCallParkedForAnUnknownDevice)
 {
   StackConfig config;
   config.device_instance = 4711;
-  ASSERT_EQ(_BACnet_Driver_Start(&config), 0);  // no port: nobody can ever answer
+  ASSERT_EQ(BACnet_Driver_Start(&config), 0);  // no port: nobody can ever answer
   client_calls::ReadPropertyRequest call;
   call.device_instance = 999;
   call.request.object = {8, 999};
@@ -42,7 +42,7 @@ TEST(StackHost, StopEndsABlockingCallParkedForAnUnknownDevice)
   for (int i = 0; i < 5000 && client_parked_count() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(client_parked_count(), 1u);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
   // The call ends with the stack, long before its own safety time-out of half a minute.
   for (int i = 0; i < 5000 && !ended; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -54,8 +54,8 @@ TEST(StackHost, StopEndsABlockingCallParkedForAnUnknownDevice)
 
 TEST(StackHost, StopBeforeAnyStartDoesNothing)
 {
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
 }
 
 TEST(StackClient, FailedCallsMapToTheirErrorCodeOrToFailure)
@@ -76,7 +76,7 @@ TEST(StackClient, ScanWhoseWhoIsCannotBeSentFailsAtOnce)
   // Refused with no stack running, and by a running one whose initiation is disabled.
   for (bool running : {false, true}) {
     if (running) {
-      ASSERT_EQ(_BACnet_Driver_Start(&config), 0);  // no port
+      ASSERT_EQ(BACnet_Driver_Start(&config), 0);  // no port
       client_set_communication_state(kCommunicationInitiationDisabled);
     }
     BACnetStackClient client;
@@ -90,7 +90,7 @@ TEST(StackClient, ScanWhoseWhoIsCannotBeSentFailsAtOnce)
     std::fclose(result);
     if (running) {
       client_set_communication_state(0);
-      EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+      EXPECT_EQ(BACnet_Driver_Stop(), 0);
     }
   }
 }
@@ -102,7 +102,7 @@ TEST(StackHost, RemotePropertyCacheLivesFromStartToStopAndRunsOnThePasses)
   os_set_clock(&clock);
   StackConfig config;
   config.device_instance = 4711;
-  _BACnet_Driver_Start(&config);
+  BACnet_Driver_Start(&config);
   CacheReference r = cache_reference(1234, 2, 1, 85);
   BACnetValue v{};
   EXPECT_EQ(cache_get_value(&r, &v), 501);
@@ -118,7 +118,7 @@ TEST(StackHost, RemotePropertyCacheLivesFromStartToStopAndRunsOnThePasses)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_TRUE(known);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
   EXPECT_EQ(cache_get_value(&r, &v), 19);
   os_set_clock(nullptr);
 }
@@ -131,8 +131,8 @@ TEST(StackHost, TheObjectsFileIsWrittenWhenTheStackStops)
   StackConfig config;
   config.device_instance = 4711;
   config.objects_file_name = file.c_str();
-  _BACnet_Driver_Start(&config);
-  EXPECT_EQ(_BACnet_Driver_Stop(), 0);
+  BACnet_Driver_Start(&config);
+  EXPECT_EQ(BACnet_Driver_Stop(), 0);
   std::ifstream in(file, std::ios::binary);
   std::string head(10, '\0');
   in.read(head.data(), 10);

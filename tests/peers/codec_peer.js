@@ -11,7 +11,6 @@
 
 const readline = require('readline');
 const services = require('@bacnet-js/client/dist/lib/services');
-const apdu = require('@bacnet-js/client/dist/lib/apdu');
 const { ASN1_ARRAY_ALL, ASN1_NO_PRIORITY, ApplicationTag, TimeStamp, ReadRangeType } =
   require('@bacnet-js/client/dist/lib/enum');
 const ERROR_TAG = ApplicationTag.ERROR;
@@ -457,21 +456,6 @@ const codecs = {
     decode: (buf) => {
       const r = services.TimeSync.decode(buf, 0);
       return r && { datetime: datetimeOf(r.value) };
-    },
-  },
-  // Whole answer PDUs: the header octet, invoke id and reason.
-  reject: {
-    encode: (b, v) => apdu.encodeAbort(b, 0x60, v.invokeId, v.reason),
-    decode: (buf) => {
-      const r = apdu.decodeAbort(buf, 0);
-      return r.type === 0x60 ? { invokeId: r.invokeId, reason: r.reason } : undefined;
-    },
-  },
-  abort: {
-    encode: (b, v) => apdu.encodeAbort(b, 0x70 | (v.server ? 1 : 0), v.invokeId, v.reason),
-    decode: (buf) => {
-      const r = apdu.decodeAbort(buf, 0);
-      return (r.type & 0xf0) === 0x70 ? { server: (r.type & 1) === 1, invokeId: r.invokeId, reason: r.reason } : undefined;
     },
   },
 };

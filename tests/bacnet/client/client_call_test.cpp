@@ -391,6 +391,18 @@ TEST_F(BlockingCalls, RawSegmentedFormTakesTheChoiceAtByteFive)
   EXPECT_EQ(hex(answer), hex(with(header(0x50, sent[0]), hex("91 02 91 20"))));
 }
 
+// The parameters of a private transfer's Error are read along (a text here) and released.
+TEST_F(BlockingCalls, RawPrivateTransferErrorReturnsTheAnswerApdu)
+{
+  const std::vector<uint8_t> error = hex("0E 91 02 91 20 0F 19 07 29 01 3E 73 00 41 42 3F");
+  std::vector<uint8_t> answer;
+  run_call([&] { client_raw_confirmed(1234, hex("00 05 01 12 09 07 19 01"), &answer); },
+           answer_with([&](const Frame& f) { return with(header(0x50, f), error); }));
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].apdu[3], 18);
+  EXPECT_EQ(hex(answer), hex(with(header(0x50, sent[0]), error)));
+}
+
 TEST_F(BlockingCalls, RawCallWithoutAnswerGetsAnErrorOfClassServices)
 {
   std::vector<uint8_t> answer;

@@ -36,7 +36,8 @@ BACnetValue v_real(float f)
 BACnetValue v_double(double d)
 {
   BACnetValue v{};
-  value_set_double(&d, &v);
+  v.tag = TAG_DOUBLE;
+  v.payload.double_value = d;
   return v;
 }
 

@@ -111,8 +111,9 @@ TEST(PrimitiveWriters, ObjectIdentifierAndReal)
 TEST(PrimitiveReaders, DoubleRoundTripsItsEightOctets)
 {
   Received r("55 08 40 09 21 FB 54 44 2D 18");
-  double value = 0;
-  ASSERT_EQ(pdu_read_double(&r, -1, &value), 0);
+  BACnetValue read{};
+  ASSERT_EQ(pdu_decode_double(&r, &read), 0);
+  double value = read.payload.double_value;
   EXPECT_DOUBLE_EQ(value, 3.141592653589793);
   Encoded e;
   ASSERT_EQ(pdu_write_double(&e, -1, value), 0);

@@ -123,8 +123,6 @@ std::vector<Sample> main_road_samples()
                      encode(AtomicWriteFileAck{FILE_ACCESS_STREAM, 146}, pdu_encode_atomic_write_file_ack)});
   samples.push_back({"error", PduKind::Error, SERVICE_READ_PROPERTY,
                      encode(ErrorParameters{SERVICE_READ_PROPERTY, {2, 32}}, pdu_encode_error)});
-  samples.push_back({"reject", PduKind::Whole, 0, encode(RejectPdu{kInvokeId, 9}, pdu_encode_reject)});
-  samples.push_back({"abort", PduKind::Whole, 0, encode(AbortPdu{true, kInvokeId, 4}, pdu_encode_abort)});
   return samples;
 }
 
@@ -136,7 +134,6 @@ std::vector<uint8_t> apdu_of(const Sample& sample)
     case PduKind::Confirmed: header = {0x00, 0x05, kInvokeId, sample.service}; break;
     case PduKind::ComplexAck: header = {0x30, kInvokeId, sample.service}; break;
     case PduKind::Error: header = {0x50, kInvokeId, sample.service}; break;
-    case PduKind::Whole: break;
   }
   header.insert(header.end(), sample.data.begin(), sample.data.end());
   return header;

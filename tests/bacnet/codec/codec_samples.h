@@ -9,12 +9,12 @@
 
 namespace codectest {
 
-enum class PduKind { Unconfirmed, Confirmed, ComplexAck, Error, Whole };
+enum class PduKind { Unconfirmed, Confirmed, ComplexAck, Error };
 
 struct Sample {
   std::string name;
   PduKind kind;
-  uint8_t service;  // service choice (unused for whole PDUs)
+  uint8_t service;  // service choice
   std::vector<uint8_t> data;
   // Decodes `data` with the service's decoder and encodes the record again (0, or the first
   // failure; -100 when octets were left). Empty for requests the local device only sends.

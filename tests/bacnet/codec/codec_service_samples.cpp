@@ -110,10 +110,15 @@ const Codec<GetEnrollmentSummaryAck> kEnrollmentSummaryAck{pdu_encode_get_enroll
                                                            pdu_decode_get_enrollment_summary_ack,
                                                            pdu_free_get_enrollment_summary_ack};
 const Codec<BACnetObjectId> kCreateObjectAck{pdu_encode_object_identifier, pdu_decode_create_object_ack};
-const Codec<ReadPropertyConditionalAck> kReadConditionalAck{pdu_encode_read_property_conditional_ack,
+const Codec<ReadPropertyConditionalAck> kReadConditionalAck{pdu_encode_read_property_multiple_ack,
                                                             pdu_decode_read_property_conditional_ack,
                                                             pdu_free_read_property_multiple_ack};
-const Codec<AuthenticateAck> kAuthenticateAck{pdu_encode_authenticate_ack, pdu_decode_authenticate_ack};
+// The local device never answers an Authenticate: the acknowledgement is written here.
+int encode_authenticate_ack(pdu_buffer* buffer, const AuthenticateAck* ack)
+{
+  return pdu_write_unsigned(buffer, -1, ack->modified_random);
+}
+const Codec<AuthenticateAck> kAuthenticateAck{encode_authenticate_ack, pdu_decode_authenticate_ack};
 const Codec<ReadRangeAck> kReadRangeAck{pdu_encode_read_range_ack, pdu_decode_read_range_ack, pdu_free_read_range_ack};
 const Codec<GetEventInformationAck> kEventInformationAck{pdu_encode_get_event_information_ack,
                                                          pdu_decode_get_event_information_ack,

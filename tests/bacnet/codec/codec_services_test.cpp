@@ -318,20 +318,4 @@ TEST(ErrorParameters, PlainErrorAlsoBeyondTheKnownChoices)
   EXPECT_EQ(pdu_decode_error(&cut.buffer, &back), PDU_MALFORMED);
 }
 
-TEST(RejectAndAbort, ReasonPdus)
-{
-  EXPECT_EQ(hex_of_request(RejectPdu{7, 4}, pdu_encode_reject), "60 07 04");
-  EXPECT_EQ(hex_of_request(AbortPdu{true, 7, 4}, pdu_encode_abort), "71 07 04");
-  AbortPdu abort;
-  Received in("70 09 02");
-  ASSERT_EQ(pdu_decode_abort(&in.buffer, &abort), 0);
-  EXPECT_FALSE(abort.server);
-  EXPECT_EQ(abort.invoke_id, 9);
-  RejectPdu reject;
-  Received not_reject("70 09 02");
-  EXPECT_EQ(pdu_decode_reject(&not_reject.buffer, &reject), PDU_MALFORMED);
-  Received cut("60 09");
-  EXPECT_EQ(pdu_decode_reject(&cut.buffer, &reject), PDU_MALFORMED);
-}
-
 }  // namespace

@@ -22,8 +22,8 @@ struct Expected {
 const std::vector<std::string> kFields = {
     "bacapp.type", "bacapp.confirmed_service", "bacapp.unconfirmed_service", "bacapp.invoke_id",
     "bacapp.objectType", "bacapp.instance_number", "bacapp.property_identifier", "bacapp.who_is.low_limit",
-    "bacapp.who_is.high_limit", "bacapp.error_class", "bacapp.error_code", "bacapp.reject_reason",
-    "bacapp.abort_reason", "bacapp.vendor_identifier", "bacapp.object_name",
+    "bacapp.who_is.high_limit", "bacapp.error_class", "bacapp.error_code", "bacapp.vendor_identifier",
+    "bacapp.object_name",
 };
 
 const std::map<std::string, Expected> kExpected = {
@@ -81,8 +81,6 @@ const std::map<std::string, Expected> kExpected = {
     {"error",
      {{{"bacapp.type", "5"}, {"bacapp.confirmed_service", "12"}, {"bacapp.error_class", "2"}, {"bacapp.error_code", "32"}},
       {}}},
-    {"reject", {{{"bacapp.type", "6"}, {"bacapp.invoke_id", "42"}, {"bacapp.reject_reason", "9"}}, {}}},
-    {"abort", {{{"bacapp.type", "7"}, {"bacapp.invoke_id", "42"}, {"bacapp.abort_reason", "4"}}, {}}},
 };
 
 std::vector<std::string> split(const std::string& line, char separator)

@@ -33,6 +33,13 @@ Expect list(uint32_t p, uint32_t tag, uint32_t n) { return {p, tag, 0, nullptr, 
 const std::vector<uint8_t> kNone3{0, 0, 0};
 const std::vector<uint8_t> kAll3{1, 1, 1};
 
+std::string key_of(uint32_t owner, uint32_t type, uint32_t instance)
+{
+  char key[OBJECT_KEY_SIZE];
+  object_MakeKey(key, owner, type, instance);
+  return key;
+}
+
 void check(uint32_t type, uint32_t instance, const Expect& e)
 {
   SCOPED_TRACE("type " + std::to_string(type) + " property " + std::to_string(e.property));
@@ -57,10 +64,10 @@ class ObjectRecordTest : public ObjectsTest {};
 
 TEST_F(ObjectRecordTest, KeysAreHexOwnerDecimalTypeHexInstance)
 {
-  EXPECT_EQ(object_Key(0x1234, 5, 7), "123400050007");
-  EXPECT_EQ(object_Key(0x1234, 5, 0x12345), "1234000512345");
-  EXPECT_EQ(object_Key(0x1FFFF, 128, 0xABC), "1FFFF01280ABC");
-  EXPECT_EQ(object_Key(1, 1001, 2), "000110010002");
+  EXPECT_EQ(key_of(0x1234, 5, 7), "123400050007");
+  EXPECT_EQ(key_of(0x1234, 5, 0x12345), "1234000512345");
+  EXPECT_EQ(key_of(0x1FFFF, 128, 0xABC), "1FFFF01280ABC");
+  EXPECT_EQ(key_of(1, 1001, 2), "000110010002");
 }
 
 TEST_F(ObjectRecordTest, KeysAreTheTextPrintfWritesAtEveryDigitCount)
@@ -72,7 +79,7 @@ TEST_F(ObjectRecordTest, KeysAreTheTextPrintfWritesAtEveryDigitCount)
       for (uint32_t instance : values) {
         char expected[OBJECT_KEY_SIZE];
         std::snprintf(expected, sizeof expected, "%04X%04d%04X", owner, static_cast<int>(type), instance);
-        ASSERT_EQ(object_Key(owner, type, instance), expected) << owner << " " << type << " " << instance;
+        ASSERT_EQ(key_of(owner, type, instance), expected) << owner << " " << type << " " << instance;
       }
 }
 

@@ -93,10 +93,11 @@ TEST_F(ObjectWalksTest, InsertKeepsTheFirstObjectUnderAKey)
 {
   ObjectRecord* first = object_NewRecord(kOwner, OBJECT_GROUP, 1);
   ObjectRecord* second = object_NewRecord(kOwner, OBJECT_GROUP, 1);
-  std::string key = object_Key(kOwner, OBJECT_GROUP, 1);
-  EXPECT_EQ(objtable_insert(kOwner, key.c_str(), first), first);
-  EXPECT_EQ(objtable_insert(kOwner, key.c_str(), second), first);
-  EXPECT_EQ(objtable_find(key.c_str()), first);
+  char key[OBJECT_KEY_SIZE];
+  object_MakeKey(key, kOwner, OBJECT_GROUP, 1);
+  EXPECT_EQ(objtable_insert(kOwner, key, first), first);
+  EXPECT_EQ(objtable_insert(kOwner, key, second), first);
+  EXPECT_EQ(objtable_find(key), first);
   EXPECT_EQ(objtable_count(), 1u);
   object_FreeObject(second);
   EXPECT_EQ(objtable_find(nullptr), nullptr);

@@ -28,6 +28,14 @@ time_t local_noon(int year, int month, int day)
   return mktime(&tm);
 }
 
+BACnetValue weeknday_value(uint8_t month, uint8_t week, uint8_t weekday)
+{
+  BACnetValue v{};
+  value_init(&v, TAG_WEEKNDAY);
+  *static_cast<BACnetWeekNDay*>(v.payload.record) = {month, week, weekday};
+  return v;
+}
+
 BACnetValue list_of(uint32_t tag, std::vector<BACnetValue> elements)
 {
   BACnetValue list{};
@@ -136,19 +144,19 @@ TEST(ValueCompare, RecordsCompareByTheirKeyFields)
 
 TEST(ValueCompare, WeekNDayPatternMatchesOddMonthsAndWildcards)
 {
-  BACnetWeekNDay odd{13, 255, 255};
-  BACnetWeekNDay march{3, 2, 4};
-  BACnetWeekNDay april{4, 2, 4};
-  EXPECT_EQ(value_compare_weeknday(&odd, &march), 0);
-  EXPECT_EQ(value_compare_weeknday(&odd, &april), -1);
-  BACnetWeekNDay even{14, 2, 4};
-  EXPECT_EQ(value_compare_weeknday(&even, &april), 0);
-  BACnetWeekNDay second_thursday{255, 2, 4};
-  BACnetWeekNDay third_thursday{4, 3, 4};
-  EXPECT_EQ(value_compare_weeknday(&second_thursday, &april), 0);
-  EXPECT_EQ(value_compare_weeknday(&second_thursday, &third_thursday), -1);
-  BACnetWeekNDay last_week{255, 6, 255};
-  EXPECT_EQ(value_compare_weeknday(&last_week, &april), -1);  // no day to test
+  Holder odd(weeknday_value(13, 255, 255));
+  Holder march(weeknday_value(3, 2, 4));
+  Holder april(weeknday_value(4, 2, 4));
+  EXPECT_EQ(value_compare(odd.get(), march.get()), 0);
+  EXPECT_EQ(value_compare(odd.get(), april.get()), -1);
+  Holder even(weeknday_value(14, 2, 4));
+  EXPECT_EQ(value_compare(even.get(), april.get()), 0);
+  Holder second_thursday(weeknday_value(255, 2, 4));
+  Holder third_thursday(weeknday_value(4, 3, 4));
+  EXPECT_EQ(value_compare(second_thursday.get(), april.get()), 0);
+  EXPECT_EQ(value_compare(second_thursday.get(), third_thursday.get()), -1);
+  Holder last_week(weeknday_value(255, 6, 255));
+  EXPECT_EQ(value_compare(last_week.get(), april.get()), -1);  // no day to test
 }
 
 // The order handed to sorts must be a strict weak ordering over everything a list may

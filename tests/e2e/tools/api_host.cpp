@@ -87,7 +87,7 @@ int main(int argc, char** argv)
       std::snprintf(config.ports.records[records++].connect, kConnectStringLength, "%s", argv[i]);
     }
   }
-  int started = _BACnet_Driver_Start(&config);
+  int started = BACnet_Driver_Start(&config);
   std::string errors;
   for (int i = 0; i < records; ++i)
     if (config.ports.records[i].status == 0xFF)
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
   std::string line;
   while (std::getline(std::cin, line) && line != "quit") {
   }
-  _BACnet_Driver_Stop();
+  BACnet_Driver_Stop();
   emit("{\"event\":\"stopped\"}");
   return 0;
 }
