@@ -170,7 +170,11 @@ void transmit(DatalinkPort* port, BacnetEthernetLink& link, const DatalinkQueueE
   // The adapter does not deliver our own frames to us; a broadcast is for us too.
   if (broadcast)
     bacnetethernet_log_frame(port, own_address(port, link), entry.frame, kEthernetHeaderLength - 2 + entry.frame.size());
-  std::vector<uint8_t> wire(destination, destination + 6);
+  // Room for the whole frame first: GCC 12 with ThreadSanitizer reads the growing inserts
+  // as a copy out of bounds (-Warray-bounds).
+  std::vector<uint8_t> wire;
+  wire.reserve(kEthernetHeaderLength - 2 + entry.frame.size());
+  wire.insert(wire.end(), destination, destination + 6);
   wire.insert(wire.end(), link.mac, link.mac + 6);
   wire.insert(wire.end(), entry.frame.begin(), entry.frame.end());
   if (wire.size() < kEthernetMinimumFrame)

@@ -48,18 +48,18 @@ volatile uint32_t g_seen = 0;
 int see_event(const void* r)
 {
   const auto* n = static_cast<const EventNotificationRequest*>(r);
-  g_seen += n->to_state + n->message.tag + n->parameters.tag;
+  g_seen = g_seen + n->to_state + n->message.tag + n->parameters.tag;
   return 0;
 }
 int see_transfer(const void* r)
 {
-  g_seen += static_cast<const PrivateTransferRequest*>(r)->parameters.tag;
+  g_seen = g_seen + static_cast<const PrivateTransferRequest*>(r)->parameters.tag;
   return 0;
 }
 int see_text(const void* r)
 {
   const auto* t = static_cast<const TextMessageRequest*>(r);
-  g_seen += t->message.payload.text ? uint8_t(t->message.payload.text[0]) : 0;
+  g_seen = g_seen + (t->message.payload.text ? uint8_t(t->message.payload.text[0]) : 0);
   return 0;
 }
 

@@ -38,8 +38,9 @@ TEST(OsWake, ASignalOrADatagramFromAnotherThreadEndsAMinuteLongWait)
       ASSERT_EQ(waited.wait_for(std::chrono::seconds(10)), std::future_status::ready) << spin_us;
       EXPECT_EQ(waited.get(), by_descriptor ? OsWake::kReadable : OsWake::kSignalled) << spin_us;
       char drained;
-      if (by_descriptor)
+      if (by_descriptor) {
         ASSERT_EQ(read(pipe_fds[0], &drained, 1), 1);
+      }
     }
   }
   close(pipe_fds[0]);

@@ -162,9 +162,10 @@ TEST_F(ObjectWalksTest, AlarmSummaryListsAlarmsOnly)
   for (BACnetValue* e : entries(result.v, TAG_ALARM_SUMMARY)) {
     auto* a = value_record<AlarmSummaryEntry>(e);
     found.push_back({a->object.type, a->alarm_state});
-    if (a->object.type == OBJECT_ANALOG_INPUT)
+    if (a->object.type == OBJECT_ANALOG_INPUT) {
       EXPECT_EQ(std::vector<uint8_t>(a->acked_transitions.bits, a->acked_transitions.bits + 3),
                 (std::vector<uint8_t>{0, 1, 1}));
+    }
   }
   std::sort(found.begin(), found.end());
   EXPECT_EQ(found, (std::vector<std::pair<uint32_t, uint32_t>>{{OBJECT_ANALOG_INPUT, 3}, {OBJECT_EVENT_ENROLLMENT, 1}}));
@@ -311,8 +312,9 @@ TEST_F(ObjectWalksTest, EnrollmentSummaryMatchesRecipientsAndPicksPriorities)
   ASSERT_EQ(objtable_enrollment_summary(all, &result), 0);
   for (BACnetValue* e : entries(result.v, TAG_ENROLLMENT_SUMMARY)) {
     auto* s = value_record<EnrollmentSummaryEntry>(e);
-    if (s->object.type == OBJECT_ANALOG_INPUT && s->object.instance == 2)
+    if (s->object.type == OBJECT_ANALOG_INPUT && s->object.instance == 2) {
       EXPECT_EQ(s->priority, 150u);
+    }
   }
 }
 

@@ -57,8 +57,9 @@ TEST_F(PropertyAccessTest, EveryReadablePropertyReads)
   for (const ObjectTypeSpec* spec : object_type_specs()) {
     uint32_t owner = spec->type == OBJECT_DEVICE ? 7 : kOwner;
     ASSERT_NE(object_CreateObject(owner, spec->type, 7), nullptr);
-    if (spec->type == OBJECT_FILE)
+    if (spec->type == OBJECT_FILE) {
       ASSERT_EQ(object_SetString(owner, OBJECT_FILE, 7, PROP_FILE_NAME, path.c_str()), 0);
+    }
     for (const FieldSpec& f : spec->fields) {
       if (!(f.flags & (FIELD_REQUIRED | FIELD_OPTIONAL | FIELD_EVENT)))
         continue;
@@ -72,8 +73,9 @@ TEST_F(PropertyAccessTest, EveryReadablePropertyReads)
       Value v;
       EXPECT_EQ(read(owner, spec->type, 7, f.property, v), expected)
           << "type " << spec->type << " property " << f.property;
-      if (expected == 0 && f.property != PROP_PRESENT_VALUE && f.property != PROP_RECIPIENT)
+      if (expected == 0 && f.property != PROP_PRESENT_VALUE && f.property != PROP_RECIPIENT) {
         EXPECT_NE(v->tag, TAG_NULL) << "type " << spec->type << " property " << f.property;
+      }
     }
     // Not in the read tables: the property lists and a proprietary field.
     Value v;

@@ -26,15 +26,15 @@ struct Sent {
   BACnetObjectId initiating{}, object{};
   uint32_t from = 0, to = 0, notify = 0, event_type = 0, priority = 0;
   bool ack_required = false;
-  std::string message;
+  std::string message{};
   BACnetTimeStamp stamp{};
   uint32_t choice = 999;  // of the event values
   float reals[3] = {};
-  std::vector<uint8_t> status;
+  std::vector<uint8_t> status{};
   BACnetPropertyStates new_state{};
   uint32_t time_remaining = 99;
   BACnetValue present{};  // plain copy of a primitive present value
-  std::vector<uint8_t> cov_flags;
+  std::vector<uint8_t> cov_flags{};
   BACnetDeviceObjectPropertyReference buffer{};  // buffer-ready: the log and the two counts
   uint32_t previous = 0, current = 0;
 };

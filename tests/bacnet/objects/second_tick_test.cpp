@@ -138,9 +138,10 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
     EXPECT_EQ(object_value(s, PROP_PRESENT_VALUE)->payload.real, c.value);
     // Written once, when the value first differs from the one written last.
     ASSERT_EQ(g_writes.size(), c.written ? 1u : 0u);
-    if (c.written)
+    if (c.written) {
       EXPECT_EQ((std::tuple{g_writes[0].device, g_writes[0].value, g_writes[0].priority}),
                 (std::tuple{kRemote, c.value, uint8_t(10)}));
+    }
     object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
   }
 }

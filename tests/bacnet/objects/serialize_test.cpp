@@ -347,8 +347,9 @@ TEST_F(ObjectsFile, TheReaderBelievesNoCountOrLength)
     g_log.clear();
     std::vector<uint8_t> b = codectest::bytes_of(c.file);
     EXPECT_EQ(serialize_LoadBytes(b.data(), b.size()), c.result);
-    if (!c.message.empty())
+    if (!c.message.empty()) {
       EXPECT_THAT(g_log, ::testing::ElementsAre(c.message));
+    }
   }
 }
 

@@ -101,8 +101,9 @@ public:
   void add_file(uint32_t instance, const std::string& file_path)
   {
     ASSERT_NE(object_CreateObject(kOwn, 10, instance), nullptr);
-    if (!file_path.empty())
+    if (!file_path.empty()) {
       ASSERT_EQ(object_SetString(kOwn, 10, instance, 555, file_path.c_str()), 0);
+    }
   }
 
   // A confirmed request from the peer (invoke id counting up from 1); the answer APDU with its

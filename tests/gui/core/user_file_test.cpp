@@ -69,8 +69,9 @@ TEST_F(UserFile, LoginWithoutUserFileSaysSoAndChangesNothing)
   const std::optional<QByteArray> files[] = {std::nullopt, "", "\r\n\r\n", TxtOps::Scramble("no record") + "\r\n"};
   for (const std::optional<QByteArray>& contents : files) {
     QFile::remove(global::UserFilePath());
-    if (contents)
+    if (contents) {
       ASSERT_TRUE(write_all(global::UserFilePath(), *contents));
+    }
     EXPECT_FALSE(TxtOps::UserFileExists());
     messages_.clear();
     global::LoggedIn = true;
