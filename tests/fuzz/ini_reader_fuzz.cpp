@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   IniFile ini = IniFile::Parse(input);
 
   // Names and values taken from the input itself, so the fuzzer can aim at existing lines.
-  const QStringList words = QString::fromLatin1(input).split(QRegularExpression("[\\[\\]=\\r\\n]"),
-                                                           Qt::SkipEmptyParts);
+  // Compiled once: compiling it anew for every input was a large share of each run.
+  static const QRegularExpression separators("[\\[\\]=\\r\\n]");
+  const QStringList words = QString::fromLatin1(input).split(separators, Qt::SkipEmptyParts);
   for (qsizetype i = 0; i + 1 < words.size() && i < 8; ++i)
     ini.GetString(words[i], words[i + 1], words[i], int(i) * 7);
 
