@@ -248,9 +248,20 @@ TEST_F(ObjectsFile, ALoadRestoresEveryStoredSettingAndNothingElse)
     return true;
   });
   fresh_table();
+  // The restore hook names every object the load found, not those it made.
+  static std::vector<std::string> found;
+  found.clear();
+  serialize_SetRestoreHook(
+      [](uint32_t owner, uint32_t type, uint32_t instance) { found.push_back(object_Key(owner, type, instance)); });
   testing::internal::CaptureStdout();
   EXPECT_EQ(serialize_Open(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu OK\n");
+  serialize_SetRestoreHook(nullptr);
+  std::vector<std::string> existing;
+  for (const Restored& row : kRestored)
+    if (!row.created)
+      existing.push_back(object_Key(kOwner, row.type, instance_of(row.type)));
+  EXPECT_THAT(found, ::testing::UnorderedElementsAreArray(existing));
   serialize_SaveDevice();
   const std::string loaded = hex(bytes(file));
   // The same table with the restored fields set directly; an object made from the file has
