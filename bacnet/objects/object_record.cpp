@@ -19,12 +19,17 @@ uint8_t g_loop_event_switch = 1;
 
 constexpr int kObjectLogLevel = 17;
 constexpr size_t kFieldAlignment = alignof(std::max_align_t);
+constexpr uint32_t kPseudoProperty = 0x80000000;
 
 // ---- Native layout of the field storage, computed once per type ---------------------------
 
 struct NativeLayout {
   std::vector<int32_t> offset;  // per row; -1 for the head and computed rows
   size_t size = 0;
+  // Row of each property (its first), by number: standard properties in `row`, the
+  // pseudo properties above 0x80000000 in `pseudo_row`; -1 where the type has none.
+  std::vector<int16_t> row;
+  std::vector<int16_t> pseudo_row;
 };
 
 struct KindStorage {
@@ -69,22 +74,37 @@ NativeLayout layout_of(const ObjectTypeSpec& spec)
     layout.offset.push_back(static_cast<int32_t>(offset));
     offset += s.size;
   }
+  for (size_t i = spec.fields.size(); i-- > 0;) {
+    const uint32_t property = spec.fields[i].property;
+    auto& rows = property & kPseudoProperty ? layout.pseudo_row : layout.row;
+    const uint32_t number = property & ~kPseudoProperty;
+    if (number >= rows.size())
+      rows.resize(number + 1, -1);
+    rows[number] = static_cast<int16_t>(i);
+  }
   layout.size = offset;
   return layout;
 }
 
+// Every field access comes through here: the layouts are kept by type, and the type table's
+// address confirms the match, so no search of the type list is needed.
 const NativeLayout& layout(const ObjectTypeSpec& spec)
 {
-  static const auto layouts = [] {
-    std::vector<NativeLayout> all;
-    for (const ObjectTypeSpec* s : object_type_specs())
-      all.push_back(layout_of(*s));
+  struct TypeLayout {
+    const ObjectTypeSpec* spec = nullptr;
+    NativeLayout layout;
+  };
+  static const auto by_type = [] {
+    std::vector<TypeLayout> all;
+    for (const ObjectTypeSpec* s : object_type_specs()) {
+      if (s->type >= all.size())
+        all.resize(s->type + 1);
+      all[s->type] = {s, layout_of(*s)};
+    }
     return all;
   }();
-  auto specs = object_type_specs();
-  for (size_t i = 0; i < specs.size(); ++i)
-    if (specs[i] == &spec)
-      return layouts[i];
+  if (spec.type < by_type.size() && by_type[spec.type].spec == &spec)
+    return by_type[spec.type].layout;
   static const NativeLayout empty;
   return empty;
 }
@@ -236,10 +256,10 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
 
 int row_index(const ObjectTypeSpec& spec, uint32_t property)
 {
-  for (size_t i = 0; i < spec.fields.size(); ++i)
-    if (spec.fields[i].property == property)
-      return static_cast<int>(i);
-  return -1;
+  const NativeLayout& native = layout(spec);
+  const auto& rows = property & kPseudoProperty ? native.pseudo_row : native.row;
+  const uint32_t number = property & ~kPseudoProperty;
+  return number < rows.size() ? rows[number] : -1;
 }
 
 void* field_at(ObjectRecord* record, size_t row)

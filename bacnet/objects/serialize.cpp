@@ -17,6 +17,7 @@ struct SerializeState {
   std::string file_name;  // empty: no objects file
   std::string guard;      // empty: absent
   DriverLogFunction log = nullptr;
+  void (*restore_hook)(uint32_t owner, uint32_t type, uint32_t instance) = nullptr;
 };
 SerializeState g;
 
@@ -440,6 +441,8 @@ int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const
   take_scalars(stored, image, size);
   if (ObjectRecord* live = object_Find(owner, type.type, instance)) {
     restore(live, stored, type);
+    if (g.restore_hook)
+      g.restore_hook(owner, type.type, instance);
   } else if (type.insert_missing) {
     object_InsertObject(stored, owner, type.type, instance);
     return 0;
@@ -503,6 +506,11 @@ void serialize_Exit()
 {
   g.file_name.clear();
   g.guard.clear();
+}
+
+void serialize_SetRestoreHook(void (*hook)(uint32_t owner, uint32_t type, uint32_t instance))
+{
+  g.restore_hook = hook;
 }
 
 std::string serialize_MakeBackupName(const std::string& file_name)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "bacnet/codec/codec_test_util.h"
 #include "bacnet/objects/object_database.h"
@@ -248,9 +249,21 @@ TEST_F(ObjectsFile, ALoadRestoresEveryStoredSettingAndNothingElse)
     return true;
   });
   fresh_table();
+  // The restore hook names every object the load found, not those it made.
+  using Object = std::tuple<uint32_t, uint32_t, uint32_t>;
+  static std::vector<Object> found;
+  found.clear();
+  serialize_SetRestoreHook(
+      [](uint32_t owner, uint32_t type, uint32_t instance) { found.emplace_back(owner, type, instance); });
   testing::internal::CaptureStdout();
   EXPECT_EQ(serialize_Open(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu OK\n");
+  serialize_SetRestoreHook(nullptr);
+  std::vector<Object> existing;
+  for (const Restored& row : kRestored)
+    if (!row.created)
+      existing.emplace_back(kOwner, row.type, instance_of(row.type));
+  EXPECT_THAT(found, ::testing::UnorderedElementsAreArray(existing));
   serialize_SaveDevice();
   const std::string loaded = hex(bytes(file));
   // The same table with the restored fields set directly; an object made from the file has
