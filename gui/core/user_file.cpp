@@ -40,6 +40,17 @@ std::optional<UserEntry> parse_record(const QByteArray& record)
   return UserEntry{QString::fromLatin1(record.constData(), comma), admin};
 }
 
+// Scramble into `out`, so that a loop over the lines reuses one record's room.
+void scramble_into(QByteArrayView octets, QByteArray& out)
+{
+  out.resize(octets.size());
+  char* scrambled = out.data();
+  for (const char* plain = octets.begin(); plain != octets.end(); ++plain, ++scrambled) {
+    uint8_t k = uint8_t(kKey[(plain - octets.begin()) % kKeyLength]);
+    *scrambled = char(255 - (uint8_t(*plain) ^ k));
+  }
+}
+
 void cannot_write()
 {
   MsgBox(global::InLanguage("Die Nutzerdatei kann nicht geschrieben werden.", "The user file cannot be written."));
@@ -49,13 +60,8 @@ void cannot_write()
 
 QByteArray Scramble(QByteArrayView octets)
 {
-  QByteArray out(octets.size(), Qt::Uninitialized);
-  const char* plain = octets.data();
-  char* scrambled = out.data();
-  for (qsizetype i = 0; i < octets.size(); ++i) {
-    uint8_t k = uint8_t(kKey[i % kKeyLength]);
-    scrambled[i] = char(255 - (uint8_t(plain[i]) ^ k));
-  }
+  QByteArray out;
+  scramble_into(octets, out);
   return out;
 }
 
@@ -170,8 +176,10 @@ QByteArray RemoveUser(const QByteArray& contents, const QString& name)
 {
   QByteArray kept;
   kept.reserve(contents.size());
+  QByteArray record;
   for (QByteArrayView line : SplitLines(contents)) {
-    std::optional<UserEntry> entry = parse_record(Scramble(line));
+    scramble_into(line, record);
+    std::optional<UserEntry> entry = parse_record(record);
     if (entry && entry->name == name)
       continue;
     kept.append(line).append("\r\n");
@@ -218,9 +226,12 @@ bool DeleteUser(const QString& name)
 std::vector<UserEntry> ParseUsers(const QByteArray& contents)
 {
   std::vector<UserEntry> users;
-  for (QByteArrayView line : SplitLines(contents))
-    if (std::optional<UserEntry> entry = parse_record(Scramble(line)))
+  QByteArray record;
+  for (QByteArrayView line : SplitLines(contents)) {
+    scramble_into(line, record);
+    if (std::optional<UserEntry> entry = parse_record(record))
       users.push_back(*entry);
+  }
   return users;
 }
 
