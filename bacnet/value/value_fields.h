@@ -1,0 +1,505 @@
+// The fields of every constructed record, described once: `fields(v, record)` hands each
+// field in its order to the visitor `v`, with its name, what it means where its type does
+// not say it, and which alternative of a choice it belongs to. Every operation that walks
+// records field by field (prepare, release, copy, compare, and the wire, objects-file and
+// XML forms in their layers) is a visitor over these descriptions. Names are the fields'
+// element names in the XML form. No state.
+#pragma once
+
+#include <concepts>
+#include <initializer_list>
+#include <tuple>
+#include <type_traits>
+
+#include "bacnet/value/value_types.h"
+
+// What a field means where its type does not say it all.
+enum class Role : uint8_t {
+  plain,          // as its type says: u32 Unsigned, i32 Signed, float REAL, u8 a byte
+  enumerated,     // a u32 carried as Enumerated
+  index,          // an array index; -1, its initial contents, means none
+  optional,       // a u32 that is left out when it is 0
+  flag,           // a u32 or u8 carried as BOOLEAN
+  device,         // an object identifier that is left out when its type is 999
+  choice,         // the number of the alternative the record holds
+  strict_choice,  // the same, and a copy refuses an alternative the record does not know
+  local,          // kept in memory only; no form carries it
+};
+
+// A visitor is a class derived from FieldVisitor<itself> that defines
+//   void visit(const char* name, Role role, T& field)   for every field type T
+//   void visit_list(const char* name, const char* entry, InlineList<E>& list)
+// and may define holds(choice, n) (whether an alternative is walked) and set_initial().
+template <class Visitor>
+class FieldVisitor {
+public:
+  template <class T>
+  void field(const char* name, T& f)
+  {
+    self().visit(name, Role::plain, f);
+  }
+  template <class T>
+  void field(const char* name, Role role, T& f)
+  {
+    self().visit(name, role, f);
+  }
+  // An inline-first list; `entry` names each of its entries.
+  template <class Entry>
+  void list(const char* name, const char* entry, InlineList<Entry>& l)
+  {
+    self().visit_list(name, entry, l);
+  }
+  // The field's contents when its record is prepared, where they are not zero.
+  template <class T, class V>
+  void initial(T& f, V value)
+  {
+    self().set_initial(f, static_cast<T>(value));
+  }
+  // Whether the record holds alternative `n` (or one of `ns`) of `choice`: the fields that
+  // follow belong to it. A visitor that must see every field answers true.
+  template <class C>
+  bool when(C& choice, int n)
+  {
+    return self().holds(choice, n);
+  }
+  template <class C>
+  bool when(C& choice, std::initializer_list<int> ns)
+  {
+    for (int n : ns)
+      if (self().holds(choice, n))
+        return true;
+    return false;
+  }
+
+  template <class C>
+  bool holds(C& choice, int n)
+  {
+    return static_cast<int64_t>(choice) == n;
+  }
+  template <class T>
+  void set_initial(T&, T)
+  {
+  }
+
+private:
+  Visitor& self() { return static_cast<Visitor&>(*this); }
+};
+
+// ---- The descriptions, one per record, fields in the order of the record ----------------
+
+template <class V>
+void fields(V& v, BACnetAddressValue& r)
+{
+  v.field("NETWORK", r.network);
+  v.field("MACADDRESS", r.mac);
+}
+
+template <class V>
+void fields(V& v, BACnetDateTime& r)
+{
+  v.field("DATE", r.date);
+  v.field("TIME", r.time);
+}
+
+template <class V>
+void fields(V& v, BACnetDateRange& r)
+{
+  v.field("STARTDATE", r.start);
+  v.field("ENDDATE", r.end);
+}
+
+template <class V>
+void fields(V& v, BACnetWeekNDay& r)
+{
+  v.field("MONTH", r.month);
+  v.field("WEEKOFMONTH", r.week);
+  v.field("DAYOFWEEK", r.weekday);
+}
+
+template <class V>
+void fields(V& v, BACnetCalendarEntry& r)
+{
+  v.field("CHOICE", Role::choice, r.choice);
+  if (v.when(r.choice, 0))
+    v.field("DATE", r.date);
+  if (v.when(r.choice, 1))
+    v.field("DATERANGE", r.range);
+  if (v.when(r.choice, 2))
+    v.field("WEEKNDAY", r.weeknday);
+}
+
+template <class V>
+void fields(V& v, BACnetTimeValue& r)
+{
+  v.field("TIME", r.time);
+  v.field("VALUE", r.value);
+}
+
+template <class V>
+void fields(V& v, BACnetTimeStamp& r)
+{
+  v.field("CHOICE", Role::choice, r.choice);
+  if (v.when(r.choice, 0))
+    v.field("TIME", r.time);
+  if (v.when(r.choice, 1))
+    v.field("SEQUENCENUMBER", r.sequence);
+  if (v.when(r.choice, 2))
+    v.field("DATETIME", r.datetime);
+}
+
+template <class V>
+void fields(V& v, BACnetActionCommand& r)
+{
+  v.field("DEVICEIDENTIFIER", Role::device, r.device);
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("PROPERTYARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYVALUE", r.value);
+  v.field("PRIORITY", Role::optional, r.priority);
+  v.field("POSTDELAY", Role::optional, r.post_delay);
+  v.field("QUITONFAILURE", Role::flag, r.quit_on_failure);
+  v.field("WRITESUCCESSFUL", Role::flag, r.write_successful);
+}
+
+template <class V>
+void fields(V& v, BACnetSessionKey& r)
+{
+  v.field("SESSIONKEY", r.key);
+  v.field("PEERADDRESS", r.peer);
+}
+
+template <class V>
+void fields(V& v, BACnetRecipient& r)
+{
+  v.field("CHOICE", Role::choice, r.choice);
+  v.initial(r.choice, -1);
+  if (v.when(r.choice, 0))
+    v.field("DEVICE", r.device);
+  if (v.when(r.choice, 1))
+    v.field("ADDRESS", r.address);
+}
+
+template <class V>
+void fields(V& v, BACnetRecipientProcess& r)
+{
+  v.field("NOTEMPTY", Role::flag, r.not_empty);
+  v.field("RECIPIENT", r.recipient);
+  v.field("PROCESSIDENTIFIER", r.process_id);
+}
+
+template <class V>
+void fields(V& v, BACnetAddressBinding& r)
+{
+  v.field("OBJECTIDENTIFIER", r.device);
+  v.field("DEVICEADDRESS", r.address);
+}
+
+template <class V>
+void fields(V& v, BACnetObjectPropertyReference& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("PROPERTY", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+}
+
+template <class V>
+void fields(V& v, BACnetDeviceObjectPropertyReference& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("PROPERTY", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("DEVICEIDENTIFIER", Role::device, r.device);
+}
+
+// The datum is one word whatever its choice; its forms read it by choice.
+template <class V>
+void fields(V& v, BACnetLogRecord& r)
+{
+  v.field("TIMESTAMP", r.timestamp);
+  v.field("CHOICE", r.choice);
+  v.field("BITS", r.bits);
+  v.field("DATUM", r.datum.unsigned_value);
+  v.field("ERRORCLASS", Role::enumerated, r.error_class);
+  v.field("ERRORCODE", Role::enumerated, r.error_code);
+  v.field("ANYVALUE", r.any);
+  v.field("STATUSFLAGS", r.status_flags);
+}
+
+template <class V>
+void fields(V& v, BACnetPropertyReference& r)
+{
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+}
+
+template <class V>
+void fields(V& v, ReadAccessSpecification& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.list("PROPERTYREFERENCES", "PROPERTYREFERENCE", r.references);
+}
+
+template <class V>
+void fields(V& v, WriteAccessSpecification& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("PROPERTIES", r.properties);
+}
+
+template <class V>
+void fields(V& v, AlarmSummaryEntry& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("ALARMSTATE", Role::enumerated, r.alarm_state);
+  v.field("ACKEDTRANSITIONS", r.acked_transitions);
+}
+
+template <class V>
+void fields(V& v, EnrollmentSummaryEntry& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("EVENTTYPE", Role::enumerated, r.event_type);
+  v.field("EVENTSTATE", Role::enumerated, r.event_state);
+  v.field("PRIORITY", r.priority);
+  v.field("NOTIFICATIONCLASS", r.notification_class);
+}
+
+// The value and the error pair are both kept, whatever the choice says.
+template <class V>
+void fields(V& v, ReadAccessResultElement& r)
+{
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("CHOICE", r.choice);
+  v.field("PROPERTYVALUE", r.value);
+  v.field("ERRORCLASS", Role::enumerated, r.error_class);
+  v.field("ERRORCODE", Role::enumerated, r.error_code);
+}
+
+template <class V>
+void fields(V& v, ReadAccessResult& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.list("RESULTS", "PROPERTYVALUE", r.results);
+}
+
+template <class V>
+void fields(V& v, BACnetDestination& r)
+{
+  v.field("VALIDDAYS", r.valid_days);
+  v.field("FROMTIME", r.from);
+  v.field("TOTIME", r.to);
+  v.field("RECIPIENT", r.recipient);
+  v.field("PROCESSIDENTIFIER", r.process_id);
+  v.field("ISSUECONFIRMEDNOTIFICATIONS", Role::flag, r.issue_confirmed);
+  v.field("TRANSITIONS", r.transitions);
+  v.field("LIFETIME", r.lifetime);
+  v.field("STAMP", Role::local, r.stamp);
+}
+
+template <class V>
+void fields(V& v, BACnetDailySchedule& r)
+{
+  v.field("DAYSCHEDULE", r.day_schedule);
+}
+
+template <class V>
+void fields(V& v, BACnetSpecialEvent& r)
+{
+  v.field("CHOICE", Role::strict_choice, r.period_choice);
+  if (v.when(r.period_choice, 0))
+    v.field("CALENDARENTRY", r.calendar_entry);
+  if (v.when(r.period_choice, 1))
+    v.field("CALENDARREFERENCE", r.calendar_reference);
+  v.field("TIMEVALUES", r.time_values);
+  v.field("EVENTPRIORITY", r.priority);
+}
+
+template <class V>
+void fields(V& v, BACnetPriorityValue& r)
+{
+  v.field("CHOICE", Role::strict_choice, r.choice);
+  v.when(r.choice, 0);  // NULL: nothing more
+  if (v.when(r.choice, 1))
+    v.field("REAL", r.real);
+  if (v.when(r.choice, 2))
+    v.field("BINARY", Role::enumerated, r.enumerated);
+  if (v.when(r.choice, 3))
+    v.field("UNSIGNEDINTEGER", r.unsigned_value);
+  if (v.when(r.choice, 4))
+    v.field("VALUE", r.value);
+}
+
+template <class V>
+void fields(V& v, BACnetPropertyValue& r)
+{
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("VALUE", r.value);
+  v.field("PRIORITY", Role::optional, r.priority);
+}
+
+// The value's form depends on the choice; its forms read it by choice.
+template <class V>
+void fields(V& v, BACnetPropertyStates& r)
+{
+  v.field("CHOICE", r.choice);
+  v.field("VALUE", r.value);
+}
+
+template <class V>
+void fields(V& v, BACnetEventParameter& r)
+{
+  v.field("EVENTTYPE", Role::strict_choice, r.choice);
+  v.initial(r.choice, EVENT_PARAMETER_NONE);
+  if (v.when(r.choice, {0, 1, 2, 3, 4, 5}))
+    v.field("TIMEDELAY", r.time_delay);
+  if (v.when(r.choice, 0) || (v.when(r.choice, 2) && v.when(r.increment_choice, 0)))
+    v.field("BITMASK", r.bitmask);
+  if (v.when(r.choice, {0, 1}))
+    v.field("VALUES", r.values);
+  if (v.when(r.choice, 2)) {
+    v.field("INCREMENTCHOICE", Role::strict_choice, r.increment_choice);
+    if (v.when(r.increment_choice, 1))
+      v.field("REFERENCEDPROPERTYINCREMENT", r.increment);
+  }
+  if (v.when(r.choice, {3, 4}))
+    v.field("PROPERTYREFERENCE", r.reference);
+  if (v.when(r.choice, {4, 5})) {
+    v.field("LOWLIMIT", r.low_limit);
+    v.field("HIGHLIMIT", r.high_limit);
+    v.field("DEADBAND", r.deadband);
+  }
+  if (v.when(r.choice, 10)) {
+    v.field("NOTIFICATIONTHRESHOLD", r.notification_threshold);
+    v.field("PREVIOUSNOTIFICATIONCOUNT", r.previous_count);
+  }
+}
+
+template <class V>
+void fields(V& v, BACnetNotificationParameters& r)
+{
+  v.field("TYPE", Role::choice, r.choice);
+  if (v.when(r.choice, {0, 1, 2, 3, 4, 5}))
+    v.field("STATUSFLAGS", r.status_flags);
+  if (v.when(r.choice, 0) || (v.when(r.choice, 2) && v.when(r.changed_choice, 0)))
+    v.field("BITS", r.bits);
+  if (v.when(r.choice, 1))
+    v.field("NEWSTATE", r.new_state);
+  if (v.when(r.choice, 2)) {
+    v.field("NEWVALUE", Role::choice, r.changed_choice);
+    if (v.when(r.changed_choice, 1))
+      v.field("CHANGEDVALUE", r.changed_value);
+  }
+  if (v.when(r.choice, 3)) {
+    v.field("COMMANDVALUE", r.command_value);
+    v.field("FEEDBACKVALUE", r.feedback_value);
+  }
+  if (v.when(r.choice, {4, 5})) {
+    v.field("REAL1", r.reals[0]);
+    v.field("REAL2", r.reals[1]);
+    v.field("REAL3", r.reals[2]);
+  }
+  if (v.when(r.choice, 6))
+    v.field("PROPERTYVALUES", r.property_values);
+  if (v.when(r.choice, 10)) {
+    v.field("BUFFERPROPERTY", r.buffer_property);
+    v.field("PREVIOUSNOTIFICATION", r.previous_notification);
+    v.field("CURRENTNOTIFICATION", r.current_notification);
+  }
+}
+
+template <class V>
+void fields(V& v, PropertyCondition& r)
+{
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("RELATIONALSPECIFIER", Role::enumerated, r.relation);
+  v.field("COMPARISONVALUE", r.comparison);
+}
+
+// The REAL word is kept whatever the choice says; its forms read it by choice.
+template <class V>
+void fields(V& v, BACnetCOVIncrement& r)
+{
+  v.field("CHOICE", r.choice);
+  v.field("REAL", r.real);
+}
+
+// The two further words are the error class and code of a failed read.
+template <class V>
+void fields(V& v, BACnetObjectPropertyValue& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
+  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("VALUE", r.value);
+  v.field("PRIORITY", Role::optional, r.priority);
+  v.field("ERRORCLASS", Role::local, r.extra[0]);
+  v.field("ERRORCODE", Role::local, r.extra[1]);
+}
+
+template <class V>
+void fields(V& v, AnyValue& r)
+{
+  v.field("VALUE", r.value);
+}
+
+template <class V>
+void fields(V& v, TaggedData& r)
+{
+  v.field("TAG", r.tag_number);
+  v.initial(r.tag_number, -1);
+  v.field("DATA", r.value);
+}
+
+template <class V>
+void fields(V& v, CovSubscription& r)
+{
+  v.field("RECIPIENT", r.recipient);
+  v.field("MONITOREDPROPERTYREFERENCE", r.monitored);
+  v.field("ISSUECONFIRMEDNOTIFICATIONS", Role::flag, r.issue_confirmed);
+  v.field("TIMEREMAINING", r.time_remaining);
+  v.field("COVINCREMENT", r.cov_increment);
+}
+
+template <class V>
+void fields(V& v, EventSummaryEntry& r)
+{
+  v.field("OBJECTIDENTIFIER", r.object);
+  v.field("EVENTSTATE", Role::enumerated, r.event_state);
+  v.field("ACKEDTRANSITIONS", r.acked_transitions);
+  v.field("EVENTTIMESTAMPS", r.timestamps);
+  v.field("NOTIFYTYPE", Role::enumerated, r.notify_type);
+  v.field("EVENTENABLE", r.event_enable);
+  v.field("EVENTPRIORITIES", r.priorities);
+}
+
+// ---- Walking the records of a value ------------------------------------------------------
+
+// A type with a description (a record, also when nested in another).
+template <class T>
+concept DescribedRecord = requires
+{
+  T::kTag;
+};
+
+// Every record a constructed tag stands for.
+using ValueRecords =
+    std::tuple<BACnetAddressValue, BACnetDateTime, BACnetCalendarEntry, BACnetDateRange, BACnetWeekNDay,
+               BACnetTimeValue, BACnetTimeStamp, BACnetActionCommand, BACnetSessionKey, BACnetRecipient,
+               BACnetRecipientProcess, BACnetAddressBinding, BACnetObjectPropertyReference,
+               BACnetDeviceObjectPropertyReference, BACnetLogRecord, ReadAccessSpecification, WriteAccessSpecification,
+               AlarmSummaryEntry, EnrollmentSummaryEntry, ReadAccessResult, ReadAccessResultElement,
+               BACnetPropertyReference, BACnetDestination, BACnetDailySchedule, BACnetSpecialEvent, BACnetPriorityValue,
+               BACnetPropertyValue, BACnetPropertyStates, BACnetEventParameter, BACnetNotificationParameters,
+               PropertyCondition, BACnetCOVIncrement, BACnetObjectPropertyValue, AnyValue, TaggedData, CovSubscription,
+               EventSummaryEntry>;
+
+// Calls `visit(std::type_identity<R>{})` for the record R of `tag`; false when the tag has
+// no record.
+template <class Visit, class... R>
+bool with_record_type(uint32_t tag, Visit&& visit, std::tuple<R...>* = static_cast<ValueRecords*>(nullptr))
+{
+  return ((R::kTag == tag && (visit(std::type_identity<R>{}), true)) || ...);
+}
