@@ -496,10 +496,18 @@ using ValueRecords =
                PropertyCondition, BACnetCOVIncrement, BACnetObjectPropertyValue, AnyValue, TaggedData, CovSubscription,
                EventSummaryEntry>;
 
-// Calls `visit(std::type_identity<R>{})` for the record R of `tag`; false when the tag has
-// no record.
+namespace value_fields_detail {
 template <class Visit, class... R>
-bool with_record_type(uint32_t tag, Visit&& visit, std::tuple<R...>* = static_cast<ValueRecords*>(nullptr))
+bool with_record_type(uint32_t tag, Visit& visit, std::tuple<R...>*)
 {
   return ((R::kTag == tag && (visit(std::type_identity<R>{}), true)) || ...);
+}
+}  // namespace value_fields_detail
+
+// Calls `visit(std::type_identity<R>{})` for the record R of `tag`; false when the tag has
+// no record.
+template <class Visit>
+bool with_record_type(uint32_t tag, Visit&& visit)
+{
+  return value_fields_detail::with_record_type(tag, visit, static_cast<ValueRecords*>(nullptr));
 }
