@@ -8,6 +8,7 @@
 
 #include <concepts>
 #include <initializer_list>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 
@@ -33,21 +34,42 @@ enum class Role : uint8_t {
 template <class Visitor>
 class FieldVisitor {
 public:
+  // Walks the record. The fields `front` names (blank-separated) come first, in its order;
+  // the others follow in the order of the description. A form whose fields stand in an
+  // order of their own names them here.
+  template <class R>
+  void walk(R& r, std::string_view front = {})
+  {
+    for (std::string_view rest = front; !rest.empty();) {
+      std::size_t end = rest.find(' ');
+      only_ = rest.substr(0, end);
+      fields(self(), r);
+      rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    }
+    only_ = {};
+    front_ = front;
+    fields(self(), r);
+    front_ = {};
+  }
+
   template <class T>
   void field(const char* name, T& f)
   {
-    self().visit(name, Role::plain, f);
+    if (wanted(name))
+      self().visit(name, Role::plain, f);
   }
   template <class T>
   void field(const char* name, Role role, T& f)
   {
-    self().visit(name, role, f);
+    if (wanted(name))
+      self().visit(name, role, f);
   }
   // An inline-first list; `entry` names each of its entries.
   template <class Entry>
   void list(const char* name, const char* entry, InlineList<Entry>& l)
   {
-    self().visit_list(name, entry, l);
+    if (wanted(name))
+      self().visit_list(name, entry, l);
   }
   // The field's contents when its record is prepared, where they are not zero.
   template <class T, class V>
@@ -83,6 +105,23 @@ public:
 
 private:
   Visitor& self() { return static_cast<Visitor&>(*this); }
+
+  // The field this pass of walk() takes, or, when none, the fields `front_` does not name.
+  bool wanted(std::string_view name) const
+  {
+    if (!only_.empty())
+      return name == only_;
+    for (std::string_view rest = front_; !rest.empty();) {
+      std::size_t end = rest.find(' ');
+      if (rest.substr(0, end) == name)
+        return false;
+      rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    }
+    return true;
+  }
+
+  std::string_view only_;
+  std::string_view front_;
 };
 
 // ---- The descriptions, one per record, fields in the order of the record ----------------
