@@ -536,6 +536,97 @@ using ValueRecords =
                EventSummaryEntry>;
 
 namespace value_fields_detail {
+// Fields of every alternative: the initial contents of the record's own fields.
+class Init : public FieldVisitor<Init> {
+public:
+  template <class T>
+  void visit(const char*, Role role, T& f)
+  {
+    if constexpr (std::is_same_v<T, int32_t>)
+      if (role == Role::index)
+        f = -1;
+  }
+  template <class E>
+  void visit_list(const char*, const char*, InlineList<E>&)
+  {
+  }
+  template <class C>
+  bool holds(C&, int)
+  {
+    return true;
+  }
+  template <class T>
+  void set_initial(T& f, T value)
+  {
+    f = value;
+  }
+};
+}  // namespace value_fields_detail
+
+// Gives a zeroed record its initial contents (array indexes -1, choices their "none").
+template <class R>
+void fields_init(R& record)
+{
+  value_fields_detail::Init v;
+  fields(v, record);
+}
+
+// One alternative of a choice: its number and the name of the field that holds it.
+struct FieldAlternative {
+  int number;
+  const char* name;
+};
+
+namespace value_fields_detail {
+// Notes the alternatives of one choice field while walking every alternative.
+class AlternativeProbe : public FieldVisitor<AlternativeProbe> {
+public:
+  AlternativeProbe(const void* choice, FieldAlternative* out, int room) : choice_(choice), out_(out), room_(room) {}
+
+  template <class T>
+  void visit(const char* name, Role, T&)
+  {
+    if (pending_ && count_ < room_)
+      out_[count_++] = {number_, name};
+    pending_ = false;
+  }
+  template <class E>
+  void visit_list(const char* name, const char*, InlineList<E>& l)
+  {
+    visit(name, Role::plain, l);
+  }
+  template <class C>
+  bool holds(C& choice, int n)
+  {
+    if (&choice != choice_)
+      return false;
+    pending_ = true;
+    number_ = n;
+    return true;
+  }
+  int count() const { return count_; }
+
+private:
+  const void* choice_;
+  FieldAlternative* out_;
+  int room_;
+  int count_ = 0;
+  bool pending_ = false;
+  int number_ = 0;
+};
+}  // namespace value_fields_detail
+
+// The alternatives of the choice field `choice` of `record`, in the order of its
+// description, into `out`; their count.
+template <class R, class C>
+int field_alternatives(R& record, const C& choice, FieldAlternative* out, int room)
+{
+  value_fields_detail::AlternativeProbe probe(&choice, out, room);
+  fields(probe, record);
+  return probe.count();
+}
+
+namespace value_fields_detail {
 template <class Visit, class... R>
 bool with_record_type(uint32_t tag, Visit& visit, std::tuple<R...>*)
 {

@@ -29,32 +29,6 @@ int value_copy_fresh(BACnetValue* destination, const BACnetValue* source)
 
 namespace {
 
-// Fields of every alternative: the initial contents of the record's own fields.
-class Init : public FieldVisitor<Init> {
-public:
-  template <class T>
-  void visit(const char*, Role role, T& f)
-  {
-    if constexpr (std::is_same_v<T, int32_t>)
-      if (role == Role::index)
-        f = -1;
-  }
-  template <class E>
-  void visit_list(const char*, const char*, InlineList<E>&)
-  {
-  }
-  template <class C>
-  bool holds(C&, int)
-  {
-    return true;
-  }
-  template <class T>
-  void set_initial(T& f, T value)
-  {
-    f = value;
-  }
-};
-
 // Every owned part, of every alternative, nested records included: released, or only
 // forgotten (zeroed) where a word-for-word copy left it shared.
 class Owned : public FieldVisitor<Owned> {
@@ -178,8 +152,7 @@ private:
 template <class R>
 void init(R& r)
 {
-  Init v;
-  fields(v, r);
+  fields_init(r);
 }
 
 template <class R>
