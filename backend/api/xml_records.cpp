@@ -83,6 +83,10 @@ constexpr const char* xml_front(const BACnetSpecialEvent*)
   return "CHOICE CALENDARENTRY CALENDARREFERENCE EVENTPRIORITY";
 }
 
+// The element of each entry of an inline-first list.
+constexpr const char* xml_entry(const BACnetPropertyReference*) { return "PROPERTYREFERENCE"; }
+constexpr const char* xml_entry(const ReadAccessResultElement*) { return "PROPERTYVALUE"; }
+
 bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
 
 // Writes each field as its element; stops at the first failure. A choice is not written: its
@@ -99,6 +103,12 @@ public:
     if (is_choice(role)) {
       choosing_ = true;
       chosen_ = false;
+    } else if constexpr (kIsInlineList<T>) {
+      xml_open(out_, name);
+      for (uint32_t i = 0; i < f.count && !failed_; ++i)
+        visit(xml_entry(&f.first), role, *inline_list_get(&f, i));
+      if (!failed_)
+        xml_close(out_, name);
     } else if constexpr (DescribedRecord<T>) {
       failed_ = wrap(out_, name, [&] { return xml_encode_record(out_, T::kTag, &f); }) != 0;
     } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, uint32_t>) {
@@ -120,17 +130,6 @@ public:
     } else {
       failed_ = xml_encode_value_field(out_, name, &f) != 0;
     }
-  }
-  template <class E>
-  void visit_list(const char* name, const char* entry, InlineList<E>& l)
-  {
-    if (failed_ || !settled())
-      return;
-    xml_open(out_, name);
-    for (uint32_t i = 0; i < l.count && !failed_; ++i)
-      visit(entry, Role::plain, *inline_list_get(&l, i));
-    if (!failed_)
-      xml_close(out_, name);
   }
   template <class C>
   bool holds(C& choice, int n)
@@ -174,7 +173,16 @@ public:
       if (is_choice(role))
         return choose(f, role);
     }
-    if constexpr (DescribedRecord<T>)
+    if constexpr (kIsInlineList<T>)
+      ok_ = inside(f_, name, [&](XmlFields& list) {
+        return list.each(xml_entry(&f.first), [&](XmlFields& c) {
+          auto* added = inline_list_add(&f, nullptr);
+          if (added)
+            fields_init(*added);
+          return added && xml_decode_record(added->kTag, added, c) == 0;
+        });
+      });
+    else if constexpr (DescribedRecord<T>)
       ok_ = inside(f_, name, [&](XmlFields& c) { return xml_decode_record(T::kTag, &f, c) == 0; });
     else if constexpr (std::is_same_v<T, uint8_t>)
       ok_ = f_.u8(name, &f);
@@ -196,20 +204,6 @@ public:
       ok_ = f_.bits(name, &f);
     else
       ok_ = value_field(f_, name, &f);
-  }
-  template <class E>
-  void visit_list(const char* name, const char* entry, InlineList<E>& l)
-  {
-    if (!ok_ || ended_)
-      return;
-    ok_ = inside(f_, name, [&](XmlFields& list) {
-      return list.each(entry, [&](XmlFields& c) {
-        E* added = inline_list_add(&l, nullptr);
-        if (added)
-          fields_init(*added);
-        return added && xml_decode_record(E::kTag, added, c) == 0;
-      });
-    });
   }
   bool result() const { return ok_; }
 

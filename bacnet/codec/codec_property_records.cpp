@@ -4,6 +4,7 @@
 
 #include "bacnet/codec/codec_fields.h"
 #include "bacnet/codec/codec_property_values.h"
+#include "bacnet/codec/codec_records.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -11,13 +12,7 @@ using namespace pdu_fields;
 
 // ---- Property values ---------------------------------------------------------------------
 
-int pdu_encode_property_value(pdu_buffer* buffer, const BACnetPropertyValue* property_value)
-{
-  return encoded(all([&] { return pdu_write_enumerated(buffer, 0, property_value->property); },
-                     [&] { return write_index(buffer, 1, property_value->array_index); },
-                     [&] { return pdu_encode_constructed_value(buffer, &property_value->value, 2); },
-                     [&] { return property_value->priority ? pdu_write_unsigned(buffer, 3, property_value->priority) : 0; }));
-}
+int pdu_encode_property_value(pdu_buffer* b, const BACnetPropertyValue* r) { return write_record(b, *r); }
 
 int pdu_decode_property_value_field(pdu_buffer* buffer, BACnetPropertyValue* property_value)
 {
@@ -145,60 +140,15 @@ int pdu_decode_client_cov(pdu_buffer* buffer, BACnetCOVIncrement* increment)
   return result;
 }
 
-int pdu_encode_selection_criterion(pdu_buffer* buffer, const PropertyCondition* criterion)
-{
-  return encoded(all([&] { return pdu_write_enumerated(buffer, 0, criterion->property); },
-                     [&] { return write_index(buffer, 1, criterion->array_index); },
-                     [&] { return pdu_write_enumerated(buffer, 2, criterion->relation); },
-                     [&] { return pdu_encode_constructed_value(buffer, &criterion->comparison, 3); }));
-}
+int pdu_encode_selection_criterion(pdu_buffer* b, const PropertyCondition* r) { return write_record(b, *r); }
 
-int pdu_encode_object_property_value(pdu_buffer* buffer, const BACnetObjectPropertyValue* value)
-{
-  return encoded(all([&] { return write_object(buffer, 0, value->object); },
-                     [&] { return pdu_write_enumerated(buffer, 1, value->property); },
-                     [&] { return write_index(buffer, 2, value->array_index); },
-                     [&] { return pdu_encode_constructed_value(buffer, &value->value, 3); },
-                     [&] { return value->priority ? pdu_write_unsigned(buffer, 4, value->priority) : 0; }));
-}
+int pdu_encode_object_property_value(pdu_buffer* b, const BACnetObjectPropertyValue* r) { return write_record(b, *r); }
 
 // ---- Action commands ---------------------------------------------------------------------
 
-int pdu_encode_action_command(pdu_buffer* buffer, const BACnetActionCommand* command)
-{
-  // Absent fields stay out: no device (object type 999), no priority, no post delay.
-  return encoded(all([&] { return command->device.type == kNoObject ? 0 : write_object(buffer, 0, command->device); },
-                     [&] { return write_object(buffer, 1, command->object); },
-                     [&] { return pdu_write_enumerated(buffer, 2, command->property); },
-                     [&] { return write_index(buffer, 3, command->array_index); },
-                     [&] { return pdu_encode_constructed_value(buffer, &command->value, 4); },
-                     [&] { return command->priority ? pdu_write_unsigned(buffer, 5, command->priority) : 0; },
-                     [&] { return command->post_delay ? pdu_write_unsigned(buffer, 6, command->post_delay) : 0; },
-                     [&] { return pdu_write_boolean(buffer, 7, command->quit_on_failure != 0); },
-                     [&] { return pdu_write_boolean(buffer, 8, command->write_successful != 0); }));
-}
-
-int pdu_decode_action_command(pdu_buffer* buffer, BACnetActionCommand* command)
-{
-  bool quit = false;
-  bool written = false;
-  command->device = BACnetObjectId{kNoObject, 0};
-  command->priority = 0;
-  command->post_delay = 0;
-  int result = all(
-      [&] { return pdu_next_is_context(buffer, 0) ? read_object(buffer, 0, &command->device) : 0; },
-      [&] { return read_object(buffer, 1, &command->object); },
-      [&] { return pdu_read_enumerated(buffer, 2, &command->property); },
-      [&] { return read_index(buffer, 3, &command->array_index); },
-      [&] { return pdu_decode_property_value(buffer, &command->value, 4, command->property, command->array_index); },
-      [&] { return pdu_next_is_context(buffer, 5) ? pdu_read_unsigned(buffer, 5, &command->priority) : 0; },
-      [&] { return pdu_next_is_context(buffer, 6) ? pdu_read_unsigned(buffer, 6, &command->post_delay) : 0; },
-      [&] { return pdu_read_boolean(buffer, 7, &quit); },
-      [&] { return pdu_read_boolean(buffer, 8, &written); });
-  command->quit_on_failure = quit ? 1 : 0;
-  command->write_successful = written ? 1 : 0;
-  return result;
-}
+// Absent fields stay out: no device (object type 999), no priority, no post delay.
+int pdu_encode_action_command(pdu_buffer* b, const BACnetActionCommand* r) { return write_record(b, *r); }
+int pdu_decode_action_command(pdu_buffer* b, BACnetActionCommand* r) { return read_record(b, *r); }
 
 int pdu_decode_action_list(pdu_buffer* buffer, BACnetValue* list)
 {

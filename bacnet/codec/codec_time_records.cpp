@@ -2,18 +2,14 @@
 #include "bacnet/codec/codec_constructed.h"
 
 #include "bacnet/codec/codec_fields.h"
+#include "bacnet/codec/codec_records.h"
 #include "bacnet/value/tagged_value.h"
 
 using namespace pdu_fields;
 
-// ---- Addresses, dates and times ----------------------------------------------------------
+// ---- Dates, times, calendar entries and time stamps --------------------------------------
 
-int pdu_encode_datetime(pdu_buffer* buffer, const BACnetDateTime* datetime)
-{
-  return encoded(all([&] { return pdu_write_date(buffer, -1, &datetime->date.year); },
-                     [&] { return pdu_write_time(buffer, -1, &datetime->time.hour); }));
-}
-
+int pdu_encode_datetime(pdu_buffer* b, const BACnetDateTime* r) { return write_record(b, *r); }
 int pdu_decode_datetime(pdu_buffer* buffer, BACnetDateTime* datetime)
 {
   if (pdu_has_data(buffer) && pdu_is_context(buffer->data[buffer->pos])) {
@@ -27,137 +23,25 @@ int pdu_decode_datetime(pdu_buffer* buffer, BACnetDateTime* datetime)
              [&] { return read_time(buffer, -1, &datetime->time); });
 }
 
-int pdu_encode_date_range(pdu_buffer* buffer, const BACnetDateRange* range)
-{
-  return encoded(all([&] { return pdu_write_date(buffer, -1, &range->start.year); },
-                     [&] { return pdu_write_date(buffer, -1, &range->end.year); }));
-}
-
-int pdu_decode_date_range(pdu_buffer* buffer, BACnetDateRange* range)
-{
-  return all([&] { return read_date(buffer, -1, &range->start); },
-             [&] { return read_date(buffer, -1, &range->end); });
-}
+int pdu_encode_date_range(pdu_buffer* b, const BACnetDateRange* r) { return write_record(b, *r); }
+int pdu_decode_date_range(pdu_buffer* b, BACnetDateRange* r) { return read_record(b, *r); }
 
 int pdu_encode_weeknday(pdu_buffer* buffer, const BACnetWeekNDay* weeknday)
 {
-  const uint8_t octets[3] = {weeknday->month, weeknday->week, weeknday->weekday};
-  return encoded(pdu_write_octets(buffer, -1, octets, 3));
+  return encoded(write_weeknday(buffer, -1, *weeknday));
 }
 
-int pdu_encode_calendar_entry(pdu_buffer* buffer, const BACnetCalendarEntry* entry)
-{
-  switch (entry->choice) {
-    case 0:
-      return encoded(pdu_write_date(buffer, 0, &entry->date.year));
-    case 1:
-      return encoded(all([&] { return pdu_write_opening_tag(buffer, 1); },
-                         [&] { return pdu_encode_date_range(buffer, &entry->range); },
-                         [&] { return pdu_write_closing_tag(buffer, 1); }));
-    case 2: {
-      const uint8_t octets[3] = {entry->weeknday.month, entry->weeknday.week, entry->weeknday.weekday};
-      return encoded(pdu_write_octets(buffer, 2, octets, 3));
-    }
-    default:
-      return PDU_ENCODE_FAILED;  // no entry to write: nothing may go out as if it were one
-  }
-}
+// Any other choice writes nothing as if it were an entry: the encoding fails.
+int pdu_encode_calendar_entry(pdu_buffer* b, const BACnetCalendarEntry* r) { return write_record(b, *r); }
+int pdu_decode_calendar_entry(pdu_buffer* b, BACnetCalendarEntry* r) { return read_record(b, *r); }
 
-int pdu_decode_calendar_entry(pdu_buffer* buffer, BACnetCalendarEntry* entry)
-{
-  if (!pdu_has_data(buffer))
-    return PDU_MALFORMED;
-  if (pdu_next_is(buffer, pdu_opening_tag(1))) {
-    entry->choice = 1;
-    buffer->pos++;
-    return all([&] { return pdu_decode_date_range(buffer, &entry->range); },
-               [&] { return pdu_decode_closing_tag(buffer, 1); });
-  }
-  if (pdu_next_is_context(buffer, 0)) {
-    entry->choice = 0;
-    return read_date(buffer, 0, &entry->date);
-  }
-  if (pdu_next_is_context(buffer, 2)) {
-    const uint8_t* octets = nullptr;
-    uint32_t length = 0;
-    uint32_t start = buffer->pos;
-    int result = pdu_read_octets(buffer, 2, &octets, &length);
-    if (result != 0)
-      return result;
-    if (length != 3) {
-      buffer->pos = start;
-      return PDU_MALFORMED;
-    }
-    entry->choice = 2;
-    entry->weeknday = BACnetWeekNDay{octets[0], octets[1], octets[2]};
-    return 0;
-  }
-  return PDU_MALFORMED;
-}
+int pdu_encode_time_value(pdu_buffer* b, const BACnetTimeValue* r) { return write_record(b, *r); }
+int pdu_decode_time_value(pdu_buffer* b, BACnetTimeValue* r) { return read_record(b, *r); }
 
-int pdu_encode_time_value(pdu_buffer* buffer, const BACnetTimeValue* time_value)
-{
-  return encoded(all([&] { return pdu_write_time(buffer, -1, &time_value->time.hour); },
-                     [&] { return pdu_encode_value(buffer, &time_value->value, -1); }));
-}
+int pdu_encode_timestamp(pdu_buffer* b, const BACnetTimeStamp* r) { return write_record(b, *r); }
 
-int pdu_decode_time_value(pdu_buffer* buffer, BACnetTimeValue* time_value)
-{
-  return all([&] { return read_time(buffer, -1, &time_value->time); },
-             [&] {
-               // The value carries its own application tag; a context tag is no value here.
-               if (!pdu_has_data(buffer) || pdu_is_context(buffer->data[buffer->pos]))
-                 return PDU_MALFORMED;
-               return pdu_decode_value(buffer, &time_value->value, -1);
-             });
-}
-
-int pdu_encode_timestamp(pdu_buffer* buffer, const BACnetTimeStamp* stamp)
-{
-  switch (stamp->choice) {
-    case 0:
-      return encoded(pdu_write_time(buffer, 0, &stamp->time.hour));
-    case 1:
-      return encoded(pdu_write_unsigned(buffer, 1, stamp->sequence));
-    case 2:
-      return encoded(all([&] { return pdu_write_opening_tag(buffer, 2); },
-                         [&] { return pdu_encode_datetime(buffer, &stamp->datetime); },
-                         [&] { return pdu_write_closing_tag(buffer, 2); }));
-    default:
-      return PDU_ENCODE_FAILED;
-  }
-}
-
-int pdu_decode_timestamp(pdu_buffer* buffer, BACnetTimeStamp* stamp)
-{
-  if (!pdu_has_data(buffer))
-    return PDU_MALFORMED;
-  switch (pdu_tag_number(buffer->data[buffer->pos])) {
-    case 0: {
-      int result = read_time(buffer, 0, &stamp->time);
-      if (result == 0)
-        stamp->choice = 0;
-      return result;
-    }
-    case 1: {
-      int result = pdu_read_unsigned(buffer, 1, &stamp->sequence);
-      if (result == 0)
-        stamp->choice = 1;
-      return result;
-    }
-    case 2: {
-      int result = all([&] { return pdu_decode_opening_tag(buffer, 2); },
-                       [&] { return pdu_decode_datetime(buffer, &stamp->datetime); },
-                       [&] { return pdu_decode_closing_tag(buffer, 2); });
-      if (result == 0)
-        stamp->choice = 2;
-      return result;
-    }
-    default:
-      // No time stamp starts here: nothing is read and the choice stays as it was.
-      return 0;
-  }
-}
+// Where no time stamp starts, nothing is read and the choice stays as it was.
+int pdu_decode_timestamp(pdu_buffer* b, BACnetTimeStamp* r) { return read_record(b, *r); }
 
 // ---- Schedule datatypes ------------------------------------------------------------------
 

@@ -27,11 +27,29 @@ enum class Role : uint8_t {
   local,          // kept in memory only; no form carries it
 };
 
+// Whether the blank-separated list `names` holds `name`.
+constexpr bool field_named(std::string_view names, std::string_view name)
+{
+  for (std::string_view rest = names; !rest.empty();) {
+    std::size_t end = rest.find(' ');
+    if (rest.substr(0, end) == name)
+      return true;
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+  }
+  return false;
+}
+
+template <class T>
+inline constexpr bool kIsInlineList = false;
+template <class E>
+inline constexpr bool kIsInlineList<InlineList<E>> = true;
+
 // A visitor is a class derived from FieldVisitor<itself> that defines
 //   void visit(const char* name, Role role, T& field)   for every field type T
-//   void visit_list(const char* name, const char* entry, InlineList<E>& list)
-// and may define holds(choice, n) (whether an alternative is walked) and set_initial().
-template <class Visitor>
+// (nested records and inline-first lists among them), and may define
+//   bool holds(C& choice, int n)   whether the record holds alternative n of the choice.
+// A visitor that must see every field (`every`) walks every alternative.
+template <class Visitor, bool every = false>
 class FieldVisitor {
 public:
   // Walks the record. The fields `front` names (blank-separated) come first, in its order;
@@ -53,75 +71,42 @@ public:
   }
 
   template <class T>
-  void field(const char* name, T& f)
+  void field(const char* name, T& f, Role role = Role::plain)
   {
-    if (wanted(name))
-      self().visit(name, Role::plain, f);
-  }
-  template <class T>
-  void field(const char* name, Role role, T& f)
-  {
-    if (wanted(name))
+    if (only_.empty() ? !field_named(front_, name) : name == only_)
       self().visit(name, role, f);
   }
-  // An inline-first list; `entry` names each of its entries.
-  template <class Entry>
-  void list(const char* name, const char* entry, InlineList<Entry>& l)
-  {
-    if (wanted(name))
-      self().visit_list(name, entry, l);
-  }
   // The field's contents when its record is prepared, where they are not zero.
-  template <class T, class V>
-  void initial(T& f, V value)
+  template <class T>
+  void initial(T&, int)
   {
-    self().set_initial(f, static_cast<T>(value));
   }
   // Whether the record holds alternative `n` (or one of `ns`) of `choice`: the fields that
-  // follow belong to it. A visitor that must see every field answers true.
+  // follow belong to it.
   template <class C>
   bool when(C& choice, int n)
   {
-    return self().holds(choice, n);
+    return every || self().holds(choice, n);
   }
   template <class C>
   bool when(C& choice, std::initializer_list<int> ns)
   {
     for (int n : ns)
-      if (self().holds(choice, n))
+      if (when(choice, n))
         return true;
     return false;
   }
-
   template <class C>
   bool holds(C& choice, int n)
   {
     return static_cast<int64_t>(choice) == n;
   }
-  template <class T>
-  void set_initial(T&, T)
-  {
-  }
 
 private:
   Visitor& self() { return static_cast<Visitor&>(*this); }
 
-  // The field this pass of walk() takes, or, when none, the fields `front_` does not name.
-  bool wanted(std::string_view name) const
-  {
-    if (!only_.empty())
-      return name == only_;
-    for (std::string_view rest = front_; !rest.empty();) {
-      std::size_t end = rest.find(' ');
-      if (rest.substr(0, end) == name)
-        return false;
-      rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-    }
-    return true;
-  }
-
-  std::string_view only_;
-  std::string_view front_;
+  std::string_view only_;   // the one field this pass of walk() takes
+  std::string_view front_;  // or, when none, the fields it leaves out
 };
 
 // ---- The descriptions, one per record, fields in the order of the record ----------------
@@ -158,7 +143,7 @@ void fields(V& v, BACnetWeekNDay& r)
 template <class V>
 void fields(V& v, BACnetCalendarEntry& r)
 {
-  v.field("CHOICE", Role::choice, r.choice);
+  v.field("CHOICE", r.choice, Role::choice);
   if (v.when(r.choice, 0))
     v.field("DATE", r.date);
   if (v.when(r.choice, 1))
@@ -177,7 +162,7 @@ void fields(V& v, BACnetTimeValue& r)
 template <class V>
 void fields(V& v, BACnetTimeStamp& r)
 {
-  v.field("CHOICE", Role::choice, r.choice);
+  v.field("CHOICE", r.choice, Role::choice);
   if (v.when(r.choice, 0))
     v.field("TIME", r.time);
   if (v.when(r.choice, 1))
@@ -189,15 +174,15 @@ void fields(V& v, BACnetTimeStamp& r)
 template <class V>
 void fields(V& v, BACnetActionCommand& r)
 {
-  v.field("DEVICEIDENTIFIER", Role::device, r.device);
+  v.field("DEVICEIDENTIFIER", r.device, Role::device);
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("PROPERTYARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("PROPERTYARRAYINDEX", r.array_index, Role::index);
   v.field("PROPERTYVALUE", r.value);
-  v.field("PRIORITY", Role::optional, r.priority);
-  v.field("POSTDELAY", Role::optional, r.post_delay);
-  v.field("QUITONFAILURE", Role::flag, r.quit_on_failure);
-  v.field("WRITESUCCESSFUL", Role::flag, r.write_successful);
+  v.field("PRIORITY", r.priority, Role::optional);
+  v.field("POSTDELAY", r.post_delay, Role::optional);
+  v.field("QUITONFAILURE", r.quit_on_failure, Role::flag);
+  v.field("WRITESUCCESSFUL", r.write_successful, Role::flag);
 }
 
 template <class V>
@@ -210,7 +195,7 @@ void fields(V& v, BACnetSessionKey& r)
 template <class V>
 void fields(V& v, BACnetRecipient& r)
 {
-  v.field("CHOICE", Role::choice, r.choice);
+  v.field("CHOICE", r.choice, Role::choice);
   v.initial(r.choice, -1);
   if (v.when(r.choice, 0))
     v.field("DEVICE", r.device);
@@ -221,7 +206,7 @@ void fields(V& v, BACnetRecipient& r)
 template <class V>
 void fields(V& v, BACnetRecipientProcess& r)
 {
-  v.field("NOTEMPTY", Role::flag, r.not_empty);
+  v.field("NOTEMPTY", r.not_empty, Role::flag);
   v.field("RECIPIENT", r.recipient);
   v.field("PROCESSIDENTIFIER", r.process_id);
 }
@@ -237,17 +222,17 @@ template <class V>
 void fields(V& v, BACnetObjectPropertyReference& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("PROPERTY", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTY", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
 }
 
 template <class V>
 void fields(V& v, BACnetDeviceObjectPropertyReference& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("PROPERTY", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
-  v.field("DEVICEIDENTIFIER", Role::device, r.device);
+  v.field("PROPERTY", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
+  v.field("DEVICEIDENTIFIER", r.device, Role::device);
 }
 
 // The datum is one word whatever its choice; its forms read it by choice.
@@ -258,8 +243,8 @@ void fields(V& v, BACnetLogRecord& r)
   v.field("CHOICE", r.choice);
   v.field("BITS", r.bits);
   v.field("DATUM", r.datum.unsigned_value);
-  v.field("ERRORCLASS", Role::enumerated, r.error_class);
-  v.field("ERRORCODE", Role::enumerated, r.error_code);
+  v.field("ERRORCLASS", r.error_class, Role::enumerated);
+  v.field("ERRORCODE", r.error_code, Role::enumerated);
   v.field("ANYVALUE", r.any);
   v.field("STATUSFLAGS", r.status_flags);
 }
@@ -267,15 +252,15 @@ void fields(V& v, BACnetLogRecord& r)
 template <class V>
 void fields(V& v, BACnetPropertyReference& r)
 {
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
 }
 
 template <class V>
 void fields(V& v, ReadAccessSpecification& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.list("PROPERTYREFERENCES", "PROPERTYREFERENCE", r.references);
+  v.field("PROPERTYREFERENCES", r.references);
 }
 
 template <class V>
@@ -289,7 +274,7 @@ template <class V>
 void fields(V& v, AlarmSummaryEntry& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("ALARMSTATE", Role::enumerated, r.alarm_state);
+  v.field("ALARMSTATE", r.alarm_state, Role::enumerated);
   v.field("ACKEDTRANSITIONS", r.acked_transitions);
 }
 
@@ -297,8 +282,8 @@ template <class V>
 void fields(V& v, EnrollmentSummaryEntry& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("EVENTTYPE", Role::enumerated, r.event_type);
-  v.field("EVENTSTATE", Role::enumerated, r.event_state);
+  v.field("EVENTTYPE", r.event_type, Role::enumerated);
+  v.field("EVENTSTATE", r.event_state, Role::enumerated);
   v.field("PRIORITY", r.priority);
   v.field("NOTIFICATIONCLASS", r.notification_class);
 }
@@ -307,19 +292,19 @@ void fields(V& v, EnrollmentSummaryEntry& r)
 template <class V>
 void fields(V& v, ReadAccessResultElement& r)
 {
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
   v.field("CHOICE", r.choice);
   v.field("PROPERTYVALUE", r.value);
-  v.field("ERRORCLASS", Role::enumerated, r.error_class);
-  v.field("ERRORCODE", Role::enumerated, r.error_code);
+  v.field("ERRORCLASS", r.error_class, Role::enumerated);
+  v.field("ERRORCODE", r.error_code, Role::enumerated);
 }
 
 template <class V>
 void fields(V& v, ReadAccessResult& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.list("RESULTS", "PROPERTYVALUE", r.results);
+  v.field("RESULTS", r.results);
 }
 
 template <class V>
@@ -330,10 +315,10 @@ void fields(V& v, BACnetDestination& r)
   v.field("TOTIME", r.to);
   v.field("RECIPIENT", r.recipient);
   v.field("PROCESSIDENTIFIER", r.process_id);
-  v.field("ISSUECONFIRMEDNOTIFICATIONS", Role::flag, r.issue_confirmed);
+  v.field("ISSUECONFIRMEDNOTIFICATIONS", r.issue_confirmed, Role::flag);
   v.field("TRANSITIONS", r.transitions);
   v.field("LIFETIME", r.lifetime);
-  v.field("STAMP", Role::local, r.stamp);
+  v.field("STAMP", r.stamp, Role::local);
 }
 
 template <class V>
@@ -345,7 +330,7 @@ void fields(V& v, BACnetDailySchedule& r)
 template <class V>
 void fields(V& v, BACnetSpecialEvent& r)
 {
-  v.field("CHOICE", Role::strict_choice, r.period_choice);
+  v.field("CHOICE", r.period_choice, Role::strict_choice);
   if (v.when(r.period_choice, 0))
     v.field("CALENDARENTRY", r.calendar_entry);
   if (v.when(r.period_choice, 1))
@@ -357,12 +342,12 @@ void fields(V& v, BACnetSpecialEvent& r)
 template <class V>
 void fields(V& v, BACnetPriorityValue& r)
 {
-  v.field("CHOICE", Role::strict_choice, r.choice);
+  v.field("CHOICE", r.choice, Role::strict_choice);
   v.when(r.choice, 0);  // NULL: nothing more
   if (v.when(r.choice, 1))
     v.field("REAL", r.real);
   if (v.when(r.choice, 2))
-    v.field("BINARY", Role::enumerated, r.enumerated);
+    v.field("BINARY", r.enumerated, Role::enumerated);
   if (v.when(r.choice, 3))
     v.field("UNSIGNEDINTEGER", r.unsigned_value);
   if (v.when(r.choice, 4))
@@ -372,10 +357,10 @@ void fields(V& v, BACnetPriorityValue& r)
 template <class V>
 void fields(V& v, BACnetPropertyValue& r)
 {
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
   v.field("VALUE", r.value);
-  v.field("PRIORITY", Role::optional, r.priority);
+  v.field("PRIORITY", r.priority, Role::optional);
 }
 
 // The value's form depends on the choice; its forms read it by choice.
@@ -389,7 +374,7 @@ void fields(V& v, BACnetPropertyStates& r)
 template <class V>
 void fields(V& v, BACnetEventParameter& r)
 {
-  v.field("EVENTTYPE", Role::strict_choice, r.choice);
+  v.field("EVENTTYPE", r.choice, Role::strict_choice);
   v.initial(r.choice, EVENT_PARAMETER_NONE);
   if (v.when(r.choice, {0, 1, 2, 3, 4, 5}))
     v.field("TIMEDELAY", r.time_delay);
@@ -398,7 +383,7 @@ void fields(V& v, BACnetEventParameter& r)
   if (v.when(r.choice, {0, 1}))
     v.field("VALUES", r.values);
   if (v.when(r.choice, 2)) {
-    v.field("INCREMENTCHOICE", Role::strict_choice, r.increment_choice);
+    v.field("INCREMENTCHOICE", r.increment_choice, Role::strict_choice);
     if (v.when(r.increment_choice, 1))
       v.field("REFERENCEDPROPERTYINCREMENT", r.increment);
   }
@@ -418,7 +403,7 @@ void fields(V& v, BACnetEventParameter& r)
 template <class V>
 void fields(V& v, BACnetNotificationParameters& r)
 {
-  v.field("TYPE", Role::choice, r.choice);
+  v.field("TYPE", r.choice, Role::choice);
   if (v.when(r.choice, {0, 1, 2, 3, 4, 5}))
     v.field("STATUSFLAGS", r.status_flags);
   if (v.when(r.choice, 0) || (v.when(r.choice, 2) && v.when(r.changed_choice, 0)))
@@ -426,7 +411,7 @@ void fields(V& v, BACnetNotificationParameters& r)
   if (v.when(r.choice, 1))
     v.field("NEWSTATE", r.new_state);
   if (v.when(r.choice, 2)) {
-    v.field("NEWVALUE", Role::choice, r.changed_choice);
+    v.field("NEWVALUE", r.changed_choice, Role::choice);
     if (v.when(r.changed_choice, 1))
       v.field("CHANGEDVALUE", r.changed_value);
   }
@@ -451,9 +436,9 @@ void fields(V& v, BACnetNotificationParameters& r)
 template <class V>
 void fields(V& v, PropertyCondition& r)
 {
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
-  v.field("RELATIONALSPECIFIER", Role::enumerated, r.relation);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
+  v.field("RELATIONALSPECIFIER", r.relation, Role::enumerated);
   v.field("COMPARISONVALUE", r.comparison);
 }
 
@@ -470,12 +455,12 @@ template <class V>
 void fields(V& v, BACnetObjectPropertyValue& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("PROPERTYIDENTIFIER", Role::enumerated, r.property);
-  v.field("ARRAYINDEX", Role::index, r.array_index);
+  v.field("PROPERTYIDENTIFIER", r.property, Role::enumerated);
+  v.field("ARRAYINDEX", r.array_index, Role::index);
   v.field("VALUE", r.value);
-  v.field("PRIORITY", Role::optional, r.priority);
-  v.field("ERRORCLASS", Role::local, r.extra[0]);
-  v.field("ERRORCODE", Role::local, r.extra[1]);
+  v.field("PRIORITY", r.priority, Role::optional);
+  v.field("ERRORCLASS", r.extra[0], Role::local);
+  v.field("ERRORCODE", r.extra[1], Role::local);
 }
 
 template <class V>
@@ -497,7 +482,7 @@ void fields(V& v, CovSubscription& r)
 {
   v.field("RECIPIENT", r.recipient);
   v.field("MONITOREDPROPERTYREFERENCE", r.monitored);
-  v.field("ISSUECONFIRMEDNOTIFICATIONS", Role::flag, r.issue_confirmed);
+  v.field("ISSUECONFIRMEDNOTIFICATIONS", r.issue_confirmed, Role::flag);
   v.field("TIMEREMAINING", r.time_remaining);
   v.field("COVINCREMENT", r.cov_increment);
 }
@@ -506,10 +491,10 @@ template <class V>
 void fields(V& v, EventSummaryEntry& r)
 {
   v.field("OBJECTIDENTIFIER", r.object);
-  v.field("EVENTSTATE", Role::enumerated, r.event_state);
+  v.field("EVENTSTATE", r.event_state, Role::enumerated);
   v.field("ACKEDTRANSITIONS", r.acked_transitions);
   v.field("EVENTTIMESTAMPS", r.timestamps);
-  v.field("NOTIFYTYPE", Role::enumerated, r.notify_type);
+  v.field("NOTIFYTYPE", r.notify_type, Role::enumerated);
   v.field("EVENTENABLE", r.event_enable);
   v.field("EVENTPRIORITIES", r.priorities);
 }
@@ -537,7 +522,7 @@ using ValueRecords =
 
 namespace value_fields_detail {
 // Fields of every alternative: the initial contents of the record's own fields.
-class Init : public FieldVisitor<Init> {
+class Init : public FieldVisitor<Init, true> {
 public:
   template <class T>
   void visit(const char*, Role role, T& f)
@@ -546,19 +531,10 @@ public:
       if (role == Role::index)
         f = -1;
   }
-  template <class E>
-  void visit_list(const char*, const char*, InlineList<E>&)
-  {
-  }
-  template <class C>
-  bool holds(C&, int)
-  {
-    return true;
-  }
   template <class T>
-  void set_initial(T& f, T value)
+  void initial(T& f, int value)
   {
-    f = value;
+    f = static_cast<T>(value);
   }
 };
 }  // namespace value_fields_detail
@@ -589,11 +565,6 @@ public:
     if (pending_ && count_ < room_)
       out_[count_++] = {number_, name};
     pending_ = false;
-  }
-  template <class E>
-  void visit_list(const char* name, const char*, InlineList<E>& l)
-  {
-    visit(name, Role::plain, l);
   }
   template <class C>
   bool holds(C& choice, int n)

@@ -31,7 +31,7 @@ namespace {
 
 // Every owned part, of every alternative, nested records included: released, or only
 // forgotten (zeroed) where a word-for-word copy left it shared.
-class Owned : public FieldVisitor<Owned> {
+class Owned : public FieldVisitor<Owned, true> {
 public:
   explicit Owned(bool release) : release_(release) {}
 
@@ -41,29 +41,22 @@ public:
     if constexpr (DescribedRecord<T>) {
       fields(*this, f);
     } else if constexpr (std::is_same_v<T, OctetString> || std::is_same_v<T, BitString> ||
-                         std::is_same_v<T, BACnetValue>) {
+                         std::is_same_v<T, BACnetValue> || kIsInlineList<T>) {
       if (release_)
         free_part(f);
       f = T{};
     }
-  }
-  template <class E>
-  void visit_list(const char*, const char*, InlineList<E>& l)
-  {
-    if (release_)
-      inline_list_free(&l);
-    l = InlineList<E>{};
-  }
-  template <class C>
-  bool holds(C&, int)
-  {
-    return true;
   }
 
 private:
   static void free_part(OctetString& s) { octetstring_free(&s); }
   static void free_part(BitString& b) { bitstring_free(&b); }
   static void free_part(BACnetValue& v) { value_free(&v); }
+  template <class E>
+  static void free_part(InlineList<E>& l)
+  {
+    inline_list_free(&l);
+  }
 
   bool release_;
 };
@@ -89,14 +82,11 @@ public:
         keep(bitstring_set(&peer(f), f.bits, f.capacity));
     } else if constexpr (std::is_same_v<T, BACnetValue>) {
       keep(value_copy_fresh(&peer(f), &f));
+    } else if constexpr (kIsInlineList<T>) {
+      keep(inline_list_copy(&peer(f), &f) == VALUE_OK ? VALUE_OK : VALUE_NO_MEMORY);
     } else if (role == Role::strict_choice) {
       strict_[strict_count_++ % kChoices] = &f;
     }
-  }
-  template <class E>
-  void visit_list(const char*, const char*, InlineList<E>& l)
-  {
-    keep(inline_list_copy(&peer(l), &l) == VALUE_OK ? VALUE_OK : VALUE_NO_MEMORY);
   }
   template <class C>
   bool holds(C& choice, int n)
