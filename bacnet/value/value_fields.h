@@ -6,7 +6,6 @@
 // element names in the XML form. No state.
 #pragma once
 
-#include <concepts>
 #include <initializer_list>
 #include <string_view>
 #include <tuple>
@@ -520,7 +519,14 @@ using ValueRecords =
                PropertyCondition, BACnetCOVIncrement, BACnetObjectPropertyValue, AnyValue, TaggedData, CovSubscription,
                EventSummaryEntry>;
 
+// One alternative of a choice: its number and the name of the field that holds it.
+struct FieldAlternative {
+  int number;
+  const char* name;
+};
+
 namespace value_fields_detail {
+
 // Fields of every alternative: the initial contents of the record's own fields.
 class Init : public FieldVisitor<Init, true> {
 public:
@@ -537,23 +543,7 @@ public:
     f = static_cast<T>(value);
   }
 };
-}  // namespace value_fields_detail
 
-// Gives a zeroed record its initial contents (array indexes -1, choices their "none").
-template <class R>
-void fields_init(R& record)
-{
-  value_fields_detail::Init v;
-  fields(v, record);
-}
-
-// One alternative of a choice: its number and the name of the field that holds it.
-struct FieldAlternative {
-  int number;
-  const char* name;
-};
-
-namespace value_fields_detail {
 // Notes the alternatives of one choice field while walking every alternative.
 class AlternativeProbe : public FieldVisitor<AlternativeProbe> {
 public:
@@ -585,7 +575,22 @@ private:
   bool pending_ = false;
   int number_ = 0;
 };
+
+template <class Visit, class... R>
+bool with_record_type(uint32_t tag, Visit& visit, std::tuple<R...>*)
+{
+  return ((R::kTag == tag && (visit(std::type_identity<R>{}), true)) || ...);
+}
+
 }  // namespace value_fields_detail
+
+// Gives a zeroed record its initial contents (array indexes -1, choices their "none").
+template <class R>
+void fields_init(R& record)
+{
+  value_fields_detail::Init v;
+  fields(v, record);
+}
 
 // The alternatives of the choice field `choice` of `record`, in the order of its
 // description, into `out`; their count.
@@ -596,14 +601,6 @@ int field_alternatives(R& record, const C& choice, FieldAlternative* out, int ro
   fields(probe, record);
   return probe.count();
 }
-
-namespace value_fields_detail {
-template <class Visit, class... R>
-bool with_record_type(uint32_t tag, Visit& visit, std::tuple<R...>*)
-{
-  return ((R::kTag == tag && (visit(std::type_identity<R>{}), true)) || ...);
-}
-}  // namespace value_fields_detail
 
 // Calls `visit(std::type_identity<R>{})` for the record R of `tag`; false when the tag has
 // no record.
