@@ -2,6 +2,7 @@
 
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 
 #include <gmock/gmock.h>
 
@@ -78,10 +79,10 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
   ASSERT_EQ(reply.substr(0, 2), "30");
   std::vector<uint8_t> parameters = hex(reply.substr(9));
   pdu_buffer view = pdu_buffer_view(parameters.data(), uint32_t(parameters.size()));
-  ReadPropertyMultipleAck ack;
-  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&view, &ack), 0);
-  ASSERT_EQ(ack.results.count, 2u);
-  const ReadAccessResult* calendar = inline_list_get(&ack.results, 0);
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
+  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&view, ack.get()), 0);
+  ASSERT_EQ(ack->results.count, 2u);
+  const ReadAccessResult* calendar = inline_list_get(&ack->results, 0);
   std::vector<uint32_t> properties;
   for (uint32_t i = 0; i < calendar->results.count; ++i) {
     const ReadAccessResultElement* e = inline_list_get(&calendar->results, i);
@@ -92,7 +93,7 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
   EXPECT_THAT(properties, ElementsAre(75, 77, 79, 28, 85, 23));
   // The required properties of the Device: those the object database cannot give here are
   // error results within the answer.
-  const ReadAccessResult* device = inline_list_get(&ack.results, 1);
+  const ReadAccessResult* device = inline_list_get(&ack->results, 1);
   EXPECT_GT(device->results.count, 10u);
   bool object_list_seen = false;
   for (uint32_t i = 0; i < device->results.count; ++i) {
@@ -104,7 +105,6 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
     }
   }
   EXPECT_TRUE(object_list_seen);
-  pdu_free_read_property_multiple_ack(&ack);
 }
 
 TEST_F(PropertyServices, ReadPropertyMultipleThatDoesNotDecodeIsAnError)
