@@ -39,12 +39,11 @@ TEST(ValueSet, SettersReplaceWhatTheValueHeldAndCopyTheData)
   EXPECT_EQ(value_set_unsigned(nullptr, v.get()), 1);
   EXPECT_EQ(v->payload.unsigned_value, 12u);
 
-  BitString bits = bits_of({1, 1, 0});
-  ASSERT_EQ(value_set_bitstring(&bits, v.get()), 0);
-  EXPECT_NE(v->payload.bits.bits, bits.bits);
+  Owned<BitString, bitstring_free> bits(bits_of({1, 1, 0}));
+  ASSERT_EQ(value_set_bitstring(bits.get(), v.get()), 0);
+  EXPECT_NE(v->payload.bits.bits, bits->bits);
   EXPECT_EQ(v->payload.bits.capacity, 3u);
   EXPECT_EQ(v->payload.bits.count, 3u);
-  bitstring_free(&bits);
 
   ASSERT_EQ(value_set_charstring("Kessel", v.get()), 0);
   EXPECT_STREQ(v->payload.text, "Kessel");
@@ -130,14 +129,13 @@ TEST(ValuePut, PlainWordsAndBitsGoBothWays)
   uint8_t b = 0;
   EXPECT_EQ(value_put_boolean(&b, v.get(), 1), 1);
 
-  BitString flags = bits_of({0, 1, 0, 0});
-  ASSERT_EQ(value_put_bitstring(&flags, v.get(), 0), 0);
+  Owned<BitString, bitstring_free> flags(bits_of({0, 1, 0, 0}));
+  ASSERT_EQ(value_put_bitstring(flags.get(), v.get(), 0), 0);
   Owned<BitString, bitstring_free> out;
   ASSERT_EQ(value_put_bitstring(out.get(), v.get(), 1), 0);
   EXPECT_EQ(out->count, 4u);
   EXPECT_EQ(out->bits[1], 1);
   EXPECT_NE(out->bits, v->payload.bits.bits);
-  bitstring_free(&flags);
 
   BACnetObjectId id{8, 4194303};
   ASSERT_EQ(value_put_objectid(&id, v.get(), 0), 0);
@@ -205,7 +203,7 @@ TEST(ValueTransfer, WritesAndReadsThroughTheArrayIndex)
   Holder request;
   ASSERT_EQ(value_transfer(request.get(), property.get(), 0, 1), 0);  // read the length
   EXPECT_EQ(request->payload.unsigned_value, 3u);
-  value_free(request.get());
+  request.reset();
   ASSERT_EQ(value_transfer(request.get(), property.get(), 2, 1), 0);  // read element 2
   EXPECT_EQ(request->tag, TAG_UNSIGNED);
 
