@@ -42,7 +42,7 @@ inline void set_bits(Value& out, std::vector<uint8_t> bits)
 // A list of `tag` holding the given elements (moved in).
 inline void make_list(Value& out, uint32_t tag, std::vector<BACnetValue> elements)
 {
-  value_free(out.get());
+  out.reset();
   value_init(out.get(), tag);
   for (BACnetValue& e : elements)
     value_array_append(out->payload.array, &e);
