@@ -13,20 +13,21 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/services/client_stack.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
-#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_hooks.h"
+#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <fcntl.h>
@@ -85,9 +86,9 @@ void populate_alarm()
   ObjectRecord* nc = object_CreateObject(kOwn, 15, 10);
   const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
   bitstring_set(object_bits(nc, 1), all, 3);
-  BACnetValue recipient{};
-  value_init(&recipient, TAG_DESTINATION);
-  auto* d = value_record<BACnetDestination>(&recipient);
+  OwnedValue recipient;
+  value_init(recipient.get(), TAG_DESTINATION);
+  auto* d = value_record<BACnetDestination>(recipient.get());
   bitstring_set(&d->valid_days, all, 7);
   bitstring_set(&d->transitions, all, 3);
   d->from = d->to = {255, 255, 255, 255};
@@ -96,8 +97,7 @@ void populate_alarm()
   const uint8_t mac[6] = {10, 0, 0, 2, 0xBA, 0xC0};
   octetstring_set(&d->recipient.address.mac, mac, 6);
   d->issue_confirmed = 1;
-  object_AddListElements(kOwn, 15, 10, 102, -1, 0, &recipient);
-  value_free(&recipient);
+  object_AddListElements(kOwn, 15, 10, 102, -1, 0, recipient.get());
   ObjectRecord* av = object_CreateObject(kOwn, 2, 2);
   *object_real(av, 45) = 50;
   *object_word(av, 113) = 0;
