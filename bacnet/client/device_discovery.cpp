@@ -4,6 +4,7 @@
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -323,10 +324,9 @@ int address_binding_device_scan_step()
       return 0;
   }
   int32_t own = address_binding_get_local_instance(nullptr);
-  BACnetValue skip_value{};
-  int read = address_binding_encode_binding_list(uint32_t(own), &skip_value, -1, 0);
-  std::vector<int32_t> skip = skip_instances(skip_value);
-  value_free(&skip_value);
+  OwnedValue skip_value;
+  int read = address_binding_encode_binding_list(uint32_t(own), skip_value.get(), -1, 0);
+  std::vector<int32_t> skip = skip_instances(*skip_value);
   if (read != 0)
     return -1;
 

@@ -58,11 +58,12 @@ public:
     return false;
   }
 
-  // Drops every entry, releasing what the entries own.
+  // Drops every entry, releasing what the entries own. Only the live slots are reset: put,
+  // get and take_first leave every other slot empty already.
   void clear()
   {
-    for (auto& e : entries_)
-      e = T{};
+    for (std::size_t i = 0; i < count_; ++i)
+      entries_[(oldest_ + i) % N] = T{};
     oldest_ = 0;
     count_ = 0;
   }

@@ -8,6 +8,7 @@
 
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_memory.h"
 
@@ -19,12 +20,17 @@ uint8_t g_loop_event_switch = 1;
 
 constexpr int kObjectLogLevel = 17;
 constexpr size_t kFieldAlignment = alignof(std::max_align_t);
+constexpr uint32_t kPseudoProperty = 0x80000000;
 
 // ---- Native layout of the field storage, computed once per type ---------------------------
 
 struct NativeLayout {
   std::vector<int32_t> offset;  // per row; -1 for the head and computed rows
   size_t size = 0;
+  // Row of each property (its first), by number: standard properties in `row`, the
+  // pseudo properties above 0x80000000 in `pseudo_row`; -1 where the type has none.
+  std::vector<int16_t> row;
+  std::vector<int16_t> pseudo_row;
 };
 
 struct KindStorage {
@@ -69,22 +75,37 @@ NativeLayout layout_of(const ObjectTypeSpec& spec)
     layout.offset.push_back(static_cast<int32_t>(offset));
     offset += s.size;
   }
+  for (size_t i = spec.fields.size(); i-- > 0;) {
+    const uint32_t property = spec.fields[i].property;
+    auto& rows = property & kPseudoProperty ? layout.pseudo_row : layout.row;
+    const uint32_t number = property & ~kPseudoProperty;
+    if (number >= rows.size())
+      rows.resize(number + 1, -1);
+    rows[number] = static_cast<int16_t>(i);
+  }
   layout.size = offset;
   return layout;
 }
 
+// Every field access comes through here: the layouts are kept by type, and the type table's
+// address confirms the match, so no search of the type list is needed.
 const NativeLayout& layout(const ObjectTypeSpec& spec)
 {
-  static const auto layouts = [] {
-    std::vector<NativeLayout> all;
-    for (const ObjectTypeSpec* s : object_type_specs())
-      all.push_back(layout_of(*s));
+  struct TypeLayout {
+    const ObjectTypeSpec* spec = nullptr;
+    NativeLayout layout;
+  };
+  static const auto by_type = [] {
+    std::vector<TypeLayout> all;
+    for (const ObjectTypeSpec* s : object_type_specs()) {
+      if (s->type >= all.size())
+        all.resize(s->type + 1);
+      all[s->type] = {s, layout_of(*s)};
+    }
     return all;
   }();
-  auto specs = object_type_specs();
-  for (size_t i = 0; i < specs.size(); ++i)
-    if (specs[i] == &spec)
-      return layouts[i];
+  if (spec.type < by_type.size() && by_type[spec.type].spec == &spec)
+    return by_type[spec.type].layout;
   static const NativeLayout empty;
   return empty;
 }
@@ -98,22 +119,16 @@ size_t header_size()
 
 int make_list(BACnetValue* value, uint32_t tag) { return value_init(value, tag); }
 
-int append(BACnetValue* list, BACnetValue* element)
-{
-  int rc = value_array_append(list->payload.array, element);
-  if (rc != VALUE_OK)
-    value_free(element);
-  return rc;
-}
+int append(BACnetValue* list, OwnedValue& element) { return value_array_append(list->payload.array, element.get()); }
 
 int unsigned_array3(BACnetValue* value)
 {
   int rc = make_list(value, TAG_UNSIGNED_LIST);
   for (int i = 0; rc == VALUE_OK && i < 3; ++i) {
-    BACnetValue element{};
+    OwnedValue element;
     uint32_t zero = 0;
-    value_set_unsigned(&zero, &element);
-    rc = append(value, &element);
+    value_set_unsigned(&zero, element.get());
+    rc = append(value, element);
   }
   return rc;
 }
@@ -122,14 +137,12 @@ int weekly_schedule(BACnetValue* value)
 {
   int rc = make_list(value, TAG_DAILY_SCHEDULE_LIST);
   for (int i = 0; rc == VALUE_OK && i < 7; ++i) {
-    BACnetValue day{};
-    rc = value_init(&day, TAG_DAILY_SCHEDULE);
+    OwnedValue day;
+    rc = value_init(day.get(), TAG_DAILY_SCHEDULE);
     if (rc == VALUE_OK)
-      rc = make_list(&value_record<BACnetDailySchedule>(&day)->day_schedule, TAG_TIME_VALUE_LIST);
+      rc = make_list(&value_record<BACnetDailySchedule>(day.get())->day_schedule, TAG_TIME_VALUE_LIST);
     if (rc == VALUE_OK)
-      rc = append(value, &day);
-    else
-      value_free(&day);
+      rc = append(value, day);
   }
   return rc;
 }
@@ -139,10 +152,10 @@ int configuration_files(BACnetValue* value, uint32_t instance)
   int rc = make_list(value, TAG_OBJECT_ID_LIST);
   if (rc != VALUE_OK)
     return rc;
-  BACnetValue file{};
+  OwnedValue file;
   BACnetObjectId id{OBJECT_FILE, instance};
-  value_set_objectid(&id, &file);
-  return append(value, &file);
+  value_set_objectid(&id, file.get());
+  return append(value, file);
 }
 
 int bit_default(BitString* bits, uint32_t n, bool set)
@@ -236,10 +249,10 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
 
 int row_index(const ObjectTypeSpec& spec, uint32_t property)
 {
-  for (size_t i = 0; i < spec.fields.size(); ++i)
-    if (spec.fields[i].property == property)
-      return static_cast<int>(i);
-  return -1;
+  const NativeLayout& native = layout(spec);
+  const auto& rows = property & kPseudoProperty ? native.pseudo_row : native.row;
+  const uint32_t number = property & ~kPseudoProperty;
+  return number < rows.size() ? rows[number] : -1;
 }
 
 void* field_at(ObjectRecord* record, size_t row)
@@ -439,12 +452,10 @@ int object_InitPriorityArray(BACnetValue* value)
     return VALUE_BAD_ARGUMENT;
   int rc = make_list(value, TAG_PRIORITY_ARRAY);
   for (int i = 0; rc == VALUE_OK && i < 16; ++i) {
-    BACnetValue element{};
-    rc = value_init(&element, TAG_PRIORITY_VALUE);
+    OwnedValue element;
+    rc = value_init(element.get(), TAG_PRIORITY_VALUE);
     if (rc == VALUE_OK)
-      rc = append(value, &element);
-    else
-      value_free(&element);
+      rc = append(value, element);
   }
   return rc;
 }
@@ -455,15 +466,13 @@ int object_InitTimeStamps(BACnetValue* value)
     return VALUE_BAD_ARGUMENT;
   int rc = make_list(value, TAG_TIMESTAMP_LIST);
   for (int i = 0; rc == VALUE_OK && i < 3; ++i) {
-    BACnetValue element{};
-    rc = value_init(&element, TAG_TIMESTAMP);
+    OwnedValue element;
+    rc = value_init(element.get(), TAG_TIMESTAMP);
     if (rc == VALUE_OK) {
-      auto* stamp = value_record<BACnetTimeStamp>(&element);
+      auto* stamp = value_record<BACnetTimeStamp>(element.get());
       stamp->choice = 2;
       time_set_unspecified(&stamp->datetime);
-      rc = append(value, &element);
-    } else {
-      value_free(&element);
+      rc = append(value, element);
     }
   }
   return rc;

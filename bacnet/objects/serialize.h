@@ -37,6 +37,10 @@ int serialize_OpenOwner(uint32_t owner);
 
 // The load of a file's bytes (serialize_Open without the file and the printed line).
 int serialize_LoadBytes(const uint8_t* data, size_t size);
+// Called with every object of the file that exists already, once the load has restored its
+// stored settings into it (owner, type, instance); null for none. For tests that load many
+// files into one database.
+void serialize_SetRestoreHook(void (*hook)(uint32_t owner, uint32_t type, uint32_t instance));
 
 // The backup name: the first ".bbu" replaced by ".bak", or ".bak" appended.
 std::string serialize_MakeBackupName(const std::string& file_name);

@@ -31,15 +31,25 @@ const ApiCallTable kRefusedCalls = {
     [](const char*) { return -1; },
 };
 
+// The cache and the object API start empty for every input and are emptied after it: the
+// clients and registrations an input makes would otherwise stay, so that the registries grew
+// to their limits (later inputs were refused what earlier ones got) and every input looked
+// like a leak to the fuzzer, which then stopped looking for leaks. Only the numbers they hand
+// out go on counting from input to input; nothing short of a new process resets those.
+void start_registries()
+{
+  cache_init(nullptr, nullptr);
+  cache_stop_waits();
+  object_api_destroy();
+  object_api_init(nullptr, nullptr, nullptr);
+  object_api_stop_waits();
+}
+
 void start_once()
 {
   if (started)
     return;
   started = true;
-  cache_init(nullptr, nullptr);
-  cache_stop_waits();
-  object_api_init(nullptr, nullptr, nullptr);
-  object_api_stop_waits();
   object_DeviceSetupShutdown();
   api_set_calls(&kRefusedCalls);
 }
@@ -61,6 +71,7 @@ void take_replies(ApiClient& client, bool text)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   start_once();
+  start_registries();
   ApiClient client;
   std::span<const uint8_t> rest(data, size);
   while (rest.size() >= 2) {
@@ -71,5 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     rest = rest.subspan(2 + length);
   }
   api_pending_clear();
+  cache_destroy();
+  object_api_destroy();
   return 0;
 }

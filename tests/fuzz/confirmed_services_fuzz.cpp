@@ -13,24 +13,27 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/services/client_stack.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_behaviour.h"
-#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_hooks.h"
+#include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -46,12 +49,14 @@ constexpr uint32_t kOwn = 4711;
 
 ManualClock clock_source;
 
+// On tmpfs: the files are rewritten for every input, and on disk that cost more than the
+// requests.
 std::string files_dir()
 {
   static const std::string dir = [] {
-    std::string d = "/tmp/zor17-fuzz-services-" + std::to_string(getpid());
+    std::string d = "/dev/shm/zor17-fuzz-services-" + std::to_string(getpid());
     std::filesystem::create_directories(d);
-    std::atexit([] { std::filesystem::remove_all("/tmp/zor17-fuzz-services-" + std::to_string(getpid())); });
+    std::atexit([] { std::filesystem::remove_all("/dev/shm/zor17-fuzz-services-" + std::to_string(getpid())); });
     return d;
   }();
   return dir;
@@ -81,9 +86,9 @@ void populate_alarm()
   ObjectRecord* nc = object_CreateObject(kOwn, 15, 10);
   const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
   bitstring_set(object_bits(nc, 1), all, 3);
-  BACnetValue recipient{};
-  value_init(&recipient, TAG_DESTINATION);
-  auto* d = value_record<BACnetDestination>(&recipient);
+  OwnedValue recipient;
+  value_init(recipient.get(), TAG_DESTINATION);
+  auto* d = value_record<BACnetDestination>(recipient.get());
   bitstring_set(&d->valid_days, all, 7);
   bitstring_set(&d->transitions, all, 3);
   d->from = d->to = {255, 255, 255, 255};
@@ -92,8 +97,7 @@ void populate_alarm()
   const uint8_t mac[6] = {10, 0, 0, 2, 0xBA, 0xC0};
   octetstring_set(&d->recipient.address.mac, mac, 6);
   d->issue_confirmed = 1;
-  object_AddListElements(kOwn, 15, 10, 102, -1, 0, &recipient);
-  value_free(&recipient);
+  object_AddListElements(kOwn, 15, 10, 102, -1, 0, recipient.get());
   ObjectRecord* av = object_CreateObject(kOwn, 2, 2);
   *object_real(av, 45) = 50;
   *object_word(av, 113) = 0;
@@ -102,13 +106,21 @@ void populate_alarm()
   *object_real(av, 104) = 60;
 }
 
+// Octets 0, 1, 2, ... as the file's whole contents.
 void write_file(const std::string& path, std::size_t length)
 {
-  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-    for (std::size_t i = 0; i < length; ++i)
-      std::fputc(int(i & 0xFF), f);
-    std::fclose(f);
-  }
+  static const std::vector<uint8_t> counting = [] {
+    std::vector<uint8_t> bytes(4096);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = uint8_t(i);
+    return bytes;
+  }();
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0)
+    return;
+  if (::write(fd, counting.data(), std::min(length, counting.size())) < 0)
+    std::abort();
+  ::close(fd);
 }
 
 void populate()

@@ -1,7 +1,7 @@
 // Arbitrary octets on an MS/TP line: first through the Receive Frame machine alone, then as
 // what a station's Master Node machine hears on a scripted line in virtual time (with a request
 // and an answer queued, so that it also sends while holding the token).
-#include "../bacnet/datalink/scripted_line.h"
+#include "fuzz_line.h"
 #include "bacnet/datalink/mstp_master.h"
 #include "bacnet/datalink/mstp_receive.h"
 
@@ -30,11 +30,10 @@ void check_receiver(const uint8_t* data, size_t size)
 
 void check_master(const uint8_t* data, size_t size)
 {
-  ManualClock clock;
-  os_set_clock(&clock);
-  ScriptedLine line(clock);
   // The octets come in bursts: 0xF0 on the line stands for 40 ms of silence before the rest.
-  line.arrive_in_bursts({data, size}, 40);
+  FuzzLine line({data, size}, 40);
+  FuzzClock clock(line.now_ms);
+  os_set_clock(&clock);
   line.stop_at = 3000;
 
   MstpQueues queues;

@@ -1,7 +1,7 @@
 // Arbitrary octets on a point-to-point line, as what the link, receive and transmit machines
 // (and the receive-frame machine under them) hear on a scripted line in virtual time. The first
 // octet picks a password, a modem and a call; NPDUs wait to be sent.
-#include "../bacnet/datalink/scripted_line.h"
+#include "fuzz_line.h"
 #include "bacnet/datalink/ptp_machine.h"
 
 #include <cstddef>
@@ -13,12 +13,11 @@ void check_machines(const uint8_t* data, size_t size)
 {
   if (size == 0)
     return;
-  ManualClock clock;
-  os_set_clock(&clock);
-  ScriptedLine line(clock);
   // The octets come in bursts: 0xF0 stands for 700 ms of silence before the rest.
-  const int64_t last_burst = line.arrive_in_bursts({data + 1, size - 1}, 700);
-  line.stop_at = last_burst + 70000;
+  FuzzLine line({data + 1, size - 1}, 700);
+  FuzzClock clock(line.now_ms);
+  os_set_clock(&clock);
+  line.stop_at = line.last_burst() + 70000;
 
   PtpSettings settings;
   if (data[0] & 1)
@@ -34,9 +33,8 @@ void check_machines(const uint8_t* data, size_t size)
       __builtin_trap();
   });
   machine.run();
-  for (const auto& w : line.written)
-    if (w.octets.size() > kPtpMaxFrame)
-      __builtin_trap();
+  if (line.longest_write > kPtpMaxFrame)
+    __builtin_trap();
   os_set_clock(nullptr);
 }
 

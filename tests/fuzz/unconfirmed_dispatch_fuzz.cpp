@@ -12,12 +12,13 @@
 // Every input starts from a fresh stack and ends with its shutdown.
 #include "bacnet/application/application_layer.h"
 #include "bacnet/client/device_discovery.h"
-#include "bacnet/services/client_stack.h"
 #include "bacnet/codec/codec_alarm_services.h"
 #include "bacnet/codec/codec_device_services.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
+#include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstddef>
@@ -132,11 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       application_layer_periodic();
       break;
     case 4: {
-      BACnetValue on{};
+      OwnedValue on;
       uint8_t yes = 1;
-      value_set_boolean(&yes, &on);
-      address_binding_scan_control(&on, 0xFF);
-      value_free(&on);
+      value_set_boolean(&yes, on.get());
+      address_binding_scan_control(on.get(), 0xFF);
       break;
     }
     }

@@ -5,13 +5,14 @@
 #include "gui/core/program_state.h"
 #include "gui/core/register_image.h"
 
-#include <QFile>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -19,18 +20,32 @@ namespace {
 constexpr double kUntouched = 12345.5;
 constexpr uint8_t kMissing = 255;
 
+// The loader reads real files, so they live in a scratch folder on tmpfs, written with plain
+// system calls: every input rewrites or removes all five, so none keeps an earlier input's bytes.
 struct Scratch {
   Scratch()
   {
-    char name[] = "/tmp/zor17-value-fuzz-XXXXXX";
+    char name[] = "/dev/shm/zor17-value-fuzz-XXXXXX";
     if (!mkdtemp(name))
       std::abort();
     dir = name;
     std::filesystem::create_directories(dir + "/tmp");
     global::ProgramFolder = QString::fromStdString(dir);
+    for (int n = 1; n <= 5; ++n)
+      paths[n] = global::ValueFilePath(n).toStdString();
   }
   ~Scratch() { std::filesystem::remove_all(dir); }
+
+  void write(int n, const uint8_t* bytes, size_t length) const
+  {
+    int fd = ::open(paths[n].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, bytes, length) != ssize_t(length) || ::close(fd) != 0)
+      std::abort();
+  }
+  void remove(int n) const { ::unlink(paths[n].c_str()); }
+
   std::string dir;
+  std::string paths[6];
 };
 
 bool shown_by_16_bits(double v) { return std::isfinite(v) && std::fabs(v) <= 65535; }
@@ -46,16 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   size_t at = 1;
   qsizetype lengths[6] = {};
   for (int n = 1; n <= 5; ++n) {
-    QFile file(global::ValueFilePath(n));
-    file.remove();
     uint8_t length = at < size ? data[at++] : kMissing;
     lengths[n] = -1;
-    if (length == kMissing)
+    if (length == kMissing) {
+      scratch.remove(n);
       continue;
+    }
     size_t take = std::min<size_t>(length, size - at);
-    if (!file.open(QIODevice::WriteOnly))
-      std::abort();
-    file.write(reinterpret_cast<const char*>(data + at), qsizetype(take));
+    scratch.write(n, data + at, take);
     lengths[n] = qsizetype(take);
     at += take;
   }

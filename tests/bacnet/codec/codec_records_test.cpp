@@ -40,19 +40,18 @@ TEST(RecordsOnTheWire, EveryKindOfFieldComesBack)
 {
   for (const valuetest::FieldCase& c : valuetest::field_cases()) {
     SCOPED_TRACE(c.kind);
-    Value sample;
-    sample.v = valuetest::make_sample(c.tag);
-    c.set(sample.v);
+    Value sample(valuetest::make_sample(c.tag));
+    c.set(*sample);
     Encoded out;
-    ASSERT_EQ(pdu_encode_value(&out, &sample, -1), 0);
+    ASSERT_EQ(pdu_encode_value(&out, sample.get(), -1), 0);
     Received in(out.bytes());
-    Value back(c.tag);
-    ASSERT_EQ(decode_record(c.tag, &in, &back), 0) << out.hex();
+    Value back = tagged(c.tag);
+    ASSERT_EQ(decode_record(c.tag, &in, back.get()), 0) << out.hex();
     EXPECT_TRUE(in.at_end());
     // A destination's lifetime and stamp are kept by the stack, not sent.
-    Value fresh(c.tag);
+    Value fresh = tagged(c.tag);
     bool sent = std::string(c.name) != "STAMP";
-    EXPECT_EQ(valuetest::field_text(back.v, c.name), valuetest::field_text(sent ? sample.v : fresh.v, c.name));
+    EXPECT_EQ(valuetest::field_text(*back, c.name), valuetest::field_text(sent ? *sample : *fresh, c.name));
   }
 }
 
@@ -124,20 +123,19 @@ TEST(RecordsOnTheWire, FieldsLeftOutTakeNoOctets)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Value v(c.tag);
-    c.set(v.v);
-    EXPECT_EQ(encode_hex(&v), c.octets);
+    Value v = tagged(c.tag);
+    c.set(*v);
+    EXPECT_EQ(encode_hex(v.get()), c.octets);
   }
 
   for (uint32_t tag : {TAG_DESTINATION, TAG_COV_SUBSCRIPTION}) {
-    Value v;
-    v.v = valuetest::make_sample(tag);
-    std::string octets = encode_hex(&v);
-    if (auto* d = value_record<BACnetDestination>(&v))
+    Value v(valuetest::make_sample(tag));
+    std::string octets = encode_hex(v.get());
+    if (auto* d = value_record<BACnetDestination>(v.get()))
       d->lifetime = d->stamp = 7;
-    if (auto* s = value_record<CovSubscription>(&v))
+    if (auto* s = value_record<CovSubscription>(v.get()))
       s->cov_increment = 7;
-    EXPECT_EQ(encode_hex(&v), octets) << tag;
+    EXPECT_EQ(encode_hex(v.get()), octets) << tag;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "bacnet/codec/codec_test_util.h"
 #include "bacnet/objects/object_database.h"
@@ -249,9 +250,21 @@ TEST_F(ObjectsFile, ALoadRestoresEveryStoredSettingAndNothingElse)
     return true;
   });
   fresh_table();
+  // The restore hook names every object the load found, not those it made.
+  using Object = std::tuple<uint32_t, uint32_t, uint32_t>;
+  static std::vector<Object> found;
+  found.clear();
+  serialize_SetRestoreHook(
+      [](uint32_t owner, uint32_t type, uint32_t instance) { found.emplace_back(owner, type, instance); });
   testing::internal::CaptureStdout();
   EXPECT_EQ(serialize_Open(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu OK\n");
+  serialize_SetRestoreHook(nullptr);
+  std::vector<Object> existing;
+  for (const Restored& row : kRestored)
+    if (!row.created)
+      existing.emplace_back(kOwner, row.type, instance_of(row.type));
+  EXPECT_THAT(found, ::testing::UnorderedElementsAreArray(existing));
   serialize_SaveDevice();
   const std::string loaded = hex(bytes(file));
   // The same table with the restored fields set directly; an object made from the file has
@@ -360,7 +373,7 @@ TEST(ValueRecords, EveryKindOfFieldComesBack)
   for (const valuetest::FieldCase& c : valuetest::field_cases()) {
     SCOPED_TRACE(c.kind);
     valuetest::Holder sample(valuetest::make_sample(c.tag));
-    c.set(sample.v);
+    c.set(*sample);
     std::vector<uint8_t> out;
     bool kept = c.tag != TAG_READ_ACCESS_SPECIFICATION;  // the file keeps no read-access records
     ASSERT_EQ(serialize_WriteValue(out, sample.get()), kept);
@@ -372,7 +385,7 @@ TEST(ValueRecords, EveryKindOfFieldComesBack)
     EXPECT_EQ(reader.pos, out.size());
     value_init(fresh.get(), c.tag);
     bool stored = std::string(c.name) != "STAMP";
-    EXPECT_EQ(valuetest::field_text(back.v, c.name), valuetest::field_text(stored ? sample.v : fresh.v, c.name));
+    EXPECT_EQ(valuetest::field_text(*back, c.name), valuetest::field_text(stored ? *sample : *fresh, c.name));
   }
 }
 

@@ -73,13 +73,13 @@ TEST(RecordDescriptions, EveryKindOfFieldIsCopied)
   for (const valuetest::FieldCase& c : valuetest::field_cases()) {
     SCOPED_TRACE(c.kind);
     valuetest::Holder source(valuetest::make_sample(c.tag));
-    c.set(source.v);
+    c.set(*source);
     valuetest::Holder copy;
     ASSERT_EQ(value_init(copy.get(), c.tag), VALUE_OK);
     ASSERT_EQ(value_copy(copy.get(), source.get()), VALUE_OK);
-    EXPECT_NE(valuetest::field_text(source.v, c.name), "");
-    EXPECT_EQ(valuetest::field_text(copy.v, c.name), valuetest::field_text(source.v, c.name));
-    EXPECT_EQ(valuetest::describe(copy.v), valuetest::describe(source.v));
+    EXPECT_NE(valuetest::field_text(*source, c.name), "");
+    EXPECT_EQ(valuetest::field_text(*copy, c.name), valuetest::field_text(*source, c.name));
+    EXPECT_EQ(valuetest::describe(*copy), valuetest::describe(*source));
     EXPECT_EQ(value_order(copy.get(), source.get()), 0);
   }
 }

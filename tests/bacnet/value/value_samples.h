@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace valuetest {
@@ -23,17 +24,7 @@ std::string describe(const BACnetValue& value);
 // Every heap block the value owns, recursively.
 std::set<const void*> owned_blocks(const BACnetValue& value);
 
-// Owns a value for the length of a test.
-struct Holder {
-  BACnetValue v{};
-  Holder() = default;
-  explicit Holder(BACnetValue value) : v(value) {}
-  ~Holder() { value_free(&v); }
-  Holder(const Holder&) = delete;
-  Holder& operator=(const Holder&) = delete;
-  BACnetValue* operator->() { return &v; }
-  BACnetValue* get() { return &v; }
-};
+using Holder = OwnedValue;
 
 // The text describe() gives the field `name` of a record value (every alternative's fields
 // are found), or "" when the record has none of that name.

@@ -22,6 +22,7 @@
 #include "bacnet/services/client_stack.h"
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -99,30 +100,27 @@ bool run_command(const std::string& line)
     emit("{\"event\":\"subscribed\",\"result\":" + std::to_string(rc) + ",\"handle\":" + std::to_string(handle) + "}");
   } else if (verb == "get") {
     CacheReference r = read_reference(in);
-    BACnetValue v{};
-    int rc = cache_get_value(&r, &v);
-    emit("{\"event\":\"value\",\"result\":" + std::to_string(rc) + ",\"value\":" + value_json(v) + "}");
-    value_free(&v);
+    OwnedValue v;
+    int rc = cache_get_value(&r, v.get());
+    emit("{\"event\":\"value\",\"result\":" + std::to_string(rc) + ",\"value\":" + value_json(*v) + "}");
   } else if (verb == "read") {
     uint32_t handle = 0;
     in >> handle;
     calls.emplace_back([handle] {
-      BACnetValue v{};
+      OwnedValue v;
       CacheReadResult r;
-      int rc = cache_read_by_handle(own_client, handle, 0, &v, &r);
+      int rc = cache_read_by_handle(own_client, handle, 0, v.get(), &r);
       emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"get\":" + std::to_string(r.result) +
-           ",\"value\":" + value_json(v) + "}");
-      value_free(&v);
+           ",\"value\":" + value_json(*v) + "}");
     });
   } else if (verb == "write") {
     uint32_t handle = 0, priority = 0;
     float real = 0;
     in >> handle >> real >> priority;
     calls.emplace_back([handle, real, priority] {
-      BACnetValue v{};
-      value_set_real(&real, &v);
-      int rc = cache_write_by_handle(own_client, handle, 0, &v, uint8_t(priority));
-      value_free(&v);
+      OwnedValue v;
+      value_set_real(&real, v.get());
+      int rc = cache_write_by_handle(own_client, handle, 0, v.get(), uint8_t(priority));
       emit("{\"event\":\"written\",\"result\":" + std::to_string(rc) + "}");
     });
   } else if (verb == "status") {

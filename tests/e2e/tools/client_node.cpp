@@ -28,6 +28,7 @@
 #include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -153,28 +154,25 @@ void emit_binding(int32_t device)
 
 void write_scan_control()
 {
-  BACnetValue on{};
+  OwnedValue on;
   uint8_t yes = 1;
-  value_set_boolean(&yes, &on);
+  value_set_boolean(&yes, on.get());
   // The stack's own door: the network may not write the scan control.
   int rc = object_SetObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanControl, -1,
-                                    &on, 0);
-  value_free(&on);
+                                    on.get(), 0);
   emit("{\"event\":\"scan\",\"result\":" + std::to_string(rc) + "}");
 }
 
 void emit_status()
 {
-  BACnetValue control{}, text{};
+  OwnedValue control, text;
   int rc1 = object_ReadObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanControl, -1,
-                                      &control);
+                                      control.get());
   int rc2 = object_ReadObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanStatus, -1,
-                                      &text);
-  emit("{\"event\":\"status\",\"results\":[" + std::to_string(rc1) + "," + std::to_string(rc2) + "],\"enabled\":" +
-       std::to_string(control.tag == TAG_BOOLEAN ? control.payload.boolean : -1) + ",\"text\":" + value_json(text) +
-       "}");
-  value_free(&control);
-  value_free(&text);
+                                      text.get());
+  emit("{\"event\":\"status\",\"results\":[" + std::to_string(rc1) + "," + std::to_string(rc2) +
+       "],\"enabled\":" + std::to_string(control->tag == TAG_BOOLEAN ? control->payload.boolean : -1) +
+       ",\"text\":" + value_json(*text) + "}");
 }
 
 bool run_command(const std::string& line)

@@ -37,6 +37,7 @@
 #include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -117,28 +118,26 @@ void start_objects(const DriverContext& context, const char* objects_file,
 
 void emit_objects()
 {
-  BACnetValue list{};
-  objtable_object_list(own_instance, &list);
+  OwnedValue list;
+  objtable_object_list(own_instance, list.get());
   std::string out;
-  if (const BACnetValueArray* a = value_array(&list))
+  if (const BACnetValueArray* a = value_array(list.get()))
     for (uint32_t i = 0; i < a->used; ++i) {
       const BACnetObjectId& id = a->elements[i].payload.object_id;
       out += (out.empty() ? "\"" : ",\"") + std::to_string(id.type) + ":" + std::to_string(id.instance) + "\"";
     }
-  value_free(&list);
   emit("{\"event\":\"objects\",\"list\":[" + out + "]}");
 }
 
 void emit_read(uint32_t type, uint32_t instance, uint32_t property)
 {
-  BACnetValue v{};
-  int rc = object_ReadObjectProperty(-1, own_instance, type, instance, property, -1, &v);
+  OwnedValue v;
+  int rc = object_ReadObjectProperty(-1, own_instance, type, instance, property, -1, v.get());
   std::string value = "null";
-  if (v.tag == TAG_CHARACTER_STRING)
-    value = quoted(v.payload.text ? v.payload.text : "");
-  else if (v.tag == TAG_UNSIGNED)
-    value = std::to_string(v.payload.unsigned_value);
-  value_free(&v);
+  if (v->tag == TAG_CHARACTER_STRING)
+    value = quoted(v->payload.text ? v->payload.text : "");
+  else if (v->tag == TAG_UNSIGNED)
+    value = std::to_string(v->payload.unsigned_value);
   emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"value\":" + value + "}");
 }
 
@@ -153,9 +152,9 @@ void make_notification_class(uint32_t instance, uint32_t network, const std::str
       priorities->elements[i].payload.unsigned_value = 101 + i;
     const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
     bitstring_set(object_bits(nc, PROP_ACK_REQUIRED), all, 3);
-    BACnetValue recipient{};
-    value_init(&recipient, TAG_DESTINATION);
-    auto* d = value_record<BACnetDestination>(&recipient);
+    OwnedValue recipient;
+    value_init(recipient.get(), TAG_DESTINATION);
+    auto* d = value_record<BACnetDestination>(recipient.get());
     bitstring_set(&d->valid_days, all, 7);
     bitstring_set(&d->transitions, all, 3);
     d->from = d->to = {255, 255, 255, 255};
@@ -166,9 +165,8 @@ void make_notification_class(uint32_t instance, uint32_t network, const std::str
     octetstring_set(&d->recipient.address.mac, mac, 6);
     d->process_id = process;
     d->issue_confirmed = confirmed ? 1 : 0;
-    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST,
-                                             -1, 0, &recipient));
-    value_free(&recipient);
+    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST, -1,
+                                             0, recipient.get()));
   }
   emit("{\"event\":\"notification-class\",\"result\":" + std::to_string(result) + "}");
 }
