@@ -86,6 +86,27 @@ inline int read_access(pdu_buffer* buffer, uint32_t* access)
   return 0;
 }
 
+// An object identifier whose type is this is absent.
+inline constexpr uint32_t kNoObject = 999;
+
+inline int read_date(pdu_buffer* buffer, int tag, BACnetDate* date)
+{
+  return pdu_read_date(buffer, tag, &date->year);
+}
+
+inline int read_time(pdu_buffer* buffer, int tag, BACnetTime* time)
+{
+  return pdu_read_time(buffer, tag, &time->hour);
+}
+
+// The record of a value prepared for its tag, handed to `Decode`; 1 when the value holds none.
+template <class Record, int (*Decode)(pdu_buffer*, Record*)>
+inline int decode_into(pdu_buffer* buffer, BACnetValue* value)
+{
+  Record* record = value_record<Record>(value);
+  return record ? Decode(buffer, record) : VALUE_BAD_ARGUMENT;
+}
+
 // A scratch value that releases what it holds.
 struct Scratch {
   BACnetValue value{};

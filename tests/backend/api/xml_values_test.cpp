@@ -149,6 +149,27 @@ TEST(XmlValues, EveryTagWithAFormRoundTripsAndTheOthersFailCleanly)
   }
 }
 
+// Each kind of field comes back from its element; a destination's stamp has none, and an
+// absent array index writes no element.
+TEST(XmlValues, EveryKindOfFieldComesBack)
+{
+  for (const valuetest::FieldCase& c : valuetest::field_cases()) {
+    SCOPED_TRACE(c.kind);
+    Holder sample(valuetest::make_sample(c.tag));
+    c.set(*sample);
+    std::string text = encoded(*sample);
+    Holder back;
+    ASSERT_EQ(decode(text, back.get()), 0) << text;
+    Holder fresh(record_value(c.tag));
+    bool written = std::string(c.name) != "STAMP";
+    EXPECT_EQ(valuetest::field_text(*back, c.name), valuetest::field_text(written ? *sample : *fresh, c.name));
+    EXPECT_EQ(text.find("<STAMP>"), std::string::npos);
+    if (std::string(c.kind) == "array index left out") {
+      EXPECT_EQ(text.find("<ARRAYINDEX>"), std::string::npos);
+    }
+  }
+}
+
 TEST(XmlValues, ChoicesFollowTheirAlternatives)
 {
   struct Case {

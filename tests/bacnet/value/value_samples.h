@@ -26,6 +26,20 @@ std::set<const void*> owned_blocks(const BACnetValue& value);
 
 using Holder = OwnedValue;
 
+// The text describe() gives the field `name` of a record value (every alternative's fields
+// are found), or "" when the record has none of that name.
+std::string field_text(const BACnetValue& value, const char* name);
+
+// One value for each kind of field the record descriptions hold, the field `name` set to a
+// value that stands out: every form that carries the record must bring it back.
+struct FieldCase {
+  const char* kind;
+  uint32_t tag;
+  const char* name;
+  void (*set)(BACnetValue& value);
+};
+std::vector<FieldCase> field_cases();
+
 BACnetValue unsigned_value(uint32_t n);
 BACnetValue real_value(float f);
 BACnetValue text_value(const char* text);
