@@ -83,17 +83,17 @@ int pdu_decode_any_sequence(pdu_buffer* buffer, BACnetValue* value, uint32_t len
     result = pdu_decode_any_element(&content, value);
   } else if ((result = value_init(value, TAG_ANY_VALUE_LIST)) == 0) {
     while (pdu_has_data(&content)) {
-      Scratch entry;
-      if ((result = value_init(&entry, TAG_ANY_VALUE)) != 0)
+      OwnedValue entry;
+      if ((result = value_init(entry.get(), TAG_ANY_VALUE)) != 0)
         break;
-      AnyValue* any = value_record<AnyValue>(&entry.value);
+      AnyValue* any = value_record<AnyValue>(entry.get());
       if (!any) {
         result = VALUE_NO_MEMORY;
         break;
       }
       if ((result = pdu_decode_any_element(&content, &any->value)) != 0)
         break;
-      if ((result = value_array_append(value_array(value), &entry)) != 0)
+      if ((result = value_array_append(value_array(value), entry.get())) != 0)
         break;
     }
   }

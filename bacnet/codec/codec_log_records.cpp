@@ -90,18 +90,17 @@ int decode_log_datum(pdu_buffer* buffer, BACnetLogRecord* record)
     record->choice = 10;
     return pdu_decode_property_value(buffer, &record->any, 10, 0, -1);
   }
-  Scratch datum;
-  int result = decode_maybe_wrapped(buffer, choice, kLogDatumType[choice], &datum);
+  OwnedValue datum;
+  int result = decode_maybe_wrapped(buffer, choice, kLogDatumType[choice], datum.get());
   if (result != 0)
     return result;
   record->choice = choice;
-  const BACnetValue::Payload& p = datum.value.payload;
+  const BACnetValue::Payload& p = datum->payload;
   switch (choice) {
     case 0:
     case 6:
       bitstring_free(&record->bits);
-      record->bits = p.bits;
-      value_clear(&datum);
+      record->bits = datum.release().payload.bits;
       break;
     case 1: record->datum.boolean = p.boolean; break;
     case 2: record->datum.real = p.real; break;

@@ -161,12 +161,12 @@ int pdu_decode_action_list(pdu_buffer* buffer, BACnetValue* list)
   while (!pdu_next_is(buffer, pdu_closing_tag(0))) {
     if (!pdu_has_data(buffer))
       return PDU_MALFORMED;
-    Scratch command;
-    if ((result = value_init(&command, TAG_ACTION_COMMAND)) != 0)
+    OwnedValue command;
+    if ((result = value_init(command.get(), TAG_ACTION_COMMAND)) != 0)
       return result;
-    if ((result = decode_into<BACnetActionCommand, pdu_decode_action_command>(buffer, &command)) != 0)
+    if ((result = decode_into<BACnetActionCommand, pdu_decode_action_command>(buffer, command.get())) != 0)
       return result;
-    if ((result = value_array_append(value_array(list), &command)) != 0)
+    if ((result = value_array_append(value_array(list), command.get())) != 0)
       return result;
   }
   return pdu_decode_closing_tag(buffer, 0);

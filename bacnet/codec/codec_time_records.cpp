@@ -59,12 +59,12 @@ int decode_time_values(pdu_buffer* buffer, uint8_t n, BACnetValue* list)
   while (!pdu_next_is(buffer, pdu_closing_tag(n))) {
     if (!pdu_has_data(buffer))
       return PDU_MALFORMED;
-    Scratch element;
-    if ((result = value_init(&element, TAG_TIME_VALUE)) != 0)
+    OwnedValue element;
+    if ((result = value_init(element.get(), TAG_TIME_VALUE)) != 0)
       return result;
-    if ((result = decode_into<BACnetTimeValue, pdu_decode_time_value>(buffer, &element)) != 0)
+    if ((result = decode_into<BACnetTimeValue, pdu_decode_time_value>(buffer, element.get())) != 0)
       return result;
-    if ((result = value_array_append(value_array(list), &element)) != 0)
+    if ((result = value_array_append(value_array(list), element.get())) != 0)
       return result;
   }
   return pdu_decode_closing_tag(buffer, n);
