@@ -185,3 +185,5 @@ void object_second_tick()
 }
 
 time_t object_tick_time() { return g_tick_time; }
+
+void behaviour_forget_local_writes() { g_local_write_failed.clear(); }

@@ -124,6 +124,7 @@ int object_Init(uint32_t instance, const DriverContext* context, const DeviceIde
     g.local_instance = instance;
   }
   object_set_log(context && context->options[kObjectLogOption] ? context->log : nullptr);
+  behaviour_forget_local_writes();
   objtable_create();
   object_DeviceSetupInit();
   object_InitDevice(instance, identity);

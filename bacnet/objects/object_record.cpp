@@ -247,32 +247,36 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
 
 // ---- Field access ------------------------------------------------------------------------
 
-int row_index(const ObjectTypeSpec& spec, uint32_t property)
+int row_index(const NativeLayout& native, uint32_t property)
 {
-  const NativeLayout& native = layout(spec);
   const auto& rows = property & kPseudoProperty ? native.pseudo_row : native.row;
   const uint32_t number = property & ~kPseudoProperty;
   return number < rows.size() ? rows[number] : -1;
 }
 
-void* field_at(ObjectRecord* record, size_t row)
+void* field_at(ObjectRecord* record, const NativeLayout& native, size_t row)
 {
-  int32_t offset = layout(*record->spec).offset[row];
+  int32_t offset = native.offset[row];
   return offset < 0 ? nullptr : record->fields + offset;
 }
 
+void* field_at(ObjectRecord* record, size_t row) { return field_at(record, layout(*record->spec), row); }
+
+// The behaviour engine reaches fields by the thousand every second: one look-up of the
+// layout per access.
 template <class T>
 T* typed_field(ObjectRecord* record, uint32_t property, std::initializer_list<FieldKind> kinds)
 {
   if (!record || !record->spec)
     return nullptr;
-  int row = row_index(*record->spec, property);
+  const NativeLayout& native = layout(*record->spec);
+  int row = row_index(native, property);
   if (row < 0)
     return nullptr;
   FieldKind kind = record->spec->fields[row].kind;
   for (FieldKind k : kinds)
     if (k == kind)
-      return static_cast<T*>(field_at(record, row));
+      return static_cast<T*>(field_at(record, native, row));
   return nullptr;
 }
 
@@ -359,7 +363,7 @@ ObjectRecord* object_NewRecord(uint32_t owner, uint32_t type, uint32_t instance)
   std::snprintf(name, sizeof name, spec->name_format, instance);
   bool ok = value_set_charstring(name, &record->name) == VALUE_OK;
   for (size_t i = 0; ok && i < spec->fields.size(); ++i) {
-    void* field = field_at(record, i);
+    void* field = field_at(record, native, i);
     if (field)
       ok = apply_default(record, spec->fields[i], field, owner) == VALUE_OK;
   }
@@ -380,8 +384,9 @@ void object_DestroyObject(uint32_t type, ObjectRecord* record)
     return;
   }
   value_free(&record->name);
+  const NativeLayout& native = layout(*spec);
   for (size_t i = 0; i < spec->fields.size(); ++i)
-    if (void* field = field_at(record, i))
+    if (void* field = field_at(record, native, i))
       release_field(spec->fields[i], field);
 }
 
