@@ -1,8 +1,9 @@
 // The stack host: starts the BACnet stack from one StackConfig, runs every module's periodic
-// work on the one stack thread, and shuts the modules down in a fixed order.
+// work on the one stack thread, and shuts the modules down in a fixed order (the tables of
+// stack_modules.h, run for every module).
 // The caller's thread runs Start and Stop and blocks on the start semaphore; the stack thread
 // runs every module init, every periodic task and the whole shut-down.
-// Must not: call a module outside the orders below, or block inside a pass of the loop.
+// Must not: call a module outside those orders, or block inside a pass of the loop.
 #pragma once
 
 #include "bacnet/cache/cache.h"

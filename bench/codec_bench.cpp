@@ -2,6 +2,7 @@
 // answers a busy device sends most (COV and event notifications, ReadRange). Time per PDU.
 // Figures only.
 #include "bacnet/codec/pdu.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <benchmark/benchmark.h>
@@ -83,34 +84,31 @@ void BM_DecodeReadProperty(benchmark::State& s)
 }
 void BM_EncodeReadPropertyAck(benchmark::State& s)
 {
-  ReadPropertyAck ack;
-  ack.object = {8, 1234};
-  ack.property = 70;
-  value_set_charstring("ZOR17_BACnet", &ack.value);
-  encode_loop(s, ack, pdu_encode_read_property_ack);
-  pdu_free_read_property_ack(&ack);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  ack->object = {8, 1234};
+  ack->property = 70;
+  value_set_charstring("ZOR17_BACnet", &ack->value);
+  encode_loop(s, *ack, pdu_encode_read_property_ack);
 }
 void BM_DecodeReadPropertyAck(benchmark::State& s)
 {
-  ReadPropertyAck ack;
-  ack.object = {8, 1234};
-  ack.property = 70;
-  value_set_charstring("ZOR17_BACnet", &ack.value);
-  std::vector<uint8_t> octets = encoded(ack, pdu_encode_read_property_ack);
-  pdu_free_read_property_ack(&ack);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  ack->object = {8, 1234};
+  ack->property = 70;
+  value_set_charstring("ZOR17_BACnet", &ack->value);
+  std::vector<uint8_t> octets = encoded(*ack, pdu_encode_read_property_ack);
   decode_loop<ReadPropertyAck>(s, octets, pdu_decode_read_property_ack, pdu_free_read_property_ack);
 }
 void BM_EncodeReadPropertyMultiple(benchmark::State& s)
 {
-  ReadPropertyMultipleRequest request;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> request;
   ReadAccessSpecification spec{};
   spec.object = {8, 1234};
   BACnetPropertyReference refs[] = {{77, -1}, {70, -1}, {12, -1}};
   for (auto& ref : refs)
     inline_list_add(&spec.references, &ref);
-  inline_list_add(&request.specifications, &spec);
-  encode_loop(s, request, pdu_encode_read_property_multiple_request);
-  pdu_free_read_property_multiple_request(&request);
+  inline_list_add(&request->specifications, &spec);
+  encode_loop(s, *request, pdu_encode_read_property_multiple_request);
 }
 void BM_DecodeReadPropertyMultipleAck(benchmark::State& s)
 {
@@ -120,14 +118,13 @@ void BM_DecodeReadPropertyMultipleAck(benchmark::State& s)
 }
 void BM_EncodeWriteProperty(benchmark::State& s)
 {
-  WritePropertyRequest request;
-  request.object = {2, 3};
-  request.property = 85;
+  Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+  request->object = {2, 3};
+  request->property = 85;
   float value = 21.5f;
-  value_set_real(&value, &request.value);
-  request.priority = 8;
-  encode_loop(s, request, pdu_encode_write_property_request);
-  pdu_free_write_property_request(&request);
+  value_set_real(&value, &request->value);
+  request->priority = 8;
+  encode_loop(s, *request, pdu_encode_write_property_request);
 }
 void BM_EncodeAtomicReadFile(benchmark::State& s) { encode_loop(s, kReadFile, pdu_encode_atomic_read_file_request); }
 void BM_DecodeAtomicReadFile(benchmark::State& s)
@@ -183,15 +180,13 @@ CovNotificationRequest cov_notification()
 
 void BM_EncodeCovNotification(benchmark::State& s)
 {
-  CovNotificationRequest request = cov_notification();
-  encode_loop(s, request, pdu_encode_unconfirmed_cov_notification_request);
-  pdu_free_cov_notification_request(&request);
+  Owned<CovNotificationRequest, pdu_free_cov_notification_request> request(cov_notification());
+  encode_loop(s, *request, pdu_encode_unconfirmed_cov_notification_request);
 }
 void BM_DecodeCovNotification(benchmark::State& s)
 {
-  CovNotificationRequest request = cov_notification();
-  std::vector<uint8_t> octets = encoded(request, pdu_encode_unconfirmed_cov_notification_request);
-  pdu_free_cov_notification_request(&request);
+  Owned<CovNotificationRequest, pdu_free_cov_notification_request> request(cov_notification());
+  std::vector<uint8_t> octets = encoded(*request, pdu_encode_unconfirmed_cov_notification_request);
   decode_loop<CovNotificationRequest>(s, octets, pdu_decode_cov_notification_request, pdu_free_cov_notification_request);
 }
 void BM_DecodeEventNotification(benchmark::State& s)

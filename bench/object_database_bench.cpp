@@ -5,6 +5,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -35,12 +36,11 @@ BENCHMARK(BM_FindObject)->Arg(100)->Arg(10000);
 void BM_ReadPresentValue(benchmark::State& state)
 {
   populate(1000);
-  BACnetValue v{};
+  OwnedValue v;
   for (auto _ : state) {
-    object_ReadObjectProperty(0, kOwner, 1, 1, 85, -1, &v);
+    object_ReadObjectProperty(0, kOwner, 1, 1, 85, -1, v.get());
     benchmark::DoNotOptimize(v);
   }
-  value_free(&v);
   objtable_destroy();
 }
 BENCHMARK(BM_ReadPresentValue);
@@ -48,12 +48,11 @@ BENCHMARK(BM_ReadPresentValue);
 void BM_WriteHighLimit(benchmark::State& state)
 {
   populate(1000);
-  BACnetValue v{};
+  OwnedValue v;
   float limit = 50;
-  value_set_real(&limit, &v);
+  value_set_real(&limit, v.get());
   for (auto _ : state)
-    benchmark::DoNotOptimize(object_WriteObjectProperty(0, kOwner, 0, 0, 45, -1, &v, 0));
-  value_free(&v);
+    benchmark::DoNotOptimize(object_WriteObjectProperty(0, kOwner, 0, 0, 45, -1, v.get(), 0));
   objtable_destroy();
 }
 BENCHMARK(BM_WriteHighLimit);
@@ -61,10 +60,9 @@ BENCHMARK(BM_WriteHighLimit);
 void BM_ObjectList(benchmark::State& state)
 {
   populate(static_cast<uint32_t>(state.range(0)));
-  BACnetValue list{};
+  OwnedValue list;
   for (auto _ : state)
-    benchmark::DoNotOptimize(objtable_object_list(kOwner, &list));
-  value_free(&list);
+    benchmark::DoNotOptimize(objtable_object_list(kOwner, list.get()));
   objtable_destroy();
 }
 BENCHMARK(BM_ObjectList)->Arg(100)->Arg(1000);

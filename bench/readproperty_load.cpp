@@ -21,6 +21,7 @@
 #include "bacnet/datalink/bvlc.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/network/npdu.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "lab_guard.h"
 
@@ -135,13 +136,12 @@ bool answer_datagram(const uint8_t* datagram, std::size_t length, std::vector<ui
   ReadPropertyRequest request;
   if (pdu_decode_read_property_request(&request_data, &request) != 0)
     return false;
-  ReadPropertyAck ack;
-  ack.object = request.object;
-  ack.property = request.property;
-  value_set_charstring("ZOR17-Server", &ack.value);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  ack->object = request.object;
+  ack->property = request.property;
+  value_set_charstring("ZOR17-Server", &ack->value);
   pdu_buffer data{};
-  pdu_encode_read_property_ack(&data, &ack);
-  pdu_free_read_property_ack(&ack);
+  pdu_encode_read_property_ack(&data, ack.get());
   std::vector<uint8_t> apdu;
   apdu_encode_complex_ack(0, pdu.invoke_id, 0, 0, SERVICE_READ_PROPERTY, std::span<const uint8_t>(data.data, data.pos),
                           &apdu);

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -25,14 +26,12 @@ BACnetValue object_list(uint32_t n)
 
 void CopyObjectList(benchmark::State& state)
 {
-  BACnetValue source = object_list(static_cast<uint32_t>(state.range(0)));
+  OwnedValue source(object_list(static_cast<uint32_t>(state.range(0))));
   for (auto _ : state) {
-    BACnetValue copy{};
-    value_assign(&copy, &source, -1);
-    benchmark::DoNotOptimize(copy.payload.array);
-    value_free(&copy);
+    OwnedValue copy;
+    value_assign(copy.get(), source.get(), -1);
+    benchmark::DoNotOptimize(copy->payload.array);
   }
-  value_free(&source);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(CopyObjectList)->Arg(100)->Arg(10000);
@@ -58,14 +57,13 @@ BENCHMARK(SortTexts)->Arg(1000);
 void AppendUnsigned(benchmark::State& state)
 {
   for (auto _ : state) {
-    BACnetValue list{};
-    value_init(&list, TAG_UNSIGNED_LIST);
+    OwnedValue list;
+    value_init(list.get(), TAG_UNSIGNED_LIST);
     for (uint32_t i = 0; i < 1000; ++i) {
       BACnetValue e{};
       value_set_unsigned(&i, &e);
-      value_array_append(list.payload.array, &e);
+      value_array_append(list->payload.array, &e);
     }
-    value_free(&list);
   }
   state.SetItemsProcessed(state.iterations() * 1000);
 }

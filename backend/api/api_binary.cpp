@@ -14,6 +14,7 @@
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -177,12 +178,11 @@ void api_cmd_cache_read(ApiRequest& r)
   uint8_t no_wait = 0;
   if (!read(r.in, &client, &handle, &no_wait))
     return r.error(kApiErrorBadRequest);
-  BACnetValue value{};
+  OwnedValue value;
   CacheReadResult outcome;
-  int rc = cache_read_by_handle(client, handle, no_wait, &value, &outcome);
+  int rc = cache_read_by_handle(client, handle, no_wait, value.get(), &outcome);
   BACnetError error{outcome.error_class, outcome.error_code};
-  reply_with(r, [&](pdu_buffer* p) { return put_value_blob(p, value, &error) && api_put_u32(p, uint32_t(rc)) == 0; });
-  value_free(&value);
+  reply_with(r, [&](pdu_buffer* p) { return put_value_blob(p, *value, &error) && api_put_u32(p, uint32_t(rc)) == 0; });
 }
 
 void api_cmd_cache_write(ApiRequest& r)
@@ -190,13 +190,10 @@ void api_cmd_cache_write(ApiRequest& r)
   std::vector<uint8_t> blob;
   uint32_t client = 0, handle = 0;
   uint8_t no_wait = 0, priority = 0;
-  BACnetValue value{};
-  if (!read(r.in, &blob, &client, &handle, &no_wait, &priority) || !decode_value(blob, &value)) {
-    value_free(&value);
+  OwnedValue value;
+  if (!read(r.in, &blob, &client, &handle, &no_wait, &priority) || !decode_value(blob, value.get()))
     return r.error(kApiErrorBadRequest);
-  }
-  int rc = cache_write_by_handle(client, handle, no_wait, &value, priority);
-  value_free(&value);
+  int rc = cache_write_by_handle(client, handle, no_wait, value.get(), priority);
   r.value(uint32_t(rc));
 }
 
@@ -264,26 +261,22 @@ void api_cmd_object_read(ApiRequest& r)
   uint8_t unused = 0;
   if (!read(r.in, &client, &handle, &unused))
     return r.error(kApiErrorBadRequest);
-  BACnetValue value{};
+  OwnedValue value;
   uint32_t status = 0;
-  int rc = object_api_read_object(client, handle, &value, &status);
+  int rc = object_api_read_object(client, handle, value.get(), &status);
   reply_with(r, [&](pdu_buffer* p) {
-    return put_value_blob(p, value, nullptr) && api_put_u32(p, status) == 0 && api_put_u32(p, uint32_t(rc)) == 0;
+    return put_value_blob(p, *value, nullptr) && api_put_u32(p, status) == 0 && api_put_u32(p, uint32_t(rc)) == 0;
   });
-  value_free(&value);
 }
 
 void api_cmd_object_write(ApiRequest& r)
 {
   uint32_t client = 0, handle = 0, reliability = 0;
   std::vector<uint8_t> blob;
-  BACnetValue value{};
-  if (!read(r.in, &client, &handle, &reliability, &blob) || !decode_value(blob, &value)) {
-    value_free(&value);
+  OwnedValue value;
+  if (!read(r.in, &client, &handle, &reliability, &blob) || !decode_value(blob, value.get()))
     return r.error(kApiErrorBadRequest);
-  }
-  int rc = object_api_write_object(client, handle, reliability, &value);
-  value_free(&value);
+  int rc = object_api_write_object(client, handle, reliability, value.get());
   r.value(uint32_t(rc));
 }
 

@@ -7,6 +7,7 @@
 #include "bacnet/codec/codec_primitives.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -158,17 +159,16 @@ bool same_object(const BACnetObjectId& a, const ApiTextItem& item)
 
 bool add_written_property(WriteAccessSpecification* spec, const ApiTextItem& item)
 {
-  BACnetValue property{};
-  auto* p = value_init(&property, TAG_PROPERTY_VALUE) == 0 ? value_record<BACnetPropertyValue>(&property) : nullptr;
+  OwnedValue property;
+  auto* p = value_init(property.get(), TAG_PROPERTY_VALUE) == 0 ? value_record<BACnetPropertyValue>(property.get())
+                                                                : nullptr;
   if (p) {
     p->property = PROP_PRESENT_VALUE;
     p->array_index = -1;
     p->value = written_value(item);
     p->priority = item.priority;
   }
-  bool added = p && value_append_element(&spec->properties, TAG_PROPERTY_VALUE_LIST, &property) == 0;
-  value_free(&property);
-  return added;
+  return p && value_append_element(&spec->properties, TAG_PROPERTY_VALUE_LIST, property.get()) == 0;
 }
 
 std::string error_text(const ClientCallError& error) { return api_error_to_text(error.error_class, error.error_code); }
@@ -255,21 +255,20 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
   ClientCallError error;
   if (list.size() == 1) {
     ReadPropertyRequest request{{list[0].type, list[0].instance}, PROP_PRESENT_VALUE, -1};
-    ReadPropertyAck ack;
-    ClientCallRecord record = api_call_record(device, &request, &ack, &error);
+    Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+    ClientCallRecord record = api_call_record(device, &request, ack.get(), &error);
     int rc = api_calls().read_property(&record);
     if (rc == 0)
-      *answer = error.status != -1 ? error_text(error) : api_value_to_text(&ack.value);
-    pdu_free_read_property_ack(&ack);
+      *answer = error.status != -1 ? error_text(error) : api_value_to_text(&ack->value);
     return rc == 0 ? 0 : -1;
   }
-  ReadPropertyMultipleRequest request;
-  ReadPropertyMultipleAck ack;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> request;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
   ReadAccessSpecification* spec = nullptr;
   bool built = true;
   for (const ApiTextItem& item : list) {
     if (!spec || !same_object(spec->object, item)) {
-      spec = inline_list_add(&request.specifications, nullptr);
+      spec = inline_list_add(&request->specifications, nullptr);
       if (!spec) {
         built = false;
         break;
@@ -279,14 +278,14 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
     BACnetPropertyReference reference{PROP_PRESENT_VALUE, -1};
     built = built && inline_list_add(&spec->references, &reference) != nullptr;
   }
-  ClientCallRecord record = api_call_record(device, &request, &ack, &error);
+  ClientCallRecord record = api_call_record(device, request.get(), ack.get(), &error);
   int rc = built ? api_calls().read_property_multiple(&record) : -1;
   if (rc == 0 && error.status != -1) {
     *answer = error_text(error);
   } else if (rc == 0) {
     std::string texts;
-    for (uint32_t r = 0; r < ack.results.count; ++r) {
-      const ReadAccessResult* result = inline_list_get(&ack.results, r);
+    for (uint32_t r = 0; r < ack->results.count; ++r) {
+      const ReadAccessResult* result = inline_list_get(&ack->results, r);
       for (uint32_t e = 0; e < result->results.count; ++e) {
         const ReadAccessResultElement* element = inline_list_get(&result->results, e);
         append_text(&texts, element->choice == 0 ? api_value_to_text(&element->value) : kErrorResult);
@@ -294,8 +293,6 @@ int api_text_get(int32_t device, std::string_view items, std::string* answer)
     }
     *answer = texts;
   }
-  pdu_free_read_property_multiple_request(&request);
-  pdu_free_read_property_multiple_ack(&ack);
   return rc == 0 ? 0 : -1;
 }
 
@@ -312,36 +309,33 @@ int api_text_set(int32_t device, std::string_view items, std::string* answer)
   ClientCallError error;
   int rc = -1;
   if (list.size() == 1) {
-    WritePropertyRequest request;
-    request.object = {list[0].type, list[0].instance};
-    request.property = PROP_PRESENT_VALUE;
-    request.value = written_value(list[0]);
-    request.priority = list[0].priority;
-    ClientCallRecord record = api_call_record(device, &request, nullptr, &error);
+    Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+    request->object = {list[0].type, list[0].instance};
+    request->property = PROP_PRESENT_VALUE;
+    request->value = written_value(list[0]);
+    request->priority = list[0].priority;
+    ClientCallRecord record = api_call_record(device, request.get(), nullptr, &error);
     rc = api_calls().write_property(&record);
-    pdu_free_write_property_request(&request);
   } else {
-    WritePropertyMultipleRequest request;
+    Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> request;
     bool built = true;
     // Consecutive items of one object share one specification.
     for (std::size_t i = 0; built && i < list.size();) {
       BACnetObjectId object{list[i].type, list[i].instance};
-      BACnetValue spec_value{};
-      auto* spec = value_init(&spec_value, TAG_WRITE_ACCESS_SPECIFICATION) == 0
-                       ? value_record<WriteAccessSpecification>(&spec_value)
+      OwnedValue spec_value;
+      auto* spec = value_init(spec_value.get(), TAG_WRITE_ACCESS_SPECIFICATION) == 0
+                       ? value_record<WriteAccessSpecification>(spec_value.get())
                        : nullptr;
       built = spec != nullptr;
       if (spec)
         spec->object = object;
       for (; built && i < list.size() && same_object(object, list[i]); ++i)
         built = add_written_property(spec, list[i]);
-      built = built &&
-              value_append_element(&request.specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, &spec_value) == 0;
-      value_free(&spec_value);
+      built = built && value_append_element(&request->specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST,
+                                            spec_value.get()) == 0;
     }
-    ClientCallRecord record = api_call_record(device, &request, nullptr, &error);
+    ClientCallRecord record = api_call_record(device, request.get(), nullptr, &error);
     rc = built ? api_calls().write_property_multiple(&record) : -1;
-    pdu_free_write_property_multiple_request(&request);
   }
   if (rc != 0)
     return -1;

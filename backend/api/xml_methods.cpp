@@ -4,6 +4,7 @@
 #include "backend/api/xml_values.h"
 #include "bacnet/codec/codec_object_services.h"
 #include "bacnet/codec/codec_primitives.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -15,15 +16,6 @@ namespace {
 using Out = std::string;
 
 constexpr uint32_t kMaxPriority = 16;
-
-// Runs `body` when the record is released, whatever way the method ends.
-template <class Release>
-struct Releases {
-  Release release;
-  ~Releases() { release(); }
-};
-template <class Release>
-Releases(Release) -> Releases<Release>;
 
 bool device_field(XmlFields& f, uint32_t* device)
 {
@@ -87,11 +79,9 @@ void acknowledged_answer(Out* out, uint32_t device, const ClientCallRecord& reco
 // `list_tag` once there are more).
 bool collect(BACnetValue* target, uint32_t tag, uint32_t list_tag, XmlFields& content)
 {
-  BACnetValue element{};
-  bool ok = value_init(&element, tag) == 0 && xml_decode_record(tag, element.payload.record, content) == 0 &&
-            value_append_element(target, list_tag, &element) == 0;
-  value_free(&element);
-  return ok;
+  OwnedValue element;
+  return value_init(element.get(), tag) == 0 && xml_decode_record(tag, element->payload.record, content) == 0 &&
+         value_append_element(target, list_tag, element.get()) == 0;
 }
 
 // ---- Methods -----------------------------------------------------------------------------
@@ -99,22 +89,18 @@ bool collect(BACnetValue* target, uint32_t tag, uint32_t list_tag, XmlFields& co
 int xml_read_property_multiple(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
-  ReadPropertyMultipleRequest request;
-  ReadPropertyMultipleAck ack;
-  Releases release{[&] {
-    pdu_free_read_property_multiple_request(&request);
-    pdu_free_read_property_multiple_ack(&ack);
-  }};
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> request;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
   auto spec = [&](XmlFields& c) {
-    ReadAccessSpecification* s = inline_list_add(&request.specifications, nullptr);
+    ReadAccessSpecification* s = inline_list_add(&request->specifications, nullptr);
     return s && xml_decode_record(TAG_READ_ACCESS_SPECIFICATION, s, c) == 0;
   };
   XmlFields list;
   if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !list.each("SPEC", spec) ||
-      request.specifications.count == 0)
+      request->specifications.count == 0)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), request.get(), ack.get(), &error);
   if (api_calls().read_property_multiple(&record) != 0)
     return -1;
   if (failed(error)) {
@@ -124,9 +110,9 @@ int xml_read_property_multiple(XmlFields& f, Out* out)
   xml_open(out, "ACK");
   xml_put_u32(out, "DEVICE", device);
   xml_open(out, "LISTOFRESULTS");
-  for (uint32_t i = 0; i < ack.results.count; ++i) {
+  for (uint32_t i = 0; i < ack->results.count; ++i) {
     xml_open(out, "RESULT");
-    if (xml_encode_record(out, TAG_READ_ACCESS_RESULT, inline_list_get(&ack.results, i)) != 0)
+    if (xml_encode_record(out, TAG_READ_ACCESS_RESULT, inline_list_get(&ack->results, i)) != 0)
       return -1;
     xml_close(out, "RESULT");
   }
@@ -139,20 +125,19 @@ int xml_read_property(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
   ReadPropertyRequest request;
-  ReadPropertyAck ack;
-  Releases release{[&] { pdu_free_read_property_ack(&ack); }};
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
   if (!property_fields(f, &device, &request))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, ack.get(), &error);
   if (api_calls().read_property(&record) != 0)
     return -1;
   if (failed(error)) {
     plain_error(out, "READPROPERTY", error);
     return 0;
   }
-  property_ack_head(out, device, ack);
-  if (xml_encode_value_field(out, "VALUE", &ack.value) != 0)
+  property_ack_head(out, device, *ack);
+  if (xml_encode_value_field(out, "VALUE", &ack->value) != 0)
     return -1;
   xml_close(out, "ACK");
   return 0;
@@ -161,17 +146,16 @@ int xml_read_property(XmlFields& f, Out* out)
 int xml_write_property_multiple(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
-  WritePropertyMultipleRequest request;
-  Releases release{[&] { pdu_free_write_property_multiple_request(&request); }};
+  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> request;
   auto spec = [&](XmlFields& c) {
-    return collect(&request.specifications, TAG_WRITE_ACCESS_SPECIFICATION, TAG_WRITE_ACCESS_SPECIFICATION_LIST, c);
+    return collect(&request->specifications, TAG_WRITE_ACCESS_SPECIFICATION, TAG_WRITE_ACCESS_SPECIFICATION_LIST, c);
   };
   XmlFields list;
   if (!device_field(f, &device) || !f.take("LISTOFSPECS", &list) || !list.each("SPEC", spec) ||
-      request.specifications.tag == TAG_NULL)
+      request->specifications.tag == TAG_NULL)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), request.get(), nullptr, &error);
   if (api_calls().write_property_multiple(&record) != 0)
     return -1;
   if (!failed(error)) {
@@ -190,13 +174,12 @@ int xml_write_property_multiple(XmlFields& f, Out* out)
 int xml_write_property(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
-  WritePropertyRequest request;
-  Releases release{[&] { pdu_free_write_property_request(&request); }};
-  if (!property_fields(f, &device, &request) || xml_decode_value_field(&request.value, &f, "VALUE") != 0 ||
-      !f.u32("PRIORITY", &request.priority) || request.priority > kMaxPriority)
+  Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+  if (!property_fields(f, &device, request.get()) || xml_decode_value_field(&request->value, &f, "VALUE") != 0 ||
+      !f.u32("PRIORITY", &request->priority) || request->priority > kMaxPriority)
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), request.get(), nullptr, &error);
   if (api_calls().write_property(&record) != 0)
     return -1;
   if (failed(error))
@@ -209,20 +192,18 @@ int xml_write_property(XmlFields& f, Out* out)
 int list_element(XmlFields& f, Out* out, int (*call)(ClientCallRecord*), const char* service)
 {
   uint32_t device = 0;
-  ListElementRequest request;
-  Releases release{[&] { pdu_free_list_element_request(&request); }};
+  Owned<ListElementRequest, pdu_free_list_element_request> request;
   auto element = [&](XmlFields& c) {
-    BACnetValue value{};
-    bool ok = xml_decode_value(&value, &c) == 0 && value_array_append(request.elements.payload.array, &value) == 0;
-    value_free(&value);
-    return ok;
+    OwnedValue value;
+    return xml_decode_value(value.get(), &c) == 0 &&
+           value_array_append(request->elements.payload.array, value.get()) == 0;
   };
   XmlFields list;
-  if (!property_fields(f, &device, &request) || value_list_create(&request.elements, 1) != 0 ||
+  if (!property_fields(f, &device, request.get()) || value_list_create(&request->elements, 1) != 0 ||
       !f.take("LISTOFELEMENTS", &list) || !list.each("ELEMENT", element))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, nullptr, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), request.get(), nullptr, &error);
   if (call(&record) != 0)
     return -1;
   if (!failed(error)) {
@@ -249,23 +230,23 @@ int xml_remove_list_element(XmlFields& f, Out* out)
 int xml_create_object(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
-  CreateObjectRequest request;
-  Releases release{[&] { pdu_free_create_object_request(&request); }};
+  Owned<CreateObjectRequest, pdu_free_create_object_request> request;
   std::string next;
   if (!device_field(f, &device) || !f.next_name(&next))
     return -1;
   bool by_type = next == "OBJECTTYPE";
-  request.choice = by_type ? 0 : 1;
-  bool object = by_type ? f.u32("OBJECTTYPE", &request.object_type) : f.object_id("OBJECTIDENTIFIER", &request.object);
+  request->choice = by_type ? 0 : 1;
+  bool object = by_type ? f.u32("OBJECTTYPE", &request->object_type)
+                        : f.object_id("OBJECTIDENTIFIER", &request->object);
   auto initial = [&](XmlFields& c) {
-    return collect(&request.initial_values, TAG_PROPERTY_VALUE, TAG_PROPERTY_VALUE_LIST, c);
+    return collect(&request->initial_values, TAG_PROPERTY_VALUE, TAG_PROPERTY_VALUE_LIST, c);
   };
   XmlFields list;
   if (!object || !f.take("LISTOFINITIALVALUES", &list) || !list.each("PROPERTY", initial))
     return -1;
   BACnetObjectId created{999, 0};
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, &created, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), request.get(), &created, &error);
   if (api_calls().create_object(&record) != 0 || failed(error))
     return -1;
   xml_open(out, "ACK");
@@ -321,25 +302,24 @@ int xml_read_range(XmlFields& f, Out* out)
 {
   uint32_t device = 0;
   ReadRangeRequest request;
-  ReadRangeAck ack;
-  Releases release{[&] { pdu_free_read_range_ack(&ack); }};
+  Owned<ReadRangeAck, pdu_free_read_range_ack> ack;
   if (!property_fields(f, &device, &request) || !read_range_choice(f, &request))
     return -1;
   ClientCallError error;
-  ClientCallRecord record = api_call_record(int32_t(device), &request, &ack, &error);
+  ClientCallRecord record = api_call_record(int32_t(device), &request, ack.get(), &error);
   if (api_calls().read_range(&record) != 0)
     return -1;
   if (failed(error)) {
     plain_error(out, "READRANGE", error);
     return 0;
   }
-  property_ack_head(out, device, ack);
-  xml_put_u32(out, "ITEMCOUNT", ack.item_count);
+  property_ack_head(out, device, *ack);
+  xml_put_u32(out, "ITEMCOUNT", ack->item_count);
   xml_open(out, "RESULTFLAGS");
-  for (uint8_t flag : ack.result_flags)
+  for (uint8_t flag : ack->result_flags)
     out->push_back(flag ? '1' : '0');
   xml_close(out, "RESULTFLAGS");
-  if (xml_encode_value_field(out, "ITEMDATA", &ack.items) != 0)
+  if (xml_encode_value_field(out, "ITEMDATA", &ack->items) != 0)
     return -1;
   xml_close(out, "ACK");
   return 0;

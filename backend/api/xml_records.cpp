@@ -1,9 +1,12 @@
-// The XML content of every constructed record: fields written in their order, read back in
-// the same order, choices named by their one alternative element.
+// The XML content of every constructed record: the fields in the order of the record's
+// description (value_fields.h), or in an order of the form's own, each as an element of its
+// name; a choice is named by its one alternative element. The records whose form reads or
+// names its fields its own way are written out below the walks.
 #include "backend/api/xml_values.h"
 
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
+#include "bacnet/value/value_fields.h"
 
 #include <strings.h>
 
@@ -62,204 +65,192 @@ bool value_field(XmlFields& f, const char* name, BACnetValue* value)
   return xml_decode_value_field(value, &f, name) == 0;
 }
 
-// ---- Per record --------------------------------------------------------------------------
+// ---- Walks over the descriptions ---------------------------------------------------------
 
-const std::initializer_list<const char*> kCalendarChoices = {"DATE", "DATERANGE", "WEEKNDAY"};
-
-int put(Out* out, const BACnetDateRange& r)
+// The form puts these fields of a record first, in this order; the others follow in the order
+// of the record's description.
+constexpr const char* xml_front(const void*) { return ""; }
+constexpr const char* xml_front(const BACnetActionCommand*)
 {
-  xml_put_date(out, "STARTDATE", r.start);
-  xml_put_date(out, "ENDDATE", r.end);
-  return 0;
+  return "DEVICEIDENTIFIER OBJECTIDENTIFIER POSTDELAY PRIORITY PROPERTYARRAYINDEX PROPERTYIDENTIFIER";
 }
-bool get(XmlFields& f, BACnetDateRange* r) { return f.date("STARTDATE", &r->start) && f.date("ENDDATE", &r->end); }
-
-int put(Out* out, const BACnetWeekNDay& r)
+constexpr const char* xml_front(const BACnetSessionKey*) { return "PEERADDRESS"; }
+constexpr const char* xml_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
+constexpr const char* xml_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
+constexpr const char* xml_front(const BACnetDestination*) { return "TRANSITIONS"; }
+constexpr const char* xml_front(const BACnetSpecialEvent*)
 {
-  xml_put_u32(out, "MONTH", r.month);
-  xml_put_u32(out, "WEEKOFMONTH", r.week);
-  xml_put_u32(out, "DAYOFWEEK", r.weekday);
-  return 0;
-}
-bool get(XmlFields& f, BACnetWeekNDay* r)
-{
-  return f.u8("MONTH", &r->month) && f.u8("WEEKOFMONTH", &r->week) && f.u8("DAYOFWEEK", &r->weekday);
+  return "CHOICE CALENDARENTRY CALENDARREFERENCE EVENTPRIORITY";
 }
 
-int put(Out* out, const BACnetCalendarEntry& r)
-{
-  switch (r.choice) {
-    case 0: xml_put_date(out, "DATE", r.date); return 0;
-    case 1: return wrap(out, "DATERANGE", [&] { return put(out, r.range); });
-    case 2: return wrap(out, "WEEKNDAY", [&] { return put(out, r.weeknday); });
-    default: return -1;
+// The element of each entry of an inline-first list.
+constexpr const char* xml_entry(const BACnetPropertyReference*) { return "PROPERTYREFERENCE"; }
+constexpr const char* xml_entry(const ReadAccessResultElement*) { return "PROPERTYVALUE"; }
+
+bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
+
+// Writes each field as its element; stops at the first failure. A choice is not written: its
+// alternative element names it, and a choice that holds no alternative fails.
+class XmlPut : public FieldVisitor<XmlPut> {
+public:
+  explicit XmlPut(Out* out) : out_(out) {}
+
+  template <class T>
+  void visit(const char* name, Role role, T& f)
+  {
+    if (failed_ || role == Role::local || !settled())
+      return;
+    if (is_choice(role)) {
+      choosing_ = true;
+      chosen_ = false;
+    } else if constexpr (kIsInlineList<T>) {
+      xml_open(out_, name);
+      for (uint32_t i = 0; i < f.count && !failed_; ++i)
+        visit(xml_entry(&f.first), role, *inline_list_get(&f, i));
+      if (!failed_)
+        xml_close(out_, name);
+    } else if constexpr (DescribedRecord<T>) {
+      failed_ = wrap(out_, name, [&] { return xml_encode_record(out_, T::kTag, &f); }) != 0;
+    } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, uint32_t>) {
+      xml_put_u32(out_, name, f);
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      role == Role::index ? xml_put_index(out_, name, f) : xml_put_i32(out_, name, f);
+    } else if constexpr (std::is_same_v<T, float>) {
+      xml_put_real(out_, name, f);
+    } else if constexpr (std::is_same_v<T, BACnetDate>) {
+      xml_put_date(out_, name, f);
+    } else if constexpr (std::is_same_v<T, BACnetTime>) {
+      xml_put_time(out_, name, f);
+    } else if constexpr (std::is_same_v<T, BACnetObjectId>) {
+      xml_put_object_id(out_, name, f);
+    } else if constexpr (std::is_same_v<T, OctetString>) {
+      xml_put_octets(out_, name, f);
+    } else if constexpr (std::is_same_v<T, BitString>) {
+      xml_put_bits(out_, name, f);
+    } else {
+      failed_ = xml_encode_value_field(out_, name, &f) != 0;
+    }
   }
-}
-bool get(XmlFields& f, BACnetCalendarEntry* r)
-{
-  int choice = choose(f, kCalendarChoices);
-  if (choice < 0)
-    return choice == -1;
-  r->choice = uint32_t(choice);
-  switch (choice) {
-    case 0: return f.date("DATE", &r->date);
-    case 1: return inside(f, "DATERANGE", [&](XmlFields& c) { return get(c, &r->range); });
-    default: return inside(f, "WEEKNDAY", [&](XmlFields& c) { return get(c, &r->weeknday); });
+  template <class C>
+  bool holds(C& choice, int n)
+  {
+    bool held = static_cast<int64_t>(choice) == n;
+    chosen_ = chosen_ || held;
+    return held;
   }
-}
+  int result() { return failed_ || !settled() ? -1 : 0; }
 
-int put(Out* out, const BACnetAddressValue& r)
-{
-  xml_put_u32(out, "NETWORK", r.network);
-  xml_put_octets(out, "MACADDRESS", r.mac);
-  return 0;
-}
-bool get(XmlFields& f, BACnetAddressValue* r) { return f.u32("NETWORK", &r->network) && f.octets("MACADDRESS", &r->mac); }
-
-int put(Out* out, const BACnetDateTime& r)
-{
-  xml_put_date(out, "DATE", r.date);
-  xml_put_time(out, "TIME", r.time);
-  return 0;
-}
-bool get(XmlFields& f, BACnetDateTime* r) { return f.date("DATE", &r->date) && f.time("TIME", &r->time); }
-
-int put(Out* out, const BACnetTimeValue& r)
-{
-  xml_put_time(out, "TIME", r.time);
-  return xml_encode_value_field(out, "VALUE", &r.value);
-}
-bool get(XmlFields& f, BACnetTimeValue* r) { return f.time("TIME", &r->time) && value_field(f, "VALUE", &r->value); }
-
-int put(Out* out, const BACnetTimeStamp& r)
-{
-  switch (r.choice) {
-    case 0: xml_put_time(out, "TIME", r.time); return 0;
-    case 1: xml_put_u32(out, "SEQUENCENUMBER", r.sequence); return 0;
-    case 2: return wrap(out, "DATETIME", [&] { return put(out, r.datetime); });
-    default: return -1;
+private:
+  // Alternatives are only walked when they are held, so any field met while a choice has
+  // found none is no alternative: the choice holds none the record knows.
+  bool settled()
+  {
+    if (choosing_ && !chosen_)
+      failed_ = true;
+    return !failed_;
   }
-}
-bool get(XmlFields& f, BACnetTimeStamp* r)
-{
-  int choice = choose(f, {"TIME", "SEQUENCENUMBER", "DATETIME"});
-  if (choice < 0)
-    return choice == -1;
-  r->choice = uint32_t(choice);
-  switch (choice) {
-    case 0: return f.time("TIME", &r->time);
-    case 1: return f.u32("SEQUENCENUMBER", &r->sequence);
-    default: return inside(f, "DATETIME", [&](XmlFields& c) { return get(c, &r->datetime); });
+
+  Out* out_;
+  bool failed_ = false;
+  bool choosing_ = false;
+  bool chosen_ = false;
+};
+
+// Reads each field from its element. A choice takes the alternative whose name the next
+// element bears (without regard to case); when it names none, the record keeps what it was
+// prepared with and the reading ends there, a failure only for a strict choice.
+template <class R>
+class XmlGet : public FieldVisitor<XmlGet<R>> {
+public:
+  XmlGet(XmlFields& f, R& record) : f_(f), record_(record) {}
+
+  template <class T>
+  void visit(const char* name, Role role, T& f)
+  {
+    if (!ok_ || ended_ || role == Role::local)
+      return;
+    if constexpr (std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
+      if (is_choice(role))
+        return choose(f, role);
+    }
+    if constexpr (kIsInlineList<T>)
+      ok_ = inside(f_, name, [&](XmlFields& list) {
+        return list.each(xml_entry(&f.first), [&](XmlFields& c) {
+          auto* added = inline_list_add(&f, nullptr);
+          if (added)
+            fields_init(*added);
+          return added && xml_decode_record(added->kTag, added, c) == 0;
+        });
+      });
+    else if constexpr (DescribedRecord<T>)
+      ok_ = inside(f_, name, [&](XmlFields& c) { return xml_decode_record(T::kTag, &f, c) == 0; });
+    else if constexpr (std::is_same_v<T, uint8_t>)
+      ok_ = f_.u8(name, &f);
+    else if constexpr (std::is_same_v<T, uint32_t>)
+      ok_ = f_.u32(name, &f);
+    else if constexpr (std::is_same_v<T, int32_t>)
+      ok_ = role == Role::index ? f_.optional_index(name, &f) : f_.i32(name, &f);
+    else if constexpr (std::is_same_v<T, float>)
+      ok_ = f_.real(name, &f);
+    else if constexpr (std::is_same_v<T, BACnetDate>)
+      ok_ = f_.date(name, &f);
+    else if constexpr (std::is_same_v<T, BACnetTime>)
+      ok_ = f_.time(name, &f);
+    else if constexpr (std::is_same_v<T, BACnetObjectId>)
+      ok_ = f_.object_id(name, &f);
+    else if constexpr (std::is_same_v<T, OctetString>)
+      ok_ = f_.octets(name, &f);
+    else if constexpr (std::is_same_v<T, BitString>)
+      ok_ = f_.bits(name, &f);
+    else
+      ok_ = value_field(f_, name, &f);
   }
-}
+  bool result() const { return ok_; }
 
-int put(Out* out, const BACnetActionCommand& r)
-{
-  xml_put_object_id(out, "DEVICEIDENTIFIER", r.device);
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_put_u32(out, "POSTDELAY", r.post_delay);
-  xml_put_u32(out, "PRIORITY", r.priority);
-  xml_put_index(out, "PROPERTYARRAYINDEX", r.array_index);
-  xml_put_u32(out, "PROPERTYIDENTIFIER", r.property);
-  if (xml_encode_value_field(out, "PROPERTYVALUE", &r.value) != 0)
-    return -1;
-  xml_put_u32(out, "QUITONFAILURE", r.quit_on_failure);
-  xml_put_u32(out, "WRITESUCCESSFUL", r.write_successful);
-  return 0;
-}
-bool get(XmlFields& f, BACnetActionCommand* r)
-{
-  return f.object_id("DEVICEIDENTIFIER", &r->device) && f.object_id("OBJECTIDENTIFIER", &r->object) &&
-         f.u32("POSTDELAY", &r->post_delay) && f.u32("PRIORITY", &r->priority) &&
-         f.optional_index("PROPERTYARRAYINDEX", &r->array_index) && f.u32("PROPERTYIDENTIFIER", &r->property) &&
-         value_field(f, "PROPERTYVALUE", &r->value) && f.u8("QUITONFAILURE", &r->quit_on_failure) &&
-         f.u8("WRITESUCCESSFUL", &r->write_successful);
-}
-
-int put(Out* out, const BACnetSessionKey& r)
-{
-  wrap(out, "PEERADDRESS", [&] { return put(out, r.peer); });
-  xml_put_octets(out, "SESSIONKEY", r.key);
-  return 0;
-}
-bool get(XmlFields& f, BACnetSessionKey* r)
-{
-  return inside(f, "PEERADDRESS", [&](XmlFields& c) { return get(c, &r->peer); }) &&
-         f.octets("SESSIONKEY", &r->key);
-}
-
-int put(Out* out, const BACnetRecipient& r)
-{
-  switch (r.choice) {
-    case 0: xml_put_object_id(out, "DEVICE", r.device); return 0;
-    case 1: return wrap(out, "ADDRESS", [&] { return put(out, r.address); });
-    default: return -1;
+private:
+  template <class C>
+  void choose(C& choice, Role role)
+  {
+    std::string next;
+    if (!f_.next_name(&next)) {
+      ok_ = false;
+      return;
+    }
+    FieldAlternative alternatives[8];
+    int count = field_alternatives(record_, choice, alternatives, 8);
+    for (int i = 0; i < count; ++i) {
+      if (strcasecmp(next.c_str(), alternatives[i].name) == 0) {
+        choice = static_cast<C>(alternatives[i].number);
+        return;
+      }
+    }
+    ended_ = true;
+    ok_ = role != Role::strict_choice;
   }
-}
-bool get(XmlFields& f, BACnetRecipient* r)
+
+  XmlFields& f_;
+  R& record_;
+  bool ok_ = true;
+  bool ended_ = false;
+};
+
+template <class R>
+int put(Out* out, const R& r)
 {
-  int choice = choose(f, {"DEVICE", "ADDRESS"});
-  if (choice < 0)
-    return choice == -1;
-  r->choice = choice;
-  if (choice == 0)
-    return f.object_id("DEVICE", &r->device);
-  return inside(f, "ADDRESS", [&](XmlFields& c) { return get(c, &r->address); });
+  XmlPut v(out);
+  v.walk(const_cast<R&>(r), xml_front(&r));
+  return v.result();
 }
 
-int put(Out* out, const BACnetRecipientProcess& r)
+template <class R>
+bool get(XmlFields& f, R* r)
 {
-  xml_put_u32(out, "NOTEMPTY", r.not_empty);
-  if (wrap(out, "RECIPIENT", [&] { return put(out, r.recipient); }) != 0)
-    return -1;
-  xml_put_u32(out, "PROCESSIDENTIFIER", r.process_id);
-  return 0;
-}
-bool get(XmlFields& f, BACnetRecipientProcess* r)
-{
-  return f.u32("NOTEMPTY", &r->not_empty) &&
-         inside(f, "RECIPIENT", [&](XmlFields& c) { return get(c, &r->recipient); }) &&
-         f.u32("PROCESSIDENTIFIER", &r->process_id);
+  XmlGet<R> v(f, *r);
+  v.walk(*r, xml_front(r));
+  return v.result();
 }
 
-int put(Out* out, const BACnetAddressBinding& r)
-{
-  wrap(out, "DEVICEADDRESS", [&] { return put(out, r.address); });
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.device);
-  return 0;
-}
-bool get(XmlFields& f, BACnetAddressBinding* r)
-{
-  return inside(f, "DEVICEADDRESS", [&](XmlFields& c) { return get(c, &r->address); }) &&
-         f.object_id("OBJECTIDENTIFIER", &r->device);
-}
-
-int put(Out* out, const BACnetObjectPropertyReference& r)
-{
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_put_u32(out, "PROPERTY", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-  return 0;
-}
-bool get(XmlFields& f, BACnetObjectPropertyReference* r)
-{
-  return f.object_id("OBJECTIDENTIFIER", &r->object) && f.u32("PROPERTY", &r->property) &&
-         f.optional_index("ARRAYINDEX", &r->array_index);
-}
-
-int put(Out* out, const BACnetDeviceObjectPropertyReference& r)
-{
-  xml_put_object_id(out, "DEVICEIDENTIFIER", r.device);
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_put_u32(out, "PROPERTY", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-  return 0;
-}
-bool get(XmlFields& f, BACnetDeviceObjectPropertyReference* r)
-{
-  return f.object_id("DEVICEIDENTIFIER", &r->device) && f.object_id("OBJECTIDENTIFIER", &r->object) &&
-         f.u32("PROPERTY", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index);
-}
+// ---- Records whose form reads or names its fields its own way ----------------------------
 
 const std::initializer_list<const char*> kLogData = {"LOGSTATUS", "BOOLEANVALUE", "REALVALUE", "ENUMERATED",
                                                      "UNSIGNED",  "SIGNED",       "BITSTRING", "NULL",
@@ -286,6 +277,7 @@ int put(Out* out, const BACnetLogRecord& r)
     default: return xml_encode_value_field(out, name, &r.any);
   }
 }
+
 bool get(XmlFields& f, BACnetLogRecord* r)
 {
   if (!f.bits("STATUSFLAGS", &r->status_flags) ||
@@ -312,39 +304,6 @@ bool get(XmlFields& f, BACnetLogRecord* r)
   }
 }
 
-int put(Out* out, const BACnetPropertyReference& r)
-{
-  xml_put_u32(out, "PROPERTYIDENTIFIER", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-  return 0;
-}
-bool get(XmlFields& f, BACnetPropertyReference* r)
-{
-  return f.u32("PROPERTYIDENTIFIER", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index);
-}
-
-int put(Out* out, const ReadAccessSpecification& r)
-{
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_open(out, "PROPERTYREFERENCES");
-  for (uint32_t i = 0; i < r.references.count; ++i)
-    wrap(out, "PROPERTYREFERENCE", [&] { return put(out, *inline_list_get(&r.references, i)); });
-  xml_close(out, "PROPERTYREFERENCES");
-  return 0;
-}
-bool get(XmlFields& f, ReadAccessSpecification* r)
-{
-  return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "PROPERTYREFERENCES", [&](XmlFields& list) {
-           return list.each("PROPERTYREFERENCE", [&](XmlFields& c) {
-             BACnetPropertyReference reference{0, -1};
-             return get(c, &reference) && inline_list_add(&r->references, &reference) != nullptr;
-           });
-         });
-}
-
-int put(Out* out, const BACnetPropertyValue& r);
-bool get(XmlFields& f, BACnetPropertyValue* r);
-
 int put(Out* out, const WriteAccessSpecification& r)
 {
   xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
@@ -366,6 +325,7 @@ int put(Out* out, const WriteAccessSpecification& r)
   xml_close(out, "PROPERTIES");
   return 0;
 }
+
 bool get(XmlFields& f, WriteAccessSpecification* r)
 {
   return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "PROPERTIES", [&](XmlFields& list) {
@@ -390,6 +350,7 @@ int put(Out* out, const ReadAccessResultElement& r)
     default: return -1;
   }
 }
+
 bool get(XmlFields& f, ReadAccessResultElement* r)
 {
   if (!f.u32("PROPERTYIDENTIFIER", &r->property) || !f.optional_index("ARRAYINDEX", &r->array_index))
@@ -403,77 +364,6 @@ bool get(XmlFields& f, ReadAccessResultElement* r)
   return inside(f, "PROPERTYACCESSERROR", [&](XmlFields& c) { return c.error_pair(&r->error_class, &r->error_code); });
 }
 
-int put(Out* out, const ReadAccessResult& r)
-{
-  xml_put_object_id(out, "OBJECTIDENTIFIER", r.object);
-  xml_open(out, "RESULTS");
-  for (uint32_t i = 0; i < r.results.count; ++i)
-    if (wrap(out, "PROPERTYVALUE", [&] { return put(out, *inline_list_get(&r.results, i)); }) != 0)
-      return -1;
-  xml_close(out, "RESULTS");
-  return 0;
-}
-bool get(XmlFields& f, ReadAccessResult* r)
-{
-  return f.object_id("OBJECTIDENTIFIER", &r->object) && inside(f, "RESULTS", [&](XmlFields& list) {
-           return list.each("PROPERTYVALUE", [&](XmlFields& c) {
-             ReadAccessResultElement* element = inline_list_add(&r->results, nullptr);
-             if (!element)
-               return false;
-             element->array_index = -1;
-             return get(c, element);
-           });
-         });
-}
-
-int put(Out* out, const BACnetDestination& r)
-{
-  xml_put_bits(out, "TRANSITIONS", r.transitions);
-  xml_put_bits(out, "VALIDDAYS", r.valid_days);
-  xml_put_time(out, "FROMTIME", r.from);
-  xml_put_time(out, "TOTIME", r.to);
-  if (wrap(out, "RECIPIENT", [&] { return put(out, r.recipient); }) != 0)
-    return -1;
-  xml_put_u32(out, "PROCESSIDENTIFIER", r.process_id);
-  xml_put_u32(out, "ISSUECONFIRMEDNOTIFICATIONS", r.issue_confirmed);
-  xml_put_u32(out, "LIFETIME", r.lifetime);
-  return 0;
-}
-bool get(XmlFields& f, BACnetDestination* r)
-{
-  return f.bits("TRANSITIONS", &r->transitions) && f.bits("VALIDDAYS", &r->valid_days) &&
-         f.time("FROMTIME", &r->from) && f.time("TOTIME", &r->to) &&
-         inside(f, "RECIPIENT", [&](XmlFields& c) { return get(c, &r->recipient); }) &&
-         f.u32("PROCESSIDENTIFIER", &r->process_id) && f.u8("ISSUECONFIRMEDNOTIFICATIONS", &r->issue_confirmed) &&
-         f.u32("LIFETIME", &r->lifetime);
-}
-
-int put(Out* out, const BACnetDailySchedule& r) { return xml_encode_value_field(out, "DAYSCHEDULE", &r.day_schedule); }
-bool get(XmlFields& f, BACnetDailySchedule* r) { return value_field(f, "DAYSCHEDULE", &r->day_schedule); }
-
-int put(Out* out, const BACnetSpecialEvent& r)
-{
-  int rc = -1;
-  if (r.period_choice == 0)
-    rc = wrap(out, "CALENDARENTRY", [&] { return put(out, r.calendar_entry); });
-  else if (r.period_choice == 1)
-    rc = (xml_put_object_id(out, "CALENDARREFERENCE", r.calendar_reference), 0);
-  if (rc != 0)
-    return -1;
-  xml_put_u32(out, "EVENTPRIORITY", r.priority);
-  return xml_encode_value_field(out, "TIMEVALUES", &r.time_values);
-}
-bool get(XmlFields& f, BACnetSpecialEvent* r)
-{
-  int choice = choose(f, {"CALENDARENTRY", "CALENDARREFERENCE"});
-  if (choice < 0)
-    return false;
-  r->period_choice = uint32_t(choice);
-  bool period = choice == 0 ? inside(f, "CALENDARENTRY", [&](XmlFields& c) { return get(c, &r->calendar_entry); })
-                            : f.object_id("CALENDARREFERENCE", &r->calendar_reference);
-  return period && f.u32("EVENTPRIORITY", &r->priority) && value_field(f, "TIMEVALUES", &r->time_values);
-}
-
 int put(Out* out, const BACnetPriorityValue& r)
 {
   switch (r.choice) {
@@ -485,6 +375,7 @@ int put(Out* out, const BACnetPriorityValue& r)
     default: return -1;
   }
 }
+
 bool get(XmlFields& f, BACnetPriorityValue* r)
 {
   int choice = choose(f, {"NULL", "REAL", "BINARY", "UNSIGNEDINTEGER"});
@@ -508,21 +399,6 @@ bool get(XmlFields& f, BACnetPriorityValue* r)
   }
 }
 
-int put(Out* out, const BACnetPropertyValue& r)
-{
-  xml_put_u32(out, "PROPERTYIDENTIFIER", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-  if (xml_encode_value_field(out, "VALUE", &r.value) != 0)
-    return -1;
-  xml_put_u32(out, "PRIORITY", r.priority);
-  return 0;
-}
-bool get(XmlFields& f, BACnetPropertyValue* r)
-{
-  return f.u32("PROPERTYIDENTIFIER", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index) &&
-         value_field(f, "VALUE", &r->value) && f.u32("PRIORITY", &r->priority);
-}
-
 const std::initializer_list<const char*> kPropertyStates = {
     "BOOLEAN",       "BINARYVALUE", "EVENTTYPE",   "POLARITY", "PROGRAMCHANGE", "PROGRAMSTATE",
     "REASONFORHALT", "RELIABILITY", "STATE",       "SYSTEMSTATUS", "UNITS",     "UNSIGNEDINTEGER"};
@@ -535,6 +411,7 @@ int put(Out* out, const BACnetPropertyStates& r)
   xml_put_u32(out, name, r.value);
   return 0;
 }
+
 bool get(XmlFields& f, BACnetPropertyStates* r)
 {
   int choice = choose(f, kPropertyStates);
@@ -590,6 +467,7 @@ int put(Out* out, const BACnetEventParameter& r)
     default: return -1;
   }
 }
+
 bool get(XmlFields& f, BACnetEventParameter* r)
 {
   int first = choose(f, {"BITSTRINGS", "VALUES", "BITMASK", "REFERENCEDPROPERTYINCREMENT", "FEEDBACKPROPERTYREFERENCE",
@@ -665,6 +543,7 @@ int put(Out* out, const BACnetNotificationParameters& r)
     default: return -1;
   }
 }
+
 bool get(XmlFields& f, BACnetNotificationParameters* r)
 {
   if (!f.u32("TYPE", &r->choice))
@@ -696,19 +575,6 @@ bool get(XmlFields& f, BACnetNotificationParameters* r)
   }
 }
 
-int put(Out* out, const PropertyCondition& r)
-{
-  xml_put_u32(out, "PROPERTYIDENTIFIER", r.property);
-  xml_put_index(out, "ARRAYINDEX", r.array_index);
-  xml_put_u32(out, "RELATIONALSPECIFIER", r.relation);
-  return xml_encode_value_field(out, "COMPARISONVALUE", &r.comparison);
-}
-bool get(XmlFields& f, PropertyCondition* r)
-{
-  return f.u32("PROPERTYIDENTIFIER", &r->property) && f.optional_index("ARRAYINDEX", &r->array_index) &&
-         f.u32("RELATIONALSPECIFIER", &r->relation) && value_field(f, "COMPARISONVALUE", &r->comparison);
-}
-
 int put(Out* out, const BACnetCOVIncrement& r)
 {
   switch (r.choice) {
@@ -717,6 +583,7 @@ int put(Out* out, const BACnetCOVIncrement& r)
     default: return -1;
   }
 }
+
 bool get(XmlFields& f, BACnetCOVIncrement* r)
 {
   int choice = choose(f, {"REALINCREMENT", "DEFAULTINCREMENT"});
@@ -741,6 +608,7 @@ int put(Out* out, const BACnetObjectPropertyValue& r)
   xml_put_error_pair(out, r.extra[0], r.extra[1]);
   return 0;
 }
+
 bool get(XmlFields& f, BACnetObjectPropertyValue* r)
 {
   int choice = choose(f, {"OBJECTIDENTIFIER", "ERRORCLASS"});
@@ -763,84 +631,40 @@ bool get(XmlFields& f, BACnetObjectPropertyValue* r)
 int put(Out* out, const AnyValue& r) { return xml_encode_value(out, &r.value); }
 bool get(XmlFields& f, AnyValue* r) { return xml_decode_value(&r->value, &f) == 0; }
 
-int put(Out* out, const TaggedData& r)
+// Records without a form: the summaries and subscriptions of the alarm and COV services.
+constexpr bool has_form(uint32_t tag)
 {
-  xml_put_i32(out, "TAG", r.tag_number);
-  return xml_encode_value_field(out, "DATA", &r.value);
-}
-bool get(XmlFields& f, TaggedData* r) { return f.i32("TAG", &r->tag_number) && value_field(f, "DATA", &r->value); }
-
-// ---- Table -------------------------------------------------------------------------------
-
-struct RecordForm {
-  uint32_t tag;
-  int (*encode)(Out* out, const void* record);
-  bool (*decode)(XmlFields& f, void* record);
-};
-
-template <class R>
-constexpr RecordForm form()
-{
-  return {R::kTag, [](Out* out, const void* record) { return put(out, *static_cast<const R*>(record)); },
-          [](XmlFields& f, void* record) { return get(f, static_cast<R*>(record)); }};
-}
-
-constexpr RecordForm kForms[] = {
-    form<BACnetAddressValue>(),
-    form<BACnetDateTime>(),
-    form<BACnetCalendarEntry>(),
-    form<BACnetDateRange>(),
-    form<BACnetWeekNDay>(),
-    form<BACnetTimeValue>(),
-    form<BACnetTimeStamp>(),
-    form<BACnetActionCommand>(),
-    form<BACnetSessionKey>(),
-    form<BACnetRecipient>(),
-    form<BACnetRecipientProcess>(),
-    form<BACnetAddressBinding>(),
-    form<BACnetObjectPropertyReference>(),
-    form<BACnetDeviceObjectPropertyReference>(),
-    form<BACnetLogRecord>(),
-    form<ReadAccessSpecification>(),
-    form<WriteAccessSpecification>(),
-    form<ReadAccessResult>(),
-    form<ReadAccessResultElement>(),
-    form<BACnetPropertyReference>(),
-    form<BACnetDestination>(),
-    form<BACnetDailySchedule>(),
-    form<BACnetSpecialEvent>(),
-    form<BACnetPriorityValue>(),
-    form<BACnetPropertyValue>(),
-    form<BACnetPropertyStates>(),
-    form<BACnetEventParameter>(),
-    form<BACnetNotificationParameters>(),
-    form<PropertyCondition>(),
-    form<BACnetCOVIncrement>(),
-    form<BACnetObjectPropertyValue>(),
-    form<AnyValue>(),
-    form<TaggedData>(),
-};
-
-const RecordForm* form_of(uint32_t tag)
-{
-  for (const RecordForm& f : kForms)
-    if (f.tag == tag)
-      return &f;
-  return nullptr;
+  return tag != TAG_ALARM_SUMMARY && tag != TAG_ENROLLMENT_SUMMARY && tag != TAG_COV_SUBSCRIPTION &&
+         tag != TAG_EVENT_SUMMARY;
 }
 
 }  // namespace
 
-bool xml_record_has_form(uint32_t tag) { return form_of(tag) != nullptr; }
+bool xml_record_has_form(uint32_t tag)
+{
+  bool form = false;
+  with_record_type(tag, [&]<class R>(std::type_identity<R>) { form = has_form(R::kTag); });
+  return form;
+}
 
 int xml_encode_record(std::string* out, uint32_t tag, const void* record)
 {
-  const RecordForm* f = form_of(tag);
-  return f && out && record ? f->encode(out, record) : -1;
+  int rc = -1;
+  if (out && record)
+    with_record_type(tag, [&]<class R>(std::type_identity<R>) {
+      if constexpr (has_form(R::kTag))
+        rc = put(out, *static_cast<const R*>(record));
+    });
+  return rc;
 }
 
 int xml_decode_record(uint32_t tag, void* record, XmlFields content)
 {
-  const RecordForm* f = form_of(tag);
-  return f && record && f->decode(content, record) ? 0 : -1;
+  bool ok = false;
+  if (record)
+    with_record_type(tag, [&]<class R>(std::type_identity<R>) {
+      if constexpr (has_form(R::kTag))
+        ok = get(content, static_cast<R*>(record));
+    });
+  return ok ? 0 : -1;
 }

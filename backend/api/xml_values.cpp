@@ -1,5 +1,6 @@
 #include "backend/api/xml_values.h"
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 
@@ -33,17 +34,13 @@ int decode_list(BACnetValue* value, XmlFields content)
     return -1;
   uint32_t element_tag = value_list_element_tag(value->tag);
   for (uint32_t i = 0; i < size; ++i) {
-    BACnetValue element{};
-    if (xml_decode_value_field(&element, &content, "ELEMENT") != 0 ||
-        (element_tag != kNoElementTag && element.tag != element_tag)) {
-      value_free(&element);
+    OwnedValue element;
+    if (xml_decode_value_field(element.get(), &content, "ELEMENT") != 0 ||
+        (element_tag != kNoElementTag && element->tag != element_tag))
       return -1;
-    }
     // A list that cannot grow keeps what it has.
-    if (value_array_append(value->payload.array, &element) != 0) {
-      value_free(&element);
+    if (value_array_append(value->payload.array, element.get()) != 0)
       return 0;
-    }
   }
   return 0;
 }

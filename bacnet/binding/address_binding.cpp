@@ -2,6 +2,7 @@
 
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -219,12 +220,10 @@ int remote_property_list(BACnetValue* value)
   if (value_init(value, TAG_LIST) != VALUE_OK)
     return kResultOther;
   for (uint32_t p : kRemoteDeviceProperties) {
-    BACnetValue e{};
-    value_set_enumerated(&p, &e);
-    if (value_array_append(value->payload.array, &e) != VALUE_OK) {
-      value_free(&e);
+    OwnedValue e;
+    value_set_enumerated(&p, e.get());
+    if (value_array_append(value->payload.array, e.get()) != VALUE_OK)
       return kResultOther;
-    }
   }
   return 0;
 }
@@ -599,46 +598,29 @@ int address_binding_encode_binding_list(uint32_t, BACnetValue* value, int32_t in
     return kResultWriteAccessDenied;
   if (!value)
     return kResultOther;
-  BACnetValue list{};
-  if (value_init(&list, TAG_ADDRESS_BINDING_LIST) != VALUE_OK) {
-    value_free(&list);
+  OwnedValue list;
+  if (value_init(list.get(), TAG_ADDRESS_BINDING_LIST) != VALUE_OK)
     return kResultOther;
-  }
   std::vector<AddressBindingEntry> entries;
   try {
     DRIVER_LOCK_SCOPE();
     entries = g.addresses;
   } catch (const std::bad_alloc&) {
-    value_free(&list);
     return kResultOther;
   }
-  bool built = true;
-  {
-    for (const AddressBindingEntry& e : entries) {
-      BACnetValue element{};
-      if (value_init(&element, TAG_ADDRESS_BINDING) != VALUE_OK || !element.payload.record) {
-        value_free(&element);
-        built = false;
-        break;
-      }
-      auto* b = static_cast<BACnetAddressBinding*>(element.payload.record);
-      b->device = {OBJECT_DEVICE, uint32_t(e.instance)};
-      b->address.network = e.address.network;
-      if (octetstring_set(&b->address.mac, e.address.mac, e.address.mac_len) != VALUE_OK ||
-          value_array_append(list.payload.array, &element) != VALUE_OK) {
-        value_free(&element);
-        built = false;
-        break;
-      }
-    }
+  for (const AddressBindingEntry& e : entries) {
+    OwnedValue element;
+    if (value_init(element.get(), TAG_ADDRESS_BINDING) != VALUE_OK || !element->payload.record)
+      return kResultOther;
+    auto* b = static_cast<BACnetAddressBinding*>(element->payload.record);
+    b->device = {OBJECT_DEVICE, uint32_t(e.instance)};
+    b->address.network = e.address.network;
+    if (octetstring_set(&b->address.mac, e.address.mac, e.address.mac_len) != VALUE_OK ||
+        value_array_append(list->payload.array, element.get()) != VALUE_OK)
+      return kResultOther;
   }
-  int rc = built ? 0 : kResultOther;
-  if (built) {
-    value_free(value);
-    rc = value_transfer(&list, value, index, 0) == VALUE_OK ? 0 : kResultOther;
-  }
-  value_free(&list);
-  return rc;
+  value_free(value);
+  return value_transfer(list.get(), value, index, 0) == VALUE_OK ? 0 : kResultOther;
 }
 
 int address_binding_read_device_property(uint32_t instance, uint32_t property, int32_t, uint8_t write_flag,

@@ -5,6 +5,7 @@
 #include "bacnet/client/client_request.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/stack_tick.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 
@@ -304,23 +305,22 @@ int bind_handle(uint32_t client, uint32_t handle, const CacheReference& referenc
 
 struct Event {
   CacheReference reference;
-  BACnetValue value;
+  OwnedValue value;
   int error;
   uint32_t client;
   uint32_t handle;
 };
 
-// Told outside the lock; each event's value is released afterwards.
+// Told outside the lock.
 void tell(std::vector<Event>& events)
 {
   CacheEventFunction broadcaster = g_broadcaster.load();
   CacheEventFunction callback = g.event;
   for (Event& e : events) {
     if (broadcaster)
-      broadcaster(&e.reference, &e.value, e.error, e.client, e.handle);
+      broadcaster(&e.reference, e.value.get(), e.error, e.client, e.handle);
     if (callback)
-      callback(&e.reference, &e.value, e.error, e.client, e.handle);
-    value_free(&e.value);
+      callback(&e.reference, e.value.get(), e.error, e.client, e.handle);
   }
 }
 
@@ -330,14 +330,13 @@ bool store_result(CacheEntry& entry, int& error, const BACnetValue* value)
 {
   bool changed = entry.announce;
   if (error == 0) {
-    BACnetValue copy{};
-    if (!value || value_copy_fresh(&copy, value) != VALUE_OK) {
-      value_free(&copy);
+    OwnedValue copy;
+    if (!value || value_copy_fresh(copy.get(), value) != VALUE_OK) {
       error = 1;
     } else {
-      changed = changed || entry.status != kCacheValid || value_order(&copy, &entry.value) != 0;
+      changed = changed || entry.status != kCacheValid || value_order(copy.get(), &entry.value) != 0;
       value_free(&entry.value);
-      entry.value = copy;
+      entry.value = copy.release();
       entry.status = kCacheValid;
     }
   }
@@ -743,10 +742,10 @@ void cache_update_property(int error, const CacheReference* reference, const BAC
       for (const CacheSubscriber& s : entry->subscribers) {
         if (events.size() == events.capacity())
           break;
-        Event e{entry->reference, BACnetValue{}, error, s.client, s.handle};
+        Event e{entry->reference, {}, error, s.client, s.handle};
         if (error == 0)
-          value_copy_fresh(&e.value, &entry->value);
-        events.push_back(e);
+          value_copy_fresh(e.value.get(), &entry->value);
+        events.push_back(std::move(e));
       }
     }
   }

@@ -8,6 +8,7 @@
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/foundation/bacnet_numbers.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 
@@ -339,14 +340,13 @@ void read_multiple(uint32_t now)
     ++g_cycle.list_index;
   }
   stamp_reads(batch, now + 1);
-  ReadPropertyMultipleRequest request;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> request;
   bool built = true;
   for (const CacheReference& r : batch)
-    built = built && add_specification(request, r);
+    built = built && add_specification(*request, r);
   int32_t device = int32_t(first.device.instance);
   if (built)
-    send_tracked({Asked::kReadMultiple, device, std::move(batch), 0}, seams().read_property_multiple, request);
-  pdu_free_read_property_multiple_request(&request);
+    send_tracked({Asked::kReadMultiple, device, std::move(batch), 0}, seams().read_property_multiple, *request);
   address_binding_set_device_flag(device, kFlagBackoffTime, 0);
   trace("cache execute_read_property_multiple");
 }
@@ -394,22 +394,21 @@ void write_step(uint32_t now)
     write_dropped(reference);
     return;
   }
-  WritePropertyRequest request;
-  request.object = reference.object;
-  request.property = reference.property;
-  request.array_index = reference.array_index;
+  Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+  request->object = reference.object;
+  request->property = reference.property;
+  request->array_index = reference.array_index;
   uint64_t write = 0;
   {
     DRIVER_LOCK_SCOPE();
     CacheEntry* e = find_entry(cache_key(reference));
     if (!e)
       return;
-    if (value_copy_fresh(&request.value, &e->write_value) != VALUE_OK) {
-      value_free(&request.value);
+    if (value_copy_fresh(&request->value, &e->write_value) != VALUE_OK) {
       e->writes_ended = std::max(e->writes_ended, e->write_in_cycle);
       return;
     }
-    request.priority = e->write_priority;
+    request->priority = e->write_priority;
     write = e->write_in_cycle;
   }
   char text[96];
@@ -417,8 +416,7 @@ void write_step(uint32_t now)
                 int32_t(reference.object.type), int32_t(reference.object.instance));
   trace(text);
   int32_t device = int32_t(reference.device.instance);
-  bool sent = send_tracked({Asked::kWrite, device, {reference}, write}, seams().write_property, request);
-  pdu_free_write_property_request(&request);
+  bool sent = send_tracked({Asked::kWrite, device, {reference}, write}, seams().write_property, *request);
   if (sent) {
     DRIVER_LOCK_SCOPE();
     if (CacheEntry* e = find_entry(cache_key(reference)))
@@ -436,6 +434,8 @@ bool complex_ack(const ClientResult& result, uint8_t service)
   return result.present && result.type == kApduComplexAck && result.service_choice == service;
 }
 
+using OwnedReadPropertyAck = Owned<ReadPropertyAck, pdu_free_read_property_ack>;
+
 // The value of a ReadProperty answer, decoded into `ack`; false for any other answer.
 bool read_property_ack(const ClientResult& result, ReadPropertyAck* ack)
 {
@@ -447,26 +447,24 @@ bool read_property_ack(const ClientResult& result, ReadPropertyAck* ack)
 
 void services_answer(int32_t device, const ClientResult& result)
 {
-  ReadPropertyAck ack;
+  OwnedReadPropertyAck ack;
   bool rpm = false, wpm = false;
-  if (read_property_ack(result, &ack) && ack.value.tag == TAG_BIT_STRING) {
-    const BitString& bits = ack.value.payload.bits;
+  if (read_property_ack(result, ack.get()) && ack->value.tag == TAG_BIT_STRING) {
+    const BitString& bits = ack->value.payload.bits;
     auto bit = [&](uint32_t n) { return bits.bits && n < bits.count && bits.bits[n] != 0; };
     rpm = bit(kReadPropertyMultipleBit);
     wpm = bit(kWritePropertyMultipleBit);
   }
-  pdu_free_read_property_ack(&ack);
   address_binding_set_device_flag(device, kFlagSupportsRpm, rpm);
   address_binding_set_device_flag(device, kFlagSupportsWpm, wpm);
 }
 
 void segmentation_answer(int32_t device, const ClientResult& result)
 {
-  ReadPropertyAck ack;
+  OwnedReadPropertyAck ack;
   uint32_t segmentation = 0;
-  if (read_property_ack(result, &ack) && ack.value.tag == TAG_ENUMERATED)
-    segmentation = ack.value.payload.enumerated;
-  pdu_free_read_property_ack(&ack);
+  if (read_property_ack(result, ack.get()) && ack->value.tag == TAG_ENUMERATED)
+    segmentation = ack->value.payload.enumerated;
   address_binding_set_device_flag(device, kFlagSegmentation, segmentation);
 }
 
@@ -474,12 +472,11 @@ void read_answer(const InFlight& asked, const ClientResult& result)
 {
   if (asked.references.empty())
     return;
-  ReadPropertyAck ack;
-  if (read_property_ack(result, &ack))
-    cache_update_property(0, &asked.references[0], &ack.value);
+  OwnedReadPropertyAck ack;
+  if (read_property_ack(result, ack.get()))
+    cache_update_property(0, &asked.references[0], &ack->value);
   else
     cache_update_property(result.present ? kDeviceError : kCacheNoAnswer, &asked.references[0], nullptr);
-  pdu_free_read_property_ack(&ack);
 }
 
 void read_multiple_answer(const InFlight& asked, const ClientResult& result)
@@ -496,12 +493,12 @@ void read_multiple_answer(const InFlight& asked, const ClientResult& result)
   trace("read_multiple_cache_indication");
   // What the answer holds is stored for the property it names; a property asked for that the
   // answer left out (or that did not decode) counts as an error of the device.
-  ReadPropertyMultipleAck ack;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
   pdu_buffer view = pdu_buffer_view(result.data.data(), uint32_t(result.data.size()));
-  pdu_decode_read_property_multiple_ack(&view, &ack);
+  pdu_decode_read_property_multiple_ack(&view, ack.get());
   std::vector<bool> stored(asked.references.size(), false);
-  for (uint32_t i = 0; i < ack.results.count; ++i) {
-    const ReadAccessResult* object = inline_list_get(&ack.results, i);
+  for (uint32_t i = 0; i < ack->results.count; ++i) {
+    const ReadAccessResult* object = inline_list_get(&ack->results, i);
     for (uint32_t j = 0; object && j < object->results.count; ++j) {
       const ReadAccessResultElement* element = inline_list_get(&object->results, j);
       if (!element)
@@ -520,7 +517,6 @@ void read_multiple_answer(const InFlight& asked, const ClientResult& result)
       }
     }
   }
-  pdu_free_read_property_multiple_ack(&ack);
   for (std::size_t k = 0; k < asked.references.size(); ++k)
     if (!stored[k])
       cache_update_property(kDeviceError, &asked.references[k], nullptr);

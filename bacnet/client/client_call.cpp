@@ -8,6 +8,7 @@
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/value/owned.h"
 
 #include <algorithm>
 #include <array>
@@ -165,20 +166,19 @@ void confirm_complex_ack(const CallContext& c, const ClientResult& result)
 
 void confirm_error(const CallContext& c, const ClientResult& result)
 {
-  ErrorParameters parameters;
-  parameters.service_choice = result.service_choice;
+  // A private transfer's error parameters are decoded along; nobody reads them.
+  Owned<ErrorParameters, pdu_free_error> parameters;
+  parameters->service_choice = result.service_choice;
   pdu_buffer view = pdu_buffer_view(result.data.data(), uint32_t(result.data.size()));
-  if (pdu_decode_error(&view, &parameters) != 0) {
+  if (pdu_decode_error(&view, parameters.get()) != 0) {
     set_failure(c);
   } else if (c.error) {
     c.error->status = result.service_choice;
-    c.error->error_class = parameters.error.error_class;
-    c.error->error_code = parameters.error.error_code;
-    c.error->first_failed_element = parameters.first_failed_element;
-    c.error->failed_write = parameters.failed_write;
+    c.error->error_class = parameters->error.error_class;
+    c.error->error_code = parameters->error.error_code;
+    c.error->first_failed_element = parameters->first_failed_element;
+    c.error->failed_write = parameters->failed_write;
   }
-  // A private transfer's error parameters are decoded along; nobody reads them.
-  pdu_free_error(&parameters);
 }
 
 // An Error APDU made here for a raw call that got no answer of its own.

@@ -4,6 +4,7 @@
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/network/network_main.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -46,27 +47,6 @@ void log_text(int level, const char* text)
 {
   if (g.log)
     g.log(level, text);
-}
-
-int32_t binding_instance(const BACnetValue& element)
-{
-  if (element.tag != TAG_ADDRESS_BINDING || !element.payload.record)
-    return -1;
-  return int32_t(static_cast<const BACnetAddressBinding*>(element.payload.record)->device.instance);
-}
-
-// The instances of a binding list value: one binding, or a list of them.
-std::vector<int32_t> skip_instances(const BACnetValue& skip)
-{
-  std::vector<int32_t> out;
-  if (skip.tag == TAG_ADDRESS_BINDING) {
-    out.push_back(binding_instance(skip));
-  } else if (skip.tag == TAG_ADDRESS_BINDING_LIST && skip.payload.array) {
-    const BACnetValueArray& a = *skip.payload.array;
-    for (uint32_t i = 0; i < a.used; ++i)
-      out.push_back(binding_instance(a.elements[i]));
-  }
-  return out;
 }
 
 bool in_skip(const std::vector<int32_t>& skip, int32_t instance)
@@ -322,13 +302,15 @@ int address_binding_device_scan_step()
     if (!g.scan.enabled)
       return 0;
   }
-  int32_t own = address_binding_get_local_instance(nullptr);
-  BACnetValue skip_value{};
-  int read = address_binding_encode_binding_list(uint32_t(own), &skip_value, -1, 0);
-  std::vector<int32_t> skip = skip_instances(skip_value);
-  value_free(&skip_value);
-  if (read != 0)
+  // Every bound device is skipped, the local ones among them: read from the table itself, not
+  // from the binding list built for the network, which takes two copies of every entry.
+  std::vector<AddressBindingEntry> bound;
+  if (address_binding_copy_addresses(&bound) != 0)
     return -1;
+  std::vector<int32_t> skip;
+  skip.reserve(bound.size());
+  for (const AddressBindingEntry& entry : bound)
+    skip.push_back(entry.instance);
 
   // Decided under the lock, sent and logged after it.
   bool finished = false;

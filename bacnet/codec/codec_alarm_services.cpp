@@ -2,6 +2,7 @@
 
 #include "bacnet/codec/codec_events.h"
 #include "bacnet/codec/codec_fields.h"
+#include "bacnet/codec/codec_records.h"
 
 using namespace pdu_fields;
 
@@ -138,19 +139,8 @@ void pdu_free_event_notification_request(EventNotificationRequest* request)
 
 // ---- GetAlarmSummary ---------------------------------------------------------------------
 
-int pdu_encode_alarm_summary(pdu_buffer* buffer, const AlarmSummaryEntry* entry)
-{
-  return encoded(all([&] { return write_object(buffer, -1, entry->object); },
-                     [&] { return pdu_write_enumerated(buffer, -1, entry->alarm_state); },
-                     [&] { return write_bits(buffer, -1, entry->acked_transitions); }));
-}
-
-int pdu_decode_alarm_summary(pdu_buffer* buffer, AlarmSummaryEntry* entry)
-{
-  return all([&] { return read_object(buffer, -1, &entry->object); },
-             [&] { return pdu_read_enumerated(buffer, -1, &entry->alarm_state); },
-             [&] { return read_bits(buffer, -1, &entry->acked_transitions); });
-}
+int pdu_encode_alarm_summary(pdu_buffer* b, const AlarmSummaryEntry* r) { return write_record(b, *r); }
+int pdu_decode_alarm_summary(pdu_buffer* b, AlarmSummaryEntry* r) { return read_record(b, *r); }
 
 int pdu_encode_get_alarm_summary_ack(pdu_buffer* buffer, const GetAlarmSummaryAck* ack)
 {
@@ -261,15 +251,7 @@ void pdu_free_get_enrollment_summary_request(GetEnrollmentSummaryRequest* reques
     recipient_free(&request->enrollment_filter.recipient);
 }
 
-int pdu_encode_enrollment_summary(pdu_buffer* buffer, const EnrollmentSummaryEntry* entry)
-{
-  return encoded(all([&] { return write_object(buffer, -1, entry->object); },
-                     [&] { return pdu_write_enumerated(buffer, -1, entry->event_type); },
-                     [&] { return pdu_write_enumerated(buffer, -1, entry->event_state); },
-                     [&] { return pdu_write_unsigned(buffer, -1, entry->priority); },
-                     [&] { return pdu_write_unsigned(buffer, -1, entry->notification_class); }));
-}
-
+int pdu_encode_enrollment_summary(pdu_buffer* b, const EnrollmentSummaryEntry* r) { return write_record(b, *r); }
 int pdu_decode_enrollment_summary(pdu_buffer* buffer, EnrollmentSummaryEntry* entry)
 {
   return all([&] { return read_object(buffer, -1, &entry->object); },

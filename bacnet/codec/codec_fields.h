@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "bacnet/codec/codec_primitives.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
 #include "bacnet/value/value_types.h"
@@ -86,15 +87,26 @@ inline int read_access(pdu_buffer* buffer, uint32_t* access)
   return 0;
 }
 
-// A scratch value that releases what it holds.
-struct Scratch {
-  BACnetValue value{};
-  Scratch() = default;
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { value_free(&value); }
-  BACnetValue* operator&() { return &value; }
-};
+// An object identifier whose type is this is absent.
+inline constexpr uint32_t kNoObject = 999;
+
+inline int read_date(pdu_buffer* buffer, int tag, BACnetDate* date)
+{
+  return pdu_read_date(buffer, tag, &date->year);
+}
+
+inline int read_time(pdu_buffer* buffer, int tag, BACnetTime* time)
+{
+  return pdu_read_time(buffer, tag, &time->hour);
+}
+
+// The record of a value prepared for its tag, handed to `Decode`; 1 when the value holds none.
+template <class Record, int (*Decode)(pdu_buffer*, Record*)>
+inline int decode_into(pdu_buffer* buffer, BACnetValue* value)
+{
+  Record* record = value_record<Record>(value);
+  return record ? Decode(buffer, record) : VALUE_BAD_ARGUMENT;
+}
 
 // The record of a value prepared for its tag; 1001 when the value holds none.
 template <class Record, class Decode>
@@ -198,16 +210,16 @@ int write_records(pdu_buffer* buffer, const BACnetValue& value, uint32_t list_ta
 template <class Record, class Decode>
 int collect_one(pdu_buffer* buffer, BACnetValue* target, uint32_t element_tag, uint32_t list_tag, Decode decode)
 {
-  Scratch element;
+  OwnedValue element;
   uint32_t start = buffer->pos;
-  int result = value_init(&element, element_tag);
+  int result = value_init(element.get(), element_tag);
   if (result == 0)
-    result = decode_record<Record>(buffer, &element, decode);
+    result = decode_record<Record>(buffer, element.get(), decode);
   // An element that reads nothing would never let the list end.
   if (result == 0 && buffer->pos == start)
     result = PDU_MALFORMED;
   if (result == 0)
-    result = value_append_element(target, list_tag, &element);
+    result = value_append_element(target, list_tag, element.get());
   return result;
 }
 
@@ -243,13 +255,13 @@ int read_list_until(pdu_buffer* buffer, uint8_t n, BACnetValue* list, uint32_t l
   while (result == 0 && !pdu_next_is(buffer, pdu_closing_tag(n))) {
     if (!pdu_has_data(buffer))
       return PDU_MALFORMED;
-    Scratch element;
+    OwnedValue element;
     uint32_t start = buffer->pos;
-    result = decode_one(&element.value);
+    result = decode_one(element.get());
     if (result == 0 && buffer->pos == start)
       result = PDU_MALFORMED;
     if (result == 0)
-      result = value_array_append(value_array(list), &element.value);
+      result = value_array_append(value_array(list), element.get());
   }
   return result;
 }

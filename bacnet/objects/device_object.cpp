@@ -11,6 +11,7 @@
 #include "bacnet/objects/object_summaries.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_memory.h"
 
@@ -78,13 +79,12 @@ int transfer_built(PropertyCall& call, int (*build)(uint32_t owner, BACnetValue*
 {
   if (!call.reading())
     return -1;
-  BACnetValue list{};
-  int rc = build(call.owner, &list);
+  OwnedValue list;
+  int rc = build(call.owner, list.get());
   if (rc == 0)
-    rc = value_transfer(&list, call.value, call.index, 0);
+    rc = value_transfer(list.get(), call.value, call.index, 0);
   else
     rc = 1;
-  value_free(&list);
   return rc;
 }
 
@@ -219,15 +219,14 @@ int object_InitDevice(uint32_t instance, const DeviceIdentity* identity)
   for (const auto& n : numbers)
     object_SetNumber(instance, OBJECT_DEVICE, instance, n.property, n.number);
 
-  BitString bits{};
-  int rc = bitstring_set(&bits, kBitsOf97, sizeof kBitsOf97);
+  Owned<BitString, bitstring_free> bits;
+  int rc = bitstring_set(bits.get(), kBitsOf97, sizeof kBitsOf97);
   if (rc == 0)
-    object_SetBitString(instance, OBJECT_DEVICE, instance, PROP_PROTOCOL_SERVICES_SUPPORTED, &bits);
+    object_SetBitString(instance, OBJECT_DEVICE, instance, PROP_PROTOCOL_SERVICES_SUPPORTED, bits.get());
   if (rc == 0)
-    rc = bitstring_set(&bits, kBitsOf96, sizeof kBitsOf96);
+    rc = bitstring_set(bits.get(), kBitsOf96, sizeof kBitsOf96);
   if (rc == 0)
-    object_SetBitString(instance, OBJECT_DEVICE, instance, PROP_PROTOCOL_OBJECT_TYPES_SUPPORTED, &bits);
-  bitstring_free(&bits);
+    object_SetBitString(instance, OBJECT_DEVICE, instance, PROP_PROTOCOL_OBJECT_TYPES_SUPPORTED, bits.get());
   return rc;
 }
 

@@ -3,6 +3,7 @@
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/objects/object_record.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -26,11 +27,7 @@ int client_cov(bool confirmed, int32_t device, const BACnetAddress* address, con
 const NotificationSender kClientSender{client_event, client_cov};
 NotificationSender g_sender = kClientSender;
 
-// The request frees what it owns when it goes out of scope.
-struct OwnedEvent {
-  EventNotificationRequest request;
-  ~OwnedEvent() { pdu_free_event_notification_request(&request); }
-};
+using OwnedEvent = Owned<EventNotificationRequest, pdu_free_event_notification_request>;
 
 // The Notification Class's priority for a transition kind (0 when it holds none).
 uint32_t class_priority(ObjectRecord* nc, uint32_t transition)
@@ -149,7 +146,7 @@ int event_generate(uint32_t owner, uint32_t, ObjectRecord* object, uint32_t from
     return -1;
   uint32_t transition = event_transition_of(to_state);
   OwnedEvent event;
-  EventNotificationRequest& n = event.request;
+  EventNotificationRequest& n = *event;
   fill_common(n, owner, object, notify_type);
   n.from_state = from_state;
   n.to_state = to_state;
@@ -187,7 +184,7 @@ int event_process_transition(uint32_t transition, ObjectRecord* object, uint32_t
   if (!object || transition > TRANSITION_TO_NORMAL)
     return -1;
   OwnedEvent event;
-  EventNotificationRequest& n = event.request;
+  EventNotificationRequest& n = *event;
   fill_common(n, owner, object, kAckNotification);
   n.to_state = acknowledged_state(object, transition);
   uint32_t kind = event_transition_of(n.to_state);

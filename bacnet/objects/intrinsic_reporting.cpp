@@ -9,21 +9,13 @@
 #include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
 
 constexpr uint32_t kStateBinaryValue = 1;    // PropertyStates choice of a binary present value
 constexpr uint32_t kStateUnsignedValue = 11;  // and of a multi-state one
-
-// The value owns what it holds until the scope ends.
-struct Owned {
-  BACnetValue v{};
-  Owned() = default;
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() { value_free(&v); }
-};
 
 float real_of(ObjectRecord* object, uint32_t property)
 {
@@ -33,7 +25,7 @@ float real_of(ObjectRecord* object, uint32_t property)
 
 // What one run of a reporting object works from.
 struct Reading {
-  Owned present;  // REAL, ENUMERATED or UNSIGNED
+  OwnedValue present;  // REAL, ENUMERATED or UNSIGNED
   uint32_t reliability = 0;
   bool out_of_service = false;
   int32_t delay_countdown = 1;  // time delay + 1
@@ -43,15 +35,15 @@ struct Reading {
 void read_object(ObjectRecord* object, Reading* in)
 {
   if (object->spec->command_choice != 0) {
-    object_EvaluatePresentValue(object, &in->present.v);
+    object_EvaluatePresentValue(object, in->present.get());
   } else if (const float* real = object_real(object, PROP_PRESENT_VALUE)) {
-    value_set_real(real, &in->present.v);
+    value_set_real(real, in->present.get());
   } else if (const FieldSpec* f = object_field_spec(*object->spec, PROP_PRESENT_VALUE)) {
     uint32_t word = object_word_value(object, PROP_PRESENT_VALUE);
     if (f->kind == FieldKind::Enumerated)
-      value_set_enumerated(&word, &in->present.v);
+      value_set_enumerated(&word, in->present.get());
     else
-      value_set_unsigned(&word, &in->present.v);
+      value_set_unsigned(&word, in->present.get());
   }
   in->reliability = object_word_value(object, PROP_RELIABILITY);
   const uint8_t* oos = object_boolean(object, PROP_OUT_OF_SERVICE);
@@ -76,7 +68,7 @@ bool analog_target(ObjectRecord* object, const Reading& in, uint32_t current, Ta
     *t = {EVENT_STATE_FAULT, 1};
     return true;
   }
-  float pv = in.present.v.payload.real;
+  float pv = in.present->payload.real;
   float high = real_of(object, PROP_HIGH_LIMIT);
   float low = real_of(object, PROP_LOW_LIMIT);
   float deadband = real_of(object, PROP_DEADBAND);
@@ -100,7 +92,7 @@ bool alarm_value_target(ObjectRecord* object, const Reading& in, uint32_t, Targe
 {
   if (in.reliability != 0)
     *t = {EVENT_STATE_FAULT, 1};
-  else if (in.present.v.payload.enumerated == object_word_value(object, PROP_ALARM_VALUE))
+  else if (in.present->payload.enumerated == object_word_value(object, PROP_ALARM_VALUE))
     *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
   else
     *t = {EVENT_STATE_NORMAL, in.delay_countdown};
@@ -111,7 +103,7 @@ bool feedback_target(ObjectRecord* object, const Reading& in, uint32_t, Target* 
 {
   if (in.reliability != 0)
     *t = {EVENT_STATE_FAULT, 1};
-  else if (in.present.v.payload.unsigned_value != object_word_value(object, PROP_FEEDBACK_VALUE))
+  else if (in.present->payload.unsigned_value != object_word_value(object, PROP_FEEDBACK_VALUE))
     *t = {EVENT_STATE_OFFNORMAL, in.delay_countdown};
   else
     *t = {EVENT_STATE_NORMAL, in.delay_countdown};
@@ -134,7 +126,7 @@ bool in_state_list(ObjectRecord* object, uint32_t property, uint32_t state)
 
 bool state_list_target(ObjectRecord* object, const Reading& in, uint32_t, Target* t)
 {
-  uint32_t pv = in.present.v.payload.unsigned_value;
+  uint32_t pv = in.present->payload.unsigned_value;
   if (in_state_list(object, PROP_FAULT_VALUES, pv))
     *t = {EVENT_STATE_FAULT, 1};
   else if (in.reliability != 0 && in.out_of_service)
@@ -168,7 +160,7 @@ void out_of_range_values(ObjectRecord* object, const Reading& in, uint32_t from,
     return;
   // A return to normal names the limit of the state it left.
   uint32_t limit_state = to == EVENT_STATE_NORMAL ? from : to;
-  p->reals[0] = in.present.v.payload.real;
+  p->reals[0] = in.present->payload.real;
   p->reals[1] = real_of(object, PROP_DEADBAND);
   p->reals[2] = real_of(object, limit_state == EVENT_STATE_LOW_LIMIT ? PROP_LOW_LIMIT : PROP_HIGH_LIMIT);
 }
@@ -178,8 +170,8 @@ void change_of_state_values(ObjectRecord* object, const Reading& in, uint32_t, u
   auto* p = new_parameters(out, EVENT_TYPE_CHANGE_OF_STATE, object_bits(object, PROP_STATUS_FLAGS));
   if (!p)
     return;
-  bool binary = in.present.v.tag == TAG_ENUMERATED;
-  p->new_state = {binary ? kStateBinaryValue : kStateUnsignedValue, in.present.v.payload.unsigned_value};
+  bool binary = in.present->tag == TAG_ENUMERATED;
+  p->new_state = {binary ? kStateBinaryValue : kStateUnsignedValue, in.present->payload.unsigned_value};
 }
 
 void command_failure_values(ObjectRecord* object, const Reading& in, uint32_t, uint32_t, BACnetValue* out)
@@ -187,9 +179,9 @@ void command_failure_values(ObjectRecord* object, const Reading& in, uint32_t, u
   auto* p = new_parameters(out, EVENT_TYPE_COMMAND_FAILURE, object_bits(object, PROP_STATUS_FLAGS));
   if (!p)
     return;
-  value_assign(&p->command_value, &in.present.v, -1);
+  value_assign(&p->command_value, in.present.get(), -1);
   uint32_t feedback = object_word_value(object, PROP_FEEDBACK_VALUE);
-  if (in.present.v.tag == TAG_ENUMERATED)
+  if (in.present->tag == TAG_ENUMERATED)
     value_set_enumerated(&feedback, &p->feedback_value);
   else
     value_set_unsigned(&feedback, &p->feedback_value);
@@ -242,24 +234,20 @@ void send_cov(uint32_t owner, ObjectRecord* object, const BACnetValue& present, 
   const BACnetValue* subscriptions = object_value(object, PROP_COV_SUBSCRIBERS);
   if (!subscriptions || subscriptions->tag == TAG_NULL)
     return;
-  Owned values;
+  OwnedValue values;
   for (uint32_t property : {PROP_PRESENT_VALUE, PROP_STATUS_FLAGS}) {
-    BACnetValue element{};
-    if (value_init(&element, TAG_PROPERTY_VALUE) != VALUE_OK) {
-      value_free(&element);
+    OwnedValue element;
+    if (value_init(element.get(), TAG_PROPERTY_VALUE) != VALUE_OK)
       return;
-    }
-    auto* pv = value_record<BACnetPropertyValue>(&element);
+    auto* pv = value_record<BACnetPropertyValue>(element.get());
     pv->property = property;
     pv->array_index = -1;
     int rc = property == PROP_PRESENT_VALUE ? value_assign(&pv->value, &present, -1)
                                             : value_set_bitstring(flags, &pv->value);
-    if (rc != VALUE_OK || value_append_element(&values.v, TAG_PROPERTY_VALUE_LIST, &element) != VALUE_OK) {
-      value_free(&element);
+    if (rc != VALUE_OK || value_append_element(values.get(), TAG_PROPERTY_VALUE_LIST, element.get()) != VALUE_OK)
       return;
-    }
   }
-  cov_notify_destinations(owner, object->id, &values.v, subscriptions);
+  cov_notify_destinations(owner, object->id, values.get(), subscriptions);
 }
 
 // Lifetimes count whole seconds: a subscription whose time is up leaves the list.
@@ -338,7 +326,7 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   bitstring_set_bit(flags, 2, 0);
   bitstring_set_bit(flags, 3, in.out_of_service);
 
-  const BACnetValue& present = in.present.v;
+  const BACnetValue& present = *in.present;
   bool force = (engine->force_flags & kEngineForceCov) != 0;
   bool flags_changed = packed_flags(flags) != old_flags;
   if (profile.cov == CovKind::Real) {
@@ -358,10 +346,10 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
   }
 
   if (notify) {
-    Owned values;
-    profile.values(object, in, from, to, &values.v);
+    OwnedValue values;
+    profile.values(object, in, from, to, values.get());
     uint32_t notify_type = object_word_value(object, PROP_NOTIFY_TYPE);
-    event_generate(owner, object->type, object, from, to, &values.v, notify_type);
+    event_generate(owner, object->type, object, from, to, values.get(), notify_type);
     engine->recorded_state[transition] = to;
   }
   engine->force_flags = 0;
@@ -373,8 +361,8 @@ void run_reporting(const ReportingProfile& profile, uint32_t owner, int tick_fla
 // ---- Event Enrollment --------------------------------------------------------------------
 
 struct Monitored {
-  Owned value;
-  Owned second;  // command-failure: the feedback value; floating-limit: the setpoint
+  OwnedValue value;
+  OwnedValue second;  // command-failure: the feedback value; floating-limit: the setpoint
 };
 
 int read_reference(uint32_t owner, const BACnetDeviceObjectPropertyReference& ref, BACnetValue* out)
@@ -386,15 +374,15 @@ int read_reference(uint32_t owner, const BACnetDeviceObjectPropertyReference& re
 bool read_monitored(uint32_t owner, ObjectRecord* ee, const BACnetEventParameter& p, Monitored* m)
 {
   const BACnetDeviceObjectPropertyReference* ref = object_reference(ee, PROP_OBJECT_PROPERTY_REFERENCE);
-  if (!ref || read_reference(owner, *ref, &m->value.v) != 0)
+  if (!ref || read_reference(owner, *ref, m->value.get()) != 0)
     return false;
   if (p.choice == EVENT_TYPE_COMMAND_FAILURE || p.choice == EVENT_TYPE_FLOATING_LIMIT)
-    if (read_reference(owner, p.reference, &m->second.v) != 0)
+    if (read_reference(owner, p.reference, m->second.get()) != 0)
       return false;
   if (p.choice == EVENT_TYPE_FLOATING_LIMIT)
-    return m->value.v.tag == TAG_REAL && m->second.v.tag == TAG_REAL;
+    return m->value->tag == TAG_REAL && m->second->tag == TAG_REAL;
   if (p.choice == EVENT_TYPE_OUT_OF_RANGE)
-    return m->value.v.tag == TAG_REAL;
+    return m->value->tag == TAG_REAL;
   return true;
 }
 
@@ -423,7 +411,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
   BACnetPropertyStates matched{};
   switch (p.choice) {
   case EVENT_TYPE_CHANGE_OF_STATE: {
-    bool in_list = value_matches_property_states(&p.values, &m.value.v, &matched) == 1;
+    bool in_list = value_matches_property_states(&p.values, m.value.get(), &matched) == 1;
     if (state == EVENT_STATE_NORMAL && in_list)
       next = EVENT_STATE_OFFNORMAL;
     else if (state == EVENT_STATE_OFFNORMAL && !in_list)
@@ -431,7 +419,7 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
     break;
   }
   case EVENT_TYPE_COMMAND_FAILURE: {
-    bool agree = value_matches_condition(&m.value.v, &m.second.v) == 1;
+    bool agree = value_matches_condition(m.value.get(), m.second.get()) == 1;
     if (state == EVENT_STATE_NORMAL && !agree)
       next = EVENT_STATE_OFFNORMAL;
     else if (state == EVENT_STATE_OFFNORMAL && agree)
@@ -442,8 +430,8 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
   case EVENT_TYPE_OUT_OF_RANGE: {
     // Floating: the limits lie about the setpoint; out of range: they stand as given.
     bool floating = p.choice == EVENT_TYPE_FLOATING_LIMIT;
-    float v = m.value.v.payload.real;
-    float sp = floating ? m.second.v.payload.real : 0.0f;
+    float v = m.value->payload.real;
+    float sp = floating ? m.second->payload.real : 0.0f;
     next = limit_state(state, v, floating ? sp + p.high_limit : p.high_limit,
                        floating ? sp - p.low_limit : p.low_limit, p.deadband);
     uint32_t side = next == EVENT_STATE_NORMAL ? state : next;
@@ -460,17 +448,16 @@ bool enrollment_transition(const BACnetEventParameter& p, uint32_t state, Monito
   *to = next;
   // The status flags of the event values tell only whether the object leaves normal.
   const uint8_t flags[4] = {uint8_t(next != EVENT_STATE_NORMAL), 0, 0, 0};
-  BitString status{};
-  bitstring_set(&status, flags, 4);
-  auto* n = new_parameters(values, p.choice, &status);
-  bitstring_free(&status);
+  Owned<BitString, bitstring_free> status;
+  bitstring_set(status.get(), flags, 4);
+  auto* n = new_parameters(values, p.choice, status.get());
   if (!n)
     return true;
   if (p.choice == EVENT_TYPE_CHANGE_OF_STATE) {
     n->new_state = matched;
   } else if (p.choice == EVENT_TYPE_COMMAND_FAILURE) {
-    value_assign(&n->command_value, &m.value.v, -1);
-    value_assign(&n->feedback_value, &m.second.v, -1);
+    value_assign(&n->command_value, m.value.get(), -1);
+    value_assign(&n->feedback_value, m.second.get(), -1);
   } else {
     std::copy(reals, reals + 3, n->reals);
   }
@@ -504,14 +491,14 @@ void object_EventEnrollmentTimer(uint32_t owner, ObjectRecord* ee)
   Monitored m;
   if (p->choice == type && known && read_monitored(owner, ee, *p, &m)) {
     uint32_t to = 0;
-    Owned values;
-    if (enrollment_transition(*p, *state, m, &to, &values.v)) {
+    OwnedValue values;
+    if (enrollment_transition(*p, *state, m, &to, values.get())) {
       // The delay counts from the last run in which no transition was pending.
       if (int64_t(now) - int64_t(*condition_time) >= int64_t(p->time_delay)) {
         uint32_t from = *state;
         *state = to;
         uint32_t notify_type = object_word_value(ee, PROP_NOTIFY_TYPE);
-        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, &values.v, notify_type);
+        event_generate(owner, OBJECT_EVENT_ENROLLMENT, ee, from, to, values.get(), notify_type);
       } else {
         pending = true;
       }

@@ -15,6 +15,7 @@
 #include "bacnet/objects/property_access.h"
 #include "bacnet/objects/schedule_timers.h"
 #include "bacnet/objects/trend_log.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -102,12 +103,11 @@ int behaviour_write_reference(uint32_t owner, const BACnetDeviceObjectPropertyRe
   uint32_t device = device_of(owner, reference);
   CacheReference ref = cache_reference_of(device, reference);
   if (local_device(device)) {
-    BACnetValue copy{};
-    int rc = value_assign(&copy, value, -1);
+    OwnedValue copy;
+    int rc = value_assign(copy.get(), value, -1);
     if (rc == 0)
-      rc = object_WriteObjectProperty(-1, device, reference.object.type, reference.object.instance,
-                                      reference.property, reference.array_index, &copy, priority);
-    value_free(&copy);
+      rc = object_WriteObjectProperty(-1, device, reference.object.type, reference.object.instance, reference.property,
+                                      reference.array_index, copy.get(), priority);
     g_local_write_failed[cache_key(ref)] = rc != 0;
     return rc;
   }
@@ -148,14 +148,14 @@ void device_time_sync_at_midnight()
   if (!localtime_r(&tick, &local) || local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0)
     return;
   uint32_t device = object_LocalInstance();
-  BACnetValue recipients{};
-  object_GetObjectProperty(-1, device, OBJECT_DEVICE, device, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, &recipients);
+  OwnedValue recipients;
+  object_GetObjectProperty(-1, device, OBJECT_DEVICE, device, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1,
+                           recipients.get());
   bool broadcast = false;
-  if (const BACnetValueArray* list = recipients.tag == TAG_RECIPIENT_LIST ? value_array(&recipients) : nullptr)
+  if (const BACnetValueArray* list = recipients->tag == TAG_RECIPIENT_LIST ? value_array(recipients.get()) : nullptr)
     for (uint32_t i = 0; i < list->used && !broadcast; ++i)
       if (const auto* r = value_record<BACnetRecipient>(&list->elements[i]))
         broadcast = r->choice == int32_t(kRecipientAddress) && r->address.network == kGlobalBroadcastNetwork;
-  value_free(&recipients);
   if (!broadcast || !g_seams.utc_time_synchronization)
     return;
   BACnetDateTime utc{};
@@ -185,3 +185,5 @@ void object_second_tick()
 }
 
 time_t object_tick_time() { return g_tick_time; }
+
+void behaviour_forget_local_writes() { g_local_write_failed.clear(); }

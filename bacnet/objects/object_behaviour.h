@@ -49,6 +49,9 @@ int behaviour_write_reference(uint32_t owner, const BACnetDeviceObjectPropertyRe
 // True when the last write through the reference failed or (for another device) was not
 // acknowledged yet.
 bool behaviour_write_failed(uint32_t owner, const BACnetDeviceObjectPropertyReference& reference);
+// Forgets the outcome of every write to a property of a local device: a database that starts
+// has written nothing yet.
+void behaviour_forget_local_writes();
 
 // The Device timer: counts the backup down on tick runs; while the device is not
 // operational it prints the time left and returns to operational when it is over.

@@ -9,6 +9,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -55,10 +56,9 @@ void set_text(ObjectRecord* record, uint32_t property, const char* text)
 {
   if (!text)
     return;
-  BACnetValue v{};
-  if (value_set_charstring(text, &v) == VALUE_OK)
-    object_PropertyFunction(-1, 0, record, property, -1, PROPERTY_WRITE, &v, 0);
-  value_free(&v);
+  OwnedValue v;
+  if (value_set_charstring(text, v.get()) == VALUE_OK)
+    object_PropertyFunction(-1, 0, record, property, -1, PROPERTY_WRITE, v.get(), 0);
 }
 
 // Applies the registrations, oldest first; one whose object cannot be made ends the drain
@@ -124,6 +124,7 @@ int object_Init(uint32_t instance, const DriverContext* context, const DeviceIde
     g.local_instance = instance;
   }
   object_set_log(context && context->options[kObjectLogOption] ? context->log : nullptr);
+  behaviour_forget_local_writes();
   objtable_create();
   object_DeviceSetupInit();
   object_InitDevice(instance, identity);

@@ -37,9 +37,9 @@ struct ObjectWriteEntry {
   BACnetValue value{};
 };
 
-// Start-up: the Loop event switch, the empty queues, the log output (option byte 16), the
-// object table, the set-up queue, the Device object from the identity and the File object
-// of the objects file. 0.
+// Start-up: the Loop event switch, the empty queues, the log output (option byte 16), no
+// outcome of earlier local writes, the object table, the set-up queue, the Device object from
+// the identity and the File object of the objects file. 0.
 int object_Init(uint32_t instance, const DriverContext* context, const DeviceIdentity* identity);
 // Shut-down: every waiting set-up request completes with -1, the queues are emptied, the
 // address-binding tables cleared, the objects file saved whatever the change flag says, and

@@ -8,6 +8,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/property_access.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -81,11 +82,10 @@ int find(const BACnetValueArray* array, const BACnetValue& element)
 
 int append_copy(BACnetValueArray* array, const BACnetValue& element)
 {
-  BACnetValue copy{};
-  int rc = value_assign(&copy, &element, -1);
+  OwnedValue copy;
+  int rc = value_assign(copy.get(), &element, -1);
   if (rc == VALUE_OK)
-    rc = value_array_append(array, &copy);
-  value_free(&copy);
+    rc = value_array_append(array, copy.get());
   return rc == VALUE_OK ? kOk : PROPERTY_OTHER;
 }
 
@@ -111,12 +111,11 @@ BACnetValueArray* day_times(BACnetValue* day)
     return nullptr;
   BACnetValue& times = daily->day_schedule;
   if (times.tag == TAG_TIME_VALUE) {
-    BACnetValue single = times;
+    OwnedValue single(times);
     value_clear(&times);
-    if (value_init(&times, TAG_TIME_VALUE_LIST) != VALUE_OK || value_array_append(times.payload.array, &single) != VALUE_OK) {
-      value_free(&single);
+    if (value_init(&times, TAG_TIME_VALUE_LIST) != VALUE_OK ||
+        value_array_append(times.payload.array, single.get()) != VALUE_OK)
       return nullptr;
-    }
   }
   return list_of(&times, TAG_TIME_VALUE_LIST, true);
 }
@@ -289,13 +288,11 @@ int object_InsertListElements(ObjectRecord* record, uint32_t, uint32_t type, uin
   if (at >= 0 && rule->kind == ListKind::SortedUnique)
     return PROPERTY_OTHER;
   if (at >= 0) {
-    BACnetValue copy{};
-    if (value_assign(&copy, element, -1) != VALUE_OK) {
-      value_free(&copy);
+    OwnedValue copy;
+    if (value_assign(copy.get(), element, -1) != VALUE_OK)
       return PROPERTY_OTHER;
-    }
     value_free(&list->elements[at]);
-    list->elements[at] = copy;
+    list->elements[at] = copy.release();
   } else if (int rc = append_copy(list, *element)) {
     return rc;
   }

@@ -8,6 +8,7 @@
 
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_memory.h"
 
@@ -118,22 +119,16 @@ size_t header_size()
 
 int make_list(BACnetValue* value, uint32_t tag) { return value_init(value, tag); }
 
-int append(BACnetValue* list, BACnetValue* element)
-{
-  int rc = value_array_append(list->payload.array, element);
-  if (rc != VALUE_OK)
-    value_free(element);
-  return rc;
-}
+int append(BACnetValue* list, OwnedValue& element) { return value_array_append(list->payload.array, element.get()); }
 
 int unsigned_array3(BACnetValue* value)
 {
   int rc = make_list(value, TAG_UNSIGNED_LIST);
   for (int i = 0; rc == VALUE_OK && i < 3; ++i) {
-    BACnetValue element{};
+    OwnedValue element;
     uint32_t zero = 0;
-    value_set_unsigned(&zero, &element);
-    rc = append(value, &element);
+    value_set_unsigned(&zero, element.get());
+    rc = append(value, element);
   }
   return rc;
 }
@@ -142,14 +137,12 @@ int weekly_schedule(BACnetValue* value)
 {
   int rc = make_list(value, TAG_DAILY_SCHEDULE_LIST);
   for (int i = 0; rc == VALUE_OK && i < 7; ++i) {
-    BACnetValue day{};
-    rc = value_init(&day, TAG_DAILY_SCHEDULE);
+    OwnedValue day;
+    rc = value_init(day.get(), TAG_DAILY_SCHEDULE);
     if (rc == VALUE_OK)
-      rc = make_list(&value_record<BACnetDailySchedule>(&day)->day_schedule, TAG_TIME_VALUE_LIST);
+      rc = make_list(&value_record<BACnetDailySchedule>(day.get())->day_schedule, TAG_TIME_VALUE_LIST);
     if (rc == VALUE_OK)
-      rc = append(value, &day);
-    else
-      value_free(&day);
+      rc = append(value, day);
   }
   return rc;
 }
@@ -159,10 +152,10 @@ int configuration_files(BACnetValue* value, uint32_t instance)
   int rc = make_list(value, TAG_OBJECT_ID_LIST);
   if (rc != VALUE_OK)
     return rc;
-  BACnetValue file{};
+  OwnedValue file;
   BACnetObjectId id{OBJECT_FILE, instance};
-  value_set_objectid(&id, &file);
-  return append(value, &file);
+  value_set_objectid(&id, file.get());
+  return append(value, file);
 }
 
 int bit_default(BitString* bits, uint32_t n, bool set)
@@ -254,32 +247,36 @@ int apply_default(ObjectRecord* record, const FieldSpec& f, void* field, uint32_
 
 // ---- Field access ------------------------------------------------------------------------
 
-int row_index(const ObjectTypeSpec& spec, uint32_t property)
+int row_index(const NativeLayout& native, uint32_t property)
 {
-  const NativeLayout& native = layout(spec);
   const auto& rows = property & kPseudoProperty ? native.pseudo_row : native.row;
   const uint32_t number = property & ~kPseudoProperty;
   return number < rows.size() ? rows[number] : -1;
 }
 
-void* field_at(ObjectRecord* record, size_t row)
+void* field_at(ObjectRecord* record, const NativeLayout& native, size_t row)
 {
-  int32_t offset = layout(*record->spec).offset[row];
+  int32_t offset = native.offset[row];
   return offset < 0 ? nullptr : record->fields + offset;
 }
 
+void* field_at(ObjectRecord* record, size_t row) { return field_at(record, layout(*record->spec), row); }
+
+// The behaviour engine reaches fields by the thousand every second: one look-up of the
+// layout per access.
 template <class T>
 T* typed_field(ObjectRecord* record, uint32_t property, std::initializer_list<FieldKind> kinds)
 {
   if (!record || !record->spec)
     return nullptr;
-  int row = row_index(*record->spec, property);
+  const NativeLayout& native = layout(*record->spec);
+  int row = row_index(native, property);
   if (row < 0)
     return nullptr;
   FieldKind kind = record->spec->fields[row].kind;
   for (FieldKind k : kinds)
     if (k == kind)
-      return static_cast<T*>(field_at(record, row));
+      return static_cast<T*>(field_at(record, native, row));
   return nullptr;
 }
 
@@ -366,7 +363,7 @@ ObjectRecord* object_NewRecord(uint32_t owner, uint32_t type, uint32_t instance)
   std::snprintf(name, sizeof name, spec->name_format, instance);
   bool ok = value_set_charstring(name, &record->name) == VALUE_OK;
   for (size_t i = 0; ok && i < spec->fields.size(); ++i) {
-    void* field = field_at(record, i);
+    void* field = field_at(record, native, i);
     if (field)
       ok = apply_default(record, spec->fields[i], field, owner) == VALUE_OK;
   }
@@ -387,8 +384,9 @@ void object_DestroyObject(uint32_t type, ObjectRecord* record)
     return;
   }
   value_free(&record->name);
+  const NativeLayout& native = layout(*spec);
   for (size_t i = 0; i < spec->fields.size(); ++i)
-    if (void* field = field_at(record, i))
+    if (void* field = field_at(record, native, i))
       release_field(spec->fields[i], field);
 }
 
@@ -459,12 +457,10 @@ int object_InitPriorityArray(BACnetValue* value)
     return VALUE_BAD_ARGUMENT;
   int rc = make_list(value, TAG_PRIORITY_ARRAY);
   for (int i = 0; rc == VALUE_OK && i < 16; ++i) {
-    BACnetValue element{};
-    rc = value_init(&element, TAG_PRIORITY_VALUE);
+    OwnedValue element;
+    rc = value_init(element.get(), TAG_PRIORITY_VALUE);
     if (rc == VALUE_OK)
-      rc = append(value, &element);
-    else
-      value_free(&element);
+      rc = append(value, element);
   }
   return rc;
 }
@@ -475,15 +471,13 @@ int object_InitTimeStamps(BACnetValue* value)
     return VALUE_BAD_ARGUMENT;
   int rc = make_list(value, TAG_TIMESTAMP_LIST);
   for (int i = 0; rc == VALUE_OK && i < 3; ++i) {
-    BACnetValue element{};
-    rc = value_init(&element, TAG_TIMESTAMP);
+    OwnedValue element;
+    rc = value_init(element.get(), TAG_TIMESTAMP);
     if (rc == VALUE_OK) {
-      auto* stamp = value_record<BACnetTimeStamp>(&element);
+      auto* stamp = value_record<BACnetTimeStamp>(element.get());
       stamp->choice = 2;
       time_set_unspecified(&stamp->datetime);
-      rc = append(value, &element);
-    } else {
-      value_free(&element);
+      rc = append(value, element);
     }
   }
   return rc;

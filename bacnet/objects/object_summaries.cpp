@@ -5,6 +5,7 @@
 #include "bacnet/objects/event_notify.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -149,22 +150,16 @@ uint32_t summary_priority(ObjectRecord* nc, uint32_t state)
 
 bool append_enrollment(BACnetValue* result, ObjectRecord* object, uint32_t event_type, uint32_t priority)
 {
-  BACnetValue entry{};
-  if (value_init(&entry, TAG_ENROLLMENT_SUMMARY) != VALUE_OK) {
-    value_free(&entry);
+  OwnedValue entry;
+  if (value_init(entry.get(), TAG_ENROLLMENT_SUMMARY) != VALUE_OK)
     return false;
-  }
-  auto* e = value_record<EnrollmentSummaryEntry>(&entry);
+  auto* e = value_record<EnrollmentSummaryEntry>(entry.get());
   e->object = object->id;
   e->event_type = event_type;
   e->event_state = object_word_value(object, PROP_EVENT_STATE);
   e->priority = priority;
   e->notification_class = object_word_value(object, PROP_NOTIFICATION_CLASS);
-  if (value_append_element(result, TAG_ENROLLMENT_SUMMARY_LIST, &entry) != VALUE_OK) {
-    value_free(&entry);
-    return false;
-  }
-  return true;
+  return value_append_element(result, TAG_ENROLLMENT_SUMMARY_LIST, entry.get()) == VALUE_OK;
 }
 
 void enroll_reporting_object(const EnrollmentFilter& filter, const ObjectTableEntry& e, BACnetValue* result)
@@ -232,10 +227,10 @@ void enroll_event_enrollment(const EnrollmentFilter& filter, const ObjectTableEn
 
 bool append_event_summary(BACnetValue* result, ObjectRecord* object, ObjectRecord* nc)
 {
-  BACnetValue entry{};
-  bool ok = value_init(&entry, TAG_EVENT_SUMMARY) == VALUE_OK;
+  OwnedValue entry;
+  bool ok = value_init(entry.get(), TAG_EVENT_SUMMARY) == VALUE_OK;
   if (ok) {
-    auto* s = value_record<EventSummaryEntry>(&entry);
+    auto* s = value_record<EventSummaryEntry>(entry.get());
     s->object = object->id;
     s->event_state = object_word_value(object, PROP_EVENT_STATE);
     s->notify_type = object_word_value(object, PROP_NOTIFY_TYPE);
@@ -247,9 +242,7 @@ bool append_event_summary(BACnetValue* result, ObjectRecord* object, ObjectRecor
          value_assign(&s->priorities, object_value(nc, PROP_PRIORITY), -1) == VALUE_OK;
   }
   if (ok)
-    ok = value_append_element(result, TAG_EVENT_SUMMARY_LIST, &entry) == VALUE_OK;
-  if (!ok)
-    value_free(&entry);
+    ok = value_append_element(result, TAG_EVENT_SUMMARY_LIST, entry.get()) == VALUE_OK;
   return ok;
 }
 
@@ -297,21 +290,15 @@ int objtable_alarm_summary(BACnetValue* result)
     uint32_t state = object_word_value(object, PROP_EVENT_STATE);
     if (object_word_value(object, PROP_NOTIFY_TYPE) != 0 || state == kNormal)
       return true;
-    BACnetValue entry{};
-    if (value_init(&entry, TAG_ALARM_SUMMARY) != VALUE_OK) {
-      value_free(&entry);
+    OwnedValue entry;
+    if (value_init(entry.get(), TAG_ALARM_SUMMARY) != VALUE_OK)
       return false;
-    }
-    auto* a = value_record<AlarmSummaryEntry>(&entry);
+    auto* a = value_record<AlarmSummaryEntry>(entry.get());
     a->object = object->id;
     a->alarm_state = state;
     const BitString* acked = object_bits(object, PROP_ACKED_TRANSITIONS);
-    if ((acked && bitstring_copy(&a->acked_transitions, acked) != VALUE_OK) ||
-        value_append_element(result, TAG_ALARM_SUMMARY_LIST, &entry) != VALUE_OK) {
-      value_free(&entry);
-      return false;
-    }
-    return true;
+    return (!acked || bitstring_copy(&a->acked_transitions, acked) == VALUE_OK) &&
+           value_append_element(result, TAG_ALARM_SUMMARY_LIST, entry.get()) == VALUE_OK;
   });
   return 0;
 }
@@ -393,10 +380,10 @@ int objtable_cov_subscriptions(uint32_t /*owner*/, BACnetValue* result)
       auto* d = value_record<BACnetDestination>(&array->elements[i]);
       if (!d)
         continue;
-      BACnetValue entry{};
-      bool ok = value_init(&entry, TAG_COV_SUBSCRIPTION) == VALUE_OK;
+      OwnedValue entry;
+      bool ok = value_init(entry.get(), TAG_COV_SUBSCRIPTION) == VALUE_OK;
       if (ok) {
-        auto* s = value_record<CovSubscription>(&entry);
+        auto* s = value_record<CovSubscription>(entry.get());
         s->recipient.not_empty = 1;
         s->recipient.process_id = d->process_id;
         ok = value_copy_recipient(&s->recipient.recipient, &d->recipient) == VALUE_OK;
@@ -406,9 +393,8 @@ int objtable_cov_subscriptions(uint32_t /*owner*/, BACnetValue* result)
         s->cov_increment = increment ? *increment : 0.0f;
       }
       if (ok)
-        ok = value_array_append(result->payload.array, &entry) == VALUE_OK;
+        ok = value_array_append(result->payload.array, entry.get()) == VALUE_OK;
       if (!ok) {
-        value_free(&entry);
         rc = -1;
         return false;
       }

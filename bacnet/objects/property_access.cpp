@@ -3,6 +3,7 @@
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -217,29 +218,25 @@ int object_SetObjectProperty(int32_t network, uint32_t owner, uint32_t type, uin
 
 int object_SetNumber(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, uint32_t number)
 {
-  BACnetValue v{};
-  value_set_unsigned(&number, &v);
-  int rc = object_SetObjectProperty(-1, owner, type, instance, property, -1, &v, 0);
-  value_free(&v);
-  return rc;
+  OwnedValue v;
+  value_set_unsigned(&number, v.get());
+  return object_SetObjectProperty(-1, owner, type, instance, property, -1, v.get(), 0);
 }
 
 int object_SetBitString(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, const BitString* bits)
 {
-  BACnetValue v{};
-  int rc = value_set_bitstring(bits, &v);
+  OwnedValue v;
+  int rc = value_set_bitstring(bits, v.get());
   if (rc == 0)
-    rc = object_SetObjectProperty(-1, owner, type, instance, property, -1, &v, 0);
-  value_free(&v);
+    rc = object_SetObjectProperty(-1, owner, type, instance, property, -1, v.get(), 0);
   return rc;
 }
 
 int object_SetString(uint32_t owner, uint32_t type, uint32_t instance, uint32_t property, const char* text)
 {
-  BACnetValue v{};
-  int rc = value_set_charstring(text, &v);
+  OwnedValue v;
+  int rc = value_set_charstring(text, v.get());
   if (rc == 0)
-    rc = object_SetObjectProperty(-1, owner, type, instance, property, -1, &v, 0);
-  value_free(&v);
+    rc = object_SetObjectProperty(-1, owner, type, instance, property, -1, v.get(), 0);
   return rc;
 }

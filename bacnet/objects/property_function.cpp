@@ -6,6 +6,7 @@
 
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -20,14 +21,12 @@ int move_value(PropertyCall& call, BACnetValue* field)
     return value_transfer(field, call.value, call.index, 0xFF);
   // A whole value replaces the field, whatever it held before (a schedule's present value
   // goes from NULL to REAL and back).
-  BACnetValue copy{};
-  int rc = value_assign(&copy, call.value, -1);
-  if (rc != VALUE_OK) {
-    value_free(&copy);
+  OwnedValue copy;
+  int rc = value_assign(copy.get(), call.value, -1);
+  if (rc != VALUE_OK)
     return rc;
-  }
   value_free(field);
-  *field = copy;
+  *field = copy.release();
   return VALUE_OK;
 }
 
@@ -55,16 +54,15 @@ void report_change(PropertyCall& call, const BACnetValue& now)
     hooks.object_timer(call.owner, call.record, 0);
   if (!hooks.notify_change)
     return;
-  BACnetValue pv{};
-  if (value_init(&pv, TAG_PROPERTY_VALUE) == VALUE_OK) {
-    auto* p = value_record<BACnetPropertyValue>(&pv);
+  OwnedValue pv;
+  if (value_init(pv.get(), TAG_PROPERTY_VALUE) == VALUE_OK) {
+    auto* p = value_record<BACnetPropertyValue>(pv.get());
     p->property = PROP_PRESENT_VALUE;
     p->array_index = call.index;
     p->priority = call.priority;
     if (value_assign(&p->value, &now, -1) == VALUE_OK)
-      hooks.notify_change(call.owner, call.record->id, &pv, call.priority);
+      hooks.notify_change(call.owner, call.record->id, pv.get(), call.priority);
   }
-  value_free(&pv);
 }
 
 int command_read(PropertyCall& call)
@@ -85,12 +83,10 @@ int command_write(PropertyCall& call)
   ObjectRecord* record = call.record;
   uint8_t choice = record->spec->command_choice;
   const BACnetValue* in = call.value;
-  BACnetValue entry{};
-  if (value_init(&entry, TAG_PRIORITY_VALUE) != VALUE_OK) {
-    value_free(&entry);
+  OwnedValue entry;
+  if (value_init(entry.get(), TAG_PRIORITY_VALUE) != VALUE_OK)
     return VALUE_NO_MEMORY;
-  }
-  auto* pv = value_record<BACnetPriorityValue>(&entry);
+  auto* pv = value_record<BACnetPriorityValue>(entry.get());
   if (in->tag == TAG_NULL) {
     pv->choice = 0;
   } else if (choice == 1 && in->tag == TAG_REAL) {
@@ -104,24 +100,20 @@ int command_write(PropertyCall& call)
     pv->choice = 3;
     pv->unsigned_value = in->payload.unsigned_value;
   } else {
-    value_free(&entry);
     return 1;
   }
   uint32_t slot = call.priority == 0 || call.priority > 16 ? 16 : call.priority;
 
   uint32_t* stored = object_word(record, PROP_PRESENT_VALUE);
   uint32_t last_stored = stored ? *stored : 0;
-  BACnetValue before{};
+  OwnedValue before;
   if (choice == 2)
-    object_EvaluatePresentValue(record, &before);
-  int rc = value_assign(object_value(record, PROP_PRIORITY_ARRAY), &entry, static_cast<int32_t>(slot));
-  value_free(&entry);
-  if (rc != 0) {
-    value_free(&before);
+    object_EvaluatePresentValue(record, before.get());
+  int rc = value_assign(object_value(record, PROP_PRIORITY_ARRAY), entry.get(), static_cast<int32_t>(slot));
+  if (rc != 0)
     return rc;
-  }
-  BACnetValue now{};
-  object_EvaluatePresentValue(record, &now);
+  OwnedValue now;
+  object_EvaluatePresentValue(record, now.get());
 
   uint32_t* reliability = object_word(record, PROP_RELIABILITY);
   bool unreliable = reliability && *reliability != 0;
@@ -129,19 +121,17 @@ int command_write(PropertyCall& call)
   if (choice == 1) {
     ObjectEngineState* engine = object_engine(record);
     float* increment = object_real(record, PROP_COV_INCREMENT);
-    report = unreliable || (now.tag == TAG_REAL && engine && increment &&
-                            std::fabs(now.payload.real - engine->reported_value) > *increment);
-    if (report && engine && now.tag == TAG_REAL)
-      engine->reported_value = now.payload.real;
+    report = unreliable || (now->tag == TAG_REAL && engine && increment &&
+                            std::fabs(now->payload.real - engine->reported_value) > *increment);
+    if (report && engine && now->tag == TAG_REAL)
+      engine->reported_value = now->payload.real;
   } else if (choice == 3) {
-    report = unreliable || (now.tag == TAG_UNSIGNED && now.payload.unsigned_value != last_stored);
+    report = unreliable || (now->tag == TAG_UNSIGNED && now->payload.unsigned_value != last_stored);
   } else {
-    report = before.tag == TAG_ENUMERATED && now.tag == TAG_ENUMERATED && !same_payload(before, now);
+    report = before->tag == TAG_ENUMERATED && now->tag == TAG_ENUMERATED && !same_payload(*before, *now);
   }
   if (report)
-    report_change(call, now);
-  value_free(&before);
-  value_free(&now);
+    report_change(call, *now);
   return 0;
 }
 
@@ -275,10 +265,10 @@ int trendlog_add_record(ObjectRecord* record, BACnetValue* log_record, bool ring
 
 int add_status_record(ObjectRecord* record, uint32_t bit, uint8_t set, bool ring)
 {
-  BACnetValue entry{};
-  int rc = value_init(&entry, TAG_LOG_RECORD);
+  OwnedValue entry;
+  int rc = value_init(entry.get(), TAG_LOG_RECORD);
   if (rc == VALUE_OK) {
-    auto* log = value_record<BACnetLogRecord>(&entry);
+    auto* log = value_record<BACnetLogRecord>(entry.get());
     time_now_to_bacnet(&log->timestamp);
     log->choice = 0;
     uint8_t status[2] = {0, 0};
@@ -286,8 +276,7 @@ int add_status_record(ObjectRecord* record, uint32_t bit, uint8_t set, bool ring
     rc = bitstring_set(&log->bits, status, 2);
   }
   if (rc == VALUE_OK)
-    rc = trendlog_add_record(record, &entry, ring);
-  value_free(&entry);
+    rc = trendlog_add_record(record, entry.get(), ring);
   return rc;
 }
 
@@ -371,12 +360,9 @@ bool event_rows_listed(ObjectRecord* record)
 
 int append_identifier(BACnetValue* list, uint32_t property)
 {
-  BACnetValue element{};
-  value_set_enumerated(&property, &element);
-  int rc = value_array_append(list->payload.array, &element);
-  if (rc != VALUE_OK)
-    value_free(&element);
-  return rc;
+  OwnedValue element;
+  value_set_enumerated(&property, element.get());
+  return value_array_append(list->payload.array, element.get());
 }
 
 }  // namespace
@@ -432,11 +418,10 @@ int object_PropertyFunction(int32_t network, uint32_t owner, ObjectRecord* recor
   if (property == PROP_ALL || property == PROP_OPTIONAL || property == PROP_REQUIRED) {
     if (direction != PROPERTY_READ)
       return 1;
-    BACnetValue list{};
-    int rc = object_PropertyList(record, property, &list);
+    OwnedValue list;
+    int rc = object_PropertyList(record, property, list.get());
     if (rc == 0)
-      rc = value_transfer(&list, value, index, 0);
-    value_free(&list);
+      rc = value_transfer(list.get(), value, index, 0);
     return rc;
   }
   const FieldSpec* field = object_field_spec(*record->spec, property);

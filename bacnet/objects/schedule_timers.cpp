@@ -6,6 +6,7 @@
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -153,18 +154,17 @@ void object_ScheduleTimer(uint32_t owner, ObjectRecord* object)
   }
   if (!chosen || chosen->tag == TAG_NULL)
     chosen = object_value(object, PROP_SCHEDULE_DEFAULT);
-  BACnetValue value{};
-  value_assign(&value, chosen, -1);
-  write_field(owner, object, PROP_PRESENT_VALUE, &value);
+  OwnedValue value;
+  value_assign(value.get(), chosen, -1);
+  write_field(owner, object, PROP_PRESENT_VALUE, value.get());
 
   BACnetValue* written = object_value(object, FIELD_SCHEDULE_WRITTEN);
-  if (in_effect && value_order(&value, written) != 0) {
+  if (in_effect && value_order(value.get(), written) != 0) {
     value_free(written);
-    value_assign(written, &value, -1);
+    value_assign(written, value.get(), -1);
     *object_word(object, FIELD_SCHEDULE_WRITTEN_AT) = os_wall_seconds();
-    write_references(owner, object, value);
+    write_references(owner, object, *value);
   }
-  value_free(&value);
 
   uint32_t reliability = reliability_of(owner, object);
   *object_word(object, PROP_RELIABILITY) = reliability;

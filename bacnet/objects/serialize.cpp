@@ -9,6 +9,7 @@
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -353,10 +354,9 @@ void put_header(std::vector<uint8_t>& out, uint32_t instance)
   serialize_put_word(out, instance);
   for (uint32_t i = 0; i < kReservedValues; ++i)
     serialize_put_word(out, TAG_NULL);
-  BACnetValue guard{};
-  value_set_charstring(g.guard.empty() ? nullptr : g.guard.c_str(), &guard);
-  serialize_WriteValue(out, &guard);
-  value_free(&guard);
+  OwnedValue guard;
+  value_set_charstring(g.guard.empty() ? nullptr : g.guard.c_str(), guard.get());
+  serialize_WriteValue(out, guard.get());
 }
 
 // 0 written, -1 a value no record can hold, 1 a type the file does not keep.
@@ -430,9 +430,8 @@ int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const
     return -1;
   int rc = get_contents(in, stored, type);
   if (rc == 0 && type.type == OBJECT_DEVICE && compare_version(version, "1.1.0") == 0) {
-    BACnetValue extra{};
-    rc = serialize_ReadValue(in, &extra);
-    value_free(&extra);
+    OwnedValue extra;
+    rc = serialize_ReadValue(in, extra.get());
   }
   if (rc != 0) {
     object_FreeObject(stored);
@@ -468,13 +467,12 @@ int load(SerializeReader& in)
     log(failure);
     return -1;
   }
-  BACnetValue value{};
+  OwnedValue value;
   bool ok = true;
   for (uint32_t i = 0; ok && i <= kReservedValues; ++i)
-    ok = serialize_ReadValue(in, &value) == 0;
+    ok = serialize_ReadValue(in, value.get()) == 0;
   // The last value read is the guard.
-  ok = ok && guard_matches(value);
-  value_free(&value);
+  ok = ok && guard_matches(*value);
   if (!ok)
     return -1;
   while (in.left() > 0) {

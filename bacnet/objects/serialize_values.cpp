@@ -1,11 +1,13 @@
-// The value records of the objects file. One description per tag serves both directions
-// (io_payload), so that what the writer puts down the reader takes up field for field.
+// The value records of the objects file. One walk serves both directions, so that what the
+// writer puts down the reader takes up field for field: a record's fields go in the order of
+// its description (value_fields.h) unless the file keeps an order of its own.
 // The reader checks every count and length against the bytes left before it allocates.
 #include <cstring>
 #include <limits>
 
 #include "bacnet/objects/serialize.h"
 #include "bacnet/value/value.h"
+#include "bacnet/value/value_fields.h"
 #include "bacnet/value/value_memory.h"
 
 namespace {
@@ -174,49 +176,127 @@ void io_object(IO& io, BACnetObjectId& id)
 }
 
 template <class IO>
-void io_date(IO& io, BACnetDate& d)
+void io_value(IO& io, BACnetValue& v);
+
+// ---- Records -----------------------------------------------------------------------------
+
+// The objects file puts these fields of a record first, in this order; the others follow in
+// the order of the record's description.
+constexpr const char* file_front(const void*) { return ""; }
+constexpr const char* file_front(const BACnetActionCommand*)
 {
-  io.raw(&d, 4);
+  return "DEVICEIDENTIFIER OBJECTIDENTIFIER POSTDELAY PRIORITY PROPERTYARRAYINDEX PROPERTYIDENTIFIER";
+}
+constexpr const char* file_front(const BACnetRecipientProcess*) { return "NOTEMPTY PROCESSIDENTIFIER"; }
+constexpr const char* file_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
+constexpr const char* file_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
+constexpr const char* file_front(const WriteAccessSpecification*) { return "PROPERTIES"; }
+constexpr const char* file_front(const BACnetDestination*) { return "TRANSITIONS"; }
+constexpr const char* file_front(const BACnetSpecialEvent*) { return "EVENTPRIORITY TIMEVALUES"; }
+constexpr const char* file_front(const BACnetPropertyValue*) { return "PRIORITY ARRAYINDEX PROPERTYIDENTIFIER"; }
+constexpr const char* file_front(const PropertyCondition*) { return "COMPARISONVALUE ARRAYINDEX PROPERTYIDENTIFIER"; }
+
+template <class IO, class R>
+void io_record(IO& io, R& r);
+
+// The fields of one record, each in its file form; a choice that holds no alternative the
+// record knows fails.
+template <class IO>
+class FileFields : public FieldVisitor<FileFields<IO>> {
+public:
+  explicit FileFields(IO& io) : io_(io) {}
+
+  template <class T>
+  void visit(const char*, Role role, T& f)
+  {
+    if constexpr (DescribedRecord<T>) {
+      io_record(io_, f);
+    } else if constexpr (std::is_same_v<T, uint32_t>) {
+      if (role == Role::flag)
+        io_.flag(f);
+      else if (role != Role::local)
+        io_.u32(f);
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      io_.i32(f);
+    } else if constexpr (std::is_same_v<T, float>) {
+      io_.f32(f);
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+      io_.u8(f);
+    } else if constexpr (std::is_same_v<T, BACnetDate> || std::is_same_v<T, BACnetTime>) {
+      io_.raw(&f, 4);
+    } else if constexpr (std::is_same_v<T, BACnetObjectId>) {
+      io_object(io_, f);
+    } else if constexpr (std::is_same_v<T, OctetString>) {
+      io_.octets(f, kNoLimit);
+    } else if constexpr (std::is_same_v<T, BitString>) {
+      io_.bits(f);
+    } else if constexpr (kIsInlineList<T>) {
+      io_.fail();  // the file keeps no read-access records
+    } else {
+      io_value(io_, f);
+    }
+    if (role == Role::choice || role == Role::strict_choice) {
+      choosing_ = true;
+      chosen_ = false;
+    }
+  }
+  template <class C>
+  bool holds(C& choice, int n)
+  {
+    bool held = static_cast<int64_t>(choice) == n;
+    chosen_ = chosen_ || held;
+    return held;
+  }
+  template <class R>
+  void record(R& r)
+  {
+    this->walk(r, file_front(&r));
+    if (choosing_ && !chosen_)
+      io_.fail();
+  }
+
+private:
+  IO& io_;
+  bool choosing_ = false;
+  bool chosen_ = false;
+};
+
+template <class IO, class R>
+void io_record(IO& io, R& r)
+{
+  FileFields<IO>(io).record(r);
 }
 
+// A MAC address has at most kMaxMacOctets in the file.
 template <class IO>
-void io_time(IO& io, BACnetTime& t)
-{
-  io.raw(&t, 4);
-}
-
-template <class IO>
-void io_address(IO& io, BACnetAddressValue& a)
+void io_record(IO& io, BACnetAddressValue& a)
 {
   io.u32(a.network);
   io.octets(a.mac, kMaxMacOctets);
 }
 
+// Three bytes taken at once.
 template <class IO>
-void io_reference(IO& io, BACnetDeviceObjectPropertyReference& r)
+void io_record(IO& io, BACnetWeekNDay& w)
 {
-  io_object(io, r.device);
-  io_object(io, r.object);
-  io.u32(r.property);
-  io.i32(r.array_index);
+  io.raw(&w, 3);
 }
 
+// Every alternative, and the byte behind the week-n-day.
 template <class IO>
-void io_calendar_entry(IO& io, BACnetCalendarEntry& e)
+void io_record(IO& io, BACnetCalendarEntry& e)
 {
   io.u32(e.choice);
-  io_date(io, e.date);
-  io_date(io, e.range.start);
-  io_date(io, e.range.end);
-  io.raw(&e.weeknday, 3);
+  io.raw(&e.date, 4);
+  io.raw(&e.range.start, 4);
+  io.raw(&e.range.end, 4);
+  io_record(io, e.weeknday);
   io.pad(1);
 }
 
+// -1 holds nothing more.
 template <class IO>
-void io_value(IO& io, BACnetValue& v);
-
-template <class IO>
-void io_recipient(IO& io, BACnetRecipient& r)
+void io_record(IO& io, BACnetRecipient& r)
 {
   if constexpr (IO::kReading)
     recipient_free(&r);
@@ -224,13 +304,13 @@ void io_recipient(IO& io, BACnetRecipient& r)
   switch (r.choice) {
   case -1: break;
   case 0: io_object(io, r.device); break;
-  case 1: io_address(io, r.address); break;
+  case 1: io_record(io, r.address); break;
   default: io.fail();
   }
 }
 
 template <class IO>
-void io_event_parameter(IO& io, BACnetEventParameter& p)
+void io_record(IO& io, BACnetEventParameter& p)
 {
   if constexpr (IO::kReading)
     value_free_tag51(&p);
@@ -254,12 +334,12 @@ void io_event_parameter(IO& io, BACnetEventParameter& p)
     }
     break;
   }
-  case 3: io_reference(io, p.reference); break;
+  case 3: io_record(io, p.reference); break;
   case 4:
     io.f32(p.deadband);
     io.f32(p.high_limit);
     io.f32(p.low_limit);
-    io_reference(io, p.reference);
+    io_record(io, p.reference);
     break;
   case 5:
     io.f32(p.deadband);
@@ -276,11 +356,10 @@ void io_event_parameter(IO& io, BACnetEventParameter& p)
 }
 
 template <class IO>
-void io_log_record(IO& io, BACnetLogRecord& r)
+void io_record(IO& io, BACnetLogRecord& r)
 {
   io.bits(r.status_flags);
-  io_date(io, r.timestamp.date);
-  io_time(io, r.timestamp.time);
+  io_record(io, r.timestamp);
   io.u32(r.choice);
   switch (r.choice) {
   case 0:
@@ -301,10 +380,30 @@ void io_log_record(IO& io, BACnetLogRecord& r)
   }
 }
 
-template <class Record>
-Record& record_of(BACnetValue& v)
+// Choice 0 (boolean) keeps its value in one byte.
+template <class IO>
+void io_record(IO& io, BACnetPropertyStates& r)
 {
-  return *value_record<Record>(&v);
+  io.u32(r.choice);
+  if (r.choice > 11)
+    return io.fail();
+  return r.choice == 0 ? io.flag(r.value) : io.u32(r.value);
+}
+
+template <class IO>
+void io_record(IO& io, BACnetCOVIncrement& r)
+{
+  io.u32(r.choice);
+  if (r.choice == 0)
+    io.f32(r.real);
+}
+
+// Records the objects file does not keep.
+constexpr bool stored_record(uint32_t tag)
+{
+  return tag != TAG_READ_ACCESS_SPECIFICATION && tag != TAG_ALARM_SUMMARY && tag != TAG_ENROLLMENT_SUMMARY &&
+         tag != TAG_READ_ACCESS_RESULT && tag != TAG_NOTIFICATION_PARAMETERS && tag != TAG_ANY_VALUE &&
+         tag != TAG_COV_SUBSCRIPTION && tag != TAG_EVENT_SUMMARY;
 }
 
 bool stored_list(uint32_t tag)
@@ -352,184 +451,28 @@ void io_payload(IO& io, BACnetValue& v)
   case TAG_OCTET_STRING: return io.octets(p.octets, kNoLimit);
   case TAG_CHARACTER_STRING: return io.text(p.text);
   case TAG_BIT_STRING: return io.bits(p.bits);
-  case TAG_DATE: return io_date(io, p.date);
-  case TAG_TIME: return io_time(io, p.time);
+  case TAG_DATE:
+  case TAG_TIME: return io.raw(&p.date, 4);
   case TAG_OBJECT_ID: return io_object(io, p.object_id);
-  case TAG_ADDRESS: return io_address(io, record_of<BACnetAddressValue>(v));
-  case TAG_DATETIME: {
-    auto& r = record_of<BACnetDateTime>(v);
-    io_date(io, r.date);
-    return io_time(io, r.time);
+  default: break;
   }
-  case TAG_CALENDAR_ENTRY: return io_calendar_entry(io, record_of<BACnetCalendarEntry>(v));
-  case TAG_DATE_RANGE: {
-    auto& r = record_of<BACnetDateRange>(v);
-    io_date(io, r.start);
-    return io_date(io, r.end);
-  }
-  case TAG_WEEKNDAY: return io.raw(&record_of<BACnetWeekNDay>(v), 3);
-  case TAG_TIME_VALUE: {
-    auto& r = record_of<BACnetTimeValue>(v);
-    io_time(io, r.time);
-    return io_value(io, r.value);
-  }
-  case TAG_TIMESTAMP: {
-    auto& r = record_of<BACnetTimeStamp>(v);
-    io.u32(r.choice);
-    if (r.choice == 0)
-      return io_time(io, r.time);
-    if (r.choice == 1)
-      return io.u32(r.sequence);
-    if (r.choice == 2) {
-      io_date(io, r.datetime.date);
-      return io_time(io, r.datetime.time);
-    }
-    return io.fail();
-  }
-  case TAG_ACTION_COMMAND: {
-    auto& r = record_of<BACnetActionCommand>(v);
-    io_object(io, r.device);
-    io_object(io, r.object);
-    io.u32(r.post_delay);
-    io.u32(r.priority);
-    io.i32(r.array_index);
-    io.u32(r.property);
-    io_value(io, r.value);
-    io.u8(r.quit_on_failure);
-    return io.u8(r.write_successful);
-  }
-  case TAG_SESSION_KEY: {
-    auto& r = record_of<BACnetSessionKey>(v);
-    io.octets(r.key, kNoLimit);
-    return io_address(io, r.peer);
-  }
-  case TAG_RECIPIENT: return io_recipient(io, record_of<BACnetRecipient>(v));
-  case TAG_RECIPIENT_PROCESS: {
-    auto& r = record_of<BACnetRecipientProcess>(v);
-    io.flag(r.not_empty);
-    io.u32(r.process_id);
-    return io_recipient(io, r.recipient);
-  }
-  case TAG_ADDRESS_BINDING: {
-    auto& r = record_of<BACnetAddressBinding>(v);
-    io_address(io, r.address);
-    return io_object(io, r.device);
-  }
-  case TAG_OBJECT_PROPERTY_REFERENCE: {
-    auto& r = record_of<BACnetObjectPropertyReference>(v);
-    io_object(io, r.object);
-    io.u32(r.property);
-    return io.i32(r.array_index);
-  }
-  case TAG_DEVICE_OBJECT_PROPERTY_REFERENCE: return io_reference(io, record_of<BACnetDeviceObjectPropertyReference>(v));
-  case TAG_LOG_RECORD: return io_log_record(io, record_of<BACnetLogRecord>(v));
-  case TAG_WRITE_ACCESS_SPECIFICATION: {
-    auto& r = record_of<WriteAccessSpecification>(v);
-    io_value(io, r.properties);
-    return io_object(io, r.object);
-  }
-  case TAG_READ_ACCESS_RESULT_ELEMENT: {
-    auto& r = record_of<ReadAccessResultElement>(v);
-    io.u32(r.property);
-    io.i32(r.array_index);
-    io.u32(r.choice);
-    io_value(io, r.value);
-    io.u32(r.error_class);
-    return io.u32(r.error_code);
-  }
-  case TAG_PROPERTY_REFERENCE: {
-    auto& r = record_of<BACnetPropertyReference>(v);
-    io.u32(r.property);
-    return io.i32(r.array_index);
-  }
-  case TAG_DESTINATION: {
-    auto& r = record_of<BACnetDestination>(v);
-    io.bits(r.transitions);
-    io.bits(r.valid_days);
-    io_time(io, r.from);
-    io_time(io, r.to);
-    io_recipient(io, r.recipient);
-    io.u32(r.process_id);
-    io.u8(r.issue_confirmed);
-    return io.u32(r.lifetime);
-  }
-  case TAG_DAILY_SCHEDULE: return io_value(io, record_of<BACnetDailySchedule>(v).day_schedule);
-  case TAG_SPECIAL_EVENT: {
-    auto& r = record_of<BACnetSpecialEvent>(v);
-    io.u32(r.priority);
-    io_value(io, r.time_values);
-    io.u32(r.period_choice);
-    if (r.period_choice == 0)
-      return io_calendar_entry(io, r.calendar_entry);
-    if (r.period_choice == 1)
-      return io_object(io, r.calendar_reference);
-    return io.fail();
-  }
-  case TAG_PRIORITY_VALUE: {
-    auto& r = record_of<BACnetPriorityValue>(v);
-    io.u32(r.choice);
-    if (r.choice >= 1 && r.choice <= 3)
-      return io.u32(r.unsigned_value);
-    if (r.choice == 4)
-      return io_value(io, r.value);
-    return r.choice == 0 ? void() : io.fail();
-  }
-  case TAG_PROPERTY_VALUE: {
-    auto& r = record_of<BACnetPropertyValue>(v);
-    io.u32(r.priority);
-    io.i32(r.array_index);
-    io.u32(r.property);
-    return io_value(io, r.value);
-  }
-  case TAG_PROPERTY_STATES: {
-    auto& r = record_of<BACnetPropertyStates>(v);
-    io.u32(r.choice);
-    if (r.choice > 11)
-      return io.fail();
-    return r.choice == 0 ? io.flag(r.value) : io.u32(r.value);
-  }
-  case TAG_EVENT_PARAMETER: return io_event_parameter(io, record_of<BACnetEventParameter>(v));
-  case TAG_PROPERTY_CONDITION: {
-    auto& r = record_of<PropertyCondition>(v);
-    io_value(io, r.comparison);
-    io.i32(r.array_index);
-    io.u32(r.property);
-    return io.u32(r.relation);
-  }
-  case TAG_COV_INCREMENT: {
-    auto& r = record_of<BACnetCOVIncrement>(v);
-    io.u32(r.choice);
-    return r.choice == 0 ? io.f32(r.real) : void();
-  }
-  case TAG_OBJECT_PROPERTY_VALUE: {
-    auto& r = record_of<BACnetObjectPropertyValue>(v);
-    io_object(io, r.object);
-    io.u32(r.property);
-    io.i32(r.array_index);
-    io_value(io, r.value);
-    return io.u32(r.priority);
-  }
-  case TAG_TAGGED_DATA: {
-    auto& r = record_of<TaggedData>(v);
-    io.i32(r.tag_number);
-    return io_value(io, r.value);
-  }
-  default:
-    if (stored_list(v.tag))
-      return io_list(io, v);
-    return io.fail();
-  }
+  if (stored_list(v.tag))
+    return io_list(io, v);
+  bool stored = with_record_type(v.tag, [&]<class R>(std::type_identity<R>) {
+    if constexpr (stored_record(R::kTag))
+      io_record(io, *value_record<R>(&v));
+    else
+      io.fail();
+  });
+  if (!stored)
+    io.fail();
 }
 
 bool known_tag(uint32_t tag)
 {
-  return tag <= TAG_OBJECT_ID || (tag >= TAG_ADDRESS && tag <= TAG_RECIPIENT_PROCESS) ||
-         tag == TAG_ADDRESS_BINDING || tag == TAG_OBJECT_PROPERTY_REFERENCE ||
-         tag == TAG_DEVICE_OBJECT_PROPERTY_REFERENCE || tag == TAG_LOG_RECORD ||
-         tag == TAG_WRITE_ACCESS_SPECIFICATION || tag == TAG_READ_ACCESS_RESULT_ELEMENT ||
-         tag == TAG_PROPERTY_REFERENCE || (tag >= TAG_DESTINATION && tag <= TAG_EVENT_PARAMETER) ||
-         tag == TAG_PROPERTY_CONDITION || tag == TAG_COV_INCREMENT || tag == TAG_OBJECT_PROPERTY_VALUE ||
-         tag == TAG_TAGGED_DATA || stored_list(tag);
+  bool stored = tag <= TAG_OBJECT_ID || stored_list(tag);
+  with_record_type(tag, [&]<class R>(std::type_identity<R>) { stored = stored_record(R::kTag); });
+  return stored;
 }
 
 template <class IO>
@@ -594,14 +537,14 @@ bool serialize_WriteBitString(std::vector<uint8_t>& out, const BitString* bits)
 bool serialize_WriteRecipient(std::vector<uint8_t>& out, const BACnetRecipient* recipient)
 {
   Writer io(out);
-  io_recipient(io, const_cast<BACnetRecipient&>(*recipient));
+  io_record(io, const_cast<BACnetRecipient&>(*recipient));
   return io.ok;
 }
 
 bool serialize_WriteEventParameter(std::vector<uint8_t>& out, const BACnetEventParameter* parameter)
 {
   Writer io(out);
-  io_event_parameter(io, const_cast<BACnetEventParameter&>(*parameter));
+  io_record(io, const_cast<BACnetEventParameter&>(*parameter));
   return io.ok;
 }
 
@@ -626,13 +569,13 @@ int serialize_ReadBitString(SerializeReader& reader, BitString* bits)
 int serialize_ReadRecipient(SerializeReader& reader, BACnetRecipient* recipient)
 {
   Reader io(reader);
-  io_recipient(io, *recipient);
+  io_record(io, *recipient);
   return io.ok ? 0 : 1;
 }
 
 int serialize_ReadEventParameter(SerializeReader& reader, BACnetEventParameter* parameter)
 {
   Reader io(reader);
-  io_event_parameter(io, *parameter);
+  io_record(io, *parameter);
   return io.ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -85,22 +86,18 @@ void log_when_due(uint32_t owner, ObjectRecord* object)
   uint32_t interval_ms = word(object, PROP_LOG_INTERVAL) * kMillisecondsPerInterval;
   if (!timestamp_is_due(&now, &last, interval_ms))
     return;
-  BACnetValue read{};
-  if (behaviour_read_reference(owner, *object_reference(object, PROP_LOG_DEVICE_OBJECT_PROPERTY), &read) != 0) {
-    value_free(&read);
+  OwnedValue read;
+  if (behaviour_read_reference(owner, *object_reference(object, PROP_LOG_DEVICE_OBJECT_PROPERTY), read.get()) != 0)
     return;
-  }
   timestamp_elapsed(&last, interval_ms);
   word(object, FIELD_LOG_LAST_SECONDS) = uint32_t(last.seconds);
   word(object, FIELD_LOG_LAST_MILLISECONDS) = last.milliseconds;
 
-  BACnetValue record{};
-  if (make_log_record(&read, &record) == VALUE_OK) {
+  OwnedValue record;
+  if (make_log_record(read.get(), record.get()) == VALUE_OK) {
     uint8_t ring = buffered(object) >= word(object, PROP_BUFFER_SIZE) ? 1 : 0;
-    object_AddListElements(owner, OBJECT_TREND_LOG, object->id.instance, PROP_LOG_BUFFER, -1, ring, &record);
+    object_AddListElements(owner, OBJECT_TREND_LOG, object->id.instance, PROP_LOG_BUFFER, -1, ring, record.get());
   }
-  value_free(&record);
-  value_free(&read);
 }
 
 void notify_buffer_ready(uint32_t owner, ObjectRecord* object)
@@ -112,17 +109,16 @@ void notify_buffer_ready(uint32_t owner, ObjectRecord* object)
   if (threshold == 0 || trendlog_records_since_notified(total, notified) < threshold ||
       !bitstring_get_bit(object_bits(object, PROP_EVENT_ENABLE), TRANSITION_TO_NORMAL))
     return;
-  BACnetValue values{};
-  if (value_init(&values, TAG_NOTIFICATION_PARAMETERS) == VALUE_OK) {
-    auto* p = value_record<BACnetNotificationParameters>(&values);
+  OwnedValue values;
+  if (value_init(values.get(), TAG_NOTIFICATION_PARAMETERS) == VALUE_OK) {
+    auto* p = value_record<BACnetNotificationParameters>(values.get());
     p->choice = 10;
     p->buffer_property = {object->id, PROP_LOG_BUFFER, -1, {OBJECT_DEVICE, owner}};
     p->previous_notification = notified;
     p->current_notification = total;
-    event_generate(owner, OBJECT_TREND_LOG, object, EVENT_STATE_NORMAL, EVENT_STATE_NORMAL, &values,
+    event_generate(owner, OBJECT_TREND_LOG, object, EVENT_STATE_NORMAL, EVENT_STATE_NORMAL, values.get(),
                    word(object, PROP_NOTIFY_TYPE));
   }
-  value_free(&values);
   notified = total;
   word(object, PROP_LAST_NOTIFY_RECORD) = total;
   word(object, PROP_RECORDS_SINCE_NOTIFICATION) = 0;

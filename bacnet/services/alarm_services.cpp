@@ -12,6 +12,7 @@
 #include "bacnet/objects/object_summaries.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -27,9 +28,9 @@ constexpr int kSubscribeLogLevel = 1;
 // Summaries per answer by max-APDU code; a segmented answer carries that many per segment.
 constexpr std::array<uint32_t, 6> kSummariesPerApdu = {0, 1, 3, 7, 15, 21};
 
-using OwnedAcknowledge = OwnedRecord<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request>;
-using OwnedEvent = OwnedRecord<EventNotificationRequest, pdu_free_event_notification_request>;
-using OwnedEnrollment = OwnedRecord<GetEnrollmentSummaryRequest, pdu_free_get_enrollment_summary_request>;
+using OwnedAcknowledge = Owned<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request>;
+using OwnedEvent = Owned<EventNotificationRequest, pdu_free_event_notification_request>;
+using OwnedEnrollment = Owned<GetEnrollmentSummaryRequest, pdu_free_get_enrollment_summary_request>;
 
 // The objects whose alarms can be acknowledged.
 bool acknowledgeable(uint32_t type)
@@ -110,9 +111,9 @@ int services_acknowledge_alarm(const BACnetAddress& local, const ServiceRequest&
   };
   OwnedAcknowledge ack;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_acknowledge_alarm_request(&view, &ack.record), view))
+  if (!services_decoded(pdu_decode_acknowledge_alarm_request(&view, ack.get()), view))
     return refuse(kErrorClassObject, kErrorUnspecified);
-  const AcknowledgeAlarmRequest& r = ack.record;
+  const AcknowledgeAlarmRequest& r = *ack;
   uint32_t owner = services_request_owner(local);
   ObjectRecord* object = object_Find(owner, r.event_object.type, r.event_object.instance);
   if (!object)
@@ -148,9 +149,9 @@ int services_confirmed_event_notification(const BACnetAddress&, const ServiceReq
 {
   OwnedEvent event;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_event_notification_request(&view, &event.record), view))
+  if (!services_decoded(pdu_decode_event_notification_request(&view, event.get()), view))
     return services_answer_error(answer, SERVICE_CONFIRMED_EVENT_NOTIFICATION, kErrorClassObject, kErrorUnspecified);
-  services_call_confirmed_hook(kHookConfirmedEventNotification, &event.record);
+  services_call_confirmed_hook(kHookConfirmedEventNotification, event.get());
   return services_answer_simple_ack(answer);
 }
 
@@ -159,12 +160,10 @@ int services_get_alarm_summary(const BACnetAddress&, const ServiceRequest& reque
 {
   if (!request.data.empty())
     return services_answer_error(answer, SERVICE_GET_ALARM_SUMMARY, kErrorClassObject, kErrorUnspecified);
-  GetAlarmSummaryAck ack;
-  objtable_alarm_summary(&ack.summaries);
+  Owned<GetAlarmSummaryAck, pdu_free_get_alarm_summary_ack> ack;
+  objtable_alarm_summary(&ack->summaries);
   pdu_buffer encoded{};
-  int rc = pdu_encode_get_alarm_summary_ack(&encoded, &ack);
-  pdu_free_get_alarm_summary_ack(&ack);
-  if (rc != 0) {
+  if (pdu_encode_get_alarm_summary_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
     return services_answer_error(answer, SERVICE_GET_ALARM_SUMMARY, kErrorClassObject, kErrorUnspecified);
   }
@@ -179,9 +178,9 @@ int services_get_enrollment_summary(const BACnetAddress&, const ServiceRequest& 
   };
   OwnedEnrollment enrollment;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_get_enrollment_summary_request(&view, &enrollment.record), view))
+  if (!services_decoded(pdu_decode_get_enrollment_summary_request(&view, enrollment.get()), view))
     return refuse();
-  const GetEnrollmentSummaryRequest& r = enrollment.record;
+  const GetEnrollmentSummaryRequest& r = *enrollment;
   EnrollmentFilter filter;
   filter.acknowledgment = r.acknowledgment_filter;
   filter.enrollment = r.enrollment_filter;  // borrowed while the request lives
@@ -193,12 +192,10 @@ int services_get_enrollment_summary(const BACnetAddress&, const ServiceRequest& 
   }
   if (r.notification_class >= 0)
     filter.notification_class = uint32_t(r.notification_class);
-  GetEnrollmentSummaryAck ack;
-  objtable_enrollment_summary(filter, &ack.summaries);
+  Owned<GetEnrollmentSummaryAck, pdu_free_get_enrollment_summary_ack> ack;
+  objtable_enrollment_summary(filter, &ack->summaries);
   pdu_buffer encoded{};
-  int rc = pdu_encode_get_enrollment_summary_ack(&encoded, &ack);
-  pdu_free_get_enrollment_summary_ack(&ack);
-  if (rc != 0) {
+  if (pdu_encode_get_enrollment_summary_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
     return refuse();
   }
@@ -215,13 +212,11 @@ int services_get_event_information(const BACnetAddress&, const ServiceRequest& r
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_get_event_information_request(&view, &r), view))
     return refuse();
-  GetEventInformationAck ack;
-  objtable_event_information(&r.last_received, services_event_summary_limit(request), &ack.summaries,
-                             &ack.more_events);
+  Owned<GetEventInformationAck, pdu_free_get_event_information_ack> ack;
+  objtable_event_information(&r.last_received, services_event_summary_limit(request), &ack->summaries,
+                             &ack->more_events);
   pdu_buffer encoded{};
-  int rc = pdu_encode_get_event_information_ack(&encoded, &ack);
-  pdu_free_get_event_information_ack(&ack);
-  if (rc != 0) {
+  if (pdu_encode_get_event_information_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
     return refuse();
   }
@@ -238,14 +233,14 @@ int services_subscribe_cov(const BACnetAddress& local, const ServiceRequest& req
   uint32_t owner = services_request_owner(local);
   uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   OwnedValue subscription;
-  if (build_subscription(r, snet_present ? routed_source : request.source, &subscription.value) != 0)
+  if (build_subscription(r, snet_present ? routed_source : request.source, subscription.get()) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   if (r.lifetime == -1) {
     // A cancellation is acknowledged whether or not there was such a subscription.
-    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, &subscription.value);
+    object_RemoveListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, subscription.get());
     return services_answer_simple_ack(answer);
   }
-  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, &subscription.value) != 0)
+  if (object_AddListElements(owner, r.object.type, instance, PROP_COV_SUBSCRIBERS, -1, 0, subscription.get()) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);
   // The next timer run sends the first notification.
   object_SetEventFlag(owner, r.object.type, instance);

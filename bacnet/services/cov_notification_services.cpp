@@ -4,6 +4,7 @@
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 
 #include <cstdio>
 
@@ -14,7 +15,7 @@ enum HookSlot : std::size_t {
   kHookConfirmedCovNotification = 10,
 };
 
-using OwnedNotification = OwnedRecord<CovNotificationRequest, pdu_free_cov_notification_request>;
+using OwnedNotification = Owned<CovNotificationRequest, pdu_free_cov_notification_request>;
 
 void trace_value(DriverLogFunction trace, const CovNotificationRequest& n, const BACnetPropertyValue& value)
 {
@@ -57,10 +58,10 @@ int services_unconfirmed_cov_notification_received(uint8_t port_index, const Ser
 {
   OwnedNotification n;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_cov_notification_request(&view, &n.record), view))
+  if (!services_decoded(pdu_decode_cov_notification_request(&view, n.get()), view))
     return -1;
-  services_call_hook(kHookUnconfirmedCovNotification, port_index, &n.record);
-  return services_cov_notification_to_cache(n.record, port_index == 0 ? services_trace() : nullptr);
+  services_call_hook(kHookUnconfirmedCovNotification, port_index, n.get());
+  return services_cov_notification_to_cache(*n, port_index == 0 ? services_trace() : nullptr);
 }
 
 int services_confirmed_cov_notification(const BACnetAddress&, const ServiceRequest& request, ServiceAnswer* answer, bool,
@@ -68,10 +69,10 @@ int services_confirmed_cov_notification(const BACnetAddress&, const ServiceReque
 {
   OwnedNotification n;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_cov_notification_request(&view, &n.record), view))
+  if (!services_decoded(pdu_decode_cov_notification_request(&view, n.get()), view))
     return services_answer_error(answer, SERVICE_CONFIRMED_COV_NOTIFICATION, kErrorClassObject, kErrorUnspecified);
-  services_call_confirmed_hook(kHookConfirmedCovNotification, &n.record);
-  if (services_cov_notification_to_cache(n.record, nullptr) != 0)
+  services_call_confirmed_hook(kHookConfirmedCovNotification, n.get());
+  if (services_cov_notification_to_cache(*n, nullptr) != 0)
     return services_answer_error(answer, SERVICE_CONFIRMED_COV_NOTIFICATION, kErrorClassObject, kErrorUnspecified);
   return services_answer_simple_ack(answer);
 }

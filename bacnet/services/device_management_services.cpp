@@ -7,6 +7,7 @@
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstring>
@@ -36,8 +37,8 @@ enum SystemStatus : uint32_t {
 };
 
 using OwnedCommunicationControl =
-    OwnedRecord<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request>;
-using OwnedReinitialize = OwnedRecord<ReinitializeDeviceRequest, pdu_free_reinitialize_device_request>;
+    Owned<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request>;
+using OwnedReinitialize = Owned<ReinitializeDeviceRequest, pdu_free_reinitialize_device_request>;
 
 bool password_matches(const BACnetValue& password)
 {
@@ -102,11 +103,11 @@ int services_device_communication_control(const BACnetAddress&, const ServiceReq
 {
   OwnedCommunicationControl dcc;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_device_communication_control_request(&view, &dcc.record), view) ||
-      dcc.record.enable_disable > uint32_t(kCommunicationInitiationDisabled))
+  if (!services_decoded(pdu_decode_device_communication_control_request(&view, dcc.get()), view) ||
+      dcc->enable_disable > uint32_t(kCommunicationInitiationDisabled))
     return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassServices,
                                  kErrorInconsistentParameters);
-  if (int refused = services_call_confirmed_hook(kHookCommunicationControl, &dcc.record))
+  if (int refused = services_call_confirmed_hook(kHookCommunicationControl, dcc.get()))
     return services_answer_error(answer, SERVICE_DEVICE_COMMUNICATION_CONTROL, kErrorClassSecurity,
                                  services_error_code(refused));
 
@@ -121,20 +122,20 @@ int services_reinitialize_device(const BACnetAddress& local, const ServiceReques
 {
   OwnedReinitialize reinit;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_reinitialize_device_request(&view, &reinit.record), view))
+  if (!services_decoded(pdu_decode_reinitialize_device_request(&view, reinit.get()), view))
     return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassServices,
                                  kErrorInconsistentParameters);
-  if (!password_matches(reinit.record.password))
+  if (!password_matches(reinit->password))
     return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassSecurity, kErrorPasswordFailure);
 
   uint32_t owner = services_request_owner(local);
   ObjectRecord* device = object_Find(owner, OBJECT_DEVICE, owner);
-  uint32_t state = reinit.record.state;
+  uint32_t state = reinit->state;
   if (state == kColdstart || state == kWarmstart) {
     if (configuring(device))
       return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassDevice,
                                    kErrorConfigurationInProgress);
-    services_call_confirmed_hook(kHookReinitializeDevice, &reinit.record);
+    services_call_confirmed_hook(kHookReinitializeDevice, reinit.get());
     return services_answer_simple_ack(answer);
   }
   if (state >= kStartBackup && state <= kAbortRestore) {

@@ -5,6 +5,7 @@
 #include "bacnet/objects/object_types.h"
 #include "bacnet/objects/property_access.h"
 #include "bacnet/services/service_answers.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -76,13 +77,12 @@ FileObject find_file(int32_t origin, uint32_t owner, const BACnetObjectId& file)
     found.refusal = kErrorNoObjectsOfSpecifiedType;
     return found;
   }
-  BACnetValue name{};
-  if (object_GetObjectProperty(origin, owner, file.type, file.instance, PROP_FILE_NAME, -1, &name) == 0 &&
-      name.tag == TAG_CHARACTER_STRING && name.payload.text && *name.payload.text)
-    found.path = name.payload.text;
+  OwnedValue name;
+  if (object_GetObjectProperty(origin, owner, file.type, file.instance, PROP_FILE_NAME, -1, name.get()) == 0 &&
+      name->tag == TAG_CHARACTER_STRING && name->payload.text && *name->payload.text)
+    found.path = name->payload.text;
   else
     found.refusal = kErrorOther;
-  value_free(&name);
   const uint8_t* read_only = object_boolean(record, PROP_READ_ONLY);
   found.read_only = read_only && *read_only;
   return found;

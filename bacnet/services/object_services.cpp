@@ -8,6 +8,7 @@
 #include "bacnet/services/confirmed_services.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -33,8 +34,8 @@ bool applied_by_element(uint32_t tag)
          tag == TAG_TAGGED_DATA_LIST;
 }
 
-using OwnedListRequest = OwnedRecord<ListElementRequest, pdu_free_list_element_request>;
-using OwnedCreateRequest = OwnedRecord<CreateObjectRequest, pdu_free_create_object_request>;
+using OwnedListRequest = Owned<ListElementRequest, pdu_free_list_element_request>;
+using OwnedCreateRequest = Owned<CreateObjectRequest, pdu_free_create_object_request>;
 
 std::vector<BACnetValue*> elements_of(BACnetValue& elements)
 {
@@ -66,7 +67,7 @@ public:
   ListBefore(uint32_t owner, const ListElementRequest& r, uint32_t instance)
       : owner_(owner), type_(r.object.type), instance_(instance), property_(r.property)
   {
-    kept_ = object_GetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, &before_.value) == 0;
+    kept_ = object_GetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, before_.get()) == 0;
   }
 
   // False when the list cannot be written back whole: the device's address bindings, kept
@@ -74,7 +75,7 @@ public:
   bool restore()
   {
     return kept_ &&
-           object_SetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, &before_.value, 0) == 0;
+           object_SetObjectProperty(kStackOrigin, owner_, type_, instance_, property_, -1, before_.get(), 0) == 0;
   }
 
 private:
@@ -94,11 +95,11 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
   pdu_buffer view = services_request_view(request);
   ErrorParameters error(choice, {kErrorClassServices, kErrorUnspecified});
   error.first_failed_element = 1;
-  if (!services_decoded(pdu_decode_list_element_request(&view, &list.record), view))
+  if (!services_decoded(pdu_decode_list_element_request(&view, list.get()), view))
     return services_answer_error_parameters(answer, error);
 
   uint32_t owner = services_request_owner(local);
-  const ListElementRequest& r = list.record;
+  const ListElementRequest& r = *list;
   uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
   auto add = [&](BACnetValue* element) {
     return seams.add_list_element(owner, r.object.type, instance, r.property, r.array_index, 0, element);
@@ -107,7 +108,7 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
     return seams.remove_list_element(owner, r.object.type, instance, r.property, r.array_index, element);
   };
   ListBefore before(owner, r, instance);
-  std::vector<BACnetValue*> elements = elements_of(list.record.elements);
+  std::vector<BACnetValue*> elements = elements_of(list->elements);
   for (std::size_t n = 0; n < elements.size(); ++n) {
     int rc = adding ? add(elements[n]) : remove(elements[n]);
     if (rc == 0)
@@ -170,15 +171,15 @@ int services_create_object(const BACnetAddress& local, const ServiceRequest& req
   auto refuse = [&](uint32_t code) { return services_answer_error(answer, SERVICE_CREATE_OBJECT, kErrorClassObject, code); };
   OwnedCreateRequest create;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_create_object_request(&view, &create.record), view))
+  if (!services_decoded(pdu_decode_create_object_request(&view, create.get()), view))
     return refuse(kErrorUnspecified);
 
   uint32_t owner = services_request_owner(local);
   BACnetObjectId object{};
-  if (create.record.choice == kByObjectType)
-    object = {create.record.object_type, objtable_free_instance(owner, create.record.object_type)};
-  else if (create.record.choice == kByObjectIdentifier)
-    object = create.record.object;
+  if (create->choice == kByObjectType)
+    object = {create->object_type, objtable_free_instance(owner, create->object_type)};
+  else if (create->choice == kByObjectIdentifier)
+    object = create->object;
   else
     return refuse(kErrorNoObjectsOfSpecifiedType);
 
@@ -189,7 +190,7 @@ int services_create_object(const BACnetAddress& local, const ServiceRequest& req
   if (!object_CreateObject(owner, object.type, object.instance))
     return refuse(kErrorNoSpaceForObject);
   ErrorParameters error(SERVICE_CREATE_OBJECT);
-  if (int rc = write_initial_values(owner, object, create.record.initial_values, &error.first_failed_element)) {
+  if (int rc = write_initial_values(owner, object, create->initial_values, &error.first_failed_element)) {
     // An object is created with all its initial values or not at all.
     error.error = BACnetError{object_GetErrorClass(), services_error_code(rc)};
     object_DeleteObject(owner, object.type, object.instance);

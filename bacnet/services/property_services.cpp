@@ -8,6 +8,7 @@
 #include "bacnet/objects/property_access.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstdio>
@@ -65,17 +66,17 @@ int read_property_list(int32_t origin, uint32_t owner, const BACnetObjectId& obj
                ? 0
                : kWholeRequestFailed;
   OwnedValue list;
-  int rc = object_GetObjectProperty(origin, owner, object.type, object.instance, ref.property, -1, &list.value);
+  int rc = object_GetObjectProperty(origin, owner, object.type, object.instance, ref.property, -1, list.get());
   if (rc != 0)
     return rc;
-  const BACnetValueArray* identifiers = value_tag_is_list(list.value.tag) ? value_array(&list.value) : nullptr;
+  const BACnetValueArray* identifiers = value_tag_is_list(list->tag) ? value_array(list.get()) : nullptr;
   if (!identifiers)
     return kWholeRequestFailed;
   for (uint32_t i = 0; i < identifiers->used; ++i) {
     uint32_t property = identifiers->elements[i].payload.enumerated;
     OwnedValue value;
-    rc = object_ReadObjectProperty(origin, owner, object.type, object.instance, property, -1, &value.value);
-    bool kept = rc == 0 ? append_value(result, property, -1, value.value)
+    rc = object_ReadObjectProperty(origin, owner, object.type, object.instance, property, -1, value.get());
+    bool kept = rc == 0 ? append_value(result, property, -1, *value)
                         : append_error(result, property, -1, kErrorClassProperty, services_error_code(rc));
     if (!kept)
       return kWholeRequestFailed;
@@ -90,9 +91,10 @@ int read_reference(int32_t origin, uint32_t owner, const BACnetObjectId& object,
     return read_property_list(origin, owner, object, ref, result);
   OwnedValue value;
   int rc = object_ReadObjectProperty(origin, owner, object.type, object.instance, ref.property, ref.array_index,
-                                     &value.value);
-  bool kept = rc == 0 ? append_value(result, ref.property, ref.array_index, value.value)
-                      : append_error(result, ref.property, ref.array_index, object_GetErrorClass(), services_error_code(rc));
+                                     value.get());
+  bool kept = rc == 0 ? append_value(result, ref.property, ref.array_index, *value)
+                      : append_error(result, ref.property, ref.array_index, object_GetErrorClass(),
+                                     services_error_code(rc));
   return kept ? 0 : kWholeRequestFailed;
 }
 
@@ -147,18 +149,18 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
   if (!services_decoded(pdu_decode_read_property_request(&view, &rp), view))
     return services_answer_reject(answer, kRejectInvalidTag);
 
-  OwnedRecord<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
   uint32_t owner = services_request_owner(local);
   int rc = object_ReadObjectProperty(services_access_origin(request), owner, rp.object.type, rp.object.instance,
-                                     rp.property, rp.array_index, &ack.record.value);
+                                     rp.property, rp.array_index, &ack->value);
   if (rc != 0)
     return services_answer_property_error(answer, SERVICE_READ_PROPERTY, rc);
   // The answer names the object read, the device itself in place of the wildcard.
-  ack.record.object = {rp.object.type, services_resolve_instance(owner, rp.object.type, rp.object.instance)};
-  ack.record.property = rp.property;
-  ack.record.array_index = rp.array_index;
+  ack->object = {rp.object.type, services_resolve_instance(owner, rp.object.type, rp.object.instance)};
+  ack->property = rp.property;
+  ack->array_index = rp.array_index;
   pdu_buffer encoded{};
-  if (pdu_encode_read_property_ack(&encoded, &ack.record) != 0) {
+  if (pdu_encode_read_property_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
     return services_answer_error(answer, SERVICE_READ_PROPERTY, kErrorClassServices, kErrorOther);
   }
@@ -168,16 +170,16 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
 int services_read_property_multiple(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
                                     bool, const BACnetAddress&)
 {
-  OwnedRecord<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> rpm;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> rpm;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_read_property_multiple_request(&view, &rpm.record), view))
+  if (!services_decoded(pdu_decode_read_property_multiple_request(&view, rpm.get()), view))
     return services_answer_error(answer, SERVICE_READ_PROPERTY_MULTIPLE, kErrorClassObject, kErrorUnspecified);
 
-  OwnedRecord<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
-  int rc = read_specifications(services_access_origin(request), services_request_owner(local),
-                               rpm.record.specifications, ack.record);
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
+  int rc = read_specifications(services_access_origin(request), services_request_owner(local), rpm->specifications,
+                               *ack);
   pdu_buffer encoded{};
-  if (rc == 0 && pdu_encode_read_property_multiple_ack(&encoded, &ack.record) != 0)
+  if (rc == 0 && pdu_encode_read_property_multiple_ack(&encoded, ack.get()) != 0)
     rc = kWholeRequestFailed;
   if (rc != 0) {
     pdu_buffer_free(&encoded);
@@ -189,14 +191,14 @@ int services_read_property_multiple(const BACnetAddress& local, const ServiceReq
 int services_write_property(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer, bool,
                             const BACnetAddress&)
 {
-  OwnedRecord<WritePropertyRequest, pdu_free_write_property_request> wp;
+  Owned<WritePropertyRequest, pdu_free_write_property_request> wp;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_write_property_request(&view, &wp.record), view))
+  if (!services_decoded(pdu_decode_write_property_request(&view, wp.get()), view))
     return services_answer_error(answer, SERVICE_WRITE_PROPERTY, kErrorClassServices, kErrorInconsistentParameters);
-  trace_write(wp.record);
-  const WritePropertyRequest& w = wp.record;
+  trace_write(*wp);
+  const WritePropertyRequest& w = *wp;
   int rc = object_WriteObjectProperty(services_access_origin(request), services_request_owner(local), w.object.type,
-                                      w.object.instance, w.property, w.array_index, &wp.record.value, w.priority);
+                                      w.object.instance, w.property, w.array_index, &wp->value, w.priority);
   if (rc != 0)
     return services_answer_property_error(answer, SERVICE_WRITE_PROPERTY, rc);
   return services_answer_simple_ack(answer);
@@ -205,16 +207,16 @@ int services_write_property(const BACnetAddress& local, const ServiceRequest& re
 int services_write_property_multiple(const BACnetAddress& local, const ServiceRequest& request,
                                      ServiceAnswer* answer, bool, const BACnetAddress&)
 {
-  OwnedRecord<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> wpm;
+  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> wpm;
   pdu_buffer view = services_request_view(request);
-  if (!services_decoded(pdu_decode_write_property_multiple_request(&view, &wpm.record), view))
+  if (!services_decoded(pdu_decode_write_property_multiple_request(&view, wpm.get()), view))
     return services_answer_reject(answer, kRejectInvalidTag);
 
   int32_t origin = services_access_origin(request);
   uint32_t owner = services_request_owner(local);
   ErrorParameters error(SERVICE_WRITE_PROPERTY_MULTIPLE);
   bool all_written = value_each_record<WriteAccessSpecification>(
-      wpm.record.specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, [&](WriteAccessSpecification& specification) {
+      wpm->specifications, TAG_WRITE_ACCESS_SPECIFICATION_LIST, [&](WriteAccessSpecification& specification) {
         return value_each_record<BACnetPropertyValue>(
             specification.properties, TAG_PROPERTY_VALUE_LIST, [&](BACnetPropertyValue& value) {
               const BACnetObjectId& object = specification.object;

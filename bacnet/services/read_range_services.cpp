@@ -4,6 +4,7 @@
 
 #include "bacnet/objects/object_record.h"
 #include "bacnet/services/service_answers.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -15,7 +16,7 @@ constexpr uint32_t kRefusedOther = kErrorOther + 1;
 constexpr uint32_t kRefusedInconsistent = kErrorInconsistentParameters + 1;
 constexpr uint32_t kRefusedOutOfRange = kErrorValueOutOfRange + 1;
 
-using OwnedAck = OwnedRecord<ReadRangeAck, pdu_free_read_range_ack>;
+using OwnedAck = Owned<ReadRangeAck, pdu_free_read_range_ack>;
 
 const BACnetDateTime* stamp_of(const BACnetValueArray& log, int64_t position)
 {
@@ -158,7 +159,7 @@ int services_read_range(const BACnetAddress& local, const ServiceRequest& reques
     return refuse(refused - 1);
 
   OwnedAck ack;
-  ReadRangeAck& a = ack.record;
+  ReadRangeAck& a = *ack;
   a.object = r.object;
   a.property = r.property;
   a.array_index = r.array_index;
@@ -168,12 +169,10 @@ int services_read_range(const BACnetAddress& local, const ServiceRequest& reques
   if (any && value_init(&a.items, TAG_LOG_BUFFER) != VALUE_OK)
     return refuse(kErrorUnspecified);
   for (uint32_t p = s.first; p < s.last; ++p) {
-    BACnetValue copy{};
-    if (value_assign(&copy, &buffer->elements[p - 1], -1) != VALUE_OK ||
-        value_array_append(a.items.payload.array, &copy) != VALUE_OK) {
-      value_free(&copy);
+    OwnedValue copy;
+    if (value_assign(copy.get(), &buffer->elements[p - 1], -1) != VALUE_OK ||
+        value_array_append(a.items.payload.array, copy.get()) != VALUE_OK)
       return refuse(kErrorUnspecified);
-    }
   }
   if (s.sequence_reported)
     a.first_sequence = total - used + s.first;

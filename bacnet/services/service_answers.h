@@ -42,23 +42,3 @@ int services_answer_property_error(ServiceAnswer* answer, uint8_t service_choice
 // The error code of an object-database result (the code plus one). A result that carries no
 // code of BACnet's own range (an internal failure, a negative value) goes out as other.
 uint32_t services_error_code(int result);
-
-// Releases a decoded or built record (`Free` is its codec's free function) when the handler
-// leaves.
-template <class Record, auto Free>
-struct OwnedRecord {
-  Record record{};
-  OwnedRecord() = default;
-  OwnedRecord(const OwnedRecord&) = delete;
-  OwnedRecord& operator=(const OwnedRecord&) = delete;
-  ~OwnedRecord() { Free(&record); }
-};
-
-// A value the handler builds and releases when it leaves.
-struct OwnedValue {
-  BACnetValue value{};
-  OwnedValue() = default;
-  OwnedValue(const OwnedValue&) = delete;
-  OwnedValue& operator=(const OwnedValue&) = delete;
-  ~OwnedValue() { value_free(&value); }
-};

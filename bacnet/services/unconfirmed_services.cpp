@@ -11,6 +11,7 @@
 #include "bacnet/services/cov_notification_services.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstdio>
@@ -74,12 +75,11 @@ int time_synchronization(uint8_t port_index, const ServiceRequest& request, std:
 template <class Record, int (*Decode)(pdu_buffer*, Record*), void (*Free)(Record*)>
 int to_hook(uint8_t port_index, const ServiceRequest& request, std::size_t hook)
 {
-  Record record;
+  Owned<Record, Free> record;
   pdu_buffer buffer = services_request_view(request);
-  bool ok = services_decoded(Decode(&buffer, &record), buffer);
+  bool ok = services_decoded(Decode(&buffer, record.get()), buffer);
   if (ok)
-    services_call_hook(hook, port_index, &record);
-  Free(&record);
+    services_call_hook(hook, port_index, record.get());
   return ok ? 0 : -1;
 }
 
@@ -207,13 +207,12 @@ int services_object_table_who_has(const WhoHasRequest& request, std::vector<IHav
 {
   if (!matches)
     return -1;
-  BACnetValue name{};
+  OwnedValue name;
   if (request.choice == WHO_HAS_BY_NAME)
-    value_set_charstring(request.object_name.c_str(), &name);
+    value_set_charstring(request.object_name.c_str(), name.get());
   std::vector<WhoHasMatch> found;
-  int rc = objtable_who_has(request.low_limit, request.high_limit, uint32_t(request.choice), &request.object, &name,
-                            found);
-  value_free(&name);
+  int rc = objtable_who_has(request.low_limit, request.high_limit, uint32_t(request.choice), &request.object,
+                            name.get(), found);
   for (WhoHasMatch& m : found)
     matches->push_back({m.owner, m.object, std::move(m.name)});
   return rc;

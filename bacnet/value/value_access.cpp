@@ -337,55 +337,6 @@ int value_transfer(BACnetValue* first, BACnetValue* second, int32_t index, uint8
 
 // ---- Copy helpers ------------------------------------------------------------------------
 
-int value_copy_choice(BACnetNotificationParameters* d, const BACnetNotificationParameters* s)
-{
-  if (!d || !s)
-    return VALUE_BAD_ARGUMENT;
-  if (d == s)
-    return VALUE_OK;
-  notification_parameters_free(d);
-  *d = BACnetNotificationParameters{};
-  d->choice = s->choice;
-  auto bits = [](BitString& to, const BitString& from) {
-    return from.bits && from.capacity ? bitstring_set(&to, from.bits, from.capacity) : VALUE_OK;
-  };
-  auto value = [](BACnetValue& to, const BACnetValue& from) { return value_copy_fresh(&to, &from); };
-  int rc = VALUE_OK;
-  switch (s->choice) {
-  case 0:
-    if ((rc = bits(d->status_flags, s->status_flags)) == VALUE_OK)
-      rc = bits(d->bits, s->bits);
-    return rc;
-  case 1:
-    d->new_state = s->new_state;
-    return bits(d->status_flags, s->status_flags);
-  case 2:
-    d->changed_choice = s->changed_choice;
-    if (s->changed_choice == 0)
-      rc = bits(d->bits, s->bits);
-    else
-      d->changed_value = s->changed_value;
-    return rc == VALUE_OK ? bits(d->status_flags, s->status_flags) : rc;
-  case 3:
-    if ((rc = bits(d->status_flags, s->status_flags)) == VALUE_OK && (rc = value(d->command_value, s->command_value)) == VALUE_OK)
-      rc = value(d->feedback_value, s->feedback_value);
-    return rc;
-  case 4:
-  case 5:
-    std::memcpy(d->reals, s->reals, sizeof d->reals);
-    return bits(d->status_flags, s->status_flags);
-  case 6:
-    return value(d->property_values, s->property_values);
-  case 10:
-    d->buffer_property = s->buffer_property;
-    d->previous_notification = s->previous_notification;
-    d->current_notification = s->current_notification;
-    return VALUE_OK;
-  default:
-    return VALUE_OK;  // nothing but the choice belongs to another event type
-  }
-}
-
 void value_copy_pair(BACnetDateTime* d, const BACnetDateTime* s)
 {
   if (d && s)

@@ -79,9 +79,9 @@ int value_put_tag36(BACnetDeviceObjectPropertyReference* data, BACnetValue* valu
 int value_transfer(BACnetValue* first, BACnetValue* second, int32_t index, uint8_t direction);
 
 // ---- Copy helpers ------------------------------------------------------------------------
-// Deep copy of notification parameters by the source's choice; the destination's old
-// contents are released first. 0, 1 (null) or 1001; an event type without parts copies
-// only the choice.
+// Deep copy of notification parameters: the destination's old contents are released, the
+// words are taken over and the bits and values the source's event type uses duplicated.
+// 0, 1 (null) or 1001.
 int value_copy_choice(BACnetNotificationParameters* destination, const BACnetNotificationParameters* source);
 void value_copy_pair(BACnetDateTime* destination, const BACnetDateTime* source);
 void value_copy_pair(BACnetDateRange* destination, const BACnetDateRange* source);

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "bacnet/value/tagged_value.h"
 #include "bacnet/value/value_containers.h"
+#include "bacnet/value/value_fields.h"
 
 // One set of rules serves two comparisons. The wildcard comparison (value_compare) lets a
 // 255 in a date or time equal anything and answers -1 for anything it cannot order; that
@@ -132,13 +134,6 @@ int compare_text(const char* a, const char* b, Mode mode)
   return three_way(std::strcmp(a, b), 0);  // strcmp orders the bytes as unsigned
 }
 
-int compare_address(const BACnetAddressValue& a, const BACnetAddressValue& b)
-{
-  if (int r = three_way(a.network, b.network))
-    return r;
-  return compare_octets(a.mac, b.mac);
-}
-
 int days_in_month(int year, int month)
 {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -178,176 +173,203 @@ int weeknday_rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, const BACnet
   return 0;
 }
 
-int compare_weeknday(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode mode)
+int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode);
+
+// ---- Fields, by type ---------------------------------------------------------------------
+
+// A word that a rule orders as signed.
+struct Signed {
+  uint32_t word;
+};
+
+template <class T>
+int rule(const T& a, const T& b, Mode mode);
+
+template <class T>
+int order(const T& a, const T& b, Mode mode)
+{
+  if constexpr (std::is_same_v<T, float>)
+    return compare_float(a, b, mode);
+  else if constexpr (std::is_same_v<T, BACnetDate>)
+    return compare_date(a, b, mode);
+  else if constexpr (std::is_same_v<T, BACnetTime>)
+    return compare_time(a, b, mode);
+  else if constexpr (std::is_same_v<T, BACnetObjectId>)
+    return compare_object_id(a, b);
+  else if constexpr (std::is_same_v<T, OctetString>)
+    return compare_octets(a, b);
+  else if constexpr (std::is_same_v<T, BitString>)
+    return compare_bits(a, b);
+  else if constexpr (std::is_same_v<T, BACnetValue>)
+    return compare_value(&a, &b, mode);
+  else if constexpr (std::is_same_v<T, Signed>)
+    return as_signed(a.word, b.word);
+  else if constexpr (DescribedRecord<T>)
+    return rule(a, b, mode);
+  else
+    return three_way(a, b);
+}
+
+// The first difference between the keys `key` picks from a and from b, in its order.
+template <class R, class Key>
+int keys(const R& a, const R& b, Mode mode, Key key)
+{
+  return std::apply(
+      [&](const auto&... ka) {
+        return std::apply(
+            [&](const auto&... kb) {
+              int r = 0;
+              ((r = r ? r : order(ka, kb, mode)), ...);
+              return r;
+            },
+            key(b));
+      },
+      key(a));
+}
+
+// The fields of a's alternative in the order of the description; the first difference
+// decides, and a choice that holds no alternative the record knows has no order.
+class CompareFields : public FieldVisitor<CompareFields> {
+public:
+  CompareFields(const void* a, const void* b, Mode mode)
+      : a_(static_cast<const char*>(a)), b_(static_cast<const char*>(b)), mode_(mode)
+  {
+  }
+
+  template <class T>
+  void visit(const char*, Role role, T& f)
+  {
+    if (result_)
+      return;
+    result_ = order(f, peer(f), mode_);
+    if (role == Role::choice || role == Role::strict_choice)
+      chosen_ = false;
+  }
+  template <class C>
+  bool holds(C& choice, int n)
+  {
+    bool held = static_cast<int64_t>(choice) == n;
+    chosen_ = chosen_ || held;
+    return held;
+  }
+  int result() const { return result_ ? result_ : (chosen_ ? 0 : no_rule(mode_)); }
+
+private:
+  template <class T>
+  const T& peer(const T& f) const
+  {
+    return *reinterpret_cast<const T*>(b_ + (reinterpret_cast<const char*>(&f) - a_));
+  }
+
+  const char* a_;
+  const char* b_;
+  Mode mode_;
+  int result_ = 0;
+  bool chosen_ = true;
+};
+
+// ---- Rules of the constructed tags -------------------------------------------------------
+
+// Records whose rule is their description.
+template <class T>
+int rule(const T& a, const T& b, Mode mode)
+{
+  CompareFields v(&a, &b, mode);
+  fields(v, const_cast<T&>(a));
+  return v.result();
+}
+
+// Records whose rule picks and orders its own keys, or reads them its own way.
+template <>
+int rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode mode)
 {
   if (mode == Mode::wildcard)
     return weeknday_rule(a, b, nullptr);
-  if (int r = three_way(a.month, b.month))
-    return r;
-  if (int r = three_way(a.week, b.week))
-    return r;
-  return three_way(a.weekday, b.weekday);
+  return keys(a, b, mode, [](auto& r) { return std::tuple(r.month, r.week, r.weekday); });
 }
-
-int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode);
-
-int compare_calendar_entry(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode mode)
+template <>
+int rule(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode mode)
 {
   if (int r = as_signed(a.choice, b.choice))
     return r;
   switch (a.choice) {
-  case 0:
-    return compare_date(a.date, b.date, mode);
-  case 1:
-    if (int r = compare_date(a.range.start, b.range.start, mode))
-      return r;
-    return compare_date(a.range.end, b.range.end, mode);
-  case 2:
-    return compare_weeknday(a.weeknday, b.weeknday, mode);
-  default:
-    return no_rule(mode);
+  case 0: return compare_date(a.date, b.date, mode);
+  case 1: return rule(a.range, b.range, mode);
+  case 2: return rule(a.weeknday, b.weeknday, mode);
+  default: return no_rule(mode);
   }
 }
-
-int compare_recipient(const BACnetRecipient& a, const BACnetRecipient& b, Mode mode)
+template <>
+int rule(const BACnetTimeValue& a, const BACnetTimeValue& b, Mode m)
 {
-  if (int r = three_way(a.choice, b.choice))
-    return r;
-  if (a.choice == 0)
-    return compare_object_id(a.device, b.device);
-  if (a.choice == 1)
-    return compare_address(a.address, b.address);
-  return no_rule(mode);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.time); });
 }
-
-int compare_reference36(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b)
-{
-  if (int r = compare_object_id(a.device, b.device))
-    return r;
-  if (int r = compare_object_id(a.object, b.object))
-    return r;
-  return as_signed(a.property, b.property);
-}
-
-int compare_reals(const float* a, const float* b, int n, Mode mode)
-{
-  for (int i = 0; i < n; ++i)
-    if (int r = compare_float(a[i], b[i], mode))
-      return r;
-  return 0;
-}
-
-// ---- Rules of the constructed tags, one per record ---------------------------------------
-
-int rule(const BACnetAddressValue& a, const BACnetAddressValue& b, Mode) { return compare_address(a, b); }
-int rule(const BACnetDateTime& a, const BACnetDateTime& b, Mode m) { return compare_datetime(a, b, m); }
-int rule(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode m) { return compare_calendar_entry(a, b, m); }
-int rule(const BACnetDateRange& a, const BACnetDateRange& b, Mode m)
-{
-  if (int r = compare_date(a.start, b.start, m))
-    return r;
-  return compare_date(a.end, b.end, m);
-}
-int rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode m) { return compare_weeknday(a, b, m); }
-int rule(const BACnetTimeValue& a, const BACnetTimeValue& b, Mode m) { return compare_time(a.time, b.time, m); }
+template <>
 int rule(const BACnetTimeStamp& a, const BACnetTimeStamp& b, Mode m)
 {
   if (int r = as_signed(a.choice, b.choice))
     return r;
   switch (a.choice) {
-  case 0:
-    return compare_time(a.time, b.time, m);
-  case 1:
-    return three_way(a.sequence, b.sequence);
-  case 2:
-    return compare_datetime(a.datetime, b.datetime, m);
-  default:
-    return no_rule(m);
+  case 0: return compare_time(a.time, b.time, m);
+  case 1: return three_way(a.sequence, b.sequence);
+  case 2: return rule(a.datetime, b.datetime, m);
+  default: return no_rule(m);
   }
 }
-int rule(const BACnetActionCommand& a, const BACnetActionCommand& b, Mode)
+template <>
+int rule(const BACnetActionCommand& a, const BACnetActionCommand& b, Mode m)
 {
-  if (int r = compare_object_id(a.device, b.device))
-    return r;
-  if (int r = compare_object_id(a.object, b.object))
-    return r;
-  return as_signed(a.property, b.property);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.device, r.object, Signed{r.property}); });
 }
-int rule(const BACnetRecipient& a, const BACnetRecipient& b, Mode m) { return compare_recipient(a, b, m); }
+template <>
 int rule(const BACnetRecipientProcess& a, const BACnetRecipientProcess& b, Mode m)
 {
-  if (int r = three_way(static_cast<uint8_t>(a.not_empty), static_cast<uint8_t>(b.not_empty)))
-    return r;
-  if (int r = three_way(a.process_id, b.process_id))
-    return r;
-  return compare_recipient(a.recipient, b.recipient, m);
+  return keys(a, b, m, [](auto& r) { return std::tuple(uint8_t(r.not_empty), r.process_id, r.recipient); });
 }
-int rule(const BACnetAddressBinding& a, const BACnetAddressBinding& b, Mode)
+template <>
+int rule(const BACnetAddressBinding& a, const BACnetAddressBinding& b, Mode m)
 {
-  return as_signed(a.device.instance, b.device.instance);
+  return keys(a, b, m, [](auto& r) { return std::tuple(Signed{r.device.instance}); });
 }
-int rule(const BACnetObjectPropertyReference& a, const BACnetObjectPropertyReference& b, Mode)
+template <>
+int rule(const BACnetObjectPropertyReference& a, const BACnetObjectPropertyReference& b, Mode m)
 {
-  if (int r = compare_object_id(a.object, b.object))
-    return r;
-  if (int r = as_signed(a.property, b.property))
-    return r;
-  return three_way(a.array_index, b.array_index);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.object, Signed{r.property}, r.array_index); });
 }
-int rule(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b, Mode)
+template <>
+int rule(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b, Mode m)
 {
-  return compare_reference36(a, b);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.device, r.object, Signed{r.property}); });
 }
-int rule(const BACnetLogRecord& a, const BACnetLogRecord& b, Mode m) { return compare_datetime(a.timestamp, b.timestamp, m); }
+template <>
+int rule(const BACnetLogRecord& a, const BACnetLogRecord& b, Mode m)
+{
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.timestamp); });
+}
+template <>
 int rule(const BACnetDestination& a, const BACnetDestination& b, Mode m)
 {
-  if (int r = compare_recipient(a.recipient, b.recipient, m))
-    return r;
-  return three_way(a.process_id, b.process_id);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.recipient, r.process_id); });
 }
-int rule(const BACnetDailySchedule& a, const BACnetDailySchedule& b, Mode m)
-{
-  return compare_value(&a.day_schedule, &b.day_schedule, m);
-}
+template <>
 int rule(const BACnetSpecialEvent& a, const BACnetSpecialEvent& b, Mode m)
 {
   if (m == Mode::strict)
     if (int r = three_way(a.period_choice, b.period_choice))
       return r;
   if (a.period_choice == 0)
-    return compare_calendar_entry(a.calendar_entry, b.calendar_entry, m);
+    return rule(a.calendar_entry, b.calendar_entry, m);
   if (a.period_choice == 1)
     return compare_object_id(a.calendar_reference, b.calendar_reference);
   return no_rule(m);
 }
-int rule(const BACnetPriorityValue& a, const BACnetPriorityValue& b, Mode m)
-{
-  if (int r = three_way(a.choice, b.choice))
-    return r;
-  switch (a.choice) {
-  case 0:
-    return 0;
-  case 1:
-    return compare_float(a.real, b.real, m);
-  case 2:
-  case 3:
-    return three_way(a.unsigned_value, b.unsigned_value);
-  case 4:
-    return compare_value(&a.value, &b.value, m);
-  default:
-    return no_rule(m);
-  }
-}
+template <>
 int rule(const BACnetPropertyValue& a, const BACnetPropertyValue& b, Mode m)
 {
-  if (int r = three_way(a.priority, b.priority))
-    return r;
-  if (int r = three_way(a.array_index, b.array_index))
-    return r;
-  if (int r = three_way(a.property, b.property))
-    return r;
-  return compare_value(&a.value, &b.value, m);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.priority, r.array_index, r.property, r.value); });
 }
+// The two words as eight bytes in memory order.
+template <>
 int rule(const BACnetPropertyStates& a, const BACnetPropertyStates& b, Mode)
 {
   unsigned char ba[8];
@@ -358,91 +380,50 @@ int rule(const BACnetPropertyStates& a, const BACnetPropertyStates& b, Mode)
   std::memcpy(bb + 4, &b.value, 4);
   return three_way(std::memcmp(ba, bb, 8), 0);
 }
+template <>
 int rule(const BACnetEventParameter& a, const BACnetEventParameter& b, Mode m)
 {
   if (int r = three_way(a.choice, b.choice))
     return r;
   switch (a.choice) {
-  case 0:
-    if (int r = compare_bits(a.bitmask, b.bitmask))
-      return r;
-    if (int r = three_way(a.time_delay, b.time_delay))
-      return r;
-    return compare_value(&a.values, &b.values, m);
-  case 1:
-    if (int r = three_way(a.time_delay, b.time_delay))
-      return r;
-    return compare_value(&a.values, &b.values, m);
+  case 0: return keys(a, b, m, [](auto& r) { return std::tuple(r.bitmask, r.time_delay, r.values); });
+  case 1: return keys(a, b, m, [](auto& r) { return std::tuple(r.time_delay, r.values); });
   case 2:
-    if (int r = three_way(a.increment_choice, b.increment_choice))
-      return r;
-    if (int r = three_way(a.time_delay, b.time_delay))
+    if (int r = keys(a, b, m, [](auto& r) { return std::tuple(r.increment_choice, r.time_delay); }))
       return r;
     return a.increment_choice == 0 ? compare_bits(a.bitmask, b.bitmask) : compare_float(a.increment, b.increment, m);
-  case 3:
-    return compare_reference36(a.reference, b.reference);
-  case 4: {
-    const float ra[3] = {a.low_limit, a.high_limit, a.deadband};
-    const float rb[3] = {b.low_limit, b.high_limit, b.deadband};
-    if (int r = compare_reals(ra, rb, 3, m))
-      return r;
-    return compare_reference36(a.reference, b.reference);
-  }
-  case 5: {
-    const float ra[3] = {a.low_limit, a.high_limit, a.deadband};
-    const float rb[3] = {b.low_limit, b.high_limit, b.deadband};
-    return compare_reals(ra, rb, 3, m);
-  }
-  default:
-    return no_rule(m);
+  case 3: return rule(a.reference, b.reference, m);
+  case 4: return keys(a, b, m, [](auto& r) { return std::tuple(r.low_limit, r.high_limit, r.deadband, r.reference); });
+  case 5: return keys(a, b, m, [](auto& r) { return std::tuple(r.low_limit, r.high_limit, r.deadband); });
+  default: return no_rule(m);
   }
 }
+template <>
 int rule(const BACnetNotificationParameters& a, const BACnetNotificationParameters& b, Mode m)
 {
   if (int r = three_way(a.choice, b.choice))
     return r;
   switch (a.choice) {
-  case 0:
-    return compare_bits(a.bits, b.bits);
-  case 1:
-    return rule(a.new_state, b.new_state, m);
+  case 0: return compare_bits(a.bits, b.bits);
+  case 1: return rule(a.new_state, b.new_state, m);
   case 2: {
     int r = three_way(a.changed_choice, b.changed_choice);
     if (!r)
       r = a.changed_choice == 0 ? compare_bits(a.bits, b.bits) : compare_float(a.changed_value, b.changed_value, m);
     return r ? r : compare_bits(a.status_flags, b.status_flags);
   }
-  case 3:
-    if (int r = compare_value(&a.command_value, &b.command_value, m))
-      return r;
-    return compare_value(&a.feedback_value, &b.feedback_value, m);
+  case 3: return keys(a, b, m, [](auto& r) { return std::tuple(r.command_value, r.feedback_value); });
   case 4:
-  case 5:
-    if (int r = compare_reals(a.reals, b.reals, 3, m))
-      return r;
-    return compare_bits(a.status_flags, b.status_flags);
-  case 6:
-    return compare_value(&a.property_values, &b.property_values, m);
+  case 5: return keys(a, b, m, [](auto& r) { return std::tuple(r.reals[0], r.reals[1], r.reals[2], r.status_flags); });
+  case 6: return compare_value(&a.property_values, &b.property_values, m);
   case 10:
-    if (int r = compare_reference36(a.buffer_property, b.buffer_property))
-      return r;
-    if (int r = three_way(a.previous_notification, b.previous_notification))
-      return r;
-    return three_way(a.current_notification, b.current_notification);
-  default:
-    return no_rule(m);
+    return keys(a, b, m,
+                [](auto& r) { return std::tuple(r.buffer_property, r.previous_notification, r.current_notification); });
+  default: return no_rule(m);
   }
 }
-int rule(const PropertyCondition& a, const PropertyCondition& b, Mode m)
-{
-  if (int r = three_way(a.property, b.property))
-    return r;
-  if (int r = three_way(a.array_index, b.array_index))
-    return r;
-  if (int r = three_way(a.relation, b.relation))
-    return r;
-  return compare_value(&a.comparison, &b.comparison, m);
-}
+// The default increment orders by the word that would hold the REAL.
+template <>
 int rule(const BACnetCOVIncrement& a, const BACnetCOVIncrement& b, Mode m)
 {
   if (int r = three_way(a.choice, b.choice))
@@ -455,20 +436,15 @@ int rule(const BACnetCOVIncrement& a, const BACnetCOVIncrement& b, Mode m)
   std::memcpy(&wb, &b.real, 4);
   return three_way(wa, wb);
 }
-int rule(const BACnetObjectPropertyValue& a, const BACnetObjectPropertyValue& b, Mode)
+template <>
+int rule(const BACnetObjectPropertyValue& a, const BACnetObjectPropertyValue& b, Mode m)
 {
-  if (int r = compare_object_id(a.object, b.object))
-    return r;
-  if (int r = as_signed(a.property, b.property))
-    return r;
-  return three_way(a.array_index, b.array_index);
+  return keys(a, b, m, [](auto& r) { return std::tuple(r.object, Signed{r.property}, r.array_index); });
 }
-int rule(const AnyValue& a, const AnyValue& b, Mode m) { return compare_value(&a.value, &b.value, m); }
+template <>
 int rule(const TaggedData& a, const TaggedData& b, Mode m)
 {
-  if (int r = three_way(static_cast<uint32_t>(a.tag_number), static_cast<uint32_t>(b.tag_number)))
-    return r;
-  return compare_value(&a.value, &b.value, m);
+  return keys(a, b, m, [](auto& r) { return std::tuple(uint32_t(r.tag_number), r.value); });
 }
 
 template <class R>
@@ -497,99 +473,33 @@ int list_rule(const BACnetValue* a, const BACnetValue* b, Mode mode)
   return 0;
 }
 
-using Rule = int (*)(const BACnetValue*, const BACnetValue*, Mode);
-
-int rule_null(const BACnetValue*, const BACnetValue*, Mode) { return 0; }
-int rule_boolean(const BACnetValue* a, const BACnetValue* b, Mode)
+int primitive_rule(const BACnetValue& a, const BACnetValue& b, Mode m)
 {
-  return three_way(a->payload.boolean, b->payload.boolean);
-}
-int rule_unsigned(const BACnetValue* a, const BACnetValue* b, Mode)
-{
-  return three_way(a->payload.unsigned_value, b->payload.unsigned_value);
-}
-int rule_signed(const BACnetValue* a, const BACnetValue* b, Mode)
-{
-  return three_way(a->payload.signed_value, b->payload.signed_value);
-}
-int rule_real(const BACnetValue* a, const BACnetValue* b, Mode m)
-{
-  return compare_float(a->payload.real, b->payload.real, m);
-}
-int rule_double(const BACnetValue* a, const BACnetValue* b, Mode m)
-{
-  return compare_float(a->payload.double_value, b->payload.double_value, m);
-}
-int rule_octets(const BACnetValue* a, const BACnetValue* b, Mode) { return compare_octets(a->payload.octets, b->payload.octets); }
-int rule_text(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_text(a->payload.text, b->payload.text, m); }
-int rule_bits(const BACnetValue* a, const BACnetValue* b, Mode) { return compare_bits(a->payload.bits, b->payload.bits); }
-int rule_date(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_date(a->payload.date, b->payload.date, m); }
-int rule_time(const BACnetValue* a, const BACnetValue* b, Mode m) { return compare_time(a->payload.time, b->payload.time, m); }
-int rule_object_id(const BACnetValue* a, const BACnetValue* b, Mode)
-{
-  return compare_object_id(a->payload.object_id, b->payload.object_id);
+  const BACnetValue::Payload& pa = a.payload;
+  const BACnetValue::Payload& pb = b.payload;
+  switch (a.tag) {
+  case TAG_BOOLEAN: return order(pa.boolean, pb.boolean, m);
+  case TAG_UNSIGNED:
+  case TAG_ENUMERATED: return order(pa.unsigned_value, pb.unsigned_value, m);
+  case TAG_SIGNED: return order(pa.signed_value, pb.signed_value, m);
+  case TAG_REAL: return order(pa.real, pb.real, m);
+  case TAG_DOUBLE: return compare_float(pa.double_value, pb.double_value, m);
+  case TAG_OCTET_STRING: return order(pa.octets, pb.octets, m);
+  case TAG_CHARACTER_STRING: return compare_text(pa.text, pb.text, m);
+  case TAG_BIT_STRING: return order(pa.bits, pb.bits, m);
+  case TAG_DATE: return order(pa.date, pb.date, m);
+  case TAG_TIME: return order(pa.time, pb.time, m);
+  case TAG_OBJECT_ID: return order(pa.object_id, pb.object_id, m);
+  default: return 0;  // NULL
+  }
 }
 
-struct TagRule {
-  uint32_t tag;
-  Rule rule;
-};
-
-constexpr TagRule kRules[] = {
-    {TAG_NULL, rule_null},
-    {TAG_BOOLEAN, rule_boolean},
-    {TAG_UNSIGNED, rule_unsigned},
-    {TAG_SIGNED, rule_signed},
-    {TAG_REAL, rule_real},
-    {TAG_DOUBLE, rule_double},
-    {TAG_OCTET_STRING, rule_octets},
-    {TAG_CHARACTER_STRING, rule_text},
-    {TAG_BIT_STRING, rule_bits},
-    {TAG_ENUMERATED, rule_unsigned},
-    {TAG_DATE, rule_date},
-    {TAG_TIME, rule_time},
-    {TAG_OBJECT_ID, rule_object_id},
-    {TAG_ADDRESS, record_rule<BACnetAddressValue>},
-    {TAG_DATETIME, record_rule<BACnetDateTime>},
-    {TAG_CALENDAR_ENTRY, record_rule<BACnetCalendarEntry>},
-    {TAG_DATE_RANGE, record_rule<BACnetDateRange>},
-    {TAG_WEEKNDAY, record_rule<BACnetWeekNDay>},
-    {TAG_TIME_VALUE, record_rule<BACnetTimeValue>},
-    {TAG_TIMESTAMP, record_rule<BACnetTimeStamp>},
-    {TAG_ACTION_COMMAND, record_rule<BACnetActionCommand>},
-    {TAG_RECIPIENT, record_rule<BACnetRecipient>},
-    {TAG_RECIPIENT_PROCESS, record_rule<BACnetRecipientProcess>},
-    {TAG_ADDRESS_BINDING, record_rule<BACnetAddressBinding>},
-    {TAG_OBJECT_PROPERTY_REFERENCE, record_rule<BACnetObjectPropertyReference>},
-    {TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, record_rule<BACnetDeviceObjectPropertyReference>},
-    {TAG_LOG_RECORD, record_rule<BACnetLogRecord>},
-    {TAG_DESTINATION, record_rule<BACnetDestination>},
-    {TAG_DAILY_SCHEDULE, record_rule<BACnetDailySchedule>},
-    {TAG_SPECIAL_EVENT, record_rule<BACnetSpecialEvent>},
-    {TAG_PRIORITY_VALUE, record_rule<BACnetPriorityValue>},
-    {TAG_PROPERTY_VALUE, record_rule<BACnetPropertyValue>},
-    {TAG_PROPERTY_STATES, record_rule<BACnetPropertyStates>},
-    {TAG_EVENT_PARAMETER, record_rule<BACnetEventParameter>},
-    {TAG_NOTIFICATION_PARAMETERS, record_rule<BACnetNotificationParameters>},
-    {TAG_PROPERTY_CONDITION, record_rule<PropertyCondition>},
-    {TAG_COV_INCREMENT, record_rule<BACnetCOVIncrement>},
-    {TAG_OBJECT_PROPERTY_VALUE, record_rule<BACnetObjectPropertyValue>},
-    {TAG_ANY_VALUE, record_rule<AnyValue>},
-    {TAG_TAGGED_DATA, record_rule<TaggedData>},
-};
-
+// Tags above this have no order, and neither have a few records below it.
 constexpr uint32_t kLastRuleTag = 98;
-
-Rule rule_for(uint32_t tag)
+constexpr bool ordered_record(uint32_t tag)
 {
-  if (tag > kLastRuleTag)
-    return nullptr;
-  if (value_tag_is_list(tag))
-    return list_rule;
-  for (const TagRule& r : kRules)
-    if (r.tag == tag)
-      return r.rule;
-  return nullptr;
+  return tag <= kLastRuleTag && tag != TAG_SESSION_KEY &&
+         !(tag >= TAG_READ_ACCESS_SPECIFICATION && tag <= TAG_PROPERTY_REFERENCE);
 }
 
 int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode)
@@ -605,8 +515,19 @@ int compare_value(const BACnetValue* a, const BACnetValue* b, Mode mode)
     if (int r = three_way(a->tag, b->tag))
       return r;
   }
-  Rule r = rule_for(a->tag);
-  return r ? r(a, b, mode) : no_rule(mode);
+  uint32_t tag = a->tag;
+  if (value_tag_is_primitive(tag))
+    return primitive_rule(*a, *b, mode);
+  if (tag > kLastRuleTag)
+    return no_rule(mode);
+  if (value_tag_is_list(tag))
+    return list_rule(a, b, mode);
+  int r = no_rule(mode);
+  with_record_type(tag, [&]<class R>(std::type_identity<R>) {
+    if constexpr (ordered_record(R::kTag))
+      r = record_rule<R>(a, b, mode);
+  });
+  return r;
 }
 
 }  // namespace

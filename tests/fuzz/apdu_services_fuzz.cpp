@@ -6,6 +6,7 @@
 // second octet (event and notification parameters among them). Whatever decodes is encoded
 // again, so the encoders meet odd records too.
 #include "bacnet/codec/pdu.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstddef>
@@ -271,26 +272,24 @@ void property_value(const uint8_t* data, size_t size)
     return;
   uint32_t property = (uint32_t(data[1]) << 8) | data[2];
   int32_t index = int8_t(data[3]);
-  BACnetValue value{};
+  OwnedValue value;
   pdu_buffer in = view(data + 4, size - 4);
-  if (pdu_decode_property_value(&in, &value, data[0] & 0x0F, property, index) == 0) {
+  if (pdu_decode_property_value(&in, value.get(), data[0] & 0x0F, property, index) == 0) {
     pdu_buffer out;
-    pdu_encode_value(&out, &value, -1);
+    pdu_encode_value(&out, value.get(), -1);
     pdu_buffer_free(&out);
   }
-  value_free(&value);
 }
 
 void error_pdu(uint8_t service, const uint8_t* d, size_t n)
 {
-  ErrorParameters parameters{service, {}};
+  Owned<ErrorParameters, pdu_free_error> parameters(ErrorParameters{service, {}});
   pdu_buffer in = view(d, n);
-  if (pdu_decode_error(&in, &parameters) == 0) {
+  if (pdu_decode_error(&in, parameters.get()) == 0) {
     pdu_buffer out;
-    pdu_encode_error(&out, &parameters);
+    pdu_encode_error(&out, parameters.get());
     pdu_buffer_free(&out);
   }
-  pdu_free_error(&parameters);
 }
 
 // ---- Datatypes by their own decoders ---------------------------------------------------------
@@ -299,16 +298,15 @@ void error_pdu(uint8_t service, const uint8_t* d, size_t n)
 template <class Record>
 void datatype(const uint8_t* d, size_t n, int (*decode)(pdu_buffer*, Record*), int (*encode)(pdu_buffer*, const Record*))
 {
-  BACnetValue value{};
-  if (value_init(&value, Record::kTag) == 0) {
+  OwnedValue value;
+  if (value_init(value.get(), Record::kTag) == 0) {
     pdu_buffer in = view(d, n);
-    if (decode(&in, value_record<Record>(&value)) == 0) {
+    if (decode(&in, value_record<Record>(value.get())) == 0) {
       pdu_buffer out;
-      encode(&out, value_record<Record>(&value));
+      encode(&out, value_record<Record>(value.get()));
       pdu_buffer_free(&out);
     }
   }
-  value_free(&value);
 }
 
 // The recipient process has no value of its own: a plain record, released by hand.
@@ -327,26 +325,24 @@ void recipient_process(const uint8_t* d, size_t n)
 
 void any_element(const uint8_t* d, size_t n)
 {
-  BACnetValue value{};
+  OwnedValue value;
   pdu_buffer in = view(d, n);
-  if (pdu_decode_any_element(&in, &value) == 0) {
+  if (pdu_decode_any_element(&in, value.get()) == 0) {
     pdu_buffer out;
-    pdu_encode_value(&out, &value, -1);
+    pdu_encode_value(&out, value.get(), -1);
     pdu_buffer_free(&out);
   }
-  value_free(&value);
 }
 
 void action_list(const uint8_t* d, size_t n)
 {
-  BACnetValue value{};
+  OwnedValue value;
   pdu_buffer in = view(d, n);
-  if (pdu_decode_action_list(&in, &value) == 0) {
+  if (pdu_decode_action_list(&in, value.get()) == 0) {
     pdu_buffer out;
-    pdu_encode_value(&out, &value, -1);
+    pdu_encode_value(&out, value.get(), -1);
     pdu_buffer_free(&out);
   }
-  value_free(&value);
 }
 
 constexpr Runner kDatatypes[] = {

@@ -8,9 +8,10 @@
 // answers them in order, each answer three octets and its data:
 //   [0] PDU type (0, 1 and 4: no answer), [1] service choice, [2] length of the data.
 // Every input ends with the cache's shutdown.
-#include "bacnet/client/device_discovery.h"
 #include "bacnet/cache/cache.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <algorithm>
@@ -103,20 +104,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   uint32_t client = 0, handle = 0;
   cache_register_client(&client);
-  BACnetValue v{};
   for (uint32_t instance = 1; instance <= 3; ++instance) {
     CacheReference r = cache_reference(100, 2, instance, 85);
-    cache_get_value(&r, &v);
-    value_free(&v);
+    OwnedValue v;
+    cache_get_value(&r, v.get());
   }
   CacheReference first = cache_reference(100, 2, 1, 85);
   CacheReference other = cache_reference(101, 2, 1, 85);
   cache_add_property(&handle, &first, 0, client);
   cache_add_property(&handle, &other, 0, client);
   float written = 5.0f;
-  value_set_real(&written, &v);
-  cache_set_value(&first, &v, 8);
-  value_free(&v);
+  OwnedValue v;
+  value_set_real(&written, v.get());
+  cache_set_value(&first, v.get(), 8);
 
   size_t at = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {

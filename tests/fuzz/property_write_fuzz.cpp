@@ -8,6 +8,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -29,15 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   static bool ready = populate();
   (void)ready;
   pdu_buffer buffer = pdu_buffer_view(data, static_cast<uint32_t>(size));
-  WritePropertyRequest request;
-  if (pdu_decode_write_property_request(&buffer, &request) == 0) {
-    object_WriteObjectProperty(0, kOwner, request.object.type, request.object.instance, request.property,
-                               request.array_index, &request.value, request.priority);
-    BACnetValue back{};
-    object_ReadObjectProperty(0, kOwner, request.object.type, request.object.instance, request.property,
-                              request.array_index, &back);
-    value_free(&back);
+  Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+  if (pdu_decode_write_property_request(&buffer, request.get()) == 0) {
+    object_WriteObjectProperty(0, kOwner, request->object.type, request->object.instance, request->property,
+                               request->array_index, &request->value, request->priority);
+    OwnedValue back;
+    object_ReadObjectProperty(0, kOwner, request->object.type, request->object.instance, request->property,
+                              request->array_index, back.get());
   }
-  pdu_free_write_property_request(&request);
   return 0;
 }

@@ -1,6 +1,7 @@
 // Arbitrary text through the XML element scanner and the value decoder. Whatever decodes and
 // can be written again must read back to the same text.
 #include "backend/api/xml_values.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 
 #include <cstddef>
@@ -12,12 +13,11 @@ namespace {
 // Decodes one typed value from the text and writes it again; empty when either fails.
 std::string normalised(const std::string& text)
 {
-  BACnetValue value{};
+  OwnedValue value;
   XmlFields fields(text.data(), text.size());
   std::string out;
-  if (xml_decode_value(&value, &fields) != 0 || xml_encode_value(&out, &value) != 0)
+  if (xml_decode_value(value.get(), &fields) != 0 || xml_encode_value(&out, value.get()) != 0)
     out.clear();
-  value_free(&value);
   return out;
 }
 

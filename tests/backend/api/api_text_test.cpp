@@ -26,8 +26,8 @@ TEST(ApiText, ValuesAndErrorsHaveTheirTexts)
       {{TAG_REAL, {.real = 21.5f}}, "21.500000"},
       {{TAG_DOUBLE, {.double_value = 1234.5}}, "1.234500e+03"},
       {{TAG_OBJECT_ID, {.object_id = {8, 1234}}}, "8,1234"},
-      {text.v, "Raum 1"},
-      {date.v, "Not Implemented"},
+      {*text, "Raum 1"},
+      {*date, "Not Implemented"},
   };
   for (const auto& [value, expected] : values)
     EXPECT_EQ(api_value_to_text(&value), expected) << value.tag;

@@ -1,5 +1,6 @@
 #include "bacnet/client/client_fixture.h"
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <gmock/gmock.h>
@@ -9,12 +10,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// A value that releases itself.
-struct Value {
-  BACnetValue v{};
-  ~Value() { value_free(&v); }
-  BACnetValue* operator&() { return &v; }
-};
+using Value = OwnedValue;
 
 std::vector<std::string> g_log;
 void keep_log(int level, const char* text) { g_log.push_back(std::to_string(level) + " " + text); }
@@ -51,8 +47,8 @@ protected:
   std::string status_text()
   {
     Value v;
-    EXPECT_EQ(address_binding_get_scan_status_text(&v, 0), 0);
-    return v.v.tag == TAG_CHARACTER_STRING && v.v.payload.text ? v.v.payload.text : "";
+    EXPECT_EQ(address_binding_get_scan_status_text(v.get(), 0), 0);
+    return v->tag == TAG_CHARACTER_STRING && v->payload.text ? v->payload.text : "";
   }
 
   DriverContext context;
@@ -139,30 +135,30 @@ TEST_F(AddressBinding, LocalInstanceByAddress)
 TEST_F(AddressBinding, BindingListOfOnePortHoldsTheOwnEntry)
 {
   Value list;
-  ASSERT_EQ(address_binding_encode_binding_list(kOwn, &list, -1, 0), 0);
-  ASSERT_EQ(list.v.tag, TAG_ADDRESS_BINDING_LIST);
-  ASSERT_EQ(list.v.payload.array->used, 1u);
-  auto* b = static_cast<BACnetAddressBinding*>(list.v.payload.array->elements[0].payload.record);
+  ASSERT_EQ(address_binding_encode_binding_list(kOwn, list.get(), -1, 0), 0);
+  ASSERT_EQ(list->tag, TAG_ADDRESS_BINDING_LIST);
+  ASSERT_EQ(list->payload.array->used, 1u);
+  auto* b = static_cast<BACnetAddressBinding*>(list->payload.array->elements[0].payload.record);
   EXPECT_EQ(b->device.type, 8u);
   EXPECT_EQ(b->device.instance, uint32_t(kOwn));
   EXPECT_EQ(b->address.network, 1u);
   EXPECT_EQ(hex(std::span(b->address.mac.data, b->address.mac.length)), "0A 00 00 01 BA C0");
   Value count;
-  ASSERT_EQ(address_binding_encode_binding_list(kOwn, &count, 0, 0), 0);
-  EXPECT_EQ(count.v.payload.unsigned_value, 1u);
-  EXPECT_EQ(address_binding_encode_binding_list(kOwn, &count, -1, 0xFF), 41);
+  ASSERT_EQ(address_binding_encode_binding_list(kOwn, count.get(), 0, 0), 0);
+  EXPECT_EQ(count->payload.unsigned_value, 1u);
+  EXPECT_EQ(address_binding_encode_binding_list(kOwn, count.get(), -1, 0xFF), 41);
 }
 
 TEST_F(AddressBinding, ScanRunsItsWindowsAroundTheBoundDevices)
 {
   Value on;
   uint8_t yes = 1;
-  value_set_boolean(&yes, &on);
-  ASSERT_EQ(address_binding_scan_control(&on, 0xFF), 0);
+  value_set_boolean(&yes, on.get());
+  ASSERT_EQ(address_binding_scan_control(on.get(), 0xFF), 0);
   Value read;
-  ASSERT_EQ(address_binding_scan_control(&read, 0), 0);
-  EXPECT_EQ(read.v.tag, TAG_BOOLEAN);
-  EXPECT_EQ(read.v.payload.boolean, 1);
+  ASSERT_EQ(address_binding_scan_control(read.get(), 0), 0);
+  EXPECT_EQ(read->tag, TAG_BOOLEAN);
+  EXPECT_EQ(read->payload.boolean, 1);
 
   seconds(2);
   EXPECT_THAT(who_is_sent(), ElementsAre(std::pair(0, kScanUpperBound - 1)));
@@ -187,8 +183,8 @@ TEST_F(AddressBinding, AnswersDuringAWindowAskItAgainBelowTheNewDevice)
 {
   Value on;
   uint8_t yes = 1;
-  value_set_boolean(&yes, &on);
-  address_binding_scan_control(&on, 0xFF);
+  value_set_boolean(&yes, on.get());
+  address_binding_scan_control(on.get(), 0xFF);
   seconds(2);
   who_is_sent();
   i_am(100, ip_address(100));
@@ -204,32 +200,32 @@ TEST_F(AddressBinding, RemoteDeviceObjectAnswersFromItsRecord)
 {
   i_am(1234, peer);
   Value v;
-  EXPECT_EQ(address_binding_read_device_property(1234, 75, -1, 0, &v, 0), 0);
-  EXPECT_EQ(v.v.payload.object_id.type, OBJECT_REMOTE_DEVICE);
-  EXPECT_EQ(v.v.payload.object_id.instance, 1234u);
-  EXPECT_EQ(address_binding_read_device_property(1234, 79, -1, 0, &v, 0), 0);
-  EXPECT_EQ(v.v.payload.enumerated, 1001u);
-  EXPECT_EQ(address_binding_read_device_property(1234, 112, -1, 0, &v, 0), 0);
-  EXPECT_EQ(v.v.payload.enumerated, 0u);
+  EXPECT_EQ(address_binding_read_device_property(1234, 75, -1, 0, v.get(), 0), 0);
+  EXPECT_EQ(v->payload.object_id.type, OBJECT_REMOTE_DEVICE);
+  EXPECT_EQ(v->payload.object_id.instance, 1234u);
+  EXPECT_EQ(address_binding_read_device_property(1234, 79, -1, 0, v.get(), 0), 0);
+  EXPECT_EQ(v->payload.enumerated, 1001u);
+  EXPECT_EQ(address_binding_read_device_property(1234, 112, -1, 0, v.get(), 0), 0);
+  EXPECT_EQ(v->payload.enumerated, 0u);
   address_binding_set_device_flag(1234, kFlagOnline, 0);
-  EXPECT_EQ(address_binding_read_device_property(1234, 112, -1, 0, &v, 0), 0);
-  EXPECT_EQ(v.v.payload.enumerated, 4u);
-  EXPECT_EQ(address_binding_read_device_property(1234, 571, -1, 0, &v, 0), 0);
-  ASSERT_EQ(v.v.tag, TAG_ADDRESS);
-  EXPECT_EQ(static_cast<BACnetAddressValue*>(v.v.payload.record)->mac.length, 6u);
+  EXPECT_EQ(address_binding_read_device_property(1234, 112, -1, 0, v.get(), 0), 0);
+  EXPECT_EQ(v->payload.enumerated, 4u);
+  EXPECT_EQ(address_binding_read_device_property(1234, 571, -1, 0, v.get(), 0), 0);
+  ASSERT_EQ(v->tag, TAG_ADDRESS);
+  EXPECT_EQ(static_cast<BACnetAddressValue*>(v->payload.record)->mac.length, 6u);
 
   Value vendor;
-  EXPECT_EQ(address_binding_read_device_property(1234, 120, -1, 0, &vendor, 0), 1);
-  EXPECT_EQ(vendor.v.tag, TAG_NULL);
-  EXPECT_EQ(address_binding_read_device_property(1234, 77, -1, 0, &vendor, 0), 1);
-  EXPECT_EQ(address_binding_read_device_property(1234, 75, -1, 0xFF, &vendor, 0), 1);
+  EXPECT_EQ(address_binding_read_device_property(1234, 120, -1, 0, vendor.get(), 0), 1);
+  EXPECT_EQ(vendor->tag, TAG_NULL);
+  EXPECT_EQ(address_binding_read_device_property(1234, 77, -1, 0, vendor.get(), 0), 1);
+  EXPECT_EQ(address_binding_read_device_property(1234, 75, -1, 0xFF, vendor.get(), 0), 1);
   EXPECT_THAT(g_log, ElementsAre("17 Property not found"));
 
   Value all;
-  ASSERT_EQ(address_binding_read_device_property(1234, 8, -1, 0, &all, 0), 0);
+  ASSERT_EQ(address_binding_read_device_property(1234, 8, -1, 0, all.get(), 0), 0);
   std::vector<uint32_t> properties;
-  for (uint32_t i = 0; i < all.v.payload.array->used; ++i)
-    properties.push_back(all.v.payload.array->elements[i].payload.enumerated);
+  for (uint32_t i = 0; i < all->payload.array->used; ++i)
+    properties.push_back(all->payload.array->elements[i].payload.enumerated);
   EXPECT_THAT(properties, ElementsAre(77, 79, 112, 120, 107, 75, 571, 573, 574));
 }
 
@@ -237,8 +233,8 @@ TEST_F(AddressBinding, ReadingAnUnknownRemoteDeviceCreatesNothing)
 {
   std::size_t before = address_binding_device_count();
   Value v;
-  EXPECT_EQ(address_binding_read_device_property(777, 112, -1, 0, &v, 0), 32);
-  EXPECT_EQ(address_binding_read_device_property(777, 8, -1, 0, &v, 0), 32);
+  EXPECT_EQ(address_binding_read_device_property(777, 112, -1, 0, v.get(), 0), 32);
+  EXPECT_EQ(address_binding_read_device_property(777, 8, -1, 0, v.get(), 0), 32);
   EXPECT_EQ(address_binding_device_count(), before);
 }
 
@@ -256,25 +252,25 @@ TEST_F(AddressBinding, WritingTheAddressNeedsOneToSixOctets)
   };
   for (uint32_t length : {0u, 7u}) {
     Value v;
-    v.v = address_value(length);
-    EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, &v, 0), 1) << length;
+    *v = address_value(length);
+    EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, v.get(), 0), 1) << length;
   }
   Value wrong;
   uint32_t n = 5;
-  value_set_unsigned(&n, &wrong);
-  EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, &wrong, 0), 1);
+  value_set_unsigned(&n, wrong.get());
+  EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, wrong.get(), 0), 1);
   DeviceBinding d;
   EXPECT_EQ(address_binding_get_device(300, &d), -1);
 
   Value good;
-  good.v = address_value(1);
-  EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, &good, 0), 0);
+  *good = address_value(1);
+  EXPECT_EQ(address_binding_read_device_property(300, 571, -1, 0xFF, good.get(), 0), 0);
   EXPECT_EQ(address_binding_use_device(300, &d), 0);
   EXPECT_EQ(d.address.mac_len, 1);
   EXPECT_EQ(d.max_apdu_code, 3);
   Value own_device;
-  own_device.v = address_value(6);
-  EXPECT_EQ(address_binding_read_device_property(uint32_t(kOwn), 571, -1, 0xFF, &own_device, 0), 1);
+  *own_device = address_value(6);
+  EXPECT_EQ(address_binding_read_device_property(uint32_t(kOwn), 571, -1, 0xFF, own_device.get(), 0), 1);
 }
 
 TEST_F(AddressBinding, RemovingADeviceRemovesEveryLearntAddressOfIt)

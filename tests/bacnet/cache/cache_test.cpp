@@ -4,6 +4,7 @@
 #include "bacnet/cache/cache.h"
 #include "bacnet/client/client_fixture.h"
 #include "bacnet/codec/codec_acks.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <gmock/gmock.h>
@@ -94,13 +95,12 @@ ClientResult no_answer() { return ClientResult{}; }
 
 ClientResult read_ack(const CacheReference& reference, BACnetValue value)
 {
-  ReadPropertyAck a;
-  a.object = reference.object;
-  a.property = reference.property;
-  a.array_index = reference.array_index;
-  a.value = value;
-  ClientResult r = ack(kApduComplexAck, SERVICE_READ_PROPERTY, encoded(pdu_encode_read_property_ack, a));
-  pdu_free_read_property_ack(&a);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> a;
+  a->object = reference.object;
+  a->property = reference.property;
+  a->array_index = reference.array_index;
+  a->value = value;
+  ClientResult r = ack(kApduComplexAck, SERVICE_READ_PROPERTY, encoded(pdu_encode_read_property_ack, *a));
   return r;
 }
 
@@ -115,9 +115,9 @@ BACnetValue real(float f)
 // value is negative.
 ClientResult read_multiple_ack(const std::vector<CacheReference>& references, const std::vector<float>& values)
 {
-  ReadPropertyMultipleAck a;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> a;
   for (std::size_t i = 0; i < references.size(); ++i) {
-    ReadAccessResult* object = inline_list_add(&a.results, nullptr);
+    ReadAccessResult* object = inline_list_add(&a->results, nullptr);
     object->object = references[i].object;
     ReadAccessResultElement* e = inline_list_add(&object->results, nullptr);
     e->property = references[i].property;
@@ -130,8 +130,8 @@ ClientResult read_multiple_ack(const std::vector<CacheReference>& references, co
       e->value = real(values[i]);
     }
   }
-  ClientResult r = ack(kApduComplexAck, SERVICE_READ_PROPERTY_MULTIPLE, encoded(pdu_encode_read_property_multiple_ack, a));
-  pdu_free_read_property_multiple_ack(&a);
+  ClientResult r = ack(kApduComplexAck, SERVICE_READ_PROPERTY_MULTIPLE,
+                       encoded(pdu_encode_read_property_multiple_ack, *a));
   return r;
 }
 
@@ -151,10 +151,9 @@ Ref av(uint32_t instance, uint32_t device = kDevice) { return {cache_reference(d
 // The cached value: the get's result and the REAL it holds (-1 when none).
 std::pair<int, float> get(const CacheReference& r)
 {
-  BACnetValue v{};
-  int rc = cache_get_value(&r, &v);
-  float f = real_of(&v);
-  value_free(&v);
+  OwnedValue v;
+  int rc = cache_get_value(&r, v.get());
+  float f = real_of(v.get());
   return {rc, f};
 }
 
@@ -415,9 +414,9 @@ TEST_F(Cache, HandlesAndClientsLiveUntilRemoved)
   EXPECT_EQ(cache_remove_handle(a, h2), 0);
   EXPECT_EQ(cache_remove_handle(a, h2), -1);
   EXPECT_EQ(view(av(2)).subscribers, 0u);
-  BACnetValue v{};
+  OwnedValue v;
   CacheReadResult r;
-  EXPECT_EQ(cache_read_by_handle(a, h2, 1, &v, &r), -1);
+  EXPECT_EQ(cache_read_by_handle(a, h2, 1, v.get(), &r), -1);
 
   // The caller's own handle id; binding it again moves it to the new reference.
   ASSERT_EQ(cache_add_property_default(&av(5), a, 77), 0);
@@ -429,23 +428,23 @@ TEST_F(Cache, HandlesAndClientsLiveUntilRemoved)
   EXPECT_EQ(cache_unregister_client(a), -1);
   EXPECT_EQ(view(av(1)).subscribers, 1u);  // b's stays
   EXPECT_EQ(view(av(6)).subscribers, 0u);
-  EXPECT_EQ(cache_read_by_handle(a, h1, 1, &v, &r), -1);
-  EXPECT_EQ(cache_read_by_handle(b, h3, 1, &v, &r), 0);
+  EXPECT_EQ(cache_read_by_handle(a, h1, 1, v.get(), &r), -1);
+  EXPECT_EQ(cache_read_by_handle(b, h3, 1, v.get(), &r), 0);
   EXPECT_EQ((std::tuple(r.result, r.error_class, r.error_code)), std::tuple(501, 5u, 500u));
-  value_free(&v);
 }
 
 TEST_F(Cache, WriteGoesOutOnceANewOneNextCycleAndItsAnswerIsTheWriteStatus)
 {
-  BACnetValue first = real(19.5f), second = real(2.0f);
-  EXPECT_EQ(cache_set_value(&av(1), &first, 8), 0);
+  OwnedValue first(real(19.5f));
+  OwnedValue second(real(2.0f));
+  EXPECT_EQ(cache_set_value(&av(1), first.get(), 8), 0);
   g_log.clear();
   std::vector<Sent> sent = cycle();
   ASSERT_EQ(sent.size(), 2u);  // the read of the new entry, then the write
   EXPECT_EQ((std::tuple(sent[1].service, sent[1].written, sent[1].priority)), std::tuple(uint8_t(15), 19.5f, 8u));
   EXPECT_THAT(g_log, ElementsAre("18 cache_read_property", "18 cache_write_property Device=100 Object=2 Instance=1"));
   // Requested while the first is under way: it goes out with the next cycle.
-  EXPECT_EQ(cache_set_value(&av(1), &second, 0), 0);
+  EXPECT_EQ(cache_set_value(&av(1), second.get(), 0), 0);
   answer(sent[1], simple_ack(SERVICE_WRITE_PROPERTY));
   answer(sent[0], no_answer());
   EXPECT_EQ(cache_get_write_status(&av(1)), 0);
@@ -459,14 +458,12 @@ TEST_F(Cache, WriteGoesOutOnceANewOneNextCycleAndItsAnswerIsTheWriteStatus)
   sent = cycle();
   ASSERT_EQ(sent.size(), 1u);  // only the read: nothing more to write
   EXPECT_EQ(sent[0].service, 12);
-  value_free(&first);
-  value_free(&second);
 }
 
 TEST_F(Cache, WritesToAnOfflineDeviceOrRefusedByTheClientLayerAreDropped)
 {
-  BACnetValue v = real(1.0f);
-  cache_set_value(&av(1), &v, 0);
+  OwnedValue v(real(1.0f));
+  cache_set_value(&av(1), v.get(), 0);
   g_refuse = true;
   EXPECT_EQ(cycle().size(), 2u);
   g_refuse = false;
@@ -478,14 +475,13 @@ TEST_F(Cache, WritesToAnOfflineDeviceOrRefusedByTheClientLayerAreDropped)
   EXPECT_EQ(sent[0].service, 12);
   answer(sent[0], no_answer());
 
-  cache_set_value(&av(2), &v, 0);
+  cache_set_value(&av(2), v.get(), 0);
   address_binding_set_device_flag(int32_t(kDevice), kFlagOnline, 0);
   EXPECT_TRUE(cycle().empty());
   address_binding_set_device_flag(int32_t(kDevice), kFlagOnline, 1);
   sent = cycle();
   EXPECT_EQ(sent.size(), 2u);  // both reads, but not the dropped write
   EXPECT_EQ(count(sent, 15), 0u);
-  value_free(&v);
 }
 
 TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
@@ -495,11 +491,10 @@ TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
   cache_add_property(&handle, &av(1), 60, client);
   auto waiting_read = [&] {
     return std::async(std::launch::async, [&] {
-      BACnetValue v{};
+      OwnedValue v;
       CacheReadResult r;
-      int rc = cache_read_by_handle(client, handle, 0, &v, &r);
-      float f = real_of(&v);
-      value_free(&v);
+      int rc = cache_read_by_handle(client, handle, 0, v.get(), &r);
+      float f = real_of(v.get());
       return std::tuple(rc, r.result, f);
     });
   };
@@ -518,8 +513,8 @@ TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
 
   // A waiting write stores its value before the first cycle collects it, goes out once and
   // ends with the answer.
-  BACnetValue v = real(6.0f);
-  auto write = std::async(std::launch::async, [&] { return cache_write_by_handle(client, handle, 0, &v, 10); });
+  OwnedValue v(real(6.0f));
+  auto write = std::async(std::launch::async, [&] { return cache_write_by_handle(client, handle, 0, v.get(), 10); });
   until([] { return view(av(1)).write_requested != 0; });
   sent = cycle();
   ASSERT_EQ(count(sent, 15), 1u);
@@ -528,7 +523,6 @@ TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
     answer(s, s.service == 15 ? simple_ack(SERVICE_WRITE_PROPERTY) : no_answer());
   EXPECT_EQ(write.get(), 0);
   EXPECT_EQ(count(cycle(), 15), 0u);  // no second write
-  value_free(&v);
 
   read = waiting_read();
   EXPECT_EQ(read.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
@@ -539,15 +533,14 @@ TEST_F(Cache, WaitingReadAndWriteEndWithTheNextResultOrWhenTheCacheGoes)
 TEST_F(Cache, ListThatCannotGrowKeepsItsContentsAndLosesNoWrite)
 {
   cache_set_list_limit(100);
-  BACnetValue v = real(1.0f);
+  OwnedValue v(real(1.0f));
   for (uint32_t i = 1; i <= 150; ++i)
-    cache_set_value(&av(i), &v, 0);
+    cache_set_value(&av(i), v.get(), 0);
   auto device = [](const Sent& s) { return s.service == 15 ? simple_ack(15) : read_ack(s.references[0], real(0.5f)); };
   std::vector<Sent> sent = cycle(device);
   EXPECT_EQ(count(sent, 12), 100u);
   EXPECT_EQ(count(sent, 15), 100u);
   EXPECT_EQ(count(cycle(device), 15), 50u);
-  value_free(&v);
 }
 
 TEST_F(Cache, ReadsOfASlowDeviceWaitForATransactionAndLeaveTheOthersTheirShare)
@@ -604,9 +597,9 @@ TEST_F(Cache, NoMoreThan10001EntriesExist)
 {
   for (uint32_t i = 0; i < kCacheEntryLimit; ++i)
     ASSERT_EQ(get(av(i)).first, 501);
-  BACnetValue v = real(1.0f);
+  OwnedValue v(real(1.0f));
   EXPECT_EQ(get(av(20000)).first, 19);
-  EXPECT_EQ(cache_set_value(&av(20000), &v, 0), 21);
+  EXPECT_EQ(cache_set_value(&av(20000), v.get(), 0), 21);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(cache_get_write_status(&av(20000)), 18);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "100 2 20000 85 -1 not found \n");
@@ -614,7 +607,6 @@ TEST_F(Cache, NoMoreThan10001EntriesExist)
   cache_register_client(&client);
   EXPECT_EQ(cache_add_property(&handle, &av(20000), 0, client), -1);
   EXPECT_EQ(cache_entry_count(), kCacheEntryLimit);
-  value_free(&v);
 }
 
 }  // namespace

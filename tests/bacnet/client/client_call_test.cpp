@@ -1,6 +1,7 @@
 #include "client_fixture.h"
 
 #include "bacnet/codec/codec_object_services.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <cstdlib>
@@ -23,12 +24,11 @@ std::vector<uint8_t> with(std::vector<uint8_t> head, const std::vector<uint8_t>&
 
 std::vector<uint8_t> name_ack(const char* text)
 {
-  ReadPropertyAck ack;
-  ack.object = {8, 1234};
-  ack.property = 77;
-  value_set_charstring(text, &ack.value);
-  std::vector<uint8_t> data = encoded(pdu_encode_read_property_ack, ack);
-  pdu_free_read_property_ack(&ack);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  ack->object = {8, 1234};
+  ack->property = 77;
+  value_set_charstring(text, &ack->value);
+  std::vector<uint8_t> data = encoded(pdu_encode_read_property_ack, *ack);
   return data;
 }
 
@@ -129,18 +129,16 @@ TEST_F(BlockingCalls, UndecodableAckIsServicesOther)
 
 TEST_F(BlockingCalls, WritePropertyAcknowledgedBySimpleAck)
 {
-  WritePropertyRequest request;
-  request.object = {8, 1234};
-  request.property = 28;
-  value_set_charstring("Flur", &request.value);
+  Owned<WritePropertyRequest, pdu_free_write_property_request> request;
+  request->object = {8, 1234};
+  request->property = 28;
+  value_set_charstring("Flur", &request->value);
   ClientCallError error;
   ClientCallRecord record;
   record.device_instance = 1234;
-  record.request = &request;
+  record.request = request.get();
   record.error = &error;
-  run_call([&] { client_call_write_property(&record); },
-           answer_with([](const Frame& f) { return header(0x20, f); }));
-  pdu_free_write_property_request(&request);
+  run_call([&] { client_call_write_property(&record); }, answer_with([](const Frame& f) { return header(0x20, f); }));
   EXPECT_EQ(error.status, -1);
   EXPECT_EQ(record.acknowledged, 1);
 }
@@ -196,18 +194,17 @@ TEST_F(BlockingCalls, CreateObjectAnswerAndTheFirstFailedWrite)
   EXPECT_EQ(created.type, 2u);
   EXPECT_EQ(created.instance, 7u);
 
-  WritePropertyMultipleRequest write;
-  value_init(&write.specifications, TAG_WRITE_ACCESS_SPECIFICATION);
-  auto* spec = value_record<WriteAccessSpecification>(&write.specifications);
+  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> write;
+  value_init(&write->specifications, TAG_WRITE_ACCESS_SPECIFICATION);
+  auto* spec = value_record<WriteAccessSpecification>(&write->specifications);
   spec->object = {1, 2};
   value_init(&spec->properties, TAG_PROPERTY_VALUE);
   *value_record<BACnetPropertyValue>(&spec->properties) = {85, -1, {TAG_REAL, {}}, 8};
-  record.request = &write;
+  record.request = write.get();
   record.answer = nullptr;
   run_call([&] { client_call_write_property_multiple(&record); }, answer_with([](const Frame& f) {
              return with(header(0x50, f), hex("0E 91 02 91 28 0F 1E 0C 00 40 00 02 19 55 1F"));
            }));
-  pdu_free_write_property_multiple_request(&write);
   EXPECT_EQ(error.status, 16);
   EXPECT_EQ(error.error_code, 40u);
   EXPECT_EQ(error.failed_write.object.instance, 2u);

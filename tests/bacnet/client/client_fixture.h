@@ -1,10 +1,12 @@
 // The client side of the stack under test, without sockets: one in-memory port on network 1
-// at 10.0.0.1 registered with the real network layer, the handlers, the client layer, address
-// binding and the application layer started as the stack host starts them, and a manual clock.
+// at 10.0.0.1 registered with the real network layer, the communication modules (the dispatch,
+// the client layer, address binding, the application layer) started, run and stopped through
+// the stack host's own tables, and a manual clock.
 // Blocking calls run on a thread of their own while the test thread plays the stack thread.
 // Shared by the client, binding and services tests (header only: each folder is its own program).
 #pragma once
 
+#include "backend/stack_modules.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
@@ -14,7 +16,6 @@
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/network/npdu.h"
-#include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,7 @@ std::vector<uint8_t> encoded(int (*encode)(pdu_buffer*, const Record*), const Re
 class ClientStack : public ::testing::Test {
 public:
   static constexpr int32_t kOwn = 4711;
+  static constexpr StackModules kModules = kCommunicationModules;
   static inline const BACnetAddress own = ip_address(1);
   static inline const BACnetAddress peer = ip_address(2);
 
@@ -105,14 +107,15 @@ public:
     port.send = send;
     port.max_apdu_code = 5;
     ASSERT_EQ(network_init_port(&port), 0);
-    services_set_seams(nullptr);
-    ClientStackConfig config;
+    StackConfig config;
     config.device_instance = kOwn;
-    config.apdu_timeout = 3000;
-    config.segment_timeout = 3000;
-    config.apdu_retries = 1;
-    config.hooks = hooks;
-    client_stack_start(config);
+    config.apdu_retries = 3;  // the client layer's
+    config.application_apdu_timeout = 3000;
+    config.application_segment_timeout = 3000;
+    config.application_retries = 1;
+    config.service_hooks = hooks;
+    stack_modules_start(config, &context, kModules, nullptr);  // no port to load, no seams
+    noted_second = os_wall_seconds();
     address_binding_add_local_port(5, -1, &own);
     application_layer_periodic();
     frames_.clear();
@@ -120,9 +123,8 @@ public:
 
   void TearDown() override
   {
-    client_stack_stop();
+    stack_modules_stop(kModules);
     client_set_communication_state(kCommunicationEnabled);
-    services_set_seams(nullptr);
     address_binding_set_table_limit(0);
     os_set_clock(nullptr);
     current() = nullptr;
@@ -160,7 +162,7 @@ public:
   void advance(int64_t ms)
   {
     clock.advance_ms(ms);
-    client_stack_pass();
+    stack_modules_pass(kModules, noted_second);
   }
   void seconds(int n)
   {
@@ -215,6 +217,8 @@ public:
   }
 
   ManualClock clock;
+  uint32_t noted_second = 0;  // the wall-clock second of the last pass
+  DriverContext context;      // no trace
   ServiceHooks hooks;
   std::vector<Frame> sent;  // what run_call saw
 

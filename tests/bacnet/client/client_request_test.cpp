@@ -174,7 +174,7 @@ TEST_F(ClientRequestLayer, ParkedRequestEndsAsFailedWhenTheStackStops)
   ReadPropertyRequest r = object_name_of(999);
   ASSERT_EQ(client_read_property(ended, &e, 999, nullptr, &r), 0);
   ASSERT_EQ(client_parked_count(), 1u);
-  client_stack_stop();
+  stack_modules_stop(kModules);
   EXPECT_EQ(e.calls, 1);
   EXPECT_EQ(e.success, 0);
   EXPECT_EQ(client_parked_count(), 0u);

@@ -23,52 +23,51 @@ std::string hex_of_record(const Record& record, Encode encode)
 
 TEST(NotificationParameters, ChangeOfBitstringOctetsAndOwnClosingTags)
 {
-  Value v(TAG_NOTIFICATION_PARAMETERS);
-  auto* p = value_record<BACnetNotificationParameters>(&v.v);
+  Value v = tagged(TAG_NOTIFICATION_PARAMETERS);
+  auto* p = value_record<BACnetNotificationParameters>(&*v);
   p->choice = 0;
   p->bits = bits_of({1, 0});
   p->status_flags = bits_of({0, 0, 0, 0});
-  EXPECT_EQ(encode_hex(&v), "0E 0A 06 80 1A 04 00 0F");
+  EXPECT_EQ(encode_hex(v.get()), "0E 0A 06 80 1A 04 00 0F");
   p->choice = 5;
   p->reals[0] = 1.0f;
-  EXPECT_EQ(encode_hex(&v).substr(0, 2), "5E");
-  EXPECT_EQ(encode_hex(&v).substr(encode_hex(&v).size() - 2), "5F");
-  Value buffer_ready(TAG_NOTIFICATION_PARAMETERS);
-  auto* ready = value_record<BACnetNotificationParameters>(&buffer_ready.v);
+  EXPECT_EQ(encode_hex(v.get()).substr(0, 2), "5E");
+  EXPECT_EQ(encode_hex(v.get()).substr(encode_hex(v.get()).size() - 2), "5F");
+  Value buffer_ready = tagged(TAG_NOTIFICATION_PARAMETERS);
+  auto* ready = value_record<BACnetNotificationParameters>(&*buffer_ready);
   ready->choice = 10;
   ready->buffer_property = {{20, 1}, 131, -1, {999, 0}};
   ready->previous_notification = 1;
   ready->current_notification = 2;
-  EXPECT_EQ(encode_hex(&buffer_ready), "AE 0E 0C 05 00 00 01 19 83 0F 19 01 29 02 AF");
+  EXPECT_EQ(encode_hex(buffer_ready.get()), "AE 0E 0C 05 00 00 01 19 83 0F 19 01 29 02 AF");
 }
 
 TEST(NotificationParameters, UnknownEventTypesFailInsteadOfWritingNothing)
 {
   for (uint32_t choice : {7u, 8u, 11u, 999u}) {
-    Value notification(TAG_NOTIFICATION_PARAMETERS);
-    value_record<BACnetNotificationParameters>(&notification.v)->choice = choice;
-    EXPECT_EQ(encode_hex(&notification), "failed") << choice;
-    Value parameter(TAG_EVENT_PARAMETER);
-    value_record<BACnetEventParameter>(&parameter.v)->choice = choice;
-    EXPECT_EQ(encode_hex(&parameter), "failed") << choice;
+    Value notification = tagged(TAG_NOTIFICATION_PARAMETERS);
+    value_record<BACnetNotificationParameters>(&*notification)->choice = choice;
+    EXPECT_EQ(encode_hex(notification.get()), "failed") << choice;
+    Value parameter = tagged(TAG_EVENT_PARAMETER);
+    value_record<BACnetEventParameter>(&*parameter)->choice = choice;
+    EXPECT_EQ(encode_hex(parameter.get()), "failed") << choice;
   }
-  Value value_change(TAG_NOTIFICATION_PARAMETERS);
-  auto* p = value_record<BACnetNotificationParameters>(&value_change.v);
+  Value value_change = tagged(TAG_NOTIFICATION_PARAMETERS);
+  auto* p = value_record<BACnetNotificationParameters>(&*value_change);
   p->choice = 2;
   p->changed_choice = 2;
-  EXPECT_EQ(encode_hex(&value_change), "failed");
+  EXPECT_EQ(encode_hex(value_change.get()), "failed");
 }
 
 TEST(NotificationParameters, ComplexEventValuesAreReadBack)
 {
   Received in("6E 09 55 2E 44 41 AC 00 00 2F 09 67 2E 91 00 2F 6F");
-  BACnetNotificationParameters p{};
-  ASSERT_EQ(pdu_decode_notification_parameters(&in.buffer, &p), 0);
+  Owned<BACnetNotificationParameters, notification_parameters_free> p;
+  ASSERT_EQ(pdu_decode_notification_parameters(&in.buffer, p.get()), 0);
   EXPECT_TRUE(in.at_end());
-  EXPECT_EQ(p.choice, 6u);
-  ASSERT_EQ(p.property_values.tag, TAG_PROPERTY_VALUE_LIST);
-  EXPECT_EQ(value_array(&p.property_values)->used, 2u);
-  notification_parameters_free(&p);
+  EXPECT_EQ(p->choice, 6u);
+  ASSERT_EQ(p->property_values.tag, TAG_PROPERTY_VALUE_LIST);
+  EXPECT_EQ(value_array(&p->property_values)->used, 2u);
   Received other("7E 7F");
   BACnetNotificationParameters q{};
   ASSERT_EQ(pdu_decode_notification_parameters(&other.buffer, &q), 0);
@@ -79,13 +78,13 @@ TEST(NotificationParameters, ComplexEventValuesAreReadBack)
 
 TEST(EventParameter, ChangeOfBitstringValuesStandInsideTheirOwnTag)
 {
-  Value v(TAG_EVENT_PARAMETER);
-  auto* p = value_record<BACnetEventParameter>(&v.v);
+  Value v = tagged(TAG_EVENT_PARAMETER);
+  auto* p = value_record<BACnetEventParameter>(&*v);
   p->choice = 0;
   p->time_delay = 5;
   p->bitmask = bits_of({1, 1});
   p->values = v_bits({1, 0});
-  EXPECT_EQ(encode_hex(&v), "0E 09 05 1A 06 C0 2E 82 06 80 2F 0F");
+  EXPECT_EQ(encode_hex(v.get()), "0E 09 05 1A 06 C0 2E 82 06 80 2F 0F");
   Received in("0E 09 05 1A 06 C0 2E 82 06 80 82 06 40 2F 0F");
   BACnetEventParameter back{};
   back.choice = EVENT_PARAMETER_NONE;
@@ -102,12 +101,12 @@ TEST(EventParameter, ChangeOfBitstringValuesStandInsideTheirOwnTag)
 
 TEST(EventParameter, BufferReadyIsWrittenUnderSevenAndReadUnderSevenOrTen)
 {
-  Value v(TAG_EVENT_PARAMETER);
-  auto* p = value_record<BACnetEventParameter>(&v.v);
+  Value v = tagged(TAG_EVENT_PARAMETER);
+  auto* p = value_record<BACnetEventParameter>(&*v);
   p->choice = 10;
   p->notification_threshold = 10;
   p->previous_count = 2;
-  EXPECT_EQ(encode_hex(&v), "7E 09 0A 19 02 7F");
+  EXPECT_EQ(encode_hex(v.get()), "7E 09 0A 19 02 7F");
   for (const char* octets : {"7E 09 0A 19 02 7F", "AE 09 0A 19 02 AF"}) {
     Received in(octets);
     BACnetEventParameter back{};
@@ -127,22 +126,22 @@ TEST(EventParameter, BufferReadyIsWrittenUnderSevenAndReadUnderSevenOrTen)
 
 TEST(ConstructedValues, UnknownChoicesFailTheEncoder)
 {
-  Value stamp(TAG_TIMESTAMP);
-  value_record<BACnetTimeStamp>(&stamp.v)->choice = 3;
-  Value entry(TAG_CALENDAR_ENTRY);
-  value_record<BACnetCalendarEntry>(&entry.v)->choice = 3;
-  Value recipient(TAG_RECIPIENT);  // prepared with no choice
-  Value priority(TAG_PRIORITY_VALUE);
-  value_record<BACnetPriorityValue>(&priority.v)->choice = 5;
-  Value states(TAG_PROPERTY_STATES);
-  value_record<BACnetPropertyStates>(&states.v)->choice = 12;
-  Value increment(TAG_COV_INCREMENT);
-  value_record<BACnetCOVIncrement>(&increment.v)->choice = 2;
-  Value log(TAG_LOG_RECORD);
-  value_record<BACnetLogRecord>(&log.v)->choice = 11;
-  Value special(TAG_SPECIAL_EVENT);
-  value_record<BACnetSpecialEvent>(&special.v)->period_choice = 2;
-  for (BACnetValue* v : {&stamp.v, &entry.v, &recipient.v, &priority.v, &states.v, &increment.v, &log.v, &special.v})
+  Value stamp = tagged(TAG_TIMESTAMP);
+  value_record<BACnetTimeStamp>(&*stamp)->choice = 3;
+  Value entry = tagged(TAG_CALENDAR_ENTRY);
+  value_record<BACnetCalendarEntry>(&*entry)->choice = 3;
+  Value recipient = tagged(TAG_RECIPIENT);  // prepared with no choice
+  Value priority = tagged(TAG_PRIORITY_VALUE);
+  value_record<BACnetPriorityValue>(&*priority)->choice = 5;
+  Value states = tagged(TAG_PROPERTY_STATES);
+  value_record<BACnetPropertyStates>(&*states)->choice = 12;
+  Value increment = tagged(TAG_COV_INCREMENT);
+  value_record<BACnetCOVIncrement>(&*increment)->choice = 2;
+  Value log = tagged(TAG_LOG_RECORD);
+  value_record<BACnetLogRecord>(&*log)->choice = 11;
+  Value special = tagged(TAG_SPECIAL_EVENT);
+  value_record<BACnetSpecialEvent>(&*special)->period_choice = 2;
+  for (BACnetValue* v : {&*stamp, &*entry, &*recipient, &*priority, &*states, &*increment, &*log, &*special})
     EXPECT_EQ(encode_hex(v), "failed") << v->tag;
 }
 
@@ -234,10 +233,9 @@ TEST(AcknowledgeAlarm, AbsentSourceIsLeftOutAndAllSixAreRequired)
   EXPECT_EQ(hex_of_record(request, pdu_encode_acknowledge_alarm_request),
             "09 01 1C 00 00 00 01 29 00 3E 19 01 3F 5E 19 02 5F");
   value_free(&request.source);
-  AcknowledgeAlarmRequest back;
+  Owned<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request> back;
   Received without_source("09 01 1C 00 00 00 01 29 00 3E 19 01 3F 5E 19 02 5F");
-  EXPECT_EQ(pdu_decode_acknowledge_alarm_request(&without_source.buffer, &back), PDU_MALFORMED);
-  pdu_free_acknowledge_alarm_request(&back);
+  EXPECT_EQ(pdu_decode_acknowledge_alarm_request(&without_source.buffer, back.get()), PDU_MALFORMED);
 }
 
 TEST(EventNotification, AcknowledgmentNotificationLeavesOutFlagStateAndValues)
@@ -254,17 +252,16 @@ TEST(EventNotification, AcknowledgmentNotificationLeavesOutFlagStateAndValues)
   std::string hex = hex_of_record(request, pdu_encode_event_notification_request);
   EXPECT_EQ(hex, "09 01 1C 02 00 00 00 2C 00 00 00 01 3E 19 03 3F 49 00 59 00 69 00 89 02 B9 00");
   value_free(&request.message);
-  EventNotificationRequest back;
-  back.from_state = 7;
+  Owned<EventNotificationRequest, pdu_free_event_notification_request> back;
+  back->from_state = 7;
   Received in(hex);
-  ASSERT_EQ(pdu_decode_event_notification_request(&in.buffer, &back), 0);
-  EXPECT_EQ(back.notify_type, 2u);
-  EXPECT_EQ(back.parameters.tag, TAG_NULL);
-  EXPECT_EQ(back.from_state, 0u);
-  EXPECT_EQ(back.message.tag, TAG_NULL);
+  ASSERT_EQ(pdu_decode_event_notification_request(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->notify_type, 2u);
+  EXPECT_EQ(back->parameters.tag, TAG_NULL);
+  EXPECT_EQ(back->from_state, 0u);
+  EXPECT_EQ(back->message.tag, TAG_NULL);
   Received unclosed(hex + " CE 0E 0A 06 80 1A 04 00 0F");
-  EXPECT_EQ(pdu_decode_event_notification_request(&unclosed.buffer, &back), PDU_MALFORMED);
-  pdu_free_event_notification_request(&back);
+  EXPECT_EQ(pdu_decode_event_notification_request(&unclosed.buffer, back.get()), PDU_MALFORMED);
 }
 
 TEST(GetAlarmSummary, AcknowledgementCollectsOneOrMoreEntries)
@@ -294,55 +291,52 @@ TEST(GetEnrollmentSummary, AbsentFiltersAreLeftOutAndReadBackAsAbsent)
   EXPECT_EQ(hex_of_record(request, pdu_encode_get_enrollment_summary_request), "09 00");
   request.min_priority = 1;  // a priority filter needs both bounds
   EXPECT_EQ(hex_of_record(request, pdu_encode_get_enrollment_summary_request), "09 00");
-  GetEnrollmentSummaryRequest back;
-  back.event_state_filter = 0;
-  back.notification_class = 4;
+  Owned<GetEnrollmentSummaryRequest, pdu_free_get_enrollment_summary_request> back;
+  back->event_state_filter = 0;
+  back->notification_class = 4;
   Received alone("09 00");
-  ASSERT_EQ(pdu_decode_get_enrollment_summary_request(&alone.buffer, &back), 0);
-  EXPECT_EQ(back.event_state_filter, 3u);
-  EXPECT_EQ(back.event_type_filter, 999u);
-  EXPECT_EQ(back.min_priority, -1);
-  EXPECT_EQ(back.max_priority, -1);
-  EXPECT_EQ(back.notification_class, -1);
-  EXPECT_EQ(back.enrollment_filter.not_empty, 0u);
+  ASSERT_EQ(pdu_decode_get_enrollment_summary_request(&alone.buffer, back.get()), 0);
+  EXPECT_EQ(back->event_state_filter, 3u);
+  EXPECT_EQ(back->event_type_filter, 999u);
+  EXPECT_EQ(back->min_priority, -1);
+  EXPECT_EQ(back->max_priority, -1);
+  EXPECT_EQ(back->notification_class, -1);
+  EXPECT_EQ(back->enrollment_filter.not_empty, 0u);
   Received all_bits("09 00 2C FF FF FF FF 3C FF FF FF FF");
-  ASSERT_EQ(pdu_decode_get_enrollment_summary_request(&all_bits.buffer, &back), 0);
-  EXPECT_EQ(back.event_state_filter, 3u);
-  EXPECT_EQ(back.event_type_filter, 999u);
+  ASSERT_EQ(pdu_decode_get_enrollment_summary_request(&all_bits.buffer, back.get()), 0);
+  EXPECT_EQ(back->event_state_filter, 3u);
+  EXPECT_EQ(back->event_type_filter, 999u);
   Received half_priority("09 00 4E 09 01 4F");
-  EXPECT_EQ(pdu_decode_get_enrollment_summary_request(&half_priority.buffer, &back), PDU_MALFORMED);
-  pdu_free_get_enrollment_summary_request(&back);
+  EXPECT_EQ(pdu_decode_get_enrollment_summary_request(&half_priority.buffer, back.get()), PDU_MALFORMED);
 }
 
 TEST(GetEnrollmentSummary, AcknowledgementWithoutDataLeavesTheRecord)
 {
-  GetEnrollmentSummaryAck ack;
-  ack.summaries = v_unsigned(5);
+  Owned<GetEnrollmentSummaryAck, pdu_free_get_enrollment_summary_ack> ack;
+  ack->summaries = v_unsigned(5);
   Received empty("");
-  ASSERT_EQ(pdu_decode_get_enrollment_summary_ack(&empty.buffer, &ack), 0);
-  EXPECT_EQ(ack.summaries.tag, TAG_UNSIGNED);
+  ASSERT_EQ(pdu_decode_get_enrollment_summary_ack(&empty.buffer, ack.get()), 0);
+  EXPECT_EQ(ack->summaries.tag, TAG_UNSIGNED);
   Received without_class("C4 00 00 00 01 91 05 91 03 21 64");
-  ASSERT_EQ(pdu_decode_get_enrollment_summary_ack(&without_class.buffer, &ack), 0);
-  ASSERT_EQ(ack.summaries.tag, TAG_ENROLLMENT_SUMMARY);
-  EXPECT_EQ(value_record<EnrollmentSummaryEntry>(&ack.summaries)->priority, 100u);
-  pdu_free_get_enrollment_summary_ack(&ack);
+  ASSERT_EQ(pdu_decode_get_enrollment_summary_ack(&without_class.buffer, ack.get()), 0);
+  ASSERT_EQ(ack->summaries.tag, TAG_ENROLLMENT_SUMMARY);
+  EXPECT_EQ(value_record<EnrollmentSummaryEntry>(&ack->summaries)->priority, 100u);
 }
 
 TEST(GetEventInformation, EmptyAcknowledgementAndMalformedSummaries)
 {
-  GetEventInformationAck ack;
-  EXPECT_EQ(hex_of_record(ack, pdu_encode_get_event_information_ack), "0E 0F 19 00");
-  ack.more_events = true;
+  Owned<GetEventInformationAck, pdu_free_get_event_information_ack> ack;
+  EXPECT_EQ(hex_of_record(*ack, pdu_encode_get_event_information_ack), "0E 0F 19 00");
+  ack->more_events = true;
   Received in("0E 0F 19 00");
-  ASSERT_EQ(pdu_decode_get_event_information_ack(&in.buffer, &ack), 0);
-  EXPECT_EQ(ack.summaries.tag, TAG_NULL);
-  EXPECT_FALSE(ack.more_events);
+  ASSERT_EQ(pdu_decode_get_event_information_ack(&in.buffer, ack.get()), 0);
+  EXPECT_EQ(ack->summaries.tag, TAG_NULL);
+  EXPECT_FALSE(ack->more_events);
   // A broken summary is malformed input like any other, not a result of its own.
   Received broken("0E 0C 00 00 00 01 19 03 0F 19 00");
-  EXPECT_EQ(pdu_decode_get_event_information_ack(&broken.buffer, &ack), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_get_event_information_ack(&broken.buffer, ack.get()), PDU_MALFORMED);
   Received no_opening("0C 00 00 00 01");
-  EXPECT_EQ(pdu_decode_get_event_information_ack(&no_opening.buffer, &ack), PDU_MALFORMED);
-  pdu_free_get_event_information_ack(&ack);
+  EXPECT_EQ(pdu_decode_get_event_information_ack(&no_opening.buffer, ack.get()), PDU_MALFORMED);
 
   GetEventInformationRequest request;
   EXPECT_EQ(hex_of_record(request, pdu_encode_get_event_information_request), "");
@@ -402,27 +396,25 @@ TEST(CovNotification, SingleValueStaysSingleAndWrongValuesDoNotEncode)
 
 TEST(CreateObject, SpecifierAloneAndTheChoiceRules)
 {
-  CreateObjectRequest back;
-  back.initial_values = v_unsigned(7);
+  Owned<CreateObjectRequest, pdu_free_create_object_request> back;
+  back->initial_values = v_unsigned(7);
   Received type_only("0E 09 00 0F");
-  ASSERT_EQ(pdu_decode_create_object_request(&type_only.buffer, &back), 0);
-  EXPECT_EQ(back.choice, 0);
-  EXPECT_EQ(back.object_type, 0u);
-  EXPECT_EQ(back.initial_values.tag, TAG_UNSIGNED) << "no initial values: the field keeps what was prepared";
+  ASSERT_EQ(pdu_decode_create_object_request(&type_only.buffer, back.get()), 0);
+  EXPECT_EQ(back->choice, 0);
+  EXPECT_EQ(back->object_type, 0u);
+  EXPECT_EQ(back->initial_values.tag, TAG_UNSIGNED) << "no initial values: the field keeps what was prepared";
   Received unopened("09 00");
-  EXPECT_EQ(pdu_decode_create_object_request(&unopened.buffer, &back), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_create_object_request(&unopened.buffer, back.get()), PDU_MALFORMED);
   Received bad_value("0E 09 0A 0F 1E 09 4D 2E 73 00 41 42 2F 39 00 1F");
-  EXPECT_EQ(pdu_decode_create_object_request(&bad_value.buffer, &back), PDU_MALFORMED)
+  EXPECT_EQ(pdu_decode_create_object_request(&bad_value.buffer, back.get()), PDU_MALFORMED)
       << "a failing initial value fails the request";
-  pdu_free_create_object_request(&back);
 
-  CreateObjectRequest request;
-  EXPECT_EQ(hex_of_record(request, pdu_encode_create_object_request), "failed") << "no specifier chosen";
-  request.choice = 1;
-  request.object = {10, 6};
-  request.initial_values = v_real(1.0f);
-  EXPECT_EQ(hex_of_record(request, pdu_encode_create_object_request), "failed");
-  pdu_free_create_object_request(&request);
+  Owned<CreateObjectRequest, pdu_free_create_object_request> request;
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_create_object_request), "failed") << "no specifier chosen";
+  request->choice = 1;
+  request->object = {10, 6};
+  request->initial_values = v_real(1.0f);
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_create_object_request), "failed");
 
   BACnetObjectId id{};
   Received context("0C 02 80 00 06");
@@ -440,34 +432,31 @@ TEST(ListElement, AnyValueIsWrittenAndReadByItsProperty)
   EXPECT_EQ(hex, "0C 02 00 04 D2 19 4C 3E C4 02 80 00 06 3F") << "a decoded list goes back out whole";
   pdu_free_list_element_request(&request);
   EXPECT_EQ(hex_of_record(request, pdu_encode_list_element_request), "0C 02 00 04 D2 19 4C 3E 3F");
-  ListElementRequest back;
+  Owned<ListElementRequest, pdu_free_list_element_request> back;
   Received in(hex);
-  ASSERT_EQ(pdu_decode_list_element_request(&in.buffer, &back), 0);
-  EXPECT_EQ(back.elements.tag, TAG_OBJECT_ID_LIST);
-  pdu_free_list_element_request(&back);
+  ASSERT_EQ(pdu_decode_list_element_request(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->elements.tag, TAG_OBJECT_ID_LIST);
 }
 
 TEST(WritePropertyMultiple, OneSpecificationStaysSingleTwoBecomeAList)
 {
   const std::string one = "0C 00 80 00 03 1E 09 55 2E 44 41 AC 00 00 2F 39 08 1F";
-  WritePropertyMultipleRequest back;
+  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> back;
   Received single(one);
-  ASSERT_EQ(pdu_decode_write_property_multiple_request(&single.buffer, &back), 0);
-  EXPECT_EQ(back.specifications.tag, TAG_WRITE_ACCESS_SPECIFICATION);
+  ASSERT_EQ(pdu_decode_write_property_multiple_request(&single.buffer, back.get()), 0);
+  EXPECT_EQ(back->specifications.tag, TAG_WRITE_ACCESS_SPECIFICATION);
   Received two(one + " 0C 02 00 04 D2 1E 09 4D 2E 73 00 41 42 2F 1F");
-  ASSERT_EQ(pdu_decode_write_property_multiple_request(&two.buffer, &back), 0);
-  ASSERT_EQ(back.specifications.tag, TAG_WRITE_ACCESS_SPECIFICATION_LIST);
-  EXPECT_EQ(value_array(&back.specifications)->used, 2u);
+  ASSERT_EQ(pdu_decode_write_property_multiple_request(&two.buffer, back.get()), 0);
+  ASSERT_EQ(back->specifications.tag, TAG_WRITE_ACCESS_SPECIFICATION_LIST);
+  EXPECT_EQ(value_array(&back->specifications)->used, 2u);
   Received empty("");
-  EXPECT_EQ(pdu_decode_write_property_multiple_request(&empty.buffer, &back), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_write_property_multiple_request(&empty.buffer, back.get()), PDU_MALFORMED);
   Received not_object("1C 00 80 00 03 1E 1F");
-  EXPECT_EQ(pdu_decode_write_property_multiple_request(&not_object.buffer, &back), PDU_MALFORMED);
-  pdu_free_write_property_multiple_request(&back);
-  WritePropertyMultipleRequest nothing;
-  EXPECT_EQ(hex_of_record(nothing, pdu_encode_write_property_multiple_request), "failed");
-  nothing.specifications = v_list(TAG_WRITE_ACCESS_SPECIFICATION_LIST, {});
-  EXPECT_EQ(hex_of_record(nothing, pdu_encode_write_property_multiple_request), "");
-  pdu_free_write_property_multiple_request(&nothing);
+  EXPECT_EQ(pdu_decode_write_property_multiple_request(&not_object.buffer, back.get()), PDU_MALFORMED);
+  Owned<WritePropertyMultipleRequest, pdu_free_write_property_multiple_request> nothing;
+  EXPECT_EQ(hex_of_record(*nothing, pdu_encode_write_property_multiple_request), "failed");
+  nothing->specifications = v_list(TAG_WRITE_ACCESS_SPECIFICATION_LIST, {});
+  EXPECT_EQ(hex_of_record(*nothing, pdu_encode_write_property_multiple_request), "");
 }
 
 TEST(ReadPropertyConditional, EmptyCriteriaListAndCriteriaInOrder)
@@ -516,56 +505,52 @@ TEST(ReadRange, FirstSequenceNumberOnlyWithItems)
   ack.result_flags = {1, 1, 0};
   ack.first_sequence = 9;
   EXPECT_EQ(hex_of_record(ack, pdu_encode_read_range_ack), "0C 05 00 00 01 19 83 3A 05 C0 49 00 5E 5F");
-  ReadRangeAck back;
-  back.first_sequence = 4;
+  Owned<ReadRangeAck, pdu_free_read_range_ack> back;
+  back->first_sequence = 4;
   Received in("0C 05 00 00 01 19 83 3A 05 C0 49 00 5E 5F");
-  ASSERT_EQ(pdu_decode_read_range_ack(&in.buffer, &back), 0);
-  EXPECT_EQ(back.first_sequence, 0u);
-  EXPECT_EQ(back.result_flags, (std::vector<uint8_t>{1, 1, 0}));
-  ASSERT_EQ(back.items.tag, TAG_LOG_BUFFER);
-  EXPECT_EQ(value_array(&back.items)->used, 0u);
-  pdu_free_read_range_ack(&back);
+  ASSERT_EQ(pdu_decode_read_range_ack(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->first_sequence, 0u);
+  EXPECT_EQ(back->result_flags, (std::vector<uint8_t>{1, 1, 0}));
+  ASSERT_EQ(back->items.tag, TAG_LOG_BUFFER);
+  EXPECT_EQ(value_array(&back->items)->used, 0u);
 }
 
 // ---- Device management and messages ----------------------------------------------------------
 
 TEST(DeviceCommunicationControl, AbsentDurationAndPasswordAreLeftOut)
 {
-  DeviceCommunicationControlRequest request;
-  request.enable_disable = 1;
-  EXPECT_EQ(hex_of_record(request, pdu_encode_device_communication_control_request), "19 01")
+  Owned<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request> request;
+  request->enable_disable = 1;
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_device_communication_control_request), "19 01")
       << "a missing password must not go out as a NULL";
-  request.password = v_unsigned(3);
-  EXPECT_EQ(hex_of_record(request, pdu_encode_device_communication_control_request), "19 01");
-  value_free(&request.password);
-  request.duration = 0;
-  request.password = v_text("KELDOR");
-  std::string hex = hex_of_record(request, pdu_encode_device_communication_control_request);
+  request->password = v_unsigned(3);
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_device_communication_control_request), "19 01");
+  value_free(&request->password);
+  request->duration = 0;
+  request->password = v_text("KELDOR");
+  std::string hex = hex_of_record(*request, pdu_encode_device_communication_control_request);
   EXPECT_EQ(hex, "09 00 19 01 2D 07 00 4B 45 4C 44 4F 52");
-  pdu_free_device_communication_control_request(&request);
-  DeviceCommunicationControlRequest back;
-  back.duration = -1;
+  Owned<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request> back;
+  back->duration = -1;
   Received without_duration("19 00");
-  ASSERT_EQ(pdu_decode_device_communication_control_request(&without_duration.buffer, &back), 0);
-  EXPECT_EQ(back.duration, -1);
-  EXPECT_EQ(back.password.tag, TAG_NULL);
+  ASSERT_EQ(pdu_decode_device_communication_control_request(&without_duration.buffer, back.get()), 0);
+  EXPECT_EQ(back->duration, -1);
+  EXPECT_EQ(back->password.tag, TAG_NULL);
   Received in(hex);
-  ASSERT_EQ(pdu_decode_device_communication_control_request(&in.buffer, &back), 0);
-  EXPECT_EQ(back.duration, 0);
-  EXPECT_STREQ(back.password.payload.text, "KELDOR");
-  pdu_free_device_communication_control_request(&back);
+  ASSERT_EQ(pdu_decode_device_communication_control_request(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->duration, 0);
+  EXPECT_STREQ(back->password.payload.text, "KELDOR");
 }
 
 TEST(Authenticate, AbsentNameAndPasswordAreLeftOut)
 {
-  AuthenticateRequest request;
-  request.pseudo_random = 5;
-  request.expected_invoke_id = 7;
-  EXPECT_EQ(hex_of_record(request, pdu_encode_authenticate_request), "09 05 19 07 49 00");
-  request.operator_name = v_text("a");
-  request.operator_password = v_text("b");
-  EXPECT_EQ(hex_of_record(request, pdu_encode_authenticate_request), "09 05 19 07 2A 00 61 3A 00 62 49 00");
-  pdu_free_authenticate_request(&request);
+  Owned<AuthenticateRequest, pdu_free_authenticate_request> request;
+  request->pseudo_random = 5;
+  request->expected_invoke_id = 7;
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_authenticate_request), "09 05 19 07 49 00");
+  request->operator_name = v_text("a");
+  request->operator_password = v_text("b");
+  EXPECT_EQ(hex_of_record(*request, pdu_encode_authenticate_request), "09 05 19 07 2A 00 61 3A 00 62 49 00");
   AuthenticateAck ack;
   Received in("22 30 3A");
   ASSERT_EQ(pdu_decode_authenticate_ack(&in.buffer, &ack), 0);
@@ -574,21 +559,20 @@ TEST(Authenticate, AbsentNameAndPasswordAreLeftOut)
 
 TEST(TextMessage, ClassIsOptionalBothWays)
 {
-  TextMessageRequest back;
+  Owned<TextMessageRequest, pdu_free_text_message_request> back;
   Received numeric("0C 02 00 04 D2 1E 09 05 1F 29 00 3B 00 48 69");
-  ASSERT_EQ(pdu_decode_text_message_request(&numeric.buffer, &back), 0);
-  EXPECT_EQ(back.class_choice, MESSAGE_CLASS_NUMERIC);
-  EXPECT_EQ(back.message_class.payload.unsigned_value, 5u);
+  ASSERT_EQ(pdu_decode_text_message_request(&numeric.buffer, back.get()), 0);
+  EXPECT_EQ(back->class_choice, MESSAGE_CLASS_NUMERIC);
+  EXPECT_EQ(back->message_class.payload.unsigned_value, 5u);
   Received without_class("0C 02 00 04 D2 29 00 3B 00 48 69");
-  ASSERT_EQ(pdu_decode_text_message_request(&without_class.buffer, &back), 0);
-  EXPECT_EQ(back.class_choice, MESSAGE_CLASS_NONE);
-  EXPECT_STREQ(back.message.payload.text, "Hi");
+  ASSERT_EQ(pdu_decode_text_message_request(&without_class.buffer, back.get()), 0);
+  EXPECT_EQ(back->class_choice, MESSAGE_CLASS_NONE);
+  EXPECT_STREQ(back->message.payload.text, "Hi");
   Received stray("0C 02 00 04 D2 4E 4F 29 00 3B 00 48 69");
-  EXPECT_EQ(pdu_decode_text_message_request(&stray.buffer, &back), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_text_message_request(&stray.buffer, back.get()), PDU_MALFORMED);
   Received date_for_message("0C 02 00 04 D2 29 00 A4 7A 0C 09 03");
-  EXPECT_EQ(pdu_decode_text_message_request(&date_for_message.buffer, &back), PDU_MALFORMED)
+  EXPECT_EQ(pdu_decode_text_message_request(&date_for_message.buffer, back.get()), PDU_MALFORMED)
       << "an application-tagged Date in place of the message [3]";
-  pdu_free_text_message_request(&back);
 
   TextMessageRequest request;
   request.source = {8, 1234};
@@ -613,14 +597,13 @@ TEST(PrivateTransfer, NullParametersAndTheRequiredErrorParameters)
   ASSERT_EQ(pdu_decode_private_transfer(&without.buffer, &back), 0);
   EXPECT_EQ(back.parameters.tag, TAG_NULL);
 
-  ErrorParameters error{SERVICE_CONFIRMED_PRIVATE_TRANSFER, {}};
+  Owned<ErrorParameters, pdu_free_error> error(ErrorParameters{SERVICE_CONFIRMED_PRIVATE_TRANSFER, {}});
   Received with_parameters("0E 91 05 91 00 0F 1A 01 04 29 01 3E 21 09 3F");
-  ASSERT_EQ(pdu_decode_error(&with_parameters.buffer, &error), 0);
-  EXPECT_EQ(error.vendor_id, 260u);
-  EXPECT_EQ(error.parameters.payload.unsigned_value, 9u);
+  ASSERT_EQ(pdu_decode_error(&with_parameters.buffer, error.get()), 0);
+  EXPECT_EQ(error->vendor_id, 260u);
+  EXPECT_EQ(error->parameters.payload.unsigned_value, 9u);
   Received ends_after_service("0E 91 05 91 00 0F 1A 01 04 29 01");
-  EXPECT_EQ(pdu_decode_error(&ends_after_service.buffer, &error), PDU_MALFORMED);
-  pdu_free_error(&error);
+  EXPECT_EQ(pdu_decode_error(&ends_after_service.buffer, error.get()), PDU_MALFORMED);
 }
 
 TEST(ErrorParameters, SpecialFormsOfTheListAndObjectServices)

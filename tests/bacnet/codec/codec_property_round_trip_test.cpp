@@ -56,10 +56,10 @@ TEST(PropertyRoundTrip, OwnDecodersReadAndWriteTheSameOctets)
     SCOPED_TRACE("property " + std::to_string(trip.property));
     Received in("3E " + std::string(trip.content) + " 3F");
     Value v;
-    ASSERT_EQ(pdu_decode_property_value(&in.buffer, &v, 3, trip.property, -1), 0);
+    ASSERT_EQ(pdu_decode_property_value(&in.buffer, v.get(), 3, trip.property, -1), 0);
     EXPECT_TRUE(in.at_end());
     EXPECT_EQ(v->tag, trip.tag);
-    EXPECT_EQ(encode_hex(&v), hex_of(bytes_of(trip.content)));
+    EXPECT_EQ(encode_hex(v.get()), hex_of(bytes_of(trip.content)));
   }
 }
 
@@ -77,9 +77,9 @@ TEST(PropertyRoundTrip, EventParameterChoicesRoundTrip)
     SCOPED_TRACE(content);
     Received in("3E " + std::string(content) + " 3F");
     Value v;
-    ASSERT_EQ(pdu_decode_property_value(&in.buffer, &v, 3, PROP_EVENT_PARAMETERS, -1), 0);
+    ASSERT_EQ(pdu_decode_property_value(&in.buffer, v.get(), 3, PROP_EVENT_PARAMETERS, -1), 0);
     EXPECT_EQ(v->tag, TAG_EVENT_PARAMETER);
-    EXPECT_EQ(encode_hex(&v), hex_of(bytes_of(content)));
+    EXPECT_EQ(encode_hex(v.get()), hex_of(bytes_of(content)));
   }
 }
 
@@ -87,7 +87,7 @@ TEST(PropertyRoundTrip, EventTimeStampWithoutATimeStampDoesNotLoop)
 {
   Received in("3E 49 00 3F");
   Value v;
-  ASSERT_EQ(pdu_decode_property_value(&in.buffer, &v, 3, PROP_EVENT_TIME_STAMPS, -1), 0);
+  ASSERT_EQ(pdu_decode_property_value(&in.buffer, v.get(), 3, PROP_EVENT_TIME_STAMPS, -1), 0);
   EXPECT_EQ(v->tag, TAG_TAGGED_DATA) << "the generic reader takes over";
 }
 

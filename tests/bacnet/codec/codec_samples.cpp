@@ -1,6 +1,7 @@
 #include "codec_samples.h"
 
 #include "bacnet/codec/codec_acks.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 #include <stdexcept>
@@ -46,16 +47,15 @@ std::vector<Sample> main_road_samples()
   samples.push_back({"read-property", PduKind::Confirmed, SERVICE_READ_PROPERTY,
                      encode(ReadPropertyRequest{{8, 1234}, 70, -1}, pdu_encode_read_property_request)});
 
-  ReadPropertyMultipleRequest rpm;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> rpm;
   ReadAccessSpecification spec{};
   spec.object = {8, 1234};
   BACnetPropertyReference refs[] = {{77, -1}, {44, -1}, {76, 1}};
   for (auto& ref : refs)
     inline_list_add(&spec.references, &ref);
-  inline_list_add(&rpm.specifications, &spec);
+  inline_list_add(&rpm->specifications, &spec);
   samples.push_back({"read-property-multiple", PduKind::Confirmed, SERVICE_READ_PROPERTY_MULTIPLE,
-                     encode(rpm, pdu_encode_read_property_multiple_request)});
-  pdu_free_read_property_multiple_request(&rpm);
+                     encode(*rpm, pdu_encode_read_property_multiple_request)});
 
   WritePropertyRequest wp;
   wp.object = {2, 3};
@@ -81,14 +81,14 @@ std::vector<Sample> main_road_samples()
   samples.push_back({"atomic-write-file-record", PduKind::Confirmed, SERVICE_ATOMIC_WRITE_FILE,
                      encode(awf, pdu_encode_atomic_write_file_request)});
 
-  ReadPropertyAck rp_ack;
-  rp_ack.object = {8, 1234};
-  rp_ack.property = 70;
-  value_set_charstring("ZOR17_BACnet", &rp_ack.value);
-  samples.push_back({"read-property-ack", PduKind::ComplexAck, SERVICE_READ_PROPERTY, encode(rp_ack, pdu_encode_read_property_ack)});
-  pdu_free_read_property_ack(&rp_ack);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> rp_ack;
+  rp_ack->object = {8, 1234};
+  rp_ack->property = 70;
+  value_set_charstring("ZOR17_BACnet", &rp_ack->value);
+  samples.push_back(
+      {"read-property-ack", PduKind::ComplexAck, SERVICE_READ_PROPERTY, encode(*rp_ack, pdu_encode_read_property_ack)});
 
-  ReadPropertyMultipleAck rpm_ack;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> rpm_ack;
   ReadAccessResult result{};
   result.object = {8, 1234};
   ReadAccessResultElement name{};
@@ -103,10 +103,9 @@ std::vector<Sample> main_road_samples()
   missing.error_code = 32;
   inline_list_add(&result.results, &name);
   inline_list_add(&result.results, &missing);
-  inline_list_add(&rpm_ack.results, &result);
+  inline_list_add(&rpm_ack->results, &result);
   samples.push_back({"read-property-multiple-ack", PduKind::ComplexAck, SERVICE_READ_PROPERTY_MULTIPLE,
-                     encode(rpm_ack, pdu_encode_read_property_multiple_ack)});
-  pdu_free_read_property_multiple_ack(&rpm_ack);
+                     encode(*rpm_ack, pdu_encode_read_property_multiple_ack)});
 
   AtomicReadFileAck arf_ack;
   arf_ack.end_of_file = true;

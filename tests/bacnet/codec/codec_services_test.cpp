@@ -113,35 +113,32 @@ TEST(ReadProperty, ExactOctetsAndTrailingOctet)
 
 TEST(ReadPropertyMultiple, RoundTripAndFirstOctetRule)
 {
-  ReadPropertyMultipleRequest request;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> request;
   ReadAccessSpecification spec{};
   spec.object = {8, 1234};
   BACnetPropertyReference name{77, -1}, list{76, 2};
   inline_list_add(&spec.references, &name);
   inline_list_add(&spec.references, &list);
-  inline_list_add(&request.specifications, &spec);
-  std::string hex = hex_of_request(request, pdu_encode_read_property_multiple_request);
+  inline_list_add(&request->specifications, &spec);
+  std::string hex = hex_of_request(*request, pdu_encode_read_property_multiple_request);
   EXPECT_EQ(hex, "0C 02 00 04 D2 1E 09 4D 09 4C 19 02 1F");
-  pdu_free_read_property_multiple_request(&request);
 
-  ReadPropertyMultipleRequest back;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> back;
   Received in(hex + " 0C 02 80 00 01 1E 09 55 1F");
-  ASSERT_EQ(pdu_decode_read_property_multiple_request(&in.buffer, &back), 0);
-  ASSERT_EQ(back.specifications.count, 2u);
-  ReadAccessSpecification* first = inline_list_get(&back.specifications, 0);
+  ASSERT_EQ(pdu_decode_read_property_multiple_request(&in.buffer, back.get()), 0);
+  ASSERT_EQ(back->specifications.count, 2u);
+  ReadAccessSpecification* first = inline_list_get(&back->specifications, 0);
   ASSERT_EQ(first->references.count, 2u);
   EXPECT_EQ(inline_list_get(&first->references, 1)->array_index, 2);
-  EXPECT_EQ(inline_list_get(&back.specifications, 1)->object.type, 10u);
-  pdu_free_read_property_multiple_request(&back);
+  EXPECT_EQ(inline_list_get(&back->specifications, 1)->object.type, 10u);
 
-  ReadPropertyMultipleRequest bad;
+  Owned<ReadPropertyMultipleRequest, pdu_free_read_property_multiple_request> bad;
   Received not_object("1C 02 00 04 D2 1E 09 4D 1F");
-  EXPECT_EQ(pdu_decode_read_property_multiple_request(&not_object.buffer, &bad), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_read_property_multiple_request(&not_object.buffer, bad.get()), PDU_MALFORMED);
   Received empty("");
-  EXPECT_EQ(pdu_decode_read_property_multiple_request(&empty.buffer, &bad), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_read_property_multiple_request(&empty.buffer, bad.get()), PDU_MALFORMED);
   Received unclosed("0C 02 00 04 D2 1E 09 4D");
-  EXPECT_EQ(pdu_decode_read_property_multiple_request(&unclosed.buffer, &bad), PDU_MALFORMED);
-  pdu_free_read_property_multiple_request(&bad);
+  EXPECT_EQ(pdu_decode_read_property_multiple_request(&unclosed.buffer, bad.get()), PDU_MALFORMED);
 }
 
 TEST(WriteProperty, PriorityRangeAndValue)
@@ -155,20 +152,19 @@ TEST(WriteProperty, PriorityRangeAndValue)
   std::string hex = hex_of_request(request, pdu_encode_write_property_request);
   EXPECT_EQ(hex, "0C 00 80 00 03 19 55 3E 44 42 91 00 00 3F 49 08");
 
-  WritePropertyRequest back;
+  Owned<WritePropertyRequest, pdu_free_write_property_request> back;
   Received in(hex);
-  ASSERT_EQ(pdu_decode_write_property_request(&in.buffer, &back), 0);
-  EXPECT_EQ(back.priority, 8u);
-  EXPECT_EQ(back.value.tag, TAG_REAL);
-  EXPECT_FLOAT_EQ(back.value.payload.real, 72.5f);
+  ASSERT_EQ(pdu_decode_write_property_request(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->priority, 8u);
+  EXPECT_EQ(back->value.tag, TAG_REAL);
+  EXPECT_FLOAT_EQ(back->value.payload.real, 72.5f);
   Received no_priority("0C 00 80 00 03 19 55 3E 44 42 91 00 00 3F");
-  ASSERT_EQ(pdu_decode_write_property_request(&no_priority.buffer, &back), 0);
-  EXPECT_EQ(back.priority, 0u);
+  ASSERT_EQ(pdu_decode_write_property_request(&no_priority.buffer, back.get()), 0);
+  EXPECT_EQ(back->priority, 0u);
   Received zero("0C 00 80 00 03 19 55 3E 44 42 91 00 00 3F 49 00");
-  EXPECT_EQ(pdu_decode_write_property_request(&zero.buffer, &back), PDU_MALFORMED);
+  EXPECT_EQ(pdu_decode_write_property_request(&zero.buffer, back.get()), PDU_MALFORMED);
   Received seventeen("0C 00 80 00 03 19 55 3E 44 42 91 00 00 3F 49 11");
-  EXPECT_EQ(pdu_decode_write_property_request(&seventeen.buffer, &back), PDU_MALFORMED);
-  pdu_free_write_property_request(&back);
+  EXPECT_EQ(pdu_decode_write_property_request(&seventeen.buffer, back.get()), PDU_MALFORMED);
 }
 
 TEST(AtomicReadFile, RequestForTheFirstBlock)
@@ -249,35 +245,31 @@ TEST(AtomicWriteFile, RequestAndAcknowledgement)
 
 TEST(ReadPropertyAck, ObjectNameAndIndex)
 {
-  ReadPropertyAck ack;
-  ack.object = {8, 1234};
-  ack.property = 77;
-  value_set_charstring("abc", &ack.value);
-  EXPECT_EQ(hex_of_request(ack, pdu_encode_read_property_ack),
-            "0C 02 00 04 D2 19 4D 3E 74 00 61 62 63 3F");
-  ack.array_index = 0;
-  EXPECT_EQ(hex_of_request(ack, pdu_encode_read_property_ack),
-            "0C 02 00 04 D2 19 4D 29 00 3E 74 00 61 62 63 3F");
-  pdu_free_read_property_ack(&ack);
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
+  ack->object = {8, 1234};
+  ack->property = 77;
+  value_set_charstring("abc", &ack->value);
+  EXPECT_EQ(hex_of_request(*ack, pdu_encode_read_property_ack), "0C 02 00 04 D2 19 4D 3E 74 00 61 62 63 3F");
+  ack->array_index = 0;
+  EXPECT_EQ(hex_of_request(*ack, pdu_encode_read_property_ack), "0C 02 00 04 D2 19 4D 29 00 3E 74 00 61 62 63 3F");
 
-  ReadPropertyAck back;
+  Owned<ReadPropertyAck, pdu_free_read_property_ack> back;
   Received in("0C 02 00 04 D2 19 4D 3E 74 00 61 62 63 3F");
-  ASSERT_EQ(pdu_decode_read_property_ack(&in.buffer, &back), 0);
-  EXPECT_EQ(back.array_index, -1);
-  ASSERT_EQ(back.value.tag, TAG_CHARACTER_STRING);
-  EXPECT_STREQ(back.value.payload.text, "abc");
-  pdu_free_read_property_ack(&back);
+  ASSERT_EQ(pdu_decode_read_property_ack(&in.buffer, back.get()), 0);
+  EXPECT_EQ(back->array_index, -1);
+  ASSERT_EQ(back->value.tag, TAG_CHARACTER_STRING);
+  EXPECT_STREQ(back->value.payload.text, "abc");
 }
 
 TEST(ReadPropertyMultipleAck, ValuesAndErrorsRoundTrip)
 {
   const std::string hex =
       "0C 02 00 04 D2 1E 29 4D 4E 74 00 61 62 63 4F 29 55 5E 91 02 91 20 5F 1F";
-  ReadPropertyMultipleAck ack;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
   Received in(hex);
-  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&in.buffer, &ack), 0);
-  ASSERT_EQ(ack.results.count, 1u);
-  ReadAccessResult* result = inline_list_get(&ack.results, 0);
+  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&in.buffer, ack.get()), 0);
+  ASSERT_EQ(ack->results.count, 1u);
+  ReadAccessResult* result = inline_list_get(&ack->results, 0);
   ASSERT_EQ(result->results.count, 2u);
   ReadAccessResultElement* name = inline_list_get(&result->results, 0);
   EXPECT_EQ(name->choice, 0u);
@@ -286,13 +278,11 @@ TEST(ReadPropertyMultipleAck, ValuesAndErrorsRoundTrip)
   EXPECT_EQ(missing->choice, 1u);
   EXPECT_EQ(missing->error_class, 2u);
   EXPECT_EQ(missing->error_code, 32u);
-  EXPECT_EQ(hex_of_request(ack, pdu_encode_read_property_multiple_ack), hex);
-  pdu_free_read_property_multiple_ack(&ack);
+  EXPECT_EQ(hex_of_request(*ack, pdu_encode_read_property_multiple_ack), hex);
 
-  ReadPropertyMultipleAck bad;
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> bad;
   Received wrong_start("09 4D 1E 1F");
-  EXPECT_EQ(pdu_decode_read_property_multiple_ack(&wrong_start.buffer, &bad), PDU_MALFORMED);
-  pdu_free_read_property_multiple_ack(&bad);
+  EXPECT_EQ(pdu_decode_read_property_multiple_ack(&wrong_start.buffer, bad.get()), PDU_MALFORMED);
 }
 
 TEST(ErrorParameters, PlainErrorAlsoBeyondTheKnownChoices)

@@ -66,22 +66,20 @@ struct Received {
 
 }  // namespace codectest
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/tagged_value.h"
 
 namespace codectest {
 
-// A value released at the end of the test.
-struct Value {
-  BACnetValue v{};
-  Value() = default;
-  explicit Value(uint32_t tag) { value_init(&v, tag); }
-  Value(const Value&) = delete;
-  Value& operator=(const Value&) = delete;
-  ~Value() { value_free(&v); }
-  BACnetValue* operator&() { return &v; }
-  const BACnetValue* operator->() const { return &v; }
-  BACnetValue* operator->() { return &v; }
-};
+using Value = OwnedValue;
+
+// A value prepared for `tag`.
+inline OwnedValue tagged(uint32_t tag)
+{
+  OwnedValue value;
+  value_init(value.get(), tag);
+  return value;
+}
 
 inline std::string encode_hex(const BACnetValue* value, int tag = -1)
 {

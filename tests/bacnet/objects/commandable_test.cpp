@@ -122,12 +122,12 @@ TEST_F(CommandableTest, EachTypeCommandsItsOwnKind)
   // The stack's own writers may give a multi-state output an ENUMERATED state.
   ObjectRecord* mo = create(OBJECT_MULTI_STATE_OUTPUT, 1);
   set_enumerated(v, 2);
-  ASSERT_EQ(object_SetObjectProperty(-1, kOwner, OBJECT_MULTI_STATE_OUTPUT, 1, PROP_PRESENT_VALUE, -1, &v, 4), 0);
+  ASSERT_EQ(object_SetObjectProperty(-1, kOwner, OBJECT_MULTI_STATE_OUTPUT, 1, PROP_PRESENT_VALUE, -1, v.get(), 4), 0);
   EXPECT_EQ(slot(mo, 4)->choice, 3u);
   EXPECT_EQ(slot(mo, 4)->unsigned_value, 2u);
   // ... but a REAL is no state.
   set_real(v, 2);
-  EXPECT_EQ(object_SetObjectProperty(-1, kOwner, OBJECT_MULTI_STATE_OUTPUT, 1, PROP_PRESENT_VALUE, -1, &v, 4), 1);
+  EXPECT_EQ(object_SetObjectProperty(-1, kOwner, OBJECT_MULTI_STATE_OUTPUT, 1, PROP_PRESENT_VALUE, -1, v.get(), 4), 1);
 }
 
 TEST_F(CommandableTest, AnalogChangesAreReportedBeyondTheCovIncrement)

@@ -110,7 +110,7 @@ TEST_F(DeviceObjectTest, IdentityAndStartValuesRead)
   for (auto [property, text] : texts) {
     Value v;
     ASSERT_EQ(dev_read(property, v), 0) << property;
-    EXPECT_EQ(text_of(v.v), text);
+    EXPECT_EQ(text_of(*v), text);
   }
   const std::pair<uint32_t, uint32_t> numbers[] = {
       {PROP_VENDOR_IDENTIFIER, 555}, {PROP_PROTOCOL_VERSION, 1}, {PROP_PROTOCOL_REVISION, 4},
@@ -127,14 +127,15 @@ TEST_F(DeviceObjectTest, IdentityAndStartValuesRead)
   EXPECT_EQ(v->tag, TAG_ENUMERATED);
   ASSERT_EQ(dev_read(PROP_SEGMENTATION_SUPPORTED, v), 0);
   EXPECT_EQ(v->payload.enumerated, 0u);
-  ASSERT_EQ(object_GetObjectProperty(-1, kDevice, OBJECT_DEVICE, kDevice, PROP_PROTOCOL_CONFORMANCE_CLASS, -1, &v), 0);
+  ASSERT_EQ(object_GetObjectProperty(-1, kDevice, OBJECT_DEVICE, kDevice, PROP_PROTOCOL_CONFORMANCE_CLASS, -1, v.get()),
+            0);
   EXPECT_EQ(v->payload.unsigned_value, 6u);
   ASSERT_EQ(dev_read(PROP_CONFIGURATION_FILES, v, 1), 0);
   EXPECT_EQ(v->tag, TAG_OBJECT_ID);
   EXPECT_EQ(v->payload.object_id.type, OBJECT_FILE);
   EXPECT_EQ(v->payload.object_id.instance, kDevice);
   ASSERT_EQ(dev_read(PROP_LAST_RESTORE_TIME, v), 0);
-  auto* restored = value_record<BACnetTimeStamp>(&v);
+  auto* restored = value_record<BACnetTimeStamp>(v.get());
   ASSERT_NE(restored, nullptr);
   EXPECT_EQ(restored->choice, 2u);
   EXPECT_EQ(restored->datetime.date.day, 10);
@@ -143,9 +144,9 @@ TEST_F(DeviceObjectTest, IdentityAndStartValuesRead)
   // The objects file's own File object.
   Value description, name;
   ASSERT_EQ(read(kDevice, OBJECT_FILE, kDevice, PROP_DESCRIPTION, description), 0);
-  EXPECT_EQ(text_of(description.v), "Bacnet Objects File");
+  EXPECT_EQ(text_of(*description), "Bacnet Objects File");
   ASSERT_EQ(read(kDevice, OBJECT_FILE, kDevice, PROP_FILE_NAME, name), 0);
-  EXPECT_EQ(text_of(name.v), "bacobj.bbu");
+  EXPECT_EQ(text_of(*name), "bacobj.bbu");
 }
 
 // Kept as the numbers say: 96 carries the string of 25 bits, 97 the one of 40.
@@ -154,14 +155,14 @@ TEST_F(DeviceObjectTest, ProtocolBitStringsByPropertyNumber)
   Value v96, v97;
   ASSERT_EQ(dev_read(PROP_PROTOCOL_OBJECT_TYPES_SUPPORTED, v96), 0);
   ASSERT_EQ(dev_read(PROP_PROTOCOL_SERVICES_SUPPORTED, v97), 0);
-  EXPECT_EQ(bits_of(v96.v).size(), 25u);
-  EXPECT_EQ(set_bits(v96.v), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 8, 10, 13, 14, 15, 17, 19, 20}));
-  EXPECT_EQ(bits_of(v97.v).size(), 40u);
+  EXPECT_EQ(bits_of(*v96).size(), 25u);
+  EXPECT_EQ(set_bits(*v96), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 8, 10, 13, 14, 15, 17, 19, 20}));
+  EXPECT_EQ(bits_of(*v97).size(), 40u);
   std::vector<uint32_t> set97;
   for (uint32_t i = 0; i < 40; ++i)
     if (i != 13 && i != 18 && i != 19 && !(i >= 21 && i <= 25) && i != 37 && i != 38)
       set97.push_back(i);
-  EXPECT_EQ(set_bits(v97.v), set97);
+  EXPECT_EQ(set_bits(*v97), set97);
 }
 
 TEST_F(DeviceObjectTest, ObjectListIsSortedAndOnlyTheDevicesOwn)
@@ -175,8 +176,8 @@ TEST_F(DeviceObjectTest, ObjectListIsSortedAndOnlyTheDevicesOwn)
   ASSERT_EQ(dev_read(PROP_OBJECT_LIST, list), 0);
   ASSERT_EQ(list->tag, TAG_OBJECT_ID_LIST);
   std::vector<std::pair<uint32_t, uint32_t>> ids;
-  for (uint32_t i = 0; i < array_of(list.v).used; ++i) {
-    const BACnetObjectId& id = array_of(list.v).elements[i].payload.object_id;
+  for (uint32_t i = 0; i < array_of(*list).used; ++i) {
+    const BACnetObjectId& id = array_of(*list).elements[i].payload.object_id;
     ids.push_back({id.type, id.instance});
   }
   EXPECT_EQ(ids, (std::vector<std::pair<uint32_t, uint32_t>>{
@@ -229,32 +230,34 @@ TEST_F(DeviceObjectTest, NetworkWritesReachOnlyTwoProperties)
 {
   Value v;
   set_unsigned(v, 6000);
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_APDU_TIMEOUT, -1, &v, 0), 41);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_APDU_TIMEOUT, -1, v.get(), 0), 41);
   EXPECT_EQ(g_timeout, 5000u);
   set_unsigned(v, 65535);
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, &v, 0), 0);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, v.get(), 0), 0);
   set_unsigned(v, 65536);
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, &v, 0), 38);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, v.get(), 0), 38);
   set_real(v, 1);
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, &v, 0), 10);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_BACKUP_FAILURE_TIMEOUT, -1, v.get(), 0), 10);
   for (uint32_t ro : {10u, 12u, 24u, 28u, 55u, 56u, 57u, 76u, 95u, 96u, 97u, 107u, 119u, 152u, 562u, 563u, 570u}) {
     set_unsigned(v, 1);
-    EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, ro, -1, &v, 0), 41) << ro;
+    EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, ro, -1, v.get(), 0), 41) << ro;
   }
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_VT_CLASSES_SUPPORTED, -1, &v, 0), 33);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_VT_CLASSES_SUPPORTED, -1, v.get(), 0), 33);
 
   // Time synchronisation recipients: a list of recipients, written whole.
-  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, &v, 0), 10);
+  EXPECT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, v.get(), 0),
+            10);
   BACnetValue recipient{};
   value_init(&recipient, TAG_RECIPIENT);
   value_record<BACnetRecipient>(&recipient)->choice = 1;
   value_record<BACnetRecipient>(&recipient)->address.network = 65535;
   Value list;
   make_list(list, TAG_RECIPIENT_LIST, {recipient});
-  ASSERT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, &list, 0), 0);
-  ASSERT_EQ(object_GetObjectProperty(-1, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, &v), 0);
+  ASSERT_EQ(object_WriteObjectProperty(0, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, list.get(), 0),
+            0);
+  ASSERT_EQ(object_GetObjectProperty(-1, kDevice, 8, kDevice, PROP_TIME_SYNCHRONIZATION_RECIPIENTS, -1, v.get()), 0);
   EXPECT_EQ(v->tag, TAG_RECIPIENT_LIST);
-  EXPECT_EQ(array_of(v.v).used, 1u);
+  EXPECT_EQ(array_of(*v).used, 1u);
 
   // The stack itself sets the APDU settings through the inner door, by their own rules.
   EXPECT_EQ(object_SetNumber(kDevice, 8, kDevice, PROP_APDU_TIMEOUT, 2999), -1);
@@ -267,7 +270,7 @@ TEST_F(DeviceObjectTest, WildcardInstanceNamesTheLocalDevice)
 {
   Value v;
   ASSERT_EQ(object_ReadObjectProperty(0, kDevice, OBJECT_DEVICE, DEVICE_WILDCARD_INSTANCE, PROP_OBJECT_IDENTIFIER, -1,
-                                      &v),
+                                      v.get()),
             0);
   EXPECT_EQ(v->payload.object_id.instance, kDevice);
   ASSERT_EQ(dev_read(PROP_LOCAL_INSTANCE, v), 0);
@@ -290,12 +293,12 @@ TEST_F(DeviceObjectTest, SetupRequestReidentifiesTheDevice)
 
   Value v;
   ASSERT_EQ(read(815, OBJECT_DEVICE, 815, PROP_OBJECT_NAME, v), 0);
-  EXPECT_EQ(text_of(v.v), "Room 12");
+  EXPECT_EQ(text_of(*v), "Room 12");
   ASSERT_EQ(read(815, OBJECT_DEVICE, 815, PROP_LOCATION, v), 0);
-  EXPECT_EQ(text_of(v.v), "Floor 3");
+  EXPECT_EQ(text_of(*v), "Floor 3");
   ASSERT_EQ(read(815, OBJECT_DEVICE, 815, PROP_DESCRIPTION, v), 0);
   EXPECT_EQ(v->tag, TAG_CHARACTER_STRING);
-  EXPECT_EQ(text_of(v.v), "");
+  EXPECT_EQ(text_of(*v), "");
   ASSERT_EQ(read(815, OBJECT_DEVICE, 815, PROP_VENDOR_IDENTIFIER, v), 0);
   EXPECT_EQ(v->payload.unsigned_value, 0u);
   ASSERT_EQ(g_ports.size(), 1u);

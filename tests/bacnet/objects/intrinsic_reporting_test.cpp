@@ -160,10 +160,9 @@ TEST_F(IntrinsicReporting, AnAcknowledgmentIsNotifiedToTheOpenDestinationsOnly)
 TEST_F(IntrinsicReporting, ExtraRunsTakeNoTimeOffASubscription)
 {
   ObjectRecord* av = create(OBJECT_ANALOG_VALUE, 1);
-  BACnetValue two = destination(kRecipient, 3, false);
-  value_record<BACnetDestination>(&two)->lifetime = 2;
-  ASSERT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, &two), 0);
-  value_free(&two);
+  OwnedValue two(destination(kRecipient, 3, false));
+  value_record<BACnetDestination>(two.get())->lifetime = 2;
+  ASSERT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, two.get()), 0);
   for (int i = 0; i < 5; ++i)
     object_Timer(kOwner, av, 0);
   EXPECT_EQ(value_record<BACnetDestination>(&array_of(*object_value(av, PROP_COV_SUBSCRIBERS)).elements[0])->lifetime,

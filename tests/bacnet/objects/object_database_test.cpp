@@ -103,18 +103,17 @@ TEST_F(ObjectDatabase, UpdatesSetValuesOrReliability)
 
 TEST_F(ObjectDatabase, TheWriteRingHoldsSixtyFourAndWrapsAround)
 {
-  BACnetValue text{};
-  value_set_charstring("Wert", &text);
+  Value text;
+  value_set_charstring("Wert", text.get());
   for (uint32_t i = 0; i < 64; ++i)
-    ASSERT_EQ(object_RequestWrite(kOwner, 0, i, 0, &text), 0);
-  EXPECT_EQ(object_RequestWrite(kOwner, 0, 64, 0, &text), -1);
+    ASSERT_EQ(object_RequestWrite(kOwner, 0, i, 0, text.get()), 0);
+  EXPECT_EQ(object_RequestWrite(kOwner, 0, 64, 0, text.get()), -1);
   ObjectWriteEntry e;
   ASSERT_EQ(object_DequeueWrite(&e), 0);
   EXPECT_EQ(e.instance, 0u);
   EXPECT_EQ(text_of(e.value), "Wert");  // a copy of its own
   value_free(&e.value);
-  EXPECT_EQ(object_RequestWrite(kOwner, 0, 64, 0, &text), 0);
-  value_free(&text);
+  EXPECT_EQ(object_RequestWrite(kOwner, 0, 64, 0, text.get()), 0);
   uint32_t last = 0;
   while (object_DequeueWrite(&e) == 0) {
     last = e.instance;

@@ -83,9 +83,10 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
       {"a subscription", OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, destination(9, 1, false), 23, 2},
   };
   for (Case c : cases) {
-    EXPECT_EQ(object_AddListElement(kOwner, c.type, c.instance, c.property, c.index, 0, &c.element), c.result) << c.name;
+    OwnedValue element(c.element);  // each row's own
+    EXPECT_EQ(object_AddListElement(kOwner, c.type, c.instance, c.property, c.index, 0, element.get()), c.result)
+        << c.name;
     EXPECT_EQ(object_GetErrorClass(), c.error_class) << c.name;
-    value_free(&c.element);
   }
   EXPECT_EQ(count(OBJECT_CALENDAR, PROP_DATE_LIST), 1u);
   EXPECT_EQ(count(OBJECT_NOTIFICATION_CLASS, PROP_RECIPIENT_LIST), 1u);
@@ -93,10 +94,9 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
   object_GetObjectProperty(-1, kOwner, OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, 1, recipients.get());
   EXPECT_EQ(value_record<BACnetDestination>(recipients.get())->issue_confirmed, 1);  // the newer one
   // The stack's own door appends to it.
-  BACnetValue exception = christmas();
-  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, &exception), 0);
-  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, &exception), 0);
-  value_free(&exception);
+  OwnedValue exception(christmas());
+  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, exception.get()), 0);
+  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, exception.get()), 0);
   EXPECT_EQ(count(OBJECT_SCHEDULE, PROP_EXCEPTION_SCHEDULE), 2u);
   Value tuesday;
   object_GetObjectProperty(-1, kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, tuesday.get());
@@ -112,16 +112,15 @@ TEST_F(ObjectLists, ElementsAreKeptSortedAndSubscriptionListsMadeOnDemand)
   Value list;
   ASSERT_EQ(read(kOwner, OBJECT_MULTI_STATE_VALUE, 1, PROP_FAULT_VALUES, list), 0);
   std::vector<uint32_t> values;
-  for (uint32_t i = 0; i < array_of(list.v).used; ++i)
-    values.push_back(array_of(list.v).elements[i].payload.unsigned_value);
+  for (uint32_t i = 0; i < array_of(*list).used; ++i)
+    values.push_back(array_of(*list).elements[i].payload.unsigned_value);
   EXPECT_EQ(values, (std::vector<uint32_t>{2, 5, 7}));
   // A subscription list is made on its first element, for the types that have one.
-  BACnetValue d = destination(9, 1, false);
-  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, &d), 0);
-  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_CALENDAR, 1, PROP_COV_SUBSCRIBERS, -1, 0, &d), 1);
-  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 5, PROP_COV_SUBSCRIBERS, -1, 0, &d), 1);
+  OwnedValue d(destination(9, 1, false));
+  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 1, PROP_COV_SUBSCRIBERS, -1, 0, d.get()), 0);
+  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_CALENDAR, 1, PROP_COV_SUBSCRIBERS, -1, 0, d.get()), 1);
+  EXPECT_EQ(object_AddListElements(kOwner, OBJECT_ANALOG_VALUE, 5, PROP_COV_SUBSCRIBERS, -1, 0, d.get()), 1);
   EXPECT_EQ(object_value(object_Find(kOwner, OBJECT_ANALOG_VALUE, 1), PROP_COV_SUBSCRIBERS)->tag, TAG_DESTINATION_LIST);
-  value_free(&d);
 }
 
 TEST_F(ObjectLists, TheLogBufferTakesRecordsWholeOrAsARing)
@@ -135,9 +134,8 @@ TEST_F(ObjectLists, TheLogBufferTakesRecordsWholeOrAsARing)
   const std::vector<Step> steps = {{2, 0x41AC0000 /* 21.5 */, 0}, {3, 4, 0}, {4, 9, 0}, {5, 0xFFFFFFFE, 1}};
   uint8_t second = 0;
   for (const Step& s : steps) {
-    BACnetValue r = log_record(s.choice, s.datum, second++);
-    ASSERT_EQ(object_AddListElements(kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, -1, s.ring, &r), 0);
-    value_free(&r);
+    OwnedValue r(log_record(s.choice, s.datum, second++));
+    ASSERT_EQ(object_AddListElements(kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, -1, s.ring, r.get()), 0);
   }
   const BACnetValueArray& buffer = array_of(*object_value(log, PROP_LOG_BUFFER));
   ASSERT_EQ(buffer.used, 3u);  // the ring insertion dropped the oldest

@@ -44,17 +44,17 @@ void check(uint32_t type, uint32_t instance, const Expect& e)
 {
   SCOPED_TRACE("type " + std::to_string(type) + " property " + std::to_string(e.property));
   Value v;
-  ASSERT_EQ(object_GetObjectProperty(-1, 1234, type, instance, e.property, -1, &v), 0);
+  ASSERT_EQ(object_GetObjectProperty(-1, 1234, type, instance, e.property, -1, v.get()), 0);
   ASSERT_EQ(v->tag, e.tag);
   switch (e.tag) {
   case TAG_REAL: EXPECT_FLOAT_EQ(v->payload.real, static_cast<float>(e.number)); break;
   case TAG_UNSIGNED:
   case TAG_ENUMERATED: EXPECT_EQ(v->payload.unsigned_value, static_cast<uint32_t>(e.number)); break;
   case TAG_BOOLEAN: EXPECT_EQ(v->payload.boolean, static_cast<uint8_t>(e.number)); break;
-  case TAG_CHARACTER_STRING: EXPECT_EQ(text_of(v.v), e.text); break;
-  case TAG_BIT_STRING: EXPECT_EQ(bits_of(v.v), e.bits); break;
+  case TAG_CHARACTER_STRING: EXPECT_EQ(text_of(*v), e.text); break;
+  case TAG_BIT_STRING: EXPECT_EQ(bits_of(*v), e.bits); break;
   case TAG_NULL: break;
-  default: EXPECT_EQ(array_of(v.v).used, e.elements);
+  default: EXPECT_EQ(array_of(*v).used, e.elements);
   }
 }
 
@@ -179,7 +179,7 @@ TEST_F(ObjectRecordTest, AnExistingKeyIsNeverReplaced)
   ObjectRecord* first = create(OBJECT_ANALOG_INPUT, 3);
   Value name;
   set_text(name, "Outside air");
-  ASSERT_EQ(object_SetObjectProperty(-1, kOwner, 0, 3, PROP_OBJECT_NAME, -1, &name, 0), 0);
+  ASSERT_EQ(object_SetObjectProperty(-1, kOwner, 0, 3, PROP_OBJECT_NAME, -1, name.get(), 0), 0);
   object_ClearChanged();
   EXPECT_EQ(object_CreateObject(kOwner, OBJECT_ANALOG_INPUT, 3), nullptr);
   EXPECT_FALSE(object_IsChanged());

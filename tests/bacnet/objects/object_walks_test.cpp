@@ -62,9 +62,9 @@ protected:
   std::vector<std::pair<uint32_t, uint32_t>> enrolled(const EnrollmentFilter& filter)
   {
     Value result;
-    EXPECT_EQ(objtable_enrollment_summary(filter, &result), 0);
+    EXPECT_EQ(objtable_enrollment_summary(filter, result.get()), 0);
     std::vector<std::pair<uint32_t, uint32_t>> out;
-    for (BACnetValue* e : entries(result.v, TAG_ENROLLMENT_SUMMARY)) {
+    for (BACnetValue* e : entries(*result, TAG_ENROLLMENT_SUMMARY)) {
       auto* s = value_record<EnrollmentSummaryEntry>(e);
       out.push_back({s->object.type, s->object.instance});
     }
@@ -119,7 +119,7 @@ TEST_F(ObjectWalksTest, WhoHasAnswersOncePerDeviceAndMatchesNamesExactly)
   Value name;
   set_text(name, "Room temperature");
   std::vector<WhoHasMatch> matches;
-  objtable_who_has(0, 250, WHO_HAS_BY_NAME, nullptr, &name, matches);
+  objtable_who_has(0, 250, WHO_HAS_BY_NAME, nullptr, name.get(), matches);
   ASSERT_EQ(matches.size(), 2u);
   std::sort(matches.begin(), matches.end(), [](auto& a, auto& b) { return a.owner < b.owner; });
   EXPECT_EQ(matches[0].owner, 100u);
@@ -129,10 +129,10 @@ TEST_F(ObjectWalksTest, WhoHasAnswersOncePerDeviceAndMatchesNamesExactly)
 
   matches.clear();
   set_text(name, "ROOM TEMPERATURE");
-  objtable_who_has(0, 4194303, WHO_HAS_BY_NAME, nullptr, &name, matches);
+  objtable_who_has(0, 4194303, WHO_HAS_BY_NAME, nullptr, name.get(), matches);
   EXPECT_TRUE(matches.empty());
   set_text(name, "Room");
-  objtable_who_has(0, 4194303, WHO_HAS_BY_NAME, nullptr, &name, matches);
+  objtable_who_has(0, 4194303, WHO_HAS_BY_NAME, nullptr, name.get(), matches);
   EXPECT_TRUE(matches.empty());
 
   BACnetObjectId id{OBJECT_ANALOG_VALUE, 2};
@@ -157,9 +157,9 @@ TEST_F(ObjectWalksTest, AlarmSummaryListsAlarmsOnly)
   in_state(OBJECT_TREND_LOG, 1, 2);  // not a type of the alarm summary
 
   Value result;
-  ASSERT_EQ(objtable_alarm_summary(&result), 0);
+  ASSERT_EQ(objtable_alarm_summary(result.get()), 0);
   std::vector<std::pair<uint32_t, uint32_t>> found;
-  for (BACnetValue* e : entries(result.v, TAG_ALARM_SUMMARY)) {
+  for (BACnetValue* e : entries(*result, TAG_ALARM_SUMMARY)) {
     auto* a = value_record<AlarmSummaryEntry>(e);
     found.push_back({a->object.type, a->alarm_state});
     if (a->object.type == OBJECT_ANALOG_INPUT) {
@@ -184,9 +184,9 @@ TEST_F(ObjectWalksTest, EventInformationPagesThroughTheWalk)
 
   Value page;
   bool more = false;
-  ASSERT_EQ(objtable_event_information(nullptr, 2, &page, &more), 0);
+  ASSERT_EQ(objtable_event_information(nullptr, 2, page.get(), &more), 0);
   EXPECT_TRUE(more);
-  std::vector<BACnetValue*> first = entries(page.v, TAG_EVENT_SUMMARY);
+  std::vector<BACnetValue*> first = entries(*page, TAG_EVENT_SUMMARY);
   ASSERT_EQ(first.size(), 2u);
   auto* second = value_record<EventSummaryEntry>(first[1]);
   EXPECT_EQ(second->event_state, 3u);
@@ -198,9 +198,9 @@ TEST_F(ObjectWalksTest, EventInformationPagesThroughTheWalk)
   std::vector<uint32_t> seen{value_record<EventSummaryEntry>(first[0])->object.instance, second->object.instance};
   BACnetObjectId last = second->object;
   Value rest;
-  ASSERT_EQ(objtable_event_information(&last, 100, &rest, &more), 0);
+  ASSERT_EQ(objtable_event_information(&last, 100, rest.get(), &more), 0);
   EXPECT_FALSE(more);
-  for (BACnetValue* e : entries(rest.v, TAG_EVENT_SUMMARY)) {
+  for (BACnetValue* e : entries(*rest, TAG_EVENT_SUMMARY)) {
     auto* s = value_record<EventSummaryEntry>(e);
     EXPECT_EQ(s->object.type, OBJECT_ANALOG_VALUE);
     seen.push_back(s->object.instance);
@@ -210,8 +210,8 @@ TEST_F(ObjectWalksTest, EventInformationPagesThroughTheWalk)
 
   BACnetObjectId none{999, 0};
   Value all;
-  ASSERT_EQ(objtable_event_information(&none, 100, &all, &more), 0);
-  EXPECT_EQ(entries(all.v, TAG_EVENT_SUMMARY).size(), 5u);
+  ASSERT_EQ(objtable_event_information(&none, 100, all.get(), &more), 0);
+  EXPECT_EQ(entries(*all, TAG_EVENT_SUMMARY).size(), 5u);
 }
 
 TEST_F(ObjectWalksTest, EnrollmentSummaryFilters)
@@ -268,7 +268,7 @@ TEST_F(ObjectWalksTest, EnrollmentSummaryMatchesRecipientsAndPicksPriorities)
   ObjectRecord* nc = notification_class(10, 50, 150, 250);
   Value recipients;
   make_list(recipients, TAG_DESTINATION_LIST, {destination(900, 7)});
-  value_assign(object_value(nc, PROP_RECIPIENT_LIST), &recipients, -1);
+  value_assign(object_value(nc, PROP_RECIPIENT_LIST), recipients.get(), -1);
   in_state(OBJECT_ANALOG_INPUT, 1, 3);
   in_state(OBJECT_ANALOG_INPUT, 2, 0);
   ObjectRecord* ee = in_state(OBJECT_EVENT_ENROLLMENT, 1, 0);
@@ -282,9 +282,9 @@ TEST_F(ObjectWalksTest, EnrollmentSummaryMatchesRecipientsAndPicksPriorities)
   filter.enrollment.recipient.device = {OBJECT_DEVICE, 900};
   filter.enrollment.process_id = 7;
   Value result;
-  ASSERT_EQ(objtable_enrollment_summary(filter, &result), 0);
+  ASSERT_EQ(objtable_enrollment_summary(filter, result.get()), 0);
   std::vector<std::pair<uint32_t, uint32_t>> priorities;
-  for (BACnetValue* e : entries(result.v, TAG_ENROLLMENT_SUMMARY)) {
+  for (BACnetValue* e : entries(*result, TAG_ENROLLMENT_SUMMARY)) {
     auto* s = value_record<EnrollmentSummaryEntry>(e);
     EXPECT_EQ(s->object.type, OBJECT_ANALOG_INPUT);
     EXPECT_EQ(s->event_type, 5u);
@@ -297,20 +297,20 @@ TEST_F(ObjectWalksTest, EnrollmentSummaryMatchesRecipientsAndPicksPriorities)
 
   // The Event Enrollment answers for its own recipient.
   filter.enrollment.recipient.device.instance = 901;
-  ASSERT_EQ(objtable_enrollment_summary(filter, &result), 0);
-  std::vector<BACnetValue*> own = entries(result.v, TAG_ENROLLMENT_SUMMARY);
+  ASSERT_EQ(objtable_enrollment_summary(filter, result.get()), 0);
+  std::vector<BACnetValue*> own = entries(*result, TAG_ENROLLMENT_SUMMARY);
   ASSERT_EQ(own.size(), 1u);
   EXPECT_EQ(value_record<EnrollmentSummaryEntry>(own[0])->object.type, OBJECT_EVENT_ENROLLMENT);
   filter.enrollment.process_id = 8;
-  ASSERT_EQ(objtable_enrollment_summary(filter, &result), 0);
+  ASSERT_EQ(objtable_enrollment_summary(filter, result.get()), 0);
   EXPECT_EQ(result->tag, TAG_NULL);
 
   // A to-normal priority that is no UNSIGNED gives way to the to-fault one.
   BACnetValue& to_normal = array_of(*object_value(nc, PROP_PRIORITY)).elements[2];
   value_free(&to_normal);
   EnrollmentFilter all;
-  ASSERT_EQ(objtable_enrollment_summary(all, &result), 0);
-  for (BACnetValue* e : entries(result.v, TAG_ENROLLMENT_SUMMARY)) {
+  ASSERT_EQ(objtable_enrollment_summary(all, result.get()), 0);
+  for (BACnetValue* e : entries(*result, TAG_ENROLLMENT_SUMMARY)) {
     auto* s = value_record<EnrollmentSummaryEntry>(e);
     if (s->object.type == OBJECT_ANALOG_INPUT && s->object.instance == 2) {
       EXPECT_EQ(s->priority, 150u);
@@ -324,19 +324,19 @@ TEST_F(ObjectWalksTest, ActiveCovSubscriptionsCoverEveryObject)
   *object_real(ai, PROP_COV_INCREMENT) = 0.5f;
   Value subscribers;
   make_list(subscribers, TAG_DESTINATION_LIST, {destination(900, 1, 300), destination(901, 2, 0)});
-  value_assign(object_value(ai, PROP_COV_SUBSCRIBERS), &subscribers, -1);
+  value_assign(object_value(ai, PROP_COV_SUBSCRIBERS), subscribers.get(), -1);
   ObjectRecord* bv = create(OBJECT_BINARY_VALUE, 2);
   make_list(subscribers, TAG_DESTINATION_LIST, {destination(902, 3, 60)});
-  value_assign(object_value(bv, PROP_COV_SUBSCRIBERS), &subscribers, -1);
+  value_assign(object_value(bv, PROP_COV_SUBSCRIBERS), subscribers.get(), -1);
   create(OBJECT_ANALOG_VALUE, 1);  // no subscribers
 
   Value list;
-  ASSERT_EQ(objtable_cov_subscriptions(kOwner, &list), 0);
+  ASSERT_EQ(objtable_cov_subscriptions(kOwner, list.get()), 0);
   ASSERT_EQ(list->tag, TAG_COV_SUBSCRIPTION_LIST);
-  ASSERT_EQ(array_of(list.v).used, 3u);
+  ASSERT_EQ(array_of(*list).used, 3u);
   std::vector<std::tuple<uint32_t, uint32_t, uint32_t, float>> found;
   for (uint32_t i = 0; i < 3; ++i) {
-    auto* s = value_record<CovSubscription>(&array_of(list.v).elements[i]);
+    auto* s = value_record<CovSubscription>(&array_of(*list).elements[i]);
     EXPECT_EQ(s->monitored.property, 85u);
     EXPECT_EQ(s->monitored.array_index, -1);
     EXPECT_EQ(s->issue_confirmed, 1u);
@@ -351,5 +351,5 @@ TEST_F(ObjectWalksTest, ActiveCovSubscriptionsCoverEveryObject)
   create(OBJECT_DEVICE, kOwner);
   Value through_device;
   ASSERT_EQ(read(kOwner, OBJECT_DEVICE, kOwner, PROP_ACTIVE_COV_SUBSCRIPTIONS, through_device), 0);
-  EXPECT_EQ(array_of(through_device.v).used, 3u);
+  EXPECT_EQ(array_of(*through_device).used, 3u);
 }

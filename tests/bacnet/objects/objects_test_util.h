@@ -17,21 +17,12 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace objtest {
 
-// A value that releases itself.
-struct Value {
-  BACnetValue v{};
-  Value() = default;
-  Value(const Value&) = delete;
-  Value& operator=(const Value&) = delete;
-  ~Value() { value_free(&v); }
-  BACnetValue* operator&() { return &v; }
-  BACnetValue* get() { return &v; }
-  const BACnetValue* operator->() const { return &v; }
-};
+using Value = OwnedValue;
 
 inline void set_real(Value& out, float f) { value_set_real(&f, out.get()); }
 inline void set_unsigned(Value& out, uint32_t n) { value_set_unsigned(&n, out.get()); }
@@ -44,18 +35,17 @@ inline void set_boolean(Value& out, bool b)
 inline void set_text(Value& out, const char* text) { value_set_charstring(text, out.get()); }
 inline void set_bits(Value& out, std::vector<uint8_t> bits)
 {
-  BitString b{};
-  bitstring_set(&b, bits.data(), static_cast<uint32_t>(bits.size()));
-  value_set_bitstring(&b, out.get());
-  bitstring_free(&b);
+  Owned<BitString, bitstring_free> b;
+  bitstring_set(b.get(), bits.data(), static_cast<uint32_t>(bits.size()));
+  value_set_bitstring(b.get(), out.get());
 }
 // A list of `tag` holding the given elements (moved in).
 inline void make_list(Value& out, uint32_t tag, std::vector<BACnetValue> elements)
 {
-  value_free(out.get());
+  out.reset();
   value_init(out.get(), tag);
   for (BACnetValue& e : elements)
-    value_array_append(out.v.payload.array, &e);
+    value_array_append(out->payload.array, &e);
 }
 inline BACnetValue unsigned_element(uint32_t n)
 {

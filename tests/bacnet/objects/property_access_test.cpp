@@ -98,7 +98,7 @@ TEST_F(PropertyAccessTest, ErrorClassTellsAMissingObjectFromAMissingProperty)
   set_real(v, 1);
   EXPECT_EQ(write(kOwner, OBJECT_ANALOG_INPUT, 9, PROP_PRESENT_VALUE, v), PROPERTY_UNKNOWN_OBJECT);
   EXPECT_EQ(object_GetErrorClass(), kErrorClassObject);
-  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_ANALOG_INPUT, 9, PROP_PRESENT_VALUE, -1, &v), 1);
+  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_ANALOG_INPUT, 9, PROP_PRESENT_VALUE, -1, v.get()), 1);
 }
 
 TEST_F(PropertyAccessTest, ArrayIndexesOnlyOnArrays)
@@ -135,38 +135,39 @@ TEST_F(PropertyAccessTest, PropertyListsComeOnlyThroughTheInnerDoor)
   Value v;
   EXPECT_EQ(read(kOwner, 0, 1, PROP_ALL, v), PROPERTY_UNKNOWN_PROPERTY);
   const std::vector<uint32_t> events{113, 17, 45, 59, 25, 52, 35, 0, 72, 130};
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_REQUIRED, -1, &v), 0);
-  EXPECT_EQ(identifiers(v.v), (std::vector<uint32_t>{75, 77, 79, 85, 111, 36, 81, 117}));
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_OPTIONAL, -1, &v), 0);
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_REQUIRED, -1, v.get()), 0);
+  EXPECT_EQ(identifiers(*v), (std::vector<uint32_t>{75, 77, 79, 85, 111, 36, 81, 117}));
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_OPTIONAL, -1, v.get()), 0);
   std::vector<uint32_t> optional{28, 31, 103, 118, 69, 65, 106, 22};
   optional.insert(optional.end(), events.begin(), events.end());
-  EXPECT_EQ(identifiers(v.v), optional);
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_ALL, -1, &v), 0);
+  EXPECT_EQ(identifiers(*v), optional);
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_ALL, -1, v.get()), 0);
   std::vector<uint32_t> all{75, 77, 79, 85, 28, 31, 111, 36, 103, 81, 118, 117, 69, 65, 106, 22};
   all.insert(all.end(), events.begin(), events.end());
-  EXPECT_EQ(identifiers(v.v), all);
+  EXPECT_EQ(identifiers(*v), all);
   EXPECT_EQ(v->tag, TAG_LIST);
 
   create(OBJECT_CALENDAR, 1);
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_CALENDAR, 1, PROP_ALL, -1, &v), 0);
-  EXPECT_EQ(identifiers(v.v), (std::vector<uint32_t>{75, 77, 79, 28, 85, 23}));
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_CALENDAR, 1, PROP_ALL, -1, v.get()), 0);
+  EXPECT_EQ(identifiers(*v), (std::vector<uint32_t>{75, 77, 79, 28, 85, 23}));
 
   // Intrinsic reporting off: the event properties are gone for reads, writes and lists.
   ObjectRecord* ai = object_Find(kOwner, 0, 1);
   *object_word(ai, FIELD_REPORTING_SWITCH) = 0;
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_ALL, -1, &v), 0);
-  EXPECT_EQ(identifiers(v.v), (std::vector<uint32_t>{75, 77, 79, 85, 28, 31, 111, 36, 103, 81, 118, 117, 69, 65, 106, 22}));
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, 0, 1, PROP_ALL, -1, v.get()), 0);
+  EXPECT_EQ(identifiers(*v),
+            (std::vector<uint32_t>{75, 77, 79, 85, 28, 31, 111, 36, 103, 81, 118, 117, 69, 65, 106, 22}));
   EXPECT_EQ(read(kOwner, 0, 1, PROP_HIGH_LIMIT, v), PROPERTY_UNKNOWN_PROPERTY);
   set_real(v, 3);
   EXPECT_EQ(write(kOwner, 0, 1, PROP_HIGH_LIMIT, v), PROPERTY_UNKNOWN_PROPERTY);
 
   // The Loop switch only changes what a Loop lists.
   create(OBJECT_LOOP, 1);
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_LOOP, 1, PROP_ALL, -1, &v), 0);
-  size_t with_events = array_of(v.v).used;
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_LOOP, 1, PROP_ALL, -1, v.get()), 0);
+  size_t with_events = array_of(*v).used;
   object_SetLoopEventSwitch(0);
-  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_LOOP, 1, PROP_ALL, -1, &v), 0);
-  EXPECT_EQ(array_of(v.v).used, with_events - 7);
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_LOOP, 1, PROP_ALL, -1, v.get()), 0);
+  EXPECT_EQ(array_of(*v).used, with_events - 7);
   EXPECT_EQ(read(kOwner, OBJECT_LOOP, 1, PROP_ERROR_LIMIT, v), 0);
 }
 
@@ -335,8 +336,8 @@ TEST_F(PropertyAccessTest, WritesLandInTheRecordAndMarkTheDatabaseChanged)
   // The recipient of an Event Enrollment is set and cleared again with NULL.
   ObjectRecord* ee = create(OBJECT_EVENT_ENROLLMENT, 1);
   Value recipient;
-  value_init(&recipient, TAG_RECIPIENT);
-  auto* rec = value_record<BACnetRecipient>(&recipient);
+  value_init(recipient.get(), TAG_RECIPIENT);
+  auto* rec = value_record<BACnetRecipient>(recipient.get());
   rec->choice = 0;
   rec->device = {8, 99};
   ASSERT_EQ(write(kOwner, OBJECT_EVENT_ENROLLMENT, 1, PROP_RECIPIENT, recipient), 0);
@@ -398,17 +399,14 @@ TEST_F(PropertyAccessTest, WeeklyScheduleTakesSevenCheckedDays)
   ASSERT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, week), 0);
   EXPECT_EQ(array_of(*object_value(sched, PROP_WEEKLY_SCHEDULE)).used, 7u);
 
-  Value one;
-  one.v = day({25, 0, 0, 0}, real21);
+  Value one(day({25, 0, 0, 0}, real21));
   EXPECT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, one, 0, 3), 38);
   EXPECT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, one, 0, 8), 43);
-  value_free(&one);
   BACnetValue text{};
   value_set_charstring("on", &text);
-  one.v = day({7, 0, 0, 0}, text);
+  one.reset(day({7, 0, 0, 0}, text));
   EXPECT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, one, 0, 3), 48);
-  value_free(&one);
-  one.v = day({7, 0, 0, 0}, real21);
+  one.reset(day({7, 0, 0, 0}, real21));
   ASSERT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, one, 0, 3), 0);
   Value back;
   ASSERT_EQ(read(kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, back, 3), 0);
@@ -424,8 +422,8 @@ TEST_F(PropertyAccessTest, WeeklyScheduleTakesSevenCheckedDays)
   // While the schedule is locked its period and lists are not written.
   *object_word(sched, FIELD_SCHEDULE_LOCK) = 1;
   Value period;
-  value_init(&period, TAG_DATE_RANGE);
-  *value_record<BACnetDateRange>(&period) = {{124, 1, 1, 255}, {124, 12, 31, 255}};
+  value_init(period.get(), TAG_DATE_RANGE);
+  *value_record<BACnetDateRange>(period.get()) = {{124, 1, 1, 255}, {124, 12, 31, 255}};
   EXPECT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_EFFECTIVE_PERIOD, period), 41);
   *object_word(sched, FIELD_SCHEDULE_LOCK) = 0;
   ASSERT_EQ(write(kOwner, OBJECT_SCHEDULE, 1, PROP_EFFECTIVE_PERIOD, period), 0);
@@ -449,7 +447,7 @@ TEST_F(PropertyAccessTest, TrendLogWritesKeepTheBufferConsistent)
   set_unsigned(v, 5);
   EXPECT_EQ(write(kOwner, OBJECT_TREND_LOG, 1, PROP_BUFFER_SIZE, v), 41);
   Value ref;
-  value_init(&ref, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+  value_init(ref.get(), TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
   EXPECT_EQ(write(kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_DEVICE_OBJECT_PROPERTY, ref), 41);
 
   set_boolean(v, false);
@@ -476,7 +474,7 @@ TEST_F(PropertyAccessTest, TrendLogWritesKeepTheBufferConsistent)
   EXPECT_EQ(array_of(*object_value(log, PROP_LOG_BUFFER)).used, 1u);
   EXPECT_EQ(*object_word(log, PROP_RECORDS_SINCE_NOTIFICATION), 1u);
   EXPECT_EQ(read(kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, v), PROPERTY_READ_ACCESS_DENIED);
-  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, -1, &v), 0);
+  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_TREND_LOG, 1, PROP_LOG_BUFFER, -1, v.get()), 0);
   EXPECT_EQ(v->tag, TAG_LOG_BUFFER);
 }
 
@@ -489,7 +487,7 @@ TEST_F(PropertyAccessTest, InnerDoorCreatesMissingObjectsAndReportsFailure)
   Value text;
   set_text(text, "x");
   value_mem_fail_after(0);
-  int rc = object_SetObjectProperty(-1, kOwner, OBJECT_CALENDAR, 1, PROP_DESCRIPTION, -1, &text, 0);
+  int rc = object_SetObjectProperty(-1, kOwner, OBJECT_CALENDAR, 1, PROP_DESCRIPTION, -1, text.get(), 0);
   value_mem_fail_after(-1);
   EXPECT_NE(rc, 0);
   EXPECT_EQ(object_Find(kOwner, OBJECT_CALENDAR, 1), nullptr);
@@ -524,6 +522,6 @@ TEST_F(PropertyAccessTest, RemoteDevicesGoToAddressBinding)
   EXPECT_EQ(write(kOwner, OBJECT_REMOTE_DEVICE, 3000, 573, v), 0);
   EXPECT_EQ(g_remote_calls, (std::vector<std::pair<uint32_t, uint32_t>>{{3000, 112}, {3000, 573}}));
   // The inner door asks address binding for anything.
-  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_REMOTE_DEVICE, 3001, PROP_ALL, -1, &v), 0);
+  EXPECT_EQ(object_GetObjectProperty(-1, kOwner, OBJECT_REMOTE_DEVICE, 3001, PROP_ALL, -1, v.get()), 0);
   EXPECT_EQ(g_remote_calls.back(), (std::pair<uint32_t, uint32_t>{3001, 8}));
 }

@@ -216,8 +216,10 @@ protected:
       p.elements[i].payload.unsigned_value = priorities[i];
     bitstring_set(object_bits(nc, PROP_ACK_REQUIRED), ack.data(), 3);
     for (BACnetValue& r : recipients) {
-      EXPECT_EQ(object_InsertListElements(nc, kOwner, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST, -1, 0, &r), 0);
-      value_free(&r);
+      OwnedValue recipient(r);
+      EXPECT_EQ(object_InsertListElements(nc, kOwner, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST, -1, 0,
+                                          recipient.get()),
+                0);
     }
     return nc;
   }

@@ -146,6 +146,29 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
   }
 }
 
+TEST_F(SecondTick, AFailedLocalWriteIsForgottenWhenTheDatabaseStartsAgain)
+{
+  constexpr uint32_t kConfigurationError = 10;
+  // A schedule writing to an object of the own device that does not exist.
+  auto schedule_of_a_missing_object = [this] {
+    ObjectRecord* s = schedule();
+    BACnetValue target = element(TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+    *value_record<BACnetDeviceObjectPropertyReference>(&target) = {{2, 7}, PROP_PRESENT_VALUE, -1, {8, kOwner}};
+    replace(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {target}));
+    return s;
+  };
+  ObjectRecord* s = schedule_of_a_missing_object();
+  tick();
+  EXPECT_EQ(*object_word(s, PROP_RELIABILITY), kConfigurationError);
+  object_Shutdown();
+  object_Init(kOwner, nullptr, nullptr);
+  // Outside its effective period the new schedule writes nothing: nothing has failed since the start.
+  s = schedule_of_a_missing_object();
+  *object_daterange(s, PROP_EFFECTIVE_PERIOD) = {{125, 1, 1, 255}, {125, 12, 31, 255}};
+  tick();
+  EXPECT_EQ(*object_word(s, PROP_RELIABILITY), 0u);
+}
+
 TEST_F(SecondTick, ATrendLogRecordsAtItsInterval)
 {
   ObjectRecord* log = trend_log(500, 10);

@@ -12,6 +12,7 @@
 #include "bacnet/codec/codec_test_util.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/serialize.h"
+#include "bacnet/value/value_samples.h"
 
 using namespace objtest;
 
@@ -363,6 +364,53 @@ TEST_F(ObjectsFile, TheReaderBelievesNoCountOrLength)
     if (!c.message.empty()) {
       EXPECT_THAT(g_log, ::testing::ElementsAre(c.message));
     }
+  }
+}
+
+// Each kind of field comes back from its value record; a destination's stamp is not kept.
+TEST(ValueRecords, EveryKindOfFieldComesBack)
+{
+  for (const valuetest::FieldCase& c : valuetest::field_cases()) {
+    SCOPED_TRACE(c.kind);
+    valuetest::Holder sample(valuetest::make_sample(c.tag));
+    c.set(*sample);
+    std::vector<uint8_t> out;
+    bool kept = c.tag != TAG_READ_ACCESS_SPECIFICATION;  // the file keeps no read-access records
+    ASSERT_EQ(serialize_WriteValue(out, sample.get()), kept);
+    if (!kept)
+      continue;
+    SerializeReader reader{out.data(), out.size()};
+    valuetest::Holder back, fresh;
+    ASSERT_EQ(serialize_ReadValue(reader, back.get()), 0);
+    EXPECT_EQ(reader.pos, out.size());
+    value_init(fresh.get(), c.tag);
+    bool stored = std::string(c.name) != "STAMP";
+    EXPECT_EQ(valuetest::field_text(*back, c.name), valuetest::field_text(stored ? *sample : *fresh, c.name));
+  }
+}
+
+// Records whose fields the file keeps in an order of its own.
+TEST(ValueRecords, KeepTheFilesOwnFieldOrder)
+{
+  valuetest::Holder value, reference, event;
+  value_init(value.get(), TAG_PROPERTY_VALUE);
+  *value_record<BACnetPropertyValue>(value.get()) = {85, 2, valuetest::unsigned_value(9), 8};
+  value_init(reference.get(), TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
+  *value_record<BACnetDeviceObjectPropertyReference>(reference.get()) = {{0, 5}, 85, -1, {8, 1234}};
+  value_init(event.get(), TAG_SPECIAL_EVENT);
+  *value_record<BACnetSpecialEvent>(event.get()) = {1, {}, {6, 3}, {}, 16};
+  const struct {
+    const BACnetValue* value;
+    const char* bytes;
+  } cases[] = {
+      {value.get(), "310000000800000002000000550000000200000009000000"},
+      {reference.get(), "2400000008000000d2040000000000000500000055000000ffffffff"},
+      {event.get(), "2f0000001000000000000000010000000600000003000000"},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(serialize_WriteValue(out, c.value));
+    EXPECT_EQ(hex(out), c.bytes) << c.value->tag;
   }
 }
 

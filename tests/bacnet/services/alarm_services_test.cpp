@@ -3,6 +3,7 @@
 #include "bacnet/codec/codec_alarm_services.h"
 #include "bacnet/codec/codec_device_services.h"
 #include "bacnet/objects/reporting_test_util.h"
+#include "bacnet/value/owned.h"
 
 #include <gmock/gmock.h>
 
@@ -43,9 +44,9 @@ protected:
     driver_set_log_callback(keep_log);
     ObjectRecord* nc = object_CreateObject(kOwn, OBJECT_NOTIFICATION_CLASS, 10);
     bitstring_set(object_bits(nc, PROP_ACK_REQUIRED), std::vector<uint8_t>{1, 1, 1}.data(), 3);
-    BACnetValue recipient = objtest::destination(4712, 5, false);
-    ASSERT_EQ(object_AddListElements(kOwn, OBJECT_NOTIFICATION_CLASS, 10, PROP_RECIPIENT_LIST, -1, 0, &recipient), 0);
-    value_free(&recipient);
+    OwnedValue recipient(objtest::destination(4712, 5, false));
+    ASSERT_EQ(object_AddListElements(kOwn, OBJECT_NOTIFICATION_CLASS, 10, PROP_RECIPIENT_LIST, -1, 0, recipient.get()),
+              0);
     av = in_high_limit(1);
   }
   void TearDown() override
@@ -71,15 +72,14 @@ protected:
 
   std::string acknowledgment(uint32_t state, const BACnetTimeStamp& stamp)
   {
-    AcknowledgeAlarmRequest r;
-    r.process_id = 1;
-    r.event_object = {OBJECT_ANALOG_VALUE, 1};
-    r.event_state = state;
-    r.timestamp = stamp;
-    value_set_charstring("Leitstand", &r.source);
-    r.ack_timestamp = stamp;
-    std::string out = hex(encoded(pdu_encode_acknowledge_alarm_request, r));
-    pdu_free_acknowledge_alarm_request(&r);
+    Owned<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request> r;
+    r->process_id = 1;
+    r->event_object = {OBJECT_ANALOG_VALUE, 1};
+    r->event_state = state;
+    r->timestamp = stamp;
+    value_set_charstring("Leitstand", &r->source);
+    r->ack_timestamp = stamp;
+    std::string out = hex(encoded(pdu_encode_acknowledge_alarm_request, *r));
     return out;
   }
 
@@ -120,12 +120,11 @@ TEST_F(AlarmServices, EventInformationIsLimitedByWhatTheRequesterTakes)
     ASSERT_EQ(services_confirmed_indication(own, request, &out, false, BACnetAddress{}), 0);
     ASSERT_EQ(out.kind, kAnswerComplexAck);
     pdu_buffer view = pdu_buffer_view(out.data.data(), uint32_t(out.data.size()));
-    GetEventInformationAck ack;
-    ASSERT_EQ(pdu_decode_get_event_information_ack(&view, &ack), 0);
-    const BACnetValueArray* list = value_array(&ack.summaries);
+    Owned<GetEventInformationAck, pdu_free_get_event_information_ack> ack;
+    ASSERT_EQ(pdu_decode_get_event_information_ack(&view, ack.get()), 0);
+    const BACnetValueArray* list = value_array(&ack->summaries);
     EXPECT_EQ(list ? list->used : 1u, summaries) << int(max);
-    EXPECT_EQ(ack.more_events, more) << int(max);
-    pdu_free_get_event_information_ack(&ack);
+    EXPECT_EQ(ack->more_events, more) << int(max);
   }
 }
 
@@ -168,11 +167,10 @@ TEST_F(AlarmServices, NotificationsAndMessagesReachTheirHooks)
   transfer.vendor_id = 1417;
   transfer.service_number = 12;
   receive(hex("10 04 " + hex(encoded(pdu_encode_private_transfer_request, transfer))), peer);
-  TextMessageRequest text;
-  text.source = {OBJECT_DEVICE, 5};
-  value_set_charstring("Hallo", &text.message);
-  receive(hex("10 05 " + hex(encoded(pdu_encode_text_message_request, text))), peer);
-  pdu_free_text_message_request(&text);
+  Owned<TextMessageRequest, pdu_free_text_message_request> text;
+  text->source = {OBJECT_DEVICE, 5};
+  value_set_charstring("Hallo", &text->message);
+  receive(hex("10 05 " + hex(encoded(pdu_encode_text_message_request, *text))), peer);
   receive(hex("10 05 09"), peer);  // does not decode: no hook
   EXPECT_THAT(g_hooked, ::testing::ElementsAre("event 3", "event 3", "transfer 12", "text Hallo"));
 }

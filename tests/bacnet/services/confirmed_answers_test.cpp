@@ -1,3 +1,4 @@
+#include "bacnet/value/owned.h"
 #include "server_fixture.h"
 
 #include "support/tshark.h"
@@ -92,20 +93,19 @@ TEST_F(ConfirmedAnswers, EveryAnswerFormDissectsCleanly)
 // advertised service is never rejected as unrecognised, a rejected one is not advertised.
 TEST_F(ConfirmedAnswers, TheDeviceAdvertisesExactlyTheConfirmedServicesItAnswers)
 {
-  BACnetValue supported{};
-  ASSERT_EQ(read(8, kOwn, 97, &supported), 0);
-  ASSERT_EQ(supported.payload.bits.count, 40u);
+  OwnedValue supported;
+  ASSERT_EQ(read(8, kOwn, 97, supported.get()), 0);
+  ASSERT_EQ(supported->payload.bits.count, 40u);
   // The bit of each confirmed service choice; bits 26 to 34 and 36 are unconfirmed services.
   std::vector<std::pair<uint32_t, uint8_t>> bits;
   for (uint8_t choice = 0; choice <= 25; ++choice)
     bits.push_back({choice, choice});
   bits.insert(bits.end(), {{35, 26}, {37, 27}, {38, 28}, {39, 29}});
   for (auto [bit, choice] : bits) {
-    bool advertised = supported.payload.bits.bits[bit] != 0;
+    bool advertised = supported->payload.bits.bits[bit] != 0;
     bool rejected = ask(choice, "") == answer("60", "09");
     EXPECT_NE(advertised, rejected) << "service " << int(choice);
   }
-  value_free(&supported);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "bacnet/cache/cache.h"
 #include "bacnet/services/cov_notification_services.h"
+#include "bacnet/value/owned.h"
 
 #include <gmock/gmock.h>
 
@@ -32,17 +33,16 @@ CacheReference told(uint32_t property) { return cache_reference(1234, 2, 1, prop
 
 std::string cached(uint32_t property)
 {
-  BACnetValue v{};
+  OwnedValue v;
   CacheReference r = told(property);
-  int rc = cache_get_value(&r, &v);
+  int rc = cache_get_value(&r, v.get());
   std::string out = std::to_string(rc);
-  if (v.tag == TAG_REAL)
-    out += " " + std::to_string(v.payload.real);
-  else if (v.tag == TAG_ENUMERATED)
-    out += " " + std::to_string(v.payload.enumerated);
-  else if (v.tag == TAG_CHARACTER_STRING)
-    out += std::string(" ") + (v.payload.text ? v.payload.text : "");
-  value_free(&v);
+  if (v->tag == TAG_REAL)
+    out += " " + std::to_string(v->payload.real);
+  else if (v->tag == TAG_ENUMERATED)
+    out += " " + std::to_string(v->payload.enumerated);
+  else if (v->tag == TAG_CHARACTER_STRING)
+    out += std::string(" ") + (v->payload.text ? v->payload.text : "");
   return out;
 }
 

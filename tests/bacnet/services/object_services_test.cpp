@@ -1,6 +1,7 @@
 #include "server_fixture.h"
 
 #include "bacnet/objects/object_lists.h"
+#include "bacnet/value/owned.h"
 
 #include <gmock/gmock.h>
 
@@ -38,9 +39,8 @@ int outcome(uint32_t owner)
   if (int(g_fake.calls.size()) != g_fake.fail_at)
     return 0;
   // The object database sets its error class with every access; property here.
-  BACnetValue name{};
-  object_ReadObjectProperty(-1, owner, 6, 0, 77, -1, &name);
-  value_free(&name);
+  OwnedValue name;
+  object_ReadObjectProperty(-1, owner, 6, 0, 77, -1, name.get());
   return g_fake.failure;
 }
 
@@ -146,11 +146,10 @@ TEST_F(ObjectServices, CreateObjectWritesItsInitialValuesOrCreatesNothing)
   EXPECT_TRUE(g_fake.saved.empty());
 
   EXPECT_EQ(ask(10, "0E 1C 01 80 00 05 0F 1E " + date + " 1F"), answer("30", "0A C4 01 80 00 05"));
-  BACnetValue v{};
-  ASSERT_EQ(read(6, 5, 23, &v), 0);
-  ASSERT_NE(value_array(&v), nullptr);
-  EXPECT_EQ(value_array(&v)->used, 1u);
-  value_free(&v);
+  OwnedValue v;
+  ASSERT_EQ(read(6, 5, 23, v.get()), 0);
+  ASSERT_NE(value_array(v.get()), nullptr);
+  EXPECT_EQ(value_array(v.get())->used, 1u);
   EXPECT_THAT(g_fake.saved, ElementsAre(kOwn));
 }
 
@@ -231,15 +230,13 @@ TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
        19, 1, 39},
   };
   for (const Case& c : cases) {
-    BACnetValue before{}, after{};
-    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, &before), 0) << c.name;
+    OwnedValue before, after;
+    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, before.get()), 0) << c.name;
     EXPECT_EQ(ask(c.choice, c.request), answer("50", c.answer)) << c.name;
-    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, &after), 0) << c.name;
-    ASSERT_NE(value_array(&after), nullptr) << c.name;
-    EXPECT_EQ(value_array(&after)->used, 1u) << c.name;
-    EXPECT_EQ(value_compare(&before, &after), 0) << c.name;
-    value_free(&before);
-    value_free(&after);
+    ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, after.get()), 0) << c.name;
+    ASSERT_NE(value_array(after.get()), nullptr) << c.name;
+    EXPECT_EQ(value_array(after.get())->used, 1u) << c.name;
+    EXPECT_EQ(value_compare(before.get(), after.get()), 0) << c.name;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 
 #include <gmock/gmock.h>
 
@@ -78,10 +79,10 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
   ASSERT_EQ(reply.substr(0, 2), "30");
   std::vector<uint8_t> parameters = hex(reply.substr(9));
   pdu_buffer view = pdu_buffer_view(parameters.data(), uint32_t(parameters.size()));
-  ReadPropertyMultipleAck ack;
-  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&view, &ack), 0);
-  ASSERT_EQ(ack.results.count, 2u);
-  const ReadAccessResult* calendar = inline_list_get(&ack.results, 0);
+  Owned<ReadPropertyMultipleAck, pdu_free_read_property_multiple_ack> ack;
+  ASSERT_EQ(pdu_decode_read_property_multiple_ack(&view, ack.get()), 0);
+  ASSERT_EQ(ack->results.count, 2u);
+  const ReadAccessResult* calendar = inline_list_get(&ack->results, 0);
   std::vector<uint32_t> properties;
   for (uint32_t i = 0; i < calendar->results.count; ++i) {
     const ReadAccessResultElement* e = inline_list_get(&calendar->results, i);
@@ -92,7 +93,7 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
   EXPECT_THAT(properties, ElementsAre(75, 77, 79, 28, 85, 23));
   // The required properties of the Device: those the object database cannot give here are
   // error results within the answer.
-  const ReadAccessResult* device = inline_list_get(&ack.results, 1);
+  const ReadAccessResult* device = inline_list_get(&ack->results, 1);
   EXPECT_GT(device->results.count, 10u);
   bool object_list_seen = false;
   for (uint32_t i = 0; i < device->results.count; ++i) {
@@ -104,7 +105,6 @@ TEST_F(PropertyServices, ReadPropertyMultipleAllListsEveryPropertyOfTheObject)
     }
   }
   EXPECT_TRUE(object_list_seen);
-  pdu_free_read_property_multiple_ack(&ack);
 }
 
 TEST_F(PropertyServices, ReadPropertyMultipleThatDoesNotDecodeIsAnError)
@@ -117,15 +117,13 @@ TEST_F(PropertyServices, ReadPropertyMultipleThatDoesNotDecodeIsAnError)
 TEST_F(PropertyServices, WritePropertyWritesAndAnswersSimpleAck)
 {
   EXPECT_EQ(ask(15, "0C " + kDevice + " 19 99 3E 22 01 2C 3F"), answer("20", "0F"));
-  BACnetValue v{};
-  ASSERT_EQ(read(8, kOwn, 153, &v), 0);
-  EXPECT_EQ(v.payload.unsigned_value, 300u);
-  value_free(&v);
+  OwnedValue v;
+  ASSERT_EQ(read(8, kOwn, 153, v.get()), 0);
+  EXPECT_EQ(v->payload.unsigned_value, 300u);
   // A commandable present value at priority 8.
   EXPECT_EQ(ask(15, "0C " + kAnalogValue1 + " 19 55 3E 44 41 48 00 00 3F 49 08"), answer("20", "0F"));
-  ASSERT_EQ(read(2, 1, 85, &v), 0);
-  EXPECT_EQ(v.payload.real, 12.5f);
-  value_free(&v);
+  ASSERT_EQ(read(2, 1, 85, v.get()), 0);
+  EXPECT_EQ(v->payload.real, 12.5f);
 }
 
 TEST_F(PropertyServices, WritePropertyFailuresCarryTheExactClassAndCode)
@@ -160,10 +158,9 @@ TEST_F(PropertyServices, WritePropertyMultipleStopsAtTheFirstFailureAndKeepsEarl
   // Present value 12.5, then the read-only object name.
   EXPECT_EQ(ask(16, "0C " + kAnalogValue1 + " 1E 09 55 2E 44 41 48 00 00 2F 09 4D 2E 74 00 61 62 63 2F 1F"),
             answer("50", "10 0E 91 02 91 28 0F 1E 0C " + kAnalogValue1 + " 19 4D 1F"));
-  BACnetValue v{};
-  ASSERT_EQ(read(2, 1, 85, &v), 0);
-  EXPECT_EQ(v.payload.real, 12.5f);
-  value_free(&v);
+  OwnedValue v;
+  ASSERT_EQ(read(2, 1, 85, v.get()), 0);
+  EXPECT_EQ(v->payload.real, 12.5f);
   const FailedWrite& failed = services_failed_write();
   EXPECT_EQ(failed.object_type, 2u);
   EXPECT_EQ(failed.object_instance, 1u);
@@ -174,9 +171,8 @@ TEST_F(PropertyServices, WritePropertyMultipleStopsAtTheFirstFailureAndKeepsEarl
   EXPECT_EQ(ask(16, "0C " + kAnalogValue1 + " 1E 09 55 2E 44 41 20 00 00 2F 1F 0C " + kDevice +
                         " 1E 09 99 2E 21 3C 2F 1F"),
             answer("20", "10"));
-  ASSERT_EQ(read(8, kOwn, 153, &v), 0);
-  EXPECT_EQ(v.payload.unsigned_value, 60u);
-  value_free(&v);
+  ASSERT_EQ(read(8, kOwn, 153, v.get()), 0);
+  EXPECT_EQ(v->payload.unsigned_value, 60u);
 }
 
 TEST_F(PropertyServices, WritePropertyMultipleThatDoesNotDecodeIsRejected)

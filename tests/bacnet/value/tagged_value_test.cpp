@@ -119,17 +119,17 @@ TEST(ValueCopy, EveryTagCopiesDeeplyWithoutSharedMemory)
     Holder copy;
     ASSERT_EQ(value_init(copy.get(), tag), VALUE_OK);
     ASSERT_EQ(value_copy(copy.get(), source.get()), VALUE_OK);
-    std::string expected = describe(source.v);
-    EXPECT_EQ(describe(copy.v), expected);
+    std::string expected = describe(*source);
+    EXPECT_EQ(describe(*copy), expected);
 
-    std::set<const void*> a = owned_blocks(source.v);
-    std::set<const void*> b = owned_blocks(copy.v);
+    std::set<const void*> a = owned_blocks(*source);
+    std::set<const void*> b = owned_blocks(*copy);
     std::vector<const void*> shared;
     std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(shared));
     EXPECT_TRUE(shared.empty()) << shared.size() << " shared blocks";
 
     value_free(source.get());
-    EXPECT_EQ(describe(copy.v), expected);
+    EXPECT_EQ(describe(*copy), expected);
   }
 }
 
@@ -140,7 +140,7 @@ TEST(ValueCopy, OverwritesAnEarlierCopyWithoutLeakingIt)
     Holder source(make_sample(tag, 0));
     Holder destination(make_sample(tag, 1));
     ASSERT_EQ(value_copy(destination.get(), source.get()), VALUE_OK);
-    EXPECT_EQ(describe(destination.v), describe(source.v));
+    EXPECT_EQ(describe(*destination), describe(*source));
     EXPECT_EQ(value_copy(destination.get(), destination.get()), VALUE_OK);
   }
 }
@@ -183,7 +183,7 @@ TEST(ValueCopy, LogRecordKeepsTheDatumOfEveryChoice)
     ASSERT_EQ(value_copy(copy.get(), source.get()), VALUE_OK);
     auto* c = value_record<BACnetLogRecord>(copy.get());
     EXPECT_EQ(c->choice, choice);
-    EXPECT_EQ(describe(copy.v), describe(source.v));
+    EXPECT_EQ(describe(*copy), describe(*source));
     if (choice == 2) {
       EXPECT_EQ(c->datum.real, 21.25f);
     } else if (choice == 5) {
@@ -201,7 +201,7 @@ TEST(ValueCopy, EventSummariesAndTheirListsAreCopiedNotSkipped)
   value_init(copy.get(), TAG_EVENT_SUMMARY_LIST);
   ASSERT_EQ(value_copy(copy.get(), source.get()), VALUE_OK);
   ASSERT_EQ(value_array(copy.get())->used, 3u);
-  EXPECT_EQ(describe(copy.v), describe(source.v));
+  EXPECT_EQ(describe(*copy), describe(*source));
 }
 
 TEST(ValueCopy, ChoicesARecordDoesNotKnowAreRefused)
@@ -238,16 +238,16 @@ TEST(ValueCopy, OutOfMemoryAtAnyStepLeavesBothValuesSound)
   for (uint32_t tag : creatable_tags()) {
     SCOPED_TRACE("tag " + std::to_string(tag));
     Holder source(make_sample(tag));
-    std::string expected = describe(source.v);
+    std::string expected = describe(*source);
     for (long allowed = 0;; ++allowed) {
       Holder copy;
       value_init(copy.get(), tag);
       value_mem_fail_after(allowed);
       int rc = value_copy(copy.get(), source.get());
       value_mem_fail_after(-1);
-      EXPECT_EQ(describe(source.v), expected);
+      EXPECT_EQ(describe(*source), expected);
       if (rc == VALUE_OK) {
-        EXPECT_EQ(describe(copy.v), expected);
+        EXPECT_EQ(describe(*copy), expected);
         break;
       }
       EXPECT_TRUE(rc == VALUE_BAD_ARGUMENT || rc == VALUE_NO_MEMORY) << rc;
@@ -262,7 +262,7 @@ TEST(ValueAssign, NullDestinationTakesTheSourceTag)
   Holder destination;
   ASSERT_EQ(value_assign(destination.get(), source.get(), -1), VALUE_OK);
   EXPECT_EQ(destination->tag, TAG_DESTINATION);
-  EXPECT_EQ(describe(destination.v), describe(source.v));
+  EXPECT_EQ(describe(*destination), describe(*source));
 }
 
 TEST(ValueAssign, UnsignedIntoRealIsRefused)
@@ -296,7 +296,7 @@ TEST(ValueAssign, WholeListIntoNullIsADeepCopy)
   Holder list(make_sample(TAG_TIME_VALUE_LIST));
   Holder copy;
   ASSERT_EQ(value_assign(copy.get(), list.get(), -1), VALUE_OK);
-  EXPECT_EQ(describe(copy.v), describe(list.v));
+  EXPECT_EQ(describe(*copy), describe(*list));
   value_free(list.get());
   EXPECT_EQ(value_array(copy.get())->used, 3u);
 
@@ -353,7 +353,7 @@ TEST(ValueAssign, EveryElementKindGoesInAndOutByArrayIndex)
     Holder first(make_sample(element_tag, 0));
     Holder second(make_sample(element_tag, 1));
     Holder third(make_sample(element_tag, 2));
-    std::string second_text = describe(second.v);
+    std::string second_text = describe(*second);
     ASSERT_EQ(value_assign(list.get(), first.get(), 1), VALUE_OK);
     ASSERT_EQ(value_assign(list.get(), second.get(), 2), VALUE_OK);
     ASSERT_EQ(value_assign(list.get(), third.get(), 1), VALUE_OK);  // replace
@@ -364,9 +364,9 @@ TEST(ValueAssign, EveryElementKindGoesInAndOutByArrayIndex)
     ASSERT_EQ(value_assign(count.get(), list.get(), 0), VALUE_OK);
     EXPECT_EQ(count->payload.unsigned_value, 2u);
     ASSERT_EQ(value_assign(element.get(), list.get(), 1), VALUE_OK);
-    EXPECT_EQ(describe(element.v), describe(third.v));
+    EXPECT_EQ(describe(*element), describe(*third));
     ASSERT_EQ(value_assign(element.get(), list.get(), 2), VALUE_OK);
-    EXPECT_EQ(describe(element.v), second_text);
+    EXPECT_EQ(describe(*element), second_text);
   }
 }
 
@@ -375,7 +375,7 @@ TEST(ValueAssign, CollectionsCopyWholeAndUnsupportedSourcesFail)
   Holder collection(make_sample(TAG_PROPERTY_VALUE_LIST));
   Holder copy;
   ASSERT_EQ(value_assign(copy.get(), collection.get(), 7), VALUE_OK);  // index ignored
-  EXPECT_EQ(describe(copy.v), describe(collection.v));
+  EXPECT_EQ(describe(*copy), describe(*collection));
 
   Holder summary(make_sample(TAG_EVENT_SUMMARY));
   Holder out;
@@ -393,10 +393,10 @@ TEST(ValueGetElement, CopiesOneElementOrTheWholeList)
   EXPECT_EQ(value_get_element(out.get(), list.get(), 4), VALUE_INVALID_ARRAY_INDEX);
 
   ASSERT_EQ(value_get_element(out.get(), list.get(), 3), VALUE_OK);
-  EXPECT_EQ(describe(out.v), describe(value_array(list.get())->elements[2]));
+  EXPECT_EQ(describe(*out), describe(value_array(list.get())->elements[2]));
 
   ASSERT_EQ(value_get_element(out.get(), list.get(), -1), VALUE_OK);
-  EXPECT_EQ(describe(out.v), describe(list.v));
+  EXPECT_EQ(describe(*out), describe(*list));
   EXPECT_EQ(value_array(list.get())->count, value_array(list.get())->used);
 
   // Into a slot of the very list it reads from.

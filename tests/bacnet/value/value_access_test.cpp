@@ -39,12 +39,11 @@ TEST(ValueSet, SettersReplaceWhatTheValueHeldAndCopyTheData)
   EXPECT_EQ(value_set_unsigned(nullptr, v.get()), 1);
   EXPECT_EQ(v->payload.unsigned_value, 12u);
 
-  BitString bits = bits_of({1, 1, 0});
-  ASSERT_EQ(value_set_bitstring(&bits, v.get()), 0);
-  EXPECT_NE(v->payload.bits.bits, bits.bits);
+  Owned<BitString, bitstring_free> bits(bits_of({1, 1, 0}));
+  ASSERT_EQ(value_set_bitstring(bits.get(), v.get()), 0);
+  EXPECT_NE(v->payload.bits.bits, bits->bits);
   EXPECT_EQ(v->payload.bits.capacity, 3u);
   EXPECT_EQ(v->payload.bits.count, 3u);
-  bitstring_free(&bits);
 
   ASSERT_EQ(value_set_charstring("Kessel", v.get()), 0);
   EXPECT_STREQ(v->payload.text, "Kessel");
@@ -54,14 +53,13 @@ TEST(ValueSet, SettersReplaceWhatTheValueHeldAndCopyTheData)
   EXPECT_EQ(v->tag, TAG_CHARACTER_STRING);
   EXPECT_EQ(v->payload.text, nullptr);
 
-  OctetString octets{};
+  Owned<OctetString, octetstring_free> octets;
   const uint8_t raw[] = {0xC0, 0xA8, 0x01, 0x02};
-  octetstring_set(&octets, raw, 4);
-  ASSERT_EQ(value_set_octetstring(&octets, v.get()), 0);
+  octetstring_set(octets.get(), raw, 4);
+  ASSERT_EQ(value_set_octetstring(octets.get(), v.get()), 0);
   ASSERT_EQ(value_set_octetstring(&v->payload.octets, v.get()), 0);  // its own octets
   EXPECT_EQ(v->payload.octets.length, 4u);
   EXPECT_EQ(std::memcmp(v->payload.octets.data, raw, 4), 0);
-  octetstring_free(&octets);
 
   BACnetDeviceObjectPropertyReference ref{{0, 1}, 85, -1, {8, 5}};
   ASSERT_EQ(value_set_tag36(&ref, v.get()), 0);
@@ -131,15 +129,13 @@ TEST(ValuePut, PlainWordsAndBitsGoBothWays)
   uint8_t b = 0;
   EXPECT_EQ(value_put_boolean(&b, v.get(), 1), 1);
 
-  BitString flags = bits_of({0, 1, 0, 0});
-  ASSERT_EQ(value_put_bitstring(&flags, v.get(), 0), 0);
-  BitString out{};
-  ASSERT_EQ(value_put_bitstring(&out, v.get(), 1), 0);
-  EXPECT_EQ(out.count, 4u);
-  EXPECT_EQ(out.bits[1], 1);
-  EXPECT_NE(out.bits, v->payload.bits.bits);
-  bitstring_free(&flags);
-  bitstring_free(&out);
+  Owned<BitString, bitstring_free> flags(bits_of({0, 1, 0, 0}));
+  ASSERT_EQ(value_put_bitstring(flags.get(), v.get(), 0), 0);
+  Owned<BitString, bitstring_free> out;
+  ASSERT_EQ(value_put_bitstring(out.get(), v.get(), 1), 0);
+  EXPECT_EQ(out->count, 4u);
+  EXPECT_EQ(out->bits[1], 1);
+  EXPECT_NE(out->bits, v->payload.bits.bits);
 
   BACnetObjectId id{8, 4194303};
   ASSERT_EQ(value_put_objectid(&id, v.get(), 0), 0);
@@ -159,24 +155,22 @@ TEST(ValuePut, PlainWordsAndBitsGoBothWays)
 TEST(ValuePut, RecordsAreCopiedDeeplyBothWays)
 {
   Holder v;
-  BACnetRecipient recipient{};
-  recipient.choice = 1;
-  recipient.address.network = 5;
+  Owned<BACnetRecipient, recipient_free> recipient;
+  recipient->choice = 1;
+  recipient->address.network = 5;
   const uint8_t mac[] = {192, 168, 0, 9, 0xBA, 0xC0};
-  octetstring_set(&recipient.address.mac, mac, 6);
-  ASSERT_EQ(value_put_tag30(&recipient, v.get(), 0), 0);
+  octetstring_set(&recipient->address.mac, mac, 6);
+  ASSERT_EQ(value_put_tag30(recipient.get(), v.get(), 0), 0);
   auto* stored = value_record<BACnetRecipient>(v.get());
-  EXPECT_NE(stored->address.mac.data, recipient.address.mac.data);
-  recipient_free(&recipient);
+  EXPECT_NE(stored->address.mac.data, recipient->address.mac.data);
 
-  BACnetRecipient back{};
-  back.choice = 1;
-  octetstring_set(&back.address.mac, mac, 2);  // released by the read
-  ASSERT_EQ(value_put_tag30(&back, v.get(), 1), 0);
-  EXPECT_EQ(back.address.network, 5u);
-  ASSERT_EQ(back.address.mac.length, 6u);
-  EXPECT_NE(back.address.mac.data, stored->address.mac.data);
-  recipient_free(&back);
+  Owned<BACnetRecipient, recipient_free> back;
+  back->choice = 1;
+  octetstring_set(&back->address.mac, mac, 2);  // released by the read
+  ASSERT_EQ(value_put_tag30(back.get(), v.get(), 1), 0);
+  EXPECT_EQ(back->address.network, 5u);
+  ASSERT_EQ(back->address.mac.length, 6u);
+  EXPECT_NE(back->address.mac.data, stored->address.mac.data);
 
   BACnetAddressValue address{};
   ASSERT_EQ(value_put_tag21(&address, v.get(), 1), 0);  // another tag: nothing
@@ -188,7 +182,7 @@ TEST(ValuePut, RecordsAreCopiedDeeplyBothWays)
   ASSERT_EQ(value_put_tag51(&copy, parameter.get(), 1), 0);
   Holder again;
   ASSERT_EQ(value_put_tag51(&copy, again.get(), 0), 0);
-  EXPECT_EQ(describe(again.v), describe(parameter.v));
+  EXPECT_EQ(describe(*again), describe(*parameter));
   value_free_tag51(&copy);
   EXPECT_EQ(copy.choice, EVENT_PARAMETER_NONE);
 
@@ -209,7 +203,7 @@ TEST(ValueTransfer, WritesAndReadsThroughTheArrayIndex)
   Holder request;
   ASSERT_EQ(value_transfer(request.get(), property.get(), 0, 1), 0);  // read the length
   EXPECT_EQ(request->payload.unsigned_value, 3u);
-  value_free(request.get());
+  request.reset();
   ASSERT_EQ(value_transfer(request.get(), property.get(), 2, 1), 0);  // read element 2
   EXPECT_EQ(request->tag, TAG_UNSIGNED);
 
@@ -242,9 +236,9 @@ TEST(ValueCopyChoice, CopiesWhatTheEventTypeUses)
     }
     Holder copy(make_sample(TAG_NOTIFICATION_PARAMETERS, 1));  // old contents to release
     ASSERT_EQ(value_copy(copy.get(), source.get()), 0);
-    EXPECT_EQ(describe(copy.v), describe(source.v));
-    std::set<const void*> a = owned_blocks(source.v);
-    for (const void* block : owned_blocks(copy.v))
+    EXPECT_EQ(describe(*copy), describe(*source));
+    std::set<const void*> a = owned_blocks(*source);
+    for (const void* block : owned_blocks(*copy))
       EXPECT_EQ(a.count(block), 0u);
   }
   EXPECT_EQ(value_copy_choice(nullptr, nullptr), 1);

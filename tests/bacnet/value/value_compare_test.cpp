@@ -107,9 +107,8 @@ TEST(ValueCompare, BitStringsOfDifferentStorageNeverReadPastTheShorter)
 {
   // Same bit count, one with a wide spare storage: only shared slots are read.
   Holder narrow, wide;
-  BitString n = bits_of({1, 0, 1});
-  value_set_bitstring(&n, narrow.get());
-  bitstring_free(&n);
+  Owned<BitString, bitstring_free> n(bits_of({1, 0, 1}));
+  value_set_bitstring(n.get(), narrow.get());
   value_init(wide.get(), TAG_BIT_STRING);
   std::vector<uint8_t> zeros(64, 0);
   bitstring_set(&wide->payload.bits, zeros.data(), 64);
@@ -130,7 +129,7 @@ TEST(ValueCompare, RecordsCompareByTheirKeyFields)
   EXPECT_EQ(value_compare(b1.get(), b2.get()), -1);  // by device instance only
   Holder empty;
   value_init(empty.get(), TAG_ADDRESS_BINDING);
-  value_free(empty.get());
+  empty.reset();
   empty->tag = TAG_ADDRESS_BINDING;  // a record that is missing
   EXPECT_EQ(value_compare(empty.get(), b1.get()), -1);
   EXPECT_EQ(value_compare(b1.get(), empty.get()), -1);

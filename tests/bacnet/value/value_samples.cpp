@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <type_traits>
 
+#include "bacnet/value/value_fields.h"
 #include "bacnet/value/value_memory.h"
 
 namespace valuetest {
@@ -360,12 +362,12 @@ uint32_t sample_element_tag(uint32_t list_tag)
   }
 }
 
-std::string hex(const uint8_t* p, uint32_t n)
+std::string hex(const void* p, size_t n)
 {
   std::ostringstream o;
   o << std::hex;
-  for (uint32_t i = 0; i < n; ++i)
-    o << int(p[i]) << '.';
+  for (size_t i = 0; i < n; ++i)
+    o << int(static_cast<const uint8_t*>(p)[i]) << '.';
   return o.str();
 }
 
@@ -378,303 +380,118 @@ std::string d(const BitString& s)
   return "bits[" + std::to_string(s.capacity) + "/" + std::to_string(s.count) + ":" +
          (s.bits ? hex(s.bits, s.capacity) : "-") + "]";
 }
-std::string d(const BACnetDate& x) { return "D" + hex(&x.year, 4); }
-std::string d(const BACnetTime& x) { return "T" + hex(&x.hour, 4); }
 std::string d(const BACnetObjectId& x) { return "O" + std::to_string(x.type) + ":" + std::to_string(x.instance); }
-std::string d(const BACnetAddressValue& a) { return "A" + std::to_string(a.network) + d(a.mac); }
-std::string d(const BACnetDateTime& x) { return d(x.date) + d(x.time); }
-std::string d(const BACnetRecipient& r)
-{
-  return "R" + std::to_string(r.choice) + d(r.device) + d(r.address);
-}
-std::string d(const BACnetDeviceObjectPropertyReference& r)
-{
-  return "DOPR" + d(r.object) + std::to_string(r.property) + "," + std::to_string(r.array_index) + d(r.device);
-}
-std::string w(uint32_t x) { return std::to_string(x) + ","; }
-std::string f(float x) { return std::to_string(x) + ","; }
 
-template <class List, class Entry>
-std::string d_list(const List& l, std::string (*one)(const Entry&))
-{
-  std::string s = "L" + std::to_string(l.count) + "{";
-  for (uint32_t i = 0; i < l.count; ++i)
-    s += one(*inline_list_get(&l, i)) + ";";
-  return s + "}";
-}
-std::string d_ref(const BACnetPropertyReference& r) { return w(r.property) + std::to_string(r.array_index); }
-std::string d_element(const ReadAccessResultElement& e)
-{
-  return w(e.property) + w(e.array_index) + w(e.choice) + describe(e.value) + w(e.error_class) + w(e.error_code);
-}
+// Every field of every alternative of a record, by its description: its name and its bytes,
+// or what it owns.
+class Describe : public FieldVisitor<Describe, true> {
+public:
+  std::string text;
+
+  template <class T>
+  void visit(const char* name, Role, T& f)
+  {
+    text += std::string(name) + "=";
+    if constexpr (std::is_same_v<T, OctetString> || std::is_same_v<T, BitString> || std::is_same_v<T, BACnetObjectId>) {
+      text += d(f);
+    } else if constexpr (std::is_same_v<T, BACnetValue>) {
+      text += describe(f);
+    } else if constexpr (kIsInlineList<T>) {
+      text += "L" + std::to_string(f.count) + "{";
+      for (uint32_t i = 0; i < f.count; ++i)
+        visit("", Role::plain, *inline_list_get(&f, i));
+      text += "}";
+    } else if constexpr (DescribedRecord<T>) {
+      text += "{";
+      fields(*this, f);
+      text += "}";
+    } else {
+      text += hex(&f, sizeof f);
+    }
+    text += ",";
+  }
+};
+
+void blocks(const BACnetValue& v, std::set<const void*>& out);
+
+// The heap blocks a record owns, in every alternative.
+class Blocks : public FieldVisitor<Blocks, true> {
+public:
+  explicit Blocks(std::set<const void*>& out) : out_(out) {}
+
+  template <class T>
+  void visit(const char*, Role, T& f)
+  {
+    if constexpr (std::is_same_v<T, OctetString>) {
+      add(f.data);
+    } else if constexpr (std::is_same_v<T, BitString>) {
+      add(f.bits);
+    } else if constexpr (std::is_same_v<T, BACnetValue>) {
+      blocks(f, out_);
+    } else if constexpr (kIsInlineList<T>) {
+      add(f.overflow);
+      for (uint32_t i = 0; i < f.count; ++i)
+        fields(*this, *inline_list_get(&f, i));
+    } else if constexpr (DescribedRecord<T>) {
+      fields(*this, f);
+    }
+  }
+
+private:
+  void add(const void* block)
+  {
+    if (block)
+      out_.insert(block);
+  }
+  std::set<const void*>& out_;
+};
+
+// The description of the field of one name.
+class FindField : public FieldVisitor<FindField, true> {
+public:
+  explicit FindField(const char* name) : name_(name) {}
+  std::string text;
+
+  template <class T>
+  void visit(const char* field, Role role, T& f)
+  {
+    if (text.empty() && std::strcmp(field, name_) == 0) {
+      Describe one;
+      one.visit(field, role, f);
+      text = one.text;
+    }
+  }
+
+private:
+  const char* name_;
+};
 
 std::string describe_record(const BACnetValue& v)
 {
-  const void* p = v.payload.record;
-  switch (v.tag) {
-  case TAG_ADDRESS:
-    return d(*static_cast<const BACnetAddressValue*>(p));
-  case TAG_DATETIME:
-    return d(*static_cast<const BACnetDateTime*>(p));
-  case TAG_CALENDAR_ENTRY: {
-    auto& r = *static_cast<const BACnetCalendarEntry*>(p);
-    return w(r.choice) + d(r.date) + d(r.range.start) + d(r.range.end) + hex(&r.weeknday.month, 3);
-  }
-  case TAG_DATE_RANGE: {
-    auto& r = *static_cast<const BACnetDateRange*>(p);
-    return d(r.start) + d(r.end);
-  }
-  case TAG_WEEKNDAY:
-    return hex(&static_cast<const BACnetWeekNDay*>(p)->month, 3);
-  case TAG_TIME_VALUE: {
-    auto& r = *static_cast<const BACnetTimeValue*>(p);
-    return d(r.time) + describe(r.value);
-  }
-  case TAG_TIMESTAMP: {
-    auto& r = *static_cast<const BACnetTimeStamp*>(p);
-    return w(r.choice) + d(r.time) + w(r.sequence) + d(r.datetime);
-  }
-  case TAG_ACTION_COMMAND: {
-    auto& r = *static_cast<const BACnetActionCommand*>(p);
-    return d(r.device) + d(r.object) + w(r.property) + w(r.array_index) + describe(r.value) + w(r.priority) +
-           w(r.post_delay) + w(r.quit_on_failure) + w(r.write_successful);
-  }
-  case TAG_SESSION_KEY: {
-    auto& r = *static_cast<const BACnetSessionKey*>(p);
-    return d(r.key) + d(r.peer);
-  }
-  case TAG_RECIPIENT:
-    return d(*static_cast<const BACnetRecipient*>(p));
-  case TAG_ADDRESS_BINDING: {
-    auto& r = *static_cast<const BACnetAddressBinding*>(p);
-    return d(r.device) + d(r.address);
-  }
-  case TAG_OBJECT_PROPERTY_REFERENCE: {
-    auto& r = *static_cast<const BACnetObjectPropertyReference*>(p);
-    return d(r.object) + w(r.property) + w(r.array_index);
-  }
-  case TAG_DEVICE_OBJECT_PROPERTY_REFERENCE:
-    return d(*static_cast<const BACnetDeviceObjectPropertyReference*>(p));
-  case TAG_LOG_RECORD: {
-    auto& r = *static_cast<const BACnetLogRecord*>(p);
-    uint32_t datum;
-    std::memcpy(&datum, &r.datum, 4);
-    return d(r.timestamp) + w(r.choice) + d(r.bits) + w(datum) + w(r.error_class) + w(r.error_code) +
-           describe(r.any) + d(r.status_flags);
-  }
-  case TAG_READ_ACCESS_SPECIFICATION: {
-    auto& r = *static_cast<const ReadAccessSpecification*>(p);
-    return d(r.object) + d_list(r.references, d_ref);
-  }
-  case TAG_WRITE_ACCESS_SPECIFICATION: {
-    auto& r = *static_cast<const WriteAccessSpecification*>(p);
-    return d(r.object) + describe(r.properties);
-  }
-  case TAG_ALARM_SUMMARY: {
-    auto& r = *static_cast<const AlarmSummaryEntry*>(p);
-    return d(r.object) + w(r.alarm_state) + d(r.acked_transitions);
-  }
-  case TAG_ENROLLMENT_SUMMARY: {
-    auto& r = *static_cast<const EnrollmentSummaryEntry*>(p);
-    return d(r.object) + w(r.event_type) + w(r.event_state) + w(r.priority) + w(r.notification_class);
-  }
-  case TAG_READ_ACCESS_RESULT: {
-    auto& r = *static_cast<const ReadAccessResult*>(p);
-    return d(r.object) + d_list(r.results, d_element);
-  }
-  case TAG_READ_ACCESS_RESULT_ELEMENT:
-    return d_element(*static_cast<const ReadAccessResultElement*>(p));
-  case TAG_PROPERTY_REFERENCE:
-    return d_ref(*static_cast<const BACnetPropertyReference*>(p));
-  case TAG_DESTINATION: {
-    auto& r = *static_cast<const BACnetDestination*>(p);
-    return d(r.valid_days) + d(r.from) + d(r.to) + d(r.recipient) + w(r.process_id) + w(r.issue_confirmed) +
-           d(r.transitions) + w(r.lifetime) + w(r.stamp);
-  }
-  case TAG_DAILY_SCHEDULE:
-    return describe(static_cast<const BACnetDailySchedule*>(p)->day_schedule);
-  case TAG_SPECIAL_EVENT: {
-    auto& r = *static_cast<const BACnetSpecialEvent*>(p);
-    BACnetValue entry{TAG_CALENDAR_ENTRY, {}};
-    entry.payload.record = const_cast<BACnetCalendarEntry*>(&r.calendar_entry);
-    return w(r.period_choice) + describe_record(entry) + d(r.calendar_reference) + describe(r.time_values) +
-           w(r.priority);
-  }
-  case TAG_PRIORITY_VALUE: {
-    auto& r = *static_cast<const BACnetPriorityValue*>(p);
-    return w(r.choice) + w(r.unsigned_value) + describe(r.value);
-  }
-  case TAG_PROPERTY_VALUE: {
-    auto& r = *static_cast<const BACnetPropertyValue*>(p);
-    return w(r.property) + w(r.array_index) + describe(r.value) + w(r.priority);
-  }
-  case TAG_PROPERTY_STATES: {
-    auto& r = *static_cast<const BACnetPropertyStates*>(p);
-    return w(r.choice) + w(r.value);
-  }
-  case TAG_EVENT_PARAMETER: {
-    auto& r = *static_cast<const BACnetEventParameter*>(p);
-    return w(r.choice) + w(r.time_delay) + d(r.bitmask) + describe(r.values) + w(r.increment_choice) +
-           f(r.increment) + d(r.reference) + f(r.low_limit) + f(r.high_limit) + f(r.deadband) +
-           w(r.notification_threshold) + w(r.previous_count);
-  }
-  case TAG_NOTIFICATION_PARAMETERS: {
-    auto& r = *static_cast<const BACnetNotificationParameters*>(p);
-    return w(r.choice) + d(r.status_flags) + d(r.bits) + w(r.new_state.choice) + w(r.new_state.value) +
-           w(r.changed_choice) + f(r.changed_value) + describe(r.command_value) + describe(r.feedback_value) +
-           f(r.reals[0]) + f(r.reals[1]) + f(r.reals[2]) + describe(r.property_values) + d(r.buffer_property) +
-           w(r.previous_notification) + w(r.current_notification);
-  }
-  case TAG_PROPERTY_CONDITION: {
-    auto& r = *static_cast<const PropertyCondition*>(p);
-    return w(r.property) + w(r.array_index) + w(r.relation) + describe(r.comparison);
-  }
-  case TAG_COV_INCREMENT: {
-    auto& r = *static_cast<const BACnetCOVIncrement*>(p);
-    return w(r.choice) + f(r.real);
-  }
-  case TAG_OBJECT_PROPERTY_VALUE: {
-    auto& r = *static_cast<const BACnetObjectPropertyValue*>(p);
-    return d(r.object) + w(r.property) + w(r.array_index) + describe(r.value) + w(r.priority) + w(r.extra[0]) +
-           w(r.extra[1]);
-  }
-  case TAG_ANY_VALUE:
-    return describe(static_cast<const AnyValue*>(p)->value);
-  case TAG_TAGGED_DATA: {
-    auto& r = *static_cast<const TaggedData*>(p);
-    return w(r.tag_number) + describe(r.value);
-  }
-  case TAG_COV_SUBSCRIPTION: {
-    auto& r = *static_cast<const CovSubscription*>(p);
-    return w(r.recipient.not_empty) + d(r.recipient.recipient) + w(r.recipient.process_id) + d(r.monitored.object) +
-           w(r.monitored.property) + w(r.monitored.array_index) + w(r.issue_confirmed) + w(r.time_remaining) +
-           f(r.cov_increment);
-  }
-  case TAG_EVENT_SUMMARY: {
-    auto& r = *static_cast<const EventSummaryEntry*>(p);
-    return d(r.object) + w(r.event_state) + d(r.acked_transitions) + describe(r.timestamps) + w(r.notify_type) +
-           d(r.event_enable) + describe(r.priorities);
-  }
-  default:
-    return "?";
-  }
-}
-
-void blocks(const BitString& b, std::set<const void*>& out)
-{
-  if (b.bits)
-    out.insert(b.bits);
-}
-void blocks(const OctetString& s, std::set<const void*>& out)
-{
-  if (s.data)
-    out.insert(s.data);
-}
-void blocks(const BACnetValue& v, std::set<const void*>& out);
-void blocks(const BACnetRecipient& r, std::set<const void*>& out) { blocks(r.address.mac, out); }
-
-void record_blocks(const BACnetValue& v, std::set<const void*>& out)
-{
-  const void* p = v.payload.record;
-  out.insert(p);
-  switch (v.tag) {
-  case TAG_ADDRESS:
-    return blocks(static_cast<const BACnetAddressValue*>(p)->mac, out);
-  case TAG_TIME_VALUE:
-    return blocks(static_cast<const BACnetTimeValue*>(p)->value, out);
-  case TAG_ACTION_COMMAND:
-    return blocks(static_cast<const BACnetActionCommand*>(p)->value, out);
-  case TAG_SESSION_KEY:
-    blocks(static_cast<const BACnetSessionKey*>(p)->key, out);
-    return blocks(static_cast<const BACnetSessionKey*>(p)->peer.mac, out);
-  case TAG_RECIPIENT:
-    return blocks(*static_cast<const BACnetRecipient*>(p), out);
-  case TAG_ADDRESS_BINDING:
-    return blocks(static_cast<const BACnetAddressBinding*>(p)->address.mac, out);
-  case TAG_LOG_RECORD: {
-    auto& r = *static_cast<const BACnetLogRecord*>(p);
-    blocks(r.bits, out);
-    blocks(r.any, out);
-    return blocks(r.status_flags, out);
-  }
-  case TAG_READ_ACCESS_SPECIFICATION: {
-    auto& r = *static_cast<const ReadAccessSpecification*>(p);
-    if (r.references.overflow)
-      out.insert(r.references.overflow);
-    return;
-  }
-  case TAG_WRITE_ACCESS_SPECIFICATION:
-    return blocks(static_cast<const WriteAccessSpecification*>(p)->properties, out);
-  case TAG_ALARM_SUMMARY:
-    return blocks(static_cast<const AlarmSummaryEntry*>(p)->acked_transitions, out);
-  case TAG_READ_ACCESS_RESULT: {
-    auto& r = *static_cast<const ReadAccessResult*>(p);
-    if (r.results.overflow)
-      out.insert(r.results.overflow);
-    for (uint32_t i = 0; i < r.results.count; ++i)
-      blocks(inline_list_get(&r.results, i)->value, out);
-    return;
-  }
-  case TAG_READ_ACCESS_RESULT_ELEMENT:
-    return blocks(static_cast<const ReadAccessResultElement*>(p)->value, out);
-  case TAG_DESTINATION: {
-    auto& r = *static_cast<const BACnetDestination*>(p);
-    blocks(r.valid_days, out);
-    blocks(r.recipient, out);
-    return blocks(r.transitions, out);
-  }
-  case TAG_DAILY_SCHEDULE:
-    return blocks(static_cast<const BACnetDailySchedule*>(p)->day_schedule, out);
-  case TAG_SPECIAL_EVENT:
-    return blocks(static_cast<const BACnetSpecialEvent*>(p)->time_values, out);
-  case TAG_PRIORITY_VALUE:
-    return blocks(static_cast<const BACnetPriorityValue*>(p)->value, out);
-  case TAG_PROPERTY_VALUE:
-    return blocks(static_cast<const BACnetPropertyValue*>(p)->value, out);
-  case TAG_EVENT_PARAMETER:
-    blocks(static_cast<const BACnetEventParameter*>(p)->bitmask, out);
-    return blocks(static_cast<const BACnetEventParameter*>(p)->values, out);
-  case TAG_NOTIFICATION_PARAMETERS: {
-    auto& r = *static_cast<const BACnetNotificationParameters*>(p);
-    blocks(r.status_flags, out);
-    blocks(r.bits, out);
-    blocks(r.command_value, out);
-    blocks(r.feedback_value, out);
-    return blocks(r.property_values, out);
-  }
-  case TAG_PROPERTY_CONDITION:
-    return blocks(static_cast<const PropertyCondition*>(p)->comparison, out);
-  case TAG_OBJECT_PROPERTY_VALUE:
-    return blocks(static_cast<const BACnetObjectPropertyValue*>(p)->value, out);
-  case TAG_ANY_VALUE:
-    return blocks(static_cast<const AnyValue*>(p)->value, out);
-  case TAG_TAGGED_DATA:
-    return blocks(static_cast<const TaggedData*>(p)->value, out);
-  case TAG_COV_SUBSCRIPTION:
-    return blocks(static_cast<const CovSubscription*>(p)->recipient.recipient, out);
-  case TAG_EVENT_SUMMARY: {
-    auto& r = *static_cast<const EventSummaryEntry*>(p);
-    blocks(r.acked_transitions, out);
-    blocks(r.timestamps, out);
-    blocks(r.event_enable, out);
-    return blocks(r.priorities, out);
-  }
-  default:
-    return;
-  }
+  std::string text = "?";
+  with_record_type(v.tag, [&]<class R>(std::type_identity<R>) {
+    Describe walk;
+    fields(walk, *static_cast<R*>(v.payload.record));
+    text = walk.text;
+  });
+  return text;
 }
 
 void blocks(const BACnetValue& v, std::set<const void*>& out)
 {
   switch (v.tag) {
   case TAG_OCTET_STRING:
-    return blocks(v.payload.octets, out);
+    if (v.payload.octets.data)
+      out.insert(v.payload.octets.data);
+    return;
   case TAG_CHARACTER_STRING:
     if (v.payload.text)
       out.insert(v.payload.text);
     return;
   case TAG_BIT_STRING:
-    return blocks(v.payload.bits, out);
+    if (v.payload.bits.bits)
+      out.insert(v.payload.bits.bits);
+    return;
   default:
     break;
   }
@@ -685,7 +502,11 @@ void blocks(const BACnetValue& v, std::set<const void*>& out)
     for (uint32_t i = 0; i < v.payload.array->used; ++i)
       blocks(v.payload.array->elements[i], out);
   } else if (value_tag_is_record(v.tag) && v.payload.record) {
-    record_blocks(v, out);
+    out.insert(v.payload.record);
+    with_record_type(v.tag, [&]<class R>(std::type_identity<R>) {
+      Blocks walk(out);
+      fields(walk, *static_cast<R*>(v.payload.record));
+    });
   }
 }
 
@@ -722,15 +543,11 @@ std::string describe(const BACnetValue& v)
   switch (v.tag) {
   case TAG_NULL:
     break;
-  case TAG_BOOLEAN:
-    s += w(v.payload.boolean);
-    break;
+  case TAG_BOOLEAN: s += std::to_string(v.payload.boolean); break;
   case TAG_UNSIGNED:
   case TAG_SIGNED:
   case TAG_ENUMERATED:
-  case TAG_REAL:
-    s += w(v.payload.unsigned_value);
-    break;
+  case TAG_REAL: s += std::to_string(v.payload.unsigned_value); break;
   case TAG_DOUBLE:
     s += std::to_string(v.payload.double_value);
     break;
@@ -744,11 +561,7 @@ std::string describe(const BACnetValue& v)
     s += d(v.payload.bits);
     break;
   case TAG_DATE:
-    s += d(v.payload.date);
-    break;
-  case TAG_TIME:
-    s += d(v.payload.time);
-    break;
+  case TAG_TIME: s += hex(&v.payload.date, 4); break;
   case TAG_OBJECT_ID:
     s += d(v.payload.object_id);
     break;
@@ -769,6 +582,103 @@ std::string describe(const BACnetValue& v)
     }
   }
   return s + ">";
+}
+
+std::string field_text(const BACnetValue& value, const char* name)
+{
+  std::string text;
+  if (value_tag_is_record(value.tag) && value.payload.record)
+    with_record_type(value.tag, [&]<class R>(std::type_identity<R>) {
+      FindField find(name);
+      fields(find, *static_cast<R*>(value.payload.record));
+      text = find.text;
+    });
+  return text;
+}
+
+std::vector<FieldCase> field_cases()
+{
+  return {
+      {"flag byte", TAG_ACTION_COMMAND, "QUITONFAILURE",
+       [](BACnetValue& v) { rec<BACnetActionCommand>(v).quit_on_failure = 0; }},
+      {"word", TAG_ADDRESS, "NETWORK", [](BACnetValue& v) { rec<BACnetAddressValue>(v).network = 65534; }},
+      {"enumerated word", TAG_PROPERTY_REFERENCE, "PROPERTYIDENTIFIER",
+       [](BACnetValue& v) { rec<BACnetPropertyReference>(v).property = 70000; }},
+      {"optional word", TAG_ACTION_COMMAND, "PRIORITY",
+       [](BACnetValue& v) { rec<BACnetActionCommand>(v).priority = 16; }},
+      {"optional word left out", TAG_ACTION_COMMAND, "POSTDELAY",
+       [](BACnetValue& v) { rec<BACnetActionCommand>(v).post_delay = 0; }},
+      {"signed word", TAG_TAGGED_DATA, "TAG", [](BACnetValue& v) { rec<TaggedData>(v).tag_number = 14; }},
+      {"array index", TAG_PROPERTY_REFERENCE, "ARRAYINDEX",
+       [](BACnetValue& v) { rec<BACnetPropertyReference>(v).array_index = 300; }},
+      {"array index left out", TAG_PROPERTY_REFERENCE, "ARRAYINDEX",
+       [](BACnetValue& v) { rec<BACnetPropertyReference>(v).array_index = -1; }},
+      {"REAL", TAG_PRIORITY_VALUE, "REAL",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetPriorityValue>(v);
+         value_free(&r.value);
+         r.choice = 1;
+         r.real = -2.5f;
+       }},
+      // The XML form carries no day of week.
+      {"date", TAG_DATE_RANGE, "ENDDATE",
+       [](BACnetValue& v) {
+         rec<BACnetDateRange>(v).end = {124, 2, 29, VALUE_ANY};
+       }},
+      {"time", TAG_TIME_VALUE, "TIME",
+       [](BACnetValue& v) {
+         rec<BACnetTimeValue>(v).time = {23, 59, 59, 99};
+       }},
+      {"object identifier", TAG_OBJECT_PROPERTY_REFERENCE, "OBJECTIDENTIFIER",
+       [](BACnetValue& v) {
+         rec<BACnetObjectPropertyReference>(v).object = {1023, 4194303};
+       }},
+      {"device", TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, "DEVICEIDENTIFIER",
+       [](BACnetValue& v) {
+         rec<BACnetDeviceObjectPropertyReference>(v).device = {8, 4194302};
+       }},
+      {"device left out", TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, "DEVICEIDENTIFIER",
+       [](BACnetValue& v) {
+         rec<BACnetDeviceObjectPropertyReference>(v).device = {999, 0};
+       }},
+      {"octets", TAG_ADDRESS, "MACADDRESS", [](BACnetValue& v) { add_octets(rec<BACnetAddressValue>(v).mac, {0xFF}); }},
+      {"bits", TAG_DESTINATION, "TRANSITIONS",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetDestination>(v);
+         bitstring_free(&r.transitions);
+         add_bits(r.transitions, {0, 1, 0});
+       }},
+      {"value", TAG_TIME_VALUE, "VALUE",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetTimeValue>(v);
+         value_free(&r.value);
+         r.value = make_sample(TAG_OBJECT_ID, 1);
+       }},
+      {"record", TAG_DESTINATION, "RECIPIENT",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetDestination>(v);
+         recipient_free(&r.recipient);
+         r.recipient = {0, {8, 77}, {}};
+       }},
+      {"list", TAG_READ_ACCESS_SPECIFICATION, "PROPERTYREFERENCES",
+       [](BACnetValue& v) { inline_list_get(&rec<ReadAccessSpecification>(v).references, 3)->array_index = 9; }},
+      {"alternative: time", TAG_TIMESTAMP, "TIME",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetTimeStamp>(v);
+         r = {};
+         r.time = {1, 2, 3, 4};
+       }},
+      {"alternative: sequence number", TAG_TIMESTAMP, "SEQUENCENUMBER",
+       [](BACnetValue& v) {
+         auto& r = rec<BACnetTimeStamp>(v);
+         r = {};
+         r.choice = 1;
+         r.sequence = 65536;
+       }},
+      {"alternative: address", TAG_RECIPIENT, "ADDRESS",
+       [](BACnetValue& v) { add_octets(rec<BACnetRecipient>(v).address.mac, {7}); }},
+      {"kept in memory only", TAG_DESTINATION, "STAMP", [](BACnetValue& v) { rec<BACnetDestination>(v).stamp = 1234; }},
+  };
 }
 
 std::set<const void*> owned_blocks(const BACnetValue& value)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
 namespace valuetest {
@@ -23,17 +24,21 @@ std::string describe(const BACnetValue& value);
 // Every heap block the value owns, recursively.
 std::set<const void*> owned_blocks(const BACnetValue& value);
 
-// Owns a value for the length of a test.
-struct Holder {
-  BACnetValue v{};
-  Holder() = default;
-  explicit Holder(BACnetValue value) : v(value) {}
-  ~Holder() { value_free(&v); }
-  Holder(const Holder&) = delete;
-  Holder& operator=(const Holder&) = delete;
-  BACnetValue* operator->() { return &v; }
-  BACnetValue* get() { return &v; }
+using Holder = OwnedValue;
+
+// The text describe() gives the field `name` of a record value (every alternative's fields
+// are found), or "" when the record has none of that name.
+std::string field_text(const BACnetValue& value, const char* name);
+
+// One value for each kind of field the record descriptions hold, the field `name` set to a
+// value that stands out: every form that carries the record must bring it back.
+struct FieldCase {
+  const char* kind;
+  uint32_t tag;
+  const char* name;
+  void (*set)(BACnetValue& value);
 };
+std::vector<FieldCase> field_cases();
 
 BACnetValue unsigned_value(uint32_t n);
 BACnetValue real_value(float f);

@@ -1,7 +1,7 @@
 // The remote-property cache on the client side of the stack, for the end-to-end tests: the
-// stack thread runs the clock, the cache's refresh cycle and the application layer on every
-// pass, as the stack host does; COV notifications go through the service handlers into the
-// cache. Commands come on standard input, events (every cache event of every subscription
+// stack starts, runs and stops through the stack host's own tables, so the stack thread runs the
+// clock, the cache's refresh cycle and the application layer on every pass as the program does;
+// COV notifications go through the service handlers into the cache. Commands come on standard input, events (every cache event of every subscription
 // among them) go out as JSON lines. Only ever started inside the tests' network namespaces;
 // it refuses to start where it sees any interface but loopback and the lab's veths.
 //
@@ -13,15 +13,15 @@
 //   write <handle> <real> <priority>                 a waited write through the handle
 //   status <device> <type> <instance> <property>     the last write's outcome
 //   quit
+#include "backend/stack_modules.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/cache/cache.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
-#include "bacnet/foundation/stack_tick.h"
-#include "bacnet/services/client_stack.h"
-#include "bacnet/services/confirmed_services.h"
+#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/services/service_dispatch.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -99,30 +99,27 @@ bool run_command(const std::string& line)
     emit("{\"event\":\"subscribed\",\"result\":" + std::to_string(rc) + ",\"handle\":" + std::to_string(handle) + "}");
   } else if (verb == "get") {
     CacheReference r = read_reference(in);
-    BACnetValue v{};
-    int rc = cache_get_value(&r, &v);
-    emit("{\"event\":\"value\",\"result\":" + std::to_string(rc) + ",\"value\":" + value_json(v) + "}");
-    value_free(&v);
+    OwnedValue v;
+    int rc = cache_get_value(&r, v.get());
+    emit("{\"event\":\"value\",\"result\":" + std::to_string(rc) + ",\"value\":" + value_json(*v) + "}");
   } else if (verb == "read") {
     uint32_t handle = 0;
     in >> handle;
     calls.emplace_back([handle] {
-      BACnetValue v{};
+      OwnedValue v;
       CacheReadResult r;
-      int rc = cache_read_by_handle(own_client, handle, 0, &v, &r);
+      int rc = cache_read_by_handle(own_client, handle, 0, v.get(), &r);
       emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"get\":" + std::to_string(r.result) +
-           ",\"value\":" + value_json(v) + "}");
-      value_free(&v);
+           ",\"value\":" + value_json(*v) + "}");
     });
   } else if (verb == "write") {
     uint32_t handle = 0, priority = 0;
     float real = 0;
     in >> handle >> real >> priority;
     calls.emplace_back([handle, real, priority] {
-      BACnetValue v{};
-      value_set_real(&real, &v);
-      int rc = cache_write_by_handle(own_client, handle, 0, &v, uint8_t(priority));
-      value_free(&v);
+      OwnedValue v;
+      value_set_real(&real, v.get());
+      int rc = cache_write_by_handle(own_client, handle, 0, v.get(), uint8_t(priority));
       emit("{\"event\":\"written\",\"result\":" + std::to_string(rc) + "}");
     });
   } else if (verb == "status") {
@@ -141,12 +138,14 @@ int main(int argc, char** argv)
   if (outside_lab())
     return 2;
   bool trace = false;
-  ClientStackConfig config;
-  config.segment_timeout = 3000;
-  config.apdu_timeout = 3000;
-  config.apdu_retries = 1;
-  ConnectStringTable table;
-  table.max_apdu_code = 5;
+  // The stack host's modules without the object database, its file and its API.
+  constexpr StackModules kModules = kCommunicationModules | kModuleConfirmedHandlers | kModuleCache;
+  StackConfig config;
+  config.apdu_retries = 3;  // the client layer's
+  config.application_segment_timeout = 3000;
+  config.application_apdu_timeout = 3000;
+  config.application_retries = 1;
+  config.ports.max_apdu_code = 5;
   int records = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--trace") == 0)
@@ -154,7 +153,7 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc)
       own_instance = std::atoi(argv[++i]);
     else if (records < kConnectStringRecords)
-      std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
+      std::snprintf(config.ports.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
   DriverContext context;
@@ -167,29 +166,22 @@ int main(int argc, char** argv)
   driver_context_init(context, nullptr, options);
 
   config.device_instance = own_instance;
-  config.context = &context;
-  config.ports = &table;
-  config.hooks.slots[0] = on_i_am;
-  int loaded = client_stack_start(config);
-  services_register_confirmed_handlers(nullptr);
-  cache_init(&context, on_cache_event);
+  config.service_hooks.slots[0] = on_i_am;
+  config.cache_event = on_cache_event;
+  int loaded = stack_modules_start(config, &context, kModules, nullptr);
   cache_register_client(&own_client);
   for (int i = 0; i < records; ++i)
-    if (table.records[i].status == 0xFF)
+    if (config.ports.records[i].status == 0xFF)
       emit("{\"event\":\"error\",\"record\":" + std::to_string(i) + "}");
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        ",\"client\":" + std::to_string(own_client) + "}");
 
-  run_commands(run_command, [] {
-    clock_update();
-    cache_execute();
-    client_stack_pass();
-  });
+  uint32_t noted_second = os_wall_seconds();
+  run_commands(run_command, [&noted_second] { stack_modules_pass(kModules, noted_second); });
 
-  // In the stack host's order: the ports, the application layer (which ends every request in
-  // flight), then the cache, which ends every waiting helper.
-  client_stack_stop();
-  cache_destroy();
+  // The ports, the application layer (which ends every request in flight), then the cache,
+  // which ends every waiting helper.
+  stack_modules_stop(kModules);
   for (std::thread& t : calls)
     t.join();
   for (int choice = 0; choice < 32; ++choice)

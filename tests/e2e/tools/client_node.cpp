@@ -1,5 +1,6 @@
-// The client side of the stack (ports, network and application layer, service handlers,
-// client layer, address binding) with a local Device object, for the end-to-end tests: it
+// The client side of the stack (ports, network and application layer, service dispatch, client
+// layer, address binding) with a local Device object, started, run and stopped through the
+// stack host's own tables, for the end-to-end tests: it
 // answers Who-Is, binds what it hears, and runs blocking calls and discovery on command,
 // printing every event as a JSON line (the parked requests' wait lines come out as they are).
 // Only ever started inside the tests' network namespaces; it refuses to start where it sees any
@@ -16,18 +17,17 @@
 //   scan                                     sets the Device object's property 562 to TRUE
 //   status                                   reads properties 562 and 570 of the Device object
 //   quit
+#include "backend/stack_modules.h"
 #include "bacnet/client/client_call.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/client/device_discovery.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
-#include "bacnet/objects/device_object.h"
-#include "bacnet/objects/object_hooks.h"
-#include "bacnet/objects/object_table.h"
+#include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/objects/property_access.h"
-#include "bacnet/services/client_stack.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -153,28 +153,25 @@ void emit_binding(int32_t device)
 
 void write_scan_control()
 {
-  BACnetValue on{};
+  OwnedValue on;
   uint8_t yes = 1;
-  value_set_boolean(&yes, &on);
+  value_set_boolean(&yes, on.get());
   // The stack's own door: the network may not write the scan control.
   int rc = object_SetObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanControl, -1,
-                                    &on, 0);
-  value_free(&on);
+                                    on.get(), 0);
   emit("{\"event\":\"scan\",\"result\":" + std::to_string(rc) + "}");
 }
 
 void emit_status()
 {
-  BACnetValue control{}, text{};
+  OwnedValue control, text;
   int rc1 = object_ReadObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanControl, -1,
-                                      &control);
+                                      control.get());
   int rc2 = object_ReadObjectProperty(-1, uint32_t(own_instance), kDevice, uint32_t(own_instance), kScanStatus, -1,
-                                      &text);
-  emit("{\"event\":\"status\",\"results\":[" + std::to_string(rc1) + "," + std::to_string(rc2) + "],\"enabled\":" +
-       std::to_string(control.tag == TAG_BOOLEAN ? control.payload.boolean : -1) + ",\"text\":" + value_json(text) +
-       "}");
-  value_free(&control);
-  value_free(&text);
+                                      text.get());
+  emit("{\"event\":\"status\",\"results\":[" + std::to_string(rc1) + "," + std::to_string(rc2) +
+       "],\"enabled\":" + std::to_string(control->tag == TAG_BOOLEAN ? control->payload.boolean : -1) +
+       ",\"text\":" + value_json(*text) + "}");
 }
 
 bool run_command(const std::string& line)
@@ -228,27 +225,6 @@ bool run_command(const std::string& line)
   return true;
 }
 
-void start_objects()
-{
-  objtable_create();
-  DeviceIdentity identity;
-  identity.object_name = "ZOR17-Server";
-  identity.model_name = "ZOR17-Server";
-  identity.vendor_name = "Ambrel";
-  identity.application_software_version = "1.0.0.2";
-  identity.vendor_identifier = kMakerVendorIdentifier;
-  object_InitDevice(uint32_t(own_instance), &identity);
-  ObjectHooks hooks;
-  hooks.get_local_instance = address_binding_get_local_instance_value;
-  hooks.encode_binding_list = address_binding_encode_binding_list;
-  hooks.scan_control = address_binding_scan_control;
-  hooks.scan_status_text = address_binding_get_scan_status_text;
-  hooks.read_device_property = address_binding_read_device_property;
-  hooks.add_local_port = address_binding_add_local_port_value;
-  hooks.send_i_am = client_broadcast_i_am;
-  object_set_hooks(&hooks);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -256,12 +232,20 @@ int main(int argc, char** argv)
   if (outside_lab())
     return 2;
   bool trace = false;
-  ClientStackConfig config;
-  config.segment_timeout = 3000;
-  config.apdu_timeout = 3000;
-  config.apdu_retries = 1;
-  ConnectStringTable table;
-  table.max_apdu_code = 5;
+  // The stack host's modules without the objects file, the object API and the cache, and
+  // without the confirmed services: a request to this device is refused as unrecognised.
+  constexpr StackModules kModules = kCommunicationModules | kModuleObjects;
+  StackConfig config;
+  config.object_name = "ZOR17-Server";
+  config.model_name = "ZOR17-Server";
+  config.vendor_name = "Ambrel";
+  config.application_software_version = "1.0.0.2";
+  config.vendor_identifier = kMakerVendorIdentifier;
+  config.apdu_retries = 3;  // the client layer's
+  config.application_segment_timeout = 3000;
+  config.application_apdu_timeout = 3000;
+  config.application_retries = 1;
+  config.ports.max_apdu_code = 5;
   int records = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--trace") == 0)
@@ -269,9 +253,10 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc)
       own_instance = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--timeouts") == 0 && i + 1 < argc)
-      std::sscanf(argv[++i], "%d,%d,%d", &config.segment_timeout, &config.apdu_timeout, &config.apdu_retries);
+      std::sscanf(argv[++i], "%d,%d,%d", &config.application_segment_timeout, &config.application_apdu_timeout,
+                  &config.application_retries);
     else if (records < kConnectStringRecords)
-      std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
+      std::snprintf(config.ports.records[records++].connect, kConnectStringLength, "%s", argv[i]);
   }
 
   DriverContext context;
@@ -283,31 +268,26 @@ int main(int argc, char** argv)
   }
   driver_context_init(context, nullptr, options);
 
-  start_objects();
   ServicesSeams seams;
   seams.who_has = services_object_table_who_has;
   seams.set_clock = print_clock;
-  services_set_seams(&seams);
   config.device_instance = own_instance;
-  config.context = &context;
-  config.ports = &table;
-  config.hooks.slots[0] = on_i_am;
-  int loaded = client_stack_start(config);
+  config.service_hooks.slots[0] = on_i_am;
+  int loaded = stack_modules_start(config, &context, kModules, &seams);
   for (int i = 0; i < records; ++i)
-    if (table.records[i].status == 0xFF)
-      emit("{\"event\":\"error\",\"record\":" + std::to_string(i) + ",\"text\":" + quoted(table.records[i].error) + "}");
+    if (config.ports.records[i].status == 0xFF)
+      emit("{\"event\":\"error\",\"record\":" + std::to_string(i) +
+           ",\"text\":" + quoted(config.ports.records[i].error) + "}");
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  run_commands(run_command, client_stack_pass);
+  uint32_t noted_second = os_wall_seconds();
+  run_commands(run_command, [&noted_second] { stack_modules_pass(kModules, noted_second); });
 
   // Shutting down ends every call still waiting.
-  client_stack_stop();
+  stack_modules_stop(kModules);
   for (std::thread& t : calls)
     t.join();
-  object_set_hooks(nullptr);
-  objtable_destroy();
-  services_set_seams(nullptr);
   driver_context_free(context);
   emit("{\"event\":\"stopped\"}");
   return 0;

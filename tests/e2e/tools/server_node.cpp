@@ -1,7 +1,7 @@
-// The local device as other BACnet devices meet it, for the end-to-end tests: the stack with its
-// object database (the Device object, one object of each creatable and commandable kind, File
-// objects over local files), its request poll and once-a-second behaviour, and every confirmed
-// handler installed, as the stack host wires them. Commands come on standard input, events go
+// The local device as other BACnet devices meet it, for the end-to-end tests: the whole stack,
+// started, run and stopped through the stack host's own tables, with its object database (the
+// Device object, one object of each creatable and commandable kind, File objects over local
+// files), its request poll and once-a-second behaviour, and every confirmed handler installed. Commands come on standard input, events go
 // out as JSON lines. Only ever started inside the tests' network namespaces; it refuses to start
 // where it sees any interface but loopback and the lab's veths.
 //
@@ -15,28 +15,19 @@
 //                              a Notification Class (priorities 101, 102, 103, every
 //                              acknowledgment required) whose one recipient is that B/IP address
 //   quit
-#include "bacnet/application/application_layer.h"
+#include "backend/stack_modules.h"
 #include "bacnet/client/client_request.h"
-#include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/codec_device_services.h"
-#include "bacnet/datalink/bacnetmstp.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
-#include "bacnet/objects/device_object.h"
-#include "bacnet/objects/object_behaviour.h"
-#include "bacnet/objects/object_database.h"
-#include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
-#include "bacnet/objects/serialize.h"
-#include "bacnet/services/client_stack.h"
-#include "bacnet/services/confirmed_services.h"
-#include "bacnet/services/device_management_services.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/services/unconfirmed_services.h"
+#include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 #include "node_io.h"
 
@@ -67,43 +58,9 @@ int on_reinitialize(const void* request)
   return 0;
 }
 
-// The object database's calls into the layers around it, as the stack host makes them.
-uint32_t apdu_timeout() { return uint32_t(application_layer_get_apdu_timeout()); }
-uint32_t apdu_retries() { return uint32_t(application_layer_get_apdu_retries()); }
-int max_apdu(uint32_t network, BACnetValue* value, uint8_t write_flag)
+// The objects a test asks for, beside the Device object.
+void add_objects(const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
 {
-  uint32_t length = 0;
-  if (write_flag || datalink_get_max_apdu(network, &length) != 0)
-    return 1;
-  return value_set_unsigned(&length, value);
-}
-
-void start_objects(const DriverContext& context, const char* objects_file,
-                   const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
-{
-  DeviceIdentity identity;
-  identity.objects_file = objects_file;
-  identity.object_name = "ZOR17 Server";
-  identity.model_name = "ZOR17_BACnet";
-  identity.vendor_name = "Ambrel";
-  identity.application_software_version = "1.0.0.2";
-  identity.firmware_revision = "1.0";
-  identity.vendor_identifier = kMakerVendorIdentifier;
-  object_Init(own_instance, &context, &identity);
-  ObjectHooks hooks;
-  hooks.get_apdu_timeout = apdu_timeout;
-  hooks.get_apdu_retries = apdu_retries;
-  hooks.read_max_apdu = max_apdu;
-  hooks.read_mstp_setting = bacnetmstp_read_device_property;
-  hooks.get_local_instance = address_binding_get_local_instance_value;
-  hooks.encode_binding_list = address_binding_encode_binding_list;
-  hooks.scan_control = address_binding_scan_control;
-  hooks.scan_status_text = address_binding_get_scan_status_text;
-  hooks.read_device_property = address_binding_read_device_property;
-  hooks.add_local_port = address_binding_add_local_port_value;
-  hooks.send_i_am = client_broadcast_i_am;
-  hooks.object_timer = object_Timer;
-  object_set_hooks(&hooks);
   for (uint32_t type : {2u, 5u, 19u})
     object_CreateObject(own_instance, type, 1);
   for (const auto& [instance, path] : files) {
@@ -117,28 +74,26 @@ void start_objects(const DriverContext& context, const char* objects_file,
 
 void emit_objects()
 {
-  BACnetValue list{};
-  objtable_object_list(own_instance, &list);
+  OwnedValue list;
+  objtable_object_list(own_instance, list.get());
   std::string out;
-  if (const BACnetValueArray* a = value_array(&list))
+  if (const BACnetValueArray* a = value_array(list.get()))
     for (uint32_t i = 0; i < a->used; ++i) {
       const BACnetObjectId& id = a->elements[i].payload.object_id;
       out += (out.empty() ? "\"" : ",\"") + std::to_string(id.type) + ":" + std::to_string(id.instance) + "\"";
     }
-  value_free(&list);
   emit("{\"event\":\"objects\",\"list\":[" + out + "]}");
 }
 
 void emit_read(uint32_t type, uint32_t instance, uint32_t property)
 {
-  BACnetValue v{};
-  int rc = object_ReadObjectProperty(-1, own_instance, type, instance, property, -1, &v);
+  OwnedValue v;
+  int rc = object_ReadObjectProperty(-1, own_instance, type, instance, property, -1, v.get());
   std::string value = "null";
-  if (v.tag == TAG_CHARACTER_STRING)
-    value = quoted(v.payload.text ? v.payload.text : "");
-  else if (v.tag == TAG_UNSIGNED)
-    value = std::to_string(v.payload.unsigned_value);
-  value_free(&v);
+  if (v->tag == TAG_CHARACTER_STRING)
+    value = quoted(v->payload.text ? v->payload.text : "");
+  else if (v->tag == TAG_UNSIGNED)
+    value = std::to_string(v->payload.unsigned_value);
   emit("{\"event\":\"read\",\"result\":" + std::to_string(rc) + ",\"value\":" + value + "}");
 }
 
@@ -153,9 +108,9 @@ void make_notification_class(uint32_t instance, uint32_t network, const std::str
       priorities->elements[i].payload.unsigned_value = 101 + i;
     const uint8_t all[7] = {1, 1, 1, 1, 1, 1, 1};
     bitstring_set(object_bits(nc, PROP_ACK_REQUIRED), all, 3);
-    BACnetValue recipient{};
-    value_init(&recipient, TAG_DESTINATION);
-    auto* d = value_record<BACnetDestination>(&recipient);
+    OwnedValue recipient;
+    value_init(recipient.get(), TAG_DESTINATION);
+    auto* d = value_record<BACnetDestination>(recipient.get());
     bitstring_set(&d->valid_days, all, 7);
     bitstring_set(&d->transitions, all, 3);
     d->from = d->to = {255, 255, 255, 255};
@@ -166,9 +121,8 @@ void make_notification_class(uint32_t instance, uint32_t network, const std::str
     octetstring_set(&d->recipient.address.mac, mac, 6);
     d->process_id = process;
     d->issue_confirmed = confirmed ? 1 : 0;
-    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST,
-                                             -1, 0, &recipient));
-    value_free(&recipient);
+    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST, -1,
+                                             0, recipient.get()));
   }
   emit("{\"event\":\"notification-class\",\"result\":" + std::to_string(result) + "}");
 }
@@ -205,16 +159,21 @@ int main(int argc, char** argv)
 {
   if (outside_lab())
     return 2;
-  ClientStackConfig config;
-  config.segment_timeout = 3000;
-  config.apdu_timeout = 3000;
-  config.apdu_retries = 1;
-  ConnectStringTable table;
-  table.max_apdu_code = 5;
+  StackConfig config;
+  config.object_name = "ZOR17 Server";
+  config.model_name = "ZOR17_BACnet";
+  config.vendor_name = "Ambrel";
+  config.application_software_version = "1.0.0.2";
+  config.firmware_revision = "1.0";
+  config.vendor_identifier = kMakerVendorIdentifier;
+  config.apdu_retries = 3;  // the client layer's
+  config.application_segment_timeout = 3000;
+  config.application_apdu_timeout = 3000;
+  config.application_retries = 1;
+  config.ports.max_apdu_code = 5;
   int records = 0;
   std::vector<std::pair<uint32_t, std::string>> files;
   std::vector<uint32_t> read_only;
-  const char* objects_file = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--device" && i + 1 < argc) {
@@ -225,11 +184,11 @@ int main(int argc, char** argv)
       if (eq != std::string::npos)
         files.emplace_back(uint32_t(std::atoi(spec.substr(0, eq).c_str())), spec.substr(eq + 1));
     } else if (arg == "--objects" && i + 1 < argc) {
-      objects_file = argv[++i];
+      config.objects_file_name = argv[++i];
     } else if (arg == "--read-only" && i + 1 < argc) {
       read_only.push_back(uint32_t(std::atoi(argv[++i])));
     } else if (records < kConnectStringRecords) {
-      std::snprintf(table.records[records++].connect, kConnectStringLength, "%s", argv[i]);
+      std::snprintf(config.ports.records[records++].connect, kConnectStringLength, "%s", argv[i]);
     }
   }
 
@@ -237,41 +196,25 @@ int main(int argc, char** argv)
   uint8_t options[24] = {};
   driver_context_init(context, nullptr, options);
 
-  // In the stack host's order: the objects file, objects, the handlers with their hooks, then
-  // the client side.
-  serialize_Init(&context, objects_file);
-  object_set_save_function(serialize_SaveOwner);
-  start_objects(context, objects_file, files, read_only);
+  // The whole stack as the stack host starts it, with Who-Has answered from the object table
+  // and every clock left alone.
   ServicesSeams seams;
   seams.who_has = services_object_table_who_has;
-  services_set_seams(&seams);
   config.device_instance = int32_t(own_instance);
-  config.context = &context;
-  config.ports = &table;
-  config.hooks.slots[14] = on_reinitialize;
-  int loaded = client_stack_start(config);
-  services_register_confirmed_handlers(nullptr);
+  config.service_hooks.slots[14] = on_reinitialize;
+  int loaded = stack_modules_start(config, &context, kWholeStack, &seams);
+  add_objects(files, read_only);
   for (int i = 0; i < records; ++i)
-    if (table.records[i].status == 0xFF)
-      emit("{\"event\":\"error\",\"record\":" + std::to_string(i) + ",\"text\":" + quoted(table.records[i].error) + "}");
+    if (config.ports.records[i].status == 0xFF)
+      emit("{\"event\":\"error\",\"record\":" + std::to_string(i) +
+           ",\"text\":" + quoted(config.ports.records[i].error) + "}");
   emit("{\"event\":\"ready\",\"device\":" + std::to_string(own_instance) + ",\"loaded\":" + std::to_string(loaded) +
        "}");
 
-  uint32_t last_second = os_wall_seconds();
-  run_commands(run_command, [&last_second] {
-    if (uint32_t second = os_wall_seconds(); second != last_second) {
-      last_second = second;
-      object_second_tick();
-    }
-    object_Poll();
-    client_stack_pass();
-  });
+  uint32_t noted_second = os_wall_seconds();
+  run_commands(run_command, [&noted_second] { stack_modules_pass(kWholeStack, noted_second); });
 
-  client_stack_stop();
-  object_Shutdown();
-  serialize_Exit();
-  object_set_hooks(nullptr);
-  services_set_seams(nullptr);
+  stack_modules_stop(kWholeStack);
   driver_context_free(context);
   emit("{\"event\":\"stopped\"}");
   return 0;
