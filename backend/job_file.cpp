@@ -52,6 +52,7 @@ std::optional<std::string> KeyMap::get(const std::string& key) const
 std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
 {
   std::vector<const Entry*> order;
+  order.reserve(entries_.size());
   for (const Entry& e : entries_)
     order.push_back(&e);
   std::sort(order.begin(), order.end(), [](const Entry* a, const Entry* b) {
@@ -60,6 +61,7 @@ std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
     return a->sequence > b->sequence;
   });
   std::vector<std::pair<std::string, std::string>> out;
+  out.reserve(order.size());
   for (const Entry* e : order)
     out.emplace_back(e->key, e->value);
   return out;
@@ -115,7 +117,7 @@ JobFile parse(std::string_view text)
 
 }  // namespace
 
-std::vector<JobFileSection> parse_job_file(const std::string& text) { return parse(text).sections; }
+std::vector<JobFileSection> parse_job_file(std::string_view text) { return parse(text).sections; }
 
 JobFile read_job_file(const std::string& path)
 {

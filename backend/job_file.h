@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,4 +48,4 @@ struct JobFile {
 // holds at most 102400 characters of lines, the name list 102400 characters, and the file
 // as a whole at most twice as much; reading stops where the file goes beyond them.
 JobFile read_job_file(const std::string& path);
-std::vector<JobFileSection> parse_job_file(const std::string& text);
+std::vector<JobFileSection> parse_job_file(std::string_view text);
