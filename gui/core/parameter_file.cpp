@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace params {
@@ -112,7 +113,7 @@ std::optional<QString> FieldNumber(const QString& text)
 ReadResult Read(const QByteArray& contents)
 {
   // The lines as the text reader splits them; what follows the last loaded line is not read.
-  const std::vector<QByteArrayView> lines = TxtOps::SplitLines(contents);
+  const std::vector<QByteArrayView> lines = TxtOps::SplitLines(contents, kLineCount);
   if (int(lines.size()) < kLineCount)
     return {std::nullopt, refused(global::InLanguage("Sie hat %1 statt %2 Zeilen.", "It has %1 lines instead of %2.")
                                       .arg(lines.size())
@@ -132,22 +133,21 @@ ReadResult Read(const QByteArray& contents)
       set.register_texts[size_t(index)] = FieldNumber(value);
       if (!set.register_texts[size_t(index)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist keine Zahl.", "Line %1: \"%2\" is not a number.")
-                        .arg(line)
-                        .arg(value);
+                        .arg(QString::number(line), value);
     } else {
       set.bit_values[size_t(index - kRegisterCount)] = bit_value(value);
       if (!set.bit_values[size_t(index - kRegisterCount)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.",
                                        "Line %1: \"%2\" is not a value from 0 to 2.")
-                        .arg(line)
-                        .arg(value);
+                        .arg(QString::number(line), value);
     }
   }
   if (left_out.isEmpty())
-    return {set, QString()};
-  return {set, global::InLanguage("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie waren:\r\n",
-                                  "These values were not loaded; their fields stay as they were:\r\n") +
-                   left_out.join("\r\n")};
+    return {std::move(set), QString()};
+  return {std::move(set),
+          global::InLanguage("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie waren:\r\n",
+                             "These values were not loaded; their fields stay as they were:\r\n") +
+              left_out.join("\r\n")};
 }
 
 }  // namespace params
