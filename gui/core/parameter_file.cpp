@@ -51,12 +51,25 @@ QString refused(const QString& why)
 
 }  // namespace
 
-QByteArray NumberItem(int64_t value)
-{
-  char text[24];
-  const int length = std::snprintf(text, sizeof text, value < 0 ? "%lld " : " %lld ", static_cast<long long>(value));
-  return QByteArray(text, length);
-}
+namespace {
+
+// A number item in a room of its own, so that a line takes it without a copy on the heap.
+class NumberText {
+public:
+  explicit NumberText(int64_t value)
+      : length_(std::snprintf(text_, sizeof text_, value < 0 ? "%lld " : " %lld ", static_cast<long long>(value)))
+  {
+  }
+  operator QByteArrayView() const { return QByteArrayView(text_, length_); }
+
+private:
+  char text_[24];
+  int length_;
+};
+
+}  // namespace
+
+QByteArray NumberItem(int64_t value) { return QByteArrayView(NumberText(value)).toByteArray(); }
 
 QByteArray Write(const Header& header, const ParameterSet& set)
 {
@@ -83,17 +96,17 @@ QByteArray Write(const Header& header, const ParameterSet& set)
   } else {
     for (int i = 0; i < 3; ++i)
       line();
-    line({item(header.texts[15]), NumberItem(header.destination)});
+    line({item(header.texts[15]), NumberText(header.destination)});
   }
   line();
   line({item(header.texts[10])});
   line();
   for (int i = 0; i < kRegisterCount; ++i)
-    line({"Register", NumberItem(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
+    line({"Register", NumberText(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
           item(set.register_texts[size_t(i)])});
   for (int i = 0; i < kBitCount; ++i)
-    line({item(header.texts[11]), NumberItem(i + 1), ";", item(set.bit_captions[size_t(i)]), ";",
-          NumberItem(set.bit_values[size_t(i)])});
+    line({item(header.texts[11]), NumberText(i + 1), ";", item(set.bit_captions[size_t(i)]), ";",
+          NumberText(set.bit_values[size_t(i)])});
   return file;
 }
 
