@@ -38,7 +38,7 @@ void KeyMap::set(const std::string& key, const std::string& value)
       e.value = value;
       return;
     }
-  entries_.push_back({key, value, text_hash(key) % kBuckets, next_sequence_++});
+  entries_.push_back({key, value, text_hash(key) % kBuckets});
 }
 
 std::optional<std::string> KeyMap::get(const std::string& key) const
@@ -51,19 +51,14 @@ std::optional<std::string> KeyMap::get(const std::string& key) const
 
 std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
 {
-  std::vector<const Entry*> order;
-  order.reserve(entries_.size());
-  for (const Entry& e : entries_)
-    order.push_back(&e);
-  std::sort(order.begin(), order.end(), [](const Entry* a, const Entry* b) {
-    if (a->bucket != b->bucket)
-      return a->bucket < b->bucket;
-    return a->sequence > b->sequence;
-  });
+  // Entries are kept in the order they came: within a bucket, newest first is that order
+  // backwards.
   std::vector<std::pair<std::string, std::string>> out;
-  out.reserve(order.size());
-  for (const Entry* e : order)
-    out.emplace_back(e->key, e->value);
+  out.reserve(entries_.size());
+  for (uint32_t bucket = 0; bucket < kBuckets; ++bucket)
+    for (auto e = entries_.rbegin(); e != entries_.rend(); ++e)
+      if (e->bucket == bucket)
+        out.emplace_back(e->key, e->value);
   return out;
 }
 

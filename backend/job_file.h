@@ -27,10 +27,8 @@ private:
   struct Entry {
     std::string key, value;
     uint32_t bucket;
-    uint32_t sequence;
   };
-  std::vector<Entry> entries_;
-  uint32_t next_sequence_ = 0;
+  std::vector<Entry> entries_;  // in the order the keys came
 };
 
 struct JobFileSection {
