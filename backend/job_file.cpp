@@ -38,7 +38,7 @@ void KeyMap::set(const std::string& key, const std::string& value)
       e.value = value;
       return;
     }
-  entries_.push_back({key, value, text_hash(key) % kBuckets, next_sequence_++});
+  entries_.push_back({key, value, text_hash(key) % kBuckets});
 }
 
 std::optional<std::string> KeyMap::get(const std::string& key) const
@@ -51,17 +51,14 @@ std::optional<std::string> KeyMap::get(const std::string& key) const
 
 std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
 {
-  std::vector<const Entry*> order;
-  for (const Entry& e : entries_)
-    order.push_back(&e);
-  std::sort(order.begin(), order.end(), [](const Entry* a, const Entry* b) {
-    if (a->bucket != b->bucket)
-      return a->bucket < b->bucket;
-    return a->sequence > b->sequence;
-  });
+  // Entries are kept in the order they came: within a bucket, newest first is that order
+  // backwards.
   std::vector<std::pair<std::string, std::string>> out;
-  for (const Entry* e : order)
-    out.emplace_back(e->key, e->value);
+  out.reserve(entries_.size());
+  for (uint32_t bucket = 0; bucket < kBuckets; ++bucket)
+    for (auto e = entries_.rbegin(); e != entries_.rend(); ++e)
+      if (e->bucket == bucket)
+        out.emplace_back(e->key, e->value);
   return out;
 }
 
@@ -115,7 +112,7 @@ JobFile parse(std::string_view text)
 
 }  // namespace
 
-std::vector<JobFileSection> parse_job_file(const std::string& text) { return parse(text).sections; }
+std::vector<JobFileSection> parse_job_file(std::string_view text) { return parse(text).sections; }
 
 JobFile read_job_file(const std::string& path)
 {

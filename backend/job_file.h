@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,10 +27,8 @@ private:
   struct Entry {
     std::string key, value;
     uint32_t bucket;
-    uint32_t sequence;
   };
-  std::vector<Entry> entries_;
-  uint32_t next_sequence_ = 0;
+  std::vector<Entry> entries_;  // in the order the keys came
 };
 
 struct JobFileSection {
@@ -47,4 +46,4 @@ struct JobFile {
 // holds at most 102400 characters of lines, the name list 102400 characters, and the file
 // as a whole at most twice as much; reading stops where the file goes beyond them.
 JobFile read_job_file(const std::string& path);
-std::vector<JobFileSection> parse_job_file(const std::string& text);
+std::vector<JobFileSection> parse_job_file(std::string_view text);

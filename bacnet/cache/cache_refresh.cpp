@@ -215,6 +215,7 @@ void collect(uint32_t now)
   std::sort(g_cycle.writes.begin(), g_cycle.writes.end(), by_order);
   std::vector<int32_t> named;
   try {
+    named.reserve(g_cycle.reads.size() + g_cycle.writes.size());
     for (const auto* list : {&g_cycle.reads, &g_cycle.writes})
       for (const CacheReference& r : *list)
         named.push_back(int32_t(r.device.instance));
@@ -333,6 +334,7 @@ bool add_specification(ReadPropertyMultipleRequest& request, const CacheReferenc
 void read_multiple(uint32_t now)
 {
   std::vector<CacheReference> batch;
+  batch.reserve(std::min(kCacheReadBatch, g_cycle.reads.size() - g_cycle.list_index));
   const CacheReference first = g_cycle.reads[g_cycle.list_index];
   while (g_cycle.list_index < g_cycle.reads.size() && batch.size() < kCacheReadBatch &&
          same_device(g_cycle.reads[g_cycle.list_index], first)) {

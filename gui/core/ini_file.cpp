@@ -10,20 +10,28 @@ namespace {
 constexpr int kReadBufferSize = 32;
 
 // Lines are looked at in place: their parts are views into them.
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
 QByteArrayView trim_blanks(QByteArrayView text)
 {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+  const char* begin = text.begin();
+  const char* end = text.end();
+  while (begin < end && blank(*begin))
     ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+  while (end > begin && blank(end[-1]))
     --end;
-  return text.sliced(begin, end - begin);
+  return QByteArrayView(begin, end);
 }
 
 // A name as the file's names are compared with it: single-byte text without its blanks.
-// Made once per look-up, not once per line.
-QString wanted_name(const QString& text) { return QString::fromLatin1(trim_blanks(text.toLatin1())); }
+// Made once per look-up, not once per line; a name that is that already is taken as it is.
+QString wanted_name(const QString& text)
+{
+  const bool single_byte = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+  if (single_byte && (text.isEmpty() || (!blank(char(text.front().unicode())) && !blank(char(text.back().unicode())))))
+    return text;
+  return QString::fromLatin1(trim_blanks(text.toLatin1()));
+}
 
 bool same_name(QByteArrayView stored, const QString& wanted)
 {
@@ -33,9 +41,11 @@ bool same_name(QByteArrayView stored, const QString& wanted)
 // The section name of a "[name]" line; no value for any other line.
 std::optional<QByteArrayView> section_name(QByteArrayView line)
 {
-  QByteArrayView text = trim_blanks(line);
-  if (!text.startsWith('['))
+  // Most lines are no section: the first character that is no blank tells.
+  const char* first = std::find_if_not(line.begin(), line.end(), blank);
+  if (first == line.end() || *first != '[')
     return std::nullopt;
+  QByteArrayView text = trim_blanks(line);
   qsizetype close = text.indexOf(']');
   return trim_blanks(text.sliced(1, (close < 0 ? text.size() : close) - 1));
 }
@@ -109,7 +119,11 @@ IniFile IniFile::Parse(const QByteArray& bytes)
 
 QByteArray IniFile::ToBytes() const
 {
+  qsizetype size = 0;
+  for (const QByteArray& line : lines_)
+    size += line.size() + 2;
   QByteArray bytes;
+  bytes.reserve(size);
   for (const QByteArray& line : lines_) {
     bytes += line;
     bytes += "\r\n";

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace params {
@@ -50,12 +51,25 @@ QString refused(const QString& why)
 
 }  // namespace
 
-QByteArray NumberItem(int64_t value)
-{
-  char text[24];
-  const int length = std::snprintf(text, sizeof text, value < 0 ? "%lld " : " %lld ", static_cast<long long>(value));
-  return QByteArray(text, length);
-}
+namespace {
+
+// A number item in a room of its own, so that a line takes it without a copy on the heap.
+class NumberText {
+public:
+  explicit NumberText(int64_t value)
+      : length_(std::snprintf(text_, sizeof text_, value < 0 ? "%lld " : " %lld ", static_cast<long long>(value)))
+  {
+  }
+  operator QByteArrayView() const { return QByteArrayView(text_, length_); }
+
+private:
+  char text_[24];
+  int length_;
+};
+
+}  // namespace
+
+QByteArray NumberItem(int64_t value) { return QByteArrayView(NumberText(value)).toByteArray(); }
 
 QByteArray Write(const Header& header, const ParameterSet& set)
 {
@@ -82,17 +96,17 @@ QByteArray Write(const Header& header, const ParameterSet& set)
   } else {
     for (int i = 0; i < 3; ++i)
       line();
-    line({item(header.texts[15]), NumberItem(header.destination)});
+    line({item(header.texts[15]), NumberText(header.destination)});
   }
   line();
   line({item(header.texts[10])});
   line();
   for (int i = 0; i < kRegisterCount; ++i)
-    line({"Register", NumberItem(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
+    line({"Register", NumberText(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
           item(set.register_texts[size_t(i)])});
   for (int i = 0; i < kBitCount; ++i)
-    line({item(header.texts[11]), NumberItem(i + 1), ";", item(set.bit_captions[size_t(i)]), ";",
-          NumberItem(set.bit_values[size_t(i)])});
+    line({item(header.texts[11]), NumberText(i + 1), ";", item(set.bit_captions[size_t(i)]), ";",
+          NumberText(set.bit_values[size_t(i)])});
   return file;
 }
 
@@ -112,7 +126,7 @@ std::optional<QString> FieldNumber(const QString& text)
 ReadResult Read(const QByteArray& contents)
 {
   // The lines as the text reader splits them; what follows the last loaded line is not read.
-  const std::vector<QByteArrayView> lines = TxtOps::SplitLines(contents);
+  const std::vector<QByteArrayView> lines = TxtOps::SplitLines(contents, kLineCount);
   if (int(lines.size()) < kLineCount)
     return {std::nullopt, refused(global::InLanguage("Sie hat %1 statt %2 Zeilen.", "It has %1 lines instead of %2.")
                                       .arg(lines.size())
@@ -132,22 +146,21 @@ ReadResult Read(const QByteArray& contents)
       set.register_texts[size_t(index)] = FieldNumber(value);
       if (!set.register_texts[size_t(index)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist keine Zahl.", "Line %1: \"%2\" is not a number.")
-                        .arg(line)
-                        .arg(value);
+                        .arg(QString::number(line), value);
     } else {
       set.bit_values[size_t(index - kRegisterCount)] = bit_value(value);
       if (!set.bit_values[size_t(index - kRegisterCount)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.",
                                        "Line %1: \"%2\" is not a value from 0 to 2.")
-                        .arg(line)
-                        .arg(value);
+                        .arg(QString::number(line), value);
     }
   }
   if (left_out.isEmpty())
-    return {set, QString()};
-  return {set, global::InLanguage("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie waren:\r\n",
-                                  "These values were not loaded; their fields stay as they were:\r\n") +
-                   left_out.join("\r\n")};
+    return {std::move(set), QString()};
+  return {std::move(set),
+          global::InLanguage("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie waren:\r\n",
+                             "These values were not loaded; their fields stay as they were:\r\n") +
+              left_out.join("\r\n")};
 }
 
 }  // namespace params

@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -12,13 +13,13 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 bool same(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // True when path is below or equal to key.
-bool within(const QString& path, const QString& key)
+bool within(QStringView path, QStringView key)
 {
   if (key.isEmpty())
     return true;
   if (same(path, key))
     return true;
-  return path.size() > key.size() && path[key.size()] == '\\' && same(QStringView(path).left(key.size()), key);
+  return path.size() > key.size() && path[key.size()] == '\\' && same(path.left(key.size()), key);
 }
 
 // Reads a quoted text from pos (at the opening quote); pos ends after the closing quote.
@@ -114,15 +115,27 @@ std::optional<StoredValue> parse_value(QStringView line)
   return std::nullopt;
 }
 
+// True when no part of the path is empty or has a blank at either end.
+bool is_normal(QStringView path)
+{
+  const QChar* part = path.begin();
+  for (const QChar* c = path.begin();; ++c) {
+    if (c != path.end() && *c != '\\')
+      continue;
+    if (c == part || part->isSpace() || (c - 1)->isSpace())
+      return false;
+    if (c == path.end())
+      return true;
+    part = c + 1;
+  }
+}
+
 }  // namespace
 
 QString SettingsStore::NormalPath(const QString& path)
 {
   // A path that is normal already (every stored one is) is given back as it is.
-  bool normal = true;
-  for (QStringView part : QStringView(path).tokenize(u'\\'))
-    normal = normal && !part.isEmpty() && part.trimmed().size() == part.size();
-  if (normal)
+  if (is_normal(path))
     return path;
   QString joined;
   for (QStringView part : QStringView(path).tokenize(u'\\')) {
@@ -147,25 +160,46 @@ SettingsStore SettingsStore::Load(const QString& path)
 SettingsStore SettingsStore::Parse(const QByteArray& contents)
 {
   SettingsStore store;
-  std::optional<QString> current;
   const QString text = QString::fromUtf8(contents);
+  // The current key's path, normal: in the text itself, or in `normalized` when the file's
+  // was not.
+  std::optional<QStringView> current;
+  QString normalized;
+  // Where the current key stands among the keys once it is stored, else -1; keys are only
+  // added.
+  qsizetype current_index = -1;
   for (QStringView line : QStringView(text).tokenize(u'\n')) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
       continue;
     if (line.startsWith('[')) {
       qsizetype close = line.lastIndexOf(']');
-      current = close > 0 ? std::optional<QString>(NormalPath(line.sliced(1, close - 1).toString())) : std::nullopt;
-      if (current && current->isEmpty())
+      current.reset();
+      current_index = -1;
+      if (close <= 0)
+        continue;
+      current = line.sliced(1, close - 1);
+      if (!is_normal(*current)) {
+        normalized = NormalPath(current->toString());
+        current = normalized;
+      }
+      if (current->isEmpty()) {
         current.reset();
-      if (current && !store.KeyExists(*current))
-        store.keys_.push_back(StoredKey{*current, {}});
+        continue;
+      }
+      if (!store.holds(*current)) {
+        store.keys_.push_back(StoredKey{current->toString(), {}});
+        current_index = qsizetype(store.keys_.size()) - 1;
+      }
       continue;
     }
     if (!current)
       continue;
-    if (std::optional<StoredValue> value = parse_value(line))
-      store.SetValue(*current, *value);
+    if (std::optional<StoredValue> value = parse_value(line)) {
+      if (current_index < 0)
+        current_index = qsizetype(store.key_index(*current));
+      set_in(store.keys_[size_t(current_index)], std::move(*value));
+    }
   }
   return store;
 }
@@ -213,10 +247,11 @@ bool SettingsStore::Save(const QString& path) const
   return file.commit();
 }
 
-bool SettingsStore::KeyExists(const QString& path) const
+bool SettingsStore::KeyExists(const QString& path) const { return holds(NormalPath(path)); }
+
+bool SettingsStore::holds(QStringView normal_path) const
 {
-  const QString key = NormalPath(path);
-  return std::any_of(keys_.begin(), keys_.end(), [&](const StoredKey& k) { return within(k.path, key); });
+  return std::any_of(keys_.begin(), keys_.end(), [&](const StoredKey& k) { return within(k.path, normal_path); });
 }
 
 std::vector<QString> SettingsStore::SubKeys(const QString& path) const
@@ -226,10 +261,11 @@ std::vector<QString> SettingsStore::SubKeys(const QString& path) const
   for (const StoredKey& k : keys_) {
     if (same(k.path, key) || !within(k.path, key))
       continue;
-    QString rest = key.isEmpty() ? k.path : k.path.mid(key.size() + 1);
-    QString name = rest.section('\\', 0, 0);
+    const QStringView rest = key.isEmpty() ? QStringView(k.path) : QStringView(k.path).sliced(key.size() + 1);
+    const qsizetype slash = rest.indexOf('\\');
+    const QStringView name = slash < 0 ? rest : rest.first(slash);
     if (std::none_of(names.begin(), names.end(), [&](const QString& n) { return same(n, name); }))
-      names.push_back(name);
+      names.push_back(name.toString());
   }
   return names;
 }
@@ -247,21 +283,29 @@ const StoredValue* SettingsStore::FindValue(const QString& path, const QString& 
   return nullptr;
 }
 
-void SettingsStore::SetValue(const QString& path, const StoredValue& value)
+size_t SettingsStore::key_index(QStringView normal_path)
 {
-  const QString key = NormalPath(path);
-  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const StoredKey& k) { return same(k.path, key); });
-  if (it == keys_.end()) {
-    keys_.push_back(StoredKey{key, {}});
-    it = keys_.end() - 1;
-  }
-  for (StoredValue& v : it->values) {
+  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const StoredKey& k) { return same(k.path, normal_path); });
+  if (it != keys_.end())
+    return size_t(it - keys_.begin());
+  keys_.push_back(StoredKey{normal_path.toString(), {}});
+  return keys_.size() - 1;
+}
+
+void SettingsStore::set_in(StoredKey& key, StoredValue value)
+{
+  for (StoredValue& v : key.values) {
     if (same(v.name, value.name)) {
-      v = value;
+      v = std::move(value);
       return;
     }
   }
-  it->values.push_back(value);
+  key.values.push_back(std::move(value));
+}
+
+void SettingsStore::SetValue(const QString& path, const StoredValue& value)
+{
+  set_in(keys_[key_index(NormalPath(path))], value);
 }
 
 bool SettingsStore::DeleteTree(const QString& path)

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <vector>
 
@@ -54,5 +55,11 @@ public:
   const std::vector<StoredKey>& Keys() const { return keys_; }
 
 private:
+  // KeyExists for a path that is normal already.
+  bool holds(QStringView normal_path) const;
+  // The index of the key of that normal path; a key not stored yet is added at the end.
+  size_t key_index(QStringView normal_path);
+  static void set_in(StoredKey& key, StoredValue value);
+
   std::vector<StoredKey> keys_;
 };

@@ -27,17 +27,26 @@ std::optional<QByteArray> read_file(const QString& path)
   return file.readAll();
 }
 
-// Name and administrator flag of a clear-text record; no value for a line without ","
-// and ":".
-std::optional<UserEntry> parse_record(const QByteArray& record)
+// The name of a clear-text record, in place; no value for a line without "," and ":".
+std::optional<QByteArrayView> record_name(QByteArrayView record)
 {
   qsizetype comma = record.indexOf(',');
   qsizetype colon = record.lastIndexOf(':');
   if (comma < 0 || colon < comma)
     return std::nullopt;
+  return record.first(comma);
+}
+
+// Name and administrator flag of a clear-text record; no value for a line without ","
+// and ":".
+std::optional<UserEntry> parse_record(QByteArrayView record)
+{
+  std::optional<QByteArrayView> name = record_name(record);
+  if (!name)
+    return std::nullopt;
   // Only the digit "1" grants administrator rights; anything else is an ordinary user.
-  bool admin = record.size() > 0 && record.back() == '1';
-  return UserEntry{QString::fromLatin1(record.constData(), comma), admin};
+  bool admin = record.back() == '1';
+  return UserEntry{QString::fromLatin1(*name), admin};
 }
 
 // Scramble into `out`, so that a loop over the lines reuses one record's room.
@@ -73,37 +82,42 @@ std::optional<QByteArray> ToOctets(const QString& text)
   return text.toLatin1();
 }
 
-std::vector<QByteArrayView> SplitLines(QByteArrayView contents)
+bool LineReader::Next(QByteArrayView& line)
 {
-  std::vector<QByteArrayView> lines;
-  lines.reserve(size_t(contents.count('\r') + contents.count('\n') + 1));
-  qsizetype start = 0;
-  const qsizetype size = contents.size();
-  // The next CR and the next LF at or after `start` (the size when there is none), each
-  // searched for again only once passed.
-  auto next = [&](char c, qsizetype from) {
-    const qsizetype at = contents.indexOf(c, from);
+  const qsizetype size = text_.size();
+  if (start_ >= size)
+    return false;
+  auto next = [&](char c) {
+    const qsizetype at = text_.indexOf(c, start_);
     return at < 0 ? size : at;
   };
-  qsizetype cr = -1, lf = -1;
-  while (start < size) {
-    if (cr < start)
-      cr = next('\r', start);
-    if (lf < start)
-      lf = next('\n', start);
-    qsizetype end = std::min(cr, lf);
-    lines.push_back(contents.sliced(start, end - start));
-    if (end + 1 < size && contents[end] == '\r' && contents[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
+  if (cr_ < start_)
+    cr_ = next('\r');
+  if (lf_ < start_)
+    lf_ = next('\n');
+  qsizetype end = std::min(cr_, lf_);
+  line = text_.sliced(start_, end - start_);
+  if (end + 1 < size && text_[end] == '\r' && text_[end + 1] == '\n')
+    ++end;
+  start_ = end + 1;
+  return true;
+}
+
+std::vector<QByteArrayView> SplitLines(QByteArrayView contents, qsizetype limit)
+{
+  std::vector<QByteArrayView> lines;
+  lines.reserve(size_t(limit >= 0 ? limit : contents.count('\r') + contents.count('\n') + 1));
+  LineReader reader(contents);
+  for (QByteArrayView line; (limit < 0 || qsizetype(lines.size()) < limit) && reader.Next(line);)
+    lines.push_back(line);
   return lines;
 }
 
 std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login)
 {
   const QByteArray wanted = Scramble(login);
-  for (QByteArrayView line : SplitLines(contents)) {
+  LineReader lines(contents);
+  for (QByteArrayView line; lines.Next(line);) {
     if (line.size() < 2 || line.first(line.size() - 2) != wanted)
       continue;
     // Only the digit "1" grants administrator rights; anything else is an ordinary user.
@@ -177,10 +191,11 @@ QByteArray RemoveUser(const QByteArray& contents, const QString& name)
   QByteArray kept;
   kept.reserve(contents.size());
   QByteArray record;
-  for (QByteArrayView line : SplitLines(contents)) {
+  LineReader lines(contents);
+  for (QByteArrayView line; lines.Next(line);) {
     scramble_into(line, record);
-    std::optional<UserEntry> entry = parse_record(record);
-    if (entry && entry->name == name)
+    std::optional<QByteArrayView> owner = record_name(record);
+    if (owner && QLatin1String(owner->data(), owner->size()) == name)
       continue;
     kept.append(line).append("\r\n");
   }
@@ -227,7 +242,8 @@ std::vector<UserEntry> ParseUsers(const QByteArray& contents)
 {
   std::vector<UserEntry> users;
   QByteArray record;
-  for (QByteArrayView line : SplitLines(contents)) {
+  LineReader lines(contents);
+  for (QByteArrayView line; lines.Next(line);) {
     scramble_into(line, record);
     if (std::optional<UserEntry> entry = parse_record(record))
       users.push_back(*entry);

@@ -54,8 +54,25 @@ bool RemovesLastAdministrator(const std::vector<UserEntry>& users, const QString
 std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login);
 // The contents without the records of that user; other lines stay, each ended by CR LF.
 QByteArray RemoveUser(const QByteArray& contents, const QString& name);
-// The lines of a user file's contents, split where the text reader splits them; views into
-// the contents, valid while they are.
-std::vector<QByteArrayView> SplitLines(QByteArrayView contents);
+// The lines of a text one after the other, split where the text reader splits them (CR LF,
+// CR or LF); views into the text, valid while it is. Readers that look at each line once walk
+// the text with it and hold no list of lines.
+class LineReader {
+public:
+  explicit LineReader(QByteArrayView text) : text_(text) {}
+  // The next line without its end; false when the text has no more.
+  bool Next(QByteArrayView& line);
+
+private:
+  QByteArrayView text_;
+  qsizetype start_ = 0;
+  // The next CR and the next LF at or after start_ (the size when there is none), each
+  // searched for again only once passed.
+  qsizetype cr_ = -1, lf_ = -1;
+};
+
+// The lines of a user file's contents as LineReader gives them, at most `limit` of them
+// when it is not negative.
+std::vector<QByteArrayView> SplitLines(QByteArrayView contents, qsizetype limit = -1);
 
 }  // namespace TxtOps

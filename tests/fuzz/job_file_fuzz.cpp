@@ -4,13 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const JobFileSection& section : parse_job_file(text)) {
     KeyMap map;
+    map.reserve(section.lines.size() + 1);
     map.set("NAME", section.name);
     for (const auto& [key, value] : section.lines) {
       if (value.empty())

@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
+  const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
   SettingsStore store = SettingsStore::Parse(input);
   for (const StoredKey& key : store.Keys()) {
     store.SubKeys(key.path);

@@ -118,3 +118,14 @@ TEST(SettingsStore, MalformedLinesAreSkipped)
   ASSERT_EQ(store.Keys()[0].values.size(), 1u);
   EXPECT_EQ(store.Keys()[0].values[0].name, "Good");
 }
+
+TEST(SettingsStore, RepeatedKeysGatherTheirValuesWhereTheKeyFirstStands)
+{
+  // A key named again (in other case, with blanks or separators around its parts) takes its
+  // values into the stored key; a key below which others stand already is stored at its
+  // first value.
+  SettingsStore store = SettingsStore::Parse("[A\\B]\n\"x\"=\"1\"\n[ a \\ b\\]\n\"y\"=\"2\"\n[A]\n[C]\n"
+                                             "[a]\n\"z\"=\"3\"\n[c\\]\n\"w\"=dword:1\n[a]\n\"Z\"=\"4\"\n");
+  EXPECT_EQ(store.ToText(), QByteArray("[A\\B]\n\"x\"=\"1\"\n\"y\"=\"2\"\n\n[C]\n\"w\"=dword:00000001\n\n"
+                                       "[a]\n\"Z\"=\"4\"\n"));
+}

@@ -221,4 +221,6 @@ TEST_F(UserFile, LinesSplitAtEveryLineEnd)
   auto lines = TxtOps::SplitLines("a\r\nb\nc\rd\r\n\r\ne");
   std::vector<QByteArrayView> expected{"a", "b", "c", "d", "", "e"};
   EXPECT_EQ(lines, expected);
+  std::vector<QByteArrayView> first_five{"a", "b", "c", "d", ""};
+  EXPECT_EQ(TxtOps::SplitLines("a\r\nb\nc\rd\r\n\r\ne", 5), first_five);
 }
