@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -407,10 +408,18 @@ int set_value(const CacheReference& reference, const BACnetValue* value, uint8_t
 
 std::string cache_key(const CacheReference& reference)
 {
+  // The five numbers in decimal between "|", as "%d" writes them, without the formatter: a
+  // key is made for every look-up.
+  const int32_t numbers[] = {int32_t(reference.device.instance), int32_t(reference.object.type),
+                             int32_t(reference.object.instance), int32_t(reference.property), reference.array_index};
   char key[80];
-  std::snprintf(key, sizeof key, "%d|%d|%d|%d|%d", int32_t(reference.device.instance), int32_t(reference.object.type),
-                int32_t(reference.object.instance), int32_t(reference.property), reference.array_index);
-  return key;
+  char* end = key;
+  for (int32_t n : numbers) {
+    if (end != key)
+      *end++ = '|';
+    end = std::to_chars(end, key + sizeof key, n).ptr;
+  }
+  return std::string(key, end);
 }
 
 namespace cache_detail {

@@ -21,6 +21,8 @@ int mstp_encode_frame(uint8_t type, uint8_t destination, uint8_t source, std::sp
   if (!frame || data.size() > kMstpMaxData)
     return -1;
   const uint8_t header[] = {type, destination, source, uint8_t(data.size() >> 8), uint8_t(data.size())};
+  frame->clear();
+  frame->reserve(kMstpHeaderLength + data.size() + (data.empty() ? 0 : kMstpDataCrcLength));
   frame->assign({kMstpPreamble1, kMstpPreamble2});
   frame->insert(frame->end(), std::begin(header), std::end(header));
   frame->push_back(header_crc(header));

@@ -120,12 +120,11 @@ bool MstpMaster::receive_step(int64_t timeout_ms)
 
 void MstpMaster::send_frame(uint8_t type, uint8_t destination, std::span<const uint8_t> data)
 {
-  std::vector<uint8_t> frame;
-  if (mstp_encode_frame(type, destination, params_.this_station, data, &frame) != 0)
+  if (mstp_encode_frame(type, destination, params_.this_station, data, &frame_) != 0)
     return;
   if (trace_)
-    trace_(true, frame);
-  line_.write(frame, int(params_.usage_timeout));
+    trace_(true, frame_);
+  line_.write(frame_, int(params_.usage_timeout));
   // What was received before this frame answers nothing that comes after it.
   silence_start_ = now();
   receiver_.clear_frame();

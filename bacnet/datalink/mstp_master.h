@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 // The station's parameters; times in milliseconds.
 struct MstpParameters {
@@ -102,6 +103,8 @@ private:
   FrameTrace trace_;
   MstpReceiver receiver_;
   int frame_abort_;
+  // The frame being sent; a member so that the token's many frames reuse its room.
+  std::vector<uint8_t> frame_;
 
   MstpState state_ = MstpState::kIdle;
   uint8_t next_station_ = 0;

@@ -21,8 +21,9 @@ int ptp_encode_frame(uint8_t type, std::span<const uint8_t> data, std::vector<ui
   if (!frame || data.size() > kPtpMaxData)
     return -1;
   const uint8_t header[] = {type, uint8_t(data.size() >> 8), uint8_t(data.size())};
-  frame->assign({kPtpPreamble1, kPtpPreamble2});
+  frame->clear();
   frame->reserve(kPtpMaxFrame);
+  frame->assign({kPtpPreamble1, kPtpPreamble2});
   for (uint8_t octet : header)
     put_escaped(*frame, octet);
   put_escaped(*frame, header_crc(header));

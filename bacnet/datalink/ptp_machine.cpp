@@ -195,10 +195,9 @@ void PtpMachine::send_raw(std::span<const uint8_t> octets)
 
 void PtpMachine::send_frame(uint8_t type, std::span<const uint8_t> data)
 {
-  std::vector<uint8_t> frame;
-  if (ptp_encode_frame(type, data, &frame) != 0)
+  if (ptp_encode_frame(type, data, &frame_) != 0)
     return;
-  send_raw(frame);
+  send_raw(frame_);
   // Any frame of ours keeps the peer's inactivity timer from running out.
   heartbeat_since_ = now();
 }

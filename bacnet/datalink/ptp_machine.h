@@ -116,4 +116,6 @@ private:
   int64_t heartbeat_since_ = 0;
   bool peer_xoff_ = false;
   std::vector<uint8_t> transmit_buffer_;
+  // The frame being sent; a member so that every frame reuses its room.
+  std::vector<uint8_t> frame_;
 };

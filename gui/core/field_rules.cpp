@@ -34,26 +34,26 @@ std::optional<double> ReadNumber(const QString& text)
 {
   const QString t = text.trimmed();
   const QChar sep = Separator();
-  int i = 0;
+  qsizetype i = 0;
   if (i < t.size() && (t[i] == '-' || t[i] == '+'))
     ++i;
-  QString plain = t.left(i);
   int digits = 0;
-  bool seen_sep = false;
+  qsizetype sep_at = -1;
   for (; i < t.size(); ++i) {
     const QChar c = t[i];
-    if (c >= '0' && c <= '9') {
-      plain += c;
+    if (c >= '0' && c <= '9')
       ++digits;
-    } else if (c == sep && !seen_sep) {
-      plain += '.';
-      seen_sep = true;
-    } else {
+    else if (c == sep && sep_at < 0)
+      sep_at = i;
+    else
       return std::nullopt;
-    }
   }
   if (digits == 0)
     return std::nullopt;
+  // The number as the C locale writes it: the text itself, with a point for the separator.
+  QString plain = t;
+  if (sep_at >= 0 && sep != '.')
+    plain[sep_at] = '.';
   bool ok = false;
   const double v = plain.toDouble(&ok);
   if (!ok || !std::isfinite(v))

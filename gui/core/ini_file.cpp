@@ -2,13 +2,15 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <optional>
 
 namespace {
 
 constexpr int kReadBufferSize = 32;
 
-QByteArray trim_blanks(const QByteArray& text)
+// Lines are looked at in place: their parts are views into them.
+QByteArrayView trim_blanks(QByteArrayView text)
 {
   qsizetype begin = 0;
   qsizetype end = text.size();
@@ -16,49 +18,48 @@ QByteArray trim_blanks(const QByteArray& text)
     ++begin;
   while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
     --end;
-  return text.mid(begin, end - begin);
+  return text.sliced(begin, end - begin);
 }
 
-QString trim_blanks(const QString& text)
-{
-  return QString::fromLatin1(trim_blanks(text.toLatin1()));
-}
+// A name as the file's names are compared with it: single-byte text without its blanks.
+// Made once per look-up, not once per line.
+QString wanted_name(const QString& text) { return QString::fromLatin1(trim_blanks(text.toLatin1())); }
 
-bool same_name(const QByteArray& stored, const QString& wanted)
+bool same_name(QByteArrayView stored, const QString& wanted)
 {
-  return QString::fromLatin1(stored).compare(trim_blanks(wanted), Qt::CaseInsensitive) == 0;
+  return wanted.compare(QLatin1String(stored.data(), stored.size()), Qt::CaseInsensitive) == 0;
 }
 
 // The section name of a "[name]" line; no value for any other line.
-std::optional<QByteArray> section_name(const QByteArray& line)
+std::optional<QByteArrayView> section_name(QByteArrayView line)
 {
-  QByteArray text = trim_blanks(line);
+  QByteArrayView text = trim_blanks(line);
   if (!text.startsWith('['))
     return std::nullopt;
   qsizetype close = text.indexOf(']');
-  return trim_blanks(text.mid(1, close < 0 ? -1 : close - 1));
+  return trim_blanks(text.sliced(1, (close < 0 ? text.size() : close) - 1));
 }
 
 struct KeyLine {
-  QByteArray key;
-  QByteArray value;
+  QByteArrayView key;
+  QByteArrayView value;
 };
 
-std::optional<KeyLine> key_line(const QByteArray& line)
+std::optional<KeyLine> key_line(QByteArrayView line)
 {
-  QByteArray text = trim_blanks(line);
+  QByteArrayView text = trim_blanks(line);
   if (text.isEmpty() || text.startsWith('['))
     return std::nullopt;
   qsizetype eq = text.indexOf('=');
   if (eq < 0)
-    return KeyLine{text, QByteArray()};
-  return KeyLine{trim_blanks(text.left(eq)), trim_blanks(text.mid(eq + 1))};
+    return KeyLine{text, QByteArrayView()};
+  return KeyLine{trim_blanks(text.first(eq)), trim_blanks(text.sliced(eq + 1))};
 }
 
-QByteArray unquote(const QByteArray& value)
+QByteArrayView unquote(QByteArrayView value)
 {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-    return value.mid(1, value.size() - 2);
+    return value.sliced(1, value.size() - 2);
   return value;
 }
 
@@ -82,12 +83,22 @@ IniFile IniFile::Load(const QString& path)
 IniFile IniFile::Parse(const QByteArray& bytes)
 {
   IniFile ini;
+  ini.lines_.reserve(size_t(bytes.count('\r') + bytes.count('\n') + 1));
   qsizetype start = 0;
   const qsizetype size = bytes.size();
+  // The next CR and the next LF at or after `start` (the size when there is none), each
+  // searched for again only once passed.
+  auto next = [&](char c, qsizetype from) {
+    const qsizetype at = bytes.indexOf(c, from);
+    return at < 0 ? size : at;
+  };
+  qsizetype cr = -1, lf = -1;
   while (start < size) {
-    qsizetype end = start;
-    while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
-      ++end;
+    if (cr < start)
+      cr = next('\r', start);
+    if (lf < start)
+      lf = next('\n', start);
+    qsizetype end = std::min(cr, lf);
     ini.lines_.push_back(bytes.mid(start, end - start));
     if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
       ++end;
@@ -118,19 +129,21 @@ bool IniFile::Save(const QString& path) const
 QString IniFile::GetString(const QString& section, const QString& key, const QString& defaultValue,
                            int bufferSize) const
 {
+  const QString wanted_section = wanted_name(section);
+  const QString wanted_key = wanted_name(key);
   bool in_section = false;
   for (const QByteArray& line : lines_) {
     if (auto name = section_name(line)) {
       // The first section of that name is the one that counts.
       if (in_section)
         break;
-      in_section = same_name(*name, section);
+      in_section = same_name(*name, wanted_section);
       continue;
     }
     if (!in_section)
       continue;
     auto entry = key_line(line);
-    if (entry && same_name(entry->key, key))
+    if (entry && same_name(entry->key, wanted_key))
       return cut(QString::fromLatin1(unquote(entry->value)), bufferSize);
   }
   QString fallback = defaultValue;
@@ -145,7 +158,7 @@ bool IniFile::Writable(const QString& section, const QString& key, const QString
   if (breaks(section) || breaks(key) || breaks(value))
     return false;
   // A section name with "]" or a key with "=" or a leading "[" would be read back differently.
-  const QString name = trim_blanks(key);
+  const QString name = wanted_name(key);
   return !section.contains(']') && !name.isEmpty() && !name.contains('=') && !name.startsWith('[');
 }
 
@@ -153,7 +166,9 @@ bool IniFile::SetString(const QString& section, const QString& key, const QStrin
 {
   if (!Writable(section, key, value))
     return false;
-  const QByteArray new_line = trim_blanks(key.toLatin1()) + '=' + value.toLatin1();
+  const QByteArray new_line = trim_blanks(key.toLatin1()).toByteArray() + '=' + value.toLatin1();
+  const QString wanted_section = wanted_name(section);
+  const QString wanted_key = wanted_name(key);
 
   qsizetype section_line = -1;
   qsizetype last_entry = -1;  // last non-empty line of the section
@@ -161,7 +176,7 @@ bool IniFile::SetString(const QString& section, const QString& key, const QStrin
     if (auto name = section_name(lines_[i])) {
       if (section_line >= 0)
         break;
-      if (same_name(*name, section)) {
+      if (same_name(*name, wanted_section)) {
         section_line = i;
         last_entry = i;
       }
@@ -172,7 +187,7 @@ bool IniFile::SetString(const QString& section, const QString& key, const QStrin
     auto entry = key_line(lines_[i]);
     if (!entry)
       continue;
-    if (same_name(entry->key, key)) {
+    if (same_name(entry->key, wanted_key)) {
       lines_[i] = new_line;
       return true;
     }
@@ -186,7 +201,7 @@ bool IniFile::SetString(const QString& section, const QString& key, const QStrin
   // Sections stand apart by one empty line.
   if (!lines_.empty() && !trim_blanks(lines_.back()).isEmpty())
     lines_.emplace_back();
-  lines_.push_back('[' + trim_blanks(section.toLatin1()) + ']');
+  lines_.push_back('[' + trim_blanks(section.toLatin1()).toByteArray() + ']');
   lines_.push_back(new_line);
   return true;
 }

@@ -2,10 +2,11 @@
 
 #include "gui/core/modbus_frame.h"
 #include "gui/core/modbus_request.h"
-#include "gui/core/wandeln.h"
 
 namespace modbus {
 namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool is_read(int function) { return function == kReadCoils || function == kReadHoldingRegisters; }
 
@@ -30,10 +31,12 @@ int hex_digit(char c)
 
 QString hex_text(const QByteArray& bytes)
 {
-  QString text;
-  text.reserve(bytes.size() * 2);
-  for (char c : bytes)
-    text += Wandeln::ByteToHexText(uint8_t(c));
+  QString text(bytes.size() * 2, Qt::Uninitialized);
+  QChar* digit = text.data();
+  for (char c : bytes) {
+    *digit++ = QLatin1Char(kHexDigits[uint8_t(c) >> 4]);
+    *digit++ = QLatin1Char(kHexDigits[uint8_t(c) & 0x0F]);
+  }
   return text;
 }
 
@@ -52,16 +55,19 @@ void AnswerCollector::Reset()
 Intake AnswerCollector::TakeRtu(const QByteArray& bytes)
 {
   Intake intake;
-  std::deque<uint8_t> pending(bytes.begin(), bytes.end());
-  while (!pending.empty()) {
-    const uint8_t b = pending.front();
-    pending.pop_front();
-    rtu_byte(b, pending, intake);
+  for (char c : bytes) {
+    rtu_byte(uint8_t(c), intake);
+    // What a failed frame gave back is searched before the chunk's next byte.
+    while (!pending_.empty()) {
+      const uint8_t b = pending_.back();
+      pending_.pop_back();
+      rtu_byte(b, intake);
+    }
   }
   return intake;
 }
 
-void AnswerCollector::rtu_byte(uint8_t b, std::deque<uint8_t>& pending, Intake& intake)
+void AnswerCollector::rtu_byte(uint8_t b, Intake& intake)
 {
   if (frame_.empty()) {
     if (address_ && b == *address_)
@@ -78,7 +84,7 @@ void AnswerCollector::rtu_byte(uint8_t b, std::deque<uint8_t>& pending, Intake& 
       exception_ = true;
     } else {
       frame_.push_back(b);
-      rtu_search_again(pending, intake);
+      rtu_search_again(intake);
       return;
     }
     frame_.push_back(b);
@@ -91,15 +97,15 @@ void AnswerCollector::rtu_byte(uint8_t b, std::deque<uint8_t>& pending, Intake& 
   }
   if (int(frame_.size()) >= kRtuBufferSize) {
     frame_.push_back(b);
-    rtu_search_again(pending, intake);
+    rtu_search_again(intake);
     return;
   }
   frame_.push_back(b);
   if (int(frame_.size()) >= expected_)
-    rtu_finish(pending, intake);
+    rtu_finish(intake);
 }
 
-void AnswerCollector::rtu_finish(std::deque<uint8_t>& pending, Intake& intake)
+void AnswerCollector::rtu_finish(Intake& intake)
 {
   const size_t n = frame_.size();
   int32_t crc = 0xFFFF;
@@ -107,25 +113,25 @@ void AnswerCollector::rtu_finish(std::deque<uint8_t>& pending, Intake& intake)
     func_crc16_byte(crc, frame_[i]);
   const int sent = frame_[n - 2] | (frame_[n - 1] << 8);
   if ((crc & 0xFFFF) != sent) {
-    rtu_search_again(pending, intake);
+    rtu_search_again(intake);
     return;
   }
   if (exception_) {
     ++intake.exceptions;
   } else {
     intake.complete = true;
-    intake.answer_hex = hex_text(QByteArray(reinterpret_cast<const char*>(frame_.data()), qsizetype(n)));
+    intake.answer_hex = hex_text(QByteArray::fromRawData(reinterpret_cast<const char*>(frame_.data()), qsizetype(n)));
   }
   frame_.clear();
   expected_ = 0;
   exception_ = false;
 }
 
-void AnswerCollector::rtu_search_again(std::deque<uint8_t>& pending, Intake& intake)
+void AnswerCollector::rtu_search_again(Intake& intake)
 {
   ++intake.rejected;
   // The first byte was not the start of an answer; the rest may hold one.
-  pending.insert(pending.begin(), frame_.begin() + 1, frame_.end());
+  pending_.insert(pending_.end(), frame_.rbegin(), frame_.rend() - 1);
   frame_.clear();
   expected_ = 0;
   exception_ = false;
@@ -169,6 +175,7 @@ void AnswerCollector::ascii_finish(Intake& intake)
   if (text.size() % 2 != 0 || text.size() < 8)
     return reject();
   std::vector<int> bytes;
+  bytes.reserve(size_t(text.size() / 2));
   for (qsizetype i = 0; i < text.size(); i += 2) {
     const int high = hex_digit(text[i]), low = hex_digit(text[i + 1]);
     if (high < 0 || low < 0)

@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <vector>
 
@@ -47,13 +46,16 @@ public:
   bool AsciiFrameOpen() const { return ascii_open_; }
 
 private:
-  void rtu_byte(uint8_t b, std::deque<uint8_t>& pending, Intake& intake);
-  void rtu_finish(std::deque<uint8_t>& pending, Intake& intake);
-  void rtu_search_again(std::deque<uint8_t>& pending, Intake& intake);
+  void rtu_byte(uint8_t b, Intake& intake);
+  void rtu_finish(Intake& intake);
+  void rtu_search_again(Intake& intake);
   void ascii_finish(Intake& intake);
 
   std::optional<int> address_;
   std::vector<uint8_t> frame_;
+  // The bytes of a failed frame after its first, to be searched again, the next one last.
+  // Empty between chunks; a member only to keep its room.
+  std::vector<uint8_t> pending_;
   int expected_ = 0;
   bool exception_ = false;
   QByteArray ascii_text_;

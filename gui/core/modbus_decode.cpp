@@ -43,6 +43,7 @@ int answer_byte(const QString& answer_hex, int m) { return digits_value(answer_h
 std::vector<RegisterValue> config_block(const QString& answer_hex, int start)
 {
   std::vector<RegisterValue> values;
+  values.reserve(kConfigBlockSize);
   for (int n = 0; n < kConfigBlockSize; ++n) {
     const int r = start + n;
     if (r > kLastConfigRegister || r < 0)
@@ -82,6 +83,7 @@ bool input_in_tenths(int index)
 std::vector<RegisterValue> input_registers(const QString& answer_hex)
 {
   std::vector<RegisterValue> values;
+  values.reserve(21);
   for (int n = 0; n <= 20; ++n) {
     const int i = n + 7;
     double v = answer_register(answer_hex, n);
@@ -95,8 +97,12 @@ std::vector<RegisterValue> input_registers(const QString& answer_hex)
 std::vector<int> coil_bits(const QString& answer_hex, int count)
 {
   std::vector<int> bits(size_t(count > 0 ? count : 0), 0);
-  for (int k = 0; k < count; ++k)
-    bits[size_t(k)] = (answer_byte(answer_hex, k / 8) >> (k % 8)) & 1;
+  int byte = 0;
+  for (int k = 0; k < count; ++k) {
+    if (k % 8 == 0)
+      byte = answer_byte(answer_hex, k / 8);
+    bits[size_t(k)] = (byte >> (k % 8)) & 1;
+  }
   return bits;
 }
 

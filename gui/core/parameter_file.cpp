@@ -6,6 +6,8 @@
 
 #include <QLocale>
 #include <QStringList>
+#include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace params {
@@ -28,6 +30,17 @@ std::optional<int> bit_value(const QString& text)
   return value;
 }
 
+// The third of the line's fields separated by ";"; none when it has fewer.
+std::optional<QByteArrayView> third_field(QByteArrayView line)
+{
+  const qsizetype first = line.indexOf(';');
+  const qsizetype second = first < 0 ? -1 : line.indexOf(';', first + 1);
+  if (second < 0)
+    return std::nullopt;
+  const qsizetype third = line.indexOf(';', second + 1);
+  return line.sliced(second + 1, (third < 0 ? line.size() : third) - second - 1);
+}
+
 QString refused(const QString& why)
 {
   return global::InLanguage("Die Parameterdatei kann nicht geladen werden; kein Wert wurde geändert.\r\n",
@@ -39,43 +52,47 @@ QString refused(const QString& why)
 
 QByteArray NumberItem(int64_t value)
 {
-  return (value < 0 ? QByteArray::number(value) : ' ' + QByteArray::number(value)) + ' ';
+  char text[24];
+  const int length = std::snprintf(text, sizeof text, value < 0 ? "%lld " : " %lld ", static_cast<long long>(value));
+  return QByteArray(text, length);
 }
 
 QByteArray Write(const Header& header, const ParameterSet& set)
 {
-  std::vector<QByteArray> lines;
-  lines.push_back("Morvane");
-  lines.push_back("");
-  lines.push_back(header.modbus ? "ZOR17-RS485-Modbus Configuration Software" : "ZOR17-BACnet Configuration Software");
-  lines.push_back("");
-  lines.push_back("Version: " + item(header.version));
-  lines.push_back(item(QLocale().toString(header.moment.date(), QLocale::ShortFormat) + ' ' +
-                       header.moment.time().toString("hh:mm:ss")));
-  lines.push_back("");
+  QByteArray file;
+  // A line: its items one after the other, then CR LF.
+  auto line = [&file](std::initializer_list<QByteArrayView> items = {}) {
+    for (QByteArrayView i : items)
+      file.append(i);
+    file.append("\r\n");
+  };
+  line({"Morvane"});
+  line();
+  line({header.modbus ? "ZOR17-RS485-Modbus Configuration Software" : "ZOR17-BACnet Configuration Software"});
+  line();
+  line({"Version: ", item(header.version)});
+  line({item(QLocale().toString(header.moment.date(), QLocale::ShortFormat) + ' ' +
+             header.moment.time().toString("hh:mm:ss"))});
+  line();
   if (header.modbus) {
-    lines.push_back(item(header.texts[12] + header.baud_rate));
-    lines.push_back(item(header.texts[13] + header.mode_text));
-    lines.push_back(item(header.texts[14] + header.parity));
-    lines.push_back(item(header.texts[15] + header.modbus_address));
+    line({item(header.texts[12] + header.baud_rate)});
+    line({item(header.texts[13] + header.mode_text)});
+    line({item(header.texts[14] + header.parity)});
+    line({item(header.texts[15] + header.modbus_address)});
   } else {
     for (int i = 0; i < 3; ++i)
-      lines.push_back("");
-    lines.push_back(item(header.texts[15]) + NumberItem(header.destination));
+      line();
+    line({item(header.texts[15]), NumberItem(header.destination)});
   }
-  lines.push_back("");
-  lines.push_back(item(header.texts[10]));
-  lines.push_back("");
+  line();
+  line({item(header.texts[10])});
+  line();
   for (int i = 0; i < kRegisterCount; ++i)
-    lines.push_back("Register" + NumberItem(i + 1) + ';' + item(set.register_captions[size_t(i)]) + ';' +
-                    item(set.register_texts[size_t(i)]));
+    line({"Register", NumberItem(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
+          item(set.register_texts[size_t(i)])});
   for (int i = 0; i < kBitCount; ++i)
-    lines.push_back(item(header.texts[11]) + NumberItem(i + 1) + ';' + item(set.bit_captions[size_t(i)]) + ';' +
-                    NumberItem(set.bit_values[size_t(i)]));
-
-  QByteArray file;
-  for (const QByteArray& line : lines)
-    file += line + "\r\n";
+    line({item(header.texts[11]), NumberItem(i + 1), ";", item(set.bit_captions[size_t(i)]), ";",
+          NumberItem(set.bit_values[size_t(i)])});
   return file;
 }
 
@@ -95,7 +112,7 @@ std::optional<QString> FieldNumber(const QString& text)
 ReadResult Read(const QByteArray& contents)
 {
   // The lines as the text reader splits them; what follows the last loaded line is not read.
-  const std::vector<QByteArray> lines = TxtOps::SplitLines(contents);
+  const std::vector<QByteArrayView> lines = TxtOps::SplitLines(contents);
   if (int(lines.size()) < kLineCount)
     return {std::nullopt, refused(global::InLanguage("Sie hat %1 statt %2 Zeilen.", "It has %1 lines instead of %2.")
                                       .arg(lines.size())
@@ -104,12 +121,12 @@ ReadResult Read(const QByteArray& contents)
   LoadedSet set;
   QStringList left_out;
   for (int line = kHeaderLines + kFirstLoadedRegister + 1; line <= kLineCount; ++line) {
-    const QStringList parts = QString::fromLatin1(lines[size_t(line - 1)]).split(';');
-    if (parts.size() < 3)
+    const std::optional<QByteArrayView> field = third_field(lines[size_t(line - 1)]);
+    if (!field)
       return {std::nullopt, refused(global::InLanguage("Zeile %1 hat keine drei durch ; getrennten Felder.",
                                                        "Line %1 does not have three fields separated by ;.")
                                         .arg(line))};
-    const QString& value = parts[2];
+    const QString value = QString::fromLatin1(*field);
     const int index = line - kHeaderLines - 1;
     if (index < kRegisterCount) {
       set.register_texts[size_t(index)] = FieldNumber(value);

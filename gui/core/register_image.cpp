@@ -210,12 +210,23 @@ int16_t GetComboValue(int16_t value, int fanStageListIndex)
 
 void LoadResultFiles(bool conf, bool reg, RegisterControls* controls)
 {
+  // Files 1 and 4 hold configuration values, 3 and 5 input values, 2 the outputs of both.
+  const bool wanted[6] = {false, conf, conf || reg, reg, conf, reg};
+  ResultFiles files;
+  for (int n = 1; n <= 5; ++n)
+    if (wanted[n])
+      files[size_t(n)] = read_value_file(n);
+  TakeResultFiles(files, conf, reg, controls);
+}
+
+void TakeResultFiles(const ResultFiles& files, bool conf, bool reg, RegisterControls* controls)
+{
   std::array<bool, ConfigRegisterCount> config_loaded{};
   std::array<bool, OutputRegisterCount> output_loaded{};
   std::array<bool, InputRegisterTableSize> input_loaded{};
 
   if (conf) {
-    if (auto bytes = read_value_file(1)) {
+    if (const std::optional<QByteArray>& bytes = files[1]) {
       std::vector<int16_t> words = words_of(*bytes, ConfigRegisterCount);
       for (size_t i = 0; i < words.size(); ++i) {
         ConfigRegisters[i] = words[i];
@@ -224,7 +235,7 @@ void LoadResultFiles(bool conf, bool reg, RegisterControls* controls)
     }
   }
   if (conf || reg) {
-    if (auto bytes = read_value_file(2)) {
+    if (const std::optional<QByteArray>& bytes = files[2]) {
       std::vector<int16_t> words = words_of(*bytes, OutputRegisterCount);
       for (size_t i = 0; i < words.size(); ++i) {
         double v = int(i) == kOutputFanStage ? fan_stage_display(words[i]) : words[i];
@@ -234,7 +245,7 @@ void LoadResultFiles(bool conf, bool reg, RegisterControls* controls)
     }
   }
   if (reg) {
-    if (auto bytes = read_value_file(3)) {
+    if (const std::optional<QByteArray>& bytes = files[3]) {
       std::vector<int16_t> words = words_of(*bytes, InputRegisterTableSize);
       for (size_t i = 0; i < words.size(); ++i) {
         Unit unit = input_unit(int(i));
@@ -249,10 +260,10 @@ void LoadResultFiles(bool conf, bool reg, RegisterControls* controls)
     }
   }
   if (conf)
-    if (auto bytes = read_value_file(4))
+    if (const std::optional<QByteArray>& bytes = files[4])
       load_bits(ConfigBits, bytes->left(ConfigBitCount / 8));
   if (reg)
-    if (auto bytes = read_value_file(5))
+    if (const std::optional<QByteArray>& bytes = files[5])
       load_bits(InputBits, bytes->left(InputBitCount / 8));
 
   // The group switches are read as they stand now: just loaded, or from the last read of

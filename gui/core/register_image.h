@@ -6,8 +6,11 @@
 // User-interface thread only; the window is reached only through RegisterControls.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 // What the movers need of the configuration window.
 class RegisterControls {
@@ -44,6 +47,10 @@ void ShowRegisterTables(bool conf, bool reg, RegisterControls& controls);
 // Value files to the image. Only the values read in this call are converted; a missing or
 // short file leaves the entries it does not hold as they were. controls may be null.
 void LoadResultFiles(bool conf, bool reg, RegisterControls* controls);
+// The same on the files' contents, 1 to 5 (no value: the file is missing); only those the
+// two flags name are looked at.
+using ResultFiles = std::array<std::optional<QByteArray>, 6>;
+void TakeResultFiles(const ResultFiles& files, bool conf, bool reg, RegisterControls* controls);
 
 // The image to the value files 1, 3, 4 and 5 (file 2 is never written). Every value is
 // checked to fit 16 bits before any file is written, and each file is replaced whole; on a

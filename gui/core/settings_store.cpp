@@ -2,13 +2,14 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringList>
 #include <algorithm>
 #include <optional>
 
 namespace {
 
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+bool same(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // True when path is below or equal to key.
 bool within(const QString& path, const QString& key)
@@ -17,15 +18,16 @@ bool within(const QString& path, const QString& key)
     return true;
   if (same(path, key))
     return true;
-  return path.size() > key.size() && path[key.size()] == '\\' && same(path.left(key.size()), key);
+  return path.size() > key.size() && path[key.size()] == '\\' && same(QStringView(path).left(key.size()), key);
 }
 
 // Reads a quoted text from pos (at the opening quote); pos ends after the closing quote.
-std::optional<QString> read_quoted(const QString& line, qsizetype& pos)
+std::optional<QString> read_quoted(QStringView line, qsizetype& pos)
 {
   if (pos >= line.size() || line[pos] != '"')
     return std::nullopt;
   QString text;
+  text.reserve(line.size() - pos);
   for (++pos; pos < line.size(); ++pos) {
     QChar c = line[pos];
     if (c == '"') {
@@ -44,18 +46,21 @@ std::optional<QString> read_quoted(const QString& line, qsizetype& pos)
   return std::nullopt;
 }
 
-QString quoted(const QString& text)
+void append_quoted(QString& out, const QString& text)
 {
-  QString out = QStringLiteral("\"");
+  out += '"';
   for (QChar c : text) {
     if (c == '\\' || c == '"')
       out += '\\';
-    out += c == QChar(0) ? QStringLiteral("\\0") : QString(c);
+    if (c == QChar(0))
+      out += QLatin1String("\\0");
+    else
+      out += c;
   }
-  return out + '"';
+  out += '"';
 }
 
-std::optional<StoredValue> parse_value(const QString& line)
+std::optional<StoredValue> parse_value(QStringView line)
 {
   StoredValue value;
   qsizetype pos = 0;
@@ -71,7 +76,7 @@ std::optional<StoredValue> parse_value(const QString& line)
     ++pos;
   if (pos >= line.size() || line[pos] != '=')
     return std::nullopt;
-  QString data = line.mid(pos + 1).trimmed();
+  const QStringView data = line.sliced(pos + 1).trimmed();
 
   if (data.startsWith('"')) {
     qsizetype p = 0;
@@ -83,7 +88,7 @@ std::optional<StoredValue> parse_value(const QString& line)
     return value;
   }
   if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-    QString digits = data.mid(6).trimmed();
+    const QStringView digits = data.sliced(6).trimmed();
     bool ok = false;
     value.number = digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
     if (!ok)
@@ -93,12 +98,12 @@ std::optional<StoredValue> parse_value(const QString& line)
   }
   if (data.startsWith(QLatin1String("hex:"), Qt::CaseInsensitive)) {
     value.type = REG_BINARY;
-    QString list = data.mid(4).trimmed();
+    const QStringView list = data.sliced(4).trimmed();
     if (list.isEmpty())
       return value;
-    for (const QString& part : list.split(',')) {
+    for (QStringView part : list.tokenize(u',')) {
       bool ok = false;
-      QString digits = part.trimmed();
+      const QStringView digits = part.trimmed();
       uint byte = digits.size() <= 2 ? digits.toUInt(&ok, 16) : 0;
       if (!ok)
         return std::nullopt;
@@ -113,13 +118,22 @@ std::optional<StoredValue> parse_value(const QString& line)
 
 QString SettingsStore::NormalPath(const QString& path)
 {
-  QStringList parts;
-  for (const QString& part : path.split('\\')) {
-    QString name = part.trimmed();
-    if (!name.isEmpty())
-      parts << name;
+  // A path that is normal already (every stored one is) is given back as it is.
+  bool normal = true;
+  for (QStringView part : QStringView(path).tokenize(u'\\'))
+    normal = normal && !part.isEmpty() && part.trimmed().size() == part.size();
+  if (normal)
+    return path;
+  QString joined;
+  for (QStringView part : QStringView(path).tokenize(u'\\')) {
+    part = part.trimmed();
+    if (part.isEmpty())
+      continue;
+    if (!joined.isEmpty())
+      joined += '\\';
+    joined += part;
   }
-  return parts.join('\\');
+  return joined;
 }
 
 SettingsStore SettingsStore::Load(const QString& path)
@@ -134,14 +148,14 @@ SettingsStore SettingsStore::Parse(const QByteArray& contents)
 {
   SettingsStore store;
   std::optional<QString> current;
-  const QStringList lines = QString::fromUtf8(contents).split('\n');
-  for (QString line : lines) {
+  const QString text = QString::fromUtf8(contents);
+  for (QStringView line : QStringView(text).tokenize(u'\n')) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
       continue;
     if (line.startsWith('[')) {
       qsizetype close = line.lastIndexOf(']');
-      current = close > 0 ? std::optional<QString>(NormalPath(line.mid(1, close - 1))) : std::nullopt;
+      current = close > 0 ? std::optional<QString>(NormalPath(line.sliced(1, close - 1).toString())) : std::nullopt;
       if (current && current->isEmpty())
         current.reset();
       if (current && !store.KeyExists(*current))
@@ -162,19 +176,27 @@ QByteArray SettingsStore::ToText() const
   for (const StoredKey& key : keys_) {
     if (!text.isEmpty())
       text += '\n';
-    text += '[' + key.path + "]\n";
+    text += '[';
+    text += key.path;
+    text += QLatin1String("]\n");
     for (const StoredValue& v : key.values) {
-      text += v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name);
+      if (v.name.isEmpty())
+        text += '@';
+      else
+        append_quoted(text, v.name);
       text += '=';
       if (v.type == REG_DWORD) {
         text += QStringLiteral("dword:%1").arg(v.number, 8, 16, QChar('0'));
       } else if (v.type == REG_BINARY) {
-        QStringList bytes;
-        for (char b : v.bytes)
-          bytes << QStringLiteral("%1").arg(uint8_t(b), 2, 16, QChar('0'));
-        text += "hex:" + bytes.join(',');
+        text += QLatin1String("hex:");
+        for (qsizetype i = 0; i < v.bytes.size(); ++i) {
+          if (i > 0)
+            text += ',';
+          text += QLatin1Char(kHexDigits[uint8_t(v.bytes[i]) >> 4]);
+          text += QLatin1Char(kHexDigits[uint8_t(v.bytes[i]) & 0x0F]);
+        }
       } else {
-        text += quoted(v.text);
+        append_quoted(text, v.text);
       }
       text += '\n';
     }

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace TxtOps {
 namespace {
@@ -36,7 +37,18 @@ std::optional<UserEntry> parse_record(const QByteArray& record)
     return std::nullopt;
   // Only the digit "1" grants administrator rights; anything else is an ordinary user.
   bool admin = record.size() > 0 && record.back() == '1';
-  return UserEntry{QString::fromLatin1(record.left(comma)), admin};
+  return UserEntry{QString::fromLatin1(record.constData(), comma), admin};
+}
+
+// Scramble into `out`, so that a loop over the lines reuses one record's room.
+void scramble_into(QByteArrayView octets, QByteArray& out)
+{
+  out.resize(octets.size());
+  char* scrambled = out.data();
+  for (const char* plain = octets.begin(); plain != octets.end(); ++plain, ++scrambled) {
+    uint8_t k = uint8_t(kKey[(plain - octets.begin()) % kKeyLength]);
+    *scrambled = char(255 - (uint8_t(*plain) ^ k));
+  }
 }
 
 void cannot_write()
@@ -46,13 +58,10 @@ void cannot_write()
 
 }  // namespace
 
-QByteArray Scramble(const QByteArray& octets)
+QByteArray Scramble(QByteArrayView octets)
 {
-  QByteArray out(octets.size(), '\0');
-  for (qsizetype i = 0; i < octets.size(); ++i) {
-    uint8_t k = uint8_t(kKey[i % kKeyLength]);
-    out[i] = char(255 - (uint8_t(octets[i]) ^ k));
-  }
+  QByteArray out;
+  scramble_into(octets, out);
   return out;
 }
 
@@ -64,16 +73,26 @@ std::optional<QByteArray> ToOctets(const QString& text)
   return text.toLatin1();
 }
 
-std::vector<QByteArray> SplitLines(const QByteArray& contents)
+std::vector<QByteArrayView> SplitLines(QByteArrayView contents)
 {
-  std::vector<QByteArray> lines;
+  std::vector<QByteArrayView> lines;
+  lines.reserve(size_t(contents.count('\r') + contents.count('\n') + 1));
   qsizetype start = 0;
   const qsizetype size = contents.size();
+  // The next CR and the next LF at or after `start` (the size when there is none), each
+  // searched for again only once passed.
+  auto next = [&](char c, qsizetype from) {
+    const qsizetype at = contents.indexOf(c, from);
+    return at < 0 ? size : at;
+  };
+  qsizetype cr = -1, lf = -1;
   while (start < size) {
-    qsizetype end = start;
-    while (end < size && contents[end] != '\r' && contents[end] != '\n')
-      ++end;
-    lines.push_back(contents.mid(start, end - start));
+    if (cr < start)
+      cr = next('\r', start);
+    if (lf < start)
+      lf = next('\n', start);
+    qsizetype end = std::min(cr, lf);
+    lines.push_back(contents.sliced(start, end - start));
     if (end + 1 < size && contents[end] == '\r' && contents[end + 1] == '\n')
       ++end;
     start = end + 1;
@@ -84,8 +103,8 @@ std::vector<QByteArray> SplitLines(const QByteArray& contents)
 std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login)
 {
   const QByteArray wanted = Scramble(login);
-  for (const QByteArray& line : SplitLines(contents)) {
-    if (line.size() < 2 || line.left(line.size() - 2) != wanted)
+  for (QByteArrayView line : SplitLines(contents)) {
+    if (line.size() < 2 || line.first(line.size() - 2) != wanted)
       continue;
     // Only the digit "1" grants administrator rights; anything else is an ordinary user.
     return uint8_t(Scramble(line).back() == '1' ? 1 : 0);
@@ -156,11 +175,14 @@ bool AddUser(const QString& name, const QString& password, bool admin)
 QByteArray RemoveUser(const QByteArray& contents, const QString& name)
 {
   QByteArray kept;
-  for (const QByteArray& line : SplitLines(contents)) {
-    std::optional<UserEntry> entry = parse_record(Scramble(line));
+  kept.reserve(contents.size());
+  QByteArray record;
+  for (QByteArrayView line : SplitLines(contents)) {
+    scramble_into(line, record);
+    std::optional<UserEntry> entry = parse_record(record);
     if (entry && entry->name == name)
       continue;
-    kept += line + "\r\n";
+    kept.append(line).append("\r\n");
   }
   return kept;
 }
@@ -204,9 +226,12 @@ bool DeleteUser(const QString& name)
 std::vector<UserEntry> ParseUsers(const QByteArray& contents)
 {
   std::vector<UserEntry> users;
-  for (const QByteArray& line : SplitLines(contents))
-    if (std::optional<UserEntry> entry = parse_record(Scramble(line)))
+  QByteArray record;
+  for (QByteArrayView line : SplitLines(contents)) {
+    scramble_into(line, record);
+    if (std::optional<UserEntry> entry = parse_record(record))
       users.push_back(*entry);
+  }
   return users;
 }
 

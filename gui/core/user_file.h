@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -14,7 +15,7 @@
 namespace TxtOps {
 
 // The fixed scramble of every record; applying it twice gives the octets back.
-QByteArray Scramble(const QByteArray& octets);
+QByteArray Scramble(QByteArrayView octets);
 
 // Octets of the text in the single-byte code page; no value when a character has none.
 std::optional<QByteArray> ToOctets(const QString& text);
@@ -53,7 +54,8 @@ bool RemovesLastAdministrator(const std::vector<UserEntry>& users, const QString
 std::optional<uint8_t> MatchLogin(const QByteArray& contents, const QByteArray& login);
 // The contents without the records of that user; other lines stay, each ended by CR LF.
 QByteArray RemoveUser(const QByteArray& contents, const QString& name);
-// The lines of a user file's contents, split where the text reader splits them.
-std::vector<QByteArray> SplitLines(const QByteArray& contents);
+// The lines of a user file's contents, split where the text reader splits them; views into
+// the contents, valid while they are.
+std::vector<QByteArrayView> SplitLines(QByteArrayView contents);
 
 }  // namespace TxtOps

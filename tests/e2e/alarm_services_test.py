@@ -50,10 +50,12 @@ class AlarmServices(unittest.TestCase):
         try:
             out, notes = lab.calls(
                 write(AV1, 22, 4, 1.0),
-                {"op": "subscribeCov", **AV1, "process": 9, "confirmed": True, "lifetime": 4},
+                {"op": "subscribeCov", **AV1, "process": 9, "confirmed": True, "lifetime": 6},
                 pause(1500),
                 write(AV1, 85, 4, 10.5, priority=8), pause(300),
                 write(AV1, 85, 4, 11.0, priority=8), pause(1200),
+                # Two seconds of margin on either side of the end of the lifetime, for a
+                # loaded machine.
                 write(AV1, 85, 4, 12.0, priority=8), pause(5000),
                 write(AV1, 85, 4, 20.0, priority=8), pause(1500),
             )

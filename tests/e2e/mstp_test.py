@@ -13,6 +13,7 @@ Every stack runs inside a namespace of the test lab, even though no frame touche
 What each station wrote is cut into frames and dissected by tshark (link type 165): every frame
 must carry two correct CRCs and nothing may be flagged."""
 
+import contextlib
 import os
 import shutil
 import sys
@@ -58,41 +59,49 @@ class Mstp(unittest.TestCase):
         self.assertTrue(any(r[0] == "5" and r[1:3] == [str(client), str(server)] and r[4] == "12" for r in rows))
         self.assertTrue(any(r[0] == "6" and r[1:3] == [str(server), str(client)] and r[4] == "12" for r in rows))
 
-    def test_our_device_and_a_python_station_share_a_socat_pair(self):
-        if not shutil.which("socat"):
-            print("SKIP: socat is not installed")
-            sys.exit(netlab.SKIP)
+    @contextlib.contextmanager
+    def socat_pair_lab(self, settings=""):
+        """Our device as station 1 and the Python station as station 2 on a socat pair; yields
+        (node, station, wire), and wire() gives the frames each side wrote once both have quit."""
         log_path = os.path.join(self.dir, "wire.log")
+
+        def wire():
+            with open(log_path) as f:
+                to_theirs, to_ours = socat_streams(f.read())
+            return mstp.split(to_theirs), mstp.split(to_ours)
+
         with netlab.Lab() as lab, open(log_path, "w") as log:
             host = lab.host("a")
             socat, ours, theirs = socat_pair(self.dir, log)
             lab.processes.append(socat)
-            node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}"), device=DEVICE)
+            node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}") + settings, device=DEVICE)
             station = MstpStation(host, theirs, ts=2, max_master=MAX_MASTER)
             try:
-                self.assertEqual(node.ready["loaded"], 0, node.events)
-                station.wait("token", count=3, timeout=20)
-
-                station.command("test 1 a5a50102")
-                reply = station.wait("reply")
-                self.assertEqual((reply["type"], reply["source"], reply["data"]), (mstp.TEST_RESPONSE, 1, "a5a50102"))
-
-                station.command(f"send 1 {mstp.read_property_npdu(7, DEVICE, OBJECT_NAME).hex()} 1")
-                reply = station.wait("reply")
-                if reply["type"] == mstp.REPLY_POSTPONED:  # the answer then comes with the token
-                    answer = station.wait("data", source=1)["npdu"]
-                else:
-                    self.assertEqual((reply["type"], reply["source"]), (mstp.DATA_NOT_EXPECTING_REPLY, 1))
-                    answer = reply["data"]
-                # ComplexACK, invoke 7, ReadProperty, with the object name as a character string.
-                self.assertEqual(answer[:10], "0100" + "30070c")
-                self.assertIn(b"ZOR17 Server".hex(), answer)
+                yield node, station, wire
             finally:
                 station.quit()
                 node.quit()
-        with open(log_path) as f:
-            to_theirs, to_ours = socat_streams(f.read())
-        ours_frames, theirs_frames = mstp.split(to_theirs), mstp.split(to_ours)
+
+    def test_our_device_and_a_python_station_share_a_socat_pair(self):
+        with self.socat_pair_lab() as (node, station, wire):
+            self.assertEqual(node.ready["loaded"], 0, node.events)
+            station.wait("token", count=3, timeout=20)
+
+            station.command("test 1 a5a50102")
+            reply = station.wait("reply")
+            self.assertEqual((reply["type"], reply["source"], reply["data"]), (mstp.TEST_RESPONSE, 1, "a5a50102"))
+
+            station.command(f"send 1 {mstp.read_property_npdu(7, DEVICE, OBJECT_NAME).hex()} 1")
+            reply = station.wait("reply")
+            if reply["type"] == mstp.REPLY_POSTPONED:  # the answer then comes with the token
+                answer = station.wait("data", source=1)["npdu"]
+            else:
+                self.assertEqual((reply["type"], reply["source"]), (mstp.DATA_NOT_EXPECTING_REPLY, 1))
+                answer = reply["data"]
+            # ComplexACK, invoke 7, ReadProperty, with the object name as a character string.
+            self.assertEqual(answer[:10], "0100" + "30070c")
+            self.assertIn(b"ZOR17 Server".hex(), answer)
+        ours_frames, theirs_frames = wire()
         # Station 1 polled station 2 with the 8-octet frame and got the 8-octet reply.
         self.assertIn(mstp.frame(mstp.POLL_FOR_MASTER, 2, 1), [f.octets for f in ours_frames])
         self.assertIn(mstp.frame(mstp.REPLY_TO_POLL, 1, 2), [f.octets for f in theirs_frames])
@@ -102,33 +111,19 @@ class Mstp(unittest.TestCase):
         self.assertTrue({("1", "2"), ("2", "1")} <= tokens, tokens)
 
     def test_a_python_station_reads_the_ms_tp_settings_of_our_device(self):
-        if not shutil.which("socat"):
-            print("SKIP: socat is not installed")
-            sys.exit(netlab.SKIP)
-        log_path = os.path.join(self.dir, "wire.log")
-        with netlab.Lab() as lab, open(log_path, "w") as log:
-            host = lab.host("a")
-            socat, ours, theirs = socat_pair(self.dir, log)
-            lab.processes.append(socat)
-            node = ServerNode(host, mstp_connect(1, f"DEVICE={ours}") + "MAX_INFO_FRAMES=3;", device=DEVICE)
-            station = MstpStation(host, theirs, ts=2, max_master=MAX_MASTER)
-            try:
-                station.wait("token", count=3, timeout=20)
-                for invoke, (prop, value) in enumerate(((MAX_MASTER_PROPERTY, MAX_MASTER),
-                                                        (MAX_INFO_FRAMES_PROPERTY, 3)), start=1):
-                    station.command(f"send 1 {mstp.read_property_npdu(invoke, DEVICE, prop).hex()} 1")
-                    reply = station.wait("reply")
-                    answer = station.wait("data", source=1)["npdu"] if reply["type"] == mstp.REPLY_POSTPONED \
-                        else reply["data"]
-                    # ComplexACK: Device 4711, the property, UNSIGNED value.
-                    self.assertEqual(answer, f"010030{invoke:02x}0c0c02001267 19{prop:02x} 3e21{value:02x}3f"
-                                     .replace(" ", ""))
-            finally:
-                station.quit()
-                node.quit()
-        with open(log_path) as f:
-            to_theirs, to_ours = socat_streams(f.read())
-        rows = self.assert_dissected_clean(mstp.split(to_theirs) + mstp.split(to_ours), "settings")
+        with self.socat_pair_lab("MAX_INFO_FRAMES=3;") as (node, station, wire):
+            station.wait("token", count=3, timeout=20)
+            for invoke, (prop, value) in enumerate(((MAX_MASTER_PROPERTY, MAX_MASTER),
+                                                    (MAX_INFO_FRAMES_PROPERTY, 3)), start=1):
+                station.command(f"send 1 {mstp.read_property_npdu(invoke, DEVICE, prop).hex()} 1")
+                reply = station.wait("reply")
+                answer = station.wait("data", source=1)["npdu"] if reply["type"] == mstp.REPLY_POSTPONED \
+                    else reply["data"]
+                # ComplexACK: Device 4711, the property, UNSIGNED value.
+                self.assertEqual(answer, f"010030{invoke:02x}0c0c02001267 19{prop:02x} 3e21{value:02x}3f"
+                                 .replace(" ", ""))
+        ours_frames, theirs_frames = wire()
+        rows = self.assert_dissected_clean(ours_frames + theirs_frames, "settings")
         self.assert_read_property_answers(rows, client=2, server=1)
 
     def test_two_of_our_stacks_and_a_python_station_share_a_bus_through_noise_and_a_lost_octet(self):

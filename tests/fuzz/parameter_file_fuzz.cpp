@@ -2,13 +2,19 @@
 // never half; a value left out is named in the message; what it gives back is written out
 // and read back unchanged.
 #include "gui/core/parameter_file.h"
+#include "gui/core/program_state.h"
 
+#include <QLocale>
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
+  // The program reads files with the decimal separator its start-up settled on (the user's,
+  // else the locale's); left empty, every number would look the locale up twice.
+  static const QString separator = QLocale().decimalPoint();
+  global::DecimalSeparator = separator;
+  const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
   const params::ReadResult read = params::Read(input);
   if (!read.values) {
     if (read.message.isEmpty())

@@ -1,52 +1,20 @@
 // Arbitrary value files through the configuration program's loader: the five files come from
 // the input (a length octet, then that many octets, for files 1 to 5; a length of 255 means
 // the file is missing). Every loaded value lies within what 16 bits can show, every bit is 0
-// or 1, and the entries a short or missing file does not hold keep their values.
+// or 1, and the entries a short or missing file does not hold keep their values. The files'
+// contents go to the loader as they would come from the disk: reading them is Qt's.
 #include "gui/core/program_state.h"
 #include "gui/core/register_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr double kUntouched = 12345.5;
 constexpr uint8_t kMissing = 255;
-
-// The loader reads real files, so they live in a scratch folder on tmpfs, written with plain
-// system calls: every input rewrites or removes all five, so none keeps an earlier input's bytes.
-struct Scratch {
-  Scratch()
-  {
-    char name[] = "/dev/shm/zor17-value-fuzz-XXXXXX";
-    if (!mkdtemp(name))
-      std::abort();
-    dir = name;
-    std::filesystem::create_directories(dir + "/tmp");
-    global::ProgramFolder = QString::fromStdString(dir);
-    for (int n = 1; n <= 5; ++n)
-      paths[n] = global::ValueFilePath(n).toStdString();
-  }
-  ~Scratch() { std::filesystem::remove_all(dir); }
-
-  void write(int n, const uint8_t* bytes, size_t length) const
-  {
-    int fd = ::open(paths[n].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ::write(fd, bytes, length) != ssize_t(length) || ::close(fd) != 0)
-      std::abort();
-  }
-  void remove(int n) const { ::unlink(paths[n].c_str()); }
-
-  std::string dir;
-  std::string paths[6];
-};
 
 bool shown_by_16_bits(double v) { return std::isfinite(v) && std::fabs(v) <= 65535; }
 
@@ -54,21 +22,20 @@ bool shown_by_16_bits(double v) { return std::isfinite(v) && std::fabs(v) <= 655
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  static Scratch scratch;
   if (size == 0)
     return 0;
   const bool conf = data[0] & 1, reg = data[0] & 2;
   size_t at = 1;
+  global::ResultFiles files;
   qsizetype lengths[6] = {};
   for (int n = 1; n <= 5; ++n) {
     uint8_t length = at < size ? data[at++] : kMissing;
     lengths[n] = -1;
-    if (length == kMissing) {
-      scratch.remove(n);
+    if (length == kMissing)
       continue;
-    }
     size_t take = std::min<size_t>(length, size - at);
-    scratch.write(n, data + at, take);
+    // In place: the file ends where the input's octets end, as the sanitizer sees it.
+    files[size_t(n)] = QByteArray::fromRawData(reinterpret_cast<const char*>(data + at), qsizetype(take));
     lengths[n] = qsizetype(take);
     at += take;
   }
@@ -78,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   global::OutputRegisters.fill(QStringLiteral("x"));
   global::ConfigBits.fill(7);
   global::InputBits.fill(7);
-  global::LoadResultFiles(conf, reg, nullptr);
+  global::TakeResultFiles(files, conf, reg, nullptr);
 
   auto held = [&](int n, size_t index) { return lengths[n] >= 0 && qsizetype(index * 2 + 1) < lengths[n]; };
   for (size_t i = 0; i < global::ConfigRegisters.size(); ++i) {
@@ -104,5 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   for (size_t b = 0; b < global::InputBits.size(); ++b)
     if (bit_held(reg, 5, b) ? global::InputBits[b] > 1 || global::InputBits[b] < 0 : global::InputBits[b] != 7)
       __builtin_trap();
+  // The texts the loader made go within the input: libFuzzer runs an input that ends with more
+  // allocations than it began with a second time, looking for a leak.
+  global::OutputRegisters.fill(QStringLiteral("x"));
   return 0;
 }

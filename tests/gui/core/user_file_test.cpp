@@ -219,6 +219,6 @@ TEST_F(UserFile, DeleteWithoutFileDoesNothing)
 TEST_F(UserFile, LinesSplitAtEveryLineEnd)
 {
   auto lines = TxtOps::SplitLines("a\r\nb\nc\rd\r\n\r\ne");
-  std::vector<QByteArray> expected{"a", "b", "c", "d", "", "e"};
+  std::vector<QByteArrayView> expected{"a", "b", "c", "d", "", "e"};
   EXPECT_EQ(lines, expected);
 }
