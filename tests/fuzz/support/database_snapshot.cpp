@@ -1,5 +1,6 @@
 #include "database_snapshot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -281,6 +282,121 @@ ObjectRecord* copy_record(uint32_t owner, ObjectRecord* record, const std::vecto
   return copy;
 }
 
+// ---- The memory the live records reach -------------------------------------------------------
+
+void reach_value(SnapshotImage& image, const BACnetValue& v);
+
+// Adds what a record's fields point to; the record's own octets are in the enclosing block.
+// Every alternative, as the compare walks them.
+class Reach : public FieldVisitor<Reach, true> {
+public:
+  explicit Reach(SnapshotImage& image) : image_(image) {}
+
+  template <class T>
+  void visit(const char*, Role, T& f)
+  {
+    if constexpr (DescribedRecord<T>) {
+      fields(*this, f);
+    } else if constexpr (std::is_same_v<T, OctetString>) {
+      if (f.data)
+        image_.add(f.data, f.length);
+    } else if constexpr (std::is_same_v<T, BitString>) {
+      if (f.bits)
+        image_.add(f.bits, f.capacity);
+    } else if constexpr (std::is_same_v<T, BACnetValue>) {
+      reach_value(image_, f);
+    } else if constexpr (kIsInlineList<T>) {
+      fields(*this, f.first);
+      if (f.count > 1) {
+        image_.add(f.overflow + 1, (f.count - 1) * sizeof f.overflow[0]);
+        for (uint32_t i = 1; i < f.count; ++i)
+          fields(*this, f.overflow[i]);
+      }
+    }
+  }
+
+private:
+  SnapshotImage& image_;
+};
+
+SNAPSHOT_OWN_LOOPS std::size_t text_size(const char* text)
+{
+  std::size_t n = 0;
+  while (text[n])
+    ++n;
+  return n + 1;
+}
+
+void reach_record(SnapshotImage& image, uint32_t tag, void* record, bool own_block)
+{
+  auto reach = [&](auto type) {
+    using R = typename decltype(type)::type;
+    if (own_block)
+      image.add(record, sizeof(R));
+    Reach nested(image);
+    fields(nested, *static_cast<R*>(record));
+  };
+  if (record)
+    value_fields_detail::with_record_type(tag, reach, static_cast<ValueRecords*>(nullptr));
+}
+
+void reach_value(SnapshotImage& image, const BACnetValue& v)
+{
+  const BACnetValue::Payload& p = v.payload;
+  switch (v.tag) {
+  case TAG_OCTET_STRING:
+    if (p.octets.data)
+      image.add(p.octets.data, p.octets.length);
+    return;
+  case TAG_CHARACTER_STRING:
+    if (p.text)
+      image.add(p.text, text_size(p.text));
+    return;
+  case TAG_BIT_STRING:
+    if (p.bits.bits)
+      image.add(p.bits.bits, p.bits.capacity);
+    return;
+  default: break;
+  }
+  if (value_tag_is_list(v.tag)) {
+    if (const BACnetValueArray* list = p.array) {
+      image.add(list, sizeof *list);
+      if (list->used > 0) {
+        image.add(list->elements, list->used * sizeof list->elements[0]);
+        for (uint32_t i = 0; i < list->used; ++i)
+          reach_value(image, list->elements[i]);
+      }
+    }
+    return;
+  }
+  reach_record(image, v.tag, p.record, true);
+}
+
+// The record's block (its head and stored fields), then what its head and fields point to.
+void reach(SnapshotImage& image, ObjectRecord* record, const std::vector<SnapshotField>& plan)
+{
+  std::size_t end = sizeof *record;
+  for (const SnapshotField& f : plan)
+    end = std::max(end, std::size_t(f.offset) + f.size);
+  image.add(record, end);
+  reach_value(image, record->name);
+  for (const SnapshotField& f : plan) {
+    std::byte* field = at(record, f);
+    switch (f.kind) {
+    case FieldKind::BitString: {
+      const auto* bits = reinterpret_cast<const BitString*>(field);
+      if (bits->bits)
+        image.add(bits->bits, bits->capacity);
+      break;
+    }
+    case FieldKind::Value: reach_value(image, *reinterpret_cast<const BACnetValue*>(field)); break;
+    case FieldKind::EventParameter: reach_record(image, TAG_EVENT_PARAMETER, field, false); break;
+    case FieldKind::Recipient: reach_record(image, TAG_RECIPIENT, field, false); break;
+    default: break;
+    }
+  }
+}
+
 ObjectRecord* device()
 {
   uint32_t instance = object_LocalInstance();
@@ -307,6 +423,27 @@ void set_segmentation(uint32_t value)
 
 }  // namespace
 
+void SnapshotImage::clear()
+{
+  blocks_.clear();
+  octets_.clear();
+}
+
+void SnapshotImage::add(const void* at, std::size_t size)
+{
+  blocks_.push_back({at, size, octets_.size()});
+  const auto* bytes = static_cast<const unsigned char*>(at);
+  octets_.insert(octets_.end(), bytes, bytes + size);
+}
+
+bool SnapshotImage::unchanged() const
+{
+  for (const Block& b : blocks_)
+    if (!same_bytes(b.at, octets_.data() + b.offset, b.size))
+      return false;
+  return true;
+}
+
 void DatabaseSnapshot::release()
 {
   for (Entry& e : entries_)
@@ -326,6 +463,29 @@ void DatabaseSnapshot::take()
   // A database that starts has written nothing; one taken has no outcomes to keep either.
   behaviour_forget_local_writes();
   state_ = {object_IsChanged(), object_GetErrorClass(), object_LoopEventSwitch(), segmentation()};
+  layout_matches();
+  take_image();
+}
+
+void DatabaseSnapshot::take_image()
+{
+  image_.clear();
+  records_.clear();
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    ObjectRecord* record = now_.entries[i].second->object;
+    records_.push_back(record);
+    reach(image_, record, entries_[i].fields);
+  }
+}
+
+bool DatabaseSnapshot::untouched()
+{
+  if (!layout_matches())
+    return false;
+  for (std::size_t i = 0; i < records_.size(); ++i)
+    if (now_.entries[i].second->object != records_[i])
+      return false;
+  return image_.unchanged();
 }
 
 bool DatabaseSnapshot::layout_matches()
@@ -366,11 +526,14 @@ bool DatabaseSnapshot::put_back_objects()
 
 bool DatabaseSnapshot::restore()
 {
-  if (!layout_matches() && !put_back_objects())
-    return false;
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    if (!put_back_record(now_.entries[i].second->object, entries_[i].copy, entries_[i].fields))
+  if (!untouched()) {
+    if (!layout_matches() && !put_back_objects())
       return false;
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (!put_back_record(now_.entries[i].second->object, entries_[i].copy, entries_[i].fields))
+        return false;
+    take_image();
+  }
   behaviour_forget_local_writes();
   if (state_.changed)
     object_SetChanged();

@@ -13,6 +13,12 @@
 // field was compared octet for octet (texts, bit strings and lists to their last element),
 // and the table lays out and walks its entries as it did.
 //
+// Most inputs leave most of the database as it was, and comparing it field by field cost more
+// than the input. So restore() first looks at the memory the records reach (their blocks and
+// every block their fields point to, kept octet for octet when the database was last shown
+// equal): while the table holds the same records and every octet is as it was, nothing can
+// differ, and only where one differs are the fields compared and written back.
+//
 // Not compared: the spare room of a list's element array, which decides only when the array
 // grows. The object layer's request queues and device set-up queue are fed only by the object
 // API, which the fuzz targets do not start.
@@ -35,6 +41,24 @@ struct SnapshotField {
   FieldKind kind;
   std::ptrdiff_t offset;
   std::size_t size;
+};
+
+// Blocks of memory and their octets as they were. Each block comes after the block that points
+// to it, so a pointer or a length that changed is found before the memory behind it is read.
+class SnapshotImage {
+public:
+  void clear();
+  void add(const void* at, std::size_t size);
+  bool unchanged() const;
+
+private:
+  struct Block {
+    const void* at;
+    std::size_t size;
+    std::size_t offset;  // in octets_
+  };
+  std::vector<Block> blocks_;
+  std::vector<unsigned char> octets_;
 };
 
 class DatabaseSnapshot {
@@ -65,9 +89,13 @@ private:
   bool layout_matches();
   bool put_back_objects();
   void release();
+  void take_image();
+  bool untouched();
 
   std::vector<Entry> entries_;  // in walk order
   ObjectTableLayout layout_;
   ObjectTableLayout now_;
   State state_{};
+  std::vector<ObjectRecord*> records_;  // the live records, in walk order, when image_ was taken
+  SnapshotImage image_;                 // what they reach, octet for octet
 };
