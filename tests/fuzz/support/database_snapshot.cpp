@@ -458,7 +458,7 @@ void DatabaseSnapshot::take()
   for (const auto& [slot, entry] : layout_.entries) {
     std::vector<SnapshotField> plan = fields_of(entry->object);
     ObjectRecord* copy = copy_record(entry->owner, entry->object, plan);
-    entries_.push_back({entry->owner, entry->key, copy, std::move(plan)});
+    entries_.push_back({entry->owner, entry->key, copy, std::move(plan), nullptr, {}});
   }
   // A database that starts has written nothing; one taken has no outcomes to keep either.
   behaviour_forget_local_writes();
@@ -469,23 +469,26 @@ void DatabaseSnapshot::take()
 
 void DatabaseSnapshot::take_image()
 {
-  image_.clear();
-  records_.clear();
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    ObjectRecord* record = now_.entries[i].second->object;
-    records_.push_back(record);
-    reach(image_, record, entries_[i].fields);
-  }
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    take_image(entries_[i], now_.entries[i].second->object);
 }
 
-bool DatabaseSnapshot::untouched()
+void DatabaseSnapshot::take_image(Entry& e, ObjectRecord* live)
+{
+  e.live = live;
+  e.image.clear();
+  reach(e.image, live, e.fields);
+}
+
+// Whether the table holds the records whose memory was kept; only then may it be read.
+bool DatabaseSnapshot::same_records()
 {
   if (!layout_matches())
     return false;
-  for (std::size_t i = 0; i < records_.size(); ++i)
-    if (now_.entries[i].second->object != records_[i])
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    if (now_.entries[i].second->object != entries_[i].live)
       return false;
-  return image_.unchanged();
+  return true;
 }
 
 bool DatabaseSnapshot::layout_matches()
@@ -526,13 +529,17 @@ bool DatabaseSnapshot::put_back_objects()
 
 bool DatabaseSnapshot::restore()
 {
-  if (!untouched()) {
-    if (!layout_matches() && !put_back_objects())
+  bool kept = same_records();
+  if (!kept && !layout_matches() && !put_back_objects())
+    return false;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    Entry& e = entries_[i];
+    if (kept && e.image.unchanged())
+      continue;
+    ObjectRecord* live = now_.entries[i].second->object;
+    if (!put_back_record(live, e.copy, e.fields))
       return false;
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-      if (!put_back_record(now_.entries[i].second->object, entries_[i].copy, entries_[i].fields))
-        return false;
-    take_image();
+    take_image(e, live);
   }
   behaviour_forget_local_writes();
   if (state_.changed)

@@ -16,8 +16,9 @@
 // Most inputs leave most of the database as it was, and comparing it field by field cost more
 // than the input. So restore() first looks at the memory the records reach (their blocks and
 // every block their fields point to, kept octet for octet when the database was last shown
-// equal): while the table holds the same records and every octet is as it was, nothing can
-// differ, and only where one differs are the fields compared and written back.
+// equal): while the table holds the same records and every octet of a record's memory is as it
+// was, nothing of it can differ, and only the records whose memory changed have their fields
+// compared and written back.
 //
 // Not compared: the spare room of a list's element array, which decides only when the array
 // grows. The object layer's request queues and device set-up queue are fed only by the object
@@ -78,6 +79,8 @@ private:
     std::string key;
     ObjectRecord* copy;  // owned
     std::vector<SnapshotField> fields;
+    ObjectRecord* live = nullptr;  // the record in the table when `image` was taken
+    SnapshotImage image;           // the memory it reaches, octet for octet
   };
   struct State {
     bool changed;
@@ -90,12 +93,11 @@ private:
   bool put_back_objects();
   void release();
   void take_image();
-  bool untouched();
+  void take_image(Entry& e, ObjectRecord* live);
+  bool same_records();
 
   std::vector<Entry> entries_;  // in walk order
   ObjectTableLayout layout_;
   ObjectTableLayout now_;
   State state_{};
-  std::vector<ObjectRecord*> records_;  // the live records, in walk order, when image_ was taken
-  SnapshotImage image_;                 // what they reach, octet for octet
 };
