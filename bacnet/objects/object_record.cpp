@@ -560,6 +560,8 @@ void* object_field(ObjectRecord* record, const FieldSpec& field)
   return field_at(record, static_cast<size_t>(&field - first));
 }
 
+std::size_t object_field_size(const FieldSpec& field) { return storage_of(field).size; }
+
 bool object_reporting_on(ObjectRecord* record)
 {
   uint32_t* on = object_word(record, FIELD_REPORTING_SWITCH);

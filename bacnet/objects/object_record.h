@@ -94,6 +94,8 @@ uint32_t object_word_value(ObjectRecord* record, uint32_t property);
 ObjectRecord* object_notification_class(uint32_t owner, ObjectRecord* record);
 // Raw storage of a stored field (any kind but Computed and the head), or null.
 void* object_field(ObjectRecord* record, const FieldSpec& field);
+// Bytes of a field's raw storage (0 for Computed and the head).
+std::size_t object_field_size(const FieldSpec& field);
 // The intrinsic-reporting switch: true for types without one.
 bool object_reporting_on(ObjectRecord* record);
 

@@ -117,6 +117,18 @@ void objtable_walk(const std::function<bool(const ObjectTableEntry&)>& visit)
   htab_traverse_noresize(g_table, walk_one, &state);
 }
 
+void objtable_layout(ObjectTableLayout* layout)
+{
+  layout->entries.clear();
+  layout->slots = g_table ? htab_size(g_table) : 0;
+  layout->removed = g_table ? g_table->n_deleted : 0;
+  for (std::size_t slot = 0; slot < layout->slots; ++slot) {
+    void* entry = g_table->entries[slot];
+    if (entry != HTAB_EMPTY_ENTRY && entry != HTAB_DELETED_ENTRY)
+      layout->entries.emplace_back(slot, static_cast<const ObjectTableEntry*>(entry));
+  }
+}
+
 void objtable_timer_tick()
 {
   auto timer = object_hooks().object_timer;

@@ -5,8 +5,11 @@
 // remove entries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "bacnet/value/value_types.h"
 
@@ -34,6 +37,17 @@ void objtable_remove(const char* key);
 size_t objtable_count();
 // Calls `visit` for every entry in walk order; a false result stops the walk.
 void objtable_walk(const std::function<bool(const ObjectTableEntry&)>& visit);
+
+// Where the entries sit: the number of slots, the slots that removals left marked, and the slot
+// of each entry in walk order. It decides the walk order and where later insertions land, so a
+// test that brings the table back to an earlier state compares it.
+struct ObjectTableLayout {
+  std::size_t slots = 0;
+  std::size_t removed = 0;
+  std::vector<std::pair<std::size_t, const ObjectTableEntry*>> entries;
+};
+// Refills `layout` (keeping its room).
+void objtable_layout(ObjectTableLayout* layout);
 
 // Runs the behaviour engine's timer (object hooks) with the tick flag 1 for every object.
 void objtable_timer_tick();

@@ -1,22 +1,27 @@
 // Arbitrary confirmed requests into the service dispatch and its handlers, with an object
 // database of every creatable and commandable kind, an Analog Value in alarm with its
 // Notification Class, and File objects over real files behind them, and the application
-// layer (server transactions, segmentation) in front. A second passes after every request and
-// the behaviour engine runs, so subscriptions, acknowledgments and list changes meet the
-// reporting timers.
+// layer (server transactions, segmentation) in front. Seconds pass where the input says, and
+// the behaviour engine runs in each, so subscriptions, acknowledgments and list changes meet
+// the reporting timers.
 //
-// The input is a script of requests, each a header of four octets and its parameters:
+// The input is a script of records, each a header of four octets and its parameters:
 //   [0] service choice; [1] max-segments/max-APDU octet; [2] bit 0: through the network and
-//   application layer (else straight into the dispatcher), bit 1: segmented response accepted,
-//   bit 2: the next request comes within the same second (no tick in between);
+//   application layer (else straight into the dispatcher), bit 1: segmented response accepted;
 //   [3] length of the parameters that follow.
-// Every input starts from a fresh clock, a fresh stack and object database (the stack host's
-// modules without the object API and the cache, started through its own tables) and ends with
-// their shutdown; the files are rewritten first. So no input meets what an earlier one left
-// behind, and a finding reproduces from its one input. Building the database is most of what an
-// input costs, but it cannot be kept and repaired instead: a request or a tick may change any
-// record, the database cannot tell which (every field is reached through a writable pointer),
-// and the tick walks the table in slot order, which deleting and re-creating an object changes.
+// A record whose service choice is 255 is no request: the clock moves on by [1] + 1 seconds and
+// the behaviour engine runs once, as the stack's pass runs it once for any change of the second
+// (its parameters are skipped). A run walks every object: one after every request was most of
+// what an input cost.
+//
+// Every input starts from a fresh clock, freshly started communication modules and the object
+// database as its first second left it, and ends with the communication modules' shutdown.
+// The database is built once (the stack host's modules without the object API and the cache,
+// started through its own tables, then the objects and the first second); after every input a
+// snapshot brings it back (database_snapshot.h: every field of every record compared, the
+// differing ones written back, the table's layout checked) or, where that cannot be shown, it is
+// built anew. The two files are read back and rewritten where they differ. So no input meets
+// what an earlier one left behind, and a finding reproduces from its one input.
 #include "backend/stack_modules.h"
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
@@ -31,6 +36,7 @@
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
+#include "database_snapshot.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -49,6 +55,9 @@ namespace {
 
 constexpr uint32_t kOwn = 4711;
 constexpr StackModules kModules = kWholeStack & ~(kModuleObjectApi | kModuleCache);
+// Started and shut down around every input; the database stays.
+constexpr StackModules kCommunication = kModules & ~kModuleObjects;
+constexpr uint8_t kSecondsPass = 255;
 
 // On tmpfs: the files are rewritten for every input, and on disk that cost more than the
 // requests.
@@ -105,22 +114,52 @@ void populate_alarm()
   *object_real(av, 104) = 60;
 }
 
-// Octets 0, 1, 2, ... as the file's whole contents.
-void write_file(const std::string& path, std::size_t length)
+// The files behind File objects 1 and 2, and a path in a folder that does not exist for 3.
+const std::string& file_path(int i)
 {
-  static const std::vector<uint8_t> counting = [] {
-    std::vector<uint8_t> bytes(4096);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-      bytes[i] = uint8_t(i);
-    return bytes;
-  }();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0)
-    return;
-  if (::write(fd, counting.data(), std::min(length, counting.size())) < 0)
-    std::abort();
-  ::close(fd);
+  static const std::string paths[] = {files_dir() + "/one.bin", files_dir() + "/two.bin",
+                                      files_dir() + "/none/three.bin"};
+  return paths[i];
 }
+
+// Octets 0, 1, 2, ... as every input finds the two files. Only AtomicWriteFile changes them,
+// and in place: each is read back after an input through a descriptor kept open (one read)
+// and written anew only when it differs.
+class Files {
+public:
+  Files()
+  {
+    for (std::size_t i = 0; i < sizeof counting_; ++i)
+      counting_[i] = uint8_t(i);
+    for (int i = 0; i < 2; ++i) {
+      write(i);
+      read_back_[i] = ::open(file_path(i).c_str(), O_RDONLY);
+    }
+  }
+  void restore()
+  {
+    uint8_t now[sizeof counting_ + 1];
+    for (int i = 0; i < 2; ++i) {
+      ssize_t n = ::pread(read_back_[i], now, sizeof now, 0);
+      if (n != ssize_t(kLengths[i]) || std::memcmp(now, counting_, kLengths[i]) != 0)
+        write(i);
+    }
+  }
+
+private:
+  static constexpr std::size_t kLengths[2] = {64, 2000};
+
+  void write(int i)
+  {
+    int fd = ::open(file_path(i).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, counting_, kLengths[i]) != ssize_t(kLengths[i]))
+      std::abort();
+    ::close(fd);
+  }
+
+  uint8_t counting_[2000];
+  int read_back_[2];
+};
 
 // Beside the Device object the start made: one object of every other kind, File objects over
 // files and the alarm.
@@ -128,13 +167,9 @@ void populate()
 {
   for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 9u, 13u, 14u, 15u, 17u, 19u, 20u, 128u})
     object_CreateObject(kOwn, type, 1);
-  const std::string dir = files_dir();
-  write_file(dir + "/one.bin", 64);
-  write_file(dir + "/two.bin", 2000);
-  const std::string paths[] = {dir + "/one.bin", dir + "/two.bin", dir + "/none/three.bin"};
   for (uint32_t i = 0; i < 3; ++i) {
     object_CreateObject(kOwn, 10, i + 1);
-    object_SetString(kOwn, 10, i + 1, 555, paths[i].c_str());
+    object_SetString(kOwn, 10, i + 1, 555, file_path(int(i)).c_str());
   }
   object_CreateObject(kOwn, 10, 4);  // no path
   populate_alarm();
@@ -184,23 +219,85 @@ StackConfig& stack_config()
   return config;
 }
 
+const DriverContext kContext{};  // no trace
+
+constexpr uint32_t kStartSeconds = 1767610800;
+
+// The port the requests arrive on; what it sends is dropped.
+NetworkPort& port()
+{
+  static NetworkPort p = [] {
+    NetworkPort n;
+    n.address = station(1);
+    n.send = discard;
+    n.max_apdu_code = 5;
+    return n;
+  }();
+  return p;
+}
+
+void start(StackModules modules)
+{
+  network_init_port(&port());
+  stack_modules_start(stack_config(), &kContext, modules, nullptr);
+  address_binding_add_local_port(5, -1, &port().address);
+}
+
+void stop_communication()
+{
+  stack_modules_stop(kCommunication);
+  client_set_communication_state(kCommunicationEnabled);
+}
+
+// The database as the stack's start, `populate` and the first second leave it; the
+// communication modules are shut down again.
+void build_database()
+{
+  ManualClock clock_source;
+  clock_source.set_wall(kStartSeconds);
+  os_set_clock(&clock_source);
+  start(kModules);
+  populate();
+  object_second_tick();
+  stop_communication();
+  os_set_clock(nullptr);
+}
+
+// Built once per process.
+DatabaseSnapshot& database()
+{
+  static DatabaseSnapshot& snapshot = *[] {
+    build_database();
+    auto* taken = new DatabaseSnapshot;
+    taken->take();
+    return taken;
+  }();
+  return snapshot;
+}
+
+// After every input: the database as it was taken, or built anew.
+void reset_database()
+{
+  if (database().restore())
+    return;
+  stack_modules_stop(kModuleObjects);
+  build_database();
+  if (!database().restore()) {
+    std::fprintf(stderr, "confirmed_services_fuzz: a database built anew differs from the first\n");
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+  static Files files;
+  database();
   ManualClock clock_source;
-  clock_source.set_wall(1767610800);
+  clock_source.set_wall(kStartSeconds);
   os_set_clock(&clock_source);
-  NetworkPort port;
-  port.address = station(1);
-  port.send = discard;
-  port.max_apdu_code = 5;
-  network_init_port(&port);
-  static const DriverContext context;  // no trace
-  stack_modules_start(stack_config(), &context, kModules, nullptr);
-  address_binding_add_local_port(5, -1, &port.address);
-  populate();
-  object_second_tick();
+  start(kCommunication);
 
   std::size_t at = 0;
   uint8_t invoke = 0;
@@ -209,19 +306,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::size_t length = std::min<std::size_t>(data[at + 3], size - at - 4);
     std::span<const uint8_t> parameters(data + at + 4, length);
     at += 4 + length;
-    if (flags & 0x01)
-      dispatch_through_network(choice, max, flags & 0x02, invoke++, parameters, port.address);
-    else
-      dispatch_directly(choice, max, flags & 0x02, parameters, port.address);
-    clock_source.advance_ms(100);
-    if (!(flags & 0x04)) {
-      clock_source.set_wall(clock_source.wall().seconds + 1);
+    if (choice == kSecondsPass) {
+      clock_source.set_wall(clock_source.wall().seconds + 1 + max);
       object_second_tick();
+      continue;
     }
+    if (flags & 0x01)
+      dispatch_through_network(choice, max, flags & 0x02, invoke++, parameters, port().address);
+    else
+      dispatch_directly(choice, max, flags & 0x02, parameters, port().address);
+    clock_source.advance_ms(100);
   }
 
-  stack_modules_stop(kModules);
-  client_set_communication_state(kCommunicationEnabled);
+  stop_communication();
   os_set_clock(nullptr);
+  files.restore();
+  reset_database();
   return 0;
 }

@@ -110,6 +110,36 @@ TEST_F(ObjectWalksTest, InsertKeepsTheFirstObjectUnderAKey)
   EXPECT_EQ(objtable_count(), 501u);
 }
 
+TEST_F(ObjectWalksTest, LayoutGivesEachEntrysSlotInWalkOrderAndTheMarksRemovalsLeave)
+{
+  for (uint32_t i = 1; i <= 3; ++i)
+    create(OBJECT_ANALOG_VALUE, i);
+  std::vector<const ObjectTableEntry*> walked;
+  objtable_walk([&](const ObjectTableEntry& e) {
+    walked.push_back(&e);
+    return true;
+  });
+  ObjectTableLayout layout;
+  objtable_layout(&layout);
+  ASSERT_EQ(layout.entries.size(), walked.size());
+  for (std::size_t i = 0; i < walked.size(); ++i) {
+    EXPECT_EQ(layout.entries[i].second, walked[i]) << i;
+    EXPECT_LT(layout.entries[i].first, layout.slots) << i;
+    if (i > 0) {
+      EXPECT_LT(layout.entries[i - 1].first, layout.entries[i].first) << i;
+    }
+  }
+  EXPECT_EQ(layout.removed, 0u);
+  const std::size_t slots = layout.slots;
+  char key[OBJECT_KEY_SIZE];
+  object_MakeKey(key, kOwner, OBJECT_ANALOG_VALUE, 2);
+  objtable_remove(key);
+  objtable_layout(&layout);
+  EXPECT_EQ(layout.slots, slots);
+  EXPECT_EQ(layout.removed, 1u);
+  EXPECT_EQ(layout.entries.size(), walked.size() - 1);
+}
+
 TEST_F(ObjectWalksTest, WhoHasAnswersOncePerDeviceAndMatchesNamesExactly)
 {
   set_name(create(OBJECT_ANALOG_INPUT, 1, 100), "Room temperature");
