@@ -220,6 +220,9 @@ private:
 };
 
 // ---- The descriptions, one per record, fields in the order of the record ----------------
+// A field is one line in its record's description; every walk, and the forms' front and skip
+// lists (checked when the program is compiled), take it from there. The names are written
+// "DATE"_name so that they reach the walks as types, not as text to compare.
 
 template <class V>
 constexpr void fields(V& v, BACnetAddressValue& r)
