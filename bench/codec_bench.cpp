@@ -1,6 +1,8 @@
 // Encoding and decoding of service data: the main-road PDUs and the notifications and
-// answers a busy device sends most (COV and event notifications, ReadRange). Time per PDU.
-// Figures only.
+// answers a busy device sends most (COV and event notifications, ReadRange), and typical
+// constructed values as property values on the wire and in the API's XML form. Time per PDU
+// or value. Figures only.
+#include "backend/api/xml_values.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
@@ -8,7 +10,10 @@
 #include <benchmark/benchmark.h>
 
 #include <iterator>
+#include <string>
 #include <vector>
+
+#include "bench_records.h"
 
 namespace {
 
@@ -214,6 +219,73 @@ void BM_DecodeReadRangeAck(benchmark::State& s)
   decode_loop<ReadRangeAck>(s, octets, pdu_decode_read_range_ack, pdu_free_read_range_ack);
 }
 
+using bench_records::action_commands;
+using bench_records::destination_list;
+using bench_records::event_parameter;
+using bench_records::property_values;
+
+// A recipient list and event parameters as the value of a property, under context tag 3 as
+// ReadProperty-ACK carries it.
+void BM_EncodeRecords(benchmark::State& s, BACnetValue (*make)())
+{
+  OwnedValue value(make());
+  pdu_buffer buffer;
+  if (pdu_encode_constructed_value(&buffer, value.get(), 3) != 0)
+    s.SkipWithError("not encoded");
+  for (auto _ : s) {
+    buffer.pos = 0;
+    benchmark::DoNotOptimize(pdu_encode_constructed_value(&buffer, value.get(), 3));
+  }
+  pdu_buffer_free(&buffer);
+}
+void BM_DecodeRecords(benchmark::State& s, BACnetValue (*make)(), uint32_t property)
+{
+  OwnedValue value(make());
+  pdu_buffer buffer;
+  pdu_encode_constructed_value(&buffer, value.get(), 3);
+  auto decode = [&](BACnetValue* read) {
+    pdu_buffer in = pdu_buffer_view(buffer.data, buffer.pos);
+    return pdu_decode_property_value(&in, read, 3, property, -1);
+  };
+  OwnedValue check;
+  if (decode(check.get()) != 0 || value_order(check.get(), value.get()) != 0)
+    s.SkipWithError("no round trip");
+  for (auto _ : s) {
+    OwnedValue read;
+    benchmark::DoNotOptimize(decode(read.get()));
+  }
+  pdu_buffer_free(&buffer);
+}
+
+void BM_XmlPutRecords(benchmark::State& s, BACnetValue (*make)())
+{
+  OwnedValue value(make());
+  std::string out;
+  if (xml_encode_value(&out, value.get()) != 0)
+    s.SkipWithError("not written");
+  for (auto _ : s) {
+    out.clear();
+    benchmark::DoNotOptimize(xml_encode_value(&out, value.get()));
+  }
+}
+void BM_XmlGetRecords(benchmark::State& s, BACnetValue (*make)())
+{
+  OwnedValue value(make());
+  std::string text;
+  xml_encode_value(&text, value.get());
+  auto get = [&](BACnetValue* read) {
+    XmlFields fields(text.data(), text.size());
+    return xml_decode_value(read, &fields);
+  };
+  OwnedValue check;
+  if (get(check.get()) != 0 || value_order(check.get(), value.get()) != 0)
+    s.SkipWithError("no round trip");
+  for (auto _ : s) {
+    OwnedValue read;
+    benchmark::DoNotOptimize(get(read.get()));
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_EncodeWhoIs);
@@ -238,3 +310,15 @@ BENCHMARK(BM_EncodeCovNotification);
 BENCHMARK(BM_DecodeCovNotification);
 BENCHMARK(BM_DecodeEventNotification);
 BENCHMARK(BM_DecodeReadRangeAck);
+BENCHMARK_CAPTURE(BM_EncodeRecords, DestinationList, destination_list);
+BENCHMARK_CAPTURE(BM_DecodeRecords, DestinationList, destination_list, PROP_RECIPIENT_LIST);
+BENCHMARK_CAPTURE(BM_EncodeRecords, EventParameter, event_parameter);
+BENCHMARK_CAPTURE(BM_DecodeRecords, EventParameter, event_parameter, PROP_EVENT_PARAMETERS);
+BENCHMARK_CAPTURE(BM_XmlPutRecords, DestinationList, destination_list);
+BENCHMARK_CAPTURE(BM_XmlGetRecords, DestinationList, destination_list);
+BENCHMARK_CAPTURE(BM_XmlPutRecords, EventParameter, event_parameter);
+BENCHMARK_CAPTURE(BM_XmlGetRecords, EventParameter, event_parameter);
+BENCHMARK_CAPTURE(BM_XmlPutRecords, PropertyValueList, property_values);
+BENCHMARK_CAPTURE(BM_XmlGetRecords, PropertyValueList, property_values);
+BENCHMARK_CAPTURE(BM_XmlPutRecords, ActionCommandList, action_commands);
+BENCHMARK_CAPTURE(BM_XmlGetRecords, ActionCommandList, action_commands);

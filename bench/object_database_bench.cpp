@@ -1,12 +1,15 @@
 // Figures of the object database: finding objects by key in a populated table, reading and
-// writing properties through the network door, and the device's object list.
+// writing properties through the network door, the device's object list, and typical
+// constructed values written to and read from the objects file's form.
 #include <benchmark/benchmark.h>
 
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/objects/serialize.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
+#include "bench_records.h"
 
 namespace {
 
@@ -66,5 +69,45 @@ void BM_ObjectList(benchmark::State& state)
   objtable_destroy();
 }
 BENCHMARK(BM_ObjectList)->Arg(100)->Arg(1000);
+
+using bench_records::action_commands;
+using bench_records::destination_list;
+using bench_records::event_parameter;
+
+void BM_WriteFileRecords(benchmark::State& state, BACnetValue (*make)())
+{
+  OwnedValue value(make());
+  std::vector<uint8_t> out;
+  if (!serialize_WriteValue(out, value.get()))
+    state.SkipWithError("not written");
+  for (auto _ : state) {
+    out.clear();
+    benchmark::DoNotOptimize(serialize_WriteValue(out, value.get()));
+  }
+}
+BENCHMARK_CAPTURE(BM_WriteFileRecords, DestinationList, destination_list);
+BENCHMARK_CAPTURE(BM_WriteFileRecords, EventParameter, event_parameter);
+BENCHMARK_CAPTURE(BM_WriteFileRecords, ActionCommandList, action_commands);
+
+void BM_ReadFileRecords(benchmark::State& state, BACnetValue (*make)())
+{
+  OwnedValue value(make());
+  std::vector<uint8_t> bytes;
+  serialize_WriteValue(bytes, value.get());
+  auto read = [&](BACnetValue* into) {
+    SerializeReader reader{bytes.data(), bytes.size()};
+    return serialize_ReadValue(reader, into);
+  };
+  OwnedValue check;
+  if (read(check.get()) != 0 || value_order(check.get(), value.get()) != 0)
+    state.SkipWithError("no round trip");
+  for (auto _ : state) {
+    OwnedValue into;
+    benchmark::DoNotOptimize(read(into.get()));
+  }
+}
+BENCHMARK_CAPTURE(BM_ReadFileRecords, DestinationList, destination_list);
+BENCHMARK_CAPTURE(BM_ReadFileRecords, EventParameter, event_parameter);
+BENCHMARK_CAPTURE(BM_ReadFileRecords, ActionCommandList, action_commands);
 
 }  // namespace

@@ -69,16 +69,16 @@ bool value_field(XmlFields& f, const char* name, BACnetValue* value)
 
 // The form puts these fields of a record first, in this order; the others follow in the order
 // of the record's description.
-constexpr const char* xml_front(const void*) { return ""; }
-constexpr const char* xml_front(const BACnetActionCommand*)
+constexpr FieldList xml_front(const void*) { return ""; }
+constexpr FieldList xml_front(const BACnetActionCommand*)
 {
   return "DEVICEIDENTIFIER OBJECTIDENTIFIER POSTDELAY PRIORITY PROPERTYARRAYINDEX PROPERTYIDENTIFIER";
 }
-constexpr const char* xml_front(const BACnetSessionKey*) { return "PEERADDRESS"; }
-constexpr const char* xml_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
-constexpr const char* xml_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
-constexpr const char* xml_front(const BACnetDestination*) { return "TRANSITIONS"; }
-constexpr const char* xml_front(const BACnetSpecialEvent*)
+constexpr FieldList xml_front(const BACnetSessionKey*) { return "PEERADDRESS"; }
+constexpr FieldList xml_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
+constexpr FieldList xml_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
+constexpr FieldList xml_front(const BACnetDestination*) { return "TRANSITIONS"; }
+constexpr FieldList xml_front(const BACnetSpecialEvent*)
 {
   return "CHOICE CALENDARENTRY CALENDARREFERENCE EVENTPRIORITY";
 }
@@ -162,16 +162,16 @@ private:
 template <class R>
 class XmlGet : public FieldVisitor<XmlGet<R>> {
 public:
-  XmlGet(XmlFields& f, R& record) : f_(f), record_(record) {}
+  explicit XmlGet(XmlFields& f) : f_(f) {}
 
-  template <class T>
-  void visit(const char* name, Role role, T& f)
+  template <FieldName field, class T>
+  void visit(Named<field> name, Role role, T& f)
   {
     if (!ok_ || ended_ || role == Role::local)
       return;
     if constexpr (std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
       if (is_choice(role))
-        return choose(f, role);
+        return choose(kFieldAlternatives<R, field>, f, role);
     }
     if constexpr (kIsInlineList<T>)
       ok_ = inside(f_, name, [&](XmlFields& list) {
@@ -209,18 +209,16 @@ public:
 
 private:
   template <class C>
-  void choose(C& choice, Role role)
+  void choose(const FieldAlternatives& alternatives, C& choice, Role role)
   {
     std::string next;
     if (!f_.next_name(&next)) {
       ok_ = false;
       return;
     }
-    FieldAlternative alternatives[8];
-    int count = field_alternatives(record_, choice, alternatives, 8);
-    for (int i = 0; i < count; ++i) {
-      if (strcasecmp(next.c_str(), alternatives[i].name) == 0) {
-        choice = static_cast<C>(alternatives[i].number);
+    for (int i = 0; i < alternatives.count; ++i) {
+      if (strcasecmp(next.c_str(), alternatives.list[i].name) == 0) {
+        choice = static_cast<C>(alternatives.list[i].number);
         return;
       }
     }
@@ -229,7 +227,6 @@ private:
   }
 
   XmlFields& f_;
-  R& record_;
   bool ok_ = true;
   bool ended_ = false;
 };
@@ -238,15 +235,15 @@ template <class R>
 int put(Out* out, const R& r)
 {
   XmlPut v(out);
-  v.walk(const_cast<R&>(r), xml_front(&r));
+  v.walk<xml_front(static_cast<R*>(nullptr))>(const_cast<R&>(r));
   return v.result();
 }
 
 template <class R>
 bool get(XmlFields& f, R* r)
 {
-  XmlGet<R> v(f, *r);
-  v.walk(*r, xml_front(r));
+  XmlGet<R> v(f);
+  v.template walk<xml_front(static_cast<R*>(nullptr))>(*r);
   return v.result();
 }
 

@@ -4,8 +4,6 @@
 // each field is tells how it is written and read. Not for use outside bacnet/codec.
 #pragma once
 
-#include <string_view>
-
 #include "bacnet/codec/codec_constructed.h"
 #include "bacnet/codec/codec_events.h"
 #include "bacnet/codec/codec_fields.h"
@@ -18,7 +16,7 @@ namespace pdu_fields {
 // place among the fields that travel.
 struct WireForm {
   bool application = false;       // every field with its application tag
-  std::string_view off = "";      // fields BACnet's encoding of the record does not carry
+  FieldList off = {};             // fields BACnet's encoding of the record does not carry
   bool unknown_is_empty = false;  // an alternative the record does not know reads as nothing
 };
 
@@ -35,6 +33,9 @@ constexpr WireForm wire_form(const BACnetDestination*) { return {true, "LIFETIME
 constexpr WireForm wire_form(const BACnetRecipientProcess*) { return {false, "NOTEMPTY"}; }
 constexpr WireForm wire_form(const CovSubscription*) { return {false, "COVINCREMENT"}; }
 constexpr WireForm wire_form(const BACnetTimeStamp*) { return {false, "", true}; }
+
+template <class R>
+inline constexpr WireForm kWireForm = wire_form(static_cast<const R*>(nullptr));
 
 template <class R>
 int write_record(pdu_buffer* buffer, const R& record);
@@ -94,45 +95,44 @@ inline int read_record(pdu_buffer* b, BACnetDateTime& r) { return pdu_decode_dat
 
 inline bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
 
-// The tag each field travels with: the application tag, the alternative it holds, or its
-// place among the fields that travel.
-template <class Walk>
+// The tag each field of an R travels with: the application tag, the alternative it holds, or
+// its place among the fields that travel.
+template <class Walk, class R>
 class WireTags : public FieldVisitor<Walk> {
 public:
-  explicit WireTags(WireForm form) : form_(form) {}
+  static constexpr const WireForm& kForm = kWireForm<R>;
 
-  // Whether the field travels at all.
-  bool travels(const char* name, Role role) const
-  {
-    return role != Role::local && !is_choice(role) && !field_named(form_.off, name);
-  }
+  // Whether the field travels at all (the form's `off` fields are not even walked).
+  static bool travels(Role role) { return role != Role::local && !is_choice(role); }
   int next_tag()
   {
-    int tag = form_.application ? -1 : (alternative_ >= 0 ? alternative_ : position_++);
+    int tag = kForm.application ? -1 : (alternative_ >= 0 ? alternative_ : position_++);
     alternative_ = -1;
     return tag;
   }
+  // Walks the record in the order of its description, without the fields the form leaves off.
+  void walk_record(R& r) { this->template walk<FieldList{}, kForm.off>(r); }
 
 protected:
-  WireForm form_;
   int alternative_ = -1;
   int position_ = 0;
 };
 
 // Writes the fields; stops at the first failure. A choice that holds no alternative fails.
-class WireWrite : public WireTags<WireWrite> {
+template <class R>
+class WireWrite : public WireTags<WireWrite<R>, R> {
 public:
-  WireWrite(pdu_buffer* buffer, WireForm form) : WireTags(form), buffer_(buffer) {}
+  explicit WireWrite(pdu_buffer* buffer) : buffer_(buffer) {}
 
   template <class T>
-  void visit(const char* name, Role role, T& f)
+  void visit(const char*, Role role, T& f)
   {
     if (is_choice(role)) {
       choosing_ = true;
       chosen_ = false;
     }
-    if (result_ == 0 && travels(name, role))
-      result_ = write(next_tag(), role, f);
+    if (result_ == 0 && this->travels(role))
+      result_ = write(this->next_tag(), role, f);
   }
   template <class C>
   bool holds(C& choice, int n)
@@ -140,7 +140,7 @@ public:
     bool held = static_cast<int64_t>(choice) == n;
     if (held) {
       chosen_ = true;
-      alternative_ = n;
+      this->alternative_ = n;
     }
     return held;
   }
@@ -185,8 +185,8 @@ private:
       return result;
     });
   }
-  template <DescribedRecord R>
-  int write(int tag, Role, const R& f)
+  template <DescribedRecord N>
+  int write(int tag, Role, const N& f)
   {
     if (tag < 0)
       return write_record(buffer_, f);
@@ -203,22 +203,20 @@ private:
 // the tag number of the next element; a value field is read by the property identifier and
 // array index read before it.
 template <class R>
-class WireRead : public WireTags<WireRead<R>> {
+class WireRead : public WireTags<WireRead<R>, R> {
 public:
-  WireRead(pdu_buffer* buffer, R& record, WireForm form) : WireTags<WireRead<R>>(form), buffer_(buffer), record_(record)
-  {
-  }
+  explicit WireRead(pdu_buffer* buffer) : buffer_(buffer) {}
 
-  template <class T>
-  void visit(const char* name, Role role, T& f)
+  template <FieldName name, class T>
+  void visit(Named<name>, Role role, T& f)
   {
     if (result_ != 0 || ended_)
       return;
     if constexpr (std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
       if (is_choice(role))
-        return choose(f);
+        return choose(kFieldAlternatives<R, name>, f);
     }
-    if (!this->travels(name, role))
+    if (!this->travels(role))
       return;
     bool alternative = this->alternative_ >= 0;
     result_ = read(this->next_tag(), role, f);
@@ -237,24 +235,20 @@ public:
 
 private:
   template <class C>
-  void choose(C& choice)
+  void choose(const FieldAlternatives& alternatives, C& choice)
   {
     if (!pdu_has_data(buffer_)) {
       result_ = PDU_MALFORMED;
       return;
     }
     int tag = pdu_tag_number(buffer_->data[buffer_->pos]);
-    FieldAlternative alternatives[8];
-    int count = field_alternatives(record_, choice, alternatives, 8);
-    for (int i = 0; i < count; ++i) {
-      if (alternatives[i].number == tag) {
-        chosen_ = reinterpret_cast<int32_t*>(&choice);
-        number_ = tag;
-        return;
-      }
+    if (alternatives.has(tag)) {
+      chosen_ = reinterpret_cast<int32_t*>(&choice);
+      number_ = tag;
+      return;
     }
     ended_ = true;
-    if (!this->form_.unknown_is_empty)
+    if (!this->kForm.unknown_is_empty)
       result_ = PDU_MALFORMED;
   }
 
@@ -343,7 +337,6 @@ private:
   }
 
   pdu_buffer* buffer_;
-  R& record_;
   int result_ = 0;
   bool ended_ = false;
   int32_t* chosen_ = nullptr;  // the choice field whose alternative the next element names
@@ -355,16 +348,16 @@ private:
 template <class R>
 int write_record(pdu_buffer* buffer, const R& record)
 {
-  WireWrite walk(buffer, wire_form(&record));
-  walk.walk(const_cast<R&>(record));
+  WireWrite<R> walk(buffer);
+  walk.walk_record(const_cast<R&>(record));
   return walk.result();
 }
 
 template <class R>
 int read_record(pdu_buffer* buffer, R& record)
 {
-  WireRead<R> walk(buffer, record, wire_form(&record));
-  walk.walk(record);
+  WireRead<R> walk(buffer);
+  walk.walk_record(record);
   return walk.result();
 }
 

@@ -182,19 +182,19 @@ void io_value(IO& io, BACnetValue& v);
 
 // The objects file puts these fields of a record first, in this order; the others follow in
 // the order of the record's description.
-constexpr const char* file_front(const void*) { return ""; }
-constexpr const char* file_front(const BACnetActionCommand*)
+constexpr FieldList file_front(const void*) { return ""; }
+constexpr FieldList file_front(const BACnetActionCommand*)
 {
   return "DEVICEIDENTIFIER OBJECTIDENTIFIER POSTDELAY PRIORITY PROPERTYARRAYINDEX PROPERTYIDENTIFIER";
 }
-constexpr const char* file_front(const BACnetRecipientProcess*) { return "NOTEMPTY PROCESSIDENTIFIER"; }
-constexpr const char* file_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
-constexpr const char* file_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
-constexpr const char* file_front(const WriteAccessSpecification*) { return "PROPERTIES"; }
-constexpr const char* file_front(const BACnetDestination*) { return "TRANSITIONS"; }
-constexpr const char* file_front(const BACnetSpecialEvent*) { return "EVENTPRIORITY TIMEVALUES"; }
-constexpr const char* file_front(const BACnetPropertyValue*) { return "PRIORITY ARRAYINDEX PROPERTYIDENTIFIER"; }
-constexpr const char* file_front(const PropertyCondition*) { return "COMPARISONVALUE ARRAYINDEX PROPERTYIDENTIFIER"; }
+constexpr FieldList file_front(const BACnetRecipientProcess*) { return "NOTEMPTY PROCESSIDENTIFIER"; }
+constexpr FieldList file_front(const BACnetAddressBinding*) { return "DEVICEADDRESS"; }
+constexpr FieldList file_front(const BACnetDeviceObjectPropertyReference*) { return "DEVICEIDENTIFIER"; }
+constexpr FieldList file_front(const WriteAccessSpecification*) { return "PROPERTIES"; }
+constexpr FieldList file_front(const BACnetDestination*) { return "TRANSITIONS"; }
+constexpr FieldList file_front(const BACnetSpecialEvent*) { return "EVENTPRIORITY TIMEVALUES"; }
+constexpr FieldList file_front(const BACnetPropertyValue*) { return "PRIORITY ARRAYINDEX PROPERTYIDENTIFIER"; }
+constexpr FieldList file_front(const PropertyCondition*) { return "COMPARISONVALUE ARRAYINDEX PROPERTYIDENTIFIER"; }
 
 template <class IO, class R>
 void io_record(IO& io, R& r);
@@ -250,7 +250,7 @@ public:
   template <class R>
   void record(R& r)
   {
-    this->walk(r, file_front(&r));
+    this->template walk<file_front(static_cast<R*>(nullptr))>(r);
     if (choosing_ && !chosen_)
       io_.fail();
   }

@@ -210,6 +210,14 @@ int order(const T& a, const T& b, Mode mode)
     return three_way(a, b);
 }
 
+// The keys a rule picks from a record: fields by reference, words a rule makes (Signed{...})
+// by value. A tuple of copies would copy nested records, values and all, on every comparison.
+template <class... K>
+std::tuple<K...> key_refs(K&&... keys)
+{
+  return std::tuple<K...>(std::forward<K>(keys)...);
+}
+
 // The first difference between the keys `key` picks from a and from b, in its order.
 template <class R, class Key>
 int keys(const R& a, const R& b, Mode mode, Key key)
@@ -285,7 +293,7 @@ int rule(const BACnetWeekNDay& a, const BACnetWeekNDay& b, Mode mode)
 {
   if (mode == Mode::wildcard)
     return weeknday_rule(a, b, nullptr);
-  return keys(a, b, mode, [](auto& r) { return std::tuple(r.month, r.week, r.weekday); });
+  return keys(a, b, mode, [](auto& r) { return key_refs(r.month, r.week, r.weekday); });
 }
 template <>
 int rule(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode mode)
@@ -302,7 +310,7 @@ int rule(const BACnetCalendarEntry& a, const BACnetCalendarEntry& b, Mode mode)
 template <>
 int rule(const BACnetTimeValue& a, const BACnetTimeValue& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.time); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.time); });
 }
 template <>
 int rule(const BACnetTimeStamp& a, const BACnetTimeStamp& b, Mode m)
@@ -319,37 +327,37 @@ int rule(const BACnetTimeStamp& a, const BACnetTimeStamp& b, Mode m)
 template <>
 int rule(const BACnetActionCommand& a, const BACnetActionCommand& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.device, r.object, Signed{r.property}); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.device, r.object, Signed{r.property}); });
 }
 template <>
 int rule(const BACnetRecipientProcess& a, const BACnetRecipientProcess& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(uint8_t(r.not_empty), r.process_id, r.recipient); });
+  return keys(a, b, m, [](auto& r) { return key_refs(uint8_t(r.not_empty), r.process_id, r.recipient); });
 }
 template <>
 int rule(const BACnetAddressBinding& a, const BACnetAddressBinding& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(Signed{r.device.instance}); });
+  return keys(a, b, m, [](auto& r) { return key_refs(Signed{r.device.instance}); });
 }
 template <>
 int rule(const BACnetObjectPropertyReference& a, const BACnetObjectPropertyReference& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.object, Signed{r.property}, r.array_index); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.object, Signed{r.property}, r.array_index); });
 }
 template <>
 int rule(const BACnetDeviceObjectPropertyReference& a, const BACnetDeviceObjectPropertyReference& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.device, r.object, Signed{r.property}); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.device, r.object, Signed{r.property}); });
 }
 template <>
 int rule(const BACnetLogRecord& a, const BACnetLogRecord& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.timestamp); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.timestamp); });
 }
 template <>
 int rule(const BACnetDestination& a, const BACnetDestination& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.recipient, r.process_id); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.recipient, r.process_id); });
 }
 template <>
 int rule(const BACnetSpecialEvent& a, const BACnetSpecialEvent& b, Mode m)
@@ -366,7 +374,7 @@ int rule(const BACnetSpecialEvent& a, const BACnetSpecialEvent& b, Mode m)
 template <>
 int rule(const BACnetPropertyValue& a, const BACnetPropertyValue& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.priority, r.array_index, r.property, r.value); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.priority, r.array_index, r.property, r.value); });
 }
 // The two words as eight bytes in memory order.
 template <>
@@ -386,15 +394,15 @@ int rule(const BACnetEventParameter& a, const BACnetEventParameter& b, Mode m)
   if (int r = three_way(a.choice, b.choice))
     return r;
   switch (a.choice) {
-  case 0: return keys(a, b, m, [](auto& r) { return std::tuple(r.bitmask, r.time_delay, r.values); });
-  case 1: return keys(a, b, m, [](auto& r) { return std::tuple(r.time_delay, r.values); });
+  case 0: return keys(a, b, m, [](auto& r) { return key_refs(r.bitmask, r.time_delay, r.values); });
+  case 1: return keys(a, b, m, [](auto& r) { return key_refs(r.time_delay, r.values); });
   case 2:
-    if (int r = keys(a, b, m, [](auto& r) { return std::tuple(r.increment_choice, r.time_delay); }))
+    if (int r = keys(a, b, m, [](auto& r) { return key_refs(r.increment_choice, r.time_delay); }))
       return r;
     return a.increment_choice == 0 ? compare_bits(a.bitmask, b.bitmask) : compare_float(a.increment, b.increment, m);
   case 3: return rule(a.reference, b.reference, m);
-  case 4: return keys(a, b, m, [](auto& r) { return std::tuple(r.low_limit, r.high_limit, r.deadband, r.reference); });
-  case 5: return keys(a, b, m, [](auto& r) { return std::tuple(r.low_limit, r.high_limit, r.deadband); });
+  case 4: return keys(a, b, m, [](auto& r) { return key_refs(r.low_limit, r.high_limit, r.deadband, r.reference); });
+  case 5: return keys(a, b, m, [](auto& r) { return key_refs(r.low_limit, r.high_limit, r.deadband); });
   default: return no_rule(m);
   }
 }
@@ -412,13 +420,13 @@ int rule(const BACnetNotificationParameters& a, const BACnetNotificationParamete
       r = a.changed_choice == 0 ? compare_bits(a.bits, b.bits) : compare_float(a.changed_value, b.changed_value, m);
     return r ? r : compare_bits(a.status_flags, b.status_flags);
   }
-  case 3: return keys(a, b, m, [](auto& r) { return std::tuple(r.command_value, r.feedback_value); });
+  case 3: return keys(a, b, m, [](auto& r) { return key_refs(r.command_value, r.feedback_value); });
   case 4:
-  case 5: return keys(a, b, m, [](auto& r) { return std::tuple(r.reals[0], r.reals[1], r.reals[2], r.status_flags); });
+  case 5: return keys(a, b, m, [](auto& r) { return key_refs(r.reals[0], r.reals[1], r.reals[2], r.status_flags); });
   case 6: return compare_value(&a.property_values, &b.property_values, m);
   case 10:
     return keys(a, b, m,
-                [](auto& r) { return std::tuple(r.buffer_property, r.previous_notification, r.current_notification); });
+                [](auto& r) { return key_refs(r.buffer_property, r.previous_notification, r.current_notification); });
   default: return no_rule(m);
   }
 }
@@ -439,12 +447,12 @@ int rule(const BACnetCOVIncrement& a, const BACnetCOVIncrement& b, Mode m)
 template <>
 int rule(const BACnetObjectPropertyValue& a, const BACnetObjectPropertyValue& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(r.object, Signed{r.property}, r.array_index); });
+  return keys(a, b, m, [](auto& r) { return key_refs(r.object, Signed{r.property}, r.array_index); });
 }
 template <>
 int rule(const TaggedData& a, const TaggedData& b, Mode m)
 {
-  return keys(a, b, m, [](auto& r) { return std::tuple(uint32_t(r.tag_number), r.value); });
+  return keys(a, b, m, [](auto& r) { return key_refs(uint32_t(r.tag_number), r.value); });
 }
 
 template <class R>

@@ -45,26 +45,58 @@ TEST(RecordDescriptions, NameEveryByteOfTheirRecord)
   });
 }
 
+std::string listed(const FieldAlternatives& alternatives)
+{
+  std::string text;
+  for (int i = 0; i < alternatives.count; ++i)
+    text += std::to_string(alternatives.list[i].number) + " " + alternatives.list[i].name + ";";
+  return text;
+}
+
 TEST(RecordDescriptions, NameTheAlternativesOfTheirChoicesInOrder)
 {
-  auto listed = [](auto& record, const auto& choice) {
-    FieldAlternative alternatives[8];
-    int count = field_alternatives(record, choice, alternatives, 8);
-    std::string text;
-    for (int i = 0; i < count; ++i)
-      text += std::to_string(alternatives[i].number) + " " + alternatives[i].name + ";";
-    return text;
-  };
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetRecipient, "CHOICE">), "0 DEVICE;1 ADDRESS;");
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetCalendarEntry, "CHOICE">), "0 DATE;1 DATERANGE;2 WEEKNDAY;");
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetTimeStamp, "CHOICE">), "0 TIME;1 SEQUENCENUMBER;2 DATETIME;");
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetSpecialEvent, "CHOICE">), "0 CALENDARENTRY;1 CALENDARREFERENCE;");
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetPriorityValue, "CHOICE">), "1 REAL;2 BINARY;3 UNSIGNEDINTEGER;4 VALUE;");
+  EXPECT_EQ(listed(kFieldAlternatives<BACnetPriorityValue, "REAL">), "");
+}
+
+// The names of the fields a walk visits, in its order.
+class Names : public FieldVisitor<Names> {
+public:
+  std::string text;
+
+  template <class T>
+  void visit(const char* name, Role, T&)
+  {
+    text += std::string(name) + " ";
+  }
+};
+
+// A walk puts the fields of its front list first, in the list's order, then the others in
+// the order of the description, without those of its skip list; alternatives the record
+// does not hold stay out wherever they are named.
+TEST(RecordDescriptions, WalksTakeTheirFrontFieldsFirstAndLeaveTheirSkippedFieldsOut)
+{
+  BACnetPropertyValue value{};
+  BACnetDestination destination{};
   BACnetRecipient recipient{};
-  BACnetCalendarEntry entry{};
-  BACnetTimeStamp stamp{};
-  BACnetSpecialEvent event{};
-  BACnetPriorityValue priority{};
-  EXPECT_EQ(listed(recipient, recipient.choice), "0 DEVICE;1 ADDRESS;");
-  EXPECT_EQ(listed(entry, entry.choice), "0 DATE;1 DATERANGE;2 WEEKNDAY;");
-  EXPECT_EQ(listed(stamp, stamp.choice), "0 TIME;1 SEQUENCENUMBER;2 DATETIME;");
-  EXPECT_EQ(listed(event, event.period_choice), "0 CALENDARENTRY;1 CALENDARREFERENCE;");
-  EXPECT_EQ(listed(priority, priority.choice), "1 REAL;2 BINARY;3 UNSIGNEDINTEGER;4 VALUE;");
+  recipient.choice = 1;
+  auto walked = [](auto walk) {
+    Names names;
+    walk(names);
+    return names.text;
+  };
+  EXPECT_EQ(walked([&](Names& n) { n.walk(value); }), "PROPERTYIDENTIFIER ARRAYINDEX VALUE PRIORITY ");
+  EXPECT_EQ(walked([&](Names& n) { n.walk<"PRIORITY ARRAYINDEX PROPERTYIDENTIFIER">(value); }),
+            "PRIORITY ARRAYINDEX PROPERTYIDENTIFIER VALUE ");
+  EXPECT_EQ(walked([&](Names& n) { n.walk<"", "LIFETIME STAMP">(destination); }),
+            "VALIDDAYS FROMTIME TOTIME RECIPIENT PROCESSIDENTIFIER ISSUECONFIRMEDNOTIFICATIONS TRANSITIONS ");
+  EXPECT_EQ(walked([&](Names& n) { n.walk<"TRANSITIONS", "LIFETIME">(destination); }),
+            "TRANSITIONS VALIDDAYS FROMTIME TOTIME RECIPIENT PROCESSIDENTIFIER ISSUECONFIRMEDNOTIFICATIONS STAMP ");
+  EXPECT_EQ(walked([&](Names& n) { n.walk<"DEVICE ADDRESS">(recipient); }), "ADDRESS CHOICE ");
 }
 
 // Each kind of field comes through a copy, and the copy orders equal to its source.
