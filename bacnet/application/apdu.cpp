@@ -113,10 +113,15 @@ int apdu_decode(std::span<const uint8_t> apdu, ApduPdu* pdu)
   return 0;
 }
 
+// The longest header in front of an APDU's service data: room reserved with it, so that an
+// APDU is written without growing step by step.
+constexpr std::size_t kApduLongestHeader = 6;
+
 void apdu_encode_confirmed_request(uint8_t flags, uint8_t max_segments_apdu, uint8_t invoke_id,
                                    uint8_t sequence_number, uint8_t window_size, uint8_t service_choice,
                                    std::span<const uint8_t> data, std::vector<uint8_t>* out)
 {
+  out->reserve(out->size() + kApduLongestHeader + data.size());
   out->push_back(uint8_t(kApduConfirmedRequest << 4) | (flags & 0x0E));
   out->push_back(max_segments_apdu);
   out->push_back(invoke_id);
@@ -131,6 +136,7 @@ void apdu_encode_confirmed_request(uint8_t flags, uint8_t max_segments_apdu, uin
 void apdu_encode_unconfirmed_request(uint8_t service_choice, std::span<const uint8_t> data,
                                      std::vector<uint8_t>* out)
 {
+  out->reserve(out->size() + kApduLongestHeader + data.size());
   out->push_back(uint8_t(kApduUnconfirmedRequest << 4));
   out->push_back(service_choice);
   out->insert(out->end(), data.begin(), data.end());
@@ -144,6 +150,7 @@ void apdu_encode_simple_ack(uint8_t invoke_id, uint8_t service_choice, std::vect
 void apdu_encode_complex_ack(uint8_t flags, uint8_t invoke_id, uint8_t sequence_number, uint8_t window_size,
                              uint8_t service_choice, std::span<const uint8_t> data, std::vector<uint8_t>* out)
 {
+  out->reserve(out->size() + kApduLongestHeader + data.size());
   out->push_back(uint8_t(kApduComplexAck << 4) | (flags & (kApduSegmented | kApduMoreFollows)));
   out->push_back(invoke_id);
   if (flags & kApduSegmented) {

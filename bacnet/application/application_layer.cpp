@@ -107,11 +107,20 @@ bool server_less(const ServerTransaction& a, const ServerTransaction& b)
   return a.in_use && compare_key(a.source, a.request.invoke_id, b.source, b.request.invoke_id) < 0;
 }
 
-// Sorts a table and keeps at most one free entry at its end.
+// Sorts a table and keeps at most one free entry at its end. A step puts few entries out of
+// place, if any: only those move, each into its place among the ones before it (a sort would
+// move every entry, and the entries are large).
 template <typename T, typename Less>
 void tidy(std::vector<T>& table, Less less)
 {
-  std::sort(table.begin(), table.end(), less);
+  for (auto it = table.begin(); it != table.end(); ++it) {
+    if (it == table.begin() || !less(*it, *(it - 1)))
+      continue;
+    const auto place = std::upper_bound(table.begin(), it, *it, less);
+    T entry = std::move(*it);
+    std::move_backward(place, it, it + 1);
+    *place = std::move(entry);
+  }
   auto first_free = std::find_if(table.begin(), table.end(), [](const T& t) { return !t.in_use; });
   if (first_free != table.end())
     table.erase(first_free + 1, table.end());

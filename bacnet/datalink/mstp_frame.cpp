@@ -2,6 +2,7 @@
 
 #include "bacnet/datalink/frame_crc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -21,16 +22,18 @@ int mstp_encode_frame(uint8_t type, uint8_t destination, uint8_t source, std::sp
   if (!frame || data.size() > kMstpMaxData)
     return -1;
   const uint8_t header[] = {type, destination, source, uint8_t(data.size() >> 8), uint8_t(data.size())};
-  frame->clear();
-  frame->reserve(kMstpHeaderLength + data.size() + (data.empty() ? 0 : kMstpDataCrcLength));
-  frame->assign({kMstpPreamble1, kMstpPreamble2});
-  frame->insert(frame->end(), std::begin(header), std::end(header));
-  frame->push_back(header_crc(header));
+  // Written in place at its final size: no growing step by step.
+  frame->resize(kMstpHeaderLength + data.size() + (data.empty() ? 0 : kMstpDataCrcLength));
+  uint8_t* out = frame->data();
+  *out++ = kMstpPreamble1;
+  *out++ = kMstpPreamble2;
+  out = std::copy(std::begin(header), std::end(header), out);
+  *out++ = header_crc(header);
   if (!data.empty()) {
-    frame->insert(frame->end(), data.begin(), data.end());
-    uint16_t crc = data_crc(data);
-    frame->push_back(uint8_t(crc));
-    frame->push_back(uint8_t(crc >> 8));
+    out = std::copy(data.begin(), data.end(), out);
+    const uint16_t crc = data_crc(data);
+    *out++ = uint8_t(crc);
+    *out = uint8_t(crc >> 8);
   }
   return 0;
 }

@@ -86,15 +86,19 @@ bool PtpMachine::receive()
   std::vector<uint8_t> octets;  // for the trace
   const int64_t start = now();
   int64_t last_octet = start;
+  // The clock is read once per read, right after it: the work between two reads takes no
+  // measurable time.
+  int64_t read_end = start;
   for (;;) {
     const bool in_frame = receiver_.in_frame();
-    const int64_t left = in_frame ? frame_abort_ms_ - since(last_octet) : kPassMs - since(start);
+    const int64_t left = in_frame ? frame_abort_ms_ - (read_end - last_octet) : kPassMs - (read_end - start);
     uint8_t octet = 0;
     const ByteLine::Result result = line_.read(&octet, int(std::max<int64_t>(left, 0)));
     if (result == ByteLine::kStopped)
       return false;
+    read_end = now();
     if (result == ByteLine::kOctet) {
-      last_octet = now();
+      last_octet = read_end;
       if (trace_)
         octets.push_back(octet);
       receiver_.feed(octet);
@@ -115,7 +119,7 @@ bool PtpMachine::receive()
       break;
     }
     // A wake-up ends a read early; only silence abandons a half-received frame.
-    if (in_frame && since(last_octet) < frame_abort_ms_)
+    if (in_frame && read_end - last_octet < frame_abort_ms_)
       continue;
     receiver_.abort_frame();
     break;
@@ -127,16 +131,23 @@ bool PtpMachine::receive()
 
 void PtpMachine::remember(std::string& text, uint8_t octet)
 {
+  // Trimmed only when twice as long as needed, not at every octet: the texts are looked for
+  // in the latest octets alone.
+  if (text.size() == 2 * kHeardLength)
+    text.erase(0, kHeardLength);
   text.push_back(char(octet));
-  if (text.size() > kHeardLength)
-    text.erase(0, text.size() - kHeardLength);
 }
 
-bool PtpMachine::heard(std::string_view text) const { return heard_.find(text) != std::string::npos; }
+std::string_view PtpMachine::latest(const std::string& text)
+{
+  return std::string_view(text).substr(text.size() - std::min(text.size(), kHeardLength));
+}
+
+bool PtpMachine::heard(std::string_view text) const { return latest(heard_).find(text) != std::string_view::npos; }
 
 bool PtpMachine::carrier_lost() const
 {
-  return !receiver_.valid_frame() && (heard(kNoCarrier) || line_text_.find(kNoCarrier) != std::string::npos);
+  return !receiver_.valid_frame() && (heard(kNoCarrier) || latest(line_text_).find(kNoCarrier) != std::string_view::npos);
 }
 
 // The answering side refused our password, and would refuse a call made at once again: the

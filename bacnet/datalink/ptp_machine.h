@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum PtpLinkState : uint8_t {
@@ -63,8 +64,9 @@ public:
 
 private:
   bool receive();
-  // Keeps the latest octets in `text`.
+  // Keeps the latest octets in `text`; `latest` is the part that counts.
   static void remember(std::string& text, uint8_t octet);
+  static std::string_view latest(const std::string& text);
   bool heard(std::string_view text) const;
   bool carrier_lost() const;
   void back_off_call();

@@ -105,8 +105,10 @@ int npdu_encode(const NpduHeader& h, std::span<const uint8_t> data, std::vector<
 {
   if (!out || h.dlen > 6 || h.slen > 6)
     return -1;
-  std::vector<uint8_t> npdu;
-  npdu.reserve(24 + data.size());
+  // Written straight behind what `out` holds; taken back again when the NPDU is too long.
+  std::vector<uint8_t>& npdu = *out;
+  const std::size_t start = npdu.size();
+  npdu.reserve(start + 24 + data.size());
   uint8_t control = h.priority & 0x03;
   if (h.network_message)
     control |= kNpduNetworkMessage;
@@ -135,9 +137,10 @@ int npdu_encode(const NpduHeader& h, std::span<const uint8_t> data, std::vector<
     if (h.message_type >= kFirstVendorMessage)
       put16(npdu, h.vendor_id);
   }
-  if (npdu.size() + data.size() > kNpduMaxLength)
+  if (npdu.size() - start + data.size() > kNpduMaxLength) {
+    npdu.resize(start);
     return -1;
+  }
   npdu.insert(npdu.end(), data.begin(), data.end());
-  out->insert(out->end(), npdu.begin(), npdu.end());
   return 0;
 }

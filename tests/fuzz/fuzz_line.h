@@ -38,6 +38,9 @@ class FuzzLine : public ByteLine {
 public:
   FuzzLine(std::span<const uint8_t> octets, int64_t gap_ms) : octets_(octets), gap_ms_(gap_ms) {}
 
+  // Every octet of the input has been read.
+  FUZZ_LINE_UNTRACED bool drained() const { return next_ == octets_.size(); }
+
   // When the last burst arrives.
   FUZZ_LINE_UNTRACED int64_t last_burst() const
   {

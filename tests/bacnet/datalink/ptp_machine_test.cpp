@@ -105,6 +105,20 @@ struct Bench {
   std::size_t connected = 0;
 };
 
+TEST(PtpLink, OnlyATriggerAmongTheLatest32OctetsIsAnswered)
+{
+  struct Row {
+    std::size_t before, after;
+    bool answered;
+  };
+  for (const Row& row : {Row{0, 25, true}, Row{0, 26, false}, Row{63, 0, true}, Row{100, 25, true}, Row{100, 26, false}}) {
+    Bench ours;
+    ours.line.arrive(0, text(std::string(row.before, 'x') + "BACnet\r" + std::string(row.after, 'x')));
+    ours.run_for(1000);
+    EXPECT_EQ(ours.frames(0), row.answered ? Frames{"12"} : Frames{}) << row.before << " " << row.after;
+  }
+}
+
 TEST(PtpLink, ACallerSendsTheTriggerFourTimesThenStartsOverUntilAskedToHangUp)
 {
   Bench b({}, true);
