@@ -606,23 +606,32 @@ namespace {
 
 uint32_t align4(uint32_t offset) { return (offset + 3) & ~3u; }
 
+}  // namespace
+
+uint32_t object_image_place(const FieldSpec& field, uint32_t* end)
+{
+  const uint32_t offset = object_image_aligned(field.kind) ? align4(*end) : *end;
+  *end = offset + object_image_width(field);
+  return offset;
+}
+
+namespace {
+
 // Walks the image up to `property` (or to the end); -1 when the property is not there.
 int32_t image_walk(uint32_t type, const uint32_t* property)
 {
   const ObjectTypeSpec* spec = object_type_spec(type);
   if (!spec)
     return -1;
-  uint32_t offset = 0;
+  uint32_t end = 0;
   for (const FieldSpec& f : spec->fields) {
     if (f.kind == FieldKind::Computed)
       continue;
-    if (object_image_aligned(f.kind))
-      offset = align4(offset);
+    const uint32_t offset = object_image_place(f, &end);
     if (property && f.property == *property)
       return static_cast<int32_t>(offset);
-    offset += object_image_width(f);
   }
-  return property ? -1 : static_cast<int32_t>(align4(offset));
+  return property ? -1 : static_cast<int32_t>(align4(end));
 }
 
 }  // namespace

@@ -205,3 +205,6 @@ int32_t object_image_size(uint32_t type);
 // File width and alignment of a field kind (Bytes and Engine use the row's size).
 uint32_t object_image_width(const FieldSpec& field);
 bool object_image_aligned(FieldKind kind);
+// The offset of a stored field in the image, given where the stored fields before it end
+// (`end`, moved past the field): a walk over a type's fields in order places each in one step.
+uint32_t object_image_place(const FieldSpec& field, uint32_t* end);

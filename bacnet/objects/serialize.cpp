@@ -221,12 +221,16 @@ void get_datetime(const uint8_t* p, BACnetDateTime& dt)
   std::memcpy(&dt.time, p + 4, 4);
 }
 
-// Takes the scalar fields that lie within the image from it.
+// Takes the scalar fields that lie within the image from it, placing the fields in one walk
+// (a look-up per field walked the type's fields again for each).
 void take_scalars(ObjectRecord* record, const uint8_t* image, size_t size)
 {
+  uint32_t end = 0;
   for (const FieldSpec& f : record->spec->fields) {
-    int32_t offset = f.kind == FieldKind::Computed ? -1 : object_image_offset(record->type, f.property);
-    if (offset < 0 || size_t(offset) + object_image_width(f) > size)
+    if (f.kind == FieldKind::Computed)
+      continue;
+    const uint32_t offset = object_image_place(f, &end);
+    if (size_t(offset) + object_image_width(f) > size)
       continue;
     const uint8_t* p = image + offset;
     void* field = object_field(record, f);
