@@ -69,6 +69,9 @@ bool equal(const BitString& a, const BitString& b)
   return !a.bits || same_bytes(a.bits, b.bits, a.capacity);
 }
 
+template <DescribedRecord R>
+bool equal(const R& a, const R& b);
+
 // Every field of every alternative, whatever the choice holds: a copy that left another
 // alternative's parts behind must not pass.
 class Equal : public FieldVisitor<Equal, true> {
@@ -81,30 +84,20 @@ public:
     if (!same_)
       return;
     const T& g = peer(f);
-    if constexpr (DescribedRecord<T>) {
-      Equal nested(&f, &g);
-      fields(nested, const_cast<T&>(f));
-      same_ = nested.same_;
-    } else if constexpr (std::is_same_v<T, OctetString> || std::is_same_v<T, BitString> ||
-                         std::is_same_v<T, BACnetValue>) {
+    if constexpr (DescribedRecord<T> || std::is_same_v<T, OctetString> || std::is_same_v<T, BitString> ||
+                  std::is_same_v<T, BACnetValue>) {
       same_ = equal(f, g);
     } else if constexpr (kIsInlineList<T>) {
       same_ = f.count == g.count;
       for (uint32_t i = 0; same_ && i < f.count; ++i)
-        same_ = record_equal(i == 0 ? f.first : f.overflow[i], i == 0 ? g.first : g.overflow[i]);
+        same_ = equal(i == 0 ? f.first : f.overflow[i], i == 0 ? g.first : g.overflow[i]);
     } else {
       static_assert(std::is_trivially_copyable_v<T> && !std::is_pointer_v<T>, "a field that owns memory");
       same_ = same_bytes(&f, &g, sizeof f);
     }
   }
 
-  template <class R>
-  static bool record_equal(const R& a, const R& b)
-  {
-    Equal v(&a, &b);
-    fields(v, const_cast<R&>(a));
-    return v.same_;
-  }
+  bool same() const { return same_; }
 
 private:
   template <class T>
@@ -118,23 +111,21 @@ private:
   bool same_ = true;
 };
 
+template <DescribedRecord R>
+bool equal(const R& a, const R& b)
+{
+  Equal v(&a, &b);
+  fields(v, const_cast<R&>(a));
+  return v.same();
+}
+
 // Whether the tag has a record; if so, `same` tells whether the two are equal.
 bool compare_records(uint32_t tag, const void* a, const void* b, bool* same)
 {
-  auto compare = [&](auto type) {
+  return with_record_type(tag, [&](auto type) {
     using R = typename decltype(type)::type;
-    if (!a || !b)
-      *same = a == b;
-    else
-      *same = Equal::record_equal(*static_cast<const R*>(a), *static_cast<const R*>(b));
-  };
-  return value_fields_detail::with_record_type(tag, compare, static_cast<ValueRecords*>(nullptr));
-}
-
-bool equal_records(uint32_t tag, const void* a, const void* b)
-{
-  bool same = false;
-  return compare_records(tag, a, b, &same) && same;
+    *same = !a || !b ? a == b : equal(*static_cast<const R*>(a), *static_cast<const R*>(b));
+  });
 }
 
 bool equal_lists(const BACnetValueArray* x, const BACnetValueArray* y)
@@ -180,60 +171,62 @@ bool equal(const BACnetValue& a, const BACnetValue& b)
 
 // ---- Fields of a record -------------------------------------------------------------------
 
-// A record-kind field seen as a value of its tag, for the value library's copy.
-BACnetValue alias(uint32_t tag, void* record)
+std::byte* at(ObjectRecord* record, const SnapshotField& f) { return reinterpret_cast<std::byte*>(record) + f.offset; }
+
+// Calls `visit` with a field that owns memory as its own type; false for a plain field.
+template <class Visit>
+bool with_owning_field(const SnapshotField& f, ObjectRecord* record, Visit&& visit)
 {
-  BACnetValue v{};
-  v.tag = tag;
-  v.payload.record = record;
-  return v;
+  std::byte* field = at(record, f);
+  switch (f.kind) {
+  case FieldKind::BitString: visit(*reinterpret_cast<BitString*>(field)); return true;
+  case FieldKind::Value: visit(*reinterpret_cast<BACnetValue*>(field)); return true;
+  case FieldKind::EventParameter: visit(*reinterpret_cast<BACnetEventParameter*>(field)); return true;
+  case FieldKind::Recipient: visit(*reinterpret_cast<BACnetRecipient*>(field)); return true;
+  default: return false;
+  }
 }
 
-std::byte* at(ObjectRecord* record, const SnapshotField& f) { return reinterpret_cast<std::byte*>(record) + f.offset; }
+// The same field in another record of the type.
+template <class T>
+T& same_field(const T& field, ObjectRecord* from, ObjectRecord* to)
+{
+  return *reinterpret_cast<T*>(reinterpret_cast<std::byte*>(to) +
+                               (reinterpret_cast<const std::byte*>(&field) - reinterpret_cast<std::byte*>(from)));
+}
 
 bool equal_field(const SnapshotField& f, ObjectRecord* a, ObjectRecord* b)
 {
-  std::byte* x = at(a, f);
-  std::byte* y = at(b, f);
-  switch (f.kind) {
-  case FieldKind::BitString: return equal(*reinterpret_cast<BitString*>(x), *reinterpret_cast<BitString*>(y));
-  case FieldKind::Value: return equal(*reinterpret_cast<BACnetValue*>(x), *reinterpret_cast<BACnetValue*>(y));
-  case FieldKind::EventParameter: return equal_records(TAG_EVENT_PARAMETER, x, y);
-  case FieldKind::Recipient: return equal_records(TAG_RECIPIENT, x, y);
-  default: return same_bytes(x, y, f.size);
-  }
+  bool same = false;
+  if (!with_owning_field(f, a, [&](auto& x) { same = equal(x, same_field(x, a, b)); }))
+    return same_bytes(at(a, f), at(b, f), f.size);
+  return same;
 }
 
 // Writes the field of `from` into `to` with the value library's copies; the caller compares
 // the result.
 void copy_field(const SnapshotField& f, ObjectRecord* to, ObjectRecord* from)
 {
-  std::byte* x = at(to, f);
-  std::byte* y = at(from, f);
-  switch (f.kind) {
-  case FieldKind::BitString: {
-    auto* bits = reinterpret_cast<BitString*>(x);
-    const auto* source = reinterpret_cast<const BitString*>(y);
-    bitstring_set(bits, source->bits, source->bits ? source->capacity : 0);
-    bits->count = source->count;
-    break;
-  }
-  case FieldKind::Value: {
-    auto* value = reinterpret_cast<BACnetValue*>(x);
-    value_free(value);
-    value_assign(value, reinterpret_cast<const BACnetValue*>(y), -1);
-    break;
-  }
-  case FieldKind::EventParameter:
-  case FieldKind::Recipient: {
-    uint32_t tag = f.kind == FieldKind::Recipient ? TAG_RECIPIENT : TAG_EVENT_PARAMETER;
-    BACnetValue destination = alias(tag, x);
-    BACnetValue source = alias(tag, y);
-    value_copy(&destination, &source);
-    break;
-  }
-  default: std::memcpy(x, y, f.size); break;
-  }
+  auto copy = [&](auto& x) {
+    using T = std::remove_reference_t<decltype(x)>;
+    T& source = same_field(x, to, from);
+    if constexpr (std::is_same_v<T, BitString>) {
+      bitstring_set(&x, source.bits, source.bits ? source.capacity : 0);
+      x.count = source.count;
+    } else if constexpr (std::is_same_v<T, BACnetValue>) {
+      value_free(&x);
+      value_assign(&x, &source, -1);
+    } else {
+      // The record seen as a value of its tag, for the value library's copy.
+      BACnetValue destination{}, origin{};
+      destination.tag = origin.tag = T::kTag;
+      destination.payload.record = &x;
+      origin.payload.record = &source;
+      value_copy(&destination, &origin);
+    }
+  };
+  if (!with_owning_field(f, to, copy))
+    std::memcpy(at(to, f), at(from, f), f.size);
 }
 
 // Where a record of this type keeps each stored field.
@@ -284,16 +277,28 @@ ObjectRecord* copy_record(uint32_t owner, ObjectRecord* record, const std::vecto
 
 // ---- The memory the live records reach -------------------------------------------------------
 
-void reach_value(SnapshotImage& image, const BACnetValue& v);
+SNAPSHOT_OWN_LOOPS std::size_t text_size(const char* text)
+{
+  std::size_t n = 0;
+  while (text[n])
+    ++n;
+  return n + 1;
+}
 
-// Adds what a record's fields point to; the record's own octets are in the enclosing block.
-// Every alternative, as the compare walks them.
+// Adds what a field points to; the field's own octets are in the enclosing block. Every
+// alternative, as the compare walks them.
 class Reach : public FieldVisitor<Reach, true> {
 public:
   explicit Reach(SnapshotImage& image) : image_(image) {}
 
   template <class T>
   void visit(const char*, Role, T& f)
+  {
+    add(f);
+  }
+
+  template <class T>
+  void add(T& f)
   {
     if constexpr (DescribedRecord<T>) {
       fields(*this, f);
@@ -304,7 +309,7 @@ public:
       if (f.bits)
         image_.add(f.bits, f.capacity);
     } else if constexpr (std::is_same_v<T, BACnetValue>) {
-      reach_value(image_, f);
+      add_value(f);
     } else if constexpr (kIsInlineList<T>) {
       fields(*this, f.first);
       if (f.count > 1) {
@@ -316,61 +321,39 @@ public:
   }
 
 private:
+  void add_value(BACnetValue& v)
+  {
+    BACnetValue::Payload& p = v.payload;
+    switch (v.tag) {
+    case TAG_OCTET_STRING: add(p.octets); return;
+    case TAG_BIT_STRING: add(p.bits); return;
+    case TAG_CHARACTER_STRING:
+      if (p.text)
+        image_.add(p.text, text_size(p.text));
+      return;
+    default: break;
+    }
+    if (value_tag_is_list(v.tag)) {
+      if (BACnetValueArray* list = p.array) {
+        image_.add(list, sizeof *list);
+        if (list->used > 0) {
+          image_.add(list->elements, list->used * sizeof list->elements[0]);
+          for (uint32_t i = 0; i < list->used; ++i)
+            add_value(list->elements[i]);
+        }
+      }
+      return;
+    }
+    if (p.record)
+      with_record_type(v.tag, [&](auto type) {
+        using R = typename decltype(type)::type;
+        image_.add(p.record, sizeof(R));
+        add(*static_cast<R*>(p.record));
+      });
+  }
+
   SnapshotImage& image_;
 };
-
-SNAPSHOT_OWN_LOOPS std::size_t text_size(const char* text)
-{
-  std::size_t n = 0;
-  while (text[n])
-    ++n;
-  return n + 1;
-}
-
-void reach_record(SnapshotImage& image, uint32_t tag, void* record, bool own_block)
-{
-  auto reach = [&](auto type) {
-    using R = typename decltype(type)::type;
-    if (own_block)
-      image.add(record, sizeof(R));
-    Reach nested(image);
-    fields(nested, *static_cast<R*>(record));
-  };
-  if (record)
-    value_fields_detail::with_record_type(tag, reach, static_cast<ValueRecords*>(nullptr));
-}
-
-void reach_value(SnapshotImage& image, const BACnetValue& v)
-{
-  const BACnetValue::Payload& p = v.payload;
-  switch (v.tag) {
-  case TAG_OCTET_STRING:
-    if (p.octets.data)
-      image.add(p.octets.data, p.octets.length);
-    return;
-  case TAG_CHARACTER_STRING:
-    if (p.text)
-      image.add(p.text, text_size(p.text));
-    return;
-  case TAG_BIT_STRING:
-    if (p.bits.bits)
-      image.add(p.bits.bits, p.bits.capacity);
-    return;
-  default: break;
-  }
-  if (value_tag_is_list(v.tag)) {
-    if (const BACnetValueArray* list = p.array) {
-      image.add(list, sizeof *list);
-      if (list->used > 0) {
-        image.add(list->elements, list->used * sizeof list->elements[0]);
-        for (uint32_t i = 0; i < list->used; ++i)
-          reach_value(image, list->elements[i]);
-      }
-    }
-    return;
-  }
-  reach_record(image, v.tag, p.record, true);
-}
 
 // The record's block (its head and stored fields), then what its head and fields point to.
 void reach(SnapshotImage& image, ObjectRecord* record, const std::vector<SnapshotField>& plan)
@@ -379,22 +362,10 @@ void reach(SnapshotImage& image, ObjectRecord* record, const std::vector<Snapsho
   for (const SnapshotField& f : plan)
     end = std::max(end, std::size_t(f.offset) + f.size);
   image.add(record, end);
-  reach_value(image, record->name);
-  for (const SnapshotField& f : plan) {
-    std::byte* field = at(record, f);
-    switch (f.kind) {
-    case FieldKind::BitString: {
-      const auto* bits = reinterpret_cast<const BitString*>(field);
-      if (bits->bits)
-        image.add(bits->bits, bits->capacity);
-      break;
-    }
-    case FieldKind::Value: reach_value(image, *reinterpret_cast<const BACnetValue*>(field)); break;
-    case FieldKind::EventParameter: reach_record(image, TAG_EVENT_PARAMETER, field, false); break;
-    case FieldKind::Recipient: reach_record(image, TAG_RECIPIENT, field, false); break;
-    default: break;
-    }
-  }
+  Reach reached(image);
+  reached.add(record->name);
+  for (const SnapshotField& f : plan)
+    with_owning_field(f, record, [&](auto& field) { reached.add(field); });
 }
 
 ObjectRecord* device()
