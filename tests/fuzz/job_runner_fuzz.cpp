@@ -54,15 +54,17 @@ struct MemoryJobFile {
   size_t size = 0;
 };
 
-// What the job file stores for a value: nothing when it is blank, else the value without
-// the blanks around it.
-bool present(std::string_view value) { return value.find_first_not_of(" \t\r") != std::string_view::npos; }
-
+// What the job file stores for a value: the value without the blanks around it; nothing
+// when it is blank.
 std::string_view stored(std::string_view value)
 {
   size_t first = value.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos)
+    return {};
   return value.substr(first, value.find_last_not_of(" \t\r") - first + 1);
 }
+
+bool present(std::string_view value) { return !stored(value).empty(); }
 
 // The number a value names, as canonical decimal text: blanks, a sign and the digits up to
 // the first other character, without leading zeros; "0" when there are no digits. Worked
@@ -103,7 +105,7 @@ bool names_within(std::string_view value, int64_t limit)
 
 bool is_function(std::string_view todo, std::string_view name)
 {
-  std::string_view t = present(todo) ? stored(todo) : std::string_view();
+  std::string_view t = stored(todo);
   if (t.size() != name.size())
     return false;
   for (size_t i = 0; i < t.size(); ++i)
@@ -174,8 +176,7 @@ private:
       __builtin_trap();
     if (failed_ >= 0) {
       const std::string_view* keys = function[failed_];
-      bool stops = present(keys[kStopOnError]) && stored(keys[kStopOnError]) == "1";
-      if (stops || names_positive(keys[kSkipNext]))  // two functions: any skip reaches the second
+      if (stored(keys[kStopOnError]) == "1" || names_positive(keys[kSkipNext]))  // two functions: any skip reaches the second
         __builtin_trap();
     }
     if (result != 0)
