@@ -87,8 +87,6 @@ constexpr FieldList xml_front(const BACnetSpecialEvent*)
 constexpr const char* xml_entry(const BACnetPropertyReference*) { return "PROPERTYREFERENCE"; }
 constexpr const char* xml_entry(const ReadAccessResultElement*) { return "PROPERTYVALUE"; }
 
-bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
-
 // Writes each field as its element; stops at the first failure. A choice is not written: its
 // alternative element names it, and a choice that holds no alternative fails.
 class XmlPut : public FieldVisitor<XmlPut> {
@@ -101,8 +99,7 @@ public:
     if (failed_ || role == Role::local || !settled())
       return;
     if (is_choice(role)) {
-      choosing_ = true;
-      chosen_ = false;
+      choice_.met(role);
     } else if constexpr (kIsInlineList<T>) {
       xml_open(out_, name);
       for (uint32_t i = 0; i < f.count && !failed_; ++i)
@@ -134,26 +131,22 @@ public:
   template <class C>
   bool holds(C& choice, int n)
   {
-    bool held = static_cast<int64_t>(choice) == n;
-    chosen_ = chosen_ || held;
-    return held;
+    return choice_.holds(choice, n);
   }
   int result() { return failed_ || !settled() ? -1 : 0; }
 
 private:
-  // Alternatives are only walked when they are held, so any field met while a choice has
-  // found none is no alternative: the choice holds none the record knows.
+  // Any field met while the choice holds no alternative is no alternative of it.
   bool settled()
   {
-    if (choosing_ && !chosen_)
+    if (!choice_.known())
       failed_ = true;
     return !failed_;
   }
 
   Out* out_;
   bool failed_ = false;
-  bool choosing_ = false;
-  bool chosen_ = false;
+  HeldChoice choice_;
 };
 
 // Reads each field from its element. A choice takes the alternative whose name the next

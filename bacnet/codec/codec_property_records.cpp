@@ -152,22 +152,9 @@ int pdu_decode_action_command(pdu_buffer* b, BACnetActionCommand* r) { return re
 
 int pdu_decode_action_list(pdu_buffer* buffer, BACnetValue* list)
 {
-  int result = pdu_decode_opening_tag(buffer, 0);
-  if (result != 0)
-    return result;
-  value_free(list);
-  if ((result = value_init(list, TAG_ACTION_COMMAND_LIST)) != 0)
-    return result;
-  while (!pdu_next_is(buffer, pdu_closing_tag(0))) {
-    if (!pdu_has_data(buffer))
-      return PDU_MALFORMED;
-    OwnedValue command;
-    if ((result = value_init(command.get(), TAG_ACTION_COMMAND)) != 0)
-      return result;
-    if ((result = decode_into<BACnetActionCommand, pdu_decode_action_command>(buffer, command.get())) != 0)
-      return result;
-    if ((result = value_array_append(value_array(list), command.get())) != 0)
-      return result;
-  }
-  return pdu_decode_closing_tag(buffer, 0);
+  auto command = [&](BACnetValue* element) {
+    int result = value_init(element, TAG_ACTION_COMMAND);
+    return result ? result : decode_into<BACnetActionCommand, pdu_decode_action_command>(buffer, element);
+  };
+  return enclosed_read(buffer, 0, [&] { return read_list_until(buffer, 0, list, TAG_ACTION_COMMAND_LIST, command); });
 }

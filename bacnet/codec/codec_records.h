@@ -93,8 +93,6 @@ inline int read_record(pdu_buffer* b, ReadAccessResultElement& r)
 }
 inline int read_record(pdu_buffer* b, BACnetDateTime& r) { return pdu_decode_datetime(b, &r); }
 
-inline bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
-
 // The tag each field of an R travels with: the application tag, the alternative it holds, or
 // its place among the fields that travel.
 template <class Walk, class R>
@@ -127,24 +125,19 @@ public:
   template <class T>
   void visit(const char*, Role role, T& f)
   {
-    if (is_choice(role)) {
-      choosing_ = true;
-      chosen_ = false;
-    }
+    choice_.met(role);
     if (result_ == 0 && this->travels(role))
       result_ = write(this->next_tag(), role, f);
   }
   template <class C>
   bool holds(C& choice, int n)
   {
-    bool held = static_cast<int64_t>(choice) == n;
-    if (held) {
-      chosen_ = true;
+    bool held = choice_.holds(choice, n);
+    if (held)
       this->alternative_ = n;
-    }
     return held;
   }
-  int result() const { return result_ != 0 || (choosing_ && !chosen_) ? PDU_ENCODE_FAILED : 0; }
+  int result() const { return result_ != 0 || !choice_.known() ? PDU_ENCODE_FAILED : 0; }
 
 private:
   int write(int tag, Role role, const uint32_t& f)
@@ -195,8 +188,7 @@ private:
 
   pdu_buffer* buffer_;
   int result_ = 0;
-  bool choosing_ = false;
-  bool chosen_ = false;
+  HeldChoice choice_;
 };
 
 // Reads the fields; stops at the first failure. A choice takes the alternative whose number is

@@ -50,24 +50,11 @@ namespace {
 // TimeValues until the closing tag n, into a TimeValue list.
 int decode_time_values(pdu_buffer* buffer, uint8_t n, BACnetValue* list)
 {
-  int result = pdu_decode_opening_tag(buffer, n);
-  if (result != 0)
-    return result;
-  value_free(list);
-  if ((result = value_init(list, TAG_TIME_VALUE_LIST)) != 0)
-    return result;
-  while (!pdu_next_is(buffer, pdu_closing_tag(n))) {
-    if (!pdu_has_data(buffer))
-      return PDU_MALFORMED;
-    OwnedValue element;
-    if ((result = value_init(element.get(), TAG_TIME_VALUE)) != 0)
-      return result;
-    if ((result = decode_into<BACnetTimeValue, pdu_decode_time_value>(buffer, element.get())) != 0)
-      return result;
-    if ((result = value_array_append(value_array(list), element.get())) != 0)
-      return result;
-  }
-  return pdu_decode_closing_tag(buffer, n);
+  auto time_value = [&](BACnetValue* element) {
+    int result = value_init(element, TAG_TIME_VALUE);
+    return result ? result : decode_into<BACnetTimeValue, pdu_decode_time_value>(buffer, element);
+  };
+  return enclosed_read(buffer, n, [&] { return read_list_until(buffer, n, list, TAG_TIME_VALUE_LIST, time_value); });
 }
 
 // One TimeValue or every TimeValue of a list, inside [n]{ }.

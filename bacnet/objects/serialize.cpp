@@ -16,7 +16,6 @@ namespace {
 
 struct SerializeState {
   std::string file_name;  // empty: no objects file
-  std::string guard;      // empty: absent
   DriverLogFunction log = nullptr;
   void (*restore_hook)(uint32_t owner, uint32_t type, uint32_t instance) = nullptr;
 };
@@ -358,8 +357,9 @@ void put_header(std::vector<uint8_t>& out, uint32_t instance)
   serialize_put_word(out, instance);
   for (uint32_t i = 0; i < kReservedValues; ++i)
     serialize_put_word(out, TAG_NULL);
+  // The guard: the text that would tie the file to a configuration; this program writes none.
   OwnedValue guard;
-  value_set_charstring(g.guard.empty() ? nullptr : g.guard.c_str(), guard.get());
+  value_set_charstring(nullptr, guard.get());
   serialize_WriteValue(out, guard.get());
 }
 
@@ -399,11 +399,10 @@ bool skip(SerializeReader& in, size_t n)
   return true;
 }
 
+// Only files that carry no guard text are this program's.
 bool guard_matches(const BACnetValue& stored)
 {
-  if (stored.tag != TAG_CHARACTER_STRING)
-    return false;
-  return g.guard == (stored.payload.text ? stored.payload.text : "");
+  return stored.tag == TAG_CHARACTER_STRING && (!stored.payload.text || !*stored.payload.text);
 }
 
 // The bytes behind the version: 0 when they were passed over, else the failure message.
@@ -507,7 +506,6 @@ int serialize_Init(const DriverContext* context, const char* file_name)
 void serialize_Exit()
 {
   g.file_name.clear();
-  g.guard.clear();
 }
 
 void serialize_SetRestoreHook(void (*hook)(uint32_t owner, uint32_t type, uint32_t instance))

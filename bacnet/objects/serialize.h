@@ -22,7 +22,7 @@ inline constexpr int kSerializeLogLevel = 20;
 
 // Start-up: the log output and a copy of the file name (none: no objects file). 0.
 int serialize_Init(const DriverContext* context, const char* file_name);
-// Shut-down: the file name and the guard text are released.
+// Shut-down: the file name is released.
 void serialize_Exit();
 
 // Writes the whole object table: 0 (also without a file name), or -1 when the file could not

@@ -235,30 +235,24 @@ public:
     } else {
       io_value(io_, f);
     }
-    if (role == Role::choice || role == Role::strict_choice) {
-      choosing_ = true;
-      chosen_ = false;
-    }
+    choice_.met(role);
   }
   template <class C>
   bool holds(C& choice, int n)
   {
-    bool held = static_cast<int64_t>(choice) == n;
-    chosen_ = chosen_ || held;
-    return held;
+    return choice_.holds(choice, n);
   }
   template <class R>
   void record(R& r)
   {
     this->template walk<file_front(static_cast<R*>(nullptr))>(r);
-    if (choosing_ && !chosen_)
+    if (!choice_.known())
       io_.fail();
   }
 
 private:
   IO& io_;
-  bool choosing_ = false;
-  bool chosen_ = false;
+  HeldChoice choice_;
 };
 
 template <class IO, class R>

@@ -250,17 +250,14 @@ public:
     if (result_)
       return;
     result_ = order(f, peer(f), mode_);
-    if (role == Role::choice || role == Role::strict_choice)
-      chosen_ = false;
+    choice_.met(role);
   }
   template <class C>
   bool holds(C& choice, int n)
   {
-    bool held = static_cast<int64_t>(choice) == n;
-    chosen_ = chosen_ || held;
-    return held;
+    return choice_.holds(choice, n);
   }
-  int result() const { return result_ ? result_ : (chosen_ ? 0 : no_rule(mode_)); }
+  int result() const { return result_ ? result_ : (choice_.known() ? 0 : no_rule(mode_)); }
 
 private:
   template <class T>
@@ -273,7 +270,7 @@ private:
   const char* b_;
   Mode mode_;
   int result_ = 0;
-  bool chosen_ = true;
+  HeldChoice choice_;
 };
 
 // ---- Rules of the constructed tags -------------------------------------------------------

@@ -219,6 +219,33 @@ private:
   }
 };
 
+constexpr bool is_choice(Role role) { return role == Role::choice || role == Role::strict_choice; }
+
+// Whether the choice a walk met holds an alternative its record knows. Alternatives are only
+// walked when they are held, so a choice after which none was held holds none it knows.
+class HeldChoice {
+public:
+  constexpr void met(Role role)
+  {
+    if (is_choice(role)) {
+      open_ = true;
+      held_ = false;
+    }
+  }
+  template <class C>
+  constexpr bool holds(C& choice, int n)
+  {
+    bool held = static_cast<int64_t>(choice) == n;
+    held_ = held_ || held;
+    return held;
+  }
+  constexpr bool known() const { return !open_ || held_; }
+
+private:
+  bool open_ = false;
+  bool held_ = false;
+};
+
 // ---- The descriptions, one per record, fields in the order of the record ----------------
 // A field is one line in its record's description; every walk, and the forms' front and skip
 // lists (checked when the program is compiled), take it from there. The names are written
