@@ -1,10 +1,10 @@
 #include "bacnet/application/apdu.h"
 
+#include "bacnet/network/network_main.h"
+
 #include <array>
 
 namespace {
-
-constexpr std::array<uint32_t, 6> kMaxApduLengths = {50, 128, 206, 480, 1024, 1476};
 
 // Header lengths per PDU type: unsegmented and segmented (only the two requests/acks that
 // can be segmented differ).
@@ -30,10 +30,7 @@ bool segmentable(uint32_t type)
 
 }  // namespace
 
-uint32_t apdu_max_length(uint8_t code)
-{
-  return code < kMaxApduLengths.size() ? kMaxApduLengths[code] : kMaxApduLengths.back();
-}
+uint32_t apdu_max_length(uint8_t code) { return datalink_max_apdu_length(code); }
 
 uint8_t apdu_window_size(uint8_t octet)
 {

@@ -1,5 +1,7 @@
 #include "gui/core/ini_file.h"
 
+#include "gui/core/user_file.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
@@ -94,26 +96,9 @@ IniFile IniFile::Parse(const QByteArray& bytes)
 {
   IniFile ini;
   ini.lines_.reserve(size_t(bytes.count('\r') + bytes.count('\n') + 1));
-  qsizetype start = 0;
-  const qsizetype size = bytes.size();
-  // The next CR and the next LF at or after `start` (the size when there is none), each
-  // searched for again only once passed.
-  auto next = [&](char c, qsizetype from) {
-    const qsizetype at = bytes.indexOf(c, from);
-    return at < 0 ? size : at;
-  };
-  qsizetype cr = -1, lf = -1;
-  while (start < size) {
-    if (cr < start)
-      cr = next('\r', start);
-    if (lf < start)
-      lf = next('\n', start);
-    qsizetype end = std::min(cr, lf);
-    ini.lines_.push_back(bytes.mid(start, end - start));
-    if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
+  TxtOps::LineReader lines(bytes);
+  for (QByteArrayView line; lines.Next(line);)
+    ini.lines_.push_back(line.toByteArray());
   return ini;
 }
 

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 bool same(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // True when path is below or equal to key.
@@ -223,12 +221,7 @@ QByteArray SettingsStore::ToText() const
         text += QStringLiteral("dword:%1").arg(v.number, 8, 16, QChar('0'));
       } else if (v.type == REG_BINARY) {
         text += QLatin1String("hex:");
-        for (qsizetype i = 0; i < v.bytes.size(); ++i) {
-          if (i > 0)
-            text += ',';
-          text += QLatin1Char(kHexDigits[uint8_t(v.bytes[i]) >> 4]);
-          text += QLatin1Char(kHexDigits[uint8_t(v.bytes[i]) & 0x0F]);
-        }
+        text += QLatin1String(v.bytes.toHex(','));
       } else {
         append_quoted(text, v.text);
       }
