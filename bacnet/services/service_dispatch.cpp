@@ -1,6 +1,7 @@
 #include "bacnet/services/service_dispatch.h"
 
 #include "bacnet/foundation/bacnet_numbers.h"
+#include "bacnet/network/network_main.h"
 #include "bacnet/services/unconfirmed_services.h"
 
 #include <algorithm>
@@ -26,9 +27,6 @@ constexpr std::array<UnconfirmedHandler, 10> kUnconfirmedHandlers = {
     services_who_is,
     services_utc_time_synchronization,
 };
-
-// Largest APDU of each max-APDU code.
-constexpr std::array<uint32_t, 6> kMaxApduLengths = {50, 128, 206, 480, 1024, 1476};
 
 struct ServicesState {
   DriverLogFunction trace = nullptr;
@@ -76,11 +74,7 @@ void services_set_confirmed_handler(uint8_t service_choice, ConfirmedServiceHand
     g.confirmed[service_choice] = handler;
 }
 
-uint8_t services_max_apdu_code(uint32_t length)
-{
-  auto it = std::lower_bound(kMaxApduLengths.begin(), kMaxApduLengths.end(), length);
-  return uint8_t(std::min<std::ptrdiff_t>(it - kMaxApduLengths.begin(), kMaxApduLengths.size() - 1));
-}
+uint8_t services_max_apdu_code(uint32_t length) { return datalink_max_apdu_code(length); }
 
 int services_unconfirmed_indication(uint8_t port_index, bool snet_present, const BACnetAddress& routed_source,
                                     const ServiceRequest& request)
