@@ -158,6 +158,9 @@ protected:
   void SetUp() override
   {
     ObjectsTest::SetUp();
+    // Objects keep their creation second; a real clock may tick between two tables.
+    clock_.set_wall(1796825025);
+    os_set_clock(&clock_);
     char pattern[] = "/tmp/zor17-objects-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
@@ -210,6 +213,7 @@ protected:
 
   std::string dir;
   std::string file;
+  ManualClock clock_;
 };
 
 TEST_F(ObjectsFile, TheHeaderComesFirstThenEachObjectsImageAndValueRecords)
