@@ -13,6 +13,9 @@
 // the behaviour engine runs once, as the stack's pass runs it once for any change of the second
 // (its parameters are skipped). A run walks every object: one after every request was most of
 // what an input cost.
+// A script ends after four records: that holds each sequence the services answer differently
+// (subscribe, change, a second, the notification; create, write, delete; an event and its
+// acknowledgment), and longer scripts halved the inputs a run tries without reaching more code.
 //
 // Every input starts from a fresh clock, freshly started communication modules and the object
 // database as its first second left it, and ends with the communication modules' shutdown.
@@ -58,6 +61,7 @@ constexpr StackModules kModules = kWholeStack & ~(kModuleObjectApi | kModuleCach
 // Started and shut down around every input; the database stays.
 constexpr StackModules kCommunication = kModules & ~kModuleObjects;
 constexpr uint8_t kSecondsPass = 255;
+constexpr int kMaxRecords = 4;
 
 // On tmpfs: the files are rewritten for every input, and on disk that cost more than the
 // requests.
@@ -301,7 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   std::size_t at = 0;
   uint8_t invoke = 0;
-  while (at + 4 <= size) {
+  for (int record = 0; record < kMaxRecords && at + 4 <= size; ++record) {
     uint8_t choice = data[at], max = data[at + 1], flags = data[at + 2];
     std::size_t length = std::min<std::size_t>(data[at + 3], size - at - 4);
     std::span<const uint8_t> parameters(data + at + 4, length);

@@ -20,14 +20,18 @@ namespace {
 
 // The compares run for every field after every input. memcmp and strcmp would go through the
 // address sanitizer's checks of both sides, which cost more than the compares themselves; these
-// loops are not turned back into those calls.
+// loops are not turned back into those calls. The memory images are compared unchecked as well:
+// they are the largest part, and a block is read only after the block that points to it showed
+// the same pointer and length.
 #if defined(__clang__)
 #define SNAPSHOT_OWN_LOOPS __attribute__((no_builtin("memcmp", "bcmp", "strcmp", "strlen")))
+#define SNAPSHOT_UNCHECKED __attribute__((no_sanitize("address")))
 #else
 #define SNAPSHOT_OWN_LOOPS
+#define SNAPSHOT_UNCHECKED
 #endif
 
-SNAPSHOT_OWN_LOOPS bool same_bytes(const void* a, const void* b, std::size_t n)
+SNAPSHOT_OWN_LOOPS SNAPSHOT_UNCHECKED bool same_bytes(const void* a, const void* b, std::size_t n)
 {
   const auto* x = static_cast<const unsigned char*>(a);
   const auto* y = static_cast<const unsigned char*>(b);
@@ -425,17 +429,68 @@ void DatabaseSnapshot::release()
 void DatabaseSnapshot::take()
 {
   release();
-  objtable_layout(&layout_);
-  for (const auto& [slot, entry] : layout_.entries) {
+  ObjectTableLayout taken;
+  objtable_layout(&taken);
+  std::vector<Entry> copies;
+  for (const auto& [slot, entry] : taken.entries) {
     std::vector<SnapshotField> plan = fields_of(entry->object);
     ObjectRecord* copy = copy_record(entry->owner, entry->object, plan);
-    entries_.push_back({entry->owner, entry->key, copy, std::move(plan), nullptr, {}});
+    copies.push_back({entry->owner, entry->key, copy, std::move(plan), nullptr, {}});
   }
+  // The table as a refill lays it out is the one kept, so that a refill always comes back to it.
+  entries_ = std::move(copies);
+  insertion_order_.resize(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    insertion_order_[i] = i;
+  if (!refill_table())
+    std::abort();
+  objtable_layout(&layout_);
+  std::vector<Entry> in_walk_order;
+  for (const auto& [slot, entry] : layout_.entries)
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].key == entry->key) {
+        insertion_order_[i] = in_walk_order.size();
+        in_walk_order.push_back(std::move(entries_[i]));
+      }
+  entries_ = std::move(in_walk_order);
   // A database that starts has written nothing; one taken has no outcomes to keep either.
   behaviour_forget_local_writes();
   state_ = {object_IsChanged(), object_GetErrorClass(), object_LoopEventSwitch(), segmentation()};
   layout_matches();
   take_image();
+}
+
+// A new table with the same records, inserted in the order the snapshot first met them: the
+// same insertions into an empty table give the same slots every time, and leave none of the
+// marks that removals leave. The old table lets go of the records first (its entries are its
+// own memory, and a null record is released as nothing); one it no longer holds is made from
+// its copy, and those of objects created since go with the old table.
+bool DatabaseSnapshot::refill_table()
+{
+  objtable_layout(&now_);
+  std::vector<ObjectRecord*> records(entries_.size(), nullptr);
+  for (const auto& [slot, entry] : now_.entries)
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].key == entry->key) {
+        records[i] = entry->object;
+        const_cast<ObjectTableEntry*>(entry)->object = nullptr;
+      }
+  objtable_destroy();
+  bool filled = objtable_create() == 0;
+  for (std::size_t i : insertion_order_) {
+    const Entry& e = entries_[i];
+    ObjectRecord*& record = records[i];
+    if (filled && !record) {
+      record = object_NewRecord(e.owner, e.copy->type, e.copy->id.instance);
+      filled = record && put_back_record(record, e.copy, e.fields);
+    }
+    filled = filled && objtable_insert(e.owner, e.key.c_str(), record) == record;
+    if (filled)
+      record = nullptr;  // the table's now
+  }
+  for (ObjectRecord* left : records)
+    object_FreeObject(left);
+  return filled;
 }
 
 void DatabaseSnapshot::take_image()
@@ -501,7 +556,7 @@ bool DatabaseSnapshot::put_back_objects()
 bool DatabaseSnapshot::restore()
 {
   bool kept = same_records();
-  if (!kept && !layout_matches() && !put_back_objects())
+  if (!kept && !layout_matches() && !put_back_objects() && !(refill_table() && layout_matches()))
     return false;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     Entry& e = entries_[i];

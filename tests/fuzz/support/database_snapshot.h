@@ -2,13 +2,15 @@
 // otherwise build a database for every input.
 //
 // take() keeps a deep copy of every record (every field of the type's table: properties,
-// hidden words, the behaviour engine's state, lists of subscriptions and recipients), the
-// table's layout (slots, walk order, marks that removals leave) and what the object layer
-// keeps beside its records (change flag, error class, Loop switch, segmentation, outcomes of
-// local writes). restore() removes the objects created since, puts back the ones deleted,
-// writes back every field that differs from its copy and the state beside, and then checks
-// that the layout and every record equal what was taken; where they do not (a removal's mark
-// stays in the table, a copy came out different), it answers false and the caller builds the
+// hidden words, the behaviour engine's state, lists of subscriptions and recipients) and what
+// the object layer keeps beside its records (change flag, error class, Loop switch,
+// segmentation, outcomes of local writes), and refills the table: the table kept is the one
+// that inserting the records anew, in one fixed order, into an empty table lays out (slots,
+// walk order, no marks that removals leave). restore() removes the objects created since, puts
+// back the ones deleted, writes back every field that differs from its copy and the state
+// beside; where removals left their marks in the table it refills the table first. It then
+// checks that the layout and every record equal what was taken;
+// where they do not (a copy came out different), it answers false and the caller builds the
 // database anew. After a true answer the database cannot be told from the one taken: every
 // field was compared octet for octet (texts, bit strings and lists to their last element),
 // and the table lays out and walks its entries as it did.
@@ -91,12 +93,15 @@ private:
 
   bool layout_matches();
   bool put_back_objects();
+  bool refill_table();
   void release();
   void take_image();
   void take_image(Entry& e, ObjectRecord* live);
   bool same_records();
 
   std::vector<Entry> entries_;  // in walk order
+  // Where in entries_ each record stands in the order a refill inserts them.
+  std::vector<std::size_t> insertion_order_;
   ObjectTableLayout layout_;
   ObjectTableLayout now_;
   State state_{};
