@@ -429,16 +429,13 @@ void DatabaseSnapshot::release()
 void DatabaseSnapshot::take()
 {
   release();
-  ObjectTableLayout taken;
-  objtable_layout(&taken);
-  std::vector<Entry> copies;
-  for (const auto& [slot, entry] : taken.entries) {
+  objtable_layout(&now_);
+  for (const auto& [slot, entry] : now_.entries) {
     std::vector<SnapshotField> plan = fields_of(entry->object);
     ObjectRecord* copy = copy_record(entry->owner, entry->object, plan);
-    copies.push_back({entry->owner, entry->key, copy, std::move(plan), nullptr, {}});
+    entries_.push_back({entry->owner, entry->key, copy, std::move(plan), nullptr, {}});
   }
   // The table as a refill lays it out is the one kept, so that a refill always comes back to it.
-  entries_ = std::move(copies);
   insertion_order_.resize(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i)
     insertion_order_[i] = i;
@@ -530,33 +527,10 @@ bool DatabaseSnapshot::layout_matches()
   return true;
 }
 
-// Objects created since go, objects deleted since come back as copies of what was taken.
-bool DatabaseSnapshot::put_back_objects()
-{
-  objtable_layout(&now_);
-  for (const auto& [slot, entry] : now_.entries) {
-    bool known = false;
-    for (const Entry& e : entries_)
-      known = known || e.key == entry->key;
-    if (!known)
-      objtable_remove(std::string(entry->key).c_str());
-  }
-  for (const Entry& e : entries_) {
-    if (objtable_find(e.key.c_str()))
-      continue;
-    ObjectRecord* copy = object_NewRecord(e.owner, e.copy->type, e.copy->id.instance);
-    if (!copy || !put_back_record(copy, e.copy, e.fields) || objtable_insert(e.owner, e.key.c_str(), copy) != copy) {
-      object_FreeObject(copy);
-      return false;
-    }
-  }
-  return layout_matches();
-}
-
 bool DatabaseSnapshot::restore()
 {
   bool kept = same_records();
-  if (!kept && !layout_matches() && !put_back_objects() && !(refill_table() && layout_matches()))
+  if (!kept && !layout_matches() && !(refill_table() && layout_matches()))
     return false;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     Entry& e = entries_[i];

@@ -6,14 +6,14 @@
 // the object layer keeps beside its records (change flag, error class, Loop switch,
 // segmentation, outcomes of local writes), and refills the table: the table kept is the one
 // that inserting the records anew, in one fixed order, into an empty table lays out (slots,
-// walk order, no marks that removals leave). restore() removes the objects created since, puts
-// back the ones deleted, writes back every field that differs from its copy and the state
-// beside; where removals left their marks in the table it refills the table first. It then
-// checks that the layout and every record equal what was taken;
-// where they do not (a copy came out different), it answers false and the caller builds the
-// database anew. After a true answer the database cannot be told from the one taken: every
-// field was compared octet for octet (texts, bit strings and lists to their last element),
-// and the table lays out and walks its entries as it did.
+// walk order, no marks that removals leave). restore() refills the table where objects were
+// created or deleted since (those created go, those deleted come back as copies of what was
+// taken), writes back every field that differs from its copy and the state beside, and then
+// checks that the layout and every record equal what was taken; where they do not (a copy came
+// out different), it answers false and the caller builds the database anew. After a true
+// answer the database cannot be told from the one taken: every field was compared octet for
+// octet (texts, bit strings and lists to their last element), and the table lays out and
+// walks its entries as it did.
 //
 // Most inputs leave most of the database as it was, and comparing it field by field cost more
 // than the input. So restore() first looks at the memory the records reach (their blocks and
@@ -92,7 +92,6 @@ private:
   };
 
   bool layout_matches();
-  bool put_back_objects();
   bool refill_table();
   void release();
   void take_image();
