@@ -12,6 +12,24 @@
 #include <string>
 #include <vector>
 
+// At least `count` octets read from `fd`, or all that came while each wait lasted at most
+// `timeout_ms`: a line that stays silent ends the read, never the test run.
+inline std::vector<uint8_t> receive_from(int fd, std::size_t count, int timeout_ms)
+{
+  std::vector<uint8_t> out;
+  while (out.size() < count) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, timeout_ms) <= 0)
+      break;
+    uint8_t buffer[512];
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0)
+      break;
+    out.insert(out.end(), buffer, buffer + n);
+  }
+  return out;
+}
+
 class PtyPair {
 public:
   PtyPair()
@@ -41,21 +59,7 @@ public:
     [[maybe_unused]] ssize_t n = ::write(master_, octets.data(), octets.size());
   }
   // What the far end receives within `timeout_ms`: at least `count` octets or all there was.
-  std::vector<uint8_t> receive(std::size_t count, int timeout_ms) const
-  {
-    std::vector<uint8_t> out;
-    while (out.size() < count) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, timeout_ms) <= 0)
-        break;
-      uint8_t buffer[512];
-      ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n <= 0)
-        break;
-      out.insert(out.end(), buffer, buffer + n);
-    }
-    return out;
-  }
+  std::vector<uint8_t> receive(std::size_t count, int timeout_ms) const { return receive_from(master_, count, timeout_ms); }
   // Hangs the line up: the slave side then fails every read.
   void close_master()
   {

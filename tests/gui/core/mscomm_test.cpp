@@ -62,11 +62,10 @@ TEST(MSCommPorts, AMissingDeviceIsReportedNotThrown)
   unsetenv("ZOR17_COM12");
 }
 
-#include <QCoreApplication>
-#include <QThread>
-#include <csignal>
+#include "support/pty_pair.h"
+#include "support/socat_pair.h"
+
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <filesystem>
 #include <unistd.h>
 
@@ -74,20 +73,12 @@ TEST(MSCommPorts, AMissingDeviceIsReportedNotThrown)
 // pty cannot do and so runs as 8N1.
 TEST(MSCommPorts, MovesBytesBothWaysOverAPtyPair)
 {
-  std::string dir = std::filesystem::temp_directory_path() / ("zor17-pty-" + std::to_string(getpid()));
+  const std::string dir = std::filesystem::temp_directory_path() / ("zor17-pty-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  std::string a = dir + "/a", b = dir + "/b";
-  pid_t socat = fork();
-  if (socat == 0) {
-    execlp("socat", "socat", ("pty,raw,echo=0,link=" + a).c_str(), ("pty,raw,echo=0,link=" + b).c_str(),
-           (char*)nullptr);
-    _exit(127);
-  }
-  for (int i = 0; i < 200 && !(std::filesystem::exists(a) && std::filesystem::exists(b)); ++i)
-    usleep(10000);
-  ASSERT_TRUE(std::filesystem::exists(b)) << "socat did not make the pty pair";
+  SocatPair line(dir);
+  ASSERT_TRUE(line.ok()) << "socat did not make the pty pair";
 
-  setenv("ZOR17_COM4", a.c_str(), 1);
+  setenv("ZOR17_COM4", line.near.c_str(), 1);
   MSComm comm;
   ASSERT_EQ(comm.SetCommPort(4), kNoError);
   ASSERT_EQ(comm.SetSettings("38400,E,7,1"), kNoError);
@@ -95,17 +86,11 @@ TEST(MSCommPorts, MovesBytesBothWaysOverAPtyPair)
   EXPECT_EQ(comm.effective_settings().data_bits, 8);
   EXPECT_EQ(comm.effective_settings().parity, 'N');
 
-  int far = open(b.c_str(), O_RDWR | O_NOCTTY);
+  const int far = open(line.far.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(far, 0);
   EXPECT_EQ(comm.Output(QByteArray::fromHex("010300210001D400")), kNoError);
-  char buf[16] = {};
-  ssize_t got = 0;
-  for (int i = 0; i < 100 && got < 8; ++i) {
-    ssize_t n = read(far, buf + got, sizeof buf - size_t(got));
-    if (n > 0)
-      got += n;
-  }
-  EXPECT_EQ(QByteArray(buf, int(got)).toHex(), "010300210001d400");
+  const std::vector<uint8_t> got = receive_from(far, 8, 2000);
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.data()), int(got.size())).toHex(), "010300210001d400");
 
   ASSERT_EQ(write(far, "\x01\x03\x02\x00\x05", 5), 5);
   int count = 0;
@@ -118,8 +103,6 @@ TEST(MSCommPorts, MovesBytesBothWaysOverAPtyPair)
   EXPECT_EQ(comm.Input().toHex(), "0103020005");
   close(far);
   comm.SetPortOpen(false);
-  kill(socat, SIGTERM);
-  waitpid(socat, nullptr, 0);
   unsetenv("ZOR17_COM4");
   std::filesystem::remove_all(dir);
 }
@@ -133,10 +116,9 @@ TEST(MSCommPorts, OpenErrorsNameTheirCause)
   EXPECT_TRUE(error_reason(kPortAlreadyOpen).isEmpty());
 }
 
-#include "support/pty_pair.h"
-
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 // A terminal the user may not open is a missing permission, not a port in use. Run as an
 // ordinary user: as root the test opens the terminal from a child that has become "nobody".

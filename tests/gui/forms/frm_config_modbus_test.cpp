@@ -203,9 +203,9 @@ private slots:
   {
     frm_config::SetSerialLineFactory(nullptr);
     line = nullptr;
-    SocatPair pair(fx.folder);
+    SocatPair pair(fx.folder.toStdString());
     QVERIFY2(pair.ok(), "socat made no pty pair");
-    qputenv("ZOR17_COM1", pair.near.toLocal8Bit());
+    qputenv("ZOR17_COM1", pair.near.c_str());
     open_window();
     open_port();
     QVERIFY2(w->MSComm1->PortOpen(), qPrintable(fx.messages.join("; ")));
@@ -229,9 +229,9 @@ private slots:
     QCOMPARE(fx.messages.size(), 1);
 
     QVERIFY(QDir().mkpath(fx.folder + "/plugged-in-again"));
-    SocatPair again(fx.folder + "/plugged-in-again");
+    SocatPair again((fx.folder + "/plugged-in-again").toStdString());
     QVERIFY2(again.ok(), "socat made no pty pair");
-    qputenv("ZOR17_COM1", again.near.toLocal8Bit());
+    qputenv("ZOR17_COM1", again.near.c_str());
     open_port();
     QVERIFY(w->MSComm1->PortOpen());
     QCOMPARE(w->Shape1->FillColor(), design_colour);

@@ -8,18 +8,12 @@
 #include "gui/core/modbus_frame.h"
 #include "gui/core/mscomm.h"
 #include "gui/core/wandeln.h"
+#include "support/socat_pair.h"
 
 #include <QByteArray>
-#include <QFileInfo>
 #include <QList>
-#include <QThread>
 #include <array>
 #include <cstdint>
-
-#include <csignal>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 struct SimulatedUnit {
   int address = 1;
@@ -148,39 +142,3 @@ private:
   bool open_ = false;
 };
 
-// A socat pseudo-terminal pair for the window's real serial port: the window opens `near` as
-// its COM port; killing socat takes the line away as an unplugged adapter does.
-class SocatPair {
-public:
-  explicit SocatPair(const QString& folder) : near(folder + "/near"), far(folder + "/far")
-  {
-    const QByteArray a = "pty,raw,echo=0,link=" + near.toLocal8Bit();
-    const QByteArray b = "pty,raw,echo=0,link=" + far.toLocal8Bit();
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
-      execlp("socat", "socat", a.constData(), b.constData(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    for (int i = 0; i < 300 && !ok(); ++i)
-      QThread::msleep(10);
-  }
-  ~SocatPair() { kill_socat(); }
-  SocatPair(const SocatPair&) = delete;
-  SocatPair& operator=(const SocatPair&) = delete;
-
-  bool ok() const { return pid_ > 0 && QFileInfo::exists(near) && QFileInfo::exists(far); }
-  void kill_socat()
-  {
-    if (pid_ <= 0)
-      return;
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
-  const QString near, far;
-
-private:
-  pid_t pid_ = -1;
-};
