@@ -59,7 +59,10 @@ public:
     [[maybe_unused]] ssize_t n = ::write(master_, octets.data(), octets.size());
   }
   // What the far end receives within `timeout_ms`: at least `count` octets or all there was.
-  std::vector<uint8_t> receive(std::size_t count, int timeout_ms) const { return receive_from(master_, count, timeout_ms); }
+  std::vector<uint8_t> receive(std::size_t count, int timeout_ms) const
+  {
+    return receive_from(master_, count, timeout_ms);
+  }
   // Hangs the line up: the slave side then fails every read.
   void close_master()
   {

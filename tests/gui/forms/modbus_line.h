@@ -141,4 +141,3 @@ private:
   int mode_ = 0;
   bool open_ = false;
 };
-
