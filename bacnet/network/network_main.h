@@ -36,9 +36,11 @@ struct NetworkRoute {
   uint32_t status = 0;     // 1 available, 0 busy or not connected
   // Learnt from I-Could-Be-Router-To-Network: with status 0 its router is asked to connect.
   bool dial_up = false;
-  // Status 0 because the router said it is busy (or rejected): it lasts a hold time at most.
+  // Status 0 because the router said it is busy (or rejected): it lasts a hold time at most,
+  // and its end gives the route back the status it had before.
   bool busy = false;
   int64_t busy_since_ms = 0;
+  uint32_t status_before_busy = 0;
 };
 
 // The network part of a datalink port, copied into the layer's table at registration.

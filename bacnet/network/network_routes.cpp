@@ -91,14 +91,17 @@ int send_i_am_router(const NetworkPort& port, const std::vector<uint32_t>& netwo
 // The router says it is busy (or cannot deliver): the route is down for a hold time at most.
 void hold_route(NetworkRoute& route)
 {
+  if (!route.busy)
+    route.status_before_busy = route.status;
   route.status = 0;
   route.busy = true;
   route.busy_since_ms = os_monotonic_ms();
 }
 
+// The router is ready again. A dial-up route it had not connected stays one to connect first.
 void release_route(NetworkRoute& route)
 {
-  route.status = 1;
+  route.status = route.busy ? route.status_before_busy : 1;
   route.busy = false;
 }
 

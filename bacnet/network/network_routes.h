@@ -98,7 +98,7 @@ void network_touch_connection(uint32_t network);
 void network_connection_timer();
 // Every poll: the locate timer of each network being located; frees spent entries.
 void network_locate_timer();
-// Every poll: busy routes whose hold time is over become available.
+// Every poll: busy routes whose hold time is over get back the status they had before.
 void network_busy_timer();
 // Start of every poll: the Router-Busy that a full ring asked for.
 void network_send_pending_busy();

@@ -178,6 +178,8 @@ TEST_F(Router, ReceivedRouterMessagesKeepTheRouteLists)
       {"0180050007", 0, 0, 7, 1},        // Router-Available for network 7
       {"018003010007", 0, 0, 7, 0},      // Reject-Message-To-Network, no route to 7
       {"0180020008" "0a", 0, 1, 8, 0},   // I-Could-Be-Router-To-Network: a route not connected
+      {"0180040008", 0, 0, 8, 0},        // Router-Busy for it
+      {"", 30000, 0, 8, 0},              //   ... whose end leaves it as it was: not connected
   };
   for (const auto& [npdu, wait_ms, port, network, status] : steps) {
     clock_.advance_ms(wait_ms);
