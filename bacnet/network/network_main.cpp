@@ -85,14 +85,14 @@ void network_init(NetworkApduCallback upper, const DriverContext* context, Netwo
   network_routes_reset();
   trace(1, "network_init");
 
-  // Ports that are always up reach each other's networks directly and say so.
+  // Ports that are always up reach each other's networks directly. They announce no route: we
+  // pass nothing on, and a peer that took us for its router would send into the void.
   for (NetworkPort& p : g.ports) {
     if (p.link_state)
       continue;
     for (const NetworkPort& other : g.ports)
       if (&other != &p)
         network_add_route(p.index, other.address.network, nullptr, other.link_state ? 0 : 1, true);
-    network_send_IamRouterToNetwork(p.index);
   }
 }
 

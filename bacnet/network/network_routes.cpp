@@ -78,16 +78,6 @@ void send_on_every_port(uint8_t type, std::span<const uint8_t> data, const BACne
   }
 }
 
-int send_i_am_router(const NetworkPort& port, const std::vector<uint32_t>& networks)
-{
-  if (networks.empty())
-    return 0;
-  std::vector<uint8_t> data;
-  for (uint32_t n : networks)
-    put16(data, n);
-  return network_send_message(port, link_broadcast(), kIAmRouterToNetwork, data, &kGlobalDnet);
-}
-
 // The router says it is busy (or cannot deliver): the route is down for a hold time at most.
 void hold_route(NetworkRoute& route)
 {
@@ -226,18 +216,6 @@ int network_send_message(const NetworkPort& port, const BACnetAddress& destinati
   if (snet)
     set_source(h, *snet);
   return network_send_npdu(port, destination, h, data);
-}
-
-int network_send_IamRouterToNetwork(uint8_t port_index)
-{
-  NetworkPort* port = network_port_at(port_index);
-  if (!port)
-    return -1;
-  std::vector<uint32_t> networks;
-  for (const NetworkRoute& route : port->routes)
-    if (route.network && route.status == 1 && route.network != port->address.network)
-      networks.push_back(route.network);
-  return send_i_am_router(*port, networks);
 }
 
 void network_send_WhoIsRouterToNetwork(uint32_t network)

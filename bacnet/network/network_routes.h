@@ -1,8 +1,9 @@
 // The router side of the network layer: the route list of every registered port, received
-// network-layer messages, the messages the layer sends on its own (I-Am-Router at start-up,
-// Who-Is-Router to locate unknown networks, Router-Busy/Available around a full receive ring,
-// Reject-Message-To-Network, Establish/Disconnect-Connection), the locate list and the one dial-up
-// connection record. The stack routes for nobody: only a Reject-Message-To-Network is passed on.
+// network-layer messages, the messages the layer sends on its own (Who-Is-Router to locate
+// unknown networks, Router-Busy/Available around a full receive ring, Reject-Message-To-Network,
+// Establish/Disconnect-Connection), the locate list and the one dial-up connection record. The
+// stack routes for nobody, so it announces no route: only a Reject-Message-To-Network for every
+// network is passed on.
 // Stack thread only, except network_send_RouterBusyToNetwork, which a port thread calls: it
 // only marks the congestion, the stack thread's next poll sends the message. Timers run on the
 // monotonic clock (os_monotonic_ms), so tests drive them with ManualClock.
@@ -65,9 +66,6 @@ int network_add_locate_network(uint32_t network);
 int network_send_message(const NetworkPort& port, const BACnetAddress& destination, uint8_t message_type,
                          std::span<const uint8_t> data, const BACnetAddress* dnet = nullptr,
                          const BACnetAddress* snet = nullptr);
-// The networks of the port's available routes, as DNET 65535 broadcast on it; nothing when
-// there are none.
-int network_send_IamRouterToNetwork(uint8_t port_index);
 void network_send_WhoIsRouterToNetwork(uint32_t network);
 // To the datalink source `to` of the rejected NPDU on `port`; through its router (DNET =
 // SNET) when the rejected NPDU came from another network.

@@ -1,9 +1,9 @@
 """Our stack among routers, the whole stack as the backend starts it (tests/e2e/tools/api_host):
 
-- with two ports (BACnet/IP network 1, Ethernet network 2) it is no router: NPDUs for network 2
-  or any other network are not passed on, Who-Is-Router-To-Network is not answered, a global
-  broadcast stays on the network it came from; on network 2 tshark sees only what the stack
-  says of itself at start;
+- with two ports (BACnet/IP network 1, Ethernet network 2) it is no router: it announces no
+  route at start (no I-Am-Router-To-Network), NPDUs for network 2 or any other network are not
+  passed on, Who-Is-Router-To-Network is not answered, a global broadcast stays on the network it
+  came from; on network 2 tshark sees only the stack's own I-Am;
 - with one port it reads and writes an @bacnet-js/client device behind a router it does not
   know at start (tests/peers/bip_router.js, on the same library): with the device's address
   bound, it locates network 2 with Who-Is-Router-To-Network, learns the route from the
@@ -85,13 +85,13 @@ class Routing(unittest.TestCase):
                 path1, path2 = cap1.stop(), cap2.stop()
         capture.assert_clean(path1, expect_frames=len(npdus))
         capture.assert_clean(path2, expect_frames=1)
-        # From us, on each network, I-Am-Router-To-Network for the other and our I-Am at start;
-        # on network 1 also the I-Am that answers the Who-Is. Nothing was passed on.
-        announced = [("0x01", "65535,2", ""), ("", "65535", "0"), ("", "65535", "0")]
+        # From us, on each network, our I-Am at start and no route; on network 1 also the I-Am
+        # that answers the Who-Is. Nothing was passed on.
+        announced = [("", "65535", "0"), ("", "65535", "0")]
         self.assertEqual(capture.fields(path1, "bacnet.mesgtyp", "bacnet.dnet", "bacapp.unconfirmed_service",
                                         display_filter=f"ip.src == {ip_r}"), announced)
         self.assertEqual(capture.fields(path2, "eth.src", "bacnet.mesgtyp", "bacnet.dnet", "bacapp.unconfirmed_service"),
-                         [(mac_r2, "0x01", "65535,1", ""), (mac_r2, "", "65535", "0")])
+                         [(mac_r2, "", "65535", "0")])
 
     def test_our_stack_locates_a_network_and_reaches_a_device_behind_a_router(self):
         with netlab.Lab() as lab:

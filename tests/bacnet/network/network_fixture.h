@@ -72,7 +72,7 @@ protected:
     port.link_state = link_state;
     ASSERT_EQ(network_init_port(&port), 0);
   }
-  // Starts the layer and forgets what it announced on its own (I-Am-Router-To-Network).
+  // Starts the layer and forgets anything it sent on its own.
   void start()
   {
     network_init(capture, nullptr, nullptr, nullptr);
