@@ -358,9 +358,8 @@ void network_handle_RejectMessageToNetwork(const BACnetAddress& source, const Np
   uint32_t dnet = get16(data.data() + 1);
   if (reason == 1 || reason == 2)
     hold_route(*port, dnet);
-  // A reject addressed to a node behind us goes on towards it.
-  if (header.dnet_present)
-    network_handle_remote_traffic(source, header);
+  // A reject for every network goes on to the networks of our other ports.
+  network_handle_remote_traffic(source, header);
 }
 
 void network_handle_RouterAvailableBusyToNetwork(const BACnetAddress& source, const NpduHeader& header)
@@ -398,67 +397,19 @@ void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader
 {
   trace("network_handle_remote_traffic");
   NetworkPort* in = network_port_by_network(source.network);
-  if (!in || source == in->address || !header.dnet_present)
+  // We route for nobody: only what is for every network travels on. An NPDU for one other
+  // network was dropped on receipt, and one for our own network stays here.
+  if (!in || source == in->address || !header.dnet_present || header.dnet != kGlobalBroadcastNetwork ||
+      header.hop_count == 0)
     return;
   // The NPDU passed on names its original source: added when it had none.
   NpduHeader h = header;
   if (!h.snet_present)
     set_source(h, source);
-  std::span<const uint8_t> data = message_data(header);
-  // A reject is never answered with another: two routers would trade them for ever.
-  bool may_reject = !(header.network_message && header.message_type == kRejectMessageToNetwork);
-  auto reject = [&](uint8_t reason) {
-    if (may_reject)
-      network_send_RejectMessageToNetwork(*in, source, reason, header.dnet, header);
-  };
-
-  if (header.dnet == kGlobalBroadcastNetwork) {
-    if (header.hop_count == 0)
-      return;
-    h.hop_count = uint8_t(header.hop_count - 1);
-    for (std::size_t i = 0; i < network_port_count(); ++i)
-      if (NetworkPort* out = network_port_at(i); out != in)
-        network_send_npdu(*out, link_broadcast(), h, data);
-    return;
-  }
-
-  if (NetworkPort* out = network_port_by_network(header.dnet)) {
-    // Never back onto the network it came from.
-    if (out == in)
-      return;
-    if (data.size() > datalink_max_apdu_length(out->max_apdu_code)) {
-      reject(kNetworkRejectTooLong);
-      return;
-    }
-    h.dnet_present = 0;
-    BACnetAddress target = link_broadcast();
-    if (header.dlen) {
-      target.network = out->address.network;
-      target.mac_len = header.dlen;
-      std::memcpy(target.mac, header.dadr, sizeof target.mac);
-    }
-    std::vector<uint8_t> npdu;
-    if (npdu_encode(h, data, &npdu) != 0) {
-      reject(kNetworkRejectOther);
-      return;
-    }
-    network_send(*out, out->address, target, npdu, h.expecting_reply, h.priority);
-    return;
-  }
-
-  if (header.hop_count == 0)
-    return;
-  for (const NetworkRoute& route : in->routes) {
-    NetworkPort* out = network_route_port(route);
-    if (route.network != header.dnet || route.status != 1 || !out || out == in)
-      continue;
-    h.hop_count = uint8_t(header.hop_count - 1);
-    network_touch_connection(header.dnet);
-    network_send_npdu(*out, route.router, h, data);
-    return;
-  }
-  if (network_add_locate_network(header.dnet) != 0)
-    reject(kNetworkRejectNoRoute);
+  h.hop_count = uint8_t(header.hop_count - 1);
+  for (std::size_t i = 0; i < network_port_count(); ++i)
+    if (NetworkPort* out = network_port_at(i); out != in)
+      network_send_npdu(*out, link_broadcast(), h, message_data(header));
 }
 
 int network_establish_connection(const NetworkRoute& route)

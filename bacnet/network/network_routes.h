@@ -28,10 +28,7 @@ enum NetworkMessageType : uint8_t {
   kDisconnectConnectionToNetwork = 9,
 };
 enum NetworkRejectReason : uint8_t {
-  kNetworkRejectOther = 0,
-  kNetworkRejectNoRoute = 1,
   kNetworkRejectUnknownMessage = 3,
-  kNetworkRejectTooLong = 4,
 };
 
 inline constexpr std::size_t kLocateListSize = 128;
@@ -79,8 +76,8 @@ int network_send_DisconnectConnectionToNetwork(const BACnetAddress& router, uint
 
 // A received network-layer message (the header says which); `source` is the datalink source.
 void network_handle_message(const BACnetAddress& source, const NpduHeader& header);
-// Passes a received Reject-Message-To-Network on towards its DNET through another port or a
-// known router.
+// Passes a received Reject-Message-To-Network for every network (DNET 65535) on to the networks
+// of the other ports, with one hop less; anything else goes no further.
 void network_handle_remote_traffic(const BACnetAddress& source, const NpduHeader& header);
 void network_handle_IamRouterToNetwork(const BACnetAddress& source, const NpduHeader& header);
 void network_handle_IcouldRouterToNetwork(const BACnetAddress& source, const NpduHeader& header);
