@@ -43,8 +43,7 @@ constexpr ListRule kRules[] = {
     {OBJECT_MULTI_STATE_VALUE, PROP_ALARM_VALUES, TAG_UNSIGNED, TAG_UNSIGNED_LIST, ListKind::Sorted, true},
     {OBJECT_MULTI_STATE_VALUE, PROP_FAULT_VALUES, TAG_UNSIGNED, TAG_UNSIGNED_LIST, ListKind::Sorted, true},
     {OBJECT_NOTIFICATION_CLASS, PROP_RECIPIENT_LIST, TAG_DESTINATION, TAG_DESTINATION_LIST, ListKind::Sorted, true},
-    // An array to the network (not a list); the stack appends to it.
-    {OBJECT_SCHEDULE, PROP_EXCEPTION_SCHEDULE, TAG_SPECIAL_EVENT, TAG_SPECIAL_EVENT_LIST, ListKind::Appended, false},
+    {OBJECT_SCHEDULE, PROP_EXCEPTION_SCHEDULE, TAG_SPECIAL_EVENT, TAG_SPECIAL_EVENT_LIST, ListKind::Appended, true},
     {OBJECT_SCHEDULE, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES, TAG_DEVICE_OBJECT_PROPERTY_REFERENCE, TAG_REFERENCE_LIST,
      ListKind::SortedUnique, true},
     {OBJECT_SCHEDULE, PROP_WEEKLY_SCHEDULE, TAG_DAILY_SCHEDULE, 0, ListKind::WeekDay, true},
@@ -189,14 +188,28 @@ int insert_log_record(ObjectRecord* record, BACnetValueArray* buffer, uint8_t ri
 
 // ---- The network's checks ----------------------------------------------------------------
 
+// The Schedule's arrays whose elements the network changes as a list's, each element with an
+// array index of 1 to 7, a day of the week. The index places a day's time values; an exception
+// goes to the end of the exception schedule whatever the index, since the first of the events
+// that apply at one priority wins.
+bool schedule_array(uint32_t property)
+{
+  return property == PROP_WEEKLY_SCHEDULE || property == PROP_EXCEPTION_SCHEDULE;
+}
+
 int check_element(const ListRule& rule, ObjectRecord* record, int32_t index, const BACnetValue* element)
 {
-  if (rule.property == PROP_WEEKLY_SCHEDULE && (index < 1 || index > 7))
+  if (schedule_array(rule.property) && (index < 1 || index > 7))
     return PROPERTY_INVALID_ARRAY_INDEX;
   if (element->tag != rule.element_tag)
     return PROPERTY_INVALID_DATA_TYPE;
   if (const auto* destination = value_record<BACnetDestination>(element))
     return destination_validate(destination);
+  if (const auto* event = value_record<BACnetSpecialEvent>(element)) {
+    if (event->priority < 1 || event->priority > 16)
+      return PROPERTY_VALUE_OUT_OF_RANGE;
+    return property_check_time_values(event->time_values);
+  }
   if (rule.property == PROP_WEEKLY_SCHEDULE) {
     // The day's time values are checked as a write of that day would be.
     const FieldSpec* day = object_field_spec(OBJECT_SCHEDULE, PROP_WEEKLY_SCHEDULE);
@@ -209,7 +222,7 @@ int check_element(const ListRule& rule, ObjectRecord* record, int32_t index, con
 int network_check(uint32_t type, uint32_t property, const ListRule** rule)
 {
   object_SetErrorClass(kErrorClassProperty);
-  if (!object_IsListProperty(property) && property != PROP_WEEKLY_SCHEDULE)
+  if (!object_IsListProperty(property) && !schedule_array(property))
     return kPropertyIsNotAList;
   if (type > OBJECT_METER || !object_type_supported(type))
     return PROPERTY_UNKNOWN_OBJECT;

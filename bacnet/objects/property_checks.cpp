@@ -160,20 +160,7 @@ int check_time_value(const BACnetValue* value)
 int check_daily_schedule(const BACnetValue* value)
 {
   auto* day = value_record<BACnetDailySchedule>(value);
-  if (!day)
-    return PROPERTY_INVALID_DATA_TYPE;
-  const BACnetValue& times = day->day_schedule;
-  if (times.tag == TAG_NULL)
-    return kOk;
-  if (times.tag == TAG_TIME_VALUE)
-    return check_time_value(&times);
-  const BACnetValueArray* array = list_of(&times, TAG_TIME_VALUE_LIST);
-  if (!array)
-    return PROPERTY_INVALID_DATA_TYPE;
-  for (uint32_t i = 0; i < array->used; ++i)
-    if (int rc = check_time_value(&array->elements[i]))
-      return rc;
-  return kOk;
+  return day ? property_check_time_values(day->day_schedule) : PROPERTY_INVALID_DATA_TYPE;
 }
 
 int check_weekly_schedule(const BACnetValue* value, int32_t index)
@@ -252,6 +239,21 @@ int check_unsigned_range(const BACnetValue* value, uint32_t low, uint32_t high)
 }
 
 }  // namespace
+
+int property_check_time_values(const BACnetValue& times)
+{
+  if (times.tag == TAG_NULL)
+    return kOk;
+  if (times.tag == TAG_TIME_VALUE)
+    return check_time_value(&times);
+  const BACnetValueArray* array = list_of(&times, TAG_TIME_VALUE_LIST);
+  if (!array)
+    return PROPERTY_INVALID_DATA_TYPE;
+  for (uint32_t i = 0; i < array->used; ++i)
+    if (int rc = check_time_value(&array->elements[i]))
+      return rc;
+  return kOk;
+}
 
 int property_check_write(ObjectRecord* record, const FieldSpec& field, int32_t index, const BACnetValue* value)
 {

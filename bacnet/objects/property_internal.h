@@ -34,5 +34,7 @@ int device_handler(Handler handler, PropertyCall& call);
 
 // Network write check of one property (property_checks.cpp): 0 or the refusal.
 int property_check_write(ObjectRecord* record, const FieldSpec& field, int32_t index, const BACnetValue* value);
+// The time values of a day or an exception (one, a list of them or none): 0 or the refusal.
+int property_check_time_values(const BACnetValue& times);
 // Network write rules of a remote device (type 1001).
 int property_check_remote_write(uint32_t property, const BACnetValue* value);

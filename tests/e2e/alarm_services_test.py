@@ -2,7 +2,8 @@
 tests/e2e/tools/server_node (the stack with its object database, its poll and its
 once-a-second behaviour) against @bacnet-js/client on a veth pair. The peer subscribes to
 COV, drives an Analog Value into high-limit, acknowledges the alarm, asks for the summaries
-and changes a list with a failing element. tshark dissects every frame of the exchange."""
+and changes lists: one with a failing element, and a Schedule's exceptions. tshark dissects
+every frame of the exchange."""
 
 import os
 import sys
@@ -15,6 +16,10 @@ from e2e.tools.server_node import ServerLab  # noqa: E402
 OWN = 4711
 AV1 = {"type": 2, "instance": 1}
 MV1 = {"type": 19, "instance": 1}
+SCHEDULE1 = {"type": 17, "instance": 1}
+# Every Wednesday in December from six at 21.5, priority 5, as the peer library writes it.
+WEDNESDAYS = {"date": {"type": 101, "value": {"month": 12, "week": 255, "wday": 3}},
+              "events": [{"time": "2026-01-01T06:00:00", "value": {"type": 4, "value": 21.5}}], "priority": 5}
 
 
 def write(obj, prop, tag, value, **extra):
@@ -121,6 +126,12 @@ class AlarmServices(unittest.TestCase):
                 {"op": "removeListElement", **MV1, "property": 7, "values": [{"type": 2, "value": 3}]},
                 {"op": "removeListElement", **MV1, "property": 7, "values": [{"type": 2, "value": 9}]},
                 {"op": "readProperty", **MV1, "property": 7},
+                {"op": "createObject", **SCHEDULE1},
+                {"op": "addListElement", **SCHEDULE1, "property": 38, "index": 3, "events": [WEDNESDAYS]},
+                {"op": "addListElement", **SCHEDULE1, "property": 38, "events": [WEDNESDAYS]},
+                {"op": "readProperty", **SCHEDULE1, "property": 38},
+                {"op": "removeListElement", **SCHEDULE1, "property": 38, "index": 3, "events": [WEDNESDAYS]},
+                {"op": "readProperty", **SCHEDULE1, "property": 38},
             )
         finally:
             path = lab.close()
@@ -130,9 +141,17 @@ class AlarmServices(unittest.TestCase):
         self.assertEqual(out[3], {"op": "removeListElement", "ok": {}})
         self.assertIn("error", out[4])
         self.assertEqual(out[5]["ok"]["values"], [{"type": 2, "value": 2}])
+        # An exception goes in under a day's index and comes out again; without the index it is
+        # refused.
+        self.assertEqual([o["op"] for o in out[6:] if "ok" in o], ["createObject", "addListElement", "readProperty",
+                                                                  "removeListElement", "readProperty"])
+        [events] = out[9]["ok"]["values"]
+        self.assertEqual([(e["date"]["value"], e["priority"]["value"], [t["value"]["value"] for t in e["events"]])
+                          for e in events["value"]], [(WEDNESDAYS["date"]["value"], 5, [21.5])])
+        self.assertEqual(out[11]["ok"]["values"], [{"type": 114, "value": []}])
         errors = capture.fields(path, "bacapp.confirmed_service", "bacapp.error_class", "bacapp.error_code",
                                 display_filter=f"ip.src == {lab.ip_a} && bacapp.type == 5")
-        self.assertEqual(errors, [("8", "2", "9"), ("9", "2", "0")])
+        self.assertEqual(errors, [("8", "2", "9"), ("9", "2", "0"), ("8", "2", "42")])
         detail = capture.tshark(path, "-V", "-Y", f"ip.src == {lab.ip_a} && bacapp.type == 5 && "
                                                   "bacapp.confirmed_service == 8")
         self.assertIn("first failed element number: (Unsigned) 2", detail)

@@ -9,7 +9,8 @@
 // process, confirmed, lifetime, cancel}, acknowledgeAlarm {type, instance, state, stamp:
 // "event" (the stamp of the last event notification of the object) or "wrong" (one second
 // off)}, getAlarmSummary, getEventInformation, getEnrollmentSummary {ackFilter},
-// addListElement and removeListElement {type, instance, property, values: [{type, value}]},
+// addListElement and removeListElement {type, instance, property, index, values: [{type, value}]}
+// (or, for an exception schedule, events: [{date, events, priority}] as the library writes them),
 // readRange {type, instance, position, count} (by position, the records decoded),
 // confirmedRaw {service, hex, maxApdu} (any confirmed service from its encoded parameters; the answer's
 // parameters come back as hex), pause {ms}, walk {instance} (as an EPICS is taken: every object of
@@ -22,6 +23,8 @@
 const { default: Bacnet, ApplicationTag } = require('@bacnet-js/client');
 const baApdu = require('@bacnet-js/client/dist/lib/apdu');
 const baNpdu = require('@bacnet-js/client/dist/lib/npdu');
+const baAsn1 = require('@bacnet-js/client/dist/lib/asn1');
+const { WriteProperty } = require('@bacnet-js/client/dist/lib/services');
 
 const req = JSON.parse(process.argv[2]);
 const client = new Bacnet({ interface: req.interface, port: req.port || 47808, apduTimeout: req.timeout || 3000 });
@@ -125,14 +128,10 @@ const operations = {
     return r.enrollmentSummaries;
   },
   async addListElement(c) {
-    await client.addListElement(receiver, { type: c.type, instance: c.instance }, { id: c.property, index: NO_INDEX },
-      c.values);
-    return {};
+    return changeList(8, 'addListElement', c);
   },
   async removeListElement(c) {
-    await client.removeListElement(receiver, { type: c.type, instance: c.instance }, { id: c.property, index: NO_INDEX },
-      c.values);
-    return {};
+    return changeList(9, 'removeListElement', c);
   },
   async readRange(c) {
     const r = await client.readRange(receiver, { type: c.type, instance: c.instance }, c.position, c.count);
@@ -140,13 +139,9 @@ const operations = {
       records: (r.values || []).map((v) => ({ value: v.value !== undefined ? v.value : v })) };
   },
   async confirmedRaw(c) {
-    const invokeId = client._getInvokeId();
-    const buffer = client._getApduBuffer(receiver);
-    baNpdu.encode(buffer, 0x04, receiver);  // expecting a reply
-    baApdu.encodeConfirmedServiceRequest(buffer, 0, c.service, 0, c.maxApdu || 5, invokeId, 0, 0);
-    for (const octet of Buffer.from(c.hex, 'hex')) buffer.buffer[buffer.offset++] = octet;
-    client.sendBvlc(receiver, buffer);
-    const data = await client._requestManager.add(invokeId);
+    const data = await confirmed(c.service, c.maxApdu || 5, (buffer) => {
+      for (const octet of Buffer.from(c.hex, 'hex')) buffer.buffer[buffer.offset++] = octet;
+    });
     return { hex: data && data.buffer ? Buffer.from(data.buffer.slice(data.offset, data.offset + data.length)).toString('hex') : '' };
   },
   async walk(c) {
@@ -177,6 +172,37 @@ const operations = {
     return {};
   },
 };
+
+// A confirmed request whose parameters `encode` writes; resolves with the answer.
+function confirmed(service, maxApdu, encode) {
+  const invokeId = client._getInvokeId();
+  const buffer = client._getApduBuffer(receiver);
+  baNpdu.encode(buffer, 0x04, receiver);  // expecting a reply
+  baApdu.encodeConfirmedServiceRequest(buffer, 0, service, 0, maxApdu, invokeId, 0, 0);
+  encode(buffer);
+  client.sendBvlc(receiver, buffer);
+  return client._requestManager.add(invokeId);
+}
+
+// The library's list services write application-tagged elements only; special events are
+// written by its exception-schedule encoder.
+async function changeList(service, method, c) {
+  const index = c.index === undefined ? NO_INDEX : c.index;
+  if (!c.events) {
+    await client[method](receiver, { type: c.type, instance: c.instance }, { id: c.property, index }, c.values);
+    return {};
+  }
+  await confirmed(service, 5, (buffer) => {
+    baAsn1.encodeContextObjectId(buffer, 0, c.type, c.instance);
+    baAsn1.encodeContextEnumerated(buffer, 1, c.property);
+    if (index !== NO_INDEX)
+      baAsn1.encodeContextUnsigned(buffer, 2, index);
+    baAsn1.encodeOpeningTag(buffer, 3);
+    WriteProperty.encodeExceptionSchedulePayload(buffer, c.events);
+    baAsn1.encodeClosingTag(buffer, 3);
+  });
+  return {};
+}
 
 function failure(e) {
   const text = String(e.message || e);

@@ -1,5 +1,6 @@
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "support/scoped_time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,13 @@ TEST(DriverLock, ExcludesOtherThreads)
   EXPECT_EQ(driver_lock_depth(), 0);
 }
 
-TEST(DriverLog, WritesTheLineFormatAndCallsTheCallback)
+// The log lines carry Berlin's local time, wherever the tests run.
+class DriverLog : public testing::Test {
+protected:
+  ScopedTimeZone berlin_{"Europe/Berlin"};
+};
+
+TEST_F(DriverLog, WritesTheLineFormatAndCallsTheCallback)
 {
   ManualClock clock;
   clock.set_wall(1700000000);  // 14.11.2023 23:13:20 in Berlin
@@ -84,7 +91,7 @@ TEST(DriverLog, WritesTheLineFormatAndCallsTheCallback)
   EXPECT_EQ(seen_level, 7);
 }
 
-TEST(DriverLog, UnwritableFileLosesTheMessageQuietly)
+TEST_F(DriverLog, UnwritableFileLosesTheMessageQuietly)
 {
   driver_set_log_file("/nonexistent-folder/log.txt");
   driver_log(1, "lost");

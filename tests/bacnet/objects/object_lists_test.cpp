@@ -23,6 +23,14 @@ BACnetValue daily(uint8_t hour)
 
 BACnetValue christmas() { return special_event(5, {}, {126, 12, 24, 255}); }
 
+// A time value that switches to a text, which no schedule writes.
+BACnetValue text_at(uint8_t hour)
+{
+  BACnetValue v = time_value(hour, 0.0f);
+  value_set_charstring("an", &value_record<BACnetTimeValue>(&v)->value);
+  return v;
+}
+
 BACnetValue log_record(uint32_t choice, uint32_t datum, uint8_t second)
 {
   BACnetValue v = element(TAG_LOG_RECORD);
@@ -73,7 +81,10 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
       {"a REAL alarm value", OBJECT_MULTI_STATE_VALUE, 1, PROP_ALARM_VALUES, -1, real_value(1.5f), 10, 2},
       {"a recipient", OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, -1, destination(9, 1, false), 0, 2},
       {"the recipient renewed", OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, -1, destination(9, 1, true), 0, 2},
-      {"the exception schedule is an array", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 3, christmas(), 23, 2},
+      {"an exception without a day", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, christmas(), 43, 2},
+      {"an exception at priority 17", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 1, special_event(17, {}), 38, 2},
+      {"an exception to a text", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 1, special_event(5, {text_at(6)}), 48, 2},
+      {"an exception on Christmas Eve", OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, 3, christmas(), 0, 2},
       {"a day past Sunday", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 8, daily(6), 43, 2},
       {"Tuesday at six", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, daily(6), 0, 2},
       {"Tuesday at six again", OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, daily(6), 1, 2},
@@ -93,11 +104,11 @@ TEST_F(ObjectLists, AddListElementChecksAndKeepsEachListInItsOrder)
   Value recipients;
   object_GetObjectProperty(-1, kOwner, OBJECT_NOTIFICATION_CLASS, 1, PROP_RECIPIENT_LIST, 1, recipients.get());
   EXPECT_EQ(value_record<BACnetDestination>(recipients.get())->issue_confirmed, 1);  // the newer one
-  // The stack's own door appends to it.
+  // The stack's own door appends to it without an index, after the one the network added.
   OwnedValue exception(christmas());
   EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, exception.get()), 0);
   EXPECT_EQ(object_AddListElements(kOwner, OBJECT_SCHEDULE, 1, PROP_EXCEPTION_SCHEDULE, -1, 0, exception.get()), 0);
-  EXPECT_EQ(count(OBJECT_SCHEDULE, PROP_EXCEPTION_SCHEDULE), 2u);
+  EXPECT_EQ(count(OBJECT_SCHEDULE, PROP_EXCEPTION_SCHEDULE), 3u);
   Value tuesday;
   object_GetObjectProperty(-1, kOwner, OBJECT_SCHEDULE, 1, PROP_WEEKLY_SCHEDULE, 2, tuesday.get());
   EXPECT_EQ(array_of(value_record<BACnetDailySchedule>(tuesday.get())->day_schedule).used, 1u);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "bacnet/objects/property_access.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
+#include "support/scoped_time_zone.h"
 
 namespace objtest {
 
@@ -76,31 +76,6 @@ inline int write(uint32_t owner, uint32_t type, uint32_t instance, uint32_t prop
 {
   return object_WriteObjectProperty(0, owner, type, instance, property, index, in.get(), priority);
 }
-
-// The process's time zone for a scope, the one before restored after it.
-class ScopedTimeZone {
-public:
-  explicit ScopedTimeZone(const char* zone)
-  {
-    if (const char* before = std::getenv("TZ"))
-      before_ = before;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone()
-  {
-    if (before_)
-      setenv("TZ", before_->c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-  ScopedTimeZone(const ScopedTimeZone&) = delete;
-  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-  std::optional<std::string> before_;
-};
 
 class ObjectsTest : public ::testing::Test {
 protected:

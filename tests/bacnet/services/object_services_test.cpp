@@ -187,7 +187,7 @@ protected:
     seams.add_list_element = object_AddListElement;
     seams.remove_list_element = object_RemoveListElement;
     Server::SetUp();
-    for (uint32_t type : {6u, 15u, 19u})
+    for (uint32_t type : {6u, 15u, 17u, 19u})
       ASSERT_NE(object_CreateObject(kOwn, type, type == 6 ? 0 : 1), nullptr);
   }
 };
@@ -202,13 +202,17 @@ std::string destination(const std::string& device, const std::string& days = "82
 TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
 {
   const std::string kClass1 = "0C 03 C0 00 01 19 66 ", kCalendar = "0C " + kCalendar0 + " 19 17 ",
-                    kAlarmValues = "0C 04 C0 00 01 19 27 ";
+                    kAlarmValues = "0C 04 C0 00 01 19 27 ", kExceptions = "0C 04 40 00 01 19 26 ";
   const std::string device100 = "02 00 00 64", device200 = "02 00 00 C8";
+  // Christmas Eve from six at 21.5, priority 5; New Year without time values.
+  const std::string christmas = "0E 0C 7E 0C 18 FF 0F 2E B4 06 00 00 00 44 41 AC 00 00 2F 39 05",
+                    new_year = "0E 0C 7F 01 01 FF 0F 2E 2F 39 05";
   // What each list holds before: device 100 the only recipient of the class, one date, one
-  // alarm value.
+  // alarm value, one exception.
   EXPECT_EQ(ask(8, kClass1 + "3E " + destination(device100) + " 3F"), answer("20", "08"));
   EXPECT_EQ(ask(8, kCalendar + "3E 0C 7E 0C 18 FF 3F"), answer("20", "08"));
   EXPECT_EQ(ask(8, kAlarmValues + "3E 21 03 3F"), answer("20", "08"));
+  EXPECT_EQ(ask(8, kExceptions + "29 01 3E " + christmas + " 3F"), answer("20", "08"));
   struct Case {
     const char* name;
     uint8_t choice;
@@ -228,6 +232,8 @@ TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
        "08 0E 91 02 91 00 0F 19 02", 6, 0, 23},
       {"the alarm value there and a REAL", 8, kAlarmValues + "3E 21 03 44 40 00 00 00 3F", "08 0E 91 02 91 09 0F 19 02",
        19, 1, 39},
+      {"an exception never there", 9, kExceptions + "29 01 3E " + new_year + " 3F", "09 0E 91 02 91 00 0F 19 01", 17, 1,
+       38},
   };
   for (const Case& c : cases) {
     OwnedValue before, after;

@@ -9,6 +9,7 @@
 
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/value.h"
+#include "support/scoped_time_zone.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ protected:
   void TearDown() override { os_set_clock(nullptr); }
   void now(time_t when, uint32_t microseconds = 0) { clock.set_wall(static_cast<uint32_t>(when), microseconds); }
   ManualClock clock;
+  // The summer and winter times of the tests are Berlin's, wherever the tests run.
+  ScopedTimeZone berlin_{"Europe/Berlin"};
 };
 
 TEST_F(ValueTime, NowReadsTheInjectedClockInLocalTime)
