@@ -1,15 +1,12 @@
 #include "backend/job_file.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 namespace {
 
 constexpr size_t kSectionLimit = 102400;
-// The whole file: room for a full section beside a full list of names, far beyond any job,
-// and little enough to hold at once whatever the file holds.
-constexpr size_t kFileLimit = 2 * kSectionLimit;
 constexpr uint32_t kBuckets = 10;
 
 uint32_t text_hash(const std::string& key)
@@ -64,50 +61,73 @@ std::vector<std::pair<std::string, std::string>> KeyMap::entries() const
 
 namespace {
 
-JobFile parse(std::string_view text)
-{
-  JobFile file;
-  std::vector<JobFileSection>& sections = file.sections;
-  size_t names_used = 0;
-  size_t section_used = 0;  // characters taken by the current section's lines
-  bool in_section = false;
-  for (size_t at = 0; at < text.size();) {
-    size_t newline = text.find('\n', at);
-    if (newline == std::string_view::npos)
-      newline = text.size();
-    std::string_view line = trim(text.substr(at, newline - at));
-    at = newline + 1;
+// Takes the file line by line; a line is what lies between two line ends, without them.
+class LineReader {
+public:
+  // False once the file goes beyond its limits: reading stops there.
+  bool take(std::string_view raw)
+  {
+    // Longer than any section or the list of names can hold: nothing after it could be read
+    // as it was written, and a file without line ends (a device) is over at once.
+    if (raw.size() > kSectionLimit)
+      return refuse();
+    std::string_view line = trim(raw);
     if (line.empty())
-      continue;
+      return true;
+    std::vector<JobFileSection>& sections = file_.sections;
     if (line.front() == '[') {
       size_t close = line.find(']');
       std::string_view name = trim(line.substr(1, close == std::string_view::npos ? close : close - 1));
-      names_used += name.size() + 1;
-      if (names_used >= kSectionLimit) {
-        file.fits = false;
-        break;
-      }
+      // Every name counts, repeats too. A list beyond its limit refuses the file: cut short,
+      // it would drop the last functions unseen and the job would still end as a success.
+      names_used_ += name.size() + 1;
+      if (names_used_ >= kSectionLimit)
+        return refuse();
       sections.push_back({std::string(name), {}});
-      section_used = 0;
-      in_section = true;
-      continue;
+      section_used_ = 0;
+      return true;
     }
-    if (!in_section || line.front() == ';')
-      continue;
+    if (sections.empty() || line.front() == ';')
+      return true;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos)
-      continue;
-    section_used += line.size() + 1;
-    if (section_used >= kSectionLimit) {
-      file.fits = false;
-      break;
-    }
+      return true;
+    section_used_ += line.size() + 1;
+    if (section_used_ >= kSectionLimit)
+      return refuse();
     std::string_view key = trim(line.substr(0, eq));
     std::string_view value = trim(line.substr(eq + 1));
     if (!value.empty())
       sections.back().lines.emplace_back(key, value);
+    return true;
   }
-  return file;
+
+  JobFile& file() { return file_; }
+
+private:
+  bool refuse()
+  {
+    file_.fits = false;
+    return false;
+  }
+
+  JobFile file_;
+  size_t names_used_ = 0;
+  size_t section_used_ = 0;  // characters taken by the current section's lines
+};
+
+JobFile parse(std::string_view text)
+{
+  LineReader reader;
+  for (size_t at = 0; at < text.size();) {
+    size_t newline = text.find('\n', at);
+    if (newline == std::string_view::npos)
+      newline = text.size();
+    if (!reader.take(text.substr(at, newline - at)))
+      break;
+    at = newline + 1;
+  }
+  return std::move(reader.file());
 }
 
 }  // namespace
@@ -120,21 +140,27 @@ JobFile read_job_file(const std::string& path)
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in)
     return {};
-  // Never more than the limit and one character: that one tells a file that goes on.
-  std::string text;
-  char chunk[4096];
-  for (size_t n; text.size() <= kFileLimit && !std::feof(in) &&
-                 (n = std::fread(chunk, 1, std::min(sizeof chunk, kFileLimit + 1 - text.size()), in)) > 0;)
-    text.append(chunk, n);
+  // Held at once: one chunk and the start of a line no longer than a section, whatever the
+  // file's length.
+  LineReader reader;
+  std::string pending;
+  char chunk[65536];
+  bool reading = true;
+  for (size_t n; reading && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
+    pending.append(chunk, n);
+    size_t at = 0;
+    for (size_t newline; reading && (newline = pending.find('\n', at)) != std::string::npos; at = newline + 1)
+      reading = reader.take(std::string_view(pending).substr(at, newline - at));
+    pending.erase(0, at);
+    // A line that has outgrown every limit before its end came is refused now.
+    if (reading && pending.size() > kSectionLimit)
+      reading = reader.take(pending);
+  }
   bool failed = std::ferror(in) != 0;
   std::fclose(in);
   if (failed)
     return {};
-  if (text.size() <= kFileLimit)
-    return parse(text);
-  // Only whole lines: a value cut short could name another log file.
-  size_t last_line_end = text.rfind('\n', kFileLimit - 1);
-  JobFile file = parse(std::string_view(text).substr(0, last_line_end == std::string::npos ? 0 : last_line_end));
-  file.fits = false;
-  return file;
+  if (reading && !pending.empty())
+    reader.take(pending);
+  return std::move(reader.file());
 }

@@ -43,7 +43,8 @@ struct JobFile {
 };
 
 // All sections of the file in order; a missing or unreadable file gives none. Each section
-// holds at most 102400 characters of lines, the name list 102400 characters, and the file
-// as a whole at most twice as much; reading stops where the file goes beyond them.
+// holds at most 102400 characters of lines and the list of all section names (each with its
+// end) 102400 characters; a file of any length within them is read whole, and reading stops
+// where it goes beyond them, or at a line longer than a section.
 JobFile read_job_file(const std::string& path);
 std::vector<JobFileSection> parse_job_file(std::string_view text);

@@ -160,7 +160,7 @@ int JobRunner::ReadConfig(const std::string& path)
   config_path_ = path;
   std::vector<std::string> pending_warnings;
   JobFile file = read_job_file(path);
-  for (const JobFileSection& section : file.sections) {
+  for (JobFileSection& section : file.sections) {
     if (sections_.count(section.name)) {
       pending_warnings.push_back(format_message(job_messages::kMultipleSection, section.name));
       continue;
@@ -170,6 +170,8 @@ int JobRunner::ReadConfig(const std::string& path)
     map->set("NAME", section.name);
     for (const auto& [key, value] : section.lines)
       map->set(key, value);
+    // A long job is held once, not twice.
+    section.lines = {};
     functions_.push_back(map.get());
     sections_[section.name] = std::move(map);
   }

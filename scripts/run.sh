@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and builds the two programs, nothing of the tests, and starts the configuration
 # program (the backend lands beside it). Started through sudo, the program runs as the user
-# who called sudo, and its working files beside it become that user's.
+# who called sudo, and the build folder, its working files included, becomes that user's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --program
@@ -22,11 +22,10 @@ cmake --build --preset default -j "$(nproc)" --target ZOR17-RS485 ZOR17
 bin=build/default/bin
 user=${SUDO_USER:-}
 if [ "$(id -u)" -eq 0 ] && [ -n "$user" ] && [ "$user" != root ]; then
-  # The program writes its users, settings and jobs beside itself (tmp/, data/, bacnet.ini).
+  # The program writes its users, settings and jobs beside itself (tmp/, data/, bacnet.ini),
+  # and the user builds in the same folder later (a test, a change).
   mkdir -p "$bin/tmp" "$bin/data"
-  chown "$user:" "$bin"
-  chown -R "$user:" "$bin/tmp" "$bin/data"
-  if [ -e "$bin/bacnet.ini" ]; then chown "$user:" "$bin/bacnet.ini"; fi
+  chown -R "$user:" build
   exec runuser -u "$user" -- "$bin/ZOR17-RS485" "$@"
 fi
 exec "$bin/ZOR17-RS485" "$@"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -463,18 +464,28 @@ TEST_F(JobRunnerTest, JobFilesBeyondTheirLimitsAreAConfigurationError)
   std::string names;
   for (int i = 0; i < 102400 / 8; ++i)
     names += "[N" + std::to_string(100000 + i) + "]\n";  // 7 characters and the end of each name
-  const std::pair<std::string, bool> cases[] = {
-      {"[big]\nTODO=x\n" + lines(102300), true},
-      {"[big]\nTODO=x\n" + lines(102400), false},
-      {names, false},
-      {sections(2, 95000), true},  // close to the whole file's limit of 204800
-      {sections(3, 95000), false},
+  std::string reads;                                     // about 260,000 characters
+  for (int i = 1; i <= 2000; ++i)
+    reads += "[FUNCTION_" + std::to_string(i) +
+             "]\nTODO=READ\nDEVICE_ID=1234\nFILE_INSTANCE=" + std::to_string(i % 5 + 1) +
+             "\nSTART=0\nEND=146\nRESULTFILE=/dev/null\nSTOP_ON_ERROR=0\nON_ERROR_SKIP_NEXT=0\n";
+  const std::pair<std::string, int> cases[] = {
+      // the reads run, or -1: refused
+      {"[big]\nTODO=x\n" + lines(102300), 0},
+      {"[big]\nTODO=x\n" + lines(102400), -1},
+      {names, -1},
+      {sections(2, 95000), 0},
+      {sections(3, 95000), 0},  // a file of any length, each section within its limit
+      {reads, 2000},
+      {"[big]\nTODO=x\n" + std::string(300000, '\0'), -1},  // a line without end
   };
-  for (const auto& [rest, fits] : cases) {
+  for (const auto& [rest, reads_run] : cases) {
     stack.calls.clear();
     std::string text = run(job(rest));
-    if (fits) {
+    if (reads_run >= 0) {
       EXPECT_TRUE(text.ends_with("\n-->Successful finished\n")) << rest.size();
+      EXPECT_EQ(std::count_if(stack.calls.begin(), stack.calls.end(), [](const Call& c) { return c.what == "read"; }),
+                reads_run);
       continue;
     }
     EXPECT_EQ(text, "--Reading configuration file\nERROR: Configuration file too large\n"

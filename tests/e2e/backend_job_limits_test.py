@@ -141,6 +141,16 @@ class BackendJobLimits(bj.JobLabCase):
             self.assertEqual(f.read(), FILE_TOO_LARGE)
         self.assertEqual([r for r in self.peer_lines() if "whoIs" in r], [])  # the stack never started
 
+    def test_a_job_far_longer_than_any_section_runs_every_function(self):
+        self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
+        # About 260,000 characters; the results go nowhere, so that the test costs the reads alone.
+        job = "".join(f"[FUNCTION_{n}]\nTODO=READ\nDEVICE_ID=1234\nFILE_INSTANCE=5\nSTART=0\nEND=2\n"
+                      "RESULTFILE=/dev/null\nSTOP_ON_ERROR=0\nON_ERROR_SKIP_NEXT=0\n" for n in range(1, 2001))
+        done, log = self.run_job(job)
+        # Each read got the octets it asked for from the unit; the reading of the file counts once.
+        self.assertEqual(log.count(" successful finished\n\n"), 2001, log[-2000:])
+        self.assert_end_line(log, "-->Successful finished")
+
     def test_result_files_that_cannot_be_written_fail_the_function(self):
         self.peer = bj.start_unit(self.unit_host, BROADCAST, self.unit_dir)
         job = (self.transfer("READ_FULL", "READ", 0, bj.SIZES[1], file="/dev/full")
