@@ -8,6 +8,7 @@ ApiClient::~ApiClient()
 {
   for (pdu_buffer& message : out_queue)
     pdu_buffer_free(&message);
+  pdu_buffer_free(&sending.message);
 }
 
 int api_client_queue_push(ApiClient* client, pdu_buffer* message)

@@ -1,9 +1,11 @@
-// One connection of the TCP API: its record (socket, thread, wake-up, out-queue, client state,
-// reap flag and event subscriptions) and the out-queue operations. The connection thread
-// owns the socket; any thread queues messages for it under the global lock. Must not: send
-// on the socket from any thread but the connection's own, or queue more than 129 messages.
+// One connection of the TCP API: its record (socket, thread, wake-up, out-queue, the frame
+// being written, client state, reap flag and event subscriptions) and the out-queue
+// operations. The connection thread owns the socket; any thread queues messages for it under
+// the global lock. Must not: send on the socket from any thread but the connection's own, or
+// queue more than 129 messages.
 #pragma once
 
+#include "backend/api/api_codec.h"
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/foundation/os_wake.h"
 #include "bacnet/foundation/os_wrappers.h"
@@ -26,6 +28,14 @@ enum ApiClientState : uint8_t {
   kApiClientDone = 2,
 };
 
+// A frame on its way into the socket: the length digits, then the message's octets.
+struct ApiFrameOut {
+  pdu_buffer message{};
+  char header[kApiFrameHeaderLength] = {};
+  uint32_t sent = 0;  // of header and message together
+  bool busy = false;
+};
+
 struct ApiClient {
   ApiClient() = default;
   ApiClient(const ApiClient&) = delete;
@@ -40,6 +50,9 @@ struct ApiClient {
   OsWake wake;
   // Guarded by the global lock. New messages go in front, the oldest leaves from the back.
   std::deque<pdu_buffer> out_queue;
+  // Touched by the connection thread alone, the socket's one writer: a text answer written
+  // directly finishes a queued frame begun before it, so frames never interleave without a lock.
+  ApiFrameOut sending;
   std::atomic<uint32_t> last_request{0};  // wall-clock seconds of the last complete frame
   std::atomic<uint8_t> state{kApiClientNew};
   std::atomic<uint8_t> reap{0};    // the record may be removed (silence or a closed socket)

@@ -87,20 +87,67 @@ struct Receiver {
   }
 };
 
-// The message being sent: the frame header, then the buffer's octets.
-struct Sender {
-  pdu_buffer message{};
-  char header[kApiFrameHeaderLength] = {};
-  uint32_t sent = 0;  // of header and payload together
-  bool busy = false;
+void drop_frame(ApiFrameOut& out)
+{
+  pdu_buffer_free(&out.message);
+  out.busy = false;
+  out.sent = 0;
+}
 
-  void drop()
-  {
-    pdu_buffer_free(&message);
-    busy = false;
-    sent = 0;
+// The frame takes the message (the buffer is emptied).
+void begin_frame(ApiFrameOut& out, pdu_buffer* message)
+{
+  out.message = *message;
+  *message = pdu_buffer{};
+  api_frame_header(out.message.pos, out.header);
+  out.sent = 0;
+  out.busy = true;
+}
+
+// Writes what the socket takes of the frame in flight. False when the rest waits for room;
+// a frame whose send fails is dropped (true), and the connection stays.
+bool write_frame(int socket, ApiFrameOut& out)
+{
+  while (out.busy) {
+    iovec parts[2];
+    int count = 0;
+    if (out.sent < kApiFrameHeaderLength)
+      parts[count++] = {out.header + out.sent, kApiFrameHeaderLength - out.sent};
+    uint32_t body_sent = out.sent > kApiFrameHeaderLength ? out.sent - kApiFrameHeaderLength : 0;
+    parts[count++] = {out.message.data + body_sent, out.message.pos - body_sent};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = std::size_t(count);
+    ssize_t n = sendmsg(socket, &message, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return false;
+      drop_frame(out);
+      return true;
+    }
+    out.sent += uint32_t(n);
+    if (out.sent < kApiFrameHeaderLength + out.message.pos)
+      return false;  // the socket is full; the rest goes when it is writable again
+    drop_frame(out);
   }
-};
+  return true;
+}
+
+// Writes the frame in flight whole, waiting for room while the connection runs. False when
+// the connection stops first: the rest stays for the last look at the socket.
+bool finish_frame(ApiClient* client)
+{
+  while (!write_frame(client->socket, client->sending)) {
+    if (!client->running)
+      return false;
+    // Nothing is read while the peer takes no answer: its silence counts as for the loop.
+    if (now_seconds() - int64_t(client->last_request) > kApiSilenceSeconds)
+      client->reap = 1;
+    short revents = 0;
+    client->wake.wait(kClientTickMs, client->socket, 0, POLLOUT, &revents);
+  }
+  return true;
+}
 
 enum class ReadOutcome { kMore, kIdle, kClosed, kBroken };
 
@@ -154,39 +201,19 @@ ReadOutcome receive_frame(ApiClient* client, Receiver& rx, int64_t* last_header)
   return ReadOutcome::kIdle;  // one request a pass: its answer goes out before the next is read
 }
 
-// Sends queued messages until the queue is empty or the socket is full. A message whose send
-// fails is dropped; the connection stays.
-void send_queued(ApiClient* client, Sender& tx)
+// Sends queued messages until the queue is empty or the socket is full.
+void send_queued(ApiClient* client)
 {
   for (;;) {
-    if (!tx.busy) {
+    if (!client->sending.busy) {
       DRIVER_LOCK_SCOPE();
-      if (api_client_queue_pop(client, &tx.message) != 0)
+      pdu_buffer message;
+      if (api_client_queue_pop(client, &message) != 0)
         return;
-      api_frame_header(tx.message.pos, tx.header);
-      tx.sent = 0;
-      tx.busy = true;
+      begin_frame(client->sending, &message);
     }
-    iovec parts[2];
-    int count = 0;
-    if (tx.sent < kApiFrameHeaderLength)
-      parts[count++] = {tx.header + tx.sent, kApiFrameHeaderLength - tx.sent};
-    uint32_t body_sent = tx.sent > kApiFrameHeaderLength ? tx.sent - kApiFrameHeaderLength : 0;
-    parts[count++] = {tx.message.data + body_sent, tx.message.pos - body_sent};
-    msghdr message{};
-    message.msg_iov = parts;
-    message.msg_iovlen = std::size_t(count);
-    ssize_t n = sendmsg(client->socket, &message, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-        return;
-      tx.drop();
-      continue;
-    }
-    tx.sent += uint32_t(n);
-    if (tx.sent < kApiFrameHeaderLength + tx.message.pos)
-      return;  // the socket is full; the rest goes when it is writable again
-    tx.drop();
+    if (!write_frame(client->socket, client->sending))
+      return;
   }
 }
 
@@ -199,13 +226,12 @@ bool queue_waiting(ApiClient* client)
 void api_client_loop(ApiClient* client)
 {
   Receiver rx;
-  Sender tx;
   int64_t last_header = now_seconds();
   bool reading = true;
   while (client->running) {
     if (now_seconds() - last_header > kApiSilenceSeconds)
       client->reap = 1;
-    bool writing = tx.busy || queue_waiting(client);
+    bool writing = client->sending.busy || queue_waiting(client);
     // A socket with nothing to read or write is left out: a hung-up one would wake every poll.
     int fd = reading || writing ? client->socket : -1;
     short events = short((reading ? POLLIN : 0) | (writing ? POLLOUT : 0));
@@ -216,7 +242,7 @@ void api_client_loop(ApiClient* client)
     if (!client->running)
       break;
     if (writing && (revents & (POLLOUT | POLLHUP | POLLERR)))
-      send_queued(client, tx);
+      send_queued(client);
     if (reading && (revents & (POLLIN | POLLHUP | POLLERR))) {
       ReadOutcome outcome = receive_frame(client, rx, &last_header);
       if (outcome == ReadOutcome::kClosed || outcome == ReadOutcome::kBroken) {
@@ -231,10 +257,11 @@ void api_client_loop(ApiClient* client)
       }
     }
   }
-  // What is queued when the connection stops (the answer of a call the stop ended among it)
-  // goes out as far as the socket takes it without waiting.
-  send_queued(client, tx);
-  tx.drop();
+  // The frame in flight when the connection stops (the answer of a call the stop ended, cut
+  // short by a full socket) and what is queued go out as far as the socket takes it without
+  // waiting.
+  send_queued(client);
+  drop_frame(client->sending);
 }
 
 // ---- The connection table -------------------------------------------------------------------
@@ -502,6 +529,19 @@ int api_start_client(int socket)
   }
   os_semaphore_wait(&client->semaphore);
   return 0;
+}
+
+int api_client_send_now(ApiClient* client, pdu_buffer* message)
+{
+  if (!client || !message)
+    return -1;
+  // A queued frame begun before goes out whole first: the peer reads frames, not octets.
+  if (!finish_frame(client)) {
+    pdu_buffer_free(message);
+    return -1;
+  }
+  begin_frame(client->sending, message);
+  return finish_frame(client) ? 0 : -1;
 }
 
 void api_client_thread(ApiClient* client)

@@ -2,8 +2,9 @@
 // port manager, a thread per accepted connection, the table of connections (at most 129) and
 // the reaper that removes silent and closed ones, and the broadcasts through which the stack
 // reaches every subscribed client. The port thread accepts and reaps; each connection thread
-// reads frames and sends its out-queue; broadcasts come from any thread. Must not: free a
-// connection while its slot is still in the table, or hold the lock across a socket call.
+// reads frames and is its socket's only writer (its out-queue and its text answers);
+// broadcasts come from any thread. Must not: free a connection while its slot is still in
+// the table, or hold the lock across a socket call.
 #pragma once
 
 #include "backend/api/api_client.h"
@@ -68,6 +69,10 @@ void api_reap_clients();
 // The caller holds the lock. The connection with that serial, or null when it is gone.
 ApiClient* api_client_by_serial(uint64_t serial);
 std::size_t api_client_count();
+// On the connection thread: writes the message as one frame now, past the out-queue, waiting
+// for room on the socket while the connection runs. Takes the message (the buffer is
+// emptied). 0, or -1 when it could not go out whole.
+int api_client_send_now(ApiClient* client, pdu_buffer* message);
 // The connection thread's body (exposed for tests that drive a record on a socket pair).
 void api_client_thread(ApiClient* client);
 

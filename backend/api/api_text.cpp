@@ -2,6 +2,7 @@
 
 #include "backend/api/api_calls.h"
 #include "backend/api/api_codec.h"
+#include "backend/api/api_server.h"
 #include "backend/api/xml_methods.h"
 #include "bacnet/codec/codec_object_services.h"
 #include "bacnet/codec/codec_primitives.h"
@@ -408,9 +409,7 @@ void api_answer_text_command(ApiClient* client, std::span<const uint8_t> payload
 {
   std::string answer = api_text_answer(reinterpret_cast<const char*>(payload.data()), payload.size());
   pdu_buffer message;
-  if (api_put_bytes(&message, answer.data(), uint32_t(answer.size())) == 0) {
-    DRIVER_LOCK_SCOPE();
-    api_client_queue_push(client, &message);
-  }
-  pdu_buffer_free(&message);  // empty when the queue took it
+  if (api_put_bytes(&message, answer.data(), uint32_t(answer.size())) == 0)
+    api_client_send_now(client, &message);
+  pdu_buffer_free(&message);  // empty when the socket's writer took it
 }

@@ -1,8 +1,8 @@
 // The text commands of the TCP API: "n get:" and "n set:" of present values on device n,
 // "xml:" requests, "n con:" and "unc:" raw APDUs in hex, and the texts of values and BACnet
-// errors. Runs on an API connection thread and blocks it for the BACnet call. Must not: write
-// to the socket (the answer goes to the connection's out-queue), or answer with a partial
-// text on failure.
+// errors. Runs on an API connection thread and blocks it for the BACnet call and for writing
+// the answer. Must not: put an answer into the out-queue (a full one would drop it), or answer
+// with a partial text on failure.
 #pragma once
 
 #include "backend/api/api_client.h"
@@ -26,8 +26,8 @@ struct ApiTextItem {
 
 // A payload that does not begin with octet 0 is a text command.
 bool api_is_text_command(std::span<const uint8_t> payload);
-// Answers the command with one frame holding the answer text; the connection thread sends it
-// like every reply (a full out-queue drops it).
+// Answers the command at once with one frame holding the answer text, written by the
+// connection thread past its out-queue, so a full queue does not drop it.
 void api_answer_text_command(ApiClient* client, std::span<const uint8_t> payload);
 
 // The answer to one text command: the answer of the command the earliest keyword names,

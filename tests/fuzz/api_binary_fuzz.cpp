@@ -3,7 +3,8 @@
 // length (big-endian), then that many octets, repeated. The cache and the object API run but
 // end their waits at once and the device set-up queue is closed (no stack thread answers), so
 // no command blocks; BACnet calls of text commands are refused at once. Every reply is taken
-// from the out-queue and checked to be one whole binary message, or an answer text.
+// from the out-queue and checked to be one whole binary message; every text answer is read
+// from the connection's socket and checked to be one whole frame holding a text.
 #include "backend/api/api_calls.h"
 #include "backend/api/api_client.h"
 #include "backend/api/api_codec.h"
@@ -19,10 +20,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
+
+#include <sys/socket.h>
 
 namespace {
 
 bool started = false;
+// The connection's socket and the client's end, where text answers arrive.
+int answer_pair[2] = {-1, -1};
 
 int refuse_call(ClientCallRecord*) { return -1; }
 const ApiCallTable kRefusedCalls = {
@@ -52,18 +58,32 @@ void start_once()
   started = true;
   object_DeviceSetupShutdown();
   api_set_calls(&kRefusedCalls);
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, answer_pair) != 0)
+    std::abort();
 }
 
-void take_replies(ApiClient& client, bool text)
+void take_replies(ApiClient& client)
 {
   DRIVER_LOCK_SCOPE();
   pdu_buffer m;
   while (api_client_queue_pop(&client, &m) == 0) {
-    bool whole = text ? m.pos > 0 && m.data[0] != 0 : m.pos >= kApiMessageHeaderLength && m.data[0] == 0;
-    if (!whole)
+    if (m.pos < kApiMessageHeaderLength || m.data[0] != 0)
       std::abort();
     pdu_buffer_free(&m);
   }
+}
+
+void take_text_answer()
+{
+  std::string got;
+  char chunk[4096];
+  for (ssize_t n; (n = recv(answer_pair[1], chunk, sizeof chunk, 0)) > 0;)
+    got.append(chunk, std::size_t(n));
+  uint32_t length = 0;
+  if (got.size() <= kApiFrameHeaderLength ||
+      api_frame_length(reinterpret_cast<const uint8_t*>(got.data()), &length) != 0 ||
+      got.size() != kApiFrameHeaderLength + length || got[kApiFrameHeaderLength] == 0)
+    std::abort();
 }
 
 }  // namespace
@@ -73,12 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   start_once();
   start_registries();
   ApiClient client;
+  client.socket = answer_pair[0];
   std::span<const uint8_t> rest(data, size);
   while (rest.size() >= 2) {
     std::size_t length = std::min<std::size_t>(std::size_t(rest[0]) << 8 | rest[1], rest.size() - 2);
     std::span<const uint8_t> payload = rest.subspan(2, length);
     api_dispatch_payload(&client, payload);
-    take_replies(client, !payload.empty() && payload[0] != 0);
+    take_replies(client);
+    if (!payload.empty() && payload[0] != 0)
+      take_text_answer();
     rest = rest.subspan(2 + length);
   }
   api_pending_clear();

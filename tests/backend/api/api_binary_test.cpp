@@ -3,6 +3,8 @@
 #include "api_test_util.h"
 
 #include "backend/api/api_binary.h"
+#include "backend/api/api_codec.h"
+#include "backend/api/api_dispatch.h"
 #include "backend/api/api_messages.h"
 #include "backend/api/api_pending.h"
 #include "backend/api/api_server.h"
@@ -126,9 +128,14 @@ TEST(ApiBinary, EventsFollowTheSubscriptionsFlagByte)
             (std::tuple{uint8_t(255), 0u, 703u, std::vector<uint8_t>{1, 2}}));
 }
 
-TEST(ApiBinary, QueueHoldsAtMost129Messages)
+// A full queue drops replies and events. A text answer passes it on the socket, as one frame
+// after the rest of a queued frame the socket had taken part of.
+TEST(ApiBinary, QueueHoldsAtMost129MessagesAndTextAnswersPassIt)
 {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   ApiClient client;
+  client.socket = pair[0];
   for (int i = 0; i < 129; ++i)
     ASSERT_EQ(api_reply_value(&client, uint32_t(i), 401, 0), 0) << i;
   EXPECT_EQ(api_reply_value(&client, 129, 401, 0), -1);
@@ -137,7 +144,18 @@ TEST(ApiBinary, QueueHoldsAtMost129Messages)
     DRIVER_LOCK_SCOPE();
     EXPECT_EQ(api_queue_event(&client, kApiEventLog, {}), -1);
   }
+  ASSERT_EQ(api_put_bytes(&client.sending.message, "abc", 3), 0);
+  api_frame_header(3, client.sending.header);
+  client.sending.sent = 5;
+  client.sending.busy = true;
+  const std::string text = "pdu:0100";
+  api_dispatch_payload(&client, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+  char got[64] = {};
+  EXPECT_EQ(recv(pair[1], got, sizeof got, MSG_DONTWAIT), 37);
+  EXPECT_STREQ(got, "003abc00000023Error : Unknown Command");
   EXPECT_EQ(drain(client).size(), 129u);
+  close(pair[0]);
+  close(pair[1]);
 }
 
 // The answer of a forwarded request finds its client through the table; once the client is
