@@ -122,15 +122,15 @@ int BACnetStackClient::Start(int32_t local_device, const std::string& ip, int ud
 {
   g_config = StackConfig{};
   g_config.device_instance = local_device;
-  g_config.application_software_version = stack_identity::kSoftwareVersion;
-  g_config.firmware_revision = stack_identity::kSoftwareVersion;
-  g_config.model_name = stack_identity::kModelName;
-  g_config.object_name = stack_identity::kObjectName;
-  g_config.vendor_name = stack_identity::kVendorName;
-  g_config.description = stack_identity::kDescription;
-  g_config.location = stack_identity::kLocation;
-  g_config.vendor_identifier = stack_identity::kVendorIdentifier;
-  g_config.apdu_retries = 3;
+  g_config.identity.application_software_version = stack_identity::kSoftwareVersion;
+  g_config.identity.firmware_revision = stack_identity::kSoftwareVersion;
+  g_config.identity.model_name = stack_identity::kModelName;
+  g_config.identity.object_name = stack_identity::kObjectName;
+  g_config.identity.vendor_name = stack_identity::kVendorName;
+  g_config.identity.description = stack_identity::kDescription;
+  g_config.identity.location = stack_identity::kLocation;
+  g_config.identity.vendor_identifier = stack_identity::kVendorIdentifier;
+  g_config.identity.apdu_retries = 3;
   g_config.options[15] = 255;
   g_config.service_hooks.slots[0] = OnIAm;
   std::snprintf(g_config.ports.records[0].connect, sizeof g_config.ports.records[0].connect,

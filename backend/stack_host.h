@@ -10,6 +10,7 @@
 #include "bacnet/client/client_call.h"
 #include "bacnet/datalink/datalink_port.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/objects/device_object.h"
 #include "bacnet/objects/object_api.h"
 #include "bacnet/services/service_dispatch.h"
 
@@ -21,19 +22,9 @@ struct StackConfig {
   DriverLogFunction log_callback = nullptr;
   const char* log_file_name = nullptr;
   uint8_t options[24] = {};
-  const char* objects_file_name = nullptr;
-  const char* application_software_version = nullptr;
-  const char* firmware_revision = nullptr;
-  const char* model_name = nullptr;
-  const char* object_name = nullptr;
-  const char* vendor_name = nullptr;
-  const char* description = nullptr;
-  const char* location = nullptr;
-  uint32_t vendor_identifier = 0;
-  uint32_t apdu_timeout = 0;
-  uint32_t apdu_segment_timeout = 0;
-  uint32_t apdu_retries = 0;
-  uint8_t object_option = 1;
+  // The objects file and the local Device object; the client layer takes its APDU timeout and
+  // retries from here as well.
+  DeviceIdentity identity;
   ConnectStringTable ports;  // the byte behind the records is the ports' max-APDU code
   int32_t application_segment_timeout = 0;
   int32_t application_apdu_timeout = 0;

@@ -41,27 +41,11 @@ int start_codec(const StartArguments& a) { return pdu_init(a.context); }
 int start_objects_file(const StartArguments& a)
 {
   object_set_save_function(serialize_SaveOwner);
-  return serialize_Init(a.context, a.config.objects_file_name);
+  return serialize_Init(a.context, a.config.identity.objects_file);
 }
 
 int start_objects(const StartArguments& a)
 {
-  const StackConfig& config = a.config;
-  DeviceIdentity identity;
-  identity.objects_file = config.objects_file_name;
-  identity.application_software_version = config.application_software_version;
-  identity.firmware_revision = config.firmware_revision;
-  identity.model_name = config.model_name;
-  identity.object_name = config.object_name;
-  identity.vendor_name = config.vendor_name;
-  identity.description = config.description;
-  identity.location = config.location;
-  identity.vendor_identifier = config.vendor_identifier;
-  identity.apdu_timeout = config.apdu_timeout;
-  identity.apdu_segment_timeout = config.apdu_segment_timeout;
-  identity.apdu_retries = config.apdu_retries;
-  identity.loop_event_properties = config.object_option;
-
   ObjectHooks hooks;
   hooks.get_apdu_timeout = [] { return uint32_t(application_layer_get_apdu_timeout()); };
   hooks.set_apdu_timeout = [](uint32_t ms) { return application_layer_set_apdu_timeout(int32_t(ms)); };
@@ -80,7 +64,7 @@ int start_objects(const StartArguments& a)
   hooks.notify_change = object_api_notify_change;
   hooks.notify_event = object_api_notify_event;
   object_set_hooks(&hooks);
-  return object_Init(uint32_t(config.device_instance), a.context, &identity);
+  return object_Init(uint32_t(a.config.device_instance), a.context, &a.config.identity);
 }
 
 int start_services(const StartArguments& a)
@@ -93,7 +77,7 @@ int start_confirmed_handlers(const StartArguments&) { return services_register_c
 
 int start_client(const StartArguments& a)
 {
-  return client_init(a.context, int32_t(a.config.apdu_retries), int32_t(a.config.apdu_timeout));
+  return client_init(a.context, int32_t(a.config.identity.apdu_retries), int32_t(a.config.identity.apdu_timeout));
 }
 
 int start_binding(const StartArguments& a)

@@ -276,6 +276,8 @@ int object_RequestDeviceSetup(uint32_t network, uint32_t instance, const uint8_t
                               const char* model_name, const char* object_name, const char* vendor_name,
                               const char* description, const char* location)
 {
+  if (instance > OBJECT_LARGEST_INSTANCE)
+    return -1;
   DeviceSetupEntry entry;
   entry.instance = instance;
   entry.network = network;

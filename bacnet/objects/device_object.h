@@ -60,8 +60,9 @@ void object_DeviceSetupShutdown();
 // texts passes to the queue. 0, or -1 when the queue is full or closed.
 int object_QueueDeviceSetup(const DeviceSetupEntry* entry);
 // API thread: copies the texts, queues the set-up and waits until the stack thread has
-// applied this very entry. 0; -1 when a text cannot be copied, the queue is full or closed,
-// or the stack shut down before the entry was applied.
+// applied this very entry. 0; -1 for an instance that no object identifier of a device can
+// carry (the wildcard or above), when a text cannot be copied, the queue is full or closed, or
+// the stack shut down before the entry was applied.
 int object_RequestDeviceSetup(uint32_t network, uint32_t instance, const uint8_t* mac, uint8_t mac_length,
                               const char* application_software_version, const char* firmware_revision,
                               const char* model_name, const char* object_name, const char* vendor_name,

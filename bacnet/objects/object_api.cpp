@@ -7,6 +7,7 @@
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/objects/object_database.h"
+#include "bacnet/objects/property_access.h"
 #include "bacnet/value/value.h"
 #include "bacnet/value/value_records.h"
 
@@ -26,9 +27,6 @@
 namespace {
 
 constexpr uint32_t kLastPutType = OBJECT_BINARY_VALUE;  // analog and binary inputs, outputs and values
-// The largest instance an object identifier carries; 4194303 is the wildcard, and larger
-// numbers would be cut down to an alias of another object.
-constexpr uint32_t kLargestInstance = 4194302;
 constexpr auto kRegistrationRetry = std::chrono::milliseconds(10);
 constexpr auto kWriteRetry = std::chrono::milliseconds(1);
 
@@ -242,7 +240,7 @@ int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 
 bool may_put(uint32_t device, BACnetObjectId object)
 {
-  return object.type <= kLastPutType && object.instance <= kLargestInstance &&
+  return object.type <= kLastPutType && object.instance <= OBJECT_LARGEST_INSTANCE &&
          address_binding_is_local_device(int32_t(device));
 }
 

@@ -36,17 +36,6 @@ int remote_device(uint32_t instance, uint32_t property, int32_t index, uint8_t w
   return hook(instance, property, index, write_flag, value, 0);
 }
 
-uint32_t resolve_instance(uint32_t owner, uint32_t type, uint32_t instance)
-{
-  if (type != OBJECT_DEVICE || instance != DEVICE_WILDCARD_INSTANCE)
-    return instance;
-  auto local = object_hooks().get_local_instance;
-  if (!local)
-    return owner;
-  int32_t own = local(nullptr);
-  return own < 0 ? instance : static_cast<uint32_t>(own);
-}
-
 // The event properties of a reporting object exist only while its switch is on.
 bool hidden_by_switch(ObjectRecord* record, const FieldSpec& field)
 {
@@ -70,6 +59,23 @@ bool out_of_service(ObjectRecord* record)
 
 uint32_t object_GetErrorClass() { return g_error_class; }
 void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
+
+ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance)
+{
+  if (type != OBJECT_DEVICE)
+    return {owner, instance};
+  if (instance == DEVICE_WILDCARD_INSTANCE) {
+    auto local = object_hooks().get_local_instance;
+    int32_t own = local ? local(nullptr) : int32_t(owner);
+    if (own < 0)
+      return {owner, instance};
+    instance = uint32_t(own);
+  }
+  if (instance != owner && !object_Find(owner, OBJECT_DEVICE, instance) &&
+      object_Find(instance, OBJECT_DEVICE, instance))
+    owner = instance;
+  return {owner, instance};
+}
 
 // ---- Network door ------------------------------------------------------------------------
 
@@ -129,13 +135,13 @@ int object_ReadObjectProperty(int32_t network, uint32_t owner, uint32_t type, ui
     value_free(value);
     return remote_device(instance, property, index, PROPERTY_READ, value);
   }
-  instance = resolve_instance(owner, type, instance);
-  ObjectRecord* record = object_Find(owner, type, instance);
+  ObjectTarget target = object_ResolveTarget(owner, type, instance);
+  ObjectRecord* record = object_Find(target.owner, type, target.instance);
   if (!record) {
     g_error_class = kErrorClassObject;
     return PROPERTY_UNKNOWN_OBJECT;
   }
-  return object_ReadProperty(network, owner, record, type, property, index, value);
+  return object_ReadProperty(network, target.owner, record, type, property, index, value);
 }
 
 int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, uint32_t instance, uint32_t property,
@@ -152,13 +158,13 @@ int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, u
     if (rc == 0)
       rc = remote_device(instance, property, index, PROPERTY_WRITE, value);
   } else {
-    instance = resolve_instance(owner, type, instance);
-    ObjectRecord* record = object_Find(owner, type, instance);
+    ObjectTarget target = object_ResolveTarget(owner, type, instance);
+    ObjectRecord* record = object_Find(target.owner, type, target.instance);
     if (!record) {
       g_error_class = kErrorClassObject;
       return PROPERTY_UNKNOWN_OBJECT;
     }
-    rc = object_WriteProperty(network, owner, record, type, property, index, value, priority);
+    rc = object_WriteProperty(network, target.owner, record, type, property, index, value, priority);
   }
   if (rc == 0)
     object_SetChanged();

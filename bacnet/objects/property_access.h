@@ -31,6 +31,21 @@ inline constexpr int PROPERTY_NOT_AN_ARRAY = kErrorPropertyIsNotAnArray + 1;
 
 // The Device instance that stands for the local device in a network request.
 inline constexpr uint32_t DEVICE_WILDCARD_INSTANCE = 4194303;
+// The largest instance a local object or device may take: 4194303 is the wildcard, and larger
+// numbers would be cut down to an alias of another object.
+inline constexpr uint32_t OBJECT_LARGEST_INSTANCE = DEVICE_WILDCARD_INSTANCE - 1;
+
+// The object a network request names, as the database keeps it.
+struct ObjectTarget {
+  uint32_t owner = 0;
+  uint32_t instance = 0;
+};
+// For a Device identifier: the wildcard instance stands for the own device; and a Device object
+// that the addressed device does not hold is looked for under its own instance, where every
+// local device's Device object is kept. Devices set up on a port's network share the port's
+// station, so the address alone cannot tell which of them a request is for; the identifier can.
+// Any other object stays as named. Resolving a resolved target changes nothing.
+ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance);
 
 // Error class of the last network read or write: 1 when the object was not found, else 2.
 uint32_t object_GetErrorClass();

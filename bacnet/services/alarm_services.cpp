@@ -10,6 +10,7 @@
 #include "bacnet/objects/object_lists.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_summaries.h"
+#include "bacnet/objects/property_access.h"
 #include "bacnet/services/service_answers.h"
 #include "bacnet/services/service_dispatch.h"
 #include "bacnet/value/owned.h"
@@ -230,8 +231,8 @@ int services_subscribe_cov(const BACnetAddress& local, const ServiceRequest& req
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_subscribe_cov_request(&view, &r), view))
     return refuse_subscription(answer, r, kErrorInconsistentParameters);
-  uint32_t owner = services_request_owner(local);
-  uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
+  ObjectTarget target = object_ResolveTarget(services_request_owner(local), r.object.type, r.object.instance);
+  uint32_t owner = target.owner, instance = target.instance;
   OwnedValue subscription;
   if (build_subscription(r, snet_present ? routed_source : request.source, subscription.get()) != 0)
     return refuse_subscription(answer, r, kErrorCovSubscriptionFailed);

@@ -98,9 +98,9 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
   if (!services_decoded(pdu_decode_list_element_request(&view, list.get()), view))
     return services_answer_error_parameters(answer, error);
 
-  uint32_t owner = services_request_owner(local);
   const ListElementRequest& r = *list;
-  uint32_t instance = services_resolve_instance(owner, r.object.type, r.object.instance);
+  ObjectTarget target = object_ResolveTarget(services_request_owner(local), r.object.type, r.object.instance);
+  uint32_t owner = target.owner, instance = target.instance;
   auto add = [&](BACnetValue* element) {
     return seams.add_list_element(owner, r.object.type, instance, r.property, r.array_index, 0, element);
   };

@@ -105,14 +105,16 @@ int read_specifications(int32_t origin, uint32_t owner, const ReadAccessSpecific
   for (uint32_t s = 0; s < specifications.count; ++s) {
     const ReadAccessSpecification* specification = inline_list_get(&specifications, s);
     BACnetObjectId object = specification->object;
-    object.instance = services_resolve_instance(owner, object.type, object.instance);
+    ObjectTarget target = object_ResolveTarget(owner, object.type, object.instance);
+    object.instance = target.instance;
     ReadAccessResult entry{};
     entry.object = object;
     ReadAccessResult* result = inline_list_add(&ack.results, &entry);
     if (!result)
       return kWholeRequestFailed;
     for (uint32_t r = 0; r < specification->references.count; ++r)
-      if (int rc = read_reference(origin, owner, object, *inline_list_get(&specification->references, r), *result))
+      if (int rc = read_reference(origin, target.owner, object, *inline_list_get(&specification->references, r),
+                                  *result))
         return rc;
   }
   return 0;
@@ -156,7 +158,7 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
   if (rc != 0)
     return services_answer_property_error(answer, SERVICE_READ_PROPERTY, rc);
   // The answer names the object read, the device itself in place of the wildcard.
-  ack->object = {rp.object.type, services_resolve_instance(owner, rp.object.type, rp.object.instance)};
+  ack->object = {rp.object.type, object_ResolveTarget(owner, rp.object.type, rp.object.instance).instance};
   ack->property = rp.property;
   ack->array_index = rp.array_index;
   pdu_buffer encoded{};

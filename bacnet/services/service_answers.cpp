@@ -1,8 +1,6 @@
 #include "bacnet/services/service_answers.h"
 
 #include "bacnet/binding/address_binding.h"
-#include "bacnet/objects/object_hooks.h"
-#include "bacnet/objects/object_types.h"
 #include "bacnet/objects/property_access.h"
 #include "bacnet/services/service_dispatch.h"
 
@@ -22,17 +20,6 @@ pdu_buffer services_request_view(const ServiceRequest& request)
 }
 
 bool services_decoded(int result, const pdu_buffer& buffer) { return result == 0 && buffer.pos == buffer.size; }
-
-uint32_t services_resolve_instance(uint32_t owner, uint32_t type, uint32_t instance)
-{
-  if (type != OBJECT_DEVICE || instance != DEVICE_WILDCARD_INSTANCE)
-    return instance;
-  auto local = object_hooks().get_local_instance;
-  if (!local)
-    return owner;
-  int32_t own = local(nullptr);
-  return own < 0 ? instance : uint32_t(own);
-}
 
 int services_answer_simple_ack(ServiceAnswer* answer)
 {

@@ -23,9 +23,6 @@ int32_t services_access_origin(const ServiceRequest& request);
 pdu_buffer services_request_view(const ServiceRequest& request);
 // A request counts as decoded only when its parameters decoded and nothing follows them.
 bool services_decoded(int result, const pdu_buffer& buffer);
-// The Device instance that stands for the addressed device, resolved as the object database
-// resolves it for reads; any other object's instance as it is.
-uint32_t services_resolve_instance(uint32_t owner, uint32_t type, uint32_t instance);
 
 // The answers. Each returns 0, or -1 when not even the answer could be built (the server
 // transaction then has nothing to send).

@@ -130,7 +130,7 @@ TEST(StackHost, TheObjectsFileIsWrittenWhenTheStackStops)
   std::string file = std::string(folder) + "/bacobj.bbu";
   StackConfig config;
   config.device_instance = 4711;
-  config.objects_file_name = file.c_str();
+  config.identity.objects_file = file.c_str();
   BACnet_Driver_Start(&config);
   EXPECT_EQ(BACnet_Driver_Stop(), 0);
   std::ifstream in(file, std::ios::binary);

@@ -273,10 +273,23 @@ class BinaryApi(unittest.TestCase):
                 read = c.call(304, u32(client) + u32(80) + u8(0), timeout=5).fields()
                 value, _ = read_tag0_value(read.blob())
                 self.assertEqual((value, read.u32(), read.i32()), (23.5, 0, 0))
-                # A device set up under a new instance answers a peer's Who-Is.
+                # A device set up under a new instance answers a peer's Who-Is, and as itself:
+                # its Device object with the set-up's texts, to the peer and to the API's read.
                 self.assertEqual(c.call(301, u32(1) + u32(OWN + 1) + b"".join(string(t) for t in texts)).payload,
                                  u32(0))
                 self.assertEqual(setup.who_is(OWN + 1), [(OWN + 1, setup.ip_a)])
+                outcomes = setup.peer_calls(
+                    {"op": "readProperty", "type": 8, "instance": OWN + 1, "property": OBJECT_NAME})
+                self.assertEqual(outcomes[0]["ok"]["values"], [{"type": 7, "value": "Raum 12"}], outcomes)
+                device = (f"<OBJECTIDENTIFIER><OBJECTTYPE>8</OBJECTTYPE><INSTANCE>{OWN + 1}</INSTANCE>"
+                          "</OBJECTIDENTIFIER>")
+                self.assertEqual(c.text(f"xml:readProperty<REQUEST><DEVICE>{OWN + 1}</DEVICE>{device}<PROPERTY>77"
+                                        "</PROPERTY></REQUEST>", timeout=5),
+                                 f"<ACK><DEVICE>{OWN + 1}</DEVICE>{device}<PROPERTY>77</PROPERTY>"
+                                 "<VALUE><TYPE>7</TYPE><DATA>Raum 12</DATA></VALUE></ACK>")
+                # The wildcard is no device's instance.
+                self.assertEqual(c.call(301, u32(1) + u32(4194303) + b"".join(string(t) for t in texts)).payload,
+                                 u32(0xFFFFFFFF))
             finally:
                 c.close()
                 setup.stop()
@@ -285,6 +298,7 @@ class BinaryApi(unittest.TestCase):
             i_ams = capture.fields(path, "bacapp.instance_number",
                                    display_filter=f"ip.src == {setup.ip_a} && bacapp.unconfirmed_service == 0")
             self.assertIn((str(OWN + 1),), i_ams)
+            self.assertNotIn(("4194303",), i_ams)
 
     def test_broken_and_vanishing_clients_leave_the_others_served(self):
         with netlab.Lab() as lab:

@@ -214,10 +214,10 @@ StackConfig& stack_config()
   static StackConfig config = [] {
     StackConfig c;
     c.device_instance = int32_t(kOwn);
-    c.object_name = "ZOR17";
-    c.model_name = "ZOR17_BACnet";
-    c.vendor_identifier = 1417;
-    c.apdu_retries = 3;  // the client layer's
+    c.identity.object_name = "ZOR17";
+    c.identity.model_name = "ZOR17_BACnet";
+    c.identity.vendor_identifier = 1417;
+    c.identity.apdu_retries = 3;  // the client layer's
     return c;
   }();
   return config;

@@ -101,7 +101,7 @@ StackConfig& stack_config()
   static StackConfig config = [] {
     StackConfig c;
     c.device_instance = 4711;
-    c.apdu_retries = 3;  // the client layer's
+    c.identity.apdu_retries = 3;  // the client layer's
     c.service_hooks.slots[3] = see_event;
     c.service_hooks.slots[4] = see_transfer;
     c.service_hooks.slots[5] = see_text;

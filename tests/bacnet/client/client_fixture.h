@@ -109,7 +109,7 @@ public:
     ASSERT_EQ(network_init_port(&port), 0);
     StackConfig config;
     config.device_instance = kOwn;
-    config.apdu_retries = 3;  // the client layer's
+    config.identity.apdu_retries = 3;  // the client layer's
     config.application_apdu_timeout = 3000;
     config.application_segment_timeout = 3000;
     config.application_retries = 1;

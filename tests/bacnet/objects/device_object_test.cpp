@@ -1,5 +1,6 @@
 #include "objects_test_util.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
@@ -281,14 +282,20 @@ TEST_F(DeviceObjectTest, SetupRequestReidentifiesTheDevice)
 {
   ASSERT_EQ(object_DeviceSetupInit(), 0);
   const uint8_t mac[6] = {10, 111, 1, 2, 0xBA, 0xC0};
-  int result = -2;
+  int wildcard = -2, result = -2;
+  std::atomic<bool> answered{false};
   std::thread api([&] {
+    wildcard = object_RequestDeviceSetup(7, DEVICE_WILDCARD_INSTANCE, mac, 6, "x", "x", "x", "x", "x", "x", "x");
     result = object_RequestDeviceSetup(7, 815, mac, 6, "2.0", "2.1", "Model", "Room 12", "Vendor", nullptr, "Floor 3");
+    answered = true;
   });
-  // The stack thread's poll applies the entry once it is queued.
-  while (object_ApplyDeviceSetups() == 0)
+  // The stack thread's poll applies each entry once it is queued.
+  while (!answered) {
+    object_ApplyDeviceSetups();
     std::this_thread::yield();
+  }
   api.join();
+  EXPECT_EQ(wildcard, -1);
   EXPECT_EQ(result, 0);
 
   Value v;

@@ -38,6 +38,12 @@ TEST_F(PropertyServices, ReadPropertyAnswersTheValue)
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 78"), answer("30", "0C 0C " + kDevice + " 19 78 3E 22 05 89 3F"));
   // The wildcard instance stands for the device itself, and the answer names it.
   EXPECT_EQ(ask(12, "0C 02 3F FF FF 19 4B"), answer("30", "0C 0C " + kDevice + " 19 4B 3E C4 " + kDevice + " 3F"));
+  // A device set up at the same station answers under its own instance.
+  DeviceIdentity set_up;
+  set_up.object_name = "Raum 12";
+  ASSERT_EQ(object_InitDevice(815, &set_up), 0);
+  EXPECT_EQ(ask(12, "0C 02 00 03 2F 19 4D"),
+            answer("30", "0C 0C 02 00 03 2F 19 4D 3E 75 08 00 " + text_hex("Raum 12") + " 3F"));
   // An element of an array property: the object list's length.
   // The Device, AV 1, Calendar 0 and the five Files.
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 4C 29 00"), answer("30", "0C 0C " + kDevice + " 19 4C 29 00 3E 21 08 3F"));

@@ -64,11 +64,11 @@ int main(int argc, char** argv)
     return 2;
   }
   config.device_instance = 4711;
-  config.model_name = "ZOR17_BACnet";
-  config.object_name = "api host";
-  config.vendor_identifier = stack_identity::kVendorIdentifier;
-  config.apdu_timeout = 3000;
-  config.apdu_retries = 1;
+  config.identity.model_name = "ZOR17_BACnet";
+  config.identity.object_name = "api host";
+  config.identity.vendor_identifier = stack_identity::kVendorIdentifier;
+  config.identity.apdu_timeout = 3000;
+  config.identity.apdu_retries = 1;
   config.application_apdu_timeout = 3000;
   config.application_segment_timeout = 3000;
   config.application_retries = 1;

@@ -141,7 +141,7 @@ int main(int argc, char** argv)
   // The stack host's modules without the object database, its file and its API.
   constexpr StackModules kModules = kCommunicationModules | kModuleConfirmedHandlers | kModuleCache;
   StackConfig config;
-  config.apdu_retries = 3;  // the client layer's
+  config.identity.apdu_retries = 3;  // the client layer's
   config.application_segment_timeout = 3000;
   config.application_apdu_timeout = 3000;
   config.application_retries = 1;

@@ -236,12 +236,12 @@ int main(int argc, char** argv)
   // without the confirmed services: a request to this device is refused as unrecognised.
   constexpr StackModules kModules = kCommunicationModules | kModuleObjects;
   StackConfig config;
-  config.object_name = "ZOR17-Server";
-  config.model_name = "ZOR17-Server";
-  config.vendor_name = "Ambrel";
-  config.application_software_version = "1.0.0.2";
-  config.vendor_identifier = kMakerVendorIdentifier;
-  config.apdu_retries = 3;  // the client layer's
+  config.identity.object_name = "ZOR17-Server";
+  config.identity.model_name = "ZOR17-Server";
+  config.identity.vendor_name = "Ambrel";
+  config.identity.application_software_version = "1.0.0.2";
+  config.identity.vendor_identifier = kMakerVendorIdentifier;
+  config.identity.apdu_retries = 3;  // the client layer's
   config.application_segment_timeout = 3000;
   config.application_apdu_timeout = 3000;
   config.application_retries = 1;

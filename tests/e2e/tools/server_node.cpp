@@ -160,13 +160,13 @@ int main(int argc, char** argv)
   if (outside_lab())
     return 2;
   StackConfig config;
-  config.object_name = "ZOR17 Server";
-  config.model_name = "ZOR17_BACnet";
-  config.vendor_name = "Ambrel";
-  config.application_software_version = "1.0.0.2";
-  config.firmware_revision = "1.0";
-  config.vendor_identifier = kMakerVendorIdentifier;
-  config.apdu_retries = 3;  // the client layer's
+  config.identity.object_name = "ZOR17 Server";
+  config.identity.model_name = "ZOR17_BACnet";
+  config.identity.vendor_name = "Ambrel";
+  config.identity.application_software_version = "1.0.0.2";
+  config.identity.firmware_revision = "1.0";
+  config.identity.vendor_identifier = kMakerVendorIdentifier;
+  config.identity.apdu_retries = 3;  // the client layer's
   config.application_segment_timeout = 3000;
   config.application_apdu_timeout = 3000;
   config.application_retries = 1;
@@ -184,7 +184,7 @@ int main(int argc, char** argv)
       if (eq != std::string::npos)
         files.emplace_back(uint32_t(std::atoi(spec.substr(0, eq).c_str())), spec.substr(eq + 1));
     } else if (arg == "--objects" && i + 1 < argc) {
-      config.objects_file_name = argv[++i];
+      config.identity.objects_file = argv[++i];
     } else if (arg == "--read-only" && i + 1 < argc) {
       read_only.push_back(uint32_t(std::atoi(argv[++i])));
     } else if (records < kConnectStringRecords) {
