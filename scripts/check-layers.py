@@ -1,31 +1,39 @@
 #!/usr/bin/env python3
-"""Fails on an include that points up or across the stack's layers.
+"""Fails on an include that points up or across the layers of the stack and of the
+configuration program.
 
 The order is the one the build declares: the target_link_libraries lines of the bacnet_<folder>
-libraries in bacnet/CMakeLists.txt, and backend_core's in backend/CMakeLists.txt. A file of a
-layer may include its own layer and every layer its library reaches through those lines.
+libraries in bacnet/CMakeLists.txt, backend_core's in backend/CMakeLists.txt and those of
+gui_core, gui_forms and the ZOR17-RS485 program (the files directly in gui/) in
+gui/CMakeLists.txt. A file of a layer may include its own layer and every layer its library
+reaches through those lines. Includes count in either spelling, "..." or <...>, when they name
+a file of the project's own folders; any other include is a system or library header.
 """
 import pathlib
 import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-LINK = re.compile(r"target_link_libraries\(\s*(\w+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^)]*)\)")
-INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:bacnet/\w+|backend)/[^"]*)"')
+TOPS = ("bacnet", "backend", "gui")
+LINK = re.compile(r"target_link_libraries\(\s*([\w-]+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^)]*)\)")
+INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]')
 
 
 def layer_of(target):
     """The folder a library builds: bacnet_codec -> bacnet/codec, backend_core -> backend."""
     if target == "backend_core":
         return "backend"
-    if target.startswith("bacnet_"):
-        return "bacnet/" + target[len("bacnet_"):]
+    if target == "ZOR17-RS485":
+        return "gui"
+    for top in ("bacnet", "gui"):
+        if target.startswith(top + "_"):
+            return top + "/" + target[len(top) + 1:]
     return None
 
 
 def declared_order():
     below = {}
-    for cmake in ("bacnet/CMakeLists.txt", "backend/CMakeLists.txt"):
+    for cmake in ("bacnet/CMakeLists.txt", "backend/CMakeLists.txt", "gui/CMakeLists.txt"):
         for target, deps in LINK.findall((ROOT / cmake).read_text()):
             if layer_of(target):
                 below[layer_of(target)] = [layer_of(d) for d in deps.split() if layer_of(d)]
@@ -42,24 +50,35 @@ def declared_order():
 
 
 def layer_of_path(relative):
+    """backend/api/x.h -> backend, bacnet/codec/x.h -> bacnet/codec, gui/main.cpp -> gui."""
     parts = relative.parts
-    return "backend" if parts[0] == "backend" else "/".join(parts[:2])
+    if parts[0] == "backend" or len(parts) < 3:
+        return parts[0]
+    return "/".join(parts[:2])
+
+
+def faults_in(relative, text, reach):
+    """The faults of one file, `relative` to the root, whose contents are `text`."""
+    layer = layer_of_path(relative)
+    if layer not in reach:
+        return [f"{relative}: folder {layer} has no library in the declared order"]
+    faults = []
+    for number, line in enumerate(text.splitlines(), 1):
+        match = INCLUDE.match(line)
+        if not match:
+            continue
+        included = pathlib.PurePath(match.group(1))
+        if included.parts[0] in TOPS and layer_of_path(included) not in reach[layer]:
+            faults.append(f"{relative}:{number}: {layer} must not include {match.group(1)}")
+    return faults
 
 
 def main():
     reach = declared_order()
     faults = []
-    sources = [p for top in ("bacnet", "backend") for p in (ROOT / top).rglob("*") if p.suffix in (".h", ".cpp")]
+    sources = [p for top in TOPS for p in (ROOT / top).rglob("*") if p.suffix in (".h", ".cpp")]
     for path in sorted(sources):
-        relative = path.relative_to(ROOT)
-        layer = layer_of_path(relative)
-        if layer not in reach:
-            faults.append(f"{relative}: folder {layer} has no library in the declared order")
-            continue
-        for number, line in enumerate(path.read_text().splitlines(), 1):
-            match = INCLUDE.match(line)
-            if match and layer_of_path(pathlib.PurePath(match.group(1))) not in reach[layer]:
-                faults.append(f"{relative}:{number}: {layer} must not include {match.group(1)}")
+        faults += faults_in(path.relative_to(ROOT), path.read_text(), reach)
     for fault in faults:
         print(fault, file=sys.stderr)
     return 1 if faults else 0

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, checks that no include points up or across the stack's layers, builds and runs
-# every test: unit tests in the default and the sanitizer build, the threaded unit tests under
-# ThreadSanitizer, the end-to-end tests (network namespaces, root), and a short run of every
-# fuzz target.
+# Sets up, checks that no include points up or across the layers (the check tested first),
+# builds and runs every test: unit tests in the default and the sanitizer build, the threaded
+# unit tests under ThreadSanitizer, the end-to-end tests (network namespaces, root), and a
+# short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -25,6 +25,7 @@ run_tests() {
 }
 
 step "layer includes"
+python3 tests/scripts/check_layers_test.py || status=1
 python3 scripts/check-layers.py || status=1
 
 step "default build"

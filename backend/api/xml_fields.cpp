@@ -1,5 +1,6 @@
 #include "backend/api/xml_fields.h"
 
+#include "bacnet/foundation/hex_digit.h"
 #include "bacnet/value/value_containers.h"
 #include "bacnet/value/value_memory.h"
 
@@ -60,17 +61,6 @@ private:
   std::string_view text_;
   std::size_t at_ = 0;
 };
-
-int hex_value(char c)
-{
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 // A float or double as strtof or strtod reads it; whatever follows the number is left unread.
 template <class T>
@@ -152,7 +142,7 @@ bool XmlFields::as_octets(OctetString* out) const
   std::string_view text = view();
   std::string bytes;
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    int high = hex_value(text[i]), low = hex_value(text[i + 1]);
+    int high = hex_digit(text[i]), low = hex_digit(text[i + 1]);
     if (high < 0 || low < 0)
       return false;
     bytes.push_back(char(high << 4 | low));

@@ -54,14 +54,6 @@ struct ApplicationState {
 
 ApplicationState g;
 
-class RingLock {
-public:
-  RingLock() { g.lock(__FILE__, __LINE__); }
-  ~RingLock() { g.unlock(__FILE__, __LINE__); }
-  RingLock(const RingLock&) = delete;
-  RingLock& operator=(const RingLock&) = delete;
-};
-
 void trace(const char* text)
 {
   if (g.log)
@@ -297,7 +289,7 @@ void application_layer_init(ServerRequestCallback server_request, UnconfirmedReq
   g.lock = lock ? lock : driver_lock;
   g.unlock = unlock ? unlock : driver_unlock;
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     g.ring.clear();
     g.running = true;
   }
@@ -317,7 +309,7 @@ void application_layer_destroy()
 {
   std::vector<QueuedRequest> left;
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     g.running = false;
     QueuedRequest r;
     while (g.ring.get(r))
@@ -349,7 +341,7 @@ int application_layer_send_request(int port_index, ClientRequestCallback callbac
   r.invoke_id = request.invoke_id;
   r.data.assign(request.data.begin(), request.data.end());
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     if (!g.running || !g.ring.put(std::move(r)))
       return -1;
   }
@@ -362,13 +354,13 @@ void application_layer_periodic()
   // Only what was queued before this step: a callback that queues again waits for the next.
   std::size_t waiting;
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     waiting = g.ring.count();
   }
   for (; waiting > 0; --waiting) {
     QueuedRequest r;
     {
-      RingLock held;
+      RingLock held(g.lock, g.unlock);
       if (!g.ring.get(r))
         break;
     }
@@ -531,6 +523,6 @@ std::size_t application_layer_server_count()
 
 std::size_t application_layer_queued_requests()
 {
-  RingLock held;
+  RingLock held(g.lock, g.unlock);
   return g.ring.count();
 }

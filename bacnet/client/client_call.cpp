@@ -7,6 +7,7 @@
 #include "bacnet/codec/pdu_buffer.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/driver.h"
+#include "bacnet/foundation/hex_digit.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/value/owned.h"
 
@@ -190,17 +191,6 @@ void local_error_apdu(uint8_t invoke_id, uint8_t service_choice, uint32_t error_
   if (pdu_encode_bacnet_error(&buffer, &error) == 0)
     answer->insert(answer->end(), buffer.data, buffer.data + buffer.pos);
   pdu_buffer_free(&buffer);
-}
-
-int hex_digit(char c)
-{
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace

@@ -186,8 +186,5 @@ void bacnetmstp_close(DatalinkPort* port)
   MstpLink* link = bacnetmstp_link(port);
   if (!link)
     return;
-  serial_port_close(&link->line);
-  DRIVER_LOCK_SCOPE();
-  link->queues.token.clear();
-  link->queues.reply.clear();
+  serial_link_close_line(&link->line, link->queues.token, link->queues.reply);
 }

@@ -111,9 +111,7 @@ void bacnetptp_close(DatalinkPort* port)
   PtpLink* link = bacnetptp_link(port);
   if (!link)
     return;
-  serial_port_close(&link->line);
-  DRIVER_LOCK_SCOPE();
-  link->shared.queue.clear();
+  serial_link_close_line(&link->line, link->shared.queue);
 }
 
 int bacnetptp_get_connection_state(DatalinkPort* port)

@@ -1,5 +1,7 @@
 #include "bacnet/datalink/bbmd_tables.h"
 
+#include "bacnet/foundation/hex_digit.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -12,17 +14,6 @@ constexpr std::size_t kBdtLineLength = 2 * kBdtEntryLength;
 constexpr uint16_t kFdtGraceSeconds = 30;
 // Acks carry what fits into one UDP datagram.
 constexpr std::size_t kLargestAckData = 65507 - kBvlcHeaderLength;
-
-int hex_digit(char c)
-{
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 bool parse_line(std::string_view line, BdtEntry* entry)
 {

@@ -2,7 +2,7 @@
 // time-out, whole frames out, and a wait that ends early when work was queued. The port
 // thread gives them PortByteLine (the serial device together with the port's wake-up); tests
 // give them a scripted line on virtual time. Used only by the thread that runs the machine.
-// Also the open of the line that both serial datalinks share.
+// Also the open and the close of the line that both serial datalinks share.
 #pragma once
 
 #include "bacnet/datalink/serial_port.h"
@@ -64,3 +64,13 @@ int serial_frame_abort_ms(uint32_t baud_rate);
 // (PORT or DEVICE, BAUDRATE, DATABITS, STOPBITS, HANDSHAKING), then the line opened afresh.
 // 0, or the open's result with "Error Opening Com port" set on the port.
 int serial_link_open_line(DatalinkPort* port, SerialLine* line);
+
+// The serial datalinks' close: the line closed, then the NPDUs still queued for it dropped
+// under the lock, since senders on other threads put into the same queues.
+template <class... Queues>
+void serial_link_close_line(SerialLine* line, Queues&... queues)
+{
+  serial_port_close(line);
+  DRIVER_LOCK_SCOPE();
+  (queues.clear(), ...);
+}

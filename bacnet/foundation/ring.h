@@ -1,7 +1,7 @@
 // The fixed-size first-in-first-out ring behind every queue of the stack: the datalinks'
 // send queues, the network layer's receive ring and the application layer's request ring.
-// The ring takes no lock itself: its owners put and get under the process-wide lock,
-// because the same critical section usually checks more than the ring.
+// The ring takes no lock itself: its owners put and get under the process-wide lock (the
+// layers through RingLock), because the same critical section usually checks more than the ring.
 #pragma once
 
 #include <array>
@@ -72,4 +72,26 @@ private:
   std::array<T, N> entries_{};
   std::size_t oldest_ = 0;
   std::size_t count_ = 0;
+};
+
+// Holds, for one scope, the lock a ring's owner was handed at init: the process-wide lock, or
+// a test's own. The lock's failure texts name the place that took it (the defaults give the
+// caller's; std::source_location is not there in every compiler the stack builds with).
+class RingLock {
+public:
+  using Function = void (*)(const char* file, int line);
+
+  RingLock(Function lock, Function unlock, const char* file = __builtin_FILE(), int line = __builtin_LINE())
+      : unlock_(unlock), file_(file), line_(line)
+  {
+    lock(file_, line_);
+  }
+  ~RingLock() { unlock_(file_, line_); }
+  RingLock(const RingLock&) = delete;
+  RingLock& operator=(const RingLock&) = delete;
+
+private:
+  Function unlock_;
+  const char* file_;
+  int line_;
 };

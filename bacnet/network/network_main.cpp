@@ -1,6 +1,7 @@
 #include "bacnet/network/network_main.h"
 
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/ring.h"
 #include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/datalink_queue.h"
 #include "bacnet/network/network_routes.h"
@@ -29,14 +30,6 @@ struct NetworkState {
 };
 
 NetworkState g;
-
-class RingLock {
-public:
-  RingLock() { g.lock(__FILE__, __LINE__); }
-  ~RingLock() { g.unlock(__FILE__, __LINE__); }
-  RingLock(const RingLock&) = delete;
-  RingLock& operator=(const RingLock&) = delete;
-};
 
 void trace(int level, const char* text)
 {
@@ -79,7 +72,7 @@ void network_init(NetworkApduCallback upper, const DriverContext* context, Netwo
   g.lock = lock ? lock : driver_lock;
   g.unlock = unlock ? unlock : driver_unlock;
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     g.ring.clear();
   }
   network_routes_reset();
@@ -99,7 +92,7 @@ void network_init(NetworkApduCallback upper, const DriverContext* context, Netwo
 void network_destroy()
 {
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     g.ring.clear();
   }
   g.ports.clear();
@@ -155,7 +148,7 @@ int network_receive(const BACnetAddress& source, const BACnetAddress& destinatio
   trace_npdu("Net %05u From ", source.network, source.mac, source.mac_len, npdu);
   bool queued;
   {
-    RingLock held;
+    RingLock held(g.lock, g.unlock);
     queued = g.ring.put(std::move(entry));
   }
   if (!queued) {
@@ -307,7 +300,7 @@ void network_poll()
   for (;;) {
     DatalinkQueueEntry entry;
     {
-      RingLock held;
+      RingLock held(g.lock, g.unlock);
       if (!g.ring.get(entry))
         break;
     }

@@ -5,6 +5,14 @@
 // XML forms in their layers) is a visitor over these descriptions. Names are the fields'
 // element names in the XML form; they are fixed when the program is compiled, so that a walk
 // that picks or orders fields by name compares no text while it runs. No state.
+// Adding a field takes two lines: its member in the record (value_types.h) and its line in the
+// record's description below; the walks take it from there, a form written by hand does not.
+// A field is Role::local when the walked forms (wire, objects file, XML) leave it out: the
+// program's own bookkeeping, such as the second a COV subscription was taken (a destination's
+// STAMP), or what only a form written by hand carries (an ObjectPropertyValue's error pair, in
+// its XML form). It lives in memory, copied with its record. Only a u32 can be local: the
+// objects file leaves out no other type. A field that only the wire leaves out (a destination's
+// LIFETIME) is not local but named in its record's wire form, as `off`.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +34,7 @@ enum class Role : uint8_t {
   device,         // an object identifier that is left out when its type is 999
   choice,         // the number of the alternative the record holds
   strict_choice,  // the same, and a copy refuses an alternative the record does not know
-  local,          // kept in memory only; no form carries it
+  local,          // kept in memory only; no walked form carries it
 };
 
 // The name of a field, as a template argument.
