@@ -194,7 +194,7 @@ public:
   // Stops the timers that send the blocks of the read-out and the writes.
   void StopRequestTimers();
   // True once the close box was used during a Modbus write chain: the program ends when the
-  // chain's status window closes.
+  // chain's status window closes, or, when the line is lost, once the user has been told.
   bool EndsAfterWrite() const { return end_after_write_; }
   const modbus::AnswerCollector& AnswerCollector() const { return collector_; }
 

@@ -15,6 +15,7 @@
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_modbusConfig.h"
 #include "gui/forms/frm_status.h"
+#include "gui/forms/program_exit.h"
 #include "gui/forms/window_controls.h"
 
 #include <QCheckBox>
@@ -165,11 +166,16 @@ void frm_config::port_lost(int error)
   // Nothing goes on sending into a line that is gone, nor waits for its answer.
   StopRequestTimers();
   Timer5->stop();
+  // An end the close box asked for waits until the user has read why the write stopped: the
+  // status window's closing must not end the program under the message.
+  const bool end_program = std::exchange(end_after_write_, false);
   if (frmState* state = frmState::Existing(); state && state->Loaded())
     state->Abbruch_Click();
   Shape1->SetFillColor(QColor(255, 0, 0));
   lamp_shows_lost_port_ = true;
   close_port_after_error(error);
+  if (end_program)
+    forms::EndProgram();
 }
 
 void frm_config::link_closed()

@@ -737,14 +737,15 @@ private slots:
   }
 
   // The close box during a write chain lets the chain finish, so that the unit is not left
-  // half-written (register 4 new, register 50 old), and ends the program after it; a read-out
-  // or the monitor stops at once.
+  // half-written (register 4 new, register 50 old), and ends the program after it; a line lost
+  // on the way is reported before the end. A read-out or the monitor stops at once.
   void theCloseBoxLetsAWriteChainFinish_data()
   {
     QTest::addColumn<QString>("running");
     QTest::addColumn<bool>("english");
     QTest::newRow("write chain") << "write" << false;
     QTest::newRow("write chain, english") << "write" << true;
+    QTest::newRow("write chain, line lost") << "line lost" << false;
     QTest::newRow("read-out") << "read-out" << false;
     QTest::newRow("monitor") << "monitor" << false;
   }
@@ -759,7 +760,8 @@ private slots:
     read_out();
     frmState* state = frmState::Existing();
     state->Timer1SW_Timer();
-    if (running == "write") {
+    const bool writes = running == "write" || running == "line lost";
+    if (writes) {
       w->txt_data_cfg[4]->setText("55");
       w->txt_data_cfg[50]->setText("7");
       w->cmd_paramSchreiben_Click();
@@ -777,8 +779,26 @@ private slots:
     const uint16_t register50 = line->unit.hr[50];
 
     const bool closed = w->close();
-    QCOMPARE(closed, running != "write");
-    if (running == "write") {
+    QCOMPARE(closed, !writes);
+    if (running == "line lost") {
+      // The user learns why the write stopped before the program ends.
+      int ends_when_told = -1;
+      SetMessageHandler([&](const QString&, const QString& text, MsgIcon) {
+        fx.messages << text;
+        ends_when_told = loop_ends;
+      });
+      w->Timer1_Timer();
+      poll();
+      line->lose();
+      QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  8020\r\n"
+                                                          "Die Verbindung zum Gerät ist abgebrochen (Adapter "
+                                                          "entfernt?)")});
+      QCOMPARE(ends_when_told, 0);
+      QCOMPARE(loop_ends, 1);
+      QVERIFY(!w->isVisible());
+      QCOMPARE(line->unit.hr[50], register50);
+      fx.messages.clear();
+    } else if (running == "write") {
       QVERIFY(w->isVisible());
       QCOMPARE(state->lblTxt->text(), english ? QString("Writing to the unit. The program ends afterwards ...")
                                               : QString("Die Daten werden geschrieben. Danach wird das Programm "

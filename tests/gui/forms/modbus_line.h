@@ -14,6 +14,7 @@
 #include <QList>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 struct SimulatedUnit {
   int address = 1;
@@ -134,10 +135,20 @@ public:
   }
   int InBufferCount() override { return int(inbox.size()); }
   QByteArray Input() override { return std::exchange(inbox, QByteArray()); }
+  void SetLostHandler(std::function<void(int error)> handler) override { lost_ = std::move(handler); }
+
+  // The device goes away under the open port: the line closes itself and says so.
+  void lose()
+  {
+    open_ = false;
+    if (lost_)
+      lost_(mscomm::kLineFailed);
+  }
 
 private:
   int port_ = 1;
   QString settings_ = "9600,N,8,1";
   int mode_ = 0;
   bool open_ = false;
+  std::function<void(int)> lost_;
 };
