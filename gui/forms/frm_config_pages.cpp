@@ -611,20 +611,8 @@ void frm_config::build_timers()
     return t;
   };
   Timer = timer("Timer", 250);
-  Timer1 = timer("Timer1", 400);
-  Timer2 = timer("Timer2", 200);
-  Timer4 = timer("Timer4", 50);
-  Timer5 = timer("Timer5", 10000);
-  Timer6 = timer("Timer6", 200);
-  Timer7 = timer("Timer7", 200);
   tmr_bacMonitor = timer("tmr_bacMonitor", 10000);
   connect(Timer, &QTimer::timeout, this, &frm_config::Timer_Timer);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
-  connect(Timer4, &QTimer::timeout, this, [this] { Timer4_Timer(); });
-  connect(Timer5, &QTimer::timeout, this, [this] { Timer5_Timer(); });
-  connect(Timer6, &QTimer::timeout, this, [this] { Timer6_Timer(); });
-  connect(Timer7, &QTimer::timeout, this, [this] { Timer7_Timer(); });
   connect(tmr_bacMonitor, &QTimer::timeout, this, &frm_config::tmr_bacMonitor_Timer);
 }
 
