@@ -117,15 +117,15 @@ void frm_config::bacnet_write(bool conf, bool reg, const char* caption)
     global::OutputRegisters = output_before;
     // Every field is compared again with what the unit holds.
     if (conf) {
-      for (int i = 0; i < 73; ++i)
+      for (int i = 0; i < ConfigRegisterCount; ++i)
         txt_data_cfg_Change(i);
-      for (int i = 0; i < 32; ++i)
+      for (int i = 0; i < ConfigBitCount; ++i)
         chk_cfg_Click(i);
     }
     if (reg) {
-      for (int i = 0; i < 28; ++i)
+      for (int i = 0; i < InputRegisterTableSize; ++i)
         txt_data_in_Change(i);
-      for (int i = 0; i < 16; ++i)
+      for (int i = 0; i < InputBitCount; ++i)
         chk_input_Click(i);
     }
   }

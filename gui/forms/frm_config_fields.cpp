@@ -200,7 +200,7 @@ void frm_config::func_red_field()
 void frm_config::reset_red_field(bool conf, bool reg)
 {
   if (conf) {
-    for (int i = 0; i < 73; ++i) {
+    for (int i = 0; i < ConfigRegisterCount; ++i) {
       marks::Set(txt_data_cfg[size_t(i)], false);
       if (cmb_cfg[size_t(i)])
         marks::Set(cmb_cfg[size_t(i)], false);
