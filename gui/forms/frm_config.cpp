@@ -1,7 +1,7 @@
 // The configuration window's load, menus, closing, language and the register movers'
 // access to its controls. Pages: frm_config_pages.cpp; field handling:
-// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp; the Modbus master:
-// frm_config_modbus.cpp.
+// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp; the window's side of
+// the Modbus master (gui/core/modbus_master): frm_config_modbus.cpp.
 #include "gui/forms/frm_config.h"
 
 #include "gui/core/backend_runner.h"
