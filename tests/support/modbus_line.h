@@ -6,6 +6,7 @@
 #pragma once
 
 #include "gui/core/modbus_frame.h"
+#include "gui/core/modbus_master.h"
 #include "gui/core/mscomm.h"
 #include "gui/core/register_rows.h"
 #include "gui/core/wandeln.h"
@@ -13,6 +14,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QTimer>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -178,3 +180,23 @@ private:
   bool open_ = false;
   std::function<void(int)> lost_;
 };
+
+// Runs the master's timers in a fixed order until nothing is left to do: the receive poll
+// when the line holds input, else the first running request timer. Gives the ticks it took.
+inline int pump(modbus::Master& master, ScriptedLine& line, int limit = 200)
+{
+  int ticks = 0;
+  for (; ticks < limit; ++ticks) {
+    if (line.InBufferCount() > 0)
+      master.Timer4_Timer();
+    else if (master.Timer1->isActive())
+      master.Timer1_Timer();
+    else if (master.Timer2->isActive())
+      master.Timer2_Timer();
+    else if (master.Timer6->isActive())
+      master.Timer6_Timer();
+    else
+      break;
+  }
+  return ticks;
+}

@@ -74,25 +74,7 @@ protected:
   // Takes in what the unit answered.
   void poll() { master->Timer4_Timer(); }
 
-  // Runs the master's timers in a fixed order until nothing is left to do: the receive poll
-  // when there is input, else the first running request timer.
-  int pump(int limit = 200)
-  {
-    int ticks = 0;
-    for (; ticks < limit; ++ticks) {
-      if (line->InBufferCount() > 0)
-        poll();
-      else if (master->Timer1->isActive())
-        master->Timer1_Timer();
-      else if (master->Timer2->isActive())
-        master->Timer2_Timer();
-      else if (master->Timer6->isActive())
-        master->Timer6_Timer();
-      else
-        break;
-    }
-    return ticks;
-  }
+  int pump() { return ::pump(*master, *line); }
 
   void open_port() { master->SelectPort(1); }
 

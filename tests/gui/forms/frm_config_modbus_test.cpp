@@ -56,25 +56,7 @@ class ConfigWindowModbusTest : public QObject {
   // Takes in what the unit answered.
   void poll() { m().Timer4_Timer(); }
 
-  // Runs the master's timers in a fixed order until nothing is left to do: the receive
-  // poll when there is input, else the first running request timer.
-  int pump(int limit = 200)
-  {
-    int ticks = 0;
-    for (; ticks < limit; ++ticks) {
-      if (line->InBufferCount() > 0)
-        poll();
-      else if (m().Timer1->isActive())
-        m().Timer1_Timer();
-      else if (m().Timer2->isActive())
-        m().Timer2_Timer();
-      else if (m().Timer6->isActive())
-        m().Timer6_Timer();
-      else
-        break;
-    }
-    return ticks;
-  }
+  int pump() { return ::pump(m(), *line); }
 
   void open_port() { w->cmb_modbPort->setCurrentIndex(1); }
 
