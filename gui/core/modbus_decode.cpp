@@ -1,5 +1,7 @@
 #include "gui/core/modbus_decode.h"
 
+#include "gui/core/register_rows.h"
+
 namespace modbus {
 namespace {
 
@@ -46,7 +48,7 @@ std::vector<RegisterValue> config_block(const QString& answer_hex, int start)
   values.reserve(kConfigBlockSize);
   for (int n = 0; n < kConfigBlockSize; ++n) {
     const int r = start + n;
-    if (r > kLastConfigRegister || r < 0)
+    if (r >= ConfigRegisterCount || r < 0)
       break;
     double v = answer_register(answer_hex, n);
     if (r >= 34 && r <= 42)

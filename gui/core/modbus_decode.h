@@ -20,7 +20,6 @@ int answer_register_unsigned(const QString& answer_hex, int n);
 // Data byte m of a coil answer.
 int answer_byte(const QString& answer_hex, int m);
 
-inline constexpr int kLastConfigRegister = 72;
 inline constexpr int kConfigBlockSize = 10;
 
 // One decoded value for the register `index` of a table.
@@ -30,7 +29,7 @@ struct RegisterValue {
 };
 
 // A block of configuration registers from `start`: registers 34..42 in tenths; positions
-// beyond register 72 are left out.
+// beyond the last configuration register are left out.
 std::vector<RegisterValue> config_block(const QString& answer_hex, int start);
 
 // The 17 output registers: 0 and 1 unsigned, 2..6 in tenths, the rest as they are.

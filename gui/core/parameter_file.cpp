@@ -14,7 +14,7 @@
 namespace params {
 namespace {
 
-// Text items never break a line: the file keeps its 119 lines whatever a field holds.
+// Text items never break a line: the file keeps its line count whatever a field holds.
 QByteArray item(const QString& text)
 {
   QString one_line = text;
@@ -101,7 +101,7 @@ QByteArray Write(const Header& header, const ParameterSet& set)
   line();
   line({item(header.texts[10])});
   line();
-  for (int i = 0; i < kRegisterCount; ++i)
+  for (int i = 0; i < ConfigRegisterCount; ++i)
     line({"Register", NumberText(i + 1), ";", item(set.register_captions[size_t(i)]), ";",
           item(set.register_texts[size_t(i)])});
   for (int i = 0; i < kBitCount; ++i)
@@ -142,14 +142,14 @@ ReadResult Read(const QByteArray& contents)
                                         .arg(line))};
     const QString value = QString::fromLatin1(*field);
     const int index = line - kHeaderLines - 1;
-    if (index < kRegisterCount) {
+    if (index < ConfigRegisterCount) {
       set.register_texts[size_t(index)] = FieldNumber(value);
       if (!set.register_texts[size_t(index)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist keine Zahl.", "Line %1: \"%2\" is not a number.")
                         .arg(QString::number(line), value);
     } else {
-      set.bit_values[size_t(index - kRegisterCount)] = bit_value(value);
-      if (!set.bit_values[size_t(index - kRegisterCount)])
+      set.bit_values[size_t(index - ConfigRegisterCount)] = bit_value(value);
+      if (!set.bit_values[size_t(index - ConfigRegisterCount)])
         left_out << global::InLanguage("Zeile %1: \"%2\" ist kein Wert von 0 bis 2.",
                                        "Line %1: \"%2\" is not a value from 0 to 2.")
                         .arg(QString::number(line), value);

@@ -1,11 +1,13 @@
-// Parameter text files: one parameter set of the unit as 119 CR LF lines of single-byte text,
-// 14 header lines, one line per configuration register ("Register 34 ;Min-Response-Time
+// Parameter text files: one parameter set of the unit as CR LF lines of single-byte text, 14
+// header lines, one line per configuration register ("Register 34 ;Min-Response-Time
 // [s]:;5") and one per configuration bit ("Konfigurationsbit 1 ;Raumtemperatur:; 1 "). Only
-// the third field of the register lines 3..73 and of the bit lines is read back. A file of
-// any other shape is refused whole, so that a load never changes half the fields; a single
-// value that is no number only keeps its own field as it is.
+// the third field of the register lines from register 2 on and of the bit lines is read back.
+// A file of any other shape is refused whole, so that a load never changes half the fields; a
+// single value that is no number only keeps its own field as it is.
 // Pure functions, no widget; the configuration window moves the values to its fields.
 #pragma once
+
+#include "gui/core/register_rows.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -16,10 +18,9 @@
 
 namespace params {
 
-inline constexpr int kLineCount = 119;
 inline constexpr int kHeaderLines = 14;
-inline constexpr int kRegisterCount = 73;
 inline constexpr int kBitCount = 32;
+inline constexpr int kLineCount = kHeaderLines + ConfigRegisterCount + kBitCount;
 // Registers 0 and 1 (device coding, firmware version) are written but never read back.
 inline constexpr int kFirstLoadedRegister = 2;
 
@@ -36,19 +37,19 @@ struct Header {
 };
 
 struct ParameterSet {
-  std::array<QString, kRegisterCount> register_captions;
-  std::array<QString, kRegisterCount> register_texts;  // as the fields show them
+  std::array<QString, ConfigRegisterCount> register_captions;
+  std::array<QString, ConfigRegisterCount> register_texts;  // as the fields show them
   std::array<QString, kBitCount> bit_captions;
   std::array<int, kBitCount> bit_values{};  // 0, 1, or 2 for the grey state
 };
 
 QByteArray Write(const Header& header, const ParameterSet& set);
 
-// The values a file gives back: the texts of registers 2..72, each with the user's decimal
+// The values a file gives back: the texts of registers from 2 on, each with the user's decimal
 // separator, and the bit values. A value that is neither (text, or a bit outside 0..2) is
 // left out, so that its field keeps what it shows, and the message names its line.
 struct LoadedSet {
-  std::array<std::optional<QString>, kRegisterCount> register_texts;
+  std::array<std::optional<QString>, ConfigRegisterCount> register_texts;
   std::array<std::optional<int>, kBitCount> bit_values;
 };
 struct ReadResult {

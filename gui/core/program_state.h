@@ -5,6 +5,8 @@
 // nothing here talks to a widget.
 #pragma once
 
+#include "gui/core/register_rows.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -40,11 +42,6 @@ struct ProcessRecord {
   qint64 ProcessId = 0;
 };
 
-inline constexpr int ConfigRegisterCount = 73;
-inline constexpr int OutputRegisterCount = 17;
-inline constexpr int InputRegisterTableSize = 28;
-inline constexpr int ConfigBitCount = 32;
-inline constexpr int InputBitCount = 16;
 inline constexpr int TextTableSize = 21;
 
 namespace global {

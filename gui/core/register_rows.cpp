@@ -45,7 +45,7 @@ constexpr ConfigRegisterRow T(int i, const char* de, const char* en, Field f, co
 #define BUTTON(i, name, frame) T(i, name, nullptr, F::Choice, frame, K::Whole, 0)
 #define LED(i, name, frame) T(i, name, nullptr, F::Choice, frame, K::Whole, 1)
 
-const std::array<ConfigRegisterRow, 73> kConfig = {{
+constexpr std::array<ConfigRegisterRow, ConfigRegisterCount> kConfig = {{
     T(0, "Gerätecodierung:", "Device coding:", F::Text, "frm_allg_1", K::Whole, 1),
     T(1, "Firmwareversion:", "Firmware version:", F::Text, "frm_allg_1", K::Whole, 1),
     T(2, "Bedientasten:", "Operating buttons:", F::Choice, "frm_allg_1", K::Whole, 12),
@@ -116,7 +116,7 @@ constexpr InputRegisterRow I(int i, const char* de, const char* en, Field f, con
   return InputRegisterRow{i, de, en, f, frame, k, unit_switch, s, group, unit};
 }
 
-const std::array<InputRegisterRow, 28> kInput = {{
+constexpr std::array<InputRegisterRow, InputRegisterTableSize> kInput = {{
     // The clock fields carry the date and time headings of their frame instead of captions.
     I(0, nullptr, nullptr, F::Text, "frm_allg_0", K::Whole, S::ClockDigits),
     I(1, nullptr, nullptr, F::Text, "frm_allg_0", K::Whole, S::ClockDigits),
@@ -159,7 +159,7 @@ constexpr OutputRegisterRow O(int i, const char* de, const char* en, const char*
   return OutputRegisterRow{i, de, en, frame, s, group, unit};
 }
 
-const std::array<OutputRegisterRow, 17> kOutput = {{
+constexpr std::array<OutputRegisterRow, OutputRegisterCount> kOutput = {{
     O(0, "Tastenstatus:", nullptr, "Frame2"),
     O(1, "LED-Status:", nullptr, "Frame2"),
     O(2, "Temperatur - [AI1259]:", "Temperature:", "frm_val_1", S::Tenths, -1, 35),
@@ -184,7 +184,7 @@ constexpr BitRow B(int i, const char* de, const char* en, const char* frame, boo
   return BitRow{i, de, en, frame, choice, factory};
 }
 
-const std::array<BitRow, 32> kConfigBits = {{
+constexpr std::array<BitRow, ConfigBitCount> kConfigBits = {{
     B(0, "Raumtemperatur:", "Room temperature (internal):", "frm_Anzeige_1", false, 1),
     B(1, "Aussentemperatur:", "Outdoor temperature:", "frm_Anzeige_1"),
     B(2, "Externer Wert1:", "External value 1:", "frm_Anzeige_1"),
@@ -221,7 +221,7 @@ const std::array<BitRow, 32> kConfigBits = {{
 
 // Bits 0..7 switch the LEDs of the buttons T12 down to T5, each in the small frame that the
 // button layout shows or hides.
-const std::array<BitRow, 16> kInputBits = {{
+constexpr std::array<BitRow, InputBitCount> kInputBits = {{
     B(0, "T12-LED:", nullptr, "frm_8T_4"),
     B(1, "T11-LED:", nullptr, "frm_8T_3"),
     B(2, "T10-LED:", nullptr, "frm_8T_2"),
@@ -239,6 +239,19 @@ const std::array<BitRow, 16> kInputBits = {{
     B(14, "Lüfter:", "Fan speed:", "frm_extern_1"),
     B(15, "Sollwert:", "Set point:", "frm_extern_1"),
 }};
+
+// A table with a row too few would end in default rows, and rows out of order would put a
+// register's caption beside another register's field.
+template <typename Table>
+constexpr bool rows_in_order(const Table& table)
+{
+  for (size_t i = 0; i < table.size(); ++i)
+    if (table[i].index != int(i))
+      return false;
+  return true;
+}
+static_assert(rows_in_order(kConfig) && rows_in_order(kInput) && rows_in_order(kOutput) && rows_in_order(kConfigBits) &&
+              rows_in_order(kInputBits));
 
 }  // namespace
 

@@ -9,6 +9,15 @@
 #include <QString>
 #include <span>
 
+// How many registers and bits of each kind the unit has: the rows of each table, row i for
+// register or bit i. Every size and loop of the program takes them from here, so a register
+// is added by one row at the end of its table and its count here, and by what its page shows.
+inline constexpr int ConfigRegisterCount = 73;
+inline constexpr int OutputRegisterCount = 17;
+inline constexpr int InputRegisterTableSize = 28;
+inline constexpr int ConfigBitCount = 32;
+inline constexpr int InputBitCount = 16;
+
 namespace rows {
 
 // What stands beside a register's text box.
@@ -83,10 +92,11 @@ struct BitRow {
   int factory;
 };
 
-std::span<const ConfigRegisterRow> ConfigRegisters();  // 0..72, row i has index i
-std::span<const InputRegisterRow> InputRegisters();  // 0..27
-std::span<const OutputRegisterRow> OutputRegisters();  // 0..16
-std::span<const BitRow> ConfigBits();  // 0..31
-std::span<const BitRow> InputBits();  // 0..15
+// Row i has index i.
+std::span<const ConfigRegisterRow> ConfigRegisters();
+std::span<const InputRegisterRow> InputRegisters();
+std::span<const OutputRegisterRow> OutputRegisters();
+std::span<const BitRow> ConfigBits();
+std::span<const BitRow> InputBits();
 
 }  // namespace rows

@@ -1,7 +1,7 @@
 // The configuration window's load, menus, closing, language and the register movers'
 // access to its controls. Pages: frm_config_pages.cpp; field handling:
-// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp; the Modbus master:
-// frm_config_modbus.cpp.
+// frm_config_fields.cpp; actions and monitor: frm_config_actions.cpp; the window's side of
+// the Modbus master (gui/core/modbus_master): frm_config_modbus.cpp.
 #include "gui/forms/frm_config.h"
 
 #include "gui/core/backend_runner.h"
@@ -67,8 +67,8 @@ frm_config::frm_config()
 {
   setObjectName("frm_config");
   setAttribute(Qt::WA_DeleteOnClose);
+  attach_modbus_master();
   build_window();
-  attach_serial_line();
   Form_Load();
 }
 
@@ -94,10 +94,7 @@ void frm_config::Form_Load()
     const ModbusSettingsT& m = global::ModbusSettings;
     frm_modbus->setVisible(true);
     frm_bacnet->setVisible(false);
-    // A setting the line refuses is reported when the port is opened.
-    MSComm1->SetInputMode(m.ModeFlag);
-    MSComm1->SetSettings(m.BaudRate + ',' + m.Parity + ',' + m.DataBits + ',' + m.StopBits);
-    MSComm1->SetCommPort(m.ComPortNumber);
+    modbus_->PrepareLine();
     lbl_modbAddr->setText("Modbus Adresse");
     txt_modbAddr->setText("1");
     if (m.ComPortNumber >= 1 && m.ComPortNumber <= 12)
@@ -214,8 +211,7 @@ void frm_config::ParMenueMain_Click(int index)
     }
     break;
   case 5:
-    for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
-      t->stop();
+    stop_timers();
     forms::EndProgram();
     break;
   default:
@@ -225,6 +221,13 @@ void frm_config::ParMenueMain_Click(int index)
 
 // ---------------------------------------------------------------------------------------
 // Closing
+
+void frm_config::stop_timers()
+{
+  Timer->stop();
+  modbus_->StopTimers();
+  tmr_bacMonitor->stop();
+}
 
 void frm_config::close_other_forms()
 {
@@ -246,8 +249,7 @@ void frm_config::closeEvent(QCloseEvent* event)
     state->AnnounceProgramEnd();
     return;
   }
-  for (QTimer* t : {Timer, Timer1, Timer2, Timer4, Timer5, Timer6, Timer7, tmr_bacMonitor})
-    t->stop();
+  stop_timers();
   // Closing the main window ends the program; a running job is dealt with first.
   if (shell::IsRunning()) {
     event->ignore();

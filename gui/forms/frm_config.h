@@ -1,14 +1,13 @@
 // The configuration window, the program's main window: the parameter pages built from the
 // register rows, the device type's communication frame, the actions, menus and timers. Every
 // value written into a register control runs its change handling. BACnet actions go through
-// the backend; for a Modbus unit the window is itself the bus master on a serial line. One
-// instance, created on first use; user-interface thread only; controls public for the forms.
+// the backend; for a Modbus unit the window drives the Modbus master it owns, and the master
+// reaches the window's controls through MasterControls. One instance, created on first use;
+// user-interface thread only; controls public for the forms.
 #pragma once
 
-#include "gui/core/modbus_answer.h"
+#include "gui/core/modbus_master.h"
 #include "gui/core/monitor_cycle.h"
-#include "gui/core/mscomm.h"
-#include "gui/core/register_image.h"
 #include "gui/core/window_design.h"
 
 #include <QMainWindow>
@@ -34,7 +33,7 @@ class QTabWidget;
 class QTimer;
 class UpDownControl;
 
-class frm_config : public QMainWindow, public RegisterControls {
+class frm_config : public QMainWindow, public modbus::MasterControls {
   Q_OBJECT
 public:
   // The one window; created (and loaded) on first use.
@@ -87,20 +86,16 @@ public:
   QAction* ModbMenuMain1 = nullptr;
   QAction* BacMenuMain1 = nullptr;
 
-  // Timers as designed; all start switched off.
-  QTimer *Timer = nullptr, *Timer1 = nullptr, *Timer2 = nullptr, *Timer4 = nullptr, *Timer5 = nullptr,
-         *Timer6 = nullptr, *Timer7 = nullptr, *tmr_bacMonitor = nullptr;
+  // Timers as designed that are not the Modbus master's; both start switched off.
+  QTimer *Timer = nullptr, *tmr_bacMonitor = nullptr;
 
-  // The serial-port control of the Modbus master, owned by the window.
-  mscomm::SerialLine* MSComm1 = nullptr;
+  // The Modbus master, with its timers and the serial-port control MSComm1.
+  modbus::Master& Modbus() { return *modbus_; }
   // Makes the serial line of windows created from now on; without one they get an MSComm.
   using SerialLineFactory = std::function<std::unique_ptr<mscomm::SerialLine>()>;
   static void SetSerialLineFactory(SerialLineFactory factory);
 
   // Form variables.
-  bool AnswerDelayChanged = false;
-  bool InputRegsChanged = false;
-  bool InputBitsChanged = false;
   double RepeatIndex = 0;
   bool RepeatUp = false;
 
@@ -165,38 +160,17 @@ public:
   void ParMenueMain_Click(int index);
   void ModbMenuMain_Click(int index);
   void BacMenuMain_Click(int index);
-  void ShowMsgWindow();
+  // The status window of a Modbus transfer, this window disabled meanwhile.
+  void ShowMsgWindow() override;
 
-  // Modbus master: the serial link.
+  // Modbus: the port selector, the address field, the read-out and the cancel button.
   void cmb_modbPort_Click(int listIndex);
   void txt_modbAddr_KeyPress(int& keyAscii);
-  void send();
-  void Timer4_Timer();  // receive poll
-  void Timer5_Timer();  // answer time-out
-  // Modbus master: the request sequences.
-  void modbus_read_parameters();
   void func_read_out_parameter();
   void cmd_abbrechen_Click();
-  void func_read_cfg_bits();
-  void func_write_cfg_bits();
-  void func_write_input_bits();
-  void func_read_input_registers();
-  void func_read_input_bits();
-  void Timer1_Timer();  // configuration registers written, a block per tick
-  void Timer2_Timer();  // changed input registers written, one per tick
-  void Timer6_Timer();  // configuration registers read, a block per tick
-  void Timer7_Timer();  // output registers read for the monitor
-  // Modbus master: the answers.
-  void func_receive_answer();
-  // True while a read-out or write still has a request to send or an answer to wait for,
-  // and the unit has not gone silent.
-  bool ModbusSequenceBusy() const;
-  // Stops the timers that send the blocks of the read-out and the writes.
-  void StopRequestTimers();
   // True once the close box was used during a Modbus write chain: the program ends when the
-  // chain's status window closes.
+  // chain's status window closes, or, when the line is lost, once the user has been told.
   bool EndsAfterWrite() const { return end_after_write_; }
-  const modbus::AnswerCollector& AnswerCollector() const { return collector_; }
 
   // True while a BACnet monitor cycle waits for the backend.
   bool MonitorCycleRunning() const { return monitor_cycle_.Running(); }
@@ -234,47 +208,35 @@ private:
   void set_action_buttons(bool enabled);
   void set_fields_locked(bool locked);
   void bacnet_write(bool conf, bool reg, const char* caption);
-  void modbus_write();
   bool run_wait_window(bool conf, bool reg, const char* caption);
   // One monitor cycle's job (both blocks with `conf`, else the register block) run with the
   // progress bar; true when the backend finished it and its log reports success.
   bool run_monitor_job(bool conf);
   void close_other_forms();
+  // Every timer of the window and of the Modbus master.
+  void stop_timers();
 
-  // Modbus master.
-  void attach_serial_line();
-  void link_closed();
-  // The port closed after an error: the selector back on "close", and the user told.
-  void close_port_after_error(int error);
-  // The device failed under the open port (unplugged, read or write error).
-  void port_lost(int error);
-  QString slave_field() const;  // the address as two hex digits; empty outside 1..247
-  bool may_send() const;
-  void undo_timeout_display();
-  void dispatch_answer();
-  void decode_config_block();
-  void decode_output_registers();
-  void decode_input_registers();
-  void decode_config_bits();
-  void decode_input_bits();
-  void end_config_block();
-  void end_config_write();
-  void end_config_bits_write();
-  void end_input_register_write();
-  void input_register_write_done();
-  void end_input_bits_write();
-  void end_connection_test();
-  void retime_request_timers(int base);
+  // The Modbus master and what it reaches of the window.
+  void attach_modbus_master();
+  QString SlaveAddressText() const override;
+  void SetAddressEditable(bool editable) override;
+  QWidget* marked_control(modbus::Mark control, int index) const;
+  bool IsMarked(modbus::Mark control, int index) const override;
+  void SetMarked(modbus::Mark control, int index, bool changed) override;
+  void SetLayoutChoiceBlack() override;
+  void ShowLinkOpen() override;
+  void ShowLinkClosed() override;
+  void ShowPortChoiceClosed() override;
+  void ShowCommunicationProblem(bool shown) override;
+  void LinkLost() override;
+  void LinkLossReported() override;
 
   monitor::CycleGuard monitor_cycle_;
-  std::unique_ptr<mscomm::SerialLine> serial_line_;
-  modbus::AnswerCollector collector_;
-  bool awaiting_answer_ = false;  // a request went out and no checked answer came yet
-  bool answer_timed_out_ = false;
-  bool port_message_shown_ = false;  // "Port ist nicht geöffnet" once per sequence
+  std::unique_ptr<modbus::Master> modbus_;
   bool port_choice_changed_ = false;
   bool lamp_shows_lost_port_ = false;
   bool end_after_write_ = false;
+  bool end_after_loss_report_ = false;
   std::vector<QLabel*> clock_separators_;
   std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };

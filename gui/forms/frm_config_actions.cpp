@@ -2,12 +2,13 @@
 // the configuration block or the register block, scan the network, choose the destination,
 // open the BACnet settings, and the monitor. For a BACnet unit each action is one backend
 // job; no two jobs ever overlap, because they share the job file, the log and the value
-// files. A Modbus unit starts no backend: its actions go to the Modbus master's hooks.
+// files. A Modbus unit starts no backend: its actions go to the Modbus master.
 #include "gui/core/backend_runner.h"
 #include "gui/core/job_file.h"
 #include "gui/core/message_box.h"
 #include "gui/core/monitor_cycle.h"
 #include "gui/core/program_state.h"
+#include "gui/core/timer_switch.h"
 #include "gui/forms/frm_bacConfig.h"
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_deviceList.h"
@@ -52,7 +53,7 @@ bool frm_config::run_wait_window(bool conf, bool reg, const char* caption)
 void frm_config::cmd_auslesen_Click()
 {
   if (global::DeviceType == 0) {
-    modbus_read_parameters();
+    func_read_out_parameter();
     return;
   }
   if (!backend_free(this) || !global::WriteReadJobs(true, true))
@@ -70,7 +71,7 @@ void frm_config::cmd_auslesen_Click()
 void frm_config::cmd_paramSchreiben_Click()
 {
   if (global::DeviceType == 0)
-    modbus_write();
+    modbus_->StartWrite();
   else
     bacnet_write(true, false, "Parameter schreiben");
 }
@@ -78,7 +79,7 @@ void frm_config::cmd_paramSchreiben_Click()
 void frm_config::cmd_objektSchreiben_Click()
 {
   if (global::DeviceType == 0)
-    modbus_write();
+    modbus_->StartWrite();
   else
     bacnet_write(false, true, "Objekte schreiben");
 }
@@ -116,57 +117,19 @@ void frm_config::bacnet_write(bool conf, bool reg, const char* caption)
     global::OutputRegisters = output_before;
     // Every field is compared again with what the unit holds.
     if (conf) {
-      for (int i = 0; i < 73; ++i)
+      for (int i = 0; i < ConfigRegisterCount; ++i)
         txt_data_cfg_Change(i);
-      for (int i = 0; i < 32; ++i)
+      for (int i = 0; i < ConfigBitCount; ++i)
         chk_cfg_Click(i);
     }
     if (reg) {
-      for (int i = 0; i < 28; ++i)
+      for (int i = 0; i < InputRegisterTableSize; ++i)
         txt_data_in_Change(i);
-      for (int i = 0; i < 16; ++i)
+      for (int i = 0; i < InputBitCount; ++i)
         chk_input_Click(i);
     }
   }
   set_action_buttons(true);
-}
-
-void frm_config::modbus_write()
-{
-  port_message_shown_ = false;
-  InputRegsChanged = false;
-  bool configuration_changed = false;
-  for (int i = 0; i < 73; ++i) {
-    if (!marks::IsSet(txt_data_cfg[size_t(i)]))
-      continue;
-    configuration_changed = true;
-    // The clock display settings go with the clock registers, which are written after them.
-    if (i >= 28 && i <= 31)
-      for (int k = 0; k <= 5; ++k)
-        marks::Set(txt_data_in[size_t(k)], true);
-  }
-  for (QCheckBox* box : chk_cfg)
-    configuration_changed |= marks::IsSet(box);
-  if (configuration_changed) {
-    global::SequenceStep = 2;
-    global::StartRegister = 0;
-    forms::EnableTimer(Timer1);
-    ShowMsgWindow();
-  }
-  for (QLineEdit* box : txt_data_in)
-    InputRegsChanged |= marks::IsSet(box);
-  for (QCheckBox* box : chk_input)
-    if (marks::IsSet(box))
-      InputBitsChanged = true;
-  if (!configuration_changed && InputRegsChanged) {
-    global::SequenceStep = 5;
-    global::StartRegister = 512;
-    forms::EnableTimer(Timer2);
-    ShowMsgWindow();
-  } else if (!configuration_changed && !InputRegsChanged && InputBitsChanged) {
-    func_write_input_bits();
-    ShowMsgWindow();
-  }
 }
 
 void frm_config::cmd_netzwerkScan_Click()
@@ -229,11 +192,10 @@ void frm_config::chk_monitor_Click()
   if (chk_monitor->isChecked()) {
     const bool bacnet = global::DeviceType != 0;
     if (bacnet) {
-      forms::EnableTimer(tmr_bacMonitor);
+      timers::EnableTimer(tmr_bacMonitor);
       tmr_bacMonitor->setInterval(monitor::PollIntervalMs(global::BacnetSettings.PollCycle));
     } else {
-      port_message_shown_ = false;
-      forms::EnableTimer(Timer7);
+      modbus_->StartMonitor();
     }
     for (QWidget* w : std::initializer_list<QWidget*>{cmd_abbrechen, cmd_paramSchreiben, cmd_objektSchreiben,
                                                       cmd_auslesen, cmd_netzwerkScan, cmd_zielWaehlen})
@@ -261,15 +223,15 @@ void frm_config::chk_monitor_Click()
     return;
   }
 
-  Timer7->stop();
+  modbus_->StopMonitor();
   if (global::DeviceType != 0) {
     tmr_bacMonitor->stop();
-  } else if (MSComm1->PortOpen()) {
+  } else if (modbus_->PortOpen()) {
     cmd_abbrechen->setEnabled(true);
     func_red_field();
   }
   // A Modbus unit behind a closed port offers no action; the port's opening enables them.
-  const bool usable = global::DeviceType != 0 || MSComm1->PortOpen();
+  const bool usable = global::DeviceType != 0 || modbus_->PortOpen();
   cmd_abbrechen->setEnabled(usable);
   cmd_paramSchreiben->setEnabled(usable && global::AdminFlag == 1);
   cmd_objektSchreiben->setEnabled(usable && global::AdminFlag == 1);

@@ -8,6 +8,7 @@
 #include "gui/core/pc_clock.h"
 #include "gui/core/program_state.h"
 #include "gui/core/register_rows.h"
+#include "gui/core/timer_switch.h"
 #include "gui/core/window_design.h"
 #include "gui/forms/frm_config.h"
 #include "gui/forms/window_controls.h"
@@ -104,7 +105,7 @@ void frm_config::txt_data_cfg_Change(int i)
       box->setText("5");
       global::AnswerDelay = 5;
     }
-    AnswerDelayChanged = true;
+    modbus_->AnswerDelayChanged = true;
   }
   // A nested change may have replaced the text; the mark follows what the field shows now.
   const std::optional<double> shown = ReadNumber(box->text());
@@ -184,7 +185,7 @@ void frm_config::func_red_field()
 
   if (global::DeviceType == 0 && !chk_monitor->isChecked()) {
     // Without an open port there is nobody to read from or write to.
-    const bool usable = changed && MSComm1->PortOpen();
+    const bool usable = changed && modbus_->PortOpen();
     cmd_auslesen->setEnabled(usable);
     cmd_paramSchreiben->setEnabled(usable && global::AdminFlag == 1);
     cmd_objektSchreiben->setEnabled(usable && global::AdminFlag == 1);
@@ -199,7 +200,7 @@ void frm_config::func_red_field()
 void frm_config::reset_red_field(bool conf, bool reg)
 {
   if (conf) {
-    for (int i = 0; i < 73; ++i) {
+    for (int i = 0; i < ConfigRegisterCount; ++i) {
       marks::Set(txt_data_cfg[size_t(i)], false);
       if (cmb_cfg[size_t(i)])
         marks::Set(cmb_cfg[size_t(i)], false);
@@ -482,7 +483,7 @@ void frm_config::UpD_txt_cfg_MouseDown(int i, double, double y)
 {
   RepeatIndex = i;
   RepeatUp = y < UpD_txt_cfg[size_t(i)]->height() / 2.0;
-  forms::EnableTimer(Timer);
+  timers::EnableTimer(Timer);
 }
 
 void frm_config::UpD_txt_cfg_MouseMove(int i, double x, double y)

@@ -44,7 +44,7 @@ void frm_config::func_save_parameters()
     header.texts[i] = global::TextTable[i];
 
   params::ParameterSet set;
-  for (int i = 0; i < params::kRegisterCount; ++i) {
+  for (int i = 0; i < ConfigRegisterCount; ++i) {
     set.register_captions[size_t(i)] = lbl_cfg[size_t(i)]->text();
     set.register_texts[size_t(i)] = txt_data_cfg[size_t(i)]->text();
   }
@@ -79,7 +79,7 @@ void frm_config::func_load_parameters()
     MsgBox(read.message, MsgIcon::Exclamation);
     return;
   }
-  for (int i = params::kFirstLoadedRegister; i < params::kRegisterCount; ++i)
+  for (int i = params::kFirstLoadedRegister; i < ConfigRegisterCount; ++i)
     if (const std::optional<QString>& text = read.values->register_texts[size_t(i)])
       txt_data_cfg[size_t(i)]->setText(*text);
   for (int i = 0; i < params::kBitCount; ++i)

@@ -126,21 +126,21 @@ QPixmap unit_picture(int buttons, QSize size)
 void frm_config::build_window()
 {
   setWindowTitle(u8("ZOR17_RS485 Konfiguration 1.0.1"));
-  txt_data_cfg.assign(73, nullptr);
-  lbl_cfg.assign(73, nullptr);
-  cmb_cfg.assign(73, nullptr);
-  UpD_txt_cfg.assign(73, nullptr);
-  txt_data_in.assign(28, nullptr);
-  lbl_data_in.assign(28, nullptr);
-  cmb_in.assign(28, nullptr);
-  txt_data_out.assign(17, nullptr);
-  lbl_read_out.assign(17, nullptr);
-  lbl_in_val.assign(17, nullptr);
-  chk_cfg.assign(32, nullptr);
-  lbl_read_cfg_bit.assign(32, nullptr);
-  cmb_bit_cfg.assign(32, nullptr);
-  chk_input.assign(16, nullptr);
-  lbl_read_in_bit.assign(16, nullptr);
+  txt_data_cfg.assign(ConfigRegisterCount, nullptr);
+  lbl_cfg.assign(ConfigRegisterCount, nullptr);
+  cmb_cfg.assign(ConfigRegisterCount, nullptr);
+  UpD_txt_cfg.assign(ConfigRegisterCount, nullptr);
+  txt_data_in.assign(InputRegisterTableSize, nullptr);
+  lbl_data_in.assign(InputRegisterTableSize, nullptr);
+  cmb_in.assign(InputRegisterTableSize, nullptr);
+  txt_data_out.assign(OutputRegisterCount, nullptr);
+  lbl_read_out.assign(OutputRegisterCount, nullptr);
+  lbl_in_val.assign(OutputRegisterCount, nullptr);
+  chk_cfg.assign(ConfigBitCount, nullptr);
+  lbl_read_cfg_bit.assign(ConfigBitCount, nullptr);
+  cmb_bit_cfg.assign(ConfigBitCount, nullptr);
+  chk_input.assign(InputBitCount, nullptr);
+  lbl_read_in_bit.assign(InputBitCount, nullptr);
   lbl_cfg_val.assign(2, nullptr);
   Lbl_button.assign(12, nullptr);
   lbl_temp.assign(2, nullptr);
@@ -611,26 +611,14 @@ void frm_config::build_timers()
     return t;
   };
   Timer = timer("Timer", 250);
-  Timer1 = timer("Timer1", 400);
-  Timer2 = timer("Timer2", 200);
-  Timer4 = timer("Timer4", 50);
-  Timer5 = timer("Timer5", 10000);
-  Timer6 = timer("Timer6", 200);
-  Timer7 = timer("Timer7", 200);
   tmr_bacMonitor = timer("tmr_bacMonitor", 10000);
   connect(Timer, &QTimer::timeout, this, &frm_config::Timer_Timer);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
-  connect(Timer4, &QTimer::timeout, this, [this] { Timer4_Timer(); });
-  connect(Timer5, &QTimer::timeout, this, [this] { Timer5_Timer(); });
-  connect(Timer6, &QTimer::timeout, this, [this] { Timer6_Timer(); });
-  connect(Timer7, &QTimer::timeout, this, [this] { Timer7_Timer(); });
   connect(tmr_bacMonitor, &QTimer::timeout, this, &frm_config::tmr_bacMonitor_Timer);
 }
 
 void frm_config::connect_fields()
 {
-  for (int i = 0; i < 73; ++i) {
+  for (int i = 0; i < ConfigRegisterCount; ++i) {
     connect(txt_data_cfg[size_t(i)], &QLineEdit::textChanged, this, [this, i] { txt_data_cfg_Change(i); });
     txt_data_cfg[size_t(i)]->installEventFilter(this);
     if (QComboBox* box = cmb_cfg[size_t(i)])
@@ -643,20 +631,20 @@ void frm_config::connect_fields()
       connect(ud, &UpDownControl::MouseUp, this, [this, i] { UpD_txt_cfg_MouseUp(i); });
     }
   }
-  for (int i = 0; i < 28; ++i) {
+  for (int i = 0; i < InputRegisterTableSize; ++i) {
     connect(txt_data_in[size_t(i)], &QLineEdit::textChanged, this, [this, i] { txt_data_in_Change(i); });
     txt_data_in[size_t(i)]->installEventFilter(this);
     if (QComboBox* box = cmb_in[size_t(i)])
       connect(box, &QComboBox::currentIndexChanged, this, [this, i] { cmb_in_Click(i); });
   }
-  for (int i = 0; i < 17; ++i)
+  for (int i = 0; i < OutputRegisterCount; ++i)
     connect(txt_data_out[size_t(i)], &QLineEdit::textChanged, this, [this, i] { txt_data_out_Change(i); });
-  for (int i = 0; i < 32; ++i) {
+  for (int i = 0; i < ConfigBitCount; ++i) {
     connect(chk_cfg[size_t(i)], &QCheckBox::stateChanged, this, [this, i] { chk_cfg_Click(i); });
     if (QComboBox* box = cmb_bit_cfg[size_t(i)])
       connect(box, &QComboBox::currentIndexChanged, this, [this, i] { cmb_bit_cfg_Click(i); });
   }
-  for (int i = 0; i < 16; ++i)
+  for (int i = 0; i < InputBitCount; ++i)
     connect(chk_input[size_t(i)], &QCheckBox::stateChanged, this, [this, i] { chk_input_Click(i); });
 
   connect(cmd_auslesen, &QPushButton::clicked, this, &frm_config::cmd_auslesen_Click);

@@ -141,7 +141,7 @@ void frmState::Timer1SW_Timer()
 {
   // A transfer that still gets its answers is not cut off by the estimate: the window stays
   // full until it is done, or until the unit falls silent.
-  if (frm_config* config = frm_config::Existing(); config && config->ModbusSequenceBusy()) {
+  if (frm_config* config = frm_config::Existing(); config && config->Modbus().SequenceBusy()) {
     Timer1SW->setInterval(Timer2SW->interval());
     return;
   }
@@ -159,7 +159,7 @@ void frmState::CloseWindow()
   // Nothing sends on behind the window: no block is written again and again, and the
   // read-out below never starts under a write.
   if (config)
-    config->StopRequestTimers();
+    config->Modbus().StopRequestTimers();
   global::SequenceStep = 0;
   unload();
   // Read again after the write, unless the program ends now.
@@ -177,7 +177,7 @@ void frmState::Abbruch_Click()
 {
   global::SequenceStep = 0;
   if (frm_config* config = frm_config::Existing())
-    config->StopRequestTimers();
+    config->Modbus().StopRequestTimers();
   unload();
 }
 
@@ -199,7 +199,7 @@ void frmState::closeEvent(QCloseEvent* event)
     Timer2SW->stop();
     global::SequenceStep = 0;
     if (frm_config* config = frm_config::Existing())
-      config->StopRequestTimers();
+      config->Modbus().StopRequestTimers();
     loaded_ = false;
   }
   frm_config* config = frm_config::Existing();

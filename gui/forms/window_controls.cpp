@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
-#include <QTimer>
 
 UpDownControl::UpDownControl(QWidget* parent) : QWidget(parent)
 {
@@ -99,12 +98,6 @@ bool IsSet(const QWidget* control) { return control && control->palette().color(
 }  // namespace marks
 
 namespace forms {
-
-void EnableTimer(QTimer* timer)
-{
-  if (timer && !timer->isActive())
-    timer->start();
-}
 
 QString Indexed(const char* array, int index) { return QStringLiteral("%1_%2").arg(QString::fromUtf8(array)).arg(index); }
 

@@ -1,16 +1,13 @@
 // Small controls of the configuration program's forms that Qt has no exact match for: the
 // up/down button pair (its own limits, a click per half, and the pointer events that drive
 // the window's auto-repeat), the selection list that shows its entries whole, the round
-// status lamp, the change mark kept in a control's text colour, and the timer switch that
-// leaves a running timer alone.
+// status lamp and the change mark kept in a control's text colour.
 // User-interface thread only.
 #pragma once
 
 #include <QColor>
 #include <QComboBox>
 #include <QWidget>
-
-class QTimer;
 
 // Two stacked arrow halves beside a text box. The limits are read by the handlers at every
 // step; the control itself holds no value.
@@ -79,9 +76,6 @@ bool IsSet(const QWidget* control);
 }  // namespace marks
 
 namespace forms {
-
-// Starts a timer that is not running; a running timer keeps its phase.
-void EnableTimer(QTimer* timer);
 
 // Twips of the form designs to pixels.
 constexpr int Px(int twips) { return twips / 15; }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   bool all_loaded = true;
   params::ParameterSet set;
-  for (int i = params::kFirstLoadedRegister; i < params::kRegisterCount; ++i) {
+  for (int i = params::kFirstLoadedRegister; i < ConfigRegisterCount; ++i) {
     all_loaded &= read.values->register_texts[size_t(i)].has_value();
     set.register_texts[size_t(i)] = read.values->register_texts[size_t(i)].value_or(QString());
   }
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const params::ReadResult again = params::Read(params::Write(params::Header{}, set));
   if (!again.values)
     __builtin_trap();
-  for (int i = params::kFirstLoadedRegister; i < params::kRegisterCount; ++i)
+  for (int i = params::kFirstLoadedRegister; i < ConfigRegisterCount; ++i)
     if (read.values->register_texts[size_t(i)] &&
         again.values->register_texts[size_t(i)] != read.values->register_texts[size_t(i)])
       __builtin_trap();

@@ -29,7 +29,7 @@ params::Header header(bool modbus)
 params::ParameterSet sample()
 {
   params::ParameterSet set;
-  for (int i = 0; i < params::kRegisterCount; ++i) {
+  for (int i = 0; i < ConfigRegisterCount; ++i) {
     set.register_captions[size_t(i)] = QStringLiteral("Wert %1:").arg(i);
     set.register_texts[size_t(i)] = QString::number(i * 3 - 40);
   }
@@ -95,7 +95,7 @@ TEST(ParameterFile, ReadsBackTheThirdFieldsByPosition)
   const params::ReadResult read = params::Read(lines.join("\n"));
   ASSERT_TRUE(read.values) << read.message.toStdString();
   EXPECT_TRUE(read.message.isEmpty());
-  for (int i = 2; i < params::kRegisterCount; ++i)
+  for (int i = 2; i < ConfigRegisterCount; ++i)
     EXPECT_EQ(read.values->register_texts[size_t(i)],
               i == 6 ? "12" : i == 41 ? "7" : set.register_texts[size_t(i)]) << i;
   EXPECT_FALSE(read.values->register_texts[0]);
@@ -148,10 +148,10 @@ TEST(ParameterFile, ValuesThatAreNoNumbersAreLeftOut)
     ASSERT_TRUE(read.values) << c.why;
     EXPECT_EQ(read.values->register_texts[6], "99");
     const int index = c.line - 15;
-    if (index < params::kRegisterCount)
+    if (index < ConfigRegisterCount)
       EXPECT_FALSE(read.values->register_texts[size_t(index)]) << c.why;
     else
-      EXPECT_FALSE(read.values->bit_values[size_t(index - params::kRegisterCount)]) << c.why;
+      EXPECT_FALSE(read.values->bit_values[size_t(index - ConfigRegisterCount)]) << c.why;
     EXPECT_EQ(read.message, QString::fromUtf8("Diese Werte wurden nicht geladen; ihre Felder bleiben, wie sie "
                                               "waren:\r\n") +
                                 QString::fromUtf8(c.why));

@@ -355,11 +355,11 @@ private slots:
     w = frm_config::Instance();
     w->chk_monitor->setEnabled(true);
     w->chk_monitor->setChecked(true);
-    QVERIFY(w->Timer7->isActive());
+    QVERIFY(w->Modbus().Timer7->isActive());
     QVERIFY(!w->tmr_bacMonitor->isActive());
     w->tmr_bacMonitor_Timer();
     w->chk_monitor->setChecked(false);
-    QVERIFY(!w->Timer7->isActive());
+    QVERIFY(!w->Modbus().Timer7->isActive());
     w->cmd_auslesen_Click();
     QCOMPARE(backend.runs(), 0);
     QVERIFY(!QFile::exists(global::JobFilePath()));

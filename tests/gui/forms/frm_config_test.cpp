@@ -3,7 +3,7 @@
 // selection rules, key filters and stepping, factory values, the clock fields and the
 // English texts. Each page is also kept as a picture for review under the build folder.
 #include "form_fixture.h"
-#include "modbus_line.h"
+#include "support/modbus_line.h"
 
 #include "gui/core/local_address.h"
 #include "gui/core/pc_clock.h"
@@ -148,10 +148,10 @@ private slots:
     QVERIFY(!w->MenueMain[3]->isEnabled());
     QVERIFY(w->MenueMain[2]->isEnabled());
     QVERIFY(!shown(w->frames["frm_allg_3"]));
-    QCOMPARE(w->MSComm1->Settings(), QString("38400,N,8,1"));
-    QCOMPARE(w->MSComm1->InputMode(), 1);
-    QCOMPARE(w->MSComm1->CommPort(), 1);
-    QVERIFY(!w->MSComm1->PortOpen());
+    QCOMPARE(w->Modbus().MSComm1->Settings(), QString("38400,N,8,1"));
+    QCOMPARE(w->Modbus().MSComm1->InputMode(), 1);
+    QCOMPARE(w->Modbus().MSComm1->CommPort(), 1);
+    QVERIFY(!w->Modbus().MSComm1->PortOpen());
     // The lamp keeps its design colour, the clock fields stay hidden.
     QCOMPARE(w->Shape1->FillColor(), kYellow);
     QVERIFY(!shown(w->txt_data_in[0]));
@@ -290,7 +290,7 @@ private slots:
     frm_config::SetSerialLineFactory(nullptr);
     settle();
     // The buttons need an open port (a closed one is the Modbus window test's case).
-    QVERIFY(w->MSComm1->SetPortOpen(true) == mscomm::kNoError);
+    QVERIFY(w->Modbus().MSComm1->SetPortOpen(true) == mscomm::kNoError);
     w->func_red_field();
     QVERIFY(!w->cmd_auslesen->isEnabled());
     w->txt_data_cfg[40]->setText("1");
@@ -314,18 +314,18 @@ private slots:
     settle();
     w->cmd_paramSchreiben_Click();
     QCOMPARE(global::SequenceStep, 0);
-    QVERIFY(!w->Timer1->isActive() && !w->Timer2->isActive());
+    QVERIFY(!w->Modbus().Timer1->isActive() && !w->Modbus().Timer2->isActive());
 
     // A clock display setting goes out with the clock registers after it.
     w->txt_data_cfg[29]->setText("2");
     w->cmd_objektSchreiben_Click();
     QCOMPARE(global::SequenceStep, 2);
     QCOMPARE(global::StartRegister, int16_t(0));
-    QVERIFY(w->Timer1->isActive());
+    QVERIFY(w->Modbus().Timer1->isActive());
     for (int i = 0; i <= 5; ++i)
       QVERIFY(red(w->txt_data_in[size_t(i)]));
-    QVERIFY(w->InputRegsChanged);
-    w->Timer1->stop();
+    QVERIFY(w->Modbus().InputRegsChanged);
+    w->Modbus().Timer1->stop();
 
     settle();
     global::SequenceStep = 0;
@@ -333,9 +333,9 @@ private slots:
     w->cmd_paramSchreiben_Click();
     QCOMPARE(global::SequenceStep, 5);
     QCOMPARE(global::StartRegister, int16_t(512));
-    QVERIFY(w->Timer2->isActive());
-    QVERIFY(!w->Timer1->isActive());
-    w->Timer2->stop();
+    QVERIFY(w->Modbus().Timer2->isActive());
+    QVERIFY(!w->Modbus().Timer1->isActive());
+    w->Modbus().Timer2->stop();
   }
 
   void linkedControlsFollowTheText()
@@ -352,7 +352,7 @@ private slots:
     w->txt_data_cfg[33]->setText("0");
     QCOMPARE(w->txt_data_cfg[33]->text(), QString("5"));
     QCOMPARE(global::AnswerDelay, int16_t(5));
-    QVERIFY(w->AnswerDelayChanged);
+    QVERIFY(w->Modbus().AnswerDelayChanged);
     // No entry 9 in a two-entry list: the field keeps its colour.
     QVERIFY(!red(w->txt_data_cfg[20]));
     w->txt_data_cfg[20]->setText("9");
@@ -554,12 +554,15 @@ private slots:
     forms::SetEventLoopEnd([&] { ++loop_ends; });
     QWidget other;
     other.show();
-    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+    const modbus::Master& m = w->Modbus();
+    const QList<QTimer*> timers = {w->Timer, m.Timer1, m.Timer2, m.Timer4,
+                                   m.Timer5, m.Timer6, m.Timer7, w->tmr_bacMonitor};
+    for (QTimer* t : timers)
       t->start();
     w->ParMenueMain[5]->trigger();
     forms::SetEventLoopEnd(nullptr);
     QCOMPARE(loop_ends, 1);
-    for (QTimer* t : {w->Timer, w->Timer1, w->Timer2, w->Timer4, w->Timer5, w->Timer6, w->Timer7, w->tmr_bacMonitor})
+    for (QTimer* t : timers)
       QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
     QVERIFY(!w->isVisible());
     QVERIFY(!other.isVisible());

@@ -1,19 +1,24 @@
-// A serial line for the form tests with a small room unit behind it: every frame the
-// window writes is recorded, and when the unit is switched on it puts its answer (RTU or
-// ASCII, by the frame's first character) into the line's input, where the window's receive
+// A serial line for the Modbus master's tests with a small room unit behind it: every frame
+// the master writes is recorded, and when the unit is switched on it puts its answer (RTU or
+// ASCII, by the frame's first character) into the line's input, where the master's receive
 // poll finds it. The unit keeps 0x300 holding registers and coils. Nothing here sleeps; the
-// tests drive the window's timers by calling their handlers.
+// tests drive the master's timers by calling their handlers.
 #pragma once
 
 #include "gui/core/modbus_frame.h"
+#include "gui/core/modbus_master.h"
 #include "gui/core/mscomm.h"
+#include "gui/core/register_rows.h"
 #include "gui/core/wandeln.h"
 #include "support/socat_pair.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QTimer>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <functional>
 
 struct SimulatedUnit {
   int address = 1;
@@ -21,6 +26,30 @@ struct SimulatedUnit {
   std::array<uint16_t, 0x300> hr{};
   std::array<uint8_t, 0x300> co{};
   int writes = 0;
+
+  // The registers as the tests' read-out expects them: the factory values, a few of them
+  // negative or in tenths, and some input registers and bits set.
+  void hold_read_out_values()
+  {
+    for (const rows::ConfigRegisterRow& r : rows::ConfigRegisters()) {
+      const double raw = r.index >= 34 && r.index <= 42 ? r.factory * 10 : r.factory;
+      hr[size_t(r.index)] = uint16_t(int(std::lround(raw)) & 0xFFFF);
+    }
+    hr[33] = 5;
+    hr[34] = 215;     // 21,5
+    hr[35] = 0xFFCE;  // -5
+    hr[20] = 1;
+    for (int i = 7; i <= 27; ++i)
+      hr[size_t(0x200 + i)] = uint16_t(i);
+    hr[0x200 + 12] = 215;    // 21,5
+    hr[0x200 + 9] = 0xFF9C;  // -10
+    hr[0x200 + 26] = 2;
+    hr[0x200 + 27] = 1;
+    co[0] = 1;
+    co[31] = 1;
+    co[24] = 1;
+    co[0x100 + 3] = 1;
+  }
 
   static uint16_t crc(const QByteArray& bytes)
   {
@@ -134,10 +163,40 @@ public:
   }
   int InBufferCount() override { return int(inbox.size()); }
   QByteArray Input() override { return std::exchange(inbox, QByteArray()); }
+  void SetLostHandler(std::function<void(int error)> handler) override { lost_ = std::move(handler); }
+
+  // The device goes away under the open port: the line closes itself and says so.
+  void lose()
+  {
+    open_ = false;
+    if (lost_)
+      lost_(mscomm::kLineFailed);
+  }
 
 private:
   int port_ = 1;
   QString settings_ = "9600,N,8,1";
   int mode_ = 0;
   bool open_ = false;
+  std::function<void(int)> lost_;
 };
+
+// Runs the master's timers in a fixed order until nothing is left to do: the receive poll
+// when the line holds input, else the first running request timer. Gives the ticks it took.
+inline int pump(modbus::Master& master, ScriptedLine& line, int limit = 200)
+{
+  int ticks = 0;
+  for (; ticks < limit; ++ticks) {
+    if (line.InBufferCount() > 0)
+      master.Timer4_Timer();
+    else if (master.Timer1->isActive())
+      master.Timer1_Timer();
+    else if (master.Timer2->isActive())
+      master.Timer2_Timer();
+    else if (master.Timer6->isActive())
+      master.Timer6_Timer();
+    else
+      break;
+  }
+  return ticks;
+}
