@@ -30,7 +30,7 @@ int pdu_decode_list_element_request(pdu_buffer* buffer, ListElementRequest* requ
              [&] { return pdu_read_enumerated(buffer, 1, &request->property); },
              [&] { return read_index(buffer, 2, &request->array_index); },
              [&] {
-               return pdu_decode_property_value(buffer, &request->elements, 3, request->property, request->array_index);
+               return pdu_decode_list_elements(buffer, &request->elements, 3, request->property, request->array_index);
              });
 }
 

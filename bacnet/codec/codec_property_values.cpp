@@ -56,6 +56,8 @@ constexpr ListShape kWeek{TAG_DAILY_SCHEDULE_LIST, TAG_DAILY_SCHEDULE,
                           record_element<BACnetDailySchedule, pdu_decode_daily_schedule>};
 constexpr ListShape kStamps{TAG_TIMESTAMP_LIST, TAG_TIMESTAMP, record_element<BACnetTimeStamp, pdu_decode_timestamp>};
 constexpr ListShape kLog{TAG_LOG_BUFFER, TAG_LOG_RECORD, record_element<BACnetLogRecord, pdu_decode_log_record>};
+constexpr ListShape kActionCommands{TAG_ACTION_COMMAND_LIST, TAG_ACTION_COMMAND,
+                                    record_element<BACnetActionCommand, pdu_decode_action_command>};
 
 // One element into `element`, prepared for the element tag first.
 int decode_element(const ListShape& shape, pdu_buffer* buffer, BACnetValue* element)
@@ -175,9 +177,33 @@ int pdu_decode_weekly_schedule(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t
 int pdu_decode_timestamp_array(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kStamps, i, v, b, e); }
 int pdu_decode_log_buffer(int32_t i, BACnetValue* v, pdu_buffer* b, uint8_t e) { return decode_list(kLog, i, v, b, e); }
 
-int pdu_decode_property_value(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property, int32_t array_index)
+namespace {
+
+// A property without a decoder of its own is read generically.
+constexpr int kGeneric = PDU_MALFORMED;
+
+// The content by the decoder the property and the array index choose.
+int decode_by_property(pdu_buffer* content, BACnetValue* value, uint8_t ending, uint32_t property, int32_t array_index)
 {
-  if (!buffer || !value || array_index < -1)
+  for (const ListProperty& entry : kListProperties)
+    if (entry.property == property)
+      return entry.decode(array_index, value, content, ending);
+  for (const SingleProperty& entry : kSingleProperties) {
+    if (entry.property == property) {
+      value_free(value);
+      int result = value_init(value, entry.tag);
+      return result != 0 ? result : entry.decode(content, value);
+    }
+  }
+  return kGeneric;
+}
+
+// The value between opening and closing tag n, read by `specific` over the enclosed content
+// alone, and generically when that fails.
+template <class Specific>
+int decode_enclosed(pdu_buffer* buffer, BACnetValue* value, uint8_t n, Specific specific)
+{
+  if (!buffer || !value)
     return PDU_MALFORMED;
   int total = pdu_element_length_at(buffer);
   if (total < 2)
@@ -190,41 +216,47 @@ int pdu_decode_property_value(pdu_buffer* buffer, BACnetValue* value, uint8_t n,
 
   // The decoders see only the enclosed content.
   pdu_buffer content{buffer->data, start + 1, closing};
-  auto generic = [&] {
+  if (specific(&content) != 0) {
     content.pos = start + 1;
     value_free(value);
-    return pdu_decode_any_sequence(&content, value, closing - (start + 1));
-  };
-
-  int result = -1;
-  bool specific = false;
-  for (const ListProperty& entry : kListProperties) {
-    if (entry.property == property) {
-      specific = true;
-      result = entry.decode(array_index, value, &content, pdu_closing_tag(n));
-      break;
-    }
-  }
-  if (!specific) {
-    for (const SingleProperty& entry : kSingleProperties) {
-      if (entry.property == property) {
-        specific = true;
-        value_free(value);
-        result = value_init(value, entry.tag);
-        if (result == 0)
-          result = entry.decode(&content, value);
-        break;
-      }
-    }
-  }
-  if (!specific) {
-    if ((result = generic()) != 0)
+    if (int result = pdu_decode_any_sequence(&content, value, closing - (start + 1)))
       return result;
-  } else if (result != 0 && (result = generic()) != 0) {
-    return result;
   }
-
   // Whatever the decoder consumed, the parameters go on after the enclosed value.
   buffer->pos = closing;
   return pdu_decode_closing_tag(buffer, n);
+}
+
+// Arrays whose elements are lists of their own: a list request under an array index carries
+// elements of that list, as many as it likes (an action list takes action commands; a day of
+// the exception or weekly schedule takes events or daily schedules).
+const ListShape* indexed_elements(uint32_t property)
+{
+  switch (property) {
+  case PROP_ACTION: return &kActionCommands;
+  case PROP_EXCEPTION_SCHEDULE: return &kExceptions;
+  case PROP_WEEKLY_SCHEDULE: return &kWeek;
+  default: return nullptr;
+  }
+}
+
+}  // namespace
+
+int pdu_decode_property_value(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property, int32_t array_index)
+{
+  if (array_index < -1)
+    return PDU_MALFORMED;
+  return decode_enclosed(buffer, value, n, [&](pdu_buffer* content) {
+    return decode_by_property(content, value, pdu_closing_tag(n), property, array_index);
+  });
+}
+
+int pdu_decode_list_elements(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property, int32_t array_index)
+{
+  const ListShape* elements = indexed_elements(property);
+  if (!elements || array_index < 1)
+    return pdu_decode_property_value(buffer, value, n, property, array_index);
+  return decode_enclosed(buffer, value, n, [&](pdu_buffer* content) {
+    return decode_list(*elements, -1, value, content, pdu_closing_tag(n));
+  });
 }

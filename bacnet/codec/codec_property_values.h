@@ -12,6 +12,12 @@
 // tag n. 0, 8, 1 or 1001.
 int pdu_decode_property_value(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property,
                               int32_t array_index);
+// The elements of AddListElement and RemoveListElement, as pdu_decode_property_value reads
+// them, except under an array index of an array whose elements are lists (the action lists,
+// the days of the exception and weekly schedules): then every element up to the closing tag,
+// as a list of that list's elements.
+int pdu_decode_list_elements(pdu_buffer* buffer, BACnetValue* value, uint8_t n, uint32_t property,
+                             int32_t array_index);
 
 // The list and array readers of the properties with list values. Each reads, up to the
 // octet `ending` or the end of the data, the whole list (index -1), the array length

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bacnet/binding/address_binding.h"
+#include "bacnet/codec/codec_primitives.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/property_access.h"
 #include "bacnet/objects/property_internal.h"
@@ -71,10 +72,20 @@ constexpr int kPropertyIsNotAList = kErrorPropertyIsNotAList + 1;
 
 bool equal(const BACnetValue& a, const BACnetValue& b) { return value_compare(&a, &b) == 0; }
 
-int find(const BACnetValueArray* array, const BACnetValue& element)
+// Equal in every field, not only in the keys a sorted list orders by: the same octets on the wire.
+bool same_octets(const BACnetValue& a, const BACnetValue& b)
+{
+  Owned<pdu_buffer, pdu_buffer_free> wa, wb;
+  return pdu_encode_value(wa.get(), &a, -1) == 0 && pdu_encode_value(wb.get(), &b, -1) == 0 && wa->pos == wb->pos &&
+         std::memcmp(wa->data, wb->data, wa->pos) == 0;
+}
+
+using Sameness = bool (*)(const BACnetValue&, const BACnetValue&);
+
+int find(const BACnetValueArray* array, const BACnetValue& element, Sameness same = equal)
 {
   for (uint32_t i = 0; array && i < array->used; ++i)
-    if (equal(array->elements[i], element))
+    if (same(array->elements[i], element))
       return int(i);
   return -1;
 }
@@ -334,7 +345,10 @@ int object_ExtractListElements(ObjectRecord* record, uint32_t, uint32_t type, ui
     list = list_of(object_value(record, property), 0, false);
     break;
   }
-  int at = find(list, *element);
+  // The lists kept in the order added may hold events on one day or commands to one property
+  // that differ only beyond those keys; a removal takes the one equal to the element given.
+  bool appended = rule->kind == ListKind::Appended || rule->kind == ListKind::ActionList;
+  int at = find(list, *element, appended ? same_octets : equal);
   if (at < 0)
     return PROPERTY_OTHER;
   object_list_erase(list, uint32_t(at));

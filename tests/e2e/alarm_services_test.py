@@ -22,6 +22,14 @@ WEDNESDAYS = {"date": {"type": 101, "value": {"month": 12, "week": 255, "wday": 
               "events": [{"time": "2026-01-01T06:00:00", "value": {"type": 4, "value": 21.5}}], "priority": 5}
 
 
+
+def event(month, hour, priority, value=None):
+    """An exception on the first Sunday of the month, switching at the hour."""
+    return {"date": {"type": 101, "value": {"month": month, "week": 1, "wday": 7}},
+            "events": [{"time": f"2026-01-01T{hour:02}:00:00", "value": value or {"type": 4, "value": 20.0}}],
+            "priority": priority}
+
+
 def write(obj, prop, tag, value, **extra):
     return {"op": "writeProperty", **obj, "property": prop, "tag": tag, "value": value, **extra}
 
@@ -132,6 +140,15 @@ class AlarmServices(unittest.TestCase):
                 {"op": "readProperty", **SCHEDULE1, "property": 38},
                 {"op": "removeListElement", **SCHEDULE1, "property": 38, "index": 3, "events": [WEDNESDAYS]},
                 {"op": "readProperty", **SCHEDULE1, "property": 38},
+                # Several events under one index: all of them or none; a removal takes the event
+                # equal in every field, not another on its day.
+                {"op": "addListElement", **SCHEDULE1, "property": 38, "index": 1,
+                 "events": [event(7, 7, 3), event(7, 9, 4), event(8, 10, 5)]},
+                {"op": "addListElement", **SCHEDULE1, "property": 38, "index": 1,
+                 "events": [event(9, 6, 6), event(9, 8, 6, {"type": 7, "value": "an"})]},
+                {"op": "removeListElement", **SCHEDULE1, "property": 38, "index": 1, "events": [event(7, 9, 4)]},
+                {"op": "removeListElement", **SCHEDULE1, "property": 38, "index": 1, "events": [event(8, 23, 16)]},
+                {"op": "readProperty", **SCHEDULE1, "property": 38},
             )
         finally:
             path = lab.close()
@@ -143,15 +160,20 @@ class AlarmServices(unittest.TestCase):
         self.assertEqual(out[5]["ok"]["values"], [{"type": 2, "value": 2}])
         # An exception goes in under a day's index and comes out again; without the index it is
         # refused.
-        self.assertEqual([o["op"] for o in out[6:] if "ok" in o], ["createObject", "addListElement", "readProperty",
+        self.assertEqual([o["op"] for o in out[6:12] if "ok" in o], ["createObject", "addListElement", "readProperty",
                                                                   "removeListElement", "readProperty"])
         [events] = out[9]["ok"]["values"]
         self.assertEqual([(e["date"]["value"], e["priority"]["value"], [t["value"]["value"] for t in e["events"]])
                           for e in events["value"]], [(WEDNESDAYS["date"]["value"], 5, [21.5])])
         self.assertEqual(out[11]["ok"]["values"], [{"type": 114, "value": []}])
+        self.assertEqual([list(o) for o in out[12:16]], [["op", "ok"], ["op", "error", "errorClass", "errorCode"],
+                                                         ["op", "ok"], ["op", "error", "errorClass", "errorCode"]])
+        [events] = out[16]["ok"]["values"]
+        self.assertEqual([(e["date"]["value"]["month"], e["priority"]["value"], len(e["events"]))
+                          for e in events["value"]], [(7, 3, 1), (8, 5, 1)])
         errors = capture.fields(path, "bacapp.confirmed_service", "bacapp.error_class", "bacapp.error_code",
                                 display_filter=f"ip.src == {lab.ip_a} && bacapp.type == 5")
-        self.assertEqual(errors, [("8", "2", "9"), ("9", "2", "0"), ("8", "2", "42")])
+        self.assertEqual(errors, [("8", "2", "9"), ("9", "2", "0"), ("8", "2", "42"), ("8", "2", "47"), ("9", "2", "0")])
         detail = capture.tshark(path, "-V", "-Y", f"ip.src == {lab.ip_a} && bacapp.type == 5 && "
                                                   "bacapp.confirmed_service == 8")
         self.assertIn("first failed element number: (Unsigned) 2", detail)

@@ -202,11 +202,15 @@ std::string destination(const std::string& device, const std::string& days = "82
 TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
 {
   const std::string kClass1 = "0C 03 C0 00 01 19 66 ", kCalendar = "0C " + kCalendar0 + " 19 17 ",
-                    kAlarmValues = "0C 04 C0 00 01 19 27 ", kExceptions = "0C 04 40 00 01 19 26 ";
+                    kAlarmValues = "0C 04 C0 00 01 19 27 ", kExceptions = "0C 04 40 00 01 19 26 ",
+                    kTuesday = "0C 04 40 00 01 19 7B 29 02 ";
   const std::string device100 = "02 00 00 64", device200 = "02 00 00 C8";
   // Christmas Eve from six at 21.5, priority 5; New Year without time values.
   const std::string christmas = "0E 0C 7E 0C 18 FF 0F 2E B4 06 00 00 00 44 41 AC 00 00 2F 39 05",
                     new_year = "0E 0C 7F 01 01 FF 0F 2E 2F 39 05";
+  const std::string christmas_at_4 = christmas.substr(0, christmas.size() - 2) + "04",
+                    new_year_at_0 = new_year.substr(0, new_year.size() - 2) + "00",
+                    seven = "0E B4 07 00 00 00 44 41 AC 00 00 0F";
   // What each list holds before: device 100 the only recipient of the class, one date, one
   // alarm value, one exception.
   EXPECT_EQ(ask(8, kClass1 + "3E " + destination(device100) + " 3F"), answer("20", "08"));
@@ -234,6 +238,16 @@ TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
        19, 1, 39},
       {"an exception never there", 9, kExceptions + "29 01 3E " + new_year + " 3F", "09 0E 91 02 91 00 0F 19 01", 17, 1,
        38},
+      // The exception on that day differs from the one there in its priority alone.
+      {"an exception like the one there", 9, kExceptions + "29 01 3E " + christmas_at_4 + " 3F",
+       "09 0E 91 02 91 00 0F 19 01", 17, 1, 38},
+      // Under an index every element counts, not only the first.
+      {"the exception there and one never there", 9, kExceptions + "29 01 3E " + christmas + " " + new_year + " 3F",
+       "09 0E 91 02 91 00 0F 19 02", 17, 1, 38},
+      {"a new exception and one at priority 0", 8, kExceptions + "29 01 3E " + new_year + " " + new_year_at_0 + " 3F",
+       "08 0E 91 02 91 25 0F 19 02", 17, 1, 38},
+      {"Tuesday at seven twice", 8, kTuesday + "3E " + seven + " " + seven + " 3F", "08 0E 91 02 91 00 0F 19 02", 17,
+       1, 123},
   };
   for (const Case& c : cases) {
     OwnedValue before, after;
@@ -241,9 +255,15 @@ TEST_F(ListServices, AFailedRequestLeavesTheListAsItWas)
     EXPECT_EQ(ask(c.choice, c.request), answer("50", c.answer)) << c.name;
     ASSERT_EQ(object_GetObjectProperty(-1, kOwn, c.type, c.instance, c.property, -1, after.get()), 0) << c.name;
     ASSERT_NE(value_array(after.get()), nullptr) << c.name;
-    EXPECT_EQ(value_array(after.get())->used, 1u) << c.name;
+    EXPECT_EQ(value_array(after.get())->used, c.property == 123 ? 7u : 1u) << c.name;  // the week's days
     EXPECT_EQ(value_compare(before.get(), after.get()), 0) << c.name;
   }
+  // Under an index, two events in one request are both stored.
+  const std::string new_year_at_6 = new_year.substr(0, new_year.size() - 2) + "06";
+  EXPECT_EQ(ask(8, kExceptions + "29 01 3E " + new_year + " " + new_year_at_6 + " 3F"), answer("20", "08"));
+  OwnedValue exceptions;
+  ASSERT_EQ(object_GetObjectProperty(-1, kOwn, 17, 1, 38, -1, exceptions.get()), 0);
+  EXPECT_EQ(value_array(exceptions.get())->used, 3u);
 }
 
 }  // namespace
