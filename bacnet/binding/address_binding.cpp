@@ -192,6 +192,20 @@ bool has_local_entry(int32_t instance, uint32_t network)
   });
 }
 
+// The marker of a device set up on a network without a MAC of its own. An empty MAC names no
+// station, so several devices set up on one network each keep a marker of their own, in the
+// order they came; none takes another's place.
+int add_marker(uint32_t network, int32_t instance)
+{
+  AddressBindingEntry e;
+  e.local = 1;
+  e.instance = instance;
+  e.address.network = network;
+  auto after = [](const BACnetAddress& k, const AddressBindingEntry& x) { return address_less(k, x.address); };
+  auto position = std::upper_bound(g.addresses.begin(), g.addresses.end(), e.address, after);
+  return insert_entry(g.addresses, position, e) ? 0 : -1;
+}
+
 // A local device set up on a network without a MAC of its own (the remote API's device
 // set-up) lives on the port of that network. Its record keeps an address requests can go to:
 // the one it has, else the port's station; an empty MAC names no station, and requests to it
@@ -207,9 +221,15 @@ int add_local_device_without_station(uint8_t max_apdu_code, int32_t instance, ui
     return -1;
   if (has_local_entry(instance, network))
     return 0;
-  BACnetAddress marker{};
-  marker.network = network;
-  return upsert_address(marker, instance, 1);
+  return add_marker(network, instance);
+}
+
+// A device set up without a station of its own: its entry on the network is a marker.
+bool without_station(int32_t instance)
+{
+  return instance != g.own && std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+           return e.local && e.instance == instance && e.address.mac_len == 0;
+         });
 }
 
 int set_enumerated(BACnetValue* value, uint32_t n) { return value_set_enumerated(&n, value) == 0 ? 0 : kResultOther; }
@@ -457,6 +477,24 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
     return address_binding_get_local_instance(nullptr);
   BACnetAddress a = address_binding_from_value(*address);
   return address_binding_get_local_instance(&a);
+}
+
+int address_binding_station_devices(int32_t instance, std::vector<int32_t>* out)
+{
+  out->clear();
+  DRIVER_LOCK_SCOPE();
+  if (instance != g.own && !without_station(instance))
+    return 0;
+  try {
+    out->push_back(g.own);
+    for (int32_t device : g.local_ports)
+      if (without_station(device) && std::find(out->begin(), out->end(), device) == out->end())
+        out->push_back(device);
+  } catch (const std::bad_alloc&) {
+    out->clear();
+    return -1;
+  }
+  return 0;
 }
 
 int address_binding_is_local_device(int32_t instance)

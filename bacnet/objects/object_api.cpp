@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -201,13 +203,15 @@ constexpr uint32_t kLastAnalogType = OBJECT_ANALOG_VALUE;
 
 // One try: the entry with a private copy of the name goes to the analog (types 0-2) or the
 // binary queue (3-5), which then owns the copy. -1 when full (or without memory).
-int queue_registration(uint32_t owner, BACnetObjectId object, const char* name)
+int queue_registration(uint32_t owner, BACnetObjectId object, const char* name,
+                       const std::shared_ptr<std::promise<int>>& made)
 {
   ObjectRegistration entry;
   entry.owner = owner;
   entry.type = object.type;
   entry.instance = object.instance;
   entry.unused[1] = 1;
+  entry.made = made;
   if (name && !(entry.name = strdup(name)))
     return -1;
   int rc = object.type <= kLastAnalogType ? object_QueueAnalogUpdate(&entry) : object_QueueBinaryUpdate(&entry);
@@ -233,9 +237,38 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
   }
 }
 
+// Whether the stack thread made the object; a stop of the stack ends the wait.
+int await_made(std::future<int>& made)
+{
+  while (made.wait_for(kRegistrationRetry) != std::future_status::ready) {
+    std::lock_guard<std::mutex> held(g_wait_mutex);
+    if (g_stopping)
+      return -1;
+  }
+  return made.get();
+}
+
+// A device set up at the own device's station must not put an object that a device before it
+// there holds, and only the stack thread, which owns the objects, can tell: such a put waits for
+// its verdict. Any other put returns once queued, and the object is made later.
 int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 {
-  return until_room([&] { return queue_registration(device, object, name); }, kRegistrationRetry);
+  std::vector<int32_t> station;
+  std::shared_ptr<std::promise<int>> made;
+  std::future<int> outcome;
+  if (address_binding_station_devices(int32_t(device), &station) != 0)
+    return -1;
+  if (!station.empty() && station.front() != int32_t(device)) {
+    try {
+      made = std::make_shared<std::promise<int>>();
+      outcome = made->get_future();
+    } catch (const std::exception&) {
+      return -1;
+    }
+  }
+  if (until_room([&] { return queue_registration(device, object, name, made); }, kRegistrationRetry) != 0)
+    return -1;
+  return made ? await_made(outcome) : 0;
 }
 
 bool may_put(uint32_t device, BACnetObjectId object)

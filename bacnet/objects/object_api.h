@@ -39,8 +39,8 @@ int object_api_init(const DriverContext* context, ObjectApiValueChangeFunction v
 int object_api_destroy();
 // The remote API's broadcasts of the events 703 and 706; null sends none.
 void object_api_set_broadcasters(ObjectApiValueChangeFunction value_event, ObjectApiEventFunction object_event);
-// Ends the waits for room in the object database's queues: every waiting and later put or
-// write gives -1 until the next init. Called when the stack stops.
+// Ends the waits for room in the object database's queues and for a put's object: every
+// waiting and later put or write gives -1 until the next init. Called when the stack stops.
 void object_api_stop_waits();
 
 // ---- Clients -------------------------------------------------------------------------------
@@ -53,7 +53,10 @@ int object_api_unregister_client(uint32_t client_id);
 // ---- Objects -------------------------------------------------------------------------------
 // Queues the object (types 0-5 of a local device) for the stack thread, which creates it when
 // missing and names it, and binds the client's handle to it. 0, or -1 (before anything is
-// queued when the device is not local, the type above 5 or the instance above 4194302).
+// queued when the device is not local, the type above 5 or the instance above 4194302). A
+// device set up at the own device's station waits until the stack thread has made the object,
+// and gets -1, with nothing bound, when a device before it there (the own device first) holds
+// one of that identifier.
 int object_api_put_object(uint32_t device, BACnetObjectId object, const char* name, uint32_t client_id,
                           uint32_t handle);
 // The same, and the client's value registration of the object's present value, under a new

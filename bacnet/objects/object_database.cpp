@@ -61,21 +61,47 @@ void set_text(ObjectRecord* record, uint32_t property, const char* text)
     object_PropertyFunction(-1, 0, record, property, -1, PROPERTY_WRITE, v.get(), 0);
 }
 
+void tell(ObjectRegistration& entry, int outcome)
+{
+  if (entry.made)
+    entry.made->set_value(outcome);
+  entry.made.reset();
+}
+
+// A request reaching the station finds an object at the first device there that holds it (the
+// own device first, then the set-up devices in the order they came), so a device after one that
+// holds the identifier could never be reached under it.
+bool shadowed_at_station(const ObjectRegistration& entry)
+{
+  for (uint32_t device : object_StationDevices(entry.owner)) {
+    if (device == entry.owner)
+      return false;
+    if (object_Find(device, entry.type, entry.instance))
+      return true;
+  }
+  return false;
+}
+
 // Applies the registrations, oldest first; one whose object cannot be made ends the drain
 // until the next pass.
 void drain_registrations(RegistrationQueue& queue, uint32_t first_type, uint32_t last_type)
 {
   ObjectRegistration entry;
   while (take_registration(queue, &entry)) {
-    ObjectRecord* record = object_Find(entry.owner, entry.type, entry.instance);
-    if (!record)
-      record = object_CreateObject(entry.owner, entry.type, entry.instance);
+    ObjectRecord* record = nullptr;
+    bool refused = shadowed_at_station(entry);
+    if (!refused) {
+      record = object_Find(entry.owner, entry.type, entry.instance);
+      if (!record)
+        record = object_CreateObject(entry.owner, entry.type, entry.instance);
+    }
     if (record && entry.type >= first_type && entry.type <= last_type) {
       set_text(record, PROP_OBJECT_NAME, entry.name);
       set_text(record, PROP_DESCRIPTION, entry.description);
     }
     free_texts(entry);
-    if (!record)
+    tell(entry, record ? 0 : -1);
+    if (!record && !refused)
       return;
   }
 }
@@ -139,8 +165,10 @@ int object_Shutdown()
   while (object_DequeueWrite(&write) == 0)
     value_free(&write.value);
   ObjectRegistration entry;
-  while (take_registration(g.analog, &entry) || take_registration(g.binary, &entry))
+  while (take_registration(g.analog, &entry) || take_registration(g.binary, &entry)) {
     free_texts(entry);
+    tell(entry, -1);
+  }
   address_binding_clear();
   if (g.save)
     g.save(g.local_instance);

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
+#include <memory>
 
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/device_object.h"
@@ -18,7 +20,9 @@ inline constexpr int kObjectLogOption = 16;
 
 // A registration of an API client's object: created when missing; for the analog and binary
 // types the present texts become its object name and description. The texts are private
-// copies (or null) that the queue takes over.
+// copies (or null) that the queue takes over. An object that a device before the owner at its
+// station holds is not made: a request reaching the station would find that one instead.
+// `made`, when a requester waits, receives the outcome: 0 the object is there, -1 it is not.
 struct ObjectRegistration {
   uint32_t owner = 0;
   uint32_t type = 0;
@@ -26,6 +30,7 @@ struct ObjectRegistration {
   uint32_t unused[2] = {};
   char* name = nullptr;
   char* description = nullptr;
+  std::shared_ptr<std::promise<int>> made;
 };
 
 // An update of an API client's object: a non-zero reliability, or else the value.

@@ -60,10 +60,24 @@ bool out_of_service(ObjectRecord* record)
 uint32_t object_GetErrorClass() { return g_error_class; }
 void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
 
+std::vector<uint32_t> object_StationDevices(uint32_t owner)
+{
+  std::vector<int32_t> devices;
+  auto hook = object_hooks().station_devices;
+  if (!hook || hook(int32_t(owner), &devices) != 0 || devices.size() < 2)
+    return {};
+  return std::vector<uint32_t>(devices.begin(), devices.end());
+}
+
 ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance)
 {
-  if (type != OBJECT_DEVICE)
+  if (type != OBJECT_DEVICE) {
+    if (!object_Find(owner, type, instance))
+      for (uint32_t device : object_StationDevices(owner))
+        if (object_Find(device, type, instance))
+          return {device, instance};
     return {owner, instance};
+  }
   if (instance == DEVICE_WILDCARD_INSTANCE) {
     auto local = object_hooks().get_local_instance;
     int32_t own = local ? local(nullptr) : int32_t(owner);

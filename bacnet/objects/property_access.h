@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/value/value_types.h"
@@ -40,12 +41,17 @@ struct ObjectTarget {
   uint32_t owner = 0;
   uint32_t instance = 0;
 };
+// Devices set up on a port's network share the port's station with the own device, so the
+// address alone cannot tell which of them a request is for; the identifier can.
 // For a Device identifier: the wildcard instance stands for the own device; and a Device object
 // that the addressed device does not hold is looked for under its own instance, where every
-// local device's Device object is kept. Devices set up on a port's network share the port's
-// station, so the address alone cannot tell which of them a request is for; the identifier can.
-// Any other object stays as named. Resolving a resolved target changes nothing.
+// local device's Device object is kept. Any other object that the addressed device does not
+// hold belongs to the first device at its station that holds it, in the order the devices
+// came. Resolving a resolved target changes nothing.
 ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance);
+// The local devices at the station `owner` shares with others, the own device first, then in
+// the order they were set up; empty when it shares its station with no device (object hooks).
+std::vector<uint32_t> object_StationDevices(uint32_t owner);
 
 // Error class of the last network read or write: 1 when the object was not found, else 2.
 uint32_t object_GetErrorClass();

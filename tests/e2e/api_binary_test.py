@@ -71,9 +71,9 @@ class Lab:
         out, _ = proc.communicate(timeout=60)
         return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
-    def who_is(self, instance):
-        """The I-Am answers to a Who-Is of that one instance that host b broadcasts."""
-        proc = node_peer.start(self.b, "discover.js", "10.111.1.255", instance, instance, 800)
+    def who_is(self, instance, high=None):
+        """The I-Am answers to a Who-Is of that one instance (or up to `high`) that host b broadcasts."""
+        proc = node_peer.start(self.b, "discover.js", "10.111.1.255", instance, high or instance, 800)
         out, _ = proc.communicate(timeout=30)
         return [(line["iAm"], line["address"]) for line in map(json.loads, out.splitlines()) if "iAm" in line]
 
@@ -287,6 +287,34 @@ class BinaryApi(unittest.TestCase):
                                         "</PROPERTY></REQUEST>", timeout=5),
                                  f"<ACK><DEVICE>{OWN + 1}</DEVICE>{device}<PROPERTY>77</PROPERTY>"
                                  "<VALUE><TYPE>7</TYPE><DATA>Raum 12</DATA></VALUE></ACK>")
+                # Its other objects as well, where the own device holds none of that identifier.
+                put = c.call(308, u32(OWN + 1) + u32(ANALOG_VALUE) + u32(1) + string("Zuluft") + u32(client)).fields()
+                handle, result = put.u32(), put.i32()
+                self.assertEqual(result, 0)
+                self.assertEqual(c.call(305, u32(client) + u32(handle) + u32(0) + blob(in_tag0(real(19.5)))).payload,
+                                 u32(0))
+                outcomes = setup.peer_calls(
+                    {"op": "readProperty", "type": ANALOG_VALUE, "instance": 1, "property": PRESENT_VALUE},
+                    {"op": "readProperty", "type": ANALOG_VALUE, "instance": 1, "property": OBJECT_NAME})
+                self.assertEqual([o["ok"]["values"] for o in outcomes],
+                                 [[{"type": 4, "value": 19.5}], [{"type": 7, "value": "Zuluft"}]], outcomes)
+                av1 = "<OBJECTIDENTIFIER><OBJECTTYPE>2</OBJECTTYPE><INSTANCE>1</INSTANCE></OBJECTIDENTIFIER>"
+                self.assertEqual(c.text(f"xml:readProperty<REQUEST><DEVICE>{OWN + 1}</DEVICE>{av1}<PROPERTY>77"
+                                        "</PROPERTY></REQUEST>", timeout=5),
+                                 f"<ACK><DEVICE>{OWN + 1}</DEVICE>{av1}<PROPERTY>77</PROPERTY>"
+                                 "<VALUE><TYPE>7</TYPE><DATA>Zuluft</DATA></VALUE></ACK>")
+                self.assertEqual(c.text(f"{OWN + 1} get:2.1.85", timeout=5), "19.500000")
+                read = c.call(304, u32(client) + u32(handle) + u8(0), timeout=5).fields()
+                self.assertEqual((read_tag0_value(read.blob())[0], read.u32(), read.i32()), (19.5, 0, 0))
+                # A second device set up on the network: an identifier a device before it at the
+                # station holds is refused, and a Who-Is finds all three devices.
+                self.assertEqual(c.call(301, u32(1) + u32(OWN + 2) + b"".join(string(t) for t in texts)).payload,
+                                 u32(0))
+                # The own device holds analog-input 2, device OWN + 1 analog-value 1.
+                for device, held, instance in ((OWN + 1, ANALOG_INPUT, 2), (OWN + 2, ANALOG_VALUE, 1)):
+                    self.assertEqual(c.call(302, u32(device) + u32(held) + u32(instance) + string("x") + u32(client) +
+                                            u32(81)).payload, u32(0xFFFFFFFF), device)
+                self.assertEqual(sorted(setup.who_is(OWN, OWN + 2)), [(i, setup.ip_a) for i in (OWN, OWN + 1, OWN + 2)])
                 # The wildcard is no device's instance.
                 self.assertEqual(c.call(301, u32(1) + u32(4194303) + b"".join(string(t) for t in texts)).payload,
                                  u32(0xFFFFFFFF))

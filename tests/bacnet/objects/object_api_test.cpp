@@ -188,3 +188,39 @@ TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
   ASSERT_EQ(second.wait_for(std::chrono::seconds(2)), std::future_status::ready);
   EXPECT_EQ(second.get(), -1);
 }
+
+TEST_F(ObjectApi, APutIsRefusedWhenADeviceBeforeItAtItsStationHoldsTheObject)
+{
+  BACnetAddress no_mac{};
+  no_mac.network = 1;
+  for (int32_t device : {5000, 6000})
+    ASSERT_EQ(address_binding_add_local_port(3, device, &no_mac), 0);
+  ObjectHooks hooks = object_hooks();
+  hooks.station_devices = address_binding_station_devices;
+  object_set_hooks(&hooks);
+  struct Row {
+    uint32_t device;
+    BACnetObjectId object;
+    int result;
+  } rows[] = {
+      {kOwner, {OBJECT_ANALOG_VALUE, 1}, 0},  {5000, {OBJECT_ANALOG_VALUE, 1}, -1},  // the own device holds it
+      {5000, {OBJECT_ANALOG_VALUE, 2}, 0},    {5000, {OBJECT_ANALOG_VALUE, 2}, 0},   // its own, again
+      {6000, {OBJECT_ANALOG_VALUE, 2}, -1},   {6000, {kBinaryInput, 2}, 0},
+      {5000, {kBinaryInput, 2}, 0},  // the later device's stays, found only under that device
+      {kOwner, {OBJECT_ANALOG_VALUE, 2}, 0},  // the own device is found first
+  };
+  uint32_t id = client(), handle = 0;
+  for (const Row& row : rows) {
+    ++handle;
+    // The put waits for the stack thread's verdict, which this thread plays.
+    auto put = std::async(std::launch::async,
+                          [&] { return object_api_put_object(row.device, row.object, "x", id, handle); });
+    while (put.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+      object_Poll();
+    EXPECT_EQ(put.get(), row.result) << row.device << " " << row.object.instance;
+    // A refused put binds no handle and makes no object.
+    object_Poll();  // the own device's put does not wait for its object
+    EXPECT_EQ(object_api_delete_object(id, handle), row.result);
+    EXPECT_EQ(object_Find(row.device, row.object.type, row.object.instance) != nullptr, row.result == 0);
+  }
+}

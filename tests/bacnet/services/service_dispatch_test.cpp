@@ -7,6 +7,7 @@
 
 using namespace clienttest;
 using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -95,6 +96,16 @@ TEST_F(Services, WhoIsWithoutLimitsIsAnsweredWithTheOwnIAm)
   EXPECT_EQ(t.malformed, 0) << t.diagnostics;
   ASSERT_EQ(t.fields.size(), 1u);
   EXPECT_EQ(t.fields[0], "0\t4711\t1417");
+
+  // Devices set up on the port's network without a station of their own answer as well.
+  BACnetAddress no_mac{};
+  no_mac.network = own.network;
+  for (int32_t instance : {5000, 6000})
+    ASSERT_EQ(address_binding_add_local_port(3, instance, &no_mac), 0);
+  receive("10 08", peer);
+  step();
+  EXPECT_THAT(take_hex(), UnorderedElementsAre(kOwnIAm, "10 00 C4 02 00 13 88 22 01 E0 91 00 22 05 89",
+                                               "10 00 C4 02 00 17 70 22 01 E0 91 00 22 05 89"));
 }
 
 TEST_F(Services, WhoIsRangeDecidesWhetherTheDeviceAnswers)
