@@ -7,8 +7,10 @@ libraries in bacnet/CMakeLists.txt, backend_core's in backend/CMakeLists.txt and
 gui_core, gui_forms and the ZOR17-RS485 program (the files directly in gui/) in
 gui/CMakeLists.txt. A file of a layer may include its own layer and every layer its library
 reaches through those lines. Includes count in either spelling, "..." or <...>, when they name
-a file of the project's own folders; any other include is a system or library header.
+a file of the project's own folders, and so does a "..." include written relative to the
+including file ("../forms/x.h"); any other include is a system or library header.
 """
+import os
 import pathlib
 import re
 import sys
@@ -16,7 +18,7 @@ import sys
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 TOPS = ("bacnet", "backend", "gui")
 LINK = re.compile(r"target_link_libraries\(\s*([\w-]+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^)]*)\)")
-INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]')
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
 
 
 def layer_of(target):
@@ -57,6 +59,20 @@ def layer_of_path(relative):
     return "/".join(parts[:2])
 
 
+def project_file(relative, delimiter, name):
+    """The file of the project's own folders that an include in `relative` names, relative to
+    the root, or None for a system or library header. The compiler looks for a "..." name beside
+    the including file first."""
+    included = pathlib.PurePath(name)
+    if included.parts[0] in TOPS:
+        return included
+    if delimiter == '"':
+        beside = pathlib.PurePath(os.path.normpath(relative.parent / included))
+        if beside.parts[0] in TOPS:
+            return beside
+    return None
+
+
 def faults_in(relative, text, reach):
     """The faults of one file, `relative` to the root, whose contents are `text`."""
     layer = layer_of_path(relative)
@@ -67,9 +83,9 @@ def faults_in(relative, text, reach):
         match = INCLUDE.match(line)
         if not match:
             continue
-        included = pathlib.PurePath(match.group(1))
-        if included.parts[0] in TOPS and layer_of_path(included) not in reach[layer]:
-            faults.append(f"{relative}:{number}: {layer} must not include {match.group(1)}")
+        included = project_file(relative, *match.groups())
+        if included and layer_of_path(included) not in reach[layer]:
+            faults.append(f"{relative}:{number}: {layer} must not include {match.group(2)}")
     return faults
 
 

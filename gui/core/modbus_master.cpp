@@ -166,10 +166,8 @@ void Master::link_closed()
 
 QString Master::slave_field() const
 {
-  const QString text = controls_.SlaveAddressText();
-  if (!slave_address(text))
-    return QString();
-  return address_field(text.trimmed());
+  const QString text = controls_.SlaveAddressText().trimmed();
+  return text.isEmpty() ? QString() : address_field(text);
 }
 
 bool Master::may_send() const { return global::ReadyFlag && !slave_field().isEmpty(); }
@@ -190,8 +188,11 @@ void Master::send()
     frame = rtu_frame(global::RequestHex);
   else
     return;
-  // A write the line refuses goes unanswered, and the time-out reports it.
-  MSComm1->Output(frame);
+  // Address 0 would write into every unit on the line, and no unit answers above 247: such a
+  // request stays off the line and goes unanswered like one the line refuses, so the time-out
+  // reports both.
+  if (slave_address(controls_.SlaveAddressText()))
+    MSComm1->Output(frame);
   awaiting_answer_ = true;
   EnableTimer(Timer5);
 }

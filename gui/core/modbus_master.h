@@ -76,7 +76,8 @@ public:
   void SelectPort(int listIndex);
   bool PortOpen() const { return MSComm1->PortOpen(); }
 
-  // Frames global::RequestHex and writes it to the line.
+  // Frames global::RequestHex and writes it to the line, unless the address is outside 1..247;
+  // either way the answer time-out runs.
   void send();
   void Timer4_Timer();  // receive poll
   void Timer5_Timer();  // answer time-out
@@ -115,7 +116,7 @@ private:
   void close_port_after_error(int error);
   // The device failed under the open port (unplugged, read or write error).
   void port_lost(int error);
-  QString slave_field() const;  // the address as two hex digits; empty outside 1..247
+  QString slave_field() const;  // the address as two hex digits; empty for an empty field
   bool may_send() const;
   void undo_timeout_display();
   void dispatch_answer();

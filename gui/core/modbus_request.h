@@ -1,7 +1,8 @@
 // The request texts of the Modbus master: slave address, function code, start address,
 // quantity and, for writes, byte count and data, as upper-case hex digit pairs without
 // check sum (the framing adds it). Also the slave addresses a request may go to and the
-// register values as four hex digits. Pure functions; the window decides what to send when.
+// register values as four hex digits. Pure functions; the Modbus master (modbus_master)
+// decides what to send and when.
 #pragma once
 
 #include <QString>

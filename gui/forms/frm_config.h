@@ -169,7 +169,8 @@ public:
   void func_read_out_parameter();
   void cmd_abbrechen_Click();
   // True once the close box was used during a Modbus write chain: the program ends when the
-  // chain's status window closes, or, when the line is lost, once the user has been told.
+  // chain's status window closes, or, when the line is lost or the unit falls silent, once the
+  // user has been told.
   bool EndsAfterWrite() const { return end_after_write_; }
 
   // True while a BACnet monitor cycle waits for the backend.
@@ -230,13 +231,17 @@ private:
   void ShowCommunicationProblem(bool shown) override;
   void LinkLost() override;
   void LinkLossReported() override;
+  // The write chain the close box waits for has stopped (the line lost, the unit silent): the
+  // status window is cancelled and the end waits until the user has been told why.
+  void hold_end_for_report();
+  void end_after_report();
 
   monitor::CycleGuard monitor_cycle_;
   std::unique_ptr<modbus::Master> modbus_;
   bool port_choice_changed_ = false;
   bool lamp_shows_lost_port_ = false;
   bool end_after_write_ = false;
-  bool end_after_loss_report_ = false;
+  bool end_after_report_ = false;
   std::vector<QLabel*> clock_separators_;
   std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };

@@ -4,6 +4,7 @@
 // (gui/core/modbus_master) sends, receives and chains the requests; it reaches the window's
 // controls through the MasterControls the window implements here.
 #include "gui/core/field_rules.h"
+#include "gui/core/message_box.h"
 #include "gui/core/program_state.h"
 #include "gui/forms/frm_config.h"
 #include "gui/forms/frm_modbusConfig.h"
@@ -85,6 +86,13 @@ void frm_config::ShowCommunicationProblem(bool shown)
     for (QWidget* w : std::initializer_list<QWidget*>{chk_monitor, cmd_abbrechen, cmd_paramSchreiben,
                                                       cmd_objektSchreiben, cmd_auslesen})
       w->setEnabled(false);
+    // The label would go with the window: a write the close box waits for is given up, and the
+    // user reads the label's text before the end.
+    if (end_after_write_) {
+      hold_end_for_report();
+      MsgBox(lbl_desc[7]->text());
+      end_after_report();
+    }
     return;
   }
   chk_monitor->setEnabled(true);
@@ -96,18 +104,25 @@ void frm_config::ShowCommunicationProblem(bool shown)
 
 void frm_config::LinkLost()
 {
-  // An end the close box asked for waits until the user has read why the write stopped: the
-  // status window's closing must not end the program under the message.
-  end_after_loss_report_ = std::exchange(end_after_write_, false);
-  if (frmState* state = frmState::Existing(); state && state->Loaded())
-    state->Abbruch_Click();
+  hold_end_for_report();
   Shape1->SetFillColor(QColor(255, 0, 0));
   lamp_shows_lost_port_ = true;
 }
 
-void frm_config::LinkLossReported()
+void frm_config::LinkLossReported() { end_after_report(); }
+
+void frm_config::hold_end_for_report()
 {
-  if (std::exchange(end_after_loss_report_, false))
+  // An end the close box asked for waits until the user has read why the write stopped: the
+  // status window's closing must not end the program under the message.
+  end_after_report_ = std::exchange(end_after_write_, false);
+  if (frmState* state = frmState::Existing(); state && state->Loaded())
+    state->Abbruch_Click();
+}
+
+void frm_config::end_after_report()
+{
+  if (std::exchange(end_after_report_, false))
     forms::EndProgram();
 }
 

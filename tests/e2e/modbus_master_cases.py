@@ -1,23 +1,31 @@
-"""The configuration window as Modbus master against the simulated unit (pymodbus) on a pty
-pair, in one framing: the read-out shows the unit's values, a write chain lands in the
-unit's datastore, the monitor decodes live values, silence gives the time-out. The window
-runs in the live Qt program; the octets on the wire, recorded by socat, are checked here
-against frames built with pymodbus' own CRC and the standard LRC."""
+"""The Modbus master against the simulated unit (pymodbus) on a pty pair, in one framing: the
+read-out shows the unit's values, a write chain lands in the unit's datastore, the monitor
+decodes live values, silence gives the time-out. The master runs alone in the live Qt program;
+the octets on the wire, recorded by socat, are checked here against frames built with
+pymodbus' own CRC and the standard LRC. The configuration window itself, used as a technician
+uses it, runs in the window's program: a unit that stops answering under the close box, and an
+address no unit answers to."""
 
 import os
 import sys
 import unittest
+from unittest import mock
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from e2e.harness import serial_line  # noqa: E402
 
 PROGRAM = "form_frm_config_modbus_live_test"
+WINDOW = "form_frm_config_modbus_e2e_test"
+
+# Each framing runs the window in one of its languages: both are seen by use, and each framing
+# waits through the ten seconds of a time-out only once per case.
+LANGUAGE = {"rtu": "deutsch", "ascii": "english"}
 
 # The unit's start values: registers by address, coils set.
 UNIT_VALUES = {
     "hr": {
-        "2": 12, "3": 1, "20": 1, "28": 1, "32": 3, "33": 5, "34": 215, "35": 0xFFCE, "36": 30,
-        "37": 5, "38": 220, "40": 200, "43": 4, "59": 3, "60": 1, "72": 2,
+        "2": 12, "3": 1, "4": 26, "20": 1, "28": 1, "32": 3, "33": 5, "34": 215, "35": 0xFFCE, "36": 30,
+        "37": 5, "38": 220, "40": 200, "43": 4, "50": 990, "59": 3, "60": 1, "72": 2,
         **{str(r): 1 for r in range(61, 69)},
         **{str(0x200 + i): i for i in range(7, 26)},
         str(0x200 + 9): 0xFF9C, str(0x200 + 12): 215, str(0x200 + 26): 2, str(0x200 + 27): 1,
@@ -40,9 +48,24 @@ class ModbusMasterCases:
     def run_live(self, functions, silent=False):
         with serial_line.SerialLine(self.framer, UNIT_VALUES, silent=silent) as line:
             result = line.run_program(PROGRAM, functions)
+        self.assert_passed(result)
+        return line
+
+    def run_window(self, function):
+        """One function of the window's program, in this framing's language. The program may stop
+        the unit (SIGSTOP, as a unit loses its power); a stopped unit takes no signal but SIGKILL,
+        and its datastore stays as its last write left it."""
+        with serial_line.SerialLine(self.framer, UNIT_VALUES) as line:
+            with mock.patch.dict(os.environ, ZOR17_MODBUS_UNIT_PID=str(line.unit.pid)):
+                result = line.run_program(WINDOW, [f"{function}:{LANGUAGE[self.framer]}"])
+            line.unit.kill()
+            line.unit.wait()
+        self.assert_passed(result)
+        return line
+
+    def assert_passed(self, result):
         self.assertEqual(result.returncode, 0, result.stdout[-4000:] + result.stderr[-2000:])
         self.assertNotIn("SKIP", result.stdout)
-        return line
 
     def test_read_out_shows_the_units_values(self):
         line = self.run_live(["readOutShowsTheUnitsValues"])
@@ -90,6 +113,19 @@ class ModbusMasterCases:
         to_unit, to_master = line.wire()
         self.assertEqual(to_unit, self.frame("010300210001"))
         self.assertEqual(to_master, b"")
+
+    def test_a_unit_silent_under_the_close_box_is_reported_before_the_end(self):
+        line = self.run_window("aUnitSilentUnderTheCloseBoxIsReportedBeforeTheEnd")
+        hr = {int(k): v for k, v in line.dump()["hr"].items()}
+        self.assertEqual(hr[4], 77)
+        self.assertEqual(hr[50], 990)
+
+    def test_an_address_no_unit_answers_to_gives_the_time_out(self):
+        line = self.run_window("anAddressNoUnitAnswersToGivesTheTimeOut")
+        to_unit, _ = line.wire()
+        self.assertEqual(to_unit, b"")
+        hr = {int(k): v for k, v in line.dump()["hr"].items()}
+        self.assertEqual((hr[4], hr[50]), (26, 990))
 
 
 def main(framer):

@@ -1,5 +1,6 @@
-"""The configuration window as Modbus RTU master against the simulated unit on a pty pair:
-read-out, write chain, monitor and time-out, with the octets on the wire checked."""
+"""The Modbus RTU master against the simulated unit on a pty pair: read-out, write chain,
+monitor and time-out, with the octets on the wire checked; and the configuration window with a
+unit that falls silent under the close box and with an address no unit answers to."""
 
 import os
 import sys

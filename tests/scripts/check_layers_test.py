@@ -23,6 +23,7 @@ ROWS = [
     ("bacnet/value/x.h", "#include <gui/core/ini_file.h>", True),
     ("gui/core/x.cpp", '#include "gui/forms/frm_config.h"', True),
     ("gui/core/x.cpp", "#include <gui/forms/frm_config.h>", True),
+    ("gui/core/x.cpp", '#include "../forms/frm_config.h"', True),
     ("gui/core/x.cpp", '#include "bacnet/foundation/driver.h"', True),
     ("gui/core/x.cpp", "#include <QtCore/QObject>", False),
     ("gui/forms/x.cpp", '#include "gui/core/ini_file.h"', False),

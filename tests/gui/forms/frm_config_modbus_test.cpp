@@ -388,21 +388,29 @@ private slots:
 
   // The close box during a write chain lets the chain finish, so that the unit is not left
   // half-written (register 4 new, register 50 old), and ends the program after it; a line lost
-  // on the way is reported before the end. A read-out or the monitor stops at once.
+  // or a unit fallen silent on the way is reported before the end. A read-out or the monitor
+  // stops at once.
   void theCloseBoxLetsAWriteChainFinish_data()
   {
     QTest::addColumn<QString>("running");
     QTest::addColumn<bool>("english");
-    QTest::newRow("write chain") << "write" << false;
-    QTest::newRow("write chain, english") << "write" << true;
-    QTest::newRow("write chain, line lost") << "line lost" << false;
-    QTest::newRow("read-out") << "read-out" << false;
-    QTest::newRow("monitor") << "monitor" << false;
+    QTest::addColumn<QString>("told");  // why the write stopped
+    QTest::newRow("write chain") << "write" << false << QString();
+    QTest::newRow("write chain, english") << "write" << true << QString();
+    QTest::newRow("write chain, line lost")
+        << "line lost" << false
+        << QString::fromUtf8("COM-Port not available,  8020\r\n"
+                             "Die Verbindung zum Gerät ist abgebrochen (Adapter entfernt?)");
+    QTest::newRow("write chain, unit silent")
+        << "unit silent" << false << QString::fromUtf8("Kommunikationsprobleme, bitte Einstellungen überprüfen!");
+    QTest::newRow("read-out") << "read-out" << false << QString();
+    QTest::newRow("monitor") << "monitor" << false << QString();
   }
   void theCloseBoxLetsAWriteChainFinish()
   {
     QFETCH(QString, running);
     QFETCH(bool, english);
+    QFETCH(QString, told);
     global::LanguageCode = english ? "1033" : "1031";
     int loop_ends = 0;
     forms::SetEventLoopEnd([&] { ++loop_ends; });
@@ -410,7 +418,8 @@ private slots:
     read_out();
     frmState* state = frmState::Existing();
     state->Timer1SW_Timer();
-    const bool writes = running == "write" || running == "line lost";
+    const bool stops = !told.isEmpty();
+    const bool writes = running == "write" || stops;
     if (writes) {
       w->txt_data_cfg[4]->setText("55");
       w->txt_data_cfg[50]->setText("7");
@@ -430,7 +439,7 @@ private slots:
 
     const bool closed = w->close();
     QCOMPARE(closed, !writes);
-    if (running == "line lost") {
+    if (stops) {
       // The user learns why the write stopped before the program ends.
       int ends_when_told = -1;
       SetMessageHandler([&](const QString&, const QString& text, MsgIcon) {
@@ -439,10 +448,14 @@ private slots:
       });
       m().Timer1_Timer();
       poll();
-      line->lose();
-      QCOMPARE(fx.messages, QStringList{QString::fromUtf8("COM-Port not available,  8020\r\n"
-                                                          "Die Verbindung zum Gerät ist abgebrochen (Adapter "
-                                                          "entfernt?)")});
+      if (running == "line lost") {
+        line->lose();
+      } else {
+        line->unit.answers = false;
+        m().Timer1_Timer();
+        m().Timer5_Timer();  // ten seconds without an answer
+      }
+      QCOMPARE(fx.messages, QStringList{told});
       QCOMPARE(ends_when_told, 0);
       QCOMPARE(loop_ends, 1);
       QVERIFY(!w->isVisible());
