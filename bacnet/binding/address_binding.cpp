@@ -224,12 +224,26 @@ int add_local_device_without_station(uint8_t max_apdu_code, int32_t instance, ui
   return add_marker(network, instance);
 }
 
-// A device set up without a station of its own: its entry on the network is a marker.
-bool without_station(int32_t instance)
+// A device set up without a station of its own on `network` (any network: kAnyStationNetwork):
+// its entry there is a marker.
+bool marker_on(int32_t instance, int32_t network)
 {
   return instance != g.own && std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
-           return e.local && e.instance == instance && e.address.mac_len == 0;
+           return e.local && e.instance == instance && e.address.mac_len == 0 &&
+                  (network == kAnyStationNetwork || e.address.network == uint32_t(network));
          });
+}
+
+// Whether `device`, set up without a station of its own, answers at a station of `instance` on
+// `network`. Without a network those are all stations of `instance`: every network for the own
+// device, the networks it was set up on for another.
+bool shares_station(int32_t instance, int32_t device, int32_t network)
+{
+  if (network != kAnyStationNetwork || instance == g.own)
+    return marker_on(device, network);
+  return std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+    return e.local && e.instance == instance && e.address.mac_len == 0 && marker_on(device, int32_t(e.address.network));
+  });
 }
 
 int set_enumerated(BACnetValue* value, uint32_t n) { return value_set_enumerated(&n, value) == 0 ? 0 : kResultOther; }
@@ -479,16 +493,16 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
   return address_binding_get_local_instance(&a);
 }
 
-int address_binding_station_devices(int32_t instance, std::vector<int32_t>* out)
+int address_binding_station_devices(int32_t instance, int32_t network, std::vector<int32_t>* out)
 {
   out->clear();
   DRIVER_LOCK_SCOPE();
-  if (instance != g.own && !without_station(instance))
+  if (instance != g.own && !marker_on(instance, network))
     return 0;
   try {
     out->push_back(g.own);
     for (int32_t device : g.local_ports)
-      if (without_station(device) && std::find(out->begin(), out->end(), device) == out->end())
+      if (shares_station(instance, device, network) && std::find(out->begin(), out->end(), device) == out->end())
         out->push_back(device);
   } catch (const std::bad_alloc&) {
     out->clear();

@@ -100,11 +100,13 @@ int address_binding_get_device_address(int32_t instance, BACnetAddress* out);
 int32_t address_binding_get_local_instance(const BACnetAddress* address);
 int32_t address_binding_get_local_instance_value(const BACnetAddressValue* address);
 int address_binding_is_local_device(int32_t instance);
-// The local devices that answer at the own device's station: the own device first, then those
-// set up without a station of their own, in the order they were registered. Empty when
-// `instance` is none of them (a device with a station of its own shares it with nobody).
-// 0, or -1 without memory.
-int address_binding_station_devices(int32_t instance, std::vector<int32_t>* out);
+// The local devices that answer at the own device's station on `network`: the own device first,
+// then those set up on that network without a station of their own, in the order they were
+// registered. A station is one network: with kAnyStationNetwork, the devices at any station of
+// `instance` (for the own device those of every network). Empty when `instance` is none of
+// them (a device with a station of its own shares it with nobody). 0, or -1 without memory.
+inline constexpr int32_t kAnyStationNetwork = -1;
+int address_binding_station_devices(int32_t instance, int32_t network, std::vector<int32_t>* out);
 int32_t address_binding_get_local_network();
 int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value);
 // Waiting for a binding on another thread: the count of device-record changes so far, and a

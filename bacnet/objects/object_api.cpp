@@ -248,17 +248,17 @@ int await_made(std::future<int>& made)
   return made.get();
 }
 
-// A device set up at the own device's station must not put an object that a device before it
-// there holds, and only the stack thread, which owns the objects, can tell: such a put waits for
-// its verdict. Any other put returns once queued, and the object is made later.
+// A device that shares a station with others must not put an object that another device there
+// holds, and only the stack thread, which owns the objects, can tell: such a put waits for its
+// verdict. Any other put returns once queued, and the object is made later.
 int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 {
   std::vector<int32_t> station;
   std::shared_ptr<std::promise<int>> made;
   std::future<int> outcome;
-  if (address_binding_station_devices(int32_t(device), &station) != 0)
+  if (address_binding_station_devices(int32_t(device), kAnyStationNetwork, &station) != 0)
     return -1;
-  if (!station.empty() && station.front() != int32_t(device)) {
+  if (station.size() > 1) {
     try {
       made = std::make_shared<std::promise<int>>();
       outcome = made->get_future();

@@ -54,9 +54,10 @@ int object_api_unregister_client(uint32_t client_id);
 // Queues the object (types 0-5 of a local device) for the stack thread, which creates it when
 // missing and names it, and binds the client's handle to it. 0, or -1 (before anything is
 // queued when the device is not local, the type above 5 or the instance above 4194302). A
-// device set up at the own device's station waits until the stack thread has made the object,
-// and gets -1, with nothing bound, when a device before it there (the own device first) holds
-// one of that identifier.
+// device that shares a station with others (set up on a port's network without a station of
+// its own, or the own device beside such) waits until the stack thread has made the object,
+// and gets -1, with nothing bound, when another device at that station holds one of that
+// identifier: at a station one identifier names one object.
 int object_api_put_object(uint32_t device, BACnetObjectId object, const char* name, uint32_t client_id,
                           uint32_t handle);
 // The same, and the client's value registration of the object's present value, under a new

@@ -68,17 +68,16 @@ void tell(ObjectRegistration& entry, int outcome)
   entry.made.reset();
 }
 
-// A request reaching the station finds an object at the first device there that holds it (the
-// own device first, then the set-up devices in the order they came), so a device after one that
-// holds the identifier could never be reached under it.
-bool shadowed_at_station(const ObjectRegistration& entry)
+// At a station one identifier names one object: a request there finds the one device that
+// holds it. An object that another device at a station of the owner holds is not made, in
+// whatever order the two came; the owner's own object is.
+bool taken_at_station(const ObjectRegistration& entry)
 {
-  for (uint32_t device : object_StationDevices(entry.owner)) {
-    if (device == entry.owner)
-      return false;
-    if (object_Find(device, entry.type, entry.instance))
+  if (object_Find(entry.owner, entry.type, entry.instance))
+    return false;
+  for (uint32_t device : object_StationDevices(kAnyStationNetwork, entry.owner))
+    if (device != entry.owner && object_Find(device, entry.type, entry.instance))
       return true;
-  }
   return false;
 }
 
@@ -89,7 +88,7 @@ void drain_registrations(RegistrationQueue& queue, uint32_t first_type, uint32_t
   ObjectRegistration entry;
   while (take_registration(queue, &entry)) {
     ObjectRecord* record = nullptr;
-    bool refused = shadowed_at_station(entry);
+    bool refused = taken_at_station(entry);
     if (!refused) {
       record = object_Find(entry.owner, entry.type, entry.instance);
       if (!record)

@@ -20,8 +20,8 @@ inline constexpr int kObjectLogOption = 16;
 
 // A registration of an API client's object: created when missing; for the analog and binary
 // types the present texts become its object name and description. The texts are private
-// copies (or null) that the queue takes over. An object that a device before the owner at its
-// station holds is not made: a request reaching the station would find that one instead.
+// copies (or null) that the queue takes over. An object that another device at a station of
+// the owner holds is not made: at a station one identifier names one object.
 // `made`, when a requester waits, receives the outcome: 0 the object is there, -1 it is not.
 struct ObjectRegistration {
   uint32_t owner = 0;

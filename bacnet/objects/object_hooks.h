@@ -39,9 +39,10 @@ struct ObjectHooks {
   // Every property of a remote device seen as an object of type 1001. Empty: 32.
   int (*read_device_property)(uint32_t instance, uint32_t property, int32_t index, uint8_t write_flag,
                               BACnetValue* value, uint32_t extra) = nullptr;
-  // The local devices answering at the station that `device` shares with others, in the order
-  // they came (the own device first), or none (empty list). Empty hook: none.
-  int (*station_devices)(int32_t device, std::vector<int32_t>* out) = nullptr;
+  // The local devices answering at the station on `network` (-1: at any station) that `device`
+  // shares with others, in the order they came (the own device first), or none (empty list).
+  // Empty hook: none.
+  int (*station_devices)(int32_t device, int32_t network, std::vector<int32_t>* out) = nullptr;
   // Registers the address of a local device (max-APDU code, instance, address).
   int (*add_local_port)(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address) = nullptr;
 

@@ -6,6 +6,8 @@
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
+#include <algorithm>
+
 namespace {
 
 uint32_t g_error_class = kErrorClassProperty;
@@ -55,25 +57,31 @@ bool out_of_service(ObjectRecord* record)
   return oos && *oos;
 }
 
+bool at_station(int32_t network, uint32_t owner, uint32_t device)
+{
+  std::vector<uint32_t> station = object_StationDevices(network, owner);
+  return std::find(station.begin(), station.end(), device) != station.end();
+}
+
 }  // namespace
 
 uint32_t object_GetErrorClass() { return g_error_class; }
 void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
 
-std::vector<uint32_t> object_StationDevices(uint32_t owner)
+std::vector<uint32_t> object_StationDevices(int32_t network, uint32_t owner)
 {
   std::vector<int32_t> devices;
   auto hook = object_hooks().station_devices;
-  if (!hook || hook(int32_t(owner), &devices) != 0 || devices.size() < 2)
+  if (!hook || hook(int32_t(owner), network, &devices) != 0 || devices.size() < 2)
     return {};
   return std::vector<uint32_t>(devices.begin(), devices.end());
 }
 
-ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance)
+ObjectTarget object_ResolveTarget(int32_t network, uint32_t owner, uint32_t type, uint32_t instance)
 {
   if (type != OBJECT_DEVICE) {
     if (!object_Find(owner, type, instance))
-      for (uint32_t device : object_StationDevices(owner))
+      for (uint32_t device : object_StationDevices(network, owner))
         if (object_Find(device, type, instance))
           return {device, instance};
     return {owner, instance};
@@ -85,8 +93,10 @@ ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instan
       return {owner, instance};
     instance = uint32_t(own);
   }
+  // Every local device's Device object is kept under its own instance; a request from a
+  // network reaches another's only at a station the two share.
   if (instance != owner && !object_Find(owner, OBJECT_DEVICE, instance) &&
-      object_Find(instance, OBJECT_DEVICE, instance))
+      object_Find(instance, OBJECT_DEVICE, instance) && (network < 0 || at_station(network, owner, instance)))
     owner = instance;
   return {owner, instance};
 }
@@ -149,7 +159,7 @@ int object_ReadObjectProperty(int32_t network, uint32_t owner, uint32_t type, ui
     value_free(value);
     return remote_device(instance, property, index, PROPERTY_READ, value);
   }
-  ObjectTarget target = object_ResolveTarget(owner, type, instance);
+  ObjectTarget target = object_ResolveTarget(network, owner, type, instance);
   ObjectRecord* record = object_Find(target.owner, type, target.instance);
   if (!record) {
     g_error_class = kErrorClassObject;
@@ -172,7 +182,7 @@ int object_WriteObjectProperty(int32_t network, uint32_t owner, uint32_t type, u
     if (rc == 0)
       rc = remote_device(instance, property, index, PROPERTY_WRITE, value);
   } else {
-    ObjectTarget target = object_ResolveTarget(owner, type, instance);
+    ObjectTarget target = object_ResolveTarget(network, owner, type, instance);
     ObjectRecord* record = object_Find(target.owner, type, target.instance);
     if (!record) {
       g_error_class = kErrorClassObject;

@@ -41,17 +41,21 @@ struct ObjectTarget {
   uint32_t owner = 0;
   uint32_t instance = 0;
 };
-// Devices set up on a port's network share the port's station with the own device, so the
-// address alone cannot tell which of them a request is for; the identifier can.
+// Devices set up on a port's network share the port's station on that network with the own
+// device, so the address alone cannot tell which of them a request is for; the identifier can.
+// `network` is the network the request came in on (-1, the stack's own access: any station of
+// the owner), and a station is one network.
 // For a Device identifier: the wildcard instance stands for the own device; and a Device object
-// that the addressed device does not hold is looked for under its own instance, where every
-// local device's Device object is kept. Any other object that the addressed device does not
-// hold belongs to the first device at its station that holds it, in the order the devices
-// came. Resolving a resolved target changes nothing.
-ObjectTarget object_ResolveTarget(uint32_t owner, uint32_t type, uint32_t instance);
-// The local devices at the station `owner` shares with others, the own device first, then in
-// the order they were set up; empty when it shares its station with no device (object hooks).
-std::vector<uint32_t> object_StationDevices(uint32_t owner);
+// that the addressed device does not hold belongs to the local device of that instance when
+// the two share the station (for the stack's own access, wherever that device is). Any other
+// object that the addressed device does not hold belongs to the device at the station that
+// holds it (the first, in the order the devices came, where the stack's own access sees several
+// stations). Resolving a resolved target changes nothing.
+ObjectTarget object_ResolveTarget(int32_t network, uint32_t owner, uint32_t type, uint32_t instance);
+// The local devices at the station on `network` (-1: at any station) that `owner` shares with
+// others, the own device first, then in the order they were set up; empty when it shares its
+// station with no device (object hooks).
+std::vector<uint32_t> object_StationDevices(int32_t network, uint32_t owner);
 
 // Error class of the last network read or write: 1 when the object was not found, else 2.
 uint32_t object_GetErrorClass();

@@ -231,7 +231,8 @@ int services_subscribe_cov(const BACnetAddress& local, const ServiceRequest& req
   pdu_buffer view = services_request_view(request);
   if (!services_decoded(pdu_decode_subscribe_cov_request(&view, &r), view))
     return refuse_subscription(answer, r, kErrorInconsistentParameters);
-  ObjectTarget target = object_ResolveTarget(services_request_owner(local), r.object.type, r.object.instance);
+  ObjectTarget target = object_ResolveTarget(services_access_origin(request), services_request_owner(local),
+                                             r.object.type, r.object.instance);
   uint32_t owner = target.owner, instance = target.instance;
   OwnedValue subscription;
   if (build_subscription(r, snet_present ? routed_source : request.source, subscription.get()) != 0)

@@ -99,7 +99,8 @@ int change_list(const BACnetAddress& local, const ServiceRequest& request, Servi
     return services_answer_error_parameters(answer, error);
 
   const ListElementRequest& r = *list;
-  ObjectTarget target = object_ResolveTarget(services_request_owner(local), r.object.type, r.object.instance);
+  ObjectTarget target = object_ResolveTarget(services_access_origin(request), services_request_owner(local),
+                                             r.object.type, r.object.instance);
   uint32_t owner = target.owner, instance = target.instance;
   auto add = [&](BACnetValue* element) {
     return seams.add_list_element(owner, r.object.type, instance, r.property, r.array_index, 0, element);

@@ -105,7 +105,7 @@ int read_specifications(int32_t origin, uint32_t owner, const ReadAccessSpecific
   for (uint32_t s = 0; s < specifications.count; ++s) {
     const ReadAccessSpecification* specification = inline_list_get(&specifications, s);
     BACnetObjectId object = specification->object;
-    ObjectTarget target = object_ResolveTarget(owner, object.type, object.instance);
+    ObjectTarget target = object_ResolveTarget(origin, owner, object.type, object.instance);
     object.instance = target.instance;
     ReadAccessResult entry{};
     entry.object = object;
@@ -153,12 +153,13 @@ int services_read_property(const BACnetAddress& local, const ServiceRequest& req
 
   Owned<ReadPropertyAck, pdu_free_read_property_ack> ack;
   uint32_t owner = services_request_owner(local);
-  int rc = object_ReadObjectProperty(services_access_origin(request), owner, rp.object.type, rp.object.instance,
-                                     rp.property, rp.array_index, &ack->value);
+  int32_t origin = services_access_origin(request);
+  int rc = object_ReadObjectProperty(origin, owner, rp.object.type, rp.object.instance, rp.property, rp.array_index,
+                                     &ack->value);
   if (rc != 0)
     return services_answer_property_error(answer, SERVICE_READ_PROPERTY, rc);
   // The answer names the object read, the device itself in place of the wildcard.
-  ack->object = {rp.object.type, object_ResolveTarget(owner, rp.object.type, rp.object.instance).instance};
+  ack->object = {rp.object.type, object_ResolveTarget(origin, owner, rp.object.type, rp.object.instance).instance};
   ack->property = rp.property;
   ack->array_index = rp.array_index;
   pdu_buffer encoded{};

@@ -17,7 +17,8 @@
 // The instance of the local device the request was addressed to; a request that reached the
 // stack at an address no local device owns is for the device itself.
 uint32_t services_request_owner(const BACnetAddress& local);
-// The requester's network number, which the object database takes as the access origin.
+// The network the request came in on (the requester's, or the one of the router it came
+// through), which the object database takes as the access origin and the station's network.
 int32_t services_access_origin(const ServiceRequest& request);
 // A decoding view of the request's parameters.
 pdu_buffer services_request_view(const ServiceRequest& request);

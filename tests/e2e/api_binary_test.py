@@ -51,6 +51,14 @@ def who_is(low, high):
     return bytes([0x0A]) + low.to_bytes(2, "big") + bytes([0x1A]) + high.to_bytes(2, "big")
 
 
+def peer_calls(host, interface, address, *calls):
+    """Confirmed requests from @bacnet-js/client on `host` to `address`; their outcomes."""
+    request = {"interface": interface, "address": address, "timeout": 3000, "calls": list(calls)}
+    proc = node_peer.start(host, "server_calls.js", json.dumps(request))
+    out, _ = proc.communicate(timeout=60)
+    return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+
 class Lab:
     """Host a runs the stack with its API port, host b the npm device."""
 
@@ -66,10 +74,7 @@ class Lab:
 
     def peer_calls(self, *calls):
         """Confirmed requests from @bacnet-js/client on host b to our device; their outcomes."""
-        request = {"interface": self.ip_b, "address": self.ip_a, "timeout": 3000, "calls": list(calls)}
-        proc = node_peer.start(self.b, "server_calls.js", json.dumps(request))
-        out, _ = proc.communicate(timeout=60)
-        return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+        return peer_calls(self.b, self.ip_b, self.ip_a, *calls)
 
     def who_is(self, instance, high=None):
         """The I-Am answers to a Who-Is of that one instance (or up to `high`) that host b broadcasts."""
@@ -327,6 +332,56 @@ class BinaryApi(unittest.TestCase):
                                    display_filter=f"ip.src == {setup.ip_a} && bacapp.unconfirmed_service == 0")
             self.assertIn((str(OWN + 1),), i_ams)
             self.assertNotIn(("4194303",), i_ams)
+
+    def test_set_up_devices_share_a_station_on_their_own_network_only(self):
+        """Ports on network 1 (host b's side) and network 2 (host c's, UDP 47809); devices set up
+        without a station of their own: 5000 and 5001 on network 1, 6000 on network 2."""
+        with netlab.Lab() as lab:
+            a, b, c = lab.host("a"), lab.host("b"), lab.host("c")
+            ip_a1, ip_b = lab.link(a, b)
+            ip_a2, ip_c = lab.link(a, c)
+            host = ApiHost(a, connect_string(ip_a1), connect_string(ip_a2, network=2, port=47809),
+                           api_connect_string(), device=OWN)
+            self.assertEqual((host.ready["start"], host.ready["errors"]), (0, []))
+            api = ApiClient(a)
+            peers = {1: (b, ip_b, ip_a1), 2: (c, ip_c, f"{ip_a2}:47809")}  # the own device's station on each
+
+            def name_at(network, instance):
+                outcome = peer_calls(*peers[network], {"op": "readProperty", "type": ANALOG_VALUE,
+                                                       "instance": instance, "property": OBJECT_NAME})
+                return outcome[0]["ok"]["values"][0]["value"]
+
+            def put(device, instance, value):
+                """308 of (device, analog-value instance), then 305 of the value where it is made."""
+                made = api.call(308, u32(device) + u32(ANALOG_VALUE) + u32(instance) +
+                                string(f"av{instance}-of-{device}") + u32(client)).fields()
+                handle, result = made.u32(), made.i32()
+                if result == 0:
+                    self.assertEqual(api.call(305, u32(client) + u32(handle) + u32(0) +
+                                              blob(in_tag0(real(value)))).payload, u32(0))
+                return handle, result
+
+            try:
+                client = api.call(306).fields().u32()
+                for network, device in ((1, 5000), (1, 5001), (2, 6000)):
+                    self.assertEqual(api.call(301, u32(network) + u32(device) + string("") * 7).payload, u32(0))
+                # One identifier on both networks: each station answers with its own network's
+                # device's object, to the peer and to the API's reads.
+                handles = {5000: put(5000, 7, 50.5), 6000: put(6000, 7, 60.5)}
+                self.assertEqual([result for _, result in handles.values()], [0, 0])
+                for network, device, value in ((1, 5000, 50.5), (2, 6000, 60.5)):
+                    self.assertEqual(name_at(network, 7), f"av7-of-{device}")
+                    read = api.call(304, u32(client) + u32(handles[device][0]) + u8(0), timeout=5).fields()
+                    self.assertEqual((read_tag0_value(read.blob())[0], read.u32(), read.i32()), (value, 0, 0))
+                    self.assertEqual(api.text(f"{device} get:2.7.85", timeout=5), f"{value:f}")
+                # At one station one identifier names one object, whichever device put it first.
+                self.assertEqual(put(5001, 4, 51.5)[1], 0)
+                self.assertEqual([put(device, 4, 0.0)[1] for device in (5000, OWN)], [-1, -1])
+                self.assertEqual(name_at(1, 4), "av4-of-5001")
+                self.assertEqual(api.text("5001 get:2.4.85", timeout=5), "51.500000")
+            finally:
+                api.close()
+                host.quit()
 
     def test_broken_and_vanishing_clients_leave_the_others_served(self):
         with netlab.Lab() as lab:

@@ -189,12 +189,14 @@ TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
   EXPECT_EQ(second.get(), -1);
 }
 
-TEST_F(ObjectApi, APutIsRefusedWhenADeviceBeforeItAtItsStationHoldsTheObject)
+TEST_F(ObjectApi, APutIsRefusedWhenAnotherDeviceAtItsStationHoldsTheObject)
 {
-  BACnetAddress no_mac{};
-  no_mac.network = 1;
-  for (int32_t device : {5000, 6000})
+  // 5000 and 5001 share the own device's station on network 1, 6000 the one on network 2.
+  for (auto [device, network] : {std::pair{5000, 1u}, {5001, 1u}, {6000, 2u}}) {
+    BACnetAddress no_mac{};
+    no_mac.network = network;
     ASSERT_EQ(address_binding_add_local_port(3, device, &no_mac), 0);
+  }
   ObjectHooks hooks = object_hooks();
   hooks.station_devices = address_binding_station_devices;
   object_set_hooks(&hooks);
@@ -205,9 +207,10 @@ TEST_F(ObjectApi, APutIsRefusedWhenADeviceBeforeItAtItsStationHoldsTheObject)
   } rows[] = {
       {kOwner, {OBJECT_ANALOG_VALUE, 1}, 0},  {5000, {OBJECT_ANALOG_VALUE, 1}, -1},  // the own device holds it
       {5000, {OBJECT_ANALOG_VALUE, 2}, 0},    {5000, {OBJECT_ANALOG_VALUE, 2}, 0},   // its own, again
-      {6000, {OBJECT_ANALOG_VALUE, 2}, -1},   {6000, {kBinaryInput, 2}, 0},
-      {5000, {kBinaryInput, 2}, 0},  // the later device's stays, found only under that device
-      {kOwner, {OBJECT_ANALOG_VALUE, 2}, 0},  // the own device is found first
+      {5001, {OBJECT_ANALOG_VALUE, 2}, -1},   {6000, {OBJECT_ANALOG_VALUE, 2}, 0},   // another network
+      {5001, {OBJECT_ANALOG_VALUE, 4}, 0},    {5000, {OBJECT_ANALOG_VALUE, 4}, -1},  // a later device holds it
+      {kOwner, {OBJECT_ANALOG_VALUE, 4}, -1}, {kOwner, {OBJECT_ANALOG_VALUE, 2}, -1},
+      {6000, {kBinaryInput, 2}, 0},           {5000, {kBinaryInput, 2}, 0},
   };
   uint32_t id = client(), handle = 0;
   for (const Row& row : rows) {
@@ -219,7 +222,6 @@ TEST_F(ObjectApi, APutIsRefusedWhenADeviceBeforeItAtItsStationHoldsTheObject)
       object_Poll();
     EXPECT_EQ(put.get(), row.result) << row.device << " " << row.object.instance;
     // A refused put binds no handle and makes no object.
-    object_Poll();  // the own device's put does not wait for its object
     EXPECT_EQ(object_api_delete_object(id, handle), row.result);
     EXPECT_EQ(object_Find(row.device, row.object.type, row.object.instance) != nullptr, row.result == 0);
   }

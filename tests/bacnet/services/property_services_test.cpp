@@ -41,16 +41,23 @@ TEST_F(PropertyServices, ReadPropertyAnswersTheValue)
   // A device set up at the same station answers under its own instance.
   DeviceIdentity set_up;
   set_up.object_name = "Raum 12";
+  BACnetAddress no_mac{};
+  no_mac.network = own.network;
   ASSERT_EQ(object_InitDevice(815, &set_up), 0);
+  ASSERT_EQ(address_binding_add_local_port(3, 815, &no_mac), 0);
   EXPECT_EQ(ask(12, "0C 02 00 03 2F 19 4D"),
             answer("30", "0C 0C 02 00 03 2F 19 4D 3E 75 08 00 " + text_hex("Raum 12") + " 3F"));
   // So do its other objects, where the own device holds none of that identifier.
-  BACnetAddress no_mac{};
-  no_mac.network = own.network;
-  ASSERT_EQ(address_binding_add_local_port(3, 815, &no_mac), 0);
   ASSERT_EQ(object_SetString(815, OBJECT_ANALOG_VALUE, 2, PROP_OBJECT_NAME, "Zuluft"), 0);
   EXPECT_EQ(ask(12, "0C 00 80 00 02 19 4D"),
             answer("30", "0C 0C 00 80 00 02 19 4D 3E 75 07 00 " + text_hex("Zuluft") + " 3F"));
+  // A station is one network: a device set up on another network is not found at this one.
+  no_mac.network = own.network + 1;
+  ASSERT_EQ(object_InitDevice(816, &set_up), 0);
+  ASSERT_EQ(address_binding_add_local_port(3, 816, &no_mac), 0);
+  ASSERT_EQ(object_SetString(816, OBJECT_ANALOG_VALUE, 3, PROP_OBJECT_NAME, "Abluft"), 0);
+  EXPECT_EQ(ask(12, "0C 00 80 00 03 19 4D"), answer("50", "0C 91 01 91 1F"));
+  EXPECT_EQ(ask(12, "0C 02 00 03 30 19 4D"), answer("50", "0C 91 01 91 1F"));
   // An element of an array property: the object list's length.
   // The Device, AV 1, Calendar 0 and the five Files.
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 4C 29 00"), answer("30", "0C 0C " + kDevice + " 19 4C 29 00 3E 21 08 3F"));
