@@ -232,7 +232,8 @@ private:
   void LinkLost() override;
   void LinkLossReported() override;
   // The write chain the close box waits for has stopped (the line lost, the unit silent): the
-  // status window is cancelled and the end waits until the user has been told why.
+  // status window is cancelled and the end waits until the user has been told why. Each hold is
+  // released by one end_after_report; reports may nest, and the end comes with the last.
   void hold_end_for_report();
   void end_after_report();
 
@@ -242,6 +243,7 @@ private:
   bool lamp_shows_lost_port_ = false;
   bool end_after_write_ = false;
   bool end_after_report_ = false;
+  int open_reports_ = 0;  // messages between hold_end_for_report and end_after_report
   std::vector<QLabel*> clock_separators_;
   std::array<design::Rect, 12> button_twips_{};  // Lbl_button geometry in design units
 };

@@ -114,15 +114,18 @@ void frm_config::LinkLossReported() { end_after_report(); }
 void frm_config::hold_end_for_report()
 {
   // An end the close box asked for waits until the user has read why the write stopped: the
-  // status window's closing must not end the program under the message.
-  end_after_report_ = std::exchange(end_after_write_, false);
+  // status window's closing must not end the program under the message. A second failure can
+  // be reported while the first one's message is open (the adapter pulled under the silent
+  // unit's message); the end stays held and comes after the last of them.
+  end_after_report_ |= std::exchange(end_after_write_, false);
+  ++open_reports_;
   if (frmState* state = frmState::Existing(); state && state->Loaded())
     state->Abbruch_Click();
 }
 
 void frm_config::end_after_report()
 {
-  if (std::exchange(end_after_report_, false))
+  if (--open_reports_ == 0 && std::exchange(end_after_report_, false))
     forms::EndProgram();
 }
 

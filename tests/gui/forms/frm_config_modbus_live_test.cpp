@@ -5,6 +5,7 @@
 // device), ZOR17_MODBUS_VALUES (the slave's start values, JSON) and ZOR17_MODBUS_DUMP (the
 // slave's datastore after each write, JSON).
 #include "form_fixture.h"
+#include "support/modbus_live_case.h"
 #include "support/modbus_standin_window.h"
 
 #include "gui/core/modbus_master.h"
@@ -103,10 +104,8 @@ class ModbusLiveTest : public QObject {
 private slots:
   void init()
   {
-    if (qEnvironmentVariableIsEmpty("ZOR17_MODBUS_LIVE"))
-      QSKIP("runs against the Modbus slave of the end-to-end tests");
-    fx.start();
-    global::DecimalSeparator = ",";
+    if (!start_modbus_live_case(fx))
+      return;
     pc_clock::SetClock([] { return QDateTime(QDate(2026, 3, 5), QTime(9, 7, 3)); });
   }
   void cleanup()
