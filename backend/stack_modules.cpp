@@ -58,7 +58,6 @@ int start_objects(const StartArguments& a)
   hooks.scan_control = address_binding_scan_control;
   hooks.scan_status_text = address_binding_get_scan_status_text;
   hooks.read_device_property = address_binding_read_device_property;
-  hooks.station_devices = address_binding_station_devices;
   hooks.add_local_port = address_binding_add_local_port_value;
   hooks.send_i_am = client_broadcast_i_am;
   hooks.object_timer = object_Timer;

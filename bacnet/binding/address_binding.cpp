@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -43,6 +44,9 @@ struct BindingState {
 };
 
 BindingState g;
+// Counts the changes of the shared stations' members, so that an index built from them can
+// tell that it is out of date without taking the lock.
+std::atomic<uint64_t> g_station_changes{0};
 
 void log_text(int level, const char* text)
 {
@@ -194,7 +198,7 @@ bool has_local_entry(int32_t instance, uint32_t network)
 
 // The marker of a device set up on a network without a MAC of its own. An empty MAC names no
 // station, so several devices set up on one network each keep a marker of their own, in the
-// order they came; none takes another's place.
+// order they came; none takes another's place. That order is the order of the network's station.
 int add_marker(uint32_t network, int32_t instance)
 {
   AddressBindingEntry e;
@@ -203,47 +207,44 @@ int add_marker(uint32_t network, int32_t instance)
   e.address.network = network;
   auto after = [](const BACnetAddress& k, const AddressBindingEntry& x) { return address_less(k, x.address); };
   auto position = std::upper_bound(g.addresses.begin(), g.addresses.end(), e.address, after);
-  return insert_entry(g.addresses, position, e) ? 0 : -1;
+  if (!insert_entry(g.addresses, position, e))
+    return -1;
+  ++g_station_changes;
+  return 0;
+}
+
+// Whether a device's record holds an address of a local port, where requests reach the local
+// device; an address learnt from the network belongs to a remote device of that instance.
+bool at_local_station(const DeviceBinding& d)
+{
+  if (!d.address_known || d.address.mac_len == 0)
+    return false;
+  auto entry = find_address(d.address);
+  return entry != g.addresses.end() && entry->local;
 }
 
 // A local device set up on a network without a MAC of its own (the remote API's device
 // set-up) lives on the port of that network. Its record keeps an address requests can go to:
-// the one it has, else the port's station; an empty MAC names no station, and requests to it
-// would wait for a binding that never comes. The empty-MAC entry marks the device for Who-Is,
-// unless the device already answers on that network.
+// the station it has where it was set up already, else the port's station; an empty MAC names
+// no station, and requests to it would wait for a binding that never comes. The instance is
+// local from now on: a remote device known under it is forgotten, so that nothing meant for the
+// local device goes there. The empty-MAC entry marks the device for Who-Is, unless the device
+// already answers on that network.
 int add_local_device_without_station(uint8_t max_apdu_code, int32_t instance, uint32_t network)
 {
   auto it = find_device(instance);
-  bool usable = it != g.devices.end() && it->address_known && it->address.mac_len > 0;
-  const AddressBindingEntry* station = usable ? nullptr : port_station(network);
+  if (it != g.devices.end() && !at_local_station(*it)) {
+    g.devices.erase(it);
+    std::erase_if(g.addresses, [&](const AddressBindingEntry& e) { return e.instance == instance && !e.local; });
+    it = g.devices.end();
+  }
+  const AddressBindingEntry* station = it != g.devices.end() ? nullptr : port_station(network);
   BACnetAddress reach = station ? station->address : BACnetAddress{};
   if (!upsert_device(instance, station ? &reach : nullptr, max_apdu_code, 1))
     return -1;
   if (has_local_entry(instance, network))
     return 0;
   return add_marker(network, instance);
-}
-
-// A device set up without a station of its own on `network` (any network: kAnyStationNetwork):
-// its entry there is a marker.
-bool marker_on(int32_t instance, int32_t network)
-{
-  return instance != g.own && std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
-           return e.local && e.instance == instance && e.address.mac_len == 0 &&
-                  (network == kAnyStationNetwork || e.address.network == uint32_t(network));
-         });
-}
-
-// Whether `device`, set up without a station of its own, answers at a station of `instance` on
-// `network`. Without a network those are all stations of `instance`: every network for the own
-// device, the networks it was set up on for another.
-bool shares_station(int32_t instance, int32_t device, int32_t network)
-{
-  if (network != kAnyStationNetwork || instance == g.own)
-    return marker_on(device, network);
-  return std::any_of(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
-    return e.local && e.instance == instance && e.address.mac_len == 0 && marker_on(device, int32_t(e.address.network));
-  });
 }
 
 int set_enumerated(BACnetValue* value, uint32_t n) { return value_set_enumerated(&n, value) == 0 ? 0 : kResultOther; }
@@ -312,6 +313,7 @@ void address_binding_clear()
   g.devices = {};
   g.addresses = {};
   g.local_ports = {};
+  ++g_station_changes;
 }
 
 void address_binding_set_table_limit(std::size_t entries)
@@ -493,22 +495,27 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
   return address_binding_get_local_instance(&a);
 }
 
-int address_binding_station_devices(int32_t instance, int32_t network, std::vector<int32_t>* out)
+int address_binding_station_members(std::vector<StationMember>* out)
 {
   out->clear();
   DRIVER_LOCK_SCOPE();
-  if (instance != g.own && !marker_on(instance, network))
-    return 0;
   try {
-    out->push_back(g.own);
-    for (int32_t device : g.local_ports)
-      if (shares_station(instance, device, network) && std::find(out->begin(), out->end(), device) == out->end())
-        out->push_back(device);
+    for (const AddressBindingEntry& e : g.addresses)
+      if (e.local && e.address.mac_len == 0 && e.instance != g.own)
+        out->push_back({e.address.network, e.instance});
   } catch (const std::bad_alloc&) {
     out->clear();
     return -1;
   }
   return 0;
+}
+
+uint64_t address_binding_station_changes() { return g_station_changes.load(); }
+
+bool address_binding_has_other_local_devices()
+{
+  DRIVER_LOCK_SCOPE();
+  return std::any_of(g.local_ports.begin(), g.local_ports.end(), [](int32_t device) { return device != g.own; });
 }
 
 int address_binding_is_local_device(int32_t instance)

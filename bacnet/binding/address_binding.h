@@ -100,13 +100,18 @@ int address_binding_get_device_address(int32_t instance, BACnetAddress* out);
 int32_t address_binding_get_local_instance(const BACnetAddress* address);
 int32_t address_binding_get_local_instance_value(const BACnetAddressValue* address);
 int address_binding_is_local_device(int32_t instance);
-// The local devices that answer at the own device's station on `network`: the own device first,
-// then those set up on that network without a station of their own, in the order they were
-// registered. A station is one network: with kAnyStationNetwork, the devices at any station of
-// `instance` (for the own device those of every network). Empty when `instance` is none of
-// them (a device with a station of its own shares it with nobody). 0, or -1 without memory.
-inline constexpr int32_t kAnyStationNetwork = -1;
-int address_binding_station_devices(int32_t instance, int32_t network, std::vector<int32_t>* out);
+// The devices set up on a network without a station of their own share the own device's
+// station there. One member per device and network, each network's in the order they came.
+struct StationMember {
+  uint32_t network = 0;
+  int32_t instance = -1;
+};
+// 0, or -1 without memory.
+int address_binding_station_members(std::vector<StationMember>* out);
+// Moves whenever the members change (and when the tables are cleared); any thread, no lock.
+uint64_t address_binding_station_changes();
+// Whether any local device other than the own one is registered.
+bool address_binding_has_other_local_devices();
 int32_t address_binding_get_local_network();
 int address_binding_set_device_flag(int32_t instance, int kind, uint32_t value);
 // Waiting for a binding on another thread: the count of device-record changes so far, and a

@@ -248,27 +248,24 @@ int await_made(std::future<int>& made)
   return made.get();
 }
 
-// A device that shares a station with others must not put an object that another device there
-// holds, and only the stack thread, which owns the objects, can tell: such a put waits for its
-// verdict. Any other put returns once queued, and the object is made later.
+// A put must not make an object that another device at a station of its device holds, and only
+// the stack thread, which owns the objects, can tell: while devices other than the own one are
+// set up, a put waits for its verdict. That is decided once the entry is queued, so that a
+// device set up later, and whatever it puts, comes behind it; a put of the own device alone
+// returns once queued, and the object is made later.
 int queue_object(uint32_t device, BACnetObjectId object, const char* name)
 {
-  std::vector<int32_t> station;
   std::shared_ptr<std::promise<int>> made;
   std::future<int> outcome;
-  if (address_binding_station_devices(int32_t(device), kAnyStationNetwork, &station) != 0)
+  try {
+    made = std::make_shared<std::promise<int>>();
+    outcome = made->get_future();
+  } catch (const std::exception&) {
     return -1;
-  if (station.size() > 1) {
-    try {
-      made = std::make_shared<std::promise<int>>();
-      outcome = made->get_future();
-    } catch (const std::exception&) {
-      return -1;
-    }
   }
   if (until_room([&] { return queue_registration(device, object, name, made); }, kRegistrationRetry) != 0)
     return -1;
-  return made ? await_made(outcome) : 0;
+  return address_binding_has_other_local_devices() ? await_made(outcome) : 0;
 }
 
 bool may_put(uint32_t device, BACnetObjectId object)

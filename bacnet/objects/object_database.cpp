@@ -9,6 +9,7 @@
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
 #include "bacnet/objects/property_access.h"
+#include "bacnet/objects/station_index.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
@@ -75,8 +76,8 @@ bool taken_at_station(const ObjectRegistration& entry)
 {
   if (object_Find(entry.owner, entry.type, entry.instance))
     return false;
-  for (uint32_t device : object_StationDevices(kAnyStationNetwork, entry.owner))
-    if (device != entry.owner && object_Find(device, entry.type, entry.instance))
+  for (uint32_t network : station_index_networks(entry.owner))
+    if (station_index_holder(int32_t(network), entry.owner, entry.type, entry.instance) >= 0)
       return true;
   return false;
 }

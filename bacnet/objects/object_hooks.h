@@ -1,7 +1,6 @@
 // The object database's calls into the layers around it: the application layer's APDU
 // settings, the datalink's max-APDU answer, address binding (local instance, binding list,
-// scan control and status, remote devices of type 1001, the devices sharing a station, local
-// ports), the I-Am sender, the behaviour engine's object timer and the object API's change
+// scan control and status, remote devices of type 1001, local ports), the I-Am sender, the behaviour engine's object timer and the object API's change
 // events.
 // The stack host installs them once at start-up (stack thread); tests install fakes. A hook
 // left empty gives the answer written next to it. Nothing here takes the global lock.
@@ -39,10 +38,6 @@ struct ObjectHooks {
   // Every property of a remote device seen as an object of type 1001. Empty: 32.
   int (*read_device_property)(uint32_t instance, uint32_t property, int32_t index, uint8_t write_flag,
                               BACnetValue* value, uint32_t extra) = nullptr;
-  // The local devices answering at the station on `network` (-1: at any station) that `device`
-  // shares with others, in the order they came (the own device first), or none (empty list).
-  // Empty hook: none.
-  int (*station_devices)(int32_t device, int32_t network, std::vector<int32_t>* out) = nullptr;
   // Registers the address of a local device (max-APDU code, instance, address).
   int (*add_local_port)(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address) = nullptr;
 

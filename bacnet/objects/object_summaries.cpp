@@ -5,6 +5,7 @@
 #include "bacnet/objects/event_notify.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
+#include "bacnet/objects/property_access.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
@@ -246,6 +247,14 @@ bool append_event_summary(BACnetValue* result, ObjectRecord* object, ObjectRecor
   return ok;
 }
 
+// Whether the station answers a request for the entry's identifier with this very object.
+bool answers_at(const SummaryStation* station, const ObjectTableEntry& e)
+{
+  return !station ||
+         object_ResolveTarget(station->network, station->owner, e.object->id.type, e.object->id.instance).owner ==
+             e.owner;
+}
+
 }  // namespace
 
 int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetObjectId* object,
@@ -275,12 +284,14 @@ int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetO
   return 0;
 }
 
-int objtable_alarm_summary(BACnetValue* result)
+int objtable_alarm_summary(BACnetValue* result, const SummaryStation* station)
 {
   if (!result)
     return 1;
   value_free(result);
   objtable_walk([&](const ObjectTableEntry& e) {
+    if (!answers_at(station, e))
+      return true;
     ObjectRecord* object = e.object;
     bool reporting = reporting_type(object->type);
     if (!reporting && object->type != OBJECT_EVENT_ENROLLMENT)
@@ -304,7 +315,7 @@ int objtable_alarm_summary(BACnetValue* result)
 }
 
 int objtable_event_information(const BACnetObjectId* last_received, uint32_t max_count, BACnetValue* result,
-                               bool* more_events)
+                               bool* more_events, const SummaryStation* station)
 {
   if (!result)
     return 1;
@@ -313,6 +324,8 @@ int objtable_event_information(const BACnetObjectId* last_received, uint32_t max
   bool passed = !last_received || last_received->type == 999;
   uint32_t count = 0;
   objtable_walk([&](const ObjectTableEntry& e) {
+    if (!answers_at(station, e))
+      return true;
     ObjectRecord* object = e.object;
     if (!passed) {
       passed = same_id(object->id, *last_received);
@@ -341,12 +354,14 @@ int objtable_event_information(const BACnetObjectId* last_received, uint32_t max
   return 0;
 }
 
-int objtable_enrollment_summary(const EnrollmentFilter& filter, BACnetValue* result)
+int objtable_enrollment_summary(const EnrollmentFilter& filter, BACnetValue* result, const SummaryStation* station)
 {
   if (!result)
     return 1;
   value_free(result);
   objtable_walk([&](const ObjectTableEntry& e) {
+    if (!answers_at(station, e))
+      return true;
     uint32_t type = e.object->type;
     if (reporting_type(type) || type == OBJECT_TREND_LOG)
       enroll_reporting_object(filter, e, result);

@@ -26,15 +26,23 @@ inline constexpr uint32_t WHO_HAS_BY_NAME = 1;
 int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetObjectId* object,
                      const BACnetValue* name, std::vector<WhoHasMatch>& matches);
 
+// The station a summary answers for: the network the request came in on and the local device it
+// was addressed to. A summary there lists the objects that station answers, each identifier
+// once; without a station, every object of every local device.
+struct SummaryStation {
+  int32_t network = -1;
+  uint32_t owner = 0;
+};
+
 // Alarm summaries (tag 40, collected into tag 93) of the objects in alarm whose notify type
 // is alarm. The result is released first. 0.
-int objtable_alarm_summary(BACnetValue* result);
+int objtable_alarm_summary(BACnetValue* result, const SummaryStation* station = nullptr);
 
 // Event summaries (tag 112, collected into tag 113) for GetEventInformation, starting after
 // the object named by last_received (type 999: from the first), at most max_count of them;
 // more_events tells whether the walk stopped at the limit. The result is released first. 0.
 int objtable_event_information(const BACnetObjectId* last_received, uint32_t max_count, BACnetValue* result,
-                               bool* more_events);
+                               bool* more_events, const SummaryStation* station = nullptr);
 
 // The filters of GetEnrollmentSummary; the defaults are the absent filters.
 struct EnrollmentFilter {
@@ -49,7 +57,8 @@ struct EnrollmentFilter {
 
 // Enrollment summaries (tag 41, collected into tag 94) of the objects that pass the
 // filters. The result is released first. 0.
-int objtable_enrollment_summary(const EnrollmentFilter& filter, BACnetValue* result);
+int objtable_enrollment_summary(const EnrollmentFilter& filter, BACnetValue* result,
+                                const SummaryStation* station = nullptr);
 
 // Every COV subscription of every object as a list (tag 85) of subscriptions (tag 110).
 // The result is released first. 0, or -1 when the list cannot be made.

@@ -9,6 +9,7 @@
 
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_record.h"
+#include "bacnet/objects/station_index.h"
 #include "bacnet/value/value.h"
 
 namespace {
@@ -65,6 +66,7 @@ void objtable_destroy()
     return;
   htab_delete(g_table);
   g_table = nullptr;
+  station_index_clear();
 }
 
 ObjectRecord* objtable_find(const char* key)
@@ -96,6 +98,8 @@ ObjectRecord* objtable_insert(uint32_t owner, const char* key, ObjectRecord* obj
   }
   *entry = ObjectTableEntry{owner, copy, object};
   *slot = entry;
+  if (object)
+    station_index_made(owner, object->id.type, object->id.instance);
   return object;
 }
 
@@ -104,7 +108,15 @@ void objtable_remove(const char* key)
   if (!g_table || !key)
     return;
   ObjectTableEntry p = probe(key);
+  auto* entry = static_cast<ObjectTableEntry*>(htab_find(g_table, &p));
+  if (!entry)
+    return;
+  uint32_t owner = entry->owner;
+  const ObjectRecord* object = entry->object;
+  BACnetObjectId id = object ? object->id : BACnetObjectId{};
   htab_remove_elt(g_table, &p);
+  if (object)
+    station_index_removed(owner, id.type, id.instance);
 }
 
 size_t objtable_count() { return g_table ? htab_elements(g_table) : 0; }

@@ -3,6 +3,7 @@
 #include "bacnet/foundation/driver.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/property_internal.h"
+#include "bacnet/objects/station_index.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
@@ -57,33 +58,17 @@ bool out_of_service(ObjectRecord* record)
   return oos && *oos;
 }
 
-bool at_station(int32_t network, uint32_t owner, uint32_t device)
-{
-  std::vector<uint32_t> station = object_StationDevices(network, owner);
-  return std::find(station.begin(), station.end(), device) != station.end();
-}
-
 }  // namespace
 
 uint32_t object_GetErrorClass() { return g_error_class; }
 void object_SetErrorClass(uint32_t error_class) { g_error_class = error_class; }
 
-std::vector<uint32_t> object_StationDevices(int32_t network, uint32_t owner)
-{
-  std::vector<int32_t> devices;
-  auto hook = object_hooks().station_devices;
-  if (!hook || hook(int32_t(owner), network, &devices) != 0 || devices.size() < 2)
-    return {};
-  return std::vector<uint32_t>(devices.begin(), devices.end());
-}
-
 ObjectTarget object_ResolveTarget(int32_t network, uint32_t owner, uint32_t type, uint32_t instance)
 {
   if (type != OBJECT_DEVICE) {
     if (!object_Find(owner, type, instance))
-      for (uint32_t device : object_StationDevices(network, owner))
-        if (object_Find(device, type, instance))
-          return {device, instance};
+      if (int64_t holder = station_index_holder(network, owner, type, instance); holder >= 0)
+        return {uint32_t(holder), instance};
     return {owner, instance};
   }
   if (instance == DEVICE_WILDCARD_INSTANCE) {
@@ -96,7 +81,7 @@ ObjectTarget object_ResolveTarget(int32_t network, uint32_t owner, uint32_t type
   // Every local device's Device object is kept under its own instance; a request from a
   // network reaches another's only at a station the two share.
   if (instance != owner && !object_Find(owner, OBJECT_DEVICE, instance) &&
-      object_Find(instance, OBJECT_DEVICE, instance) && (network < 0 || at_station(network, owner, instance)))
+      object_Find(instance, OBJECT_DEVICE, instance) && (network < 0 || station_index_share(network, owner, instance)))
     owner = instance;
   return {owner, instance};
 }

@@ -48,14 +48,11 @@ struct ObjectTarget {
 // For a Device identifier: the wildcard instance stands for the own device; and a Device object
 // that the addressed device does not hold belongs to the local device of that instance when
 // the two share the station (for the stack's own access, wherever that device is). Any other
-// object that the addressed device does not hold belongs to the device at the station that
-// holds it (the first, in the order the devices came, where the stack's own access sees several
-// stations). Resolving a resolved target changes nothing.
+// object that the addressed device does not hold belongs to the device whose object answers
+// there: the own device's, else the one of the device that came to that network first (where
+// the stack's own access sees several stations, the first station that has one). Resolving a
+// resolved target changes nothing.
 ObjectTarget object_ResolveTarget(int32_t network, uint32_t owner, uint32_t type, uint32_t instance);
-// The local devices at the station on `network` (-1: at any station) that `owner` shares with
-// others, the own device first, then in the order they were set up; empty when it shares its
-// station with no device (object hooks).
-std::vector<uint32_t> object_StationDevices(int32_t network, uint32_t owner);
 
 // Error class of the last network read or write: 1 when the object was not found, else 2.
 uint32_t object_GetErrorClass();

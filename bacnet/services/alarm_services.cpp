@@ -93,6 +93,12 @@ int refuse_subscription(ServiceAnswer* answer, const SubscribeCovRequest& r, uin
   return services_answer_error(answer, SERVICE_SUBSCRIBE_COV, kErrorClassServices, code);
 }
 
+// The summaries answer for the station the request came to.
+SummaryStation station_of(const BACnetAddress& local, const ServiceRequest& request)
+{
+  return {services_access_origin(request), services_request_owner(local)};
+}
+
 }  // namespace
 
 uint32_t services_event_summary_limit(const ServiceRequest& request)
@@ -115,8 +121,10 @@ int services_acknowledge_alarm(const BACnetAddress& local, const ServiceRequest&
   if (!services_decoded(pdu_decode_acknowledge_alarm_request(&view, ack.get()), view))
     return refuse(kErrorClassObject, kErrorUnspecified);
   const AcknowledgeAlarmRequest& r = *ack;
-  uint32_t owner = services_request_owner(local);
-  ObjectRecord* object = object_Find(owner, r.event_object.type, r.event_object.instance);
+  ObjectTarget target = object_ResolveTarget(services_access_origin(request), services_request_owner(local),
+                                             r.event_object.type, r.event_object.instance);
+  uint32_t owner = target.owner;
+  ObjectRecord* object = object_Find(owner, r.event_object.type, target.instance);
   if (!object)
     return refuse(kErrorClassServices, kErrorInconsistentParameters);
   if (!acknowledgeable(object->type))
@@ -156,13 +164,14 @@ int services_confirmed_event_notification(const BACnetAddress&, const ServiceReq
   return services_answer_simple_ack(answer);
 }
 
-int services_get_alarm_summary(const BACnetAddress&, const ServiceRequest& request, ServiceAnswer* answer, bool,
+int services_get_alarm_summary(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer, bool,
                                const BACnetAddress&)
 {
   if (!request.data.empty())
     return services_answer_error(answer, SERVICE_GET_ALARM_SUMMARY, kErrorClassObject, kErrorUnspecified);
   Owned<GetAlarmSummaryAck, pdu_free_get_alarm_summary_ack> ack;
-  objtable_alarm_summary(&ack->summaries);
+  SummaryStation station = station_of(local, request);
+  objtable_alarm_summary(&ack->summaries, &station);
   pdu_buffer encoded{};
   if (pdu_encode_get_alarm_summary_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
@@ -171,8 +180,8 @@ int services_get_alarm_summary(const BACnetAddress&, const ServiceRequest& reque
   return services_answer_encoded(answer, &encoded, SERVICE_GET_ALARM_SUMMARY);
 }
 
-int services_get_enrollment_summary(const BACnetAddress&, const ServiceRequest& request, ServiceAnswer* answer, bool,
-                                    const BACnetAddress&)
+int services_get_enrollment_summary(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
+                                    bool, const BACnetAddress&)
 {
   auto refuse = [&] {
     return services_answer_error(answer, SERVICE_GET_ENROLLMENT_SUMMARY, kErrorClassObject, kErrorUnspecified);
@@ -194,7 +203,8 @@ int services_get_enrollment_summary(const BACnetAddress&, const ServiceRequest& 
   if (r.notification_class >= 0)
     filter.notification_class = uint32_t(r.notification_class);
   Owned<GetEnrollmentSummaryAck, pdu_free_get_enrollment_summary_ack> ack;
-  objtable_enrollment_summary(filter, &ack->summaries);
+  SummaryStation station = station_of(local, request);
+  objtable_enrollment_summary(filter, &ack->summaries, &station);
   pdu_buffer encoded{};
   if (pdu_encode_get_enrollment_summary_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);
@@ -203,8 +213,8 @@ int services_get_enrollment_summary(const BACnetAddress&, const ServiceRequest& 
   return services_answer_encoded(answer, &encoded, SERVICE_GET_ENROLLMENT_SUMMARY);
 }
 
-int services_get_event_information(const BACnetAddress&, const ServiceRequest& request, ServiceAnswer* answer, bool,
-                                   const BACnetAddress&)
+int services_get_event_information(const BACnetAddress& local, const ServiceRequest& request, ServiceAnswer* answer,
+                                   bool, const BACnetAddress&)
 {
   auto refuse = [&] {
     return services_answer_error(answer, SERVICE_GET_EVENT_INFORMATION, kErrorClassServices, kErrorUnspecified);
@@ -214,8 +224,9 @@ int services_get_event_information(const BACnetAddress&, const ServiceRequest& r
   if (!services_decoded(pdu_decode_get_event_information_request(&view, &r), view))
     return refuse();
   Owned<GetEventInformationAck, pdu_free_get_event_information_ack> ack;
+  SummaryStation station = station_of(local, request);
   objtable_event_information(&r.last_received, services_event_summary_limit(request), &ack->summaries,
-                             &ack->more_events);
+                             &ack->more_events, &station);
   pdu_buffer encoded{};
   if (pdu_encode_get_event_information_ack(&encoded, ack.get()) != 0) {
     pdu_buffer_free(&encoded);

@@ -379,9 +379,60 @@ class BinaryApi(unittest.TestCase):
                 self.assertEqual([put(device, 4, 0.0)[1] for device in (5000, OWN)], [-1, -1])
                 self.assertEqual(name_at(1, 4), "av4-of-5001")
                 self.assertEqual(api.text("5001 get:2.4.85", timeout=5), "51.500000")
+                # 5000 comes to network 2 as well: there analog-value 7 stays 6000's, and a peer's
+                # write there leaves 5000's.
+                self.assertEqual(api.call(301, u32(2) + u32(5000) + string("") * 7).payload, u32(0))
+                write = {"op": "writeProperty", "type": ANALOG_VALUE, "instance": 7, "property": PRESENT_VALUE,
+                         "tag": 4, "value": 72.5, "priority": 16}
+                self.assertIn("ok", peer_calls(*peers[2], write)[0])
+                for network, device, value in ((1, 5000, 50.5), (2, 6000, 72.5)):
+                    self.assertEqual(name_at(network, 7), f"av7-of-{device}")
+                    self.assertEqual(api.text(f"{device} get:2.7.85", timeout=5), f"{value:f}")
+                # 5000's analog-value 7 in high-limit, as a peer on network 1 makes it: the station
+                # there reports it once and takes its acknowledgment, network 2's lists 6000's.
+                alarm = [dict(write, property=p, tag=t, value=v) for p, t, v in (
+                    (113, 2, 0), (45, 4, 40.0), (52, 8, {"bitsUsed": 2, "value": [2]}),
+                    (35, 8, {"bitsUsed": 3, "value": [7]}), (85, 4, 55.0))]
+                stamp = {"op": "confirmedRaw", "service": READ_PROPERTY, "hex": "0c00800007 19 82 29 01".replace(" ", "")}
+                outcomes = peer_calls(*peers[1], *alarm, {"op": "pause", "ms": 500}, stamp, {"op": "getAlarmSummary"})
+                self.assertTrue(all("ok" in o for o in outcomes), outcomes)
+                self.assertEqual([a["object"] for a in outcomes[-1]["ok"]], [{"type": ANALOG_VALUE, "instance": 7}])
+                event = outcomes[-2]["ok"]["hex"]
+                event = event[event.index("3e") + 2:event.rindex("3f")]  # the transition's time stamp
+                source = "Leitstand".encode().hex()
+                acknowledge = (f"0901 1c00800007 2903 3e{event}3f 4d0a00{source} 5e{event}5f").replace(" ", "")
+                self.assertIn("ok", peer_calls(*peers[1], {"op": "confirmedRaw", "service": 0, "hex": acknowledge})[0])
+                self.assertEqual(peer_calls(*peers[2], {"op": "getAlarmSummary"})[0]["ok"], [])
             finally:
                 api.close()
                 host.quit()
+
+    def test_a_set_up_takes_its_instance_over_from_a_remote_device(self):
+        """The npm device answers as PEER until PEER is set up here; from then on every door of the
+        API reaches the local device's object and none writes the remote one."""
+        with netlab.Lab() as lab:
+            setup = Lab(lab, trace=False)
+            c = setup.client()
+            try:
+                self.assertEqual(c.text(f"{PEER} get:2.1.85", timeout=10), "21.500000")
+                client = c.call(306).fields().u32()
+                self.assertEqual(c.call(301, u32(1) + u32(PEER) + string("") * 7).payload, u32(0))
+                put = c.call(308, u32(PEER) + u32(ANALOG_VALUE) + u32(1) + string("lokal") + u32(client)).fields()
+                handle, result = put.u32(), put.i32()
+                self.assertEqual(result, 0)
+                self.assertEqual(c.call(305, u32(client) + u32(handle) + u32(0) + blob(in_tag0(real(11.5)))).payload,
+                                 u32(0))
+                read = c.call(304, u32(client) + u32(handle) + u8(0), timeout=5).fields()
+                self.assertEqual((read_tag0_value(read.blob())[0], read.u32(), read.i32()), (11.5, 0, 0))
+                av1 = "<OBJECTIDENTIFIER><OBJECTTYPE>2</OBJECTTYPE><INSTANCE>1</INSTANCE></OBJECTIDENTIFIER>"
+                self.assertIn("<DATA>11.500000</DATA>", c.text(f"xml:readProperty<REQUEST><DEVICE>{PEER}</DEVICE>"
+                                                               f"{av1}<PROPERTY>85</PROPERTY></REQUEST>", timeout=5))
+                self.assertEqual(c.text(f"{PEER} set:2.1.85.8 33.5", timeout=5), "33.500000")
+                self.assertEqual(c.text(f"{PEER} get:2.1.85", timeout=5), "33.500000")
+                self.assertEqual(setup.device.seen("writeProperty"), [])
+            finally:
+                c.close()
+                setup.stop()
 
     def test_broken_and_vanishing_clients_leave_the_others_served(self):
         with netlab.Lab() as lab:

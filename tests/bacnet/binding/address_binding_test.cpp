@@ -326,11 +326,14 @@ TEST_F(AddressBinding, TableThatCannotGrowKeepsWhatItHeld)
 TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromThePort)
 {
   const BACnetAddress none{};
+  const BACnetAddress remote{own.network, {10, 111, 1, 9, 0xBA, 0xC0}, 6};
+  ASSERT_EQ(address_binding_add_from_i_am(kOwn + 3, 5, remote), 0);
   // (instance set up, its network, the address requests go to, the I-Ams a Who-Is of it gets)
   const std::tuple<int32_t, uint32_t, BACnetAddress, std::vector<uint32_t>> rows[] = {
-      {kOwn, 1, own, {kOwn}},                 // the own device keeps its port's address
-      {kOwn + 1, 1, own, {kOwn + 1}},         // a new one lives at the port's station
-      {kOwn + 2, 9, none, {}},                // a network without a port gives nothing to reach
+      {kOwn, 1, own, {kOwn}},          // the own device keeps its port's address
+      {kOwn + 1, 1, own, {kOwn + 1}},  // a new one lives at the port's station
+      {kOwn + 2, 9, none, {}},         // a network without a port gives nothing to reach
+      {kOwn + 3, 1, own, {kOwn + 3}},  // a remote device of that instance is forgotten
   };
   for (const auto& [instance, network, reach, answered] : rows) {
     BACnetAddress no_mac{};
@@ -354,6 +357,12 @@ TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromTh
     }
     EXPECT_EQ(i_ams, answered) << instance;
   }
+  // The remote device's I-Ams change nothing now, and its address names nobody.
+  ASSERT_EQ(address_binding_add_from_i_am(kOwn + 3, 5, remote), 0);
+  DeviceBinding d;
+  ASSERT_EQ(address_binding_get_device(kOwn + 3, &d), 0);
+  EXPECT_EQ(d.address, own);
+  EXPECT_EQ(address_binding_heard_from(1, remote), -1);
 }
 
 TEST_F(AddressBinding, SilentBoundDeviceIsPolledForItsStatus)

@@ -197,9 +197,6 @@ TEST_F(ObjectApi, APutIsRefusedWhenAnotherDeviceAtItsStationHoldsTheObject)
     no_mac.network = network;
     ASSERT_EQ(address_binding_add_local_port(3, device, &no_mac), 0);
   }
-  ObjectHooks hooks = object_hooks();
-  hooks.station_devices = address_binding_station_devices;
-  object_set_hooks(&hooks);
   struct Row {
     uint32_t device;
     BACnetObjectId object;
@@ -225,4 +222,33 @@ TEST_F(ObjectApi, APutIsRefusedWhenAnotherDeviceAtItsStationHoldsTheObject)
     EXPECT_EQ(object_api_delete_object(id, handle), row.result);
     EXPECT_EQ(object_Find(row.device, row.object.type, row.object.instance) != nullptr, row.result == 0);
   }
+}
+
+TEST_F(ObjectApi, APutThatAnswersZeroHasMadeItsObject)
+{
+  // The own device's put waits for room while 5000 is set up at its station and puts the same
+  // identifier ahead of it.
+  ObjectRegistration filler;
+  filler.owner = kOwner;
+  for (int i = 0; i < 64; ++i)
+    ASSERT_EQ(object_QueueAnalogUpdate(&filler), 0);
+  uint32_t id = client();
+  auto put = std::async(std::launch::async, [id] {
+    return object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 3}, "own", id, 1);
+  });
+  EXPECT_EQ(put.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+  BACnetAddress no_mac{};
+  no_mac.network = 1;
+  ASSERT_EQ(address_binding_add_local_port(3, 5000, &no_mac), 0);
+  object_Poll();
+  ObjectRegistration first;
+  first.owner = 5000;
+  first.type = OBJECT_ANALOG_VALUE;
+  first.instance = 3;
+  ASSERT_EQ(object_QueueAnalogUpdate(&first), 0);
+  while (put.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+    object_Poll();
+  int result = put.get();
+  EXPECT_EQ(result == 0, object_Find(kOwner, OBJECT_ANALOG_VALUE, 3) != nullptr) << result;
+  EXPECT_EQ(object_api_delete_object(id, 1), result);
 }

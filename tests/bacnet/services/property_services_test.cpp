@@ -58,6 +58,16 @@ TEST_F(PropertyServices, ReadPropertyAnswersTheValue)
   ASSERT_EQ(object_SetString(816, OBJECT_ANALOG_VALUE, 3, PROP_OBJECT_NAME, "Abluft"), 0);
   EXPECT_EQ(ask(12, "0C 00 80 00 03 19 4D"), answer("50", "0C 91 01 91 1F"));
   EXPECT_EQ(ask(12, "0C 02 00 03 30 19 4D"), answer("50", "0C 91 01 91 1F"));
+  // A device that comes to this network later does not take over here an identifier that one
+  // already here holds.
+  ASSERT_EQ(address_binding_add_local_port(3, 817, &no_mac), 0);
+  ASSERT_EQ(object_SetString(817, OBJECT_ANALOG_VALUE, 4, PROP_OBJECT_NAME, "Vorlauf"), 0);
+  no_mac.network = own.network;
+  ASSERT_EQ(address_binding_add_local_port(3, 818, &no_mac), 0);
+  ASSERT_EQ(object_SetString(818, OBJECT_ANALOG_VALUE, 4, PROP_OBJECT_NAME, "Ruecklauf"), 0);
+  ASSERT_EQ(address_binding_add_local_port(3, 817, &no_mac), 0);
+  EXPECT_EQ(ask(12, "0C 00 80 00 04 19 4D"),
+            answer("30", "0C 0C 00 80 00 04 19 4D 3E 75 0A 00 " + text_hex("Ruecklauf") + " 3F"));
   // An element of an array property: the object list's length.
   // The Device, AV 1, Calendar 0 and the five Files.
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 4C 29 00"), answer("30", "0C 0C " + kDevice + " 19 4C 29 00 3E 21 08 3F"));

@@ -59,7 +59,6 @@ public:
     ASSERT_EQ(object_InitDevice(kOwn, &identity), 0);
     ObjectHooks object_hooks;
     object_hooks.get_local_instance = address_binding_get_local_instance_value;
-    object_hooks.station_devices = address_binding_station_devices;
     object_set_hooks(&object_hooks);
     ASSERT_EQ(services_register_confirmed_handlers(&seams), 0);
 
