@@ -27,11 +27,12 @@ bool equals_ignoring_case(const std::string& a, const std::string& b)
          });
 }
 
-// A name with a line break would break the scan list's one line per device.
-std::string one_line(std::string text)
+// A line break would break the scan list's one line per device, and a ";" its three fields
+// per line.
+std::string one_field(std::string text)
 {
-  std::replace(text.begin(), text.end(), '\r', ' ');
-  std::replace(text.begin(), text.end(), '\n', ' ');
+  for (char separator : {'\r', '\n', ';'})
+    std::replace(text.begin(), text.end(), separator, ' ');
   return text;
 }
 
@@ -199,11 +200,11 @@ int BACnetStackClient::ScanDevices(uint32_t low, uint32_t high, int wait_seconds
     if (iam.instance < low || iam.instance > high || !written.insert(iam.instance).second)
       continue;
     bool answered = false;
-    std::string name = one_line(ReadString(iam.object_type, iam.instance, PROP_OBJECT_NAME, &answered));
+    std::string name = one_field(ReadString(iam.object_type, iam.instance, PROP_OBJECT_NAME, &answered));
     // A device that let its name read run out would let the second read run out as well.
-    std::string version =
-        answered ? one_line(ReadString(iam.object_type, iam.instance, PROP_APPLICATION_SOFTWARE_VERSION))
-                 : std::string();
+    std::string version = answered
+                              ? one_field(ReadString(iam.object_type, iam.instance, PROP_APPLICATION_SOFTWARE_VERSION))
+                              : std::string();
     std::fprintf(result, "%u;%s;%s\n", iam.instance, name.c_str(), version.c_str());
   }
   std::fflush(result);

@@ -27,7 +27,8 @@ constexpr const char* kErrorResult = "(Error)";
 
 constexpr uint32_t kLastItemType = OBJECT_BINARY_VALUE;
 constexpr uint32_t kLastRealType = OBJECT_ANALOG_VALUE;
-constexpr uint32_t kMaxItemInstance = 65535000;
+// The encoder keeps only an instance's low bits: a larger one would name another object.
+constexpr uint32_t kMaxItemInstance = PDU_MAX_INSTANCE;
 
 struct ClassText {
   int32_t error_class;

@@ -1,5 +1,6 @@
 #include "backend/api/xml_fields.h"
 
+#include "bacnet/codec/codec_primitives.h"
 #include "bacnet/foundation/hex_digit.h"
 #include "bacnet/value/value_containers.h"
 #include "bacnet/value/value_memory.h"
@@ -231,7 +232,18 @@ bool XmlFields::time(const char* name, BACnetTime* out) { return field(name, out
 bool XmlFields::object_id(const char* name, BACnetObjectId* out)
 {
   XmlFields f;
-  return take(name, &f) && f.u32("OBJECTTYPE", &out->type) && f.u32("INSTANCE", &out->instance);
+  return take(name, &f) && f.object_id_fields(out);
+}
+
+bool XmlFields::object_id_fields(BACnetObjectId* out)
+{
+  // The encoder keeps only the identifier's low bits: a larger number would name another object.
+  BACnetObjectId id{};
+  if (!u32("OBJECTTYPE", &id.type) || !u32("INSTANCE", &id.instance) || id.type > PDU_MAX_OBJECT_TYPE ||
+      id.instance > PDU_MAX_INSTANCE)
+    return false;
+  *out = id;
+  return true;
 }
 
 bool XmlFields::optional_index(const char* name, int32_t* out)

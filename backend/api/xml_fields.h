@@ -53,6 +53,8 @@ public:
   bool date(const char* name, BACnetDate* out);
   bool time(const char* name, BACnetTime* out);
   bool object_id(const char* name, BACnetObjectId* out);  // OBJECTTYPE, INSTANCE inside
+  // OBJECTTYPE and INSTANCE right here; false when either lies outside what BACnet encodes.
+  bool object_id_fields(BACnetObjectId* out);
   // An index element read only when it begins right here; otherwise -1 and nothing is taken.
   bool optional_index(const char* name, int32_t* out);
   // ERRORCLASS and ERRORCODE.

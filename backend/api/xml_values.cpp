@@ -94,9 +94,7 @@ int decode_primitive(BACnetValue* v, XmlFields content)
     case TAG_BIT_STRING: ok = content.as_bits(&p.bits); break;
     case TAG_DATE: ok = content.as_date(&p.date); break;
     case TAG_TIME: ok = content.as_time(&p.time); break;
-    case TAG_OBJECT_ID:
-      ok = content.u32("OBJECTTYPE", &p.object_id.type) && content.u32("INSTANCE", &p.object_id.instance);
-      break;
+    case TAG_OBJECT_ID: ok = content.object_id_fields(&p.object_id); break;
     default: break;
   }
   return ok ? 0 : -1;

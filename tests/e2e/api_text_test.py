@@ -20,7 +20,8 @@ from e2e.tools.peer import connect_string  # noqa: E402
 OWN = 4711
 PEER = 1234
 INTERNAL = "Error : Internal Error"
-OBJECT_AI1 = "<OBJECTIDENTIFIER><OBJECTTYPE>0</OBJECTTYPE><INSTANCE>1</INSTANCE></OBJECTIDENTIFIER>"
+OBJECT = "<OBJECTIDENTIFIER><OBJECTTYPE>{}</OBJECTTYPE><INSTANCE>{}</INSTANCE></OBJECTIDENTIFIER>"
+OBJECT_AI1 = OBJECT.format(0, 1)
 # ReadProperty of Analog Input 1's present value as a whole Confirmed-Request APDU.
 RAW_READ = "0005010C0C000000011955"
 
@@ -67,6 +68,14 @@ class TextApi(unittest.TestCase):
                                           "<INSTANCE>1</INSTANCE></OBJECTIDENTIFIER><PROPERTY>85</PROPERTY>"
                                           "<VALUE><TYPE>4</TYPE><DATA>30.25</DATA></VALUE><PRIORITY>8</PRIORITY>"),
                      "<ACK><DEVICE>1234</DEVICE><ACKNOWLEDGE>1</ACKNOWLEDGE></ACK>", {"wp": [1, 1, 85, 30.25, 8]}),
+                    # Identifiers the encoder would cut to Analog Output 1 or Analog Value 2: none is sent.
+                    ("1234 set:1.4194305.85.8 33", INTERNAL, None),
+                    (xml("writeProperty", f"<DEVICE>1234</DEVICE>{OBJECT.format(1, 4194305)}<PROPERTY>85</PROPERTY>"
+                                          "<VALUE><TYPE>4</TYPE><DATA>33</DATA></VALUE><PRIORITY>8</PRIORITY>"),
+                     INTERNAL, None),
+                    (xml("readProperty", f"<DEVICE>1234</DEVICE>{OBJECT.format(1025, 1)}<PROPERTY>85</PROPERTY>"),
+                     INTERNAL, None),
+                    (xml("deleteObject", f"<DEVICE>1234</DEVICE>{OBJECT.format(2, 4194306)}"), INTERNAL, None),
                     ("1234 get:1.1.85", "30.250000", {"rp": [1, 1, 85]}),
                     (xml("readProperty", "<DEVICE>1234</DEVICE><PROPERTY>85</PROPERTY>"), INTERNAL, None),
                     ("unc:1008090B190C", "success", {"whoIs": [11, 12]}),
@@ -90,8 +99,9 @@ class TextApi(unittest.TestCase):
             services = collections.Counter(
                 int(s) for s, in capture.fields(path, "bacapp.confirmed_service", display_filter="bacapp.type == 0"))
             # ReadProperty: five text and XML reads and the raw one; the several-item commands
-            # went out as one ReadPropertyMultiple or WritePropertyMultiple each.
-            self.assertEqual({k: services[k] for k in (12, 14, 15, 16)}, {12: 6, 14: 2, 15: 3, 16: 1}, services)
+            # went out as one ReadPropertyMultiple or WritePropertyMultiple each; no DeleteObject.
+            self.assertEqual({k: services[k] for k in (11, 12, 14, 15, 16)}, {11: 0, 12: 6, 14: 2, 15: 3, 16: 1},
+                             services)
             wpm = capture.fields(path, "bacapp.instance_number",
                                  display_filter="bacapp.type == 0 && bacapp.confirmed_service == 16")
             self.assertEqual(wpm, [("1",)])

@@ -59,7 +59,8 @@ class BackendJobs(bj.JobLabCase):
             self.assertEqual(f.read(), self.contents[2], "the output block is never written")
 
     def test_scan_lists_the_unit_and_the_backend_in_arrival_order(self):
-        self.start_unit(name="Raum 12", version="2.1")
+        # A ";" in a text would split it into two fields of the list.
+        self.start_unit(name="Boiler;Room 2", version="2;1")
         job = bj.general(self.tmp, self.ip_backend) + bj.scan_section(self.tmp, seconds=1)
         done, log = bj.run_job(self.backend, self.tmp, job)
         self.assert_end_line(log, "-->Successful finished")
@@ -67,7 +68,7 @@ class BackendJobs(bj.JobLabCase):
             lines = f.read().split("\n")
         self.assertEqual(lines[0], "Device ID; Device Name; SoftwareVersion")
         self.assertEqual(lines[-1], "")
-        self.assertCountEqual(lines[1:-1], ["1234;Raum 12;2.1", "4711;ZOR17-Server;1.0.0.2"])
+        self.assertCountEqual(lines[1:-1], ["1234;Boiler Room 2;2 1", "4711;ZOR17-Server;1.0.0.2"])
 
     def failing_read(self, expected_error, **unit_options):
         self.start_unit(**unit_options)

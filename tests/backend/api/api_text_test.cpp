@@ -49,9 +49,9 @@ TEST(ApiText, ItemsAreParsedAndChecked)
   // -1 invalid, 0 last, else where the next item begins
   const std::tuple<const char*, bool, int> cases[] = {
       {"0.1.85", false, 0},
-      {"5.65535000.85 0.2.85", false, 14},
+      {"5.4194303.85 0.2.85", false, 13},
       {"6.1.85", false, -1},         // type above 5
-      {"0.65535001.85", false, -1},  // instance too large
+      {"0.4194304.85", false, -1},   // instance too large to encode
       {"0.1", false, -1},
       {"0.-1.85", false, -1},
       {"1.1.85.8 22.5", true, 0},

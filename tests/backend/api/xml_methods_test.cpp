@@ -156,6 +156,11 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
       {"unknown method", request("readSomething", ""), nullptr, {}, ""},
       {"device out of range",
        request("readProperty", "<DEVICE>4194304</DEVICE>" + kObject + "<PROPERTY>85</PROPERTY>"), nullptr, {}, ""},
+      {"object identifier value out of range",  // the encoder would cut it to another object's
+       request("writeProperty", "<DEVICE>7</DEVICE>" + kObject +
+                                    "<PROPERTY>85</PROPERTY><VALUE><TYPE>12</TYPE><DATA><OBJECTTYPE>8</OBJECTTYPE>"
+                                    "<INSTANCE>-1</INSTANCE></DATA></VALUE><PRIORITY>8</PRIORITY>"),
+       &Calls::write_property, acknowledge, ""},
   };
   for (const Case& k : cases) {
     api_fake::Installed fake;
