@@ -11,7 +11,8 @@
 // any interface but loopback and the lab's veths.
 //
 //   readproperty_load --target IP --device N --outstanding K --seconds S [--property P]
-//                     [--warmup-ms W]
+//                     [--warmup-ms W] [--object TYPE:INSTANCE]
+//   --object reads that object instead of device N's Device object
 //   prints: outstanding=K requests=R seconds=S rate=X p50_us=A p99_us=B lost=L
 //   readproperty_load --serve 1     answers until killed
 #include "bacnet/application/apdu.h"
@@ -55,6 +56,7 @@ struct Options {
   std::string target;
   uint32_t device = 4711;
   uint32_t property = 77;  // object-name
+  BACnetObjectId object{999, 0};  // none given: the Device object of `device`
   int outstanding = 1;
   double seconds = 3;
   int warmup_ms = 300;
@@ -79,7 +81,7 @@ bool parse(int argc, char** argv, Options* o)
       o->seconds = std::atof(value);
     else if (key == "--warmup-ms")
       o->warmup_ms = std::atoi(value);
-    else
+    else if (key != "--object" || std::sscanf(value, "%u:%u", &o->object.type, &o->object.instance) != 2)
       return false;
   }
   return o->serve || (!o->target.empty() && o->outstanding >= 1 && o->outstanding <= 128 && o->seconds > 0);
@@ -89,7 +91,7 @@ bool parse(int argc, char** argv, Options* o)
 std::vector<uint8_t> request_datagram(const Options& o, uint8_t invoke_id)
 {
   ReadPropertyRequest request;
-  request.object = {8, o.device};
+  request.object = o.object.type == 999 ? BACnetObjectId{8, o.device} : o.object;
   request.property = o.property;
   pdu_buffer data{};
   pdu_encode_read_property_request(&data, &request);
@@ -287,7 +289,9 @@ int main(int argc, char** argv)
   }
   Options o;
   if (!parse(argc, argv, &o)) {
-    std::fprintf(stderr, "usage: %s --target IP --device N --outstanding K --seconds S [--property P] [--warmup-ms W]\n",
+    std::fprintf(stderr,
+                 "usage: %s --target IP --device N --outstanding K --seconds S [--property P] [--warmup-ms W]"
+                 " [--object TYPE:INSTANCE]\n",
                  argv[0]);
     return 1;
   }
