@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +55,10 @@ public:
       fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
       return -1;
+    // The address each datagram was sent to tells a broadcast from a datagram meant for us alone.
+    int on = 1;
+    if (::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)
+      return -1;
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_port = htons(port);
@@ -68,15 +73,30 @@ public:
     return datalink_wait_readable(port, fd_, milliseconds, spin_us);
   }
 
-  int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
+  int receive(uint8_t* buffer, std::size_t size, BipAddress* sender, uint32_t* destination) override
   {
     sockaddr_in from{};
-    socklen_t length = sizeof from;
-    ssize_t n = ::recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length);
+    iovec data{buffer, size};
+    alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t n = ::recvmsg(fd_, &message, MSG_DONTWAIT);
     if (n < 0)
       return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kNothingWaiting : -1;
     sender->ip = ntohl(from.sin_addr.s_addr);
     sender->port = ntohs(from.sin_port);
+    *destination = kNoAddress;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+        in_pktinfo info;
+        std::memcpy(&info, CMSG_DATA(c), sizeof info);
+        *destination = ntohl(info.ipi_addr.s_addr);
+      }
     return int(n);
   }
 
@@ -198,6 +218,7 @@ struct Received {
   const BACnetAddress& source;
   BipAddress sender;
   bool from_self;
+  bool broadcast;  // not sent to our own address
   std::span<const uint8_t> frame;
   std::span<const uint8_t> data;
 };
@@ -232,6 +253,23 @@ void on_read_bdt(Received& r)
   transmit(r.port, r.link, r.sender, bvlc_encode(kBvlcReadBdtAck, bdt_encode_list(r.link.bdt)), false);
 }
 
+// With a host mask in our own entry the peers send to us alone, and the subnet hears their
+// forwards from us. Only such a forward is sent on: one that came as a broadcast, from our own
+// subnet or from no peer of ours has reached the subnet already, and sent again it would pass
+// back and forth between two BBMDs that hear each other.
+bool rebroadcasts(const Received& r)
+{
+  const BacnetIpLink& link = r.link;
+  if (r.broadcast || (r.sender.ip & link.netmask) == (link.own_ip & link.netmask))
+    return false;
+  auto own = std::find_if(link.bdt.begin(), link.bdt.end(), [&](const BdtEntry& entry) {
+    return entry.ip == link.own_ip && entry.port == link.udp_port;
+  });
+  return own != link.bdt.end() && own->mask == kHostMask &&
+         std::any_of(link.bdt.begin(), link.bdt.end(),
+                     [&](const BdtEntry& entry) { return entry.ip == r.sender.ip && entry.port == r.sender.port; });
+}
+
 void on_forwarded(Received& r)
 {
   if (r.data.size() < kBipAddressLength)
@@ -239,14 +277,8 @@ void on_forwarded(Received& r)
   BipAddress origin = bip_decode(r.data.data());
   std::span<const uint8_t> npdu = r.data.subspan(kBipAddressLength);
   if (!r.from_self) {
-    // With a host mask in our own entry the peers sent to us alone: the subnet hears it from
-    // us, and so do we, when our re-broadcast comes back.
-    bool rebroadcast = false;
-    for (const BdtEntry& entry : r.link.bdt)
-      if (entry.ip == r.link.own_ip && entry.port == r.link.udp_port) {
-        rebroadcast = entry.mask == kHostMask;
-        break;
-      }
+    // The subnet hears a forward we send on from us, and so do we, when it comes back.
+    bool rebroadcast = rebroadcasts(r);
     if (rebroadcast)
       transmit(r.port, r.link, {r.link.broadcast_ip, r.link.udp_port}, r.frame, true);
     forward_to_foreign_devices(r.port, r.link, r.sender, r.frame);
@@ -541,7 +573,8 @@ void bacnetip_second_tick(DatalinkPort* port)
   ++link->ticks;
 }
 
-void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std::span<const uint8_t> frame)
+void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std::span<const uint8_t> frame,
+                           bool broadcast)
 {
   BacnetIpLink* link = bacnetip_link(port);
   if (!link || source.mac_len != kBipAddressLength)
@@ -551,7 +584,7 @@ void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std:
   BvlcFrame bvlc;
   if (bvlc_decode(frame, &bvlc) != 0 || bvlc.function >= kHandlerCount || !kHandlers[bvlc.function])
     return;
-  Received r{port, *link, source, sender, sender == link->own(), frame, bvlc.data};
+  Received r{port, *link, source, sender, sender == link->own(), broadcast, frame, bvlc.data};
   kHandlers[bvlc.function](r);
 }
 
@@ -579,7 +612,8 @@ void bacnetip_run_pass(DatalinkPort* port)
       return;
     // A datagram already waiting is taken without a wait; the wait comes only when none is.
     BipAddress sender;
-    int n = link->transport->receive(buffer, sizeof buffer, &sender);
+    uint32_t destination = kNoAddress;
+    int n = link->transport->receive(buffer, sizeof buffer, &sender, &destination);
     if (n == BacnetIpTransport::kNothingWaiting) {
       // Busy with traffic, the next datagram or the answer to one just handed up is near.
       OsWake::Result waited = link->transport->wait_readable(port, kReceiveWaitMs, busy ? kBusySpinUs : 0);
@@ -590,7 +624,7 @@ void bacnetip_run_pass(DatalinkPort* port)
         }
         return;
       }
-      n = link->transport->receive(buffer, sizeof buffer, &sender);
+      n = link->transport->receive(buffer, sizeof buffer, &sender, &destination);
       if (n == BacnetIpTransport::kNothingWaiting)
         continue;  // readable, yet nothing to take (a datagram the system dropped)
     }
@@ -600,7 +634,7 @@ void bacnetip_run_pass(DatalinkPort* port)
       return;
     }
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
-    bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)));
+    bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)), destination != link->own_ip);
     busy = true;
   }
   if (!link->frames_queued.load(std::memory_order_acquire))

@@ -34,9 +34,10 @@ public:
   // queued for sending, a stop), as datalink_wait_readable does, looking `spin_us` first.
   virtual OsWake::Result wait_readable(DatalinkPort* port, int milliseconds, int spin_us) = 0;
   // The datagram's length (at most `size`), kNothingWaiting, or -1 for a receive error; never
-  // blocks. The sender in host byte order.
+  // blocks. The sender and the address the datagram was sent to (255.255.255.255 when the
+  // system does not tell) in host byte order.
   static constexpr int kNothingWaiting = -2;
-  virtual int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) = 0;
+  virtual int receive(uint8_t* buffer, std::size_t size, BipAddress* sender, uint32_t* destination) = 0;
   // 0 sent, -1 failed. `broadcast` says whether the target is a broadcast address.
   virtual int send(const BipAddress& target, std::span<const uint8_t> datagram, bool broadcast) = 0;
 };
@@ -85,8 +86,10 @@ int bacnetip_send(DatalinkPort* port, const BACnetAddress& source, const BACnetA
                   std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority);
 void bacnetip_close(DatalinkPort* port);
 
-// The port thread's handling of one received datagram from `source`.
-void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std::span<const uint8_t> frame);
+// The port thread's handling of one received datagram from `source`; `broadcast` when it was
+// not sent to the port's own address.
+void bacnetip_handle_frame(DatalinkPort* port, const BACnetAddress& source, std::span<const uint8_t> frame,
+                           bool broadcast);
 // The one-second tick: foreign-device registration and FDT lifetimes.
 void bacnetip_second_tick(DatalinkPort* port);
 

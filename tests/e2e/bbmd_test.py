@@ -1,6 +1,7 @@
 """BACnet/IP ports as broadcast management devices: the BDT and FDT functions answered by a
-BBMD (bdt.txt, Read-BDT, Read-FDT, a registration expiring on the peer's injected clock), and
-broadcasts distributed across three namespaces joined by a router namespace."""
+BBMD (bdt.txt, Read-BDT, Read-FDT, a registration expiring on the peer's injected clock),
+broadcasts distributed across three subnets joined by a router namespace, and two BBMDs on one
+LAN that hear each other's broadcasts."""
 
 import json
 import os
@@ -10,7 +11,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from e2e.harness import capture, netlab  # noqa: E402
+from e2e.harness import capture, netlab, node_peer  # noqa: E402
 from e2e.tools.peer import Peer, bip_mac, connect_string  # noqa: E402
 
 CLIENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "bvlc_client.py")
@@ -23,6 +24,17 @@ def bvlc_client(host, target_ip, *frames, bind_port=47809):
 
 def bdt_line(ip, port=47808, mask="255.255.255.255"):
     return bip_mac(ip, port).upper() + "".join(f"{int(o):02X}" for o in mask.split("."))
+
+
+def start_bbmds(hosts, bdts, folder):
+    """A BBMD in each host whose bdt.txt lists those peers."""
+    peers = {}
+    for (name, host), bdt in zip(hosts.items(), bdts):
+        os.mkdir(os.path.join(folder, name))
+        with open(os.path.join(folder, name, "bdt.txt"), "wb") as out:
+            out.write("".join(f"{bdt_line(ip)}\r" for ip in bdt).encode())
+        peers[name] = Peer(host, connect_string(host.ip, BBMDMAXFOREIGNDEVICES=4), cwd=os.path.join(folder, name))
+    return peers
 
 
 class BbmdTables(unittest.TestCase):
@@ -77,29 +89,25 @@ class BbmdTables(unittest.TestCase):
 
 
 class Distribution(unittest.TestCase):
-    """BBMD a on 10.111.1.0/24 and BBMD b on 10.111.2.0/24, each with the other in its BDT, and a
-    foreign device f on 10.111.3.0/24 registered with a; router r joins the three subnets."""
+    """BBMD a with station s on 10.111.1.0/24 and BBMD b with device d on 10.111.2.0/24, each BBMD
+    with the other in its BDT, and a foreign device f on 10.111.3.0/24 registered with a; router r
+    joins the three subnets."""
 
     def test_broadcasts_reach_the_peer_network_and_the_foreign_device_once(self):
         with netlab.Lab() as lab:
-            a, b, f, r = lab.host("a"), lab.host("b"), lab.host("f"), lab.host("r")
-            ip_a, r_a = lab.link(a, r)
-            ip_b, r_b = lab.link(b, r)
+            a, b, f, r, s, d = (lab.host(name) for name in "abfrsd")
+            ip_a, r_a, ip_s = lab.lan(a, r, s)
+            ip_b, r_b, _ = lab.lan(b, r, d)
             ip_f, r_f = lab.link(f, r)
             lab.enable_forwarding(r)
-            for host, via in ((a, r_a), (b, r_b), (f, r_f)):
+            for host, via in ((a, r_a), (b, r_b), (f, r_f), (s, r_a), (d, r_b)):
                 lab.route(host, "10.111.0.0/16", via)
             captures = [capture.Capture(r, ifname, "udp", name=f"router_{ifname}") for ifname, _, _ in r.addresses]
 
             peers = {}
             folders = tempfile.TemporaryDirectory(prefix="zor17-bbmd-")
             try:
-                for name, host, ip, other in (("a", a, ip_a, ip_b), ("b", b, ip_b, ip_a)):
-                    cwd = os.path.join(folders.name, name)
-                    os.mkdir(cwd)
-                    with open(os.path.join(cwd, "bdt.txt"), "wb") as out:
-                        out.write(f"{bdt_line(other)}\r".encode())
-                    peers[name] = Peer(host, connect_string(ip, BBMDMAXFOREIGNDEVICES=4), cwd=cwd)
+                peers = start_bbmds({"a": a, "b": b}, ([ip_b], [ip_a]), folders.name)
                 peers["f"] = Peer(f, connect_string(ip_f, BBMDIPADDRESS=ip_a, FOREIGNDEVICEEXPIRYTIME=60))
                 self.assertTrue(netlab.wait_for(lambda: peers["f"].status()[0]["registered"] == 1, timeout=15))
 
@@ -114,6 +122,14 @@ class Distribution(unittest.TestCase):
                 for sender, apdu in cases:
                     for name, p in peers.items():
                         self.assertEqual(len(p.all("rx", apdu=apdu)), 1, f"{name} hears {sender} once")
+
+                # A station's Who-Is finds the device on the other subnet; its I-Am comes back, re-broadcast by a.
+                device = node_peer.start_ready(d, "analog_device.js", {"broadcast": "10.111.2.255"})
+                who_is = node_peer.start(s, "who_is.js", "0.0.0.0", "10.111.1.255", 1234, 1234, 1500)
+                out = who_is.communicate(timeout=10)[0]
+                device.stdout.close()
+                self.assertEqual([json.loads(line) for line in out.splitlines()],
+                                 [{"sent": "whoIs"}, {"iAm": 1234, "address": ip_a}])
             finally:
                 for p in peers.values():
                     p.quit()
@@ -126,6 +142,38 @@ class Distribution(unittest.TestCase):
                 functions |= {row[0] for row in capture.fields(path, "bvlc.function") if row[0]}
             # Registration and its result, forwards, the foreign device's distribute, local broadcasts.
             self.assertTrue({"0x00", "0x04", "0x05", "0x09", "0x0b"} <= functions, functions)
+
+
+class OneLan(unittest.TestCase):
+    """BBMDs a and b and a plain station s on one LAN; s also sends raw frames from port 47809."""
+
+    def test_two_bbmds_pass_on_a_broadcast_a_bounded_number_of_times(self):
+        for listed in (False, True):
+            with netlab.Lab() as lab, tempfile.TemporaryDirectory(prefix="zor17-lan-") as folder:
+                a, b, s = lab.host("a"), lab.host("b"), lab.host("s")
+                ip_a, ip_b, ip_s = lab.lan(a, b, s)
+                peers = start_bbmds({"a": a, "b": b}, ([ip_b], [ip_a]) if listed else ([], []), folder)
+                peers["s"] = Peer(s, connect_string(ip_s))
+                raw, stranger, lan = bip_mac(ip_s, 47809), bip_mac("10.111.1.99"), "10.111.1.255"
+                # target, frames, the answers to the raw sender, the NPDU's origin, and how often a, b
+                # and s hear it without and with the BBMDs listing each other (listed, a BBMD also hears
+                # the other's forward of a local broadcast or of a foreign device's).
+                cases = (
+                    (lan, ["81040012" + stranger + "0100100809071907"], [[]], stranger, [(1, 1, 1), (1, 1, 1)]),
+                    (lan, ["810b000c0100100809091909"], [[]], raw, [(1, 1, 1), (2, 2, 1)]),
+                    (ip_a, ["810500060078", "8109000c0100100809081908"], [["810000060000"], []], raw,
+                     [(1, 1, 1), (1, 2, 1)]),
+                )
+                try:
+                    for target, frames, answers, origin, heard in cases:
+                        self.assertEqual(bvlc_client(s, target, *frames), answers, frames)
+                        for name, count in zip("abs", heard[listed]):
+                            rx = lambda: [e["src_mac"] for e in peers[name].all("rx", apdu=frames[-1][-12:])]
+                            netlab.wait_for(lambda: len(rx()) >= count, timeout=5)
+                            self.assertEqual(rx(), [origin] * count, (name, listed, frames))
+                finally:
+                    for p in peers.values():
+                        p.quit()
 
 
 if __name__ == "__main__":

@@ -17,7 +17,7 @@ class NowhereTransport : public BacnetIpTransport {
 public:
   int open(uint16_t) override { return 0; }
   OsWake::Result wait_readable(DatalinkPort*, int, int) override { return OsWake::kTimeout; }
-  int receive(uint8_t*, std::size_t, BipAddress*) override { return -1; }
+  int receive(uint8_t*, std::size_t, BipAddress*, uint32_t*) override { return -1; }
   int send(const BipAddress&, std::span<const uint8_t> datagram, bool) override
   {
     // Touch every octet so that the sanitizer sees any frame built from freed or short data.
@@ -73,6 +73,7 @@ DatalinkPort* make_port()
   if (bacnetip_open(&port) != 0)
     __builtin_trap();
   bacnetip_link(&port)->registered = 1;
+  bacnetip_link(&port)->bdt.push_back({0x0A6F0201, 47808, 0xFFFFFFFF});  // the BBMD sender, a peer too
   network_init_port(&port.net);
   second.net.handle = &second;
   second.net.address = {2, {0x02, 0x00, 0x5E, 0x00, 0x00, 0x01}, 6};
@@ -96,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bacnetip_second_tick(port);
   g_clock.advance_ms(int64_t(data[0] >> 3) * 5000);
   std::span<const uint8_t> datagram(data + 1, size - 1);
-  bacnetip_handle_frame(port, bip_to_bacnet_address(1, sender), datagram);
+  bacnetip_handle_frame(port, bip_to_bacnet_address(1, sender), datagram, false);
   network_poll();
   {
     // Nothing transmits the port's queue here: forget what the network layer sent.

@@ -42,6 +42,7 @@ std::ostream& operator<<(std::ostream& os, const Sent& s)
 
 struct FakeWire {
   std::deque<std::pair<BipAddress, std::vector<uint8_t>>> inbox;
+  uint32_t destination = kOwnIp;  // of every datagram in the inbox
   std::vector<Sent> sent;
   int open_result = 0;
   int opens = 0;
@@ -72,7 +73,7 @@ public:
     ++g_wire->idle_waits;
     return datalink_wait_readable(port, -1, g_wire->idle_wait_ms);
   }
-  int receive(uint8_t* buffer, std::size_t size, BipAddress* sender) override
+  int receive(uint8_t* buffer, std::size_t size, BipAddress* sender, uint32_t* destination) override
   {
     if (g_wire->receive_fails)
       return -1;
@@ -81,6 +82,7 @@ public:
     auto [from, frame] = g_wire->inbox.front();
     g_wire->inbox.pop_front();
     *sender = from;
+    *destination = g_wire->destination;
     std::size_t n = std::min(size, frame.size());
     std::copy_n(frame.begin(), n, buffer);
     if (g_wire->on_receive)
@@ -185,7 +187,7 @@ protected:
 
   void receive(const BipAddress& from, const std::string& frame)
   {
-    bacnetip_handle_frame(port_.get(), bip_to_bacnet_address(1, from), bytes(frame));
+    bacnetip_handle_frame(port_.get(), bip_to_bacnet_address(1, from), bytes(frame), false);
   }
   std::vector<Sent> sent()
   {
@@ -672,6 +674,25 @@ TEST_F(Bbmd, AForwardFromAPeerIsRebroadcastAndGoesUpWhenItComesBack)
   auto up = delivered();
   ASSERT_EQ(up.size(), 1u);
   EXPECT_EQ(up[0].source, bip_to_bacnet_address(1, {0x0A6F0202, 47808}));
+}
+
+TEST_F(Bbmd, AForwardThatReachedTheSubnetAlreadyGoesUpAtOnce)
+{
+  open_bbmd();
+  receive(kForeign, "81050006003c");
+  receive(kPeer, "810100220a6f0101bac0ffffffff0a6f0201bac0ffffffff0a6f0102bac0ffffffff");
+  sent();
+  const std::string forwarded = "81040012" "0a6f0202bac0" "0120ffff00ff1008";
+  // A peer's forward as a broadcast, a peer's on our own subnet, a stranger's from elsewhere.
+  const std::pair<BipAddress, uint32_t> cases[] = {
+      {kPeerBbmd, 0x0A6F01FF}, {kPeerBbmd, 0xFFFFFFFF}, {kPeer, kOwnIp}, {{0x0A6F0202, 47808}, kOwnIp}};
+  for (auto [from, to] : cases) {
+    wire_.inbox.push_back({from, bytes(forwarded)});
+    wire_.destination = to;
+    bacnetip_run_pass(port_.get());
+    EXPECT_EQ(sent(), (std::vector<Sent>{{kForeign, forwarded, false}})) << std::hex << from.ip << " to " << to;
+    EXPECT_EQ(delivered().size(), 1u);
+  }
 }
 
 TEST_F(Bbmd, WithoutAHostMaskForItselfAForwardGoesUpAtOnce)

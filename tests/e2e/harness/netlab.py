@@ -6,8 +6,9 @@ any interface other than `lo` and the lab's own veths, and removes everything it
 when the test ends, also on failure.
 
     with Lab() as lab:
-        a, b = lab.host("a"), lab.host("b")
+        a, b, c = lab.host("a"), lab.host("b"), lab.host("c")
         lab.link(a, b)                      # 10.111.<n>.1/24 and .2/24
+        lab.lan(a, b, c)                    # one segment behind a bridge: .1, .2 and .3
         proc = a.popen(["ZOR17", job])
 """
 
@@ -116,6 +117,27 @@ class Lab:
             host.run(["ip", "link", "set", ifname, "up"])
             host.addresses.append((ifname, addr, prefix_len))
         return addr_a, addr_b
+
+    def lan(self, *hosts, prefix_len=24):
+        """Joins the hosts on one segment, a bridge in a namespace of its own, on the next
+        10.111.<subnet>.0/24; returns their addresses, .1 upwards in the order given."""
+        self._subnet += 1
+        switch = self.host(f"lan{self._subnet}")
+        bridge = f"z17s{self._subnet}"
+        self.veths.add(bridge)
+        switch.run(["ip", "link", "add", bridge, "up", "type", "bridge"])
+        for i, host in enumerate(hosts, 1):
+            tag = f"{os.getpid() % 100000}{len(self.veths)}"
+            va, vb = f"z17l{tag}", f"z17m{tag}"
+            _run(["ip", "link", "add", va, "netns", host.netns, "type", "veth", "peer", "name", vb, "netns",
+                  switch.netns])
+            self.veths.update({va, vb})
+            switch.run(["ip", "link", "set", vb, "master", bridge, "up"])
+            addr = f"10.111.{self._subnet}.{i}"
+            host.run(["ip", "addr", "add", f"{addr}/{prefix_len}", "dev", va])
+            host.run(["ip", "link", "set", va, "up"])
+            host.addresses.append((va, addr, prefix_len))
+        return tuple(h.addresses[-1][1] for h in hosts)
 
     def route(self, host, network, via):
         host.run(["ip", "route", "add", network, "via", via])
