@@ -32,6 +32,7 @@ struct StartArguments {
   StackConfig& config;
   const DriverContext* context;
   const ServicesSeams* seams;
+  void (*add_objects)();
 };
 
 // ---- Start-up, in order. A step's result becomes the start result when `decides` is set.
@@ -64,7 +65,13 @@ int start_objects(const StartArguments& a)
   hooks.notify_change = object_api_notify_change;
   hooks.notify_event = object_api_notify_event;
   object_set_hooks(&hooks);
-  return object_Init(uint32_t(a.config.device_instance), a.context, &a.config.identity);
+  int rc = object_Init(uint32_t(a.config.device_instance), a.context, &a.config.identity);
+  if (a.add_objects)
+    a.add_objects();
+  // The stored settings go into the objects before any request can reach them, and before the
+  // first save could write the defaults over the file.
+  serialize_OpenAtStart();
+  return rc;
 }
 
 int start_services(const StartArguments& a)
@@ -197,9 +204,9 @@ void run_steps(const Step (&steps)[N], StackModules modules)
 }  // namespace
 
 int stack_modules_start(StackConfig& config, const DriverContext* context, StackModules modules,
-                        const ServicesSeams* seams)
+                        const ServicesSeams* seams, void (*add_objects)())
 {
-  const StartArguments arguments{config, context, seams};
+  const StartArguments arguments{config, context, seams, add_objects};
   int result = 0;
   for (const StartStep& step : kStartOrder) {
     if (!step.start || !(step.module & modules))

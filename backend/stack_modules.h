@@ -41,10 +41,12 @@ extern const ServicesSeams kProgramServicesSeams;
 
 // Starts the modules of the set in the start-up order, with the context and the handlers' seams
 // (null: none, so no API events, no objects found by Who-Has, and every clock left alone), then
-// announces the device with a global I-Am. The result of loading the ports: 0, or -1 when a port
+// announces the device with a global I-Am. The object database reads its objects file as soon
+// as it is made; `add_objects` (a tool's own objects; null: none) runs just before, so that
+// the file's settings reach them too. The result of loading the ports: 0, or -1 when a port
 // failed, in which case every other module of the set is started all the same.
 int stack_modules_start(StackConfig& config, const DriverContext* context, StackModules modules,
-                        const ServicesSeams* seams);
+                        const ServicesSeams* seams, void (*add_objects)() = nullptr);
 // One pass: the once-a-second work when the wall-clock second is no longer `noted_second` (which
 // then takes the new one), then the work of every pass.
 void stack_modules_pass(StackModules modules, uint32_t& noted_second);

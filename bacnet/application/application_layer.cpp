@@ -406,6 +406,11 @@ int application_layer_confirmed_indication(uint8_t port_index, const BACnetAddre
     application_layer_send_reject(port_index, source, snet, routed, invoke_id, kRejectMalformedRequest);
     return -1;
   }
+  // As for an unconfirmed request: the requester's network is reachable through the router
+  // that passed the request on, so that answers, COV and event notifications to it go there at
+  // once instead of waiting for a router to be found.
+  if (snet)
+    network_add_network(source, header.snet);
   if (communication_state() == kCommunicationDisabled && pdu.service_choice != SERVICE_DEVICE_COMMUNICATION_CONTROL &&
       pdu.service_choice != SERVICE_REINITIALIZE_DEVICE)
     return -1;

@@ -79,7 +79,9 @@ constexpr FieldSpec reliability(uint32_t initial)
 }
 constexpr FieldSpec kOutOfService = row(PROP_OUT_OF_SERVICE, FieldKind::Boolean, REQ).with(tag(TAG_BOOLEAN));
 constexpr FieldSpec kUnits = row(PROP_UNITS, FieldKind::Enumerated, REQ).with(word(95));
-constexpr FieldSpec kCovIncrement = row(PROP_COV_INCREMENT, FieldKind::Real, OPT).with(real(0.1f)).with(rule(WriteKind::Real));
+// A negative increment, or one that is not a number, would report every run as a change.
+constexpr FieldSpec kCovIncrement =
+    row(PROP_COV_INCREMENT, FieldKind::Real, OPT).with(real(0.1f)).with(rule(WriteKind::RealNotNegative));
 constexpr FieldSpec kTimeDelay = row(PROP_TIME_DELAY, FieldKind::Unsigned, EVT).with(word(10)).with(tag(TAG_UNSIGNED));
 constexpr FieldSpec kNotificationClass =
     row(PROP_NOTIFICATION_CLASS, FieldKind::Unsigned, EVT).with(word(10)).with(unsigned_max(4194303));

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -16,6 +17,8 @@ namespace {
 
 struct SerializeState {
   std::string file_name;  // empty: no objects file
+  // A file found at start that could not be read nor set aside: no save may write over it.
+  bool saves_refused = false;
   DriverLogFunction log = nullptr;
   void (*restore_hook)(uint32_t owner, uint32_t type, uint32_t instance) = nullptr;
 };
@@ -37,7 +40,9 @@ struct FileType {
   uint32_t type;
   std::span<const uint32_t> stored;
   std::span<const uint32_t> restored;
-  bool insert_missing;  // a stored object that does not exist is created from the file
+  // A stored object that does not exist is created from the file: the types a peer creates
+  // (Calendar, Schedule, Trend Log) and the Notification Classes.
+  bool insert_missing;
 };
 
 constexpr uint32_t kAiStored[] = {77, 28, 31, 130, 52, 0, 35, 111};
@@ -82,9 +87,9 @@ constexpr FileType kFileTypes[] = {
     {OBJECT_MULTI_STATE_INPUT, kMiStored, kMultiStateRestored, false},
     {OBJECT_MULTI_STATE_OUTPUT, kMoStored, kMoRestored, false},
     {OBJECT_NOTIFICATION_CLASS, kClassStored, kClassRestored, true},
-    {OBJECT_SCHEDULE, kScheduleStored, kScheduleRestored, false},
+    {OBJECT_SCHEDULE, kScheduleStored, kScheduleRestored, true},
     {OBJECT_MULTI_STATE_VALUE, kMvStored, kMultiStateRestored, false},
-    {OBJECT_TREND_LOG, kTrendLogStored, kTrendLogRestored, false},
+    {OBJECT_TREND_LOG, kTrendLogStored, kTrendLogRestored, true},
     {OBJECT_METER, kMeterStored, {}, false},
 };
 
@@ -494,12 +499,60 @@ int load(SerializeReader& in)
   return 0;
 }
 
+// The file name with its first ".bbu" replaced by the suffix, or the suffix appended.
+std::string with_suffix(const std::string& file_name, const char* suffix)
+{
+  std::string name = file_name;
+  size_t at = name.find(".bbu");
+  if (at == std::string::npos)
+    return name + suffix;
+  return name.replace(at, 4, suffix);
+}
+
+// Outcomes of reading the file, beside the load's 0 and -1.
+constexpr int kNoFile = 1;
+constexpr int kUnopened = 2;  // there, but it cannot be opened for reading
+
+int read_file()
+{
+  std::FILE* f = std::fopen(g.file_name.c_str(), "rb");
+  if (!f) {
+    int error = errno;
+    log("Error in serialize_Open - unable to open file");
+    return error == ENOENT ? kNoFile : kUnopened;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  bool read_error = std::ferror(f) != 0;
+  std::fclose(f);
+  int rc = read_error ? -1 : serialize_LoadBytes(bytes.data(), bytes.size());
+  std::fputs(rc == 0 ? "READ bacobj.bbu OK\n" : "READ bacobj.bbu ERROR\n", stdout);
+  std::fflush(stdout);
+  return rc;
+}
+
+// Where a file that cannot be read is kept: its name with ".bad" as the backup takes ".bak",
+// numbered when an earlier one is kept there; empty when every name is taken.
+std::string aside_name()
+{
+  const std::string base = with_suffix(g.file_name, ".bad");
+  for (int n = 0; n < 100; ++n) {
+    std::string name = n == 0 ? base : base + "." + std::to_string(n);
+    if (::access(name.c_str(), F_OK) != 0 && errno == ENOENT)
+      return name;
+  }
+  return {};
+}
+
 }  // namespace
 
 int serialize_Init(const DriverContext* context, const char* file_name)
 {
   g.log = context && context->options[kSerializeLogOption] ? context->log : nullptr;
   g.file_name = file_name ? file_name : "";
+  g.saves_refused = false;
   return 0;
 }
 
@@ -513,20 +566,17 @@ void serialize_SetRestoreHook(void (*hook)(uint32_t owner, uint32_t type, uint32
   g.restore_hook = hook;
 }
 
-std::string serialize_MakeBackupName(const std::string& file_name)
-{
-  std::string name = file_name;
-  size_t at = name.find(".bbu");
-  if (at == std::string::npos)
-    return name + ".bak";
-  return name.replace(at, 4, ".bak");
-}
+std::string serialize_MakeBackupName(const std::string& file_name) { return with_suffix(file_name, ".bak"); }
 
 int serialize_SaveDevice()
 {
   log("Saving Bacnet Objects File");
   if (g.file_name.empty())
     return 0;
+  if (g.saves_refused) {
+    log("Error in serialize_SaveDevice");
+    return -1;
+  }
   SaveTarget save;
   put_header(save.bytes, object_LocalInstance());
   objtable_save_all(&save, write_object);
@@ -536,9 +586,10 @@ int serialize_SaveDevice()
     std::remove(temporary.c_str());
     return -1;
   }
-  // The new file is complete on disk before the previous one steps aside as the backup.
+  // The new file is complete on disk before the previous one steps aside as the backup. The
+  // rename replaces the old backup; without a previous file (one set aside at start) the old
+  // backup stays, as it may hold the last settings that could be read.
   std::string backup = serialize_MakeBackupName(g.file_name);
-  std::remove(backup.c_str());
   bool had_file = std::rename(g.file_name.c_str(), backup.c_str()) == 0;
   if (std::rename(temporary.c_str(), g.file_name.c_str()) != 0) {
     log("Error in serialize_SaveDevice");
@@ -562,21 +613,26 @@ int serialize_Open()
 {
   if (g.file_name.empty())
     return 0;
-  std::FILE* f = std::fopen(g.file_name.c_str(), "rb");
-  if (!f) {
-    log("Error in serialize_Open - unable to open file");
+  return read_file() == -1 ? -1 : 0;
+}
+
+int serialize_OpenAtStart()
+{
+  if (g.file_name.empty())
     return 0;
+  int rc = read_file();
+  if (rc == 0 || rc == kNoFile)
+    return 0;
+  // What could not be read may still be the only copy of the settings: the first save must
+  // not take its place.
+  std::string aside = aside_name();
+  if (aside.empty() || std::rename(g.file_name.c_str(), aside.c_str()) != 0) {
+    g.saves_refused = true;
+    log(("Objects file " + g.file_name + " cannot be read nor set aside: it is not saved").c_str());
+    return -1;
   }
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  bool read_error = std::ferror(f) != 0;
-  std::fclose(f);
-  int rc = read_error ? -1 : serialize_LoadBytes(bytes.data(), bytes.size());
-  std::fputs(rc == 0 ? "READ bacobj.bbu OK\n" : "READ bacobj.bbu ERROR\n", stdout);
-  std::fflush(stdout);
-  return rc;
+  log(("Objects file " + g.file_name + " cannot be read: kept as " + aside).c_str());
+  return -1;
 }
 
 int serialize_OpenOwner(uint32_t) { return serialize_Open(); }

@@ -1,9 +1,10 @@
 // The objects file: every local object's record image and the contents of its values in
 // one binary file, so that settings written over the network survive a restart. Saving
 // writes "name.tmp" and then swaps it in, keeping the previous file as the backup; loading
-// restores the stored settings into the objects that exist (creating missing Calendars and
-// Notification Classes). Stack thread only (the database's poll and the service handlers);
-// the reader trusts no count or length of the file and never allocates beyond its bytes.
+// restores the stored settings into the objects that exist (creating missing Calendars,
+// Schedules, Trend Logs and Notification Classes). Stack thread only (the stack's start, the
+// database's poll and the service handlers); the reader trusts no count or length of the file
+// and never allocates beyond its bytes.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,11 @@ int serialize_SaveOwner(uint32_t owner);
 // be opened; -1 on any other failure. Prints "READ bacobj.bbu OK" or "... ERROR".
 int serialize_Open();
 int serialize_OpenOwner(uint32_t owner);
+// The read at the stack's start. A file that is there but cannot be opened or loaded is kept
+// under the name with ".bad" in place of ".bbu" (or appended; numbered when taken), so that
+// the first save does not write over it; when it cannot be moved, every save of this run
+// fails instead. 0 read or no file, -1 not read.
+int serialize_OpenAtStart();
 
 // The load of a file's bytes (serialize_Open without the file and the printed line).
 int serialize_LoadBytes(const uint8_t* data, size_t size);

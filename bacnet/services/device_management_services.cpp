@@ -2,6 +2,7 @@
 
 #include "bacnet/client/client_request.h"
 #include "bacnet/codec/codec_device_services.h"
+#include "bacnet/codec/codec_primitives.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_types.h"
 #include "bacnet/services/confirmed_services.h"
@@ -12,6 +13,7 @@
 
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -40,10 +42,18 @@ using OwnedCommunicationControl =
     Owned<DeviceCommunicationControlRequest, pdu_free_device_communication_control_request>;
 using OwnedReinitialize = Owned<ReinitializeDeviceRequest, pdu_free_reinitialize_device_request>;
 
-bool password_matches(const BACnetValue& password)
+// The password octet for octet as it came: the decoded text ends at its first zero octet, so
+// the password followed by a zero and more text would pass as the password.
+bool password_matches(const ServiceRequest& request)
 {
-  return password.tag == TAG_CHARACTER_STRING && password.payload.text &&
-         std::strcmp(password.payload.text, kDeviceManagementPassword) == 0;
+  pdu_buffer view = services_request_view(request);
+  uint32_t state = 0;
+  const uint8_t* text = nullptr;
+  uint32_t length = 0;
+  if (pdu_read_enumerated(&view, 0, &state) != 0 || pdu_read_charstring(&view, 1, &text, &length) != 0)
+    return false;
+  const std::string_view wanted = kDeviceManagementPassword;
+  return length == wanted.size() && std::memcmp(text, wanted.data(), length) == 0;
 }
 
 bool configuring(ObjectRecord* device)
@@ -125,7 +135,7 @@ int services_reinitialize_device(const BACnetAddress& local, const ServiceReques
   if (!services_decoded(pdu_decode_reinitialize_device_request(&view, reinit.get()), view))
     return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassServices,
                                  kErrorInconsistentParameters);
-  if (!password_matches(reinit->password))
+  if (!password_matches(request))
     return services_answer_error(answer, SERVICE_REINITIALIZE_DEVICE, kErrorClassSecurity, kErrorPasswordFailure);
 
   uint32_t owner = services_request_owner(local);

@@ -59,5 +59,5 @@ struct ClockStamp {
 int timestamp_is_due(const ClockStamp* now, const ClockStamp* stamp, uint32_t period_ms);
 // Advances the stamp by the period; when that is still due, restarts it at now. 0.
 int timestamp_elapsed(ClockStamp* stamp, uint32_t period_ms);
-// 1 when a is later than b (local time, to the millisecond), else 0.
+// 1 when a is later than b (local time, to the hundredth; a 255 field equals anything), else 0.
 int value_compare_time_stamp(const BACnetDateTime* a, const BACnetDateTime* b);

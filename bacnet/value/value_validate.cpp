@@ -267,11 +267,7 @@ int timestamp_elapsed(ClockStamp* stamp, uint32_t period_ms)
 
 int value_compare_time_stamp(const BACnetDateTime* a, const BACnetDateTime* b)
 {
-  if (!a || !b)
-    return 0;
-  ClockStamp sa{};
-  ClockStamp sb{};
-  datetime_to_timestamp(a, &sa);
-  datetime_to_timestamp(b, &sb);
-  return in_ms(sa) > in_ms(sb) ? 1 : 0;
+  // Field by field, not through the clock's 32-bit seconds: those end in January 2038, and a
+  // log read by a time after that would find every record later than it.
+  return value_compare_datetime(a, b) == 1 ? 1 : 0;
 }

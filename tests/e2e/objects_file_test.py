@@ -3,7 +3,7 @@ tests/e2e/tools/server_node with an objects file against @bacnet-js/client on a 
 The peer creates a Trend Log and a Schedule, lets the schedule drive an Analog Value that the
 log records, reads the log with ReadRange by position and by sequence number, backs the device
 up, changes a setting, restores and reads back what the file held (also the file's bytes
-through its File object). tshark dissects every frame."""
+through its File object), and starts the node again with the file. tshark dissects every frame."""
 
 import json
 import os
@@ -101,6 +101,7 @@ class ObjectsFile(unittest.TestCase):
                     read(SCHEDULE, 174), read({"type": 8, "instance": OWN}, 155),
                     {"op": "readFile", "instance": OWN, "position": 0, "count": 10},
                     {"op": "reinitialize", "state": 2, "password": "keldor"},
+                    write(AV1, 22, REAL, 5.0),
                 )
                 self.assertTrue(all("ok" in o for o in restore[:8]), restore)
                 self.assertEqual(restore[5]["ok"]["values"], [{"type": REAL, "value": 42.0}])
@@ -108,9 +109,18 @@ class ObjectsFile(unittest.TestCase):
                 # The file's own bytes: version 1.2.2 and the device instance.
                 self.assertEqual(restore[7]["ok"]["hex"], b"1.2.2\0".hex() + struct.pack("<I", OWN).hex())
                 self.assertEqual((restore[8].get("errorClass"), restore[8].get("errorCode")), (4, 26))
+                self.assertIn("ok", restore[9])
             finally:
                 node.quit()
                 path = cap.stop()
+            # Started again with the file: the log and the schedule are made from it, AV 1 has its setting.
+            node = ServerNode(a, connect_string(ip_a), device=OWN, objects=objects)
+            try:
+                again = calls(read(SCHEDULE, 174), read(AV1, 22), read(LOG, 145))
+            finally:
+                node.quit()
+        self.assertEqual([o["ok"]["values"][0]["value"] for o in again[:2]], [42.0, 5.0])
+        self.assertGreaterEqual(again[2]["ok"]["values"][0]["value"], total)
         capture.assert_clean(path, expect_frames=10)
         with open(objects, "rb") as f:
             self.assertEqual(f.read(6), b"1.2.2\0")

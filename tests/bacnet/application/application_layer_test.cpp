@@ -269,6 +269,15 @@ TEST_F(ApplicationLayer, RoutedDevicesAreAnsweredAndMatchedByTheirNetworkAddress
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].destination, router);
   EXPECT_EQ(hex(frames[0].npdu), "01 20 00 05 01 22 FF 20 09 0C");
+
+  // So does a confirmed request from another network: no router is sought for it.
+  from_remote.snet = remote.network = 6;
+  receive(hex("00 05 0A 0C"), router, from_remote);
+  take_frames();
+  request(8, hex("01"), 3, remote);
+  frames = take_frames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(hex(frames[0].npdu), "01 24 00 06 01 22 FF 02 43 08 0C 01");
 }
 
 TEST_F(ApplicationLayer, RequestToNetworkZeroMatchesTheAnswerFromThePort)

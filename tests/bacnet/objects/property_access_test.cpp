@@ -1,5 +1,6 @@
 #include "objects_test_util.h"
 
+#include <cmath>
 #include <fstream>
 
 #include "bacnet/value/value_memory.h"
@@ -195,6 +196,8 @@ TEST_F(PropertyAccessTest, WriteChecksGiveTheirErrorCodes)
   expect(0, PROP_NOTIFICATION_CLASS, u(4194303), 0);
   expect(0, PROP_NOTIFICATION_CLASS, r(5), 10);
   expect(0, PROP_COV_INCREMENT, u(1), 10);
+  expect(0, PROP_COV_INCREMENT, r(-1), 38);
+  expect(0, PROP_COV_INCREMENT, r(std::nanf("")), 38);
   expect(0, PROP_DEADBAND, r(-0.5f), 38);
   expect(0, PROP_DEADBAND, r(0), 0);
   expect(0, PROP_EVENT_ENABLE, bits({1, 0}), 38);

@@ -145,11 +145,12 @@ const std::vector<Restored> kRestored = {
     {13, {113, 17, 72, 35, 7, 39}, false},
     {14, {113, 17, 72, 40, 35}, false},
     {15, {86, 102, 1}, true},
-    {17, {88, 32, 123, 38, 54, 174}, false},
+    {17, {88, 32, 123, 38, 54, 174}, true},
     {19, {113, 17, 72, 35, 7, 39}, false},
-    {20, {144, 133, 134, 173, 140, 17, 126, 145, 36, 72, 137, FIELD_LOG_LAST_SECONDS, 142, 143,
-          FIELD_LOG_NOTIFIED_COUNT, FIELD_LOG_LAST_MILLISECONDS, 132, 131, 35},
-     false},
+    {20,
+     {144, 133, 134, 173, 140, 17, 126, 145, 36, 72, 137, FIELD_LOG_LAST_SECONDS, 142, 143, FIELD_LOG_NOTIFIED_COUNT,
+      FIELD_LOG_LAST_MILLISECONDS, 132, 131, 35},
+     true},
     {128, {}, false},
 };
 
@@ -249,8 +250,9 @@ TEST_F(ObjectsFile, ALoadRestoresEveryStoredSettingAndNothingElse)
   // The file's order of the objects a load creates: the expected table inserts them alike.
   std::vector<uint32_t> created;
   objtable_walk([&](const ObjectTableEntry& e) {
-    if (e.object->type == OBJECT_CALENDAR || e.object->type == OBJECT_NOTIFICATION_CLASS)
-      created.push_back(e.object->type);
+    for (const Restored& row : kRestored)
+      if (row.created && row.type == e.object->type)
+        created.push_back(e.object->type);
     return true;
   });
   fresh_table();
@@ -428,6 +430,13 @@ TEST_F(ObjectsFile, AMissingFileIsNoError)
   testing::internal::CaptureStdout();
   EXPECT_EQ(serialize_Open(), -1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "READ bacobj.bbu ERROR\n");
+  // At start such a file steps aside, under a name of its own while an earlier one is kept.
+  std::ofstream(dir + "/bacobj.bad") << "earlier";
+  EXPECT_EQ(serialize_OpenAtStart(), -1);
+  EXPECT_EQ(serialize_SaveDevice(), 0);
+  EXPECT_EQ(bytes(dir + "/bacobj.bad.1"), std::vector<uint8_t>({'1', '.', '0', '.', '5', 0}));
+  EXPECT_EQ(bytes(dir + "/bacobj.bad").size(), 7u);
+  EXPECT_EQ(serialize_OpenAtStart(), 0);
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ TEST_F(DeviceManagement, ReinitializeDeviceWantsTheExactPassword)
   EXPECT_THAT(g_reinitialized, ElementsAre(1u, 0u));
   EXPECT_EQ(ask(20, "09 01 1D 07 00 " + text_hex("keldor")), answer("50", "14 91 04 91 1A"));
   EXPECT_EQ(ask(20, "09 01 1D 08 00 " + text_hex("KELDOR2")), answer("50", "14 91 04 91 1A"));
+  EXPECT_EQ(ask(20, "09 01 1D 0B 00 " + text_hex("KELDOR") + " 00 " + text_hex("xyz")), answer("50", "14 91 04 91 1A"));
   EXPECT_EQ(ask(20, "09 01"), answer("50", "14 91 04 91 1A"));
   EXPECT_EQ(g_reinitialized.size(), 2u);
 }

@@ -472,6 +472,10 @@ TEST(TimeStamps, DueAfterThePeriodWithMillisecondCarry)
   EXPECT_EQ(value_compare_time_stamp(&a, &b), 1);
   EXPECT_EQ(value_compare_time_stamp(&b, &a), 0);
   EXPECT_EQ(value_compare_time_stamp(&a, &a), 0);
+  BACnetDateTime y2038{{138, 1, 20, 255}, {}}, y2037{{137, 12, 31, 255}, {}}, any_year{{255, 1, 20, 255}, {}};
+  EXPECT_EQ(value_compare_time_stamp(&y2038, &y2037), 1);  // past the clock's 32-bit seconds
+  EXPECT_EQ(value_compare_time_stamp(&y2037, &y2038), 0);
+  EXPECT_EQ(value_compare_time_stamp(&any_year, &y2038) + value_compare_time_stamp(&y2038, &any_year), 0);
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ constexpr uint32_t kReadOnly = 99;
 
 uint32_t own_instance = 4711;
 std::vector<int> reinitialized;
+std::vector<std::pair<uint32_t, std::string>> files;
+std::vector<uint32_t> read_only;
 
 int on_reinitialize(const void* request)
 {
@@ -58,8 +60,9 @@ int on_reinitialize(const void* request)
   return 0;
 }
 
-// The objects a test asks for, beside the Device object.
-void add_objects(const std::vector<std::pair<uint32_t, std::string>>& files, const std::vector<uint32_t>& read_only)
+// The objects a test asks for, beside the Device object; made during the start, before the
+// objects file is read into them.
+void add_objects()
 {
   for (uint32_t type : {2u, 5u, 19u})
     object_CreateObject(own_instance, type, 1);
@@ -172,8 +175,6 @@ int main(int argc, char** argv)
   config.application_retries = 1;
   config.ports.max_apdu_code = 5;
   int records = 0;
-  std::vector<std::pair<uint32_t, std::string>> files;
-  std::vector<uint32_t> read_only;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--device" && i + 1 < argc) {
@@ -202,8 +203,7 @@ int main(int argc, char** argv)
   seams.who_has = services_object_table_who_has;
   config.device_instance = int32_t(own_instance);
   config.service_hooks.slots[14] = on_reinitialize;
-  int loaded = stack_modules_start(config, &context, kWholeStack, &seams);
-  add_objects(files, read_only);
+  int loaded = stack_modules_start(config, &context, kWholeStack, &seams, add_objects);
   for (int i = 0; i < records; ++i)
     if (config.ports.records[i].status == 0xFF)
       emit("{\"event\":\"error\",\"record\":" + std::to_string(i) +
