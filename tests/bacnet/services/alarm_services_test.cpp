@@ -57,24 +57,24 @@ protected:
   }
 
   // An Analog Value that has just gone to high-limit and waits for its acknowledgment.
-  ObjectRecord* in_high_limit(uint32_t instance, uint32_t owner = kOwn)
+  ObjectRecord* in_high_limit(uint32_t instance)
   {
-    ObjectRecord* r = object_CreateObject(owner, OBJECT_ANALOG_VALUE, instance);
+    ObjectRecord* r = object_CreateObject(kOwn, OBJECT_ANALOG_VALUE, instance);
     *object_real(r, PROP_HIGH_LIMIT) = 50;
     *object_word(r, PROP_TIME_DELAY) = 0;
     bitstring_set(object_bits(r, PROP_LIMIT_ENABLE), std::vector<uint8_t>{0, 1}.data(), 2);
     bitstring_set(object_bits(r, PROP_EVENT_ENABLE), std::vector<uint8_t>{1, 1, 1}.data(), 3);
     *object_real(r, PROP_RELINQUISH_DEFAULT) = 60;
-    object_Timer(owner, r, 1);
+    object_Timer(kOwn, r, 1);
     EXPECT_EQ(*object_word(r, PROP_EVENT_STATE), 3u);
     return r;
   }
 
-  std::string acknowledgment(uint32_t state, const BACnetTimeStamp& stamp, uint32_t instance = 1)
+  std::string acknowledgment(uint32_t state, const BACnetTimeStamp& stamp)
   {
     Owned<AcknowledgeAlarmRequest, pdu_free_acknowledge_alarm_request> r;
     r->process_id = 1;
-    r->event_object = {OBJECT_ANALOG_VALUE, instance};
+    r->event_object = {OBJECT_ANALOG_VALUE, 1};
     r->event_state = state;
     r->timestamp = stamp;
     value_set_charstring("Leitstand", &r->source);
@@ -99,32 +99,6 @@ TEST_F(AlarmServices, AcknowledgeAlarmRefusesWhatItCannotAcknowledge)
   for (const auto& [request, error] : cases)
     EXPECT_EQ(ask(0, request), answer("50", error)) << request;
   EXPECT_EQ(objtest::events().size(), 1u);  // only the alarm itself was notified
-}
-
-TEST_F(AlarmServices, AtASharedStationTheAlarmServicesTakeTheObjectsThatStationAnswers)
-{
-  // 5000 shares this station, 6000 the one of another network; each holds Analog Value 7 in
-  // alarm, and 6000 Analog Value 8 too.
-  for (auto [device, network] : {std::pair{5000u, own.network}, {6000u, own.network + 1}}) {
-    BACnetAddress no_mac{};
-    no_mac.network = network;
-    ASSERT_EQ(address_binding_add_local_port(3, int32_t(device), &no_mac), 0);
-    in_high_limit(7, device);
-  }
-  in_high_limit(8, 6000);
-  Owned<GetAlarmSummaryAck, pdu_free_get_alarm_summary_ack> summary;
-  std::vector<uint8_t> reply = hex(ask(3, "").substr(9));
-  pdu_buffer view = pdu_buffer_view(reply.data(), uint32_t(reply.size()));
-  ASSERT_EQ(pdu_decode_get_alarm_summary_ack(&view, summary.get()), 0);
-  std::vector<uint32_t> listed;
-  const BACnetValueArray& entries = objtest::array_of(summary->summaries);
-  for (uint32_t i = 0; i < entries.used; ++i)
-    listed.push_back(value_record<AlarmSummaryEntry>(&entries.elements[i])->object.instance);
-  EXPECT_THAT(listed, ::testing::UnorderedElementsAre(1u, 7u));
-  ObjectRecord* av7 = object_Find(5000, OBJECT_ANALOG_VALUE, 7);
-  BACnetTimeStamp stamp = *value_record<BACnetTimeStamp>(
-      &objtest::array_of(*object_value(av7, PROP_EVENT_TIME_STAMPS)).elements[0]);
-  EXPECT_EQ(ask(0, acknowledgment(3, stamp, 7)), answer("20", "00"));
 }
 
 TEST_F(AlarmServices, EventInformationIsLimitedByWhatTheRequesterTakes)
