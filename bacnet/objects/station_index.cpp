@@ -85,6 +85,14 @@ const std::vector<uint32_t>* networks_of(uint32_t device)
   return it != g.networks_of.end() ? &it->second : nullptr;
 }
 
+// The networks of a member whose objects the index follows as they are made and removed; null
+// for any other owner, and while the index is out of date (it is built again, with every
+// object, at the next look).
+const std::vector<uint32_t>* followed(uint32_t owner)
+{
+  return current() && int32_t(owner) != g.own ? networks_of(owner) : nullptr;
+}
+
 bool at_station(const Station& station, uint32_t device)
 {
   return int32_t(device) == g.own || station.rank.count(device) != 0;
@@ -138,14 +146,11 @@ std::vector<uint32_t> station_index_networks(uint32_t device)
 
 void station_index_made(uint32_t owner, uint32_t type, uint32_t instance)
 {
-  // An index out of date is built again, with this object, at the next look.
-  if (!current() || int32_t(owner) == g.own)
-    return;
-  auto of = g.networks_of.find(owner);
-  if (of == g.networks_of.end())
+  const std::vector<uint32_t>* networks = followed(owner);
+  if (!networks)
     return;
   try {
-    for (uint32_t network : of->second)
+    for (uint32_t network : *networks)
       offer(g.stations[network], identifier(type, instance), owner);
   } catch (const std::bad_alloc&) {
     g.built = false;
@@ -154,13 +159,11 @@ void station_index_made(uint32_t owner, uint32_t type, uint32_t instance)
 
 void station_index_removed(uint32_t owner, uint32_t type, uint32_t instance)
 {
-  if (!current() || int32_t(owner) == g.own)
-    return;
-  auto of = g.networks_of.find(owner);
-  if (of == g.networks_of.end())
+  const std::vector<uint32_t>* networks = followed(owner);
+  if (!networks)
     return;
   uint64_t id = identifier(type, instance);
-  for (uint32_t network : of->second) {
+  for (uint32_t network : *networks) {
     Station& station = g.stations[network];
     auto held = station.holders.find(id);
     if (held == station.holders.end() || held->second != owner)

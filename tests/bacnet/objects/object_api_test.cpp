@@ -68,6 +68,15 @@ protected:
     return id;
   }
 
+  // Fills whatever room the analog registration queue has.
+  static void fill_analog_queue()
+  {
+    ObjectRegistration filler;
+    filler.owner = kOwner;
+    while (object_QueueAnalogUpdate(&filler) == 0) {
+    }
+  }
+
   // put_object_ex with a handle made by the system.
   uint32_t put_ex(uint32_t client_id, uint32_t type, uint32_t instance, const char* name)
   {
@@ -166,10 +175,7 @@ TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)
 
 TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
 {
-  ObjectRegistration filler;
-  filler.owner = kOwner;
-  for (int i = 0; i < 64; ++i)
-    ASSERT_EQ(object_QueueAnalogUpdate(&filler), 0);
+  fill_analog_queue();
   uint32_t id = client();
   auto first = std::async(std::launch::async, [id] {
     return object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 5}, "wartet", id, 1);
@@ -178,8 +184,7 @@ TEST_F(ObjectApi, WaitsForRoomEndWhenTheStackStops)
   object_Poll();  // room again: the waiting put goes in
   EXPECT_EQ(first.get(), 0);
   // The poll may have taken the put's entry too: fill whatever room there is.
-  while (object_QueueAnalogUpdate(&filler) == 0) {
-  }
+  fill_analog_queue();
   auto second = std::async(std::launch::async, [id] {
     return object_api_put_object(kOwner, {OBJECT_ANALOG_INPUT, 6}, "wartet", id, 2);
   });
@@ -228,10 +233,7 @@ TEST_F(ObjectApi, APutThatAnswersZeroHasMadeItsObject)
 {
   // The own device's put waits for room while 5000 is set up at its station and puts the same
   // identifier ahead of it.
-  ObjectRegistration filler;
-  filler.owner = kOwner;
-  for (int i = 0; i < 64; ++i)
-    ASSERT_EQ(object_QueueAnalogUpdate(&filler), 0);
+  fill_analog_queue();
   uint32_t id = client();
   auto put = std::async(std::launch::async, [id] {
     return object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 3}, "own", id, 1);
