@@ -108,13 +108,14 @@ void objtable_remove(const char* key)
   if (!g_table || !key)
     return;
   ObjectTableEntry p = probe(key);
-  auto* entry = static_cast<ObjectTableEntry*>(htab_find(g_table, &p));
-  if (!entry)
+  void** slot = htab_find_slot(g_table, &p, NO_INSERT);
+  if (!slot)
     return;
+  auto* entry = static_cast<ObjectTableEntry*>(*slot);
   uint32_t owner = entry->owner;
   const ObjectRecord* object = entry->object;
   BACnetObjectId id = object ? object->id : BACnetObjectId{};
-  htab_remove_elt(g_table, &p);
+  htab_clear_slot(g_table, slot);  // releases the entry
   if (object)
     station_index_removed(owner, id.type, id.instance);
 }

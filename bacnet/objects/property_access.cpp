@@ -7,7 +7,6 @@
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
 
-#include <algorithm>
 
 namespace {
 

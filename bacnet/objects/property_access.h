@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/value/value_types.h"
