@@ -253,6 +253,10 @@ int network_unit_data_request_port(int port_index, const BACnetAddress& destinat
     network_unit_data_request(target, apdu, 0, global_broadcast, -1);
   };
   if (port_index == -1) {
+    // One device, or all of one network, is reached through one port: the network's own or
+    // its route's. Sent once per port it would arrive as often as there are ports.
+    if (destination.mac_len > 0 || (destination.network != 0 && destination.network != kGlobalBroadcastNetwork))
+      return network_unit_data_request(destination, apdu, 0, global_broadcast, -1);
     // Copied: a send may not change the table, but the loop must not depend on that.
     std::vector<NetworkPort> ports = g.ports;
     for (const NetworkPort& p : ports)

@@ -91,8 +91,9 @@ int network_send(const NetworkPort& port, const BACnetAddress& source, const BAC
 // network picks the port (0 and 65535 mean the first port). 0 sent or handed on, -1 refused.
 int network_unit_data_request(const BACnetAddress& destination, std::span<const uint8_t> apdu,
                               uint8_t expecting_reply, bool global_broadcast, int message_type);
-// Unconfirmed requests: port_index -1 sends once on every port. Refused while the
-// communication state is 1.
+// Unconfirmed requests: port_index -1 sends a broadcast (network 0 or 65535) once on every
+// port, and a request to one address or one network once, on the port its network or route
+// belongs to. Refused while the communication state is 1.
 int network_unit_data_request_port(int port_index, const BACnetAddress& destination, std::span<const uint8_t> apdu,
                                    bool global_broadcast);
 // Answers a received request on the port it came from. `request_source` carries the request's

@@ -160,10 +160,17 @@ TEST_F(NetworkLayer, UnconfirmedRequestsGoOutOnEveryPortUnlessCommunicationIsOff
   ASSERT_EQ(network_unit_data_request_port(1, address(0, {10, 111, 2, 2, 0xBA, 0xC0}), apdu, false), 0);
   EXPECT_EQ(g_sent.back().port, 1);
   EXPECT_EQ(g_sent.back().npdu, "01001008");
+  // One device, or all of one network, hears it once, from the port of its network.
+  for (const BACnetAddress& one : {address(2, {10, 111, 2, 2, 0xBA, 0xC0}), address(2, {})}) {
+    g_sent.clear();
+    ASSERT_EQ(network_unit_data_request_port(-1, one, apdu, false), 0);
+    ASSERT_EQ(g_sent.size(), 1u);
+    EXPECT_EQ((std::pair(g_sent[0].port, g_sent[0].destination)), std::pair(1, one));
+  }
   network_set_communication_state_function(communication_state);
   g_communication_state = 1;
   EXPECT_EQ(network_unit_data_request_port(-1, address(65535, {}), apdu, true), -1);
-  EXPECT_EQ(g_sent.size(), 3u);
+  EXPECT_EQ(g_sent.size(), 1u);
 }
 
 TEST_F(NetworkLayer, The257thPortIsRefused)

@@ -104,6 +104,11 @@ TEST_F(Router, NothingButARejectIsPassedOnAndOurOwnApdusGoThroughTheLearntRouter
   ASSERT_EQ(g_sent.size(), 1u);
   EXPECT_EQ((std::tuple(g_sent[0].port, g_sent[0].destination, g_sent[0].npdu)),
             std::tuple(1, router_on_2_, "012000070121ff1008"));
+  // So does an unconfirmed request to one device there, once, whatever the number of ports.
+  g_sent.clear();
+  const uint8_t apdu[] = {0x10, 0x08};
+  ASSERT_EQ(network_unit_data_request_port(-1, address(7, {0x21}), apdu, false), 0);
+  EXPECT_EQ(poll(), (std::vector<Out>{{1, "012000070121ff1008"}}));
 }
 
 TEST_F(Router, AnUnknownNetworkIsLocatedAndAFullListTakesNewOnesOnceRequestsAreSpent)
