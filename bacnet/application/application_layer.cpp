@@ -40,6 +40,7 @@ struct ApplicationState {
   ApplicationLockFunction lock = driver_lock;
   ApplicationLockFunction unlock = driver_unlock;
   CommunicationStateFunction communication_state = nullptr;
+  RoomFunction room = nullptr;
   // Guarded by the lock, like the ring: other threads ask it before they queue.
   bool running = false;
   Ring<QueuedRequest, kApduRequestRingSize> ring;
@@ -351,6 +352,8 @@ int application_layer_send_request(int port_index, ClientRequestCallback callbac
 
 void application_layer_periodic()
 {
+  if (g.room)
+    g.room();
   // Only what was queued before this step: a callback that queues again waits for the next.
   std::size_t waiting;
   {
@@ -503,6 +506,8 @@ void application_layer_set_communication_state_function(CommunicationStateFuncti
   g.communication_state = function;
   network_set_communication_state_function(function);
 }
+
+void application_layer_set_room_function(RoomFunction function) { g.room = function; }
 
 ClientTransaction* application_layer_find_client(const BACnetAddress& peer, uint8_t invoke_id)
 {

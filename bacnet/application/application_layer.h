@@ -76,6 +76,11 @@ int application_layer_set_apdu_retries(int32_t retries);
 // Installs the client layer's communication state (for the network layer too); null: always
 // enabled.
 void application_layer_set_communication_state_function(CommunicationStateFunction function);
+// Installs what the client layer queues at the start of every step, before the ring is
+// drained: the requests that waited for room (a free transaction, a port's send queue). Null:
+// nothing waits.
+using RoomFunction = void (*)();
+void application_layer_set_room_function(RoomFunction function);
 
 // The transaction tables, kept sorted: client transactions in use first, then by peer
 // network, MAC, MAC length and invoke id; server transactions likewise by requester.

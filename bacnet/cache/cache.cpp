@@ -1,6 +1,5 @@
 #include "bacnet/cache/cache.h"
 
-#include "bacnet/application/application_layer.h"
 #include "bacnet/cache/cache_internal.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/foundation/bacnet_numbers.h"
@@ -94,14 +93,6 @@ int send_write_property(ClientRequestCallback callback, void* user_data, int32_t
   return client_write_property(callback, user_data, device, nullptr, request);
 }
 
-// Requests queued before the cache's own are started before it, in order: what is free now
-// less what waits ahead is what the cache's request will find.
-std::size_t free_transactions()
-{
-  std::size_t taken = application_layer_client_count() + application_layer_queued_requests();
-  return taken < kTransactionTableSize ? kTransactionTableSize - taken : 0;
-}
-
 CacheSeams real_seams()
 {
   CacheSeams s;
@@ -109,7 +100,7 @@ CacheSeams real_seams()
   s.read_property_multiple = send_read_property_multiple;
   s.write_property = send_write_property;
   s.tick = stack_tick;
-  s.free_transactions = free_transactions;
+  s.free_transactions = client_free_transactions;
   return s;
 }
 

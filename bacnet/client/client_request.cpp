@@ -3,6 +3,7 @@
 #include "bacnet/application/application_layer.h"
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/client/client_call.h"
+#include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <deque>
 #include <vector>
 
 namespace {
@@ -120,12 +122,24 @@ struct ParkedRequest {
   ClientRequestCallback callback = nullptr;
 };
 
+// A confirmed notification that found every client transaction taken, encoded.
+struct WaitingNotification {
+  ClientRequestCallback callback = nullptr;
+  void* user_data = nullptr;
+  int32_t device = -1;
+  bool has_address = false;
+  BACnetAddress address{};
+  uint8_t service_choice = 0;
+  std::vector<uint8_t> data;
+};
+
 struct ClientState {
   DriverLogFunction log = nullptr;
   int32_t apdu_timeout = kTimeoutMin;
   int32_t retries = 0;
   uint8_t invoke_id = 0;                              // under the lock
   std::array<ParkedRequest, kClientParkedRequests> parked;  // under the lock
+  std::deque<WaitingNotification> waiting;           // under the lock; oldest first
 };
 
 ClientState g;
@@ -162,6 +176,72 @@ int park_until_bound(int32_t device, const ApduRequest& request, std::span<const
   return 0;
 }
 
+// The encoded request to its address, or to the bound address of `device` (parked while
+// it has none).
+int send_encoded(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
+                 uint8_t service_choice, std::span<const uint8_t> data)
+{
+  ApduRequest r;
+  r.kind = kRequestConfirmed;
+  r.service_choice = service_choice;
+  r.data = data;
+  if (address) {
+    r.destination = *address;
+    r.max_apdu_code = kClientDefaultMaxApduCode;
+    r.invoke_id = client_next_invoke_id();
+  } else {
+    DeviceBinding binding;
+    int bound = address_binding_use_device(device, &binding);
+    // No record can exist for this device (no instance, or the table is full): it could
+    // never be bound, so waiting for it would only delay the failure.
+    if (bound < 0)
+      return -1;
+    if (bound == 0) {
+      r.destination = binding.address;
+      r.max_apdu_code = binding.max_apdu_code;
+      r.invoke_id = uint8_t(binding.use_count);
+    }
+  }
+  if (r.destination.mac_len == 0)
+    return park_until_bound(device, r, data, user_data, callback);
+  return application_layer_send_request(-1, callback, user_data, r);
+}
+
+// A notification goes out now only when none waits before it and a transaction is free for
+// it; otherwise it waits its turn, so that a burst beyond the transactions is not dropped.
+int send_notification(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
+                      uint8_t service_choice, const void* request)
+{
+  if (client_get_communication_state() != kCommunicationEnabled)
+    return -1;
+  Encoded encoded;
+  if (!encode_request(kConfirmedCoding, service_choice, request, &encoded))
+    return -1;
+  // Asked before the lock is taken: the application layer takes it itself.
+  bool transaction_free = client_free_transactions() > 0;
+  {
+    DRIVER_LOCK_SCOPE();
+    if (!g.waiting.empty() || !transaction_free) {
+      if (g.waiting.size() >= kClientWaitingNotifications) {
+        if (g.log)
+          g.log(kClientTsmLogLevel, "Confirmed notification dropped: too many wait for a transaction");
+        return -1;
+      }
+      WaitingNotification& w = g.waiting.emplace_back();
+      w.callback = callback;
+      w.user_data = user_data;
+      w.device = device;
+      w.has_address = address != nullptr;
+      if (address)
+        w.address = *address;
+      w.service_choice = service_choice;
+      w.data.assign(encoded.bytes().begin(), encoded.bytes().end());
+      return 0;
+    }
+  }
+  return send_encoded(callback, user_data, device, address, service_choice, encoded.bytes());
+}
+
 }  // namespace
 
 int client_init(const DriverContext* context, int32_t retries, int32_t timeout_ms)
@@ -173,7 +253,9 @@ int client_init(const DriverContext* context, int32_t retries, int32_t timeout_m
     g.retries = std::clamp(retries, 0, kRetriesMax);
     for (ParkedRequest& p : g.parked)
       p = ParkedRequest{};
+    g.waiting.clear();
     application_layer_set_communication_state_function(client_get_communication_state);
+    application_layer_set_room_function(client_send_waiting);
   }
   client_call_resume();
   return 0;
@@ -200,31 +282,7 @@ int client_send_confirmed(ClientRequestCallback callback, void* user_data, int32
   Encoded encoded;
   if (!encode_request(kConfirmedCoding, service_choice, request, &encoded))
     return -1;
-
-  ApduRequest r;
-  r.kind = kRequestConfirmed;
-  r.service_choice = service_choice;
-  r.data = encoded.bytes();
-  if (address) {
-    r.destination = *address;
-    r.max_apdu_code = kClientDefaultMaxApduCode;
-    r.invoke_id = client_next_invoke_id();
-  } else {
-    DeviceBinding binding;
-    int bound = address_binding_use_device(device, &binding);
-    // No record can exist for this device (no instance, or the table is full): it could
-    // never be bound, so waiting for it would only delay the failure.
-    if (bound < 0)
-      return -1;
-    if (bound == 0) {
-      r.destination = binding.address;
-      r.max_apdu_code = binding.max_apdu_code;
-      r.invoke_id = uint8_t(binding.use_count);
-    }
-  }
-  if (r.destination.mac_len == 0)
-    return park_until_bound(device, r, encoded.bytes(), user_data, callback);
-  return application_layer_send_request(-1, callback, user_data, r);
+  return send_encoded(callback, user_data, device, address, service_choice, encoded.bytes());
 }
 
 int client_send_unconfirmed(int port_index, int32_t address_device, int32_t park_device, const BACnetAddress* address,
@@ -344,6 +402,9 @@ void client_fail_parked()
         failures.push_back({p.callback, p.user_data});
       p = ParkedRequest{};
     }
+    for (const WaitingNotification& w : g.waiting)
+      failures.push_back({w.callback, w.user_data});
+    g.waiting.clear();
   }
   for (const Failure& f : failures)
     fail(f);
@@ -355,16 +416,47 @@ std::size_t client_parked_count()
   return std::size_t(std::count_if(g.parked.begin(), g.parked.end(), [](const ParkedRequest& p) { return p.countdown > 0; }));
 }
 
+std::size_t client_free_transactions()
+{
+  std::size_t taken = application_layer_client_count() + application_layer_queued_requests();
+  return taken < kTransactionTableSize ? kTransactionTableSize - taken : 0;
+}
+
+void client_send_waiting()
+{
+  while (client_free_transactions() > 0) {
+    WaitingNotification w;
+    {
+      DRIVER_LOCK_SCOPE();
+      if (g.waiting.empty())
+        break;
+      w = std::move(g.waiting.front());
+      g.waiting.pop_front();
+    }
+    const BACnetAddress* address = w.has_address ? &w.address : nullptr;
+    if (client_get_communication_state() != kCommunicationEnabled ||
+        send_encoded(w.callback, w.user_data, w.device, address, w.service_choice, w.data) != 0)
+      fail({w.callback, w.user_data});
+  }
+  address_binding_send_waiting_answers();
+}
+
+std::size_t client_waiting_notifications()
+{
+  DRIVER_LOCK_SCOPE();
+  return g.waiting.size();
+}
+
 int client_confirmed_cov_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                       const BACnetAddress* address, const void* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, SERVICE_CONFIRMED_COV_NOTIFICATION, request);
+  return send_notification(callback, user_data, device, address, SERVICE_CONFIRMED_COV_NOTIFICATION, request);
 }
 
 int client_confirmed_event_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                         const BACnetAddress* address, const void* request)
 {
-  return client_send_confirmed(callback, user_data, device, address, SERVICE_CONFIRMED_EVENT_NOTIFICATION, request);
+  return send_notification(callback, user_data, device, address, SERVICE_CONFIRMED_EVENT_NOTIFICATION, request);
 }
 
 int client_read_property(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,

@@ -19,6 +19,10 @@ inline constexpr int kClientTraceOption = 4;
 inline constexpr std::size_t kClientParkedRequests = 20;
 // Seconds a parked request waits for its device's address.
 inline constexpr int32_t kClientParkCountdown = 10;
+// Confirmed notifications that may wait for a client transaction at once; a burst is
+// bounded by its recipients, and a thousand a second at most could pile up behind a peer
+// that never answers.
+inline constexpr std::size_t kClientWaitingNotifications = 4096;
 // The maker's BACnet vendor identifier, sent in every I-Am of the local devices.
 inline constexpr uint32_t kMakerVendorIdentifier = 1417;
 
@@ -64,12 +68,23 @@ void client_resend_parked(bool count_down = true);
 // Right after a device was bound: its parked requests go out at once instead of with the
 // next second. Also a sending thread that parked a request just as its device was bound.
 void client_send_bound_parked();
-// Shut-down: every parked request ends at once as failed, like the queued ones.
+// Shut-down: every parked request and waiting notification ends at once as failed, like the
+// queued ones.
 void client_fail_parked();
 // Entries waiting (tests, status).
 std::size_t client_parked_count();
 
-// Fixed-service wrappers.
+// Client transactions a request queued now would find free: those not in use, less the
+// requests queued before it.
+std::size_t client_free_transactions();
+// The application layer's room function (each step, before its ring is drained): the
+// confirmed notifications that wait go out while transactions are free, oldest first, and the
+// local devices' answers that wait for room in their port's send queue (device discovery).
+void client_send_waiting();
+std::size_t client_waiting_notifications();
+
+// Fixed-service wrappers. The notifications wait, in order, while every transaction is
+// taken (and behind those that wait already): 0 queued, parked or waiting.
 int client_confirmed_cov_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                       const BACnetAddress* address, const void* request);
 int client_confirmed_event_notification(ClientRequestCallback callback, void* user_data, int32_t device,

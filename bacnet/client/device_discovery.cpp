@@ -1,5 +1,6 @@
 #include "bacnet/client/device_discovery.h"
 
+#include "bacnet/application/application_layer.h"
 #include "bacnet/client/client_request.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <deque>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -23,6 +26,10 @@ constexpr uint32_t kScanQuiet = 2;     // s between scan steps and after the las
 constexpr uint32_t kBackoffUnit = 30;
 constexpr std::array<uint32_t, 4> kBackoffFactor = {0, 1, 2, 4};
 constexpr uint32_t kIAmMaxApdu = 480;
+// A port's send queue holds at most this many frames before more I-Ams join them: the rest of
+// the queue stays free for the answers to other peers, and the port thread reads back the
+// echoes of its broadcasts before the next ones come.
+constexpr std::size_t kAnswersInFlight = 16;
 
 struct ScanState {
   int32_t low = 0;
@@ -36,9 +43,23 @@ struct ScanState {
   int status = kScanNotUpdated;
 };
 
+// One I-Am that waits for room in its port's send queue: the device, and the device whose
+// address it goes to (-1: a broadcast).
+struct WaitingIAm {
+  int32_t instance = -1;
+  int32_t address_device = -1;
+};
+
+// The I-Ams a port owes, oldest first; a device owes one at most, however many Who-Is asked.
+struct OwedIAms {
+  std::deque<WaitingIAm> order;
+  std::unordered_set<int32_t> owed;
+};
+
 struct DiscoveryState {
   DriverLogFunction log = nullptr;
   ScanState scan;
+  std::vector<OwedIAms> i_ams;  // by port index; stack thread only
 };
 
 DiscoveryState g;
@@ -164,6 +185,7 @@ int address_binding_init(const DriverContext* context, int32_t own_instance)
 {
   address_binding_init_tables(context, own_instance);
   address_binding_set_locate_hook(locate_device);
+  g.i_ams.clear();
   DRIVER_LOCK_SCOPE();
   g.log = (context && context->options[kBindingTraceOption]) ? context->log : nullptr;
   scan_restart();
@@ -190,25 +212,47 @@ int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
   std::vector<AddressBindingEntry> entries;
   if (address_binding_copy_addresses(&entries) != 0)
     return -1;
+  if (g.i_ams.size() <= std::size_t(port_index))
+    g.i_ams.resize(std::size_t(port_index) + 1);
+  OwedIAms& owed = g.i_ams[std::size_t(port_index)];
   int32_t own = address_binding_get_local_instance(nullptr);
   for (const AddressBindingEntry& e : entries) {
     if (!e.local || (low != -1 && (e.instance < low || e.instance > high)))
       continue;
-    IAmRequest request;
-    request.device = {OBJECT_DEVICE, uint32_t(e.instance)};
-    request.max_apdu = kIAmMaxApdu;
-    request.segmentation = 0;
-    request.vendor_id = kMakerVendorIdentifier;
+    WaitingIAm i_am{e.instance, e.instance};
     if (e.instance == own || e.address.mac_len == 0) {
       // The own device, and a local device without a station of its own, answer once per
       // port: from the entry of the port's own network.
-      if (e.address.network == port.network)
-        client_send_i_am(port_index, -1, &request);
-    } else {
-      client_send_i_am(port_index, e.instance, &request);
+      if (e.address.network != port.network)
+        continue;
+      i_am.address_device = -1;
     }
+    if (owed.owed.insert(e.instance).second)
+      owed.order.push_back(i_am);
   }
   return 0;
+}
+
+void address_binding_send_waiting_answers()
+{
+  for (std::size_t port = 0; port < g.i_ams.size(); ++port) {
+    OwedIAms& owed = g.i_ams[port];
+    std::size_t queued = network_port_queued(int(port));
+    for (; !owed.order.empty() && queued < kAnswersInFlight; ++queued) {
+      WaitingIAm i_am = owed.order.front();
+      IAmRequest request;
+      request.device = {OBJECT_DEVICE, uint32_t(i_am.instance)};
+      request.max_apdu = kIAmMaxApdu;
+      request.segmentation = 0;
+      request.vendor_id = kMakerVendorIdentifier;
+      // A full request ring keeps the I-Am owed for the next step.
+      if (client_send_i_am(int(port), i_am.address_device, &request) != 0 &&
+          application_layer_queued_requests() >= kApduRequestRingSize)
+        break;
+      owed.order.pop_front();
+      owed.owed.erase(i_am.instance);
+    }
+  }
 }
 
 int address_binding_send_i_have(int port_index, const IHaveMatch& match)

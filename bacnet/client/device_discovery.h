@@ -32,8 +32,12 @@ int address_binding_init(const DriverContext* context, int32_t own_instance);
 void address_binding_note_i_am();
 
 // ---- Answers on behalf of the local devices ----------------------------------------------
-// I-Ams for a Who-Is received on a port (low -1: no range). 0, or -1 for an unknown port.
+// I-Ams for a Who-Is received on a port (low -1: no range), owed by the port until its send
+// queue has room for them. 0, or -1 for an unknown port.
 int address_binding_send_i_am(int port_index, int32_t low, int32_t high);
+// At the start of every step of the application layer (stack thread): the owed I-Ams go
+// out, each port's oldest first, while the port's send queue holds few frames.
+void address_binding_send_waiting_answers();
 // One object found by Who-Has: the local device that owns it, the object and its name.
 struct IHaveMatch {
   uint32_t device = 0;

@@ -53,6 +53,11 @@ int anex_h_open(DatalinkPort* port)
     DRIVER_LOCK_SCOPE();
     link->ring.clear();
     port->net.send = anex_h_enqueue_frame;
+    port->net.queued = [](DatalinkPort* p) -> std::size_t {
+      DRIVER_LOCK_SCOPE();
+      AnexHLink* l = anex_h_link(p);
+      return l ? l->ring.count() : 0;
+    };
     port->net.address.mac_len = 1;
     port->net.address.mac[0] = 0;
   }

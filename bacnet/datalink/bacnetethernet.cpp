@@ -305,6 +305,11 @@ int bacnetethernet_open(DatalinkPort* port)
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetethernet_send;
+    port->net.queued = [](DatalinkPort* p) -> std::size_t {
+      DRIVER_LOCK_SCOPE();
+      BacnetEthernetLink* l = bacnetethernet_link(p);
+      return l ? l->queue.count() : 0;
+    };
   }
   if (bacnetethernet_find_adapter(port) != 0) {
     datalink_set_error(port, "Error Binding to Socket");

@@ -354,8 +354,13 @@ void (*const kHandlers[])(Received&) = {
 };
 constexpr std::size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
-// Every queued frame, oldest first, taken under one lock and sent outside it; how many.
-std::size_t send_queued(DatalinkPort* port, BacnetIpLink& link)
+struct SentFrames {
+  std::size_t frames = 0;
+  std::size_t broadcasts = 0;
+};
+
+// Every queued frame, oldest first, taken under one lock and sent outside it.
+SentFrames send_queued(DatalinkPort* port, BacnetIpLink& link)
 {
   std::vector<DatalinkQueueEntry>& frames = link.sending;
   {
@@ -364,9 +369,11 @@ std::size_t send_queued(DatalinkPort* port, BacnetIpLink& link)
     for (DatalinkQueueEntry entry; link.queue.get(entry);)
       frames.push_back(std::move(entry));
   }
+  SentFrames sent;
   for (const DatalinkQueueEntry& entry : frames)
-    transmit_entry(port, link, entry);
-  std::size_t sent = frames.size();
+    if (transmit_entry(port, link, entry) == 0 && entry.destination.network == kGlobalBroadcastNetwork)
+      ++sent.broadcasts;
+  sent.frames = frames.size();
   frames.clear();
   return sent;
 }
@@ -482,6 +489,7 @@ int bacnetip_open(DatalinkPort* port)
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetip_send;
+    port->net.queued = bacnetip_queued;
   }
 
   auto fail = [&]() {
@@ -545,6 +553,13 @@ int bacnetip_send(DatalinkPort* port, const BACnetAddress&, const BACnetAddress&
   return 0;
 }
 
+std::size_t bacnetip_queued(DatalinkPort* port)
+{
+  BacnetIpLink* link = bacnetip_link(port);
+  DRIVER_LOCK_SCOPE();
+  return link ? link->queue.count() : 0;
+}
+
 void bacnetip_close(DatalinkPort* port)
 {
   BacnetIpLink* link = bacnetip_link(port);
@@ -599,16 +614,21 @@ void bacnetip_run_pass(DatalinkPort* port)
     link->last_tick_ms = now;
   }
 
-  bool busy = send_queued(port, *link) > 0;
+  SentFrames sent = send_queued(port, *link);
+  bool busy = sent.frames > 0;
 
   if (!link->transport) {
     port->state = kPortReopenAfterSocketFailure;
     return;
   }
+  // The system hands every broadcast we send back to our own socket. As many datagrams as
+  // we broadcast are read before the next frames go, so that a burst of broadcasts cannot
+  // fill the socket's buffer and push out the requests of peers arriving meanwhile.
+  std::size_t echoes = sent.broadcasts;
   uint8_t buffer[kBacnetIpReceiveSize];
-  for (int i = 0; i < kReceivesPerPass; ++i) {
+  for (int i = 0; i < kReceivesPerPass || echoes > 0; ++i) {
     // A frame queued meanwhile goes first: the next pass sends it.
-    if (link->frames_queued.load(std::memory_order_acquire))
+    if (echoes == 0 && link->frames_queued.load(std::memory_order_acquire))
       return;
     // A datagram already waiting is taken without a wait; the wait comes only when none is.
     BipAddress sender;
@@ -636,6 +656,8 @@ void bacnetip_run_pass(DatalinkPort* port)
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
     bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)), destination != link->own_ip);
     busy = true;
+    if (echoes > 0)
+      --echoes;
   }
   if (!link->frames_queued.load(std::memory_order_acquire))
     datalink_wait_readable(port, -1, kPauseAfterReceivesMs);

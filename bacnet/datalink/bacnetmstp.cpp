@@ -115,6 +115,11 @@ int bacnetmstp_open(DatalinkPort* port)
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetmstp_send;
+    port->net.queued = [](DatalinkPort* p) -> std::size_t {
+      DRIVER_LOCK_SCOPE();
+      MstpLink* l = bacnetmstp_link(p);
+      return l ? l->queues.token.count() + l->queues.reply.count() : 0;
+    };
     port->net.address.mac_len = 1;
     port->net.address.mac[0] = link->parameters.this_station;
   }

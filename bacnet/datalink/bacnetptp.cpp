@@ -59,6 +59,11 @@ int bacnetptp_open(DatalinkPort* port)
   {
     DRIVER_LOCK_SCOPE();
     port->net.send = bacnetptp_send;
+    port->net.queued = [](DatalinkPort* p) -> std::size_t {
+      DRIVER_LOCK_SCOPE();
+      PtpLink* l = bacnetptp_link(p);
+      return l ? l->shared.queue.count() : 0;
+    };
     port->net.link_state = bacnetptp_get_connection_state;
     // A MAC of its own keeps a broadcast on this link from looking addressed to this port.
     port->net.address.mac_len = 1;

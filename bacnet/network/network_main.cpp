@@ -346,6 +346,12 @@ int network_communication_state() { return g.communication_state ? g.communicati
 
 std::size_t network_port_count() { return g.ports.size(); }
 
+std::size_t network_port_queued(int index)
+{
+  NetworkPort* port = index >= 0 ? network_port_at(std::size_t(index)) : nullptr;
+  return port && port->queued ? port->queued(port->handle) : 0;
+}
+
 NetworkPort* network_port_at(std::size_t index) { return index < g.ports.size() ? &g.ports[index] : nullptr; }
 
 NetworkPort* network_port_by_network(uint32_t network)

@@ -28,6 +28,8 @@ using NetworkSendFunction = int (*)(DatalinkPort* port, const BACnetAddress& sou
 // 2 while the link is up; a port without one is always up.
 using NetworkLinkStateFunction = int (*)(DatalinkPort* port);
 inline constexpr int kNetworkLinkUp = 2;
+// Frames waiting in the port's send queue; a port without one reports none.
+using NetworkQueuedFunction = std::size_t (*)(DatalinkPort* port);
 
 struct NetworkRoute {
   uint8_t port_index = 0;
@@ -52,6 +54,7 @@ struct NetworkPort {
   NetworkSendFunction send = nullptr;
   uint8_t max_apdu_code = 0;
   NetworkLinkStateFunction link_state = nullptr;
+  NetworkQueuedFunction queued = nullptr;
 };
 
 // Max-APDU codes 0..5 and their lengths.
@@ -116,6 +119,8 @@ void network_set_communication_state_function(NetworkCommunicationStateFunction 
 // The client layer's communication state (0 without a function installed).
 int network_communication_state();
 std::size_t network_port_count();
+// Frames waiting in the send queue of the port at `index` (0 for a port that does not say).
+std::size_t network_port_queued(int index);
 NetworkPort* network_port_at(std::size_t index);
 // The registered port on `network`, or null.
 NetworkPort* network_port_by_network(uint32_t network);

@@ -16,7 +16,8 @@
 // parameters come back as hex), pause {ms}, walk {instance} (as an EPICS is taken: every object of
 // the device's object list, every property its ReadPropertyMultiple of all names, each also read
 // on its own; the answer lists the objects, counts the properties and names every error met,
-// with the service that met it).
+// with the service that met it), together {calls} (the calls sent at once, as one burst; the
+// answer lists their outcomes in order).
 // Every notification the device sends is printed as a line "N {...}" and, when confirmed,
 // acknowledged.
 'use strict';
@@ -171,7 +172,18 @@ const operations = {
     await new Promise((resolve) => setTimeout(resolve, c.ms));
     return {};
   },
+  async together(c) {
+    return Promise.all(c.calls.map(outcome));
+  },
 };
+
+async function outcome(c) {
+  try {
+    return { op: c.op, ok: await operations[c.op](c) };
+  } catch (e) {
+    return { op: c.op, ...failure(e) };
+  }
+}
 
 // A confirmed request whose parameters `encode` writes; resolves with the answer.
 function confirmed(service, maxApdu, encode) {
@@ -211,15 +223,8 @@ function failure(e) {
 }
 
 async function run() {
-  for (const c of req.calls) {
-    let line;
-    try {
-      line = { op: c.op, ok: await operations[c.op](c) };
-    } catch (e) {
-      line = { op: c.op, ...failure(e) };
-    }
-    process.stdout.write(JSON.stringify(line) + '\n');
-  }
+  for (const c of req.calls)
+    process.stdout.write(JSON.stringify(await outcome(c)) + '\n');
 }
 
 client.on('listening', () => {

@@ -365,6 +365,44 @@ TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromTh
   EXPECT_EQ(address_binding_heard_from(1, remote), -1);
 }
 
+std::size_t g_port_queue = 0;
+std::size_t port_queue(DatalinkPort*) { return g_port_queue; }
+
+TEST_F(AddressBinding, AWhoIsOfManyLocalDevicesGetsEveryI_AmOnceAsThePortHasRoom)
+{
+  for (int32_t instance = 5000; instance < 5300; ++instance) {
+    BACnetAddress no_mac{};
+    no_mac.network = own.network;
+    ASSERT_EQ(address_binding_add_local_port(3, instance, &no_mac), 0);
+  }
+  network_port_at(0)->queued = port_queue;
+  g_port_queue = 16;  // the port's send queue already holds enough
+  ASSERT_EQ(address_binding_send_i_am(0, -1, -1), 0);
+  ASSERT_EQ(address_binding_send_i_am(0, 5000, 5001), 0);  // owed already: no second copy
+  step();
+  EXPECT_TRUE(take().empty());
+  g_port_queue = 0;
+  std::vector<uint32_t> i_ams;
+  for (int steps = 0; steps < 100 && i_ams.size() < 301; ++steps) {
+    step();
+    std::vector<Frame> frames = take();
+    EXPECT_LE(frames.size(), 16u);
+    for (const Frame& f : frames) {
+      pdu_buffer view = pdu_buffer_view(f.apdu.data() + 2, uint32_t(f.apdu.size() - 2));
+      IAmRequest r;
+      ASSERT_EQ(pdu_decode_iam_request(&view, &r), 0);
+      i_ams.push_back(r.device.instance);
+    }
+  }
+  std::sort(i_ams.begin(), i_ams.end());
+  std::vector<uint32_t> every = {kOwn};
+  for (uint32_t instance = 5000; instance < 5300; ++instance)
+    every.push_back(instance);
+  EXPECT_EQ(i_ams, every);
+  step();
+  EXPECT_TRUE(take().empty());
+}
+
 TEST_F(AddressBinding, SilentBoundDeviceIsPolledForItsStatus)
 {
   i_am(1234, peer);

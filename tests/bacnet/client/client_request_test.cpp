@@ -1,4 +1,5 @@
 #include "client_fixture.h"
+#include "bacnet/codec/codec_cov_services.h"
 #include "bacnet/codec/codec_device_services.h"
 
 #include <gmock/gmock.h>
@@ -252,6 +253,34 @@ TEST_F(ClientRequestLayer, ParkedUnconfirmedRequestIsDroppedWhenTheCountdownRuns
   for (const Frame& f : take())
     EXPECT_NE(f.apdu[1], SERVICE_UTC_TIME_SYNCHRONIZATION) << hex(f.apdu);
   EXPECT_EQ(client_parked_count(), 0u);
+}
+
+TEST_F(ClientRequestLayer, ConfirmedNotificationsBeyondTheTransactionsWaitAndGoOutInOrder)
+{
+  // Two hundred at once, each its own process, to a peer that acknowledges every one.
+  std::vector<std::string> expected;
+  for (uint32_t process = 0; process < 200; ++process) {
+    CovNotificationRequest n;
+    n.process_id = process;
+    n.device = {8, kOwn};
+    n.object = {2, 1};
+    ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), 0) << process;
+    expected.push_back(hex(encoded(pdu_encode_confirmed_cov_notification_request, n)));
+  }
+  EXPECT_EQ(client_waiting_notifications(), 72u);
+  std::vector<std::string> sent;
+  for (int steps = 0; steps < 400 && sent.size() < 200; ++steps) {
+    step();
+    for (const Frame& f : take()) {
+      ASSERT_GE(f.apdu.size(), 4u);
+      EXPECT_EQ(f.apdu[3], SERVICE_CONFIRMED_COV_NOTIFICATION);
+      sent.push_back(hex(std::span<const uint8_t>(f.apdu).subspan(4)));
+      receive(std::vector<uint8_t>{0x20, f.apdu[2], SERVICE_CONFIRMED_COV_NOTIFICATION}, peer);
+    }
+    EXPECT_LE(application_layer_client_count(), kTransactionTableSize);
+  }
+  EXPECT_EQ(sent, expected);
+  EXPECT_EQ(client_waiting_notifications(), 0u);
 }
 
 TEST_F(ClientRequestLayer, BroadcastIAmCarriesTheMakersVendor)

@@ -250,6 +250,18 @@ class ApiClient:
         """Sends a request and returns its one reply (or error reply)."""
         return self.reply(self.send(code, payload), timeout)
 
+    def pipelined(self, requests, window=64, timeout=120):
+        """Sends (code, payload) requests with up to `window` of them unanswered (the API queues
+        at most 128 replies); their replies in order."""
+        sent, replies = [], []
+        for code, payload in requests:
+            sent.append(self.send(code, payload))
+            if len(sent) - len(replies) >= window:
+                replies.append(self.reply(sent[len(replies)], timeout))
+        while len(replies) < len(sent):
+            replies.append(self.reply(sent[len(replies)], timeout))
+        return replies
+
     def wait_event(self, code, timeout=10.0, match=lambda m: True):
         """The first event of that code that `match` accepts; it is taken from the list."""
         end = time.monotonic() + timeout
