@@ -139,7 +139,7 @@ struct ClientState {
   int32_t retries = 0;
   uint8_t invoke_id = 0;                              // under the lock
   std::array<ParkedRequest, kClientParkedRequests> parked;  // under the lock
-  std::deque<WaitingNotification> waiting;           // under the lock; oldest first
+  std::deque<WaitingNotification> waiting;                  // under the lock; oldest first
 };
 
 ClientState g;
