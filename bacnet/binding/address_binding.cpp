@@ -631,6 +631,18 @@ int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out)
   return 0;
 }
 
+int address_binding_get_local_entry_on(int32_t instance, uint32_t network, AddressBindingEntry* out)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = std::find_if(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+    return e.local && e.instance == instance && e.address.network == network;
+  });
+  if (it == g.addresses.end())
+    return -1;
+  *out = *it;
+  return 0;
+}
+
 void address_binding_advance_backoff(int32_t instance, uint32_t now)
 {
   DRIVER_LOCK_SCOPE();

@@ -131,6 +131,8 @@ int address_binding_copy_devices(std::vector<DeviceBinding>* out);
 int address_binding_copy_addresses(std::vector<AddressBindingEntry>* out);
 // The first own address of a local device: 0, or -1 when it has none.
 int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out);
+// Its own address on `network`: 0, or -1 when it has none there.
+int address_binding_get_local_entry_on(int32_t instance, uint32_t network, AddressBindingEntry* out);
 // One more locate or status attempt made at `now`: the next waits longer (steps 0..3).
 void address_binding_advance_backoff(int32_t instance, uint32_t now);
 // A record still without an address stays online for 21 s after it was made; then it goes

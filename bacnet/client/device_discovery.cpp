@@ -13,7 +13,8 @@
 #include <cstdio>
 #include <deque>
 #include <new>
-#include <unordered_set>
+#include <set>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -43,23 +44,42 @@ struct ScanState {
   int status = kScanNotUpdated;
 };
 
-// One I-Am that waits for room in its port's send queue: the device, and the device whose
-// address it goes to (-1: a broadcast).
-struct WaitingIAm {
-  int32_t instance = -1;
+// One answer that waits for room in its port's send queue: an I-Am, or an I-Have of `object`;
+// the device it speaks for, and the device whose address it goes to (-1: a broadcast).
+struct OwedAnswer {
+  int32_t device = -1;
   int32_t address_device = -1;
+  bool i_have = false;
+  BACnetObjectId object{};
+  std::string name;
+
+  auto key() const { return std::tuple(device, i_have, object.type, object.instance); }
 };
 
-// The I-Ams a port owes, oldest first; a device owes one at most, however many Who-Is asked.
-struct OwedIAms {
-  std::deque<WaitingIAm> order;
-  std::unordered_set<int32_t> owed;
+OwedAnswer i_am_of(int32_t device, int32_t address_device)
+{
+  OwedAnswer answer;
+  answer.device = device;
+  answer.address_device = address_device;
+  return answer;
+}
+
+// The answers a port owes, oldest first; each is owed once, however many requests asked.
+struct OwedAnswers {
+  std::deque<OwedAnswer> order;
+  std::set<std::tuple<int32_t, bool, uint32_t, uint32_t>> owed;
+
+  void owe(OwedAnswer answer)
+  {
+    if (owed.insert(answer.key()).second)
+      order.push_back(std::move(answer));
+  }
 };
 
 struct DiscoveryState {
   DriverLogFunction log = nullptr;
   ScanState scan;
-  std::vector<OwedIAms> i_ams;  // by port index; stack thread only
+  std::vector<OwedAnswers> owed;  // by port index; stack thread only
 };
 
 DiscoveryState g;
@@ -185,7 +205,7 @@ int address_binding_init(const DriverContext* context, int32_t own_instance)
 {
   address_binding_init_tables(context, own_instance);
   address_binding_set_locate_hook(locate_device);
-  g.i_ams.clear();
+  g.owed.clear();
   DRIVER_LOCK_SCOPE();
   g.log = (context && context->options[kBindingTraceOption]) ? context->log : nullptr;
   scan_restart();
@@ -202,75 +222,100 @@ void address_binding_note_i_am()
 
 // ---- Answers on behalf of the local devices ----------------------------------------------
 
+namespace {
+
+// The answers owed by the port at `index`; null for a port the network layer does not know.
+OwedAnswers* owed_by(int port_index, BACnetAddress* port)
+{
+  if (network_get_port(port_index, port) != 0)
+    return nullptr;
+  if (g.owed.size() <= std::size_t(port_index))
+    g.owed.resize(std::size_t(port_index) + 1);
+  return &g.owed[std::size_t(port_index)];
+}
+
+}  // namespace
+
 int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
 {
   BACnetAddress port{};
-  if (network_get_port(port_index, &port) != 0)
+  OwedAnswers* owed = owed_by(port_index, &port);
+  if (!owed)
     return -1;
   if (low >= 0 && high < 0)
     high = kScanUpperBound - 1;
   std::vector<AddressBindingEntry> entries;
   if (address_binding_copy_addresses(&entries) != 0)
     return -1;
-  if (g.i_ams.size() <= std::size_t(port_index))
-    g.i_ams.resize(std::size_t(port_index) + 1);
-  OwedIAms& owed = g.i_ams[std::size_t(port_index)];
   int32_t own = address_binding_get_local_instance(nullptr);
   for (const AddressBindingEntry& e : entries) {
     if (!e.local || (low != -1 && (e.instance < low || e.instance > high)))
       continue;
-    WaitingIAm i_am{e.instance, e.instance};
     if (e.instance == own || e.address.mac_len == 0) {
       // The own device, and a local device without a station of its own, answer once per
       // port: from the entry of the port's own network.
-      if (e.address.network != port.network)
-        continue;
-      i_am.address_device = -1;
+      if (e.address.network == port.network)
+        owed->owe(i_am_of(e.instance, -1));
+    } else {
+      owed->owe(i_am_of(e.instance, e.instance));
     }
-    if (owed.owed.insert(e.instance).second)
-      owed.order.push_back(i_am);
   }
   return 0;
-}
-
-void address_binding_send_waiting_answers()
-{
-  for (std::size_t port = 0; port < g.i_ams.size(); ++port) {
-    OwedIAms& owed = g.i_ams[port];
-    std::size_t queued = network_port_queued(int(port));
-    for (; !owed.order.empty() && queued < kAnswersInFlight; ++queued) {
-      WaitingIAm i_am = owed.order.front();
-      IAmRequest request;
-      request.device = {OBJECT_DEVICE, uint32_t(i_am.instance)};
-      request.max_apdu = kIAmMaxApdu;
-      request.segmentation = 0;
-      request.vendor_id = kMakerVendorIdentifier;
-      // A full request ring keeps the I-Am owed for the next step.
-      if (client_send_i_am(int(port), i_am.address_device, &request) != 0 &&
-          application_layer_queued_requests() >= kApduRequestRingSize)
-        break;
-      owed.order.pop_front();
-      owed.owed.erase(i_am.instance);
-    }
-  }
 }
 
 int address_binding_send_i_have(int port_index, const IHaveMatch& match)
 {
   BACnetAddress port{};
-  if (network_get_port(port_index, &port) != 0)
-    return -1;
+  OwedAnswers* owed = owed_by(port_index, &port);
   AddressBindingEntry entry;
-  if (address_binding_get_local_entry(int32_t(match.device), &entry) != 0)
+  if (!owed || address_binding_get_local_entry(int32_t(match.device), &entry) != 0)
     return -1;
   int32_t own = address_binding_get_local_instance(nullptr);
-  IHaveRequest request;
-  request.device = {OBJECT_DEVICE, match.device};
-  request.object = match.object;
-  request.object_name = match.name;
-  if (entry.instance == own || entry.address.mac_len == 0)
-    return entry.address.network == port.network ? client_send_i_have(port_index, -1, &request) : 0;
-  return client_send_i_have(port_index, entry.instance, &request);
+  OwedAnswer answer{entry.instance, entry.instance, true, match.object, match.name};
+  if (entry.instance == own) {
+    // The own device answers from the port of its first address's network.
+    if (entry.address.network != port.network)
+      return 0;
+    answer.address_device = -1;
+  } else if (entry.address.mac_len == 0) {
+    // Like its I-Am: from the port's station, where the device is set up on the port's network.
+    if (address_binding_get_local_entry_on(entry.instance, port.network, &entry) != 0)
+      return 0;
+    answer.address_device = -1;
+  }
+  owed->owe(std::move(answer));
+  return 0;
+}
+
+void address_binding_send_waiting_answers()
+{
+  for (std::size_t port = 0; port < g.owed.size(); ++port) {
+    OwedAnswers& owed = g.owed[port];
+    std::size_t queued = network_port_queued(int(port));
+    for (; !owed.order.empty() && queued < kAnswersInFlight; ++queued) {
+      const OwedAnswer& a = owed.order.front();
+      int sent;
+      if (a.i_have) {
+        IHaveRequest request;
+        request.device = {OBJECT_DEVICE, uint32_t(a.device)};
+        request.object = a.object;
+        request.object_name = a.name;
+        sent = client_send_i_have(int(port), a.address_device, &request);
+      } else {
+        IAmRequest request;
+        request.device = {OBJECT_DEVICE, uint32_t(a.device)};
+        request.max_apdu = kIAmMaxApdu;
+        request.segmentation = 0;
+        request.vendor_id = kMakerVendorIdentifier;
+        sent = client_send_i_am(int(port), a.address_device, &request);
+      }
+      // A full request ring keeps the answer owed for the next step.
+      if (sent != 0 && application_layer_queued_requests() >= kApduRequestRingSize)
+        break;
+      owed.owed.erase(a.key());
+      owed.order.pop_front();
+    }
+  }
 }
 
 // ---- The local Device object's scan properties -------------------------------------------

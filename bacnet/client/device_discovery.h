@@ -32,19 +32,22 @@ int address_binding_init(const DriverContext* context, int32_t own_instance);
 void address_binding_note_i_am();
 
 // ---- Answers on behalf of the local devices ----------------------------------------------
-// I-Ams for a Who-Is received on a port (low -1: no range), owed by the port until its send
-// queue has room for them. 0, or -1 for an unknown port.
+// The answers to a Who-Is or Who-Has received on a port are owed by the port until its send
+// queue has room for them; each answer once, however many requests asked for it.
+// I-Ams for a Who-Is (low -1: no range). 0, or -1 for an unknown port.
 int address_binding_send_i_am(int port_index, int32_t low, int32_t high);
-// At the start of every step of the application layer (stack thread): the owed I-Ams go
-// out, each port's oldest first, while the port's send queue holds few frames.
-void address_binding_send_waiting_answers();
 // One object found by Who-Has: the local device that owns it, the object and its name.
 struct IHaveMatch {
   uint32_t device = 0;
   BACnetObjectId object{999, 0};
   std::string name;
 };
+// Its I-Have, as the device's I-Am goes: from the port's station when the device is set up on
+// the port's network without a station of its own. 0, or -1 for an unknown port or device.
 int address_binding_send_i_have(int port_index, const IHaveMatch& match);
+// At the start of every step of the application layer (stack thread): the owed answers go
+// out, each port's oldest first, while the port's send queue holds few frames.
+void address_binding_send_waiting_answers();
 
 // ---- The local Device object's scan properties (object database hooks) -------------------
 // Property 562: a written BOOLEAN restarts the scan and enables it; reads give the enable flag.

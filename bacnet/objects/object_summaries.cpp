@@ -258,7 +258,7 @@ bool answers_at(const SummaryStation* station, const ObjectTableEntry& e)
 }  // namespace
 
 int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetObjectId* object,
-                     const BACnetValue* name, std::vector<WhoHasMatch>& matches)
+                     const BACnetValue* name, std::vector<WhoHasMatch>& matches, const SummaryStation* station)
 {
   std::vector<uint32_t> answered;
   objtable_walk([&](const ObjectTableEntry& e) {
@@ -275,7 +275,7 @@ int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetO
       match = name && name->tag == TAG_CHARACTER_STRING && own_name.tag == TAG_CHARACTER_STRING &&
               std::strcmp(name->payload.text ? name->payload.text : "",
                           own_name.payload.text ? own_name.payload.text : "") == 0;
-    if (match) {
+    if (match && answers_at(station, e)) {
       answered.push_back(e.owner);
       matches.push_back({e.owner, e.object->id, own_name.payload.text ? own_name.payload.text : ""});
     }

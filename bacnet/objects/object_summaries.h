@@ -17,15 +17,6 @@ struct WhoHasMatch {
   std::string name;
 };
 
-inline constexpr uint32_t WHO_HAS_BY_IDENTIFIER = 0;
-inline constexpr uint32_t WHO_HAS_BY_NAME = 1;
-
-// Objects of owners within low..high that match by identifier (choice 0) or by name
-// (choice 1, a CHARACTER STRING, case-sensitive); each owner reports its first match in
-// walk order. The matches are appended. 0.
-int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetObjectId* object,
-                     const BACnetValue* name, std::vector<WhoHasMatch>& matches);
-
 // The station a summary answers for: the network the request came in on and the local device it
 // was addressed to. A summary there lists the objects that station answers, each identifier
 // once; without a station, every object of every local device.
@@ -33,6 +24,16 @@ struct SummaryStation {
   int32_t network = -1;
   uint32_t owner = 0;
 };
+
+inline constexpr uint32_t WHO_HAS_BY_IDENTIFIER = 0;
+inline constexpr uint32_t WHO_HAS_BY_NAME = 1;
+
+// Objects of owners within low..high that match by identifier (choice 0) or by name
+// (choice 1, a CHARACTER STRING, case-sensitive); each owner reports its first match in
+// walk order. With a station, only the objects it answers. The matches are appended. 0.
+int objtable_who_has(uint32_t low, uint32_t high, uint32_t choice, const BACnetObjectId* object,
+                     const BACnetValue* name, std::vector<WhoHasMatch>& matches,
+                     const SummaryStation* station = nullptr);
 
 // Alarm summaries (tag 40, collected into tag 93) of the objects in alarm whose notify type
 // is alarm. The result is released first. 0.

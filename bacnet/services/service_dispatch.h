@@ -34,8 +34,9 @@ struct ServiceHooks {
 struct ServicesSeams {
   // The remote API's broadcast of a received request to its clients.
   void (*broadcast_event)(const ServiceRequest& request) = nullptr;
-  // The local objects that match a Who-Has (device range, identifier or name).
-  int (*who_has)(const WhoHasRequest& request, std::vector<IHaveMatch>* matches) = nullptr;
+  // The local objects that match a Who-Has (device range, identifier or name) received on
+  // `network`: those its station answers.
+  int (*who_has)(const WhoHasRequest& request, int32_t network, std::vector<IHaveMatch>* matches) = nullptr;
   // Sets the host clock to a checked date and time (local, or UTC when `utc`).
   int (*set_clock)(const BACnetDateTime& time, bool utc) = nullptr;
 };

@@ -166,7 +166,7 @@ int services_who_has(uint8_t port_index, bool, const BACnetAddress&, const Servi
   if (!who_has)
     return 0;
   std::vector<IHaveMatch> matches;
-  who_has(whohas, &matches);
+  who_has(whohas, services_access_origin(request), &matches);
   for (const IHaveMatch& match : matches)
     address_binding_send_i_have(port_index, match);
   return 0;
@@ -203,16 +203,18 @@ bool services_clock_time_valid(const BACnetDateTime& time, BACnetDateTime* out)
   return true;
 }
 
-int services_object_table_who_has(const WhoHasRequest& request, std::vector<IHaveMatch>* matches)
+int services_object_table_who_has(const WhoHasRequest& request, int32_t network, std::vector<IHaveMatch>* matches)
 {
   if (!matches)
     return -1;
   OwnedValue name;
   if (request.choice == WHO_HAS_BY_NAME)
     value_set_charstring(request.object_name.c_str(), name.get());
+  // A Who-Has comes to the station a port shares with the devices set up on its network.
+  SummaryStation station{network, uint32_t(address_binding_get_local_instance(nullptr))};
   std::vector<WhoHasMatch> found;
   int rc = objtable_who_has(request.low_limit, request.high_limit, uint32_t(request.choice), &request.object,
-                            name.get(), found);
+                            name.get(), found, &station);
   for (WhoHasMatch& m : found)
     matches->push_back({m.owner, m.object, std::move(m.name)});
   return rc;

@@ -39,6 +39,6 @@ int services_utc_time_synchronization(uint8_t port_index, bool snet_present, con
 bool services_clock_time_valid(const BACnetDateTime& time, BACnetDateTime* out);
 
 // Seam implementations for the stack host. The object database's Who-Has walk:
-int services_object_table_who_has(const WhoHasRequest& request, std::vector<IHaveMatch>* matches);
+int services_object_table_who_has(const WhoHasRequest& request, int32_t network, std::vector<IHaveMatch>* matches);
 // The real host clock (needs the right to set it). Never installed by a test.
 int services_system_clock_setter(const BACnetDateTime& time, bool utc);

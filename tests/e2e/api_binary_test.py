@@ -20,6 +20,7 @@ from e2e.tools.api_client import (ApiClient, blob, in_tag0, object_id, read_app,
 from e2e.tools.api_host import ApiHost, api_connect_string  # noqa: E402
 from e2e.tools.peer import bip_mac, connect_string  # noqa: E402
 
+BVLC_CLIENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "bvlc_client.py")
 OWN = 4711
 PEER = 1234
 ANALOG_INPUT = 0
@@ -403,6 +404,52 @@ class BinaryApi(unittest.TestCase):
                 acknowledge = (f"0901 1c00800007 2903 3e{event}3f 4d0a00{source} 5e{event}5f").replace(" ", "")
                 self.assertIn("ok", peer_calls(*peers[1], {"op": "confirmedRaw", "service": 0, "hex": acknowledge})[0])
                 self.assertEqual(peer_calls(*peers[2], {"op": "getAlarmSummary"})[0]["ok"], [])
+            finally:
+                api.close()
+                host.quit()
+
+    def test_who_has_at_each_station_finds_the_objects_that_station_answers(self):
+        """Ports on networks 1-3 (hosts b, c, d; UDP 47808-47810); devices set up without a
+        station of their own: 5000 on 1, 6000 on 2, 8000 on 3 and later on 1 as well, each with
+        analog-value 11, 8000 with analog-value 12 too."""
+        with netlab.Lab() as lab:
+            a = lab.host("a")
+            lans = {}
+            for network, name in ((1, "b"), (2, "c"), (3, "d")):
+                peer = lab.host(name)
+                ip, _ = lab.link(a, peer)
+                lans[network] = (peer, ip, 47807 + network)
+            host = ApiHost(a, *(connect_string(ip, network=n, port=udp) for n, (_, ip, udp) in lans.items()),
+                           api_connect_string(), device=OWN)
+            self.assertEqual((host.ready["start"], host.ready["errors"]), (0, []))
+            api = ApiClient(a)
+            try:
+                client = api.call(306).fields().u32()
+                for network, device, instances in ((1, 5000, (11,)), (2, 6000, (11,)), (3, 8000, (11, 12)), (1, 8000, ())):
+                    self.assertEqual(api.call(301, u32(network) + u32(device) + string("") * 7).payload, u32(0))
+                    for k in instances:
+                        made = api.call(308, u32(device) + u32(ANALOG_VALUE) + u32(k) + string(f"av{k}-of-{device}") +
+                                        u32(client)).fields()
+                        self.assertEqual((made.u32(), made.i32())[1], 0)
+
+                def who_has(network, *requests):
+                    """The (device, analog-value instance) of every I-Have that answers each Who-Has."""
+                    peer, ip, udp = lans[network]
+                    broadcast = ip.rsplit(".", 1)[0] + ".255"
+                    frames = [f"810b{len(r) // 2 + 8:04x}0100" "1007" + r for r in requests]
+                    out = peer.run(["/usr/bin/python3", BVLC_CLIENT, "0.0.0.0", str(udp), broadcast, str(udp),
+                                    *frames]).stdout
+                    return [sorted((int(f[f.index("1001c4") + 6:][:8], 16) & 0x3FFFFF,
+                                    int(f[f.index("1001c4") + 16:][:8], 16) & 0x3FFFFF)
+                                   for f in answers if "1001c4" in f) for answers in json.loads(out)]
+
+                by_id = lambda k: f"2c{ANALOG_VALUE << 22 | k:08x}"  # noqa: E731
+                by_name = lambda text: f"3d{len(text) + 1:02x}00" + text.encode().hex()  # noqa: E731
+                self.assertEqual(who_has(1, by_id(11), by_id(12), by_name("av11-of-8000"), by_name("av12-of-8000")),
+                                 [[(5000, 11)], [(8000, 12)], [], [(8000, 12)]])
+                self.assertEqual(who_has(2, by_id(11), by_id(12)), [[(6000, 11)], []])
+                self.assertEqual(who_has(3, by_id(11), by_id(12), by_name("av11-of-8000")),
+                                 [[(8000, 11)], [(8000, 12)], [(8000, 11)]])
             finally:
                 api.close()
                 host.quit()

@@ -37,7 +37,7 @@ int discard(DatalinkPort*, const BACnetAddress&, const BACnetAddress&, std::span
   return 0;
 }
 
-int some_objects(const WhoHasRequest& request, std::vector<IHaveMatch>* matches)
+int some_objects(const WhoHasRequest& request, int32_t, std::vector<IHaveMatch>* matches)
 {
   if (request.choice == 1 || (request.choice == 0 && request.object.type == 2))
     matches->push_back({4711, {2, 1}, request.object_name});

@@ -35,7 +35,7 @@ int fake_clock(const BACnetDateTime& time, bool utc)
 }
 
 std::vector<WhoHasRequest> g_who_has;
-int fake_objects(const WhoHasRequest& request, std::vector<IHaveMatch>* matches)
+int fake_objects(const WhoHasRequest& request, int32_t, std::vector<IHaveMatch>* matches)
 {
   g_who_has.push_back(request);
   if (request.choice == 1 && request.object_name == "Raumtemperatur")
