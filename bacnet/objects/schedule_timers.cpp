@@ -41,11 +41,14 @@ const BACnetValue* value_at(const BACnetValue& time_values, const BACnetTime& no
   return found;
 }
 
-bool calendar_is_true(uint32_t owner, const BACnetObjectId& calendar)
+// The Calendar's present value for the tick: its date list judged for the tick date, as its
+// own timer sets it in this tick. Its stored value may still be the previous day's, since
+// the walk reaches objects in no set order.
+bool calendar_is_true(uint32_t owner, const BACnetObjectId& calendar, time_t tick)
 {
   ObjectRecord* record = object_Find(owner, calendar.type, calendar.instance);
-  const uint8_t* pv = record && record->type == OBJECT_CALENDAR ? object_boolean(record, PROP_PRESENT_VALUE) : nullptr;
-  return pv && *pv;
+  return record && record->type == OBJECT_CALENDAR &&
+         calendar_matches_today(object_value(record, PROP_DATE_LIST), tick) == 0;
 }
 
 struct Today {
@@ -66,8 +69,9 @@ const BACnetValue* exception_value(uint32_t owner, ObjectRecord* schedule, const
     const auto* event = value_record<BACnetSpecialEvent>(&list->elements[i]);
     if (!event)
       continue;
-    bool covered = event->period_choice == 0 ? calendar_entry_matches(&event->calendar_entry, today.tick) == 0
-                                             : event->period_choice == 1 && calendar_is_true(owner, event->calendar_reference);
+    bool covered = event->period_choice == 0
+                       ? calendar_entry_matches(&event->calendar_entry, today.tick) == 0
+                       : event->period_choice == 1 && calendar_is_true(owner, event->calendar_reference, today.tick);
     if (!covered)
       continue;
     *applies = true;

@@ -1,11 +1,14 @@
 #include "bacnet/objects/serialize.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
+#include <utility>
 
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/object_record.h"
@@ -424,8 +427,9 @@ const char* skip_after_version(SerializeReader& in, const char* version)
   return nullptr;
 }
 
-// One object record behind its owner and type; 0 or -1.
-int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const char* version)
+// One object record behind its owner and type; 0 or -1. A check reads it whole and restores
+// nothing.
+int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const char* version, bool restoring)
 {
   size_t size = size_t(image_size(type.type, version));
   if (in.left() < size)
@@ -441,9 +445,9 @@ int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const
     OwnedValue extra;
     rc = serialize_ReadValue(in, extra.get());
   }
-  if (rc != 0) {
+  if (rc != 0 || !restoring) {
     object_FreeObject(stored);
-    return -1;
+    return rc != 0 ? -1 : 0;
   }
   take_scalars(stored, image, size);
   if (ObjectRecord* live = object_Find(owner, type.type, instance)) {
@@ -458,7 +462,7 @@ int load_object(SerializeReader& in, uint32_t owner, const FileType& type, const
   return 0;
 }
 
-int load(SerializeReader& in)
+int load(SerializeReader& in, bool restoring)
 {
   char version[sizeof(VersionText)];
   if (in.left() < sizeof version) {
@@ -493,7 +497,7 @@ int load(SerializeReader& in)
       return -1;
     }
     const FileType* known = type <= OBJECT_METER ? file_type(type) : nullptr;
-    if (known && load_object(in, owner, *known, version) != 0)
+    if (known && load_object(in, owner, *known, version, restoring) != 0)
       return -1;
   }
   return 0;
@@ -509,25 +513,34 @@ std::string with_suffix(const std::string& file_name, const char* suffix)
   return name.replace(at, 4, suffix);
 }
 
-// Outcomes of reading the file, beside the load's 0 and -1.
+// Outcomes of reading a file, beside the load's 0 and -1.
 constexpr int kNoFile = 1;
 constexpr int kUnopened = 2;  // there, but it cannot be opened for reading
 
-int read_file()
+// The file's bytes: 0, kNoFile, kUnopened, or -1 when reading failed part-way.
+int read_bytes(const std::string& path, std::vector<uint8_t>& bytes)
 {
-  std::FILE* f = std::fopen(g.file_name.c_str(), "rb");
-  if (!f) {
-    int error = errno;
-    log("Error in serialize_Open - unable to open file");
-    return error == ENOENT ? kNoFile : kUnopened;
-  }
-  std::vector<uint8_t> bytes;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f)
+    return errno == ENOENT ? kNoFile : kUnopened;
   uint8_t chunk[4096];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
     bytes.insert(bytes.end(), chunk, chunk + n);
   bool read_error = std::ferror(f) != 0;
   std::fclose(f);
-  int rc = read_error ? -1 : serialize_LoadBytes(bytes.data(), bytes.size());
+  return read_error ? -1 : 0;
+}
+
+// Reads a file and loads it (restoring, or only checking it to its end), printing the outcome.
+int read_file(const std::string& path, bool restoring, std::vector<uint8_t>& bytes)
+{
+  int rc = read_bytes(path, bytes);
+  if (rc == kNoFile || rc == kUnopened)
+    return rc;
+  if (rc == 0) {
+    SerializeReader in{bytes.data(), bytes.size()};
+    rc = load(in, restoring);
+  }
   std::fputs(rc == 0 ? "READ bacobj.bbu OK\n" : "READ bacobj.bbu ERROR\n", stdout);
   std::fflush(stdout);
   return rc;
@@ -544,6 +557,40 @@ std::string aside_name()
       return name;
   }
   return {};
+}
+
+// Moves a file that cannot be read out of the saves' way, so that none writes over what may
+// be the only copy of some settings; when it cannot be moved, no save of this run writes.
+void set_aside(const std::string& path)
+{
+  std::string aside = aside_name();
+  if (aside.empty() || std::rename(path.c_str(), aside.c_str()) != 0) {
+    g.saves_refused = true;
+    log(("Objects file " + path + " cannot be read nor set aside: it is not saved").c_str());
+    return;
+  }
+  log(("Objects file " + path + " cannot be read: kept as " + aside).c_str());
+}
+
+// The current file's copy under the backup name; true also without a current file (none yet,
+// or one set aside at start), whose backup then stays: it may hold the last settings that
+// could be read. A copy and no second link: a restore writes the file in place.
+bool copy_to_backup(const std::string& backup)
+{
+  std::vector<uint8_t> current;
+  int rc = read_bytes(g.file_name, current);
+  return rc == kNoFile || (rc == 0 && write_file(backup, current));
+}
+
+// The save's rename reaches the disk with the folder's entries.
+void sync_folder()
+{
+  std::string folder = std::filesystem::path(g.file_name).parent_path().string();
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
 }
 
 }  // namespace
@@ -586,18 +633,15 @@ int serialize_SaveDevice()
     std::remove(temporary.c_str());
     return -1;
   }
-  // The new file is complete on disk before the previous one steps aside as the backup. The
-  // rename replaces the old backup; without a previous file (one set aside at start) the old
-  // backup stays, as it may hold the last settings that could be read.
-  std::string backup = serialize_MakeBackupName(g.file_name);
-  bool had_file = std::rename(g.file_name.c_str(), backup.c_str()) == 0;
-  if (std::rename(temporary.c_str(), g.file_name.c_str()) != 0) {
+  // The name holds a complete file at every moment: the new file is complete on disk, the
+  // current one is copied to the backup, and one rename puts the new one in its place.
+  if (!copy_to_backup(serialize_MakeBackupName(g.file_name)) ||
+      std::rename(temporary.c_str(), g.file_name.c_str()) != 0) {
     log("Error in serialize_SaveDevice");
-    if (had_file)
-      std::rename(backup.c_str(), g.file_name.c_str());
     std::remove(temporary.c_str());
     return -1;
   }
+  sync_folder();
   return 0;
 }
 
@@ -606,32 +650,51 @@ int serialize_SaveOwner(uint32_t) { return serialize_SaveDevice(); }
 int serialize_LoadBytes(const uint8_t* data, size_t size)
 {
   SerializeReader in{data, data ? size : 0};
-  return load(in);
+  return load(in, true);
 }
 
 int serialize_Open()
 {
   if (g.file_name.empty())
     return 0;
-  return read_file() == -1 ? -1 : 0;
+  std::vector<uint8_t> bytes;
+  int rc = read_file(g.file_name, true, bytes);
+  if (rc == kNoFile || rc == kUnopened)
+    log("Error in serialize_Open - unable to open file");
+  return rc == -1 ? -1 : 0;
 }
 
 int serialize_OpenAtStart()
 {
   if (g.file_name.empty())
     return 0;
-  int rc = read_file();
-  if (rc == 0 || rc == kNoFile)
-    return 0;
-  // What could not be read may still be the only copy of the settings: the first save must
-  // not take its place.
-  std::string aside = aside_name();
-  if (aside.empty() || std::rename(g.file_name.c_str(), aside.c_str()) != 0) {
-    g.saves_refused = true;
-    log(("Objects file " + g.file_name + " cannot be read nor set aside: it is not saved").c_str());
-    return -1;
+  // Each file is checked to its end before anything of it is restored.
+  std::vector<uint8_t> file;
+  const int file_rc = read_file(g.file_name, false, file);
+  if (file_rc == 0)
+    return serialize_LoadBytes(file.data(), file.size());
+  if (file_rc == kNoFile || file_rc == kUnopened)
+    log("Error in serialize_Open - unable to open file");
+  if (file_rc != kNoFile)
+    set_aside(g.file_name);
+  // A save cut off or a damaged file: the backup holds the last settings saved whole.
+  const std::string backup = serialize_MakeBackupName(g.file_name);
+  std::vector<uint8_t> saved;
+  const int backup_rc = read_file(backup, false, saved);
+  if (backup_rc == 0) {
+    log(("Objects file " + g.file_name + " not read: started from its backup " + backup).c_str());
+    return serialize_LoadBytes(saved.data(), saved.size());
   }
-  log(("Objects file " + g.file_name + " cannot be read: kept as " + aside).c_str());
+  if (backup_rc != kNoFile)
+    set_aside(backup);
+  if (file_rc == kNoFile && backup_rc == kNoFile)
+    return 0;
+  // Nothing whole: the records before the damage are restored, of the file when it could be
+  // read, else of the backup. The failure was logged when the file was checked.
+  const std::vector<uint8_t>& damaged = file_rc == -1 ? file : saved;
+  DriverLogFunction logged = std::exchange(g.log, nullptr);
+  serialize_LoadBytes(damaged.data(), damaged.size());
+  g.log = logged;
   return -1;
 }
 

@@ -1,6 +1,7 @@
 // The objects file: every local object's record image and the contents of its values in
 // one binary file, so that settings written over the network survive a restart. Saving
-// writes "name.tmp" and then swaps it in, keeping the previous file as the backup; loading
+// writes "name.tmp", copies the previous file to the backup and renames the new one over it,
+// so that a save cut off anywhere leaves a complete file under one of the two names; loading
 // restores the stored settings into the objects that exist (creating missing Calendars,
 // Schedules, Trend Logs and Notification Classes). Stack thread only (the stack's start, the
 // database's poll and the service handlers); the reader trusts no count or length of the file
@@ -35,10 +36,13 @@ int serialize_SaveOwner(uint32_t owner);
 // be opened; -1 on any other failure. Prints "READ bacobj.bbu OK" or "... ERROR".
 int serialize_Open();
 int serialize_OpenOwner(uint32_t owner);
-// The read at the stack's start. A file that is there but cannot be opened or loaded is kept
-// under the name with ".bad" in place of ".bbu" (or appended; numbered when taken), so that
-// the first save does not write over it; when it cannot be moved, every save of this run
-// fails instead. 0 read or no file, -1 not read.
+// The read at the stack's start, each file checked to its end before anything of it is
+// restored. When the file is missing or cannot be read, the backup is read in its place. A
+// file that is there but cannot be opened or loaded (the backup too, when it was tried) is
+// kept under the name with ".bad" in place of ".bbu" (or appended; numbered when taken), so
+// that no save writes over it; when it cannot be moved, every save of this run fails
+// instead. With neither file whole, the records before the damage are restored. 0 read
+// (the file or its backup) or no file at all, -1 neither read whole.
 int serialize_OpenAtStart();
 
 // The load of a file's bytes (serialize_Open without the file and the printed line).

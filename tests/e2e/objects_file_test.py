@@ -3,10 +3,13 @@ tests/e2e/tools/server_node with an objects file against @bacnet-js/client on a 
 The peer creates a Trend Log and a Schedule, lets the schedule drive an Analog Value that the
 log records, reads the log with ReadRange by position and by sequence number, backs the device
 up, changes a setting, restores and reads back what the file held (also the file's bytes
-through its File object), and starts the node again with the file. tshark dissects every frame."""
+through its File object), and starts the node again with the file. tshark dissects every frame.
+A folder left by a save cut off between its renames, and a damaged file beside a good backup,
+start with the peer's settings and keep them over the next starts and stops."""
 
 import json
 import os
+import shutil
 import struct
 import sys
 import tempfile
@@ -135,6 +138,42 @@ class ObjectsFile(unittest.TestCase):
         values = [line.split(":")[1].split()[0] for line in detail.splitlines() if "real value:" in line]
         self.assertGreaterEqual(len(values), 3)
         self.assertEqual(set(values), {"42.000000"})
+
+    def test_a_save_cut_off_or_a_damaged_file_keeps_the_last_settings(self):
+        folder = tempfile.mkdtemp(prefix="zor17-objects-")
+        objects, backup = os.path.join(folder, "bacobj.bbu"), os.path.join(folder, "bacobj.bak")
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            ip_a, ip_b = lab.link(a, b)
+
+            def run(*ops):
+                """The node started on the folder, the peer's calls and a stop: the values read."""
+                node = ServerNode(a, connect_string(ip_a), device=OWN, objects=objects)
+                try:
+                    request = {"interface": ip_b, "address": ip_a, "timeout": 3000, "calls": list(ops)}
+                    out, _ = node_peer.start(b, "server_calls.js", json.dumps(request)).communicate(timeout=90)
+                finally:
+                    node.quit()
+                lines = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+                self.assertTrue(len(lines) == len(ops) and all("ok" in o for o in lines), out)
+                return [o["ok"]["values"][0]["value"] for o in lines if "values" in o["ok"]]
+
+            settings = (read(SCHEDULE, 174), read(AV1, 22))
+            run({"op": "createObject", **SCHEDULE}, write(SCHEDULE, 174, REAL, 42.0), write(AV1, 22, REAL, 0.5))
+            # Killed between a save's renames: only the backup and the new file cut short are left.
+            os.rename(objects, backup)
+            with open(backup, "rb") as f, open(objects + ".tmp", "wb") as cut:
+                cut.write(f.read()[:100])
+            self.assertEqual(run(*settings), [42.0, 0.5])
+            self.assertEqual(run(*settings), [42.0, 0.5])
+            # A file damaged at its head beside a good backup, then two starts that change something.
+            shutil.copyfile(objects, backup)
+            with open(objects, "r+b") as f:
+                f.write(bytes(40))
+            self.assertEqual(run(*settings, write(AV1, 22, REAL, 0.75)), [42.0, 0.5])
+            self.assertTrue(os.path.exists(os.path.join(folder, "bacobj.bad")))
+            run(write(AV1, 45, REAL, 80.0))
+            self.assertEqual(run(*settings, read(AV1, 45)), [42.0, 0.75, 80.0])
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include <map>
+
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/trend_log.h"
 
@@ -44,13 +46,15 @@ protected:
     ReportingTest::TearDown();
   }
 
-  // A schedule with default 5.0 writing to AV 1 of the remote device at priority 10.
-  ObjectRecord* schedule()
+  // A schedule with default 5.0 writing to AV 1 of a remote device (kRemote for the first) at
+  // priority 10.
+  ObjectRecord* schedule(uint32_t instance = 1)
   {
-    ObjectRecord* s = create(OBJECT_SCHEDULE, 1);
+    ObjectRecord* s = create(OBJECT_SCHEDULE, instance);
     replace(object_value(s, PROP_SCHEDULE_DEFAULT), real_value(5.0f));
     BACnetValue target = element(TAG_DEVICE_OBJECT_PROPERTY_REFERENCE);
-    *value_record<BACnetDeviceObjectPropertyReference>(&target) = {{2, 1}, PROP_PRESENT_VALUE, -1, {8, kRemote}};
+    *value_record<BACnetDeviceObjectPropertyReference>(&target) = {
+        {2, 1}, PROP_PRESENT_VALUE, -1, {8, kRemote + instance - 1}};
     replace(object_value(s, PROP_LIST_OF_OBJECT_PROPERTY_REFERENCES), list_of(TAG_REFERENCE_LIST, {target}));
     *object_word(s, PROP_PRIORITY_FOR_WRITING) = 10;
     return s;
@@ -143,6 +147,47 @@ TEST_F(SecondTick, AScheduleTakesItsValueFromExceptionsWeekOrDefault)
                 (std::tuple{kRemote, c.value, uint8_t(10)}));
     }
     object_DeleteObject(kOwner, OBJECT_SCHEDULE, 1);
+  }
+}
+
+TEST_F(SecondTick, AScheduleSeesItsCalendarForTheTickDateAcrossMidnight)
+{
+  // Sunday 77, Monday 11, and an exception of 66 on the Calendar's days. Fourteen schedules,
+  // so that the walk reaches some of them before the Calendar.
+  const struct {
+    const char* name;
+    BACnetDate calendar_day;
+    std::vector<float> written;  // Sunday 23:59:58 to Monday 00:00:01
+  } cases[] = {
+      {"a Calendar holding Monday", {126, 1, 5, 255}, {77.0f, 66.0f}},
+      {"a Calendar holding only Sunday", {126, 1, 4, 255}, {66.0f, 11.0f}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fresh_table();
+    g_writes.clear();
+    clock.set_wall(kMondayNoon - 12 * 3600 - 3);
+    BACnetValue day = element(TAG_CALENDAR_ENTRY);
+    *value_record<BACnetCalendarEntry>(&day) = {0, c.calendar_day, {}, {}};
+    replace(object_value(create(OBJECT_CALENDAR, 1), PROP_DATE_LIST), list_of(TAG_CALENDAR_ENTRY_LIST, {day}));
+    for (uint32_t instance = 1; instance <= 14; ++instance) {
+      ObjectRecord* s = schedule(instance);
+      BACnetValueArray& week = *value_array(object_value(s, PROP_WEEKLY_SCHEDULE));
+      for (auto [weekday, value] : {std::pair{0, 11.0f}, std::pair{6, 77.0f}})
+        replace(&value_record<BACnetDailySchedule>(&week.elements[weekday])->day_schedule,
+                list_of(TAG_TIME_VALUE_LIST, {time_value(0, value)}));
+      BACnetValue event = special_event(10, {time_value(0, 66.0f)});
+      value_record<BACnetSpecialEvent>(&event)->period_choice = 1;
+      value_record<BACnetSpecialEvent>(&event)->calendar_reference = {OBJECT_CALENDAR, 1};
+      replace(object_value(s, PROP_EXCEPTION_SCHEDULE), list_of(TAG_SPECIAL_EVENT_LIST, {event}));
+    }
+    tick(4);
+    std::map<uint32_t, std::vector<float>> by_schedule;
+    for (const Write& w : g_writes)
+      by_schedule[w.device].push_back(w.value);
+    ASSERT_EQ(by_schedule.size(), 14u);
+    for (const auto& [device, values] : by_schedule)
+      EXPECT_EQ(values, c.written) << "schedule " << device;
   }
 }
 

@@ -439,4 +439,66 @@ TEST_F(ObjectsFile, AMissingFileIsNoError)
   EXPECT_EQ(serialize_OpenAtStart(), 0);
 }
 
+TEST_F(ObjectsFile, TheStartReadsTheLastWholeFileAndTheSavesKeepIt)
+{
+  // Files whose Analog Input tells which one was read by its COV increment (0.1 by default).
+  fresh_table();
+  auto saved_with = [&](float cov) {
+    *object_real(live(OBJECT_ANALOG_INPUT), PROP_COV_INCREMENT) = cov;
+    serialize_SaveDevice();
+    return bytes(file);
+  };
+  const std::vector<uint8_t> none, good = saved_with(1.0f), newer = saved_with(2.0f);
+  std::vector<uint8_t> head = newer, tail = newer;
+  std::fill_n(head.begin(), 40, 0);
+  tail.insert(tail.end(), {0xd2, 0x04, 0, 0});  // damaged behind the records
+  const struct {
+    const char* name;
+    const std::vector<uint8_t>&file, &backup;
+    int result;
+    float cov;
+    std::vector<std::string> names;  // after the start, beside a leftover bacobj.bbu.tmp
+  } cases[] = {
+      {"a save cut off between its renames", none, good, 0, 1.0f, {"bacobj.bak"}},
+      {"damaged at its head beside a good backup", head, good, 0, 1.0f, {"bacobj.bad", "bacobj.bak"}},
+      {"damaged part-way beside a good backup", tail, good, 0, 1.0f, {"bacobj.bad", "bacobj.bak"}},
+      {"damaged part-way without a backup", tail, none, -1, 2.0f, {"bacobj.bad"}},
+      {"missing, its backup damaged part-way", none, tail, -1, 2.0f, {"bacobj.bad"}},
+      {"both damaged", head, head, -1, 0.1f, {"bacobj.bad", "bacobj.bad.1"}},
+      {"a good file", newer, good, 0, 2.0f, {"bacobj.bak", "bacobj.bbu"}},
+  };
+  auto cov_read = [&] { return *object_real(live(OBJECT_ANALOG_INPUT), PROP_COV_INCREMENT); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    for (const auto& [name, content] : {std::pair{file, &c.file}, {dir + "/bacobj.bak", &c.backup}})
+      if (!content->empty())
+        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(content->data()), content->size());
+    std::ofstream(file + ".tmp") << "cut";
+    fresh_table();
+    g_log.clear();
+    EXPECT_EQ(serialize_OpenAtStart(), c.result);
+    EXPECT_EQ(cov_read(), c.cov);
+    const bool from_backup = c.result == 0 && &c.file != &newer;
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(),
+                         "Objects file " + file + " not read: started from its backup " + dir + "/bacobj.bak"),
+              from_backup);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      if (entry.path().filename() != "bacobj.bbu.tmp")
+        names.push_back(entry.path().filename());
+    EXPECT_THAT(names, ::testing::UnorderedElementsAreArray(c.names));
+    // The first save keeps the backup, the next one makes the first its backup.
+    serialize_SaveDevice();
+    *object_real(live(OBJECT_ANALOG_INPUT), PROP_COV_INCREMENT) = 9.0f;
+    serialize_SaveDevice();
+    for (const auto& [name, cov] : {std::pair{dir + "/bacobj.bak", c.cov}, {file, 9.0f}}) {
+      std::vector<uint8_t> b = bytes(name);
+      EXPECT_EQ(serialize_LoadBytes(b.data(), b.size()), 0);
+      EXPECT_EQ(cov_read(), cov);
+    }
+  }
+}
+
 }  // namespace
