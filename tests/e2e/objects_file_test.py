@@ -53,6 +53,7 @@ def read_range_by_sequence(sequence, count):
 class ObjectsFile(unittest.TestCase):
     def test_logs_schedules_and_a_backup_that_is_restored(self):
         folder = tempfile.mkdtemp(prefix="zor17-objects-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         objects = os.path.join(folder, "bacobj.bbu")
         with netlab.Lab() as lab:
             a, b = lab.host("a"), lab.host("b")
@@ -141,6 +142,7 @@ class ObjectsFile(unittest.TestCase):
 
     def test_a_save_cut_off_or_a_damaged_file_keeps_the_last_settings(self):
         folder = tempfile.mkdtemp(prefix="zor17-objects-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         objects, backup = os.path.join(folder, "bacobj.bbu"), os.path.join(folder, "bacobj.bak")
         with netlab.Lab() as lab:
             a, b = lab.host("a"), lab.host("b")
