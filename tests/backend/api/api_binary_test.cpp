@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 
 #include <tuple>
+#include <vector>
 
 using namespace api_test;
 
@@ -155,6 +156,57 @@ TEST(ApiBinary, QueueHoldsAtMost129MessagesAndTextAnswersPassIt)
   EXPECT_STREQ(got, "003abc00000023Error : Unknown Command");
   EXPECT_EQ(drain(client).size(), 129u);
   close(pair[0]);
+  close(pair[1]);
+}
+
+// A full queue drops log events, but not what a handle's events tell: each handle is owed its
+// latest value and status, which go out in the order the handles changed once what was
+// queued before them has gone, and later replies do not wait for them.
+TEST(ApiBinary, AFullQueueOwesEveryHandleItsLatestState)
+{
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ApiClient* client = api_add_client_connection(pair[0]);
+  ASSERT_NE(client, nullptr);
+  for (uint32_t event : {kApiEventLog, kApiEventObjectValue, kApiEventCache})
+    client->subscriptions[event - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 129; ++i)
+    ASSERT_EQ(api_reply_value(client, i, 401, 0), 0) << i;
+  const CacheReference reference = cache_reference(1234, 2, 1, 85);
+  const BACnetValue value{TAG_REAL, {.real = 10.0f}};
+  auto cache = [&](int error, uint32_t handle) { api_broadcast_cache_event(&reference, &value, error, 9, handle); };
+  cache(0, 1);
+  cache(0, 2);
+  api_broadcast_object_value_event(9, 1, 4711, 2, 1, &value, 0);
+  cache(31, 1);
+  api_broadcast_log_event(1, "dropped");
+  pdu_buffer first;
+  {
+    DRIVER_LOCK_SCOPE();
+    ASSERT_EQ(api_client_queue_pop(client, &first), 0);
+  }
+  pdu_buffer_free(&first);
+  ASSERT_EQ(api_reply_value(client, 500, 402, 0), 0);
+  cache(31, 2);  // room again, but handle 1 is owed from before
+  auto messages = drain(*client);
+  ASSERT_EQ(messages.size(), 128u + 4u);
+  // Code, then error, client and handle (705) or client and handle (703).
+  auto summary = [](const Message& m) {
+    std::vector<uint32_t> numbers{m.code};
+    const uint8_t* p = m.payload.data();
+    std::size_t n = m.payload.size();
+    if (m.code == kApiEventCache)
+      numbers.insert(numbers.end(), {be32(p + n - 12), be32(p + n - 8), be32(p + n - 4)});
+    else if (m.code == kApiEventObjectValue)
+      numbers.insert(numbers.end(), {be32(p), be32(p + 4)});
+    return numbers;
+  };
+  std::vector<std::vector<uint32_t>> last;
+  for (std::size_t i = 127; i < messages.size(); ++i)
+    last.push_back(summary(messages[i]));
+  EXPECT_EQ(last, (std::vector<std::vector<uint32_t>>{{401}, {402}, {705, 31, 9, 1}, {705, 31, 9, 2}, {703, 9, 1}}));
+  EXPECT_EQ(messages[128].id, 500u);
+  api_destroy_all_clients();
   close(pair[1]);
 }
 
