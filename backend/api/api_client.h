@@ -1,8 +1,8 @@
-// One connection of the TCP API: its record (socket, thread, wake-up, out-queue, the frame
-// being written, client state, reap flag and event subscriptions) and the out-queue
-// operations. The connection thread owns the socket; any thread queues messages for it under
-// the global lock. Must not: send on the socket from any thread but the connection's own, or
-// queue more than 129 messages.
+// One connection of the TCP API: its record (socket, thread, wake-up, out-queue, the events
+// owed per handle, the frame being written, client state, reap flag and event subscriptions)
+// and the out-queue operations. The connection thread owns the socket; any thread queues
+// messages for it under the global lock. Must not: send on the socket from any thread but the
+// connection's own, queue more than 129 messages, or lose the latest event of a handle.
 #pragma once
 
 #include "backend/api/api_codec.h"
@@ -14,7 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <thread>
+#include <tuple>
 
 // A queue refuses a message while more than this many wait, so it holds at most 129.
 inline constexpr std::size_t kApiQueueRefuseAbove = 128;
@@ -36,6 +38,25 @@ struct ApiFrameOut {
   bool busy = false;
 };
 
+// The handle an event tells the state of: the event code, the client id and the handle.
+struct ApiHandleKey {
+  uint32_t event = 0;
+  uint32_t client_id = 0;
+  uint32_t handle = 0;
+  bool operator<(const ApiHandleKey& other) const
+  {
+    return std::tie(event, client_id, handle) < std::tie(other.event, other.client_id, other.handle);
+  }
+};
+
+// The latest event of each handle that found the out-queue full, kept until the queue has sent
+// what was before it: a client must learn every handle's last value and status, while a
+// handle that changes again only replaces what it is owed.
+struct ApiOwedEvents {
+  std::map<ApiHandleKey, pdu_buffer> latest;
+  std::deque<ApiHandleKey> order;  // each owed handle once, in the order it first changed
+};
+
 struct ApiClient {
   ApiClient() = default;
   ApiClient(const ApiClient&) = delete;
@@ -50,6 +71,8 @@ struct ApiClient {
   OsWake wake;
   // Guarded by the global lock. New messages go in front, the oldest leaves from the back.
   std::deque<pdu_buffer> out_queue;
+  // Guarded by the global lock. Sent once the out-queue is empty.
+  ApiOwedEvents owed;
   // Touched by the connection thread alone, the socket's one writer: a text answer written
   // directly finishes a queued frame begun before it, so frames never interleave without a lock.
   ApiFrameOut sending;
@@ -65,7 +88,14 @@ struct ApiClient {
 // The caller holds the global lock. Takes the message (the buffer is emptied) and wakes the
 // connection thread; -1 without a client or while more than 128 wait (the caller keeps it).
 int api_client_queue_push(ApiClient* client, pdu_buffer* message);
-// The caller holds the global lock. The oldest message; -1 when none waits.
+// The caller holds the global lock. Takes the message telling a handle's state (the buffer is
+// emptied): it is queued while the queue has room and nothing is owed, else it is owed and
+// replaces what the handle was owed. -1 only without a client or memory (the caller keeps it).
+int api_client_queue_push_state(ApiClient* client, const ApiHandleKey& key, pdu_buffer* message);
+// The caller holds the global lock. The oldest queued message, or once none is queued, the
+// first owed one; -1 when nothing waits.
 int api_client_queue_pop(ApiClient* client, pdu_buffer* message);
-// Frees every queued message; takes the lock.
+// The caller holds the global lock. Something is queued or owed.
+bool api_client_queue_waiting(const ApiClient* client);
+// Frees every queued and owed message; takes the lock.
 void api_client_queue_clear(ApiClient* client);

@@ -33,6 +33,22 @@ int api_frame_length(const uint8_t header[kApiFrameHeaderLength], uint32_t* leng
   return 0;
 }
 
+bool api_decimal(std::string_view text, uint32_t* value)
+{
+  if (text.empty() || text.size() > 10)
+    return false;
+  uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return false;
+    v = v * 10 + uint64_t(c - '0');
+  }
+  if (v > UINT32_MAX)
+    return false;
+  *value = uint32_t(v);
+  return true;
+}
+
 void api_codec_reset()
 {
   // Every number on the wire is big-endian; the writers and readers below know no other order.

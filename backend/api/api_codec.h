@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr uint32_t kApiFrameHeaderLength = 8;
@@ -30,6 +31,11 @@ void api_frame_header(uint32_t length, char header[kApiFrameHeaderLength]);
 // 0 with the length of a header of 8 ASCII digits; -1 for anything else or a length above
 // kApiMaxPayload.
 int api_frame_length(const uint8_t header[kApiFrameHeaderLength], uint32_t* length);
+
+// ---- Numbers in request texts ---------------------------------------------------------------
+// A number of decimal digits alone, up to 4294967295: a blank, a sign or anything after the
+// digits makes the text no number, so that a request never acts on a number it only began with.
+bool api_decimal(std::string_view text, uint32_t* value);
 
 // ---- Writers: append to an owned message buffer; 0, or -1 when it cannot grow ---------------
 // Selects the byte order of the codec: big-endian, the only one in use.

@@ -20,6 +20,12 @@ int build(pdu_buffer* payload, Writers writers)
   return -1;
 }
 
+bool subscribed(const ApiClient* client, uint32_t event)
+{
+  return client && event >= kApiFirstEvent && event < kApiFirstEvent + kApiEventKinds &&
+         client->subscriptions[event - kApiFirstEvent];
+}
+
 // A message whose payload is one 32-bit value.
 int send_word(ApiClient* client, uint8_t flag, uint32_t code, uint32_t request_id, uint32_t value)
 {
@@ -119,14 +125,25 @@ int api_event_object_payload(pdu_buffer* payload, uint32_t client_id, uint32_t h
 
 int api_queue_event(ApiClient* client, uint32_t event, std::span<const uint8_t> payload)
 {
-  if (!client || event < kApiFirstEvent || event >= kApiFirstEvent + kApiEventKinds)
-    return -1;
-  if (!client->subscriptions[event - kApiFirstEvent] || client->out_queue.size() > kApiQueueRefuseAbove)
+  if (!subscribed(client, event) || client->out_queue.size() > kApiQueueRefuseAbove)
     return -1;
   pdu_buffer message;
   if (api_encode_message(&message, kApiFlagErrorOrEvent, event, 0, payload) != 0)
     return -1;
   int rc = api_client_queue_push(client, &message);
+  pdu_buffer_free(&message);
+  return rc;
+}
+
+int api_queue_handle_event(ApiClient* client, uint32_t event, uint32_t client_id, uint32_t handle,
+                           std::span<const uint8_t> payload)
+{
+  if (!subscribed(client, event))
+    return -1;
+  pdu_buffer message;
+  if (api_encode_message(&message, kApiFlagErrorOrEvent, event, 0, payload) != 0)
+    return -1;
+  int rc = api_client_queue_push_state(client, {event, client_id, handle}, &message);
   pdu_buffer_free(&message);
   return rc;
 }

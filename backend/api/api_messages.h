@@ -49,8 +49,14 @@ int api_event_cache_payload(pdu_buffer* payload, const CacheReference* reference
 int api_event_object_payload(pdu_buffer* payload, uint32_t client_id, uint32_t handle, uint32_t owner,
                              uint32_t object_type, uint32_t instance);
 // The caller holds the lock. Queues the event for one client: -1 (nothing queued) without a
-// client, when it did not subscribe to the event, or when its queue is full.
+// client, when it did not subscribe to the event, or when its queue is full. For the monitor
+// streams (701, 702, 706), where a lost message leaves no wrong state behind.
 int api_queue_event(ApiClient* client, uint32_t event, std::span<const uint8_t> payload);
+// The caller holds the lock. Queues an event that tells the state of the client's handle
+// `handle` (703, 705): a full queue does not drop it, the client is owed the handle's latest
+// one (api_client_queue_push_state). -1 without a client or a subscription, or without memory.
+int api_queue_handle_event(ApiClient* client, uint32_t event, uint32_t client_id, uint32_t handle,
+                           std::span<const uint8_t> payload);
 
 // A value enclosed in context tag 0, as commands and events carry values inside their blobs.
 int api_encode_value(pdu_buffer* buffer, const BACnetValue* value);

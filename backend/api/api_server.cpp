@@ -220,7 +220,7 @@ void send_queued(ApiClient* client)
 bool queue_waiting(ApiClient* client)
 {
   DRIVER_LOCK_SCOPE();
-  return !client->out_queue.empty();
+  return api_client_queue_waiting(client);
 }
 
 void api_client_loop(ApiClient* client)
@@ -619,6 +619,17 @@ void broadcast(uint32_t event, pdu_buffer& payload, bool built)
   pdu_buffer_free(&payload);
 }
 
+// The same for an event that tells a handle's state: a full queue leaves it owed, not lost.
+void broadcast_handle_state(uint32_t event, uint32_t client_id, uint32_t handle, pdu_buffer& payload, bool built)
+{
+  if (built) {
+    DRIVER_LOCK_SCOPE();
+    for (ApiClient* client : g_slots)
+      api_queue_handle_event(client, event, client_id, handle, {payload.data, payload.pos});
+  }
+  pdu_buffer_free(&payload);
+}
+
 bool anyone_listens(uint32_t event)
 {
   DRIVER_LOCK_SCOPE();
@@ -655,9 +666,9 @@ void api_broadcast_object_value_event(uint32_t client_id, uint32_t handle, uint3
   if (!anyone_listens(kApiEventObjectValue))
     return;
   pdu_buffer payload{};
-  broadcast(kApiEventObjectValue, payload,
-            api_event_object_value_payload(&payload, client_id, handle, owner, object_type, instance, value,
-                                           priority) == 0);
+  broadcast_handle_state(
+      kApiEventObjectValue, client_id, handle, payload,
+      api_event_object_value_payload(&payload, client_id, handle, owner, object_type, instance, value, priority) == 0);
 }
 
 void api_broadcast_object_event(uint32_t client_id, uint32_t handle, uint32_t owner, uint32_t object_type,
@@ -676,6 +687,6 @@ void api_broadcast_cache_event(const CacheReference* reference, const BACnetValu
   if (!anyone_listens(kApiEventCache))
     return;
   pdu_buffer payload{};
-  broadcast(kApiEventCache, payload,
-            api_event_cache_payload(&payload, reference, value, uint32_t(error), client_id, handle) == 0);
+  broadcast_handle_state(kApiEventCache, client_id, handle, payload,
+                         api_event_cache_payload(&payload, reference, value, uint32_t(error), client_id, handle) == 0);
 }

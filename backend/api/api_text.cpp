@@ -76,23 +76,6 @@ std::string_view trimmed(std::string_view text)
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// A plain decimal number (digits only).
-bool decimal(std::string_view text, uint32_t* out)
-{
-  if (text.empty() || text.size() > 10)
-    return false;
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9')
-      return false;
-    v = v * 10 + uint64_t(c - '0');
-  }
-  if (v > UINT32_MAX)
-    return false;
-  *out = uint32_t(v);
-  return true;
-}
-
 // "a.b.c" (or "a.b.c.d") into its numbers.
 bool dotted(std::string_view text, std::vector<uint32_t>* numbers, std::size_t count)
 {
@@ -102,7 +85,7 @@ bool dotted(std::string_view text, std::vector<uint32_t>* numbers, std::size_t c
     bool last = numbers->size() + 1 == count;
     std::string_view part = last ? text : text.substr(0, dot);
     uint32_t n = 0;
-    if ((!last && dot == std::string_view::npos) || !decimal(part, &n))
+    if ((!last && dot == std::string_view::npos) || !api_decimal(part, &n))
       return false;
     numbers->push_back(n);
     if (!last)
@@ -184,7 +167,7 @@ struct Command {
 bool device_before(std::string_view text, int32_t* device)
 {
   uint32_t n = 0;
-  if (!decimal(trimmed(text), &n) || n > PDU_MAX_INSTANCE)
+  if (!api_decimal(trimmed(text), &n) || n > PDU_MAX_INSTANCE)
     return false;
   *device = int32_t(n);
   return true;

@@ -1,5 +1,6 @@
 #include "backend/api/xml_fields.h"
 
+#include "backend/api/api_codec.h"
 #include "bacnet/codec/codec_primitives.h"
 #include "bacnet/foundation/hex_digit.h"
 #include "bacnet/value/value_containers.h"
@@ -15,62 +16,61 @@ namespace {
 
 constexpr uint32_t kYearBase = 1900;
 
-// Reads numbers the way "%d" does: leading blanks, a sign, at least one digit; whatever
-// follows the digits is left to the caller.
-class NumberScan {
-public:
-  explicit NumberScan(std::string_view text) : text_(text) {}
+// Numbers are read whole, as the text commands read them: decimal digits, with a "-" before
+// them only where the field may be negative. What "%d" would also take (blanks, "+", or the
+// digits before "e3", "x10", ".9" or any other text) would make a request act on another
+// number than the one its client wrote.
+bool whole_integer(std::string_view text, bool may_be_negative, long long* out)
+{
+  bool negative = may_be_negative && !text.empty() && text.front() == '-';
+  if (negative)
+    text.remove_prefix(1);
+  uint32_t digits = 0;
+  if (!api_decimal(text, &digits))
+    return false;
+  *out = negative ? -static_cast<long long>(digits) : digits;
+  return true;
+}
 
-  bool integer(long long* out)
+// The numbers of a date or a time, each in digits alone, between the separators they are
+// written with.
+class NumberParts {
+public:
+  explicit NumberParts(std::string_view text) : rest_(text) {}
+
+  // The digits up to `separator`, or up to the end when it is 0.
+  bool number(char separator, uint32_t* out)
   {
-    while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_])))
-      ++at_;
-    bool negative = false;
-    if (at_ < text_.size() && (text_[at_] == '-' || text_[at_] == '+'))
-      negative = text_[at_++] == '-';
-    std::size_t first = at_;
-    long long value = 0;
-    while (at_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[at_]))) {
-      if (value > (1LL << 40))
-        return false;  // far beyond any field
-      value = value * 10 + (text_[at_++] - '0');
-    }
-    if (at_ == first)
+    std::size_t end = separator ? rest_.find(separator) : rest_.size();
+    if (end == std::string_view::npos || !api_decimal(rest_.substr(0, end), out))
       return false;
-    *out = negative ? -value : value;
+    rest_.remove_prefix(separator ? end + 1 : end);
     return true;
   }
 
-  bool byte(uint8_t* out)
+  bool byte(char separator, uint8_t* out)
   {
-    long long v = 0;
-    if (!integer(&v) || v < 0 || v > 255)
+    uint32_t v = 0;
+    if (!number(separator, &v) || v > 255)
       return false;
     *out = uint8_t(v);
     return true;
   }
 
-  bool literal(char c)
-  {
-    if (at_ >= text_.size() || text_[at_] != c)
-      return false;
-    ++at_;
-    return true;
-  }
-
 private:
-  std::string_view text_;
-  std::size_t at_ = 0;
+  std::string_view rest_;
 };
 
-// A float or double as strtof or strtod reads it; whatever follows the number is left unread.
+// A float or double as strtof or strtod reads it, but only when the number is the whole text.
 template <class T>
 bool floating(std::string_view view, T* out)
 {
+  if (view.empty() || std::isspace(static_cast<unsigned char>(view.front())))
+    return false;
   std::string text(view);
   char* end = nullptr;
   T v = std::is_same_v<T, float> ? std::strtof(text.c_str(), &end) : std::strtod(text.c_str(), &end);
-  if (end == text.c_str())
+  if (end != text.c_str() + text.size())
     return false;
   *out = v;
   return true;
@@ -118,7 +118,7 @@ bool XmlFields::next_name(std::string* name) const
 bool XmlFields::as_u32(uint32_t* out) const
 {
   long long v = 0;
-  if (!NumberScan(view()).integer(&v) || v < INT32_MIN || v > UINT32_MAX)
+  if (!whole_integer(view(), true, &v) || v < INT32_MIN || v > UINT32_MAX)
     return false;
   *out = uint32_t(v);
   return true;
@@ -127,13 +127,13 @@ bool XmlFields::as_u32(uint32_t* out) const
 bool XmlFields::as_i32(int32_t* out) const
 {
   long long v = 0;
-  if (!NumberScan(view()).integer(&v) || v < INT32_MIN || v > INT32_MAX)
+  if (!whole_integer(view(), true, &v) || v < INT32_MIN || v > INT32_MAX)
     return false;
   *out = int32_t(v);
   return true;
 }
 
-bool XmlFields::as_u8(uint8_t* out) const { return NumberScan(view()).byte(out); }
+bool XmlFields::as_u8(uint8_t* out) const { return NumberParts(view()).byte(0, out); }
 
 bool XmlFields::as_real(float* out) const { return floating(view(), out); }
 bool XmlFields::as_double(double* out) const { return floating(view(), out); }
@@ -161,11 +161,11 @@ bool XmlFields::as_bits(BitString* out) const
 
 bool XmlFields::as_date(BACnetDate* out) const
 {
-  NumberScan scan(view());
+  NumberParts parts(view());
   BACnetDate date{};
-  long long year = 0;
-  if (!scan.byte(&date.month) || !scan.literal('/') || !scan.byte(&date.day) || !scan.literal('/') ||
-      !scan.integer(&year) || year < kYearBase || year > kYearBase + 255)
+  uint32_t year = 0;
+  if (!parts.byte('/', &date.month) || !parts.byte('/', &date.day) || !parts.number(0, &year) || year < kYearBase ||
+      year > kYearBase + 255)
     return false;
   date.year = uint8_t(year - kYearBase);
   date.weekday = VALUE_ANY;
@@ -175,10 +175,10 @@ bool XmlFields::as_date(BACnetDate* out) const
 
 bool XmlFields::as_time(BACnetTime* out) const
 {
-  NumberScan scan(view());
+  NumberParts parts(view());
   BACnetTime time{};
-  if (!scan.byte(&time.hour) || !scan.literal(':') || !scan.byte(&time.minute) || !scan.byte(&time.second) ||
-      !scan.literal('.') || !scan.byte(&time.hundredths))
+  if (!parts.byte(':', &time.hour) || !parts.byte(' ', &time.minute) || !parts.byte('.', &time.second) ||
+      !parts.byte(0, &time.hundredths))
     return false;
   *out = time;
   return true;

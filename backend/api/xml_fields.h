@@ -31,7 +31,8 @@ public:
   std::string_view view() const { return {text_, length_}; }
   int depth() const { return depth_; }
 
-  // The whole content as one datum. Numbers take leading blanks and a sign as "%d" does.
+  // The whole content as one datum. A number is the whole content: decimal digits, and a "-"
+  // before them where the field may be negative.
   bool as_u32(uint32_t* out) const;  // also "-1" style text, taken modulo 2^32
   bool as_i32(int32_t* out) const;
   bool as_u8(uint8_t* out) const;    // 0 to 255
@@ -40,7 +41,7 @@ public:
   bool as_octets(OctetString* out) const;  // pairs of hex digits
   bool as_bits(BitString* out) const;      // one "1" or "0" a bit
   bool as_date(BACnetDate* out) const;     // month/day/year
-  bool as_time(BACnetTime* out) const;     // hour:minute second.hundredths
+  bool as_time(BACnetTime* out) const;     // hour:minute second.hundredths, one blank
   bool as_text(char** out) const;          // &amp; &lt; &gt; decoded; value-library memory
 
   // take(name) and the datum in one step.

@@ -63,10 +63,10 @@ def peer_calls(host, interface, address, *calls):
 class Lab:
     """Host a runs the stack with its API port, host b the npm device."""
 
-    def __init__(self, lab, trace=True, device=True):
+    def __init__(self, lab, trace=True, device=True, values=1):
         self.a, self.b = lab.host("a"), lab.host("b")
         self.ip_a, self.ip_b = lab.link(self.a, self.b)
-        self.device = Device(self.b, device=PEER, broadcast="10.111.1.255", value=21.5) if device else None
+        self.device = Device(self.b, device=PEER, broadcast="10.111.1.255", value=21.5, count=values) if device else None
         self.host = ApiHost(self.a, connect_string(self.ip_a), api_connect_string(), device=OWN, trace=trace)
         assert self.host.ready["start"] == 0 and self.host.ready["errors"] == [], self.host.ready
 
@@ -87,6 +87,21 @@ class Lab:
         self.host.quit()
         if self.device:
             self.device.stop()
+
+
+def told(client, error, handles, timeout):
+    """The handles among `handles` whose next cache event tells `error`, once all have told it or
+    the time is up."""
+    seen = set()
+    end = time.monotonic() + timeout
+    try:
+        while seen != handles:
+            event = client.wait_event(705, timeout=end - time.monotonic(),
+                                      match=lambda m: m.payload[-12:-8] == u32(error))
+            seen.add(int.from_bytes(event.payload[-4:], "big"))
+    except AssertionError:
+        pass
+    return seen
 
 
 def expect_error(test, message, request_id, number):
@@ -188,6 +203,28 @@ class BinaryApi(unittest.TestCase):
                                                   "bacapp.confirmed_service == 12")
             self.assertIn(("2", "1"), reads)
             self.assertIn(("2", "9"), reads)
+
+    def test_every_cache_handle_is_told_each_state_of_its_device(self):
+        """300 handles of one device: their first values, their going offline and their coming
+        back each come in bursts larger than a client's queue holds."""
+        count = 300
+        with netlab.Lab() as lab:
+            setup = Lab(lab, trace=False, values=count)
+            c = setup.client()
+            try:
+                cache_client = c.call(205).fields().u32()
+                c.call(605, u8(1))
+                handles = {c.call(207, u32(cache_client) + blob(reference(PEER, ANALOG_VALUE, instance, PRESENT_VALUE)) +
+                                  u8(60) + u8(0)).fields().u32() for instance in range(1, count + 1)}
+                self.assertEqual(len(handles), count)
+                self.assertEqual(len(told(c, 0, handles, timeout=60)), count)
+                setup.device.command(silent=True)
+                self.assertEqual(len(told(c, 31, handles, timeout=120)), count)
+                setup.device.command(silent=False)
+                self.assertEqual(len(told(c, 0, handles, timeout=120)), count)
+            finally:
+                c.close()
+                setup.stop()
 
     def test_object_api_and_device_set_up(self):
         with netlab.Lab() as lab:

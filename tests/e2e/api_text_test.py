@@ -76,6 +76,14 @@ class TextApi(unittest.TestCase):
                     (xml("readProperty", f"<DEVICE>1234</DEVICE>{OBJECT.format(1025, 1)}<PROPERTY>85</PROPERTY>"),
                      INTERNAL, None),
                     (xml("deleteObject", f"<DEVICE>1234</DEVICE>{OBJECT.format(2, 4194306)}"), INTERNAL, None),
+                    # Numbers read whole: none of these reaches the object its leading digits name.
+                    *[(xml("deleteObject", f"<DEVICE>1234</DEVICE>{OBJECT.format(2, n)}"), INTERNAL, None)
+                      for n in ("1e3", "0x10", "12abc", "+5", " 7", "1.9")],
+                    *[(xml("writeProperty", f"<DEVICE>{device}</DEVICE>{OBJECT.format(1, instance)}<PROPERTY>85"
+                                            f"</PROPERTY><VALUE><TYPE>4</TYPE><DATA>{value}</DATA></VALUE><PRIORITY>8"
+                                            "</PRIORITY>"), INTERNAL, None)
+                      for device, instance, value in (("1234", "1e3", "33"), ("1234", "+1", "33"), ("1234", " 1", "33"),
+                                                      ("1234", "1.9", "33"), ("1234x", "1", "33"), ("1234", "1", "33abc"))],
                     ("1234 get:1.1.85", "30.250000", {"rp": [1, 1, 85]}),
                     (xml("readProperty", "<DEVICE>1234</DEVICE><PROPERTY>85</PROPERTY>"), INTERNAL, None),
                     ("unc:1008090B190C", "success", {"whoIs": [11, 12]}),

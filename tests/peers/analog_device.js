@@ -1,22 +1,24 @@
-// A BACnet device played by @bacnet-js/client with one Analog Value, as a remote device meets
-// our remote-property cache: it answers ReadProperty and ReadPropertyMultiple of the value
-// (and the Device object's services-supported and segmentation-supported), takes
-// WriteProperty of the value, and sends COV notifications of the value when told.
+// A BACnet device played by @bacnet-js/client with Analog Values, as a remote device meets
+// our remote-property cache: it answers ReadProperty and ReadPropertyMultiple of their present
+// value (and the Device object's services-supported and segmentation-supported), takes
+// WriteProperty of Analog Value 1's, and sends COV notifications of it when told.
 //
 // Usage: node analog_device.js <json options>
 //   device     device instance (1234)     port       UDP port (47808)
-//   broadcast  broadcast address for I-Am  value      the Analog Value 1's present value (21.5)
+//   broadcast  broadcast address for I-Am  value      the Analog Values' present value (21.5)
 //   globalIAm  I-Am as a global broadcast, which routers pass on (else on its own network only)
+//   count      Analog Values 1 to count (1), all with the one present value
 // Commands on standard input, one JSON object a line:
 //   {"set": 23.25}                           the present value changes
 //   {"cov": 30.0, "confirmed": false}        a COV notification of that value (the device's own
 //                                            value stays) to whoever asked last
+//   {"silent": true}                         no request is answered until {"silent": false}
 // Prints JSON lines: {"ready":true}, then one line per request served or notification sent.
 'use strict';
 const readline = require('readline');
 const { default: Bacnet } = require('@bacnet-js/client');
 
-const opt = Object.assign({ device: 1234, port: 47808, value: 21.5 }, JSON.parse(process.argv[2] || '{}'));
+const opt = Object.assign({ device: 1234, port: 47808, value: 21.5, count: 1 }, JSON.parse(process.argv[2] || '{}'));
 const client = new Bacnet({ port: opt.port, broadcastAddress: opt.broadcast, apduTimeout: 3000 });
 const say = (obj) => process.stdout.write(JSON.stringify(obj) + '\n');
 
@@ -36,6 +38,7 @@ const SERVICES = [12, 14, 15];
 
 let value = opt.value;
 let lastSender;
+let silent = false;
 
 function bitString(bits, used) {
   const bytes = new Array(Math.ceil(used / 8)).fill(0);
@@ -49,18 +52,21 @@ function propertyValue(objectId, property) {
     if (property === SERVICES_SUPPORTED) return [{ type: BIT_STRING, value: bitString(SERVICES, 40) }];
     if (property === SEGMENTATION_SUPPORTED) return [{ type: ENUMERATED, value: NO_SEGMENTATION }];
   }
-  if (objectId.type === OBJECT_ANALOG_VALUE && objectId.instance === 1 && property === PRESENT_VALUE)
+  if (objectId.type === OBJECT_ANALOG_VALUE && objectId.instance >= 1 && objectId.instance <= opt.count &&
+      property === PRESENT_VALUE)
     return [{ type: REAL, value }];
   return undefined;
 }
 
 client.on('whoIs', (msg) => {
+  if (silent) return;
   const { lowLimit, highLimit } = msg.payload || {};
   if (lowLimit !== undefined && (opt.device < lowLimit || opt.device > highLimit)) return;
   client.iAmResponse(opt.globalIAm ? { net: 0xffff } : undefined, opt.device, NO_SEGMENTATION, 999);
 });
 
 client.on('readProperty', (msg) => {
+  if (silent) return;
   const { objectId, property } = msg.payload;
   lastSender = msg.header.sender;
   say({ readProperty: { type: objectId.type, instance: objectId.instance, property: property.id } });
@@ -70,6 +76,7 @@ client.on('readProperty', (msg) => {
 });
 
 client.on('readPropertyMultiple', (msg) => {
+  if (silent) return;
   lastSender = msg.header.sender;
   const asked = msg.payload.properties;
   say({ readPropertyMultiple: asked.map((s) => ({ type: s.objectId.type, instance: s.objectId.instance,
@@ -85,6 +92,7 @@ client.on('readPropertyMultiple', (msg) => {
 });
 
 client.on('writeProperty', (msg) => {
+  if (silent) return;
   const { objectId, value: written } = msg.payload;
   lastSender = msg.header.sender;
   const first = written.value[0] || {};
@@ -126,6 +134,9 @@ readline.createInterface({ input: process.stdin }).on('line', (line) => {
     say({ value });
   } else if ('cov' in command) {
     notify(command.cov, command.confirmed);
+  } else if ('silent' in command) {
+    silent = !!command.silent;
+    say({ silent });
   }
 });
 

@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 
 #include <tuple>
+#include <vector>
 
 using namespace api_test;
 
@@ -155,6 +156,45 @@ TEST(ApiBinary, QueueHoldsAtMost129MessagesAndTextAnswersPassIt)
   EXPECT_STREQ(got, "003abc00000023Error : Unknown Command");
   EXPECT_EQ(drain(client).size(), 129u);
   close(pair[0]);
+  close(pair[1]);
+}
+
+// A full queue drops log events but no handle's state: each handle is owed its latest event,
+// sent in the order the handles changed once what was queued before has gone, replies first.
+TEST(ApiBinary, AFullQueueOwesEveryHandleItsLatestState)
+{
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ApiClient* client = api_add_client_connection(pair[0]);
+  ASSERT_NE(client, nullptr);
+  for (uint32_t event : {kApiEventLog, kApiEventObjectValue, kApiEventCache})
+    client->subscriptions[event - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 129; ++i)
+    api_reply_value(client, i, 401, 0);
+  const CacheReference reference = cache_reference(1234, 2, 1, 85);
+  const BACnetValue value{TAG_REAL, {.real = 10.0f}};
+  auto cache = [&](int error, uint32_t handle) { api_broadcast_cache_event(&reference, &value, error, 9, handle); };
+  cache(0, 1);
+  cache(0, 2);
+  api_broadcast_object_value_event(9, 1, 4711, 2, 1, &value, 0);
+  cache(31, 1);
+  api_broadcast_log_event(1, "dropped");
+  pdu_buffer oldest;
+  {
+    DRIVER_LOCK_SCOPE();
+    ASSERT_EQ(api_client_queue_pop(client, &oldest), 0);  // room again, but handle 1 is owed from before
+  }
+  pdu_buffer_free(&oldest);
+  api_reply_value(client, 500, 402, 0);
+  cache(31, 2);
+  auto m = drain(*client);
+  ASSERT_EQ(m.size(), 132u);
+  auto tail = [&](std::size_t i) { return std::vector<uint8_t>(m[i].payload.end() - 12, m[i].payload.end()); };
+  EXPECT_EQ((std::tuple{m[128].id, m[129].code, m[130].code, m[131].code}), (std::tuple{500u, 705u, 705u, 703u}));
+  EXPECT_EQ(tail(129), Bytes{}.u32(31).u32(9).u32(1).data);
+  EXPECT_EQ(tail(130), Bytes{}.u32(31).u32(9).u32(2).data);
+  EXPECT_EQ(std::vector<uint8_t>(m[131].payload.begin(), m[131].payload.begin() + 8), Bytes{}.u32(9).u32(1).data);
+  api_destroy_all_clients();
   close(pair[1]);
 }
 

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -162,7 +163,26 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
                                     "<INSTANCE>-1</INSTANCE></DATA></VALUE><PRIORITY>8</PRIORITY>"),
        &Calls::write_property, acknowledge, ""},
   };
-  for (const Case& k : cases) {
+  // A number is read whole: no field's leading digits reach the device.
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  for (std::string bad : {"1e3", "0x10", "12abc", "+5", " 7", "7 ", "1.9"}) {
+    auto write = [&](int field) {
+      std::string n[6] = {"7", "1", "1", "85", "3", "8"};
+      n[field] = bad;
+      return request("writeProperty",
+                     "<DEVICE>" + n[0] + "</DEVICE><OBJECTIDENTIFIER><OBJECTTYPE>" + n[1] + "</OBJECTTYPE><INSTANCE>" +
+                         n[2] + "</INSTANCE></OBJECTIDENTIFIER><PROPERTY>" + n[3] + "</PROPERTY><ARRAYINDEX>" + n[4] +
+                         "</ARRAYINDEX><VALUE>" + kReal + "</VALUE><PRIORITY>" + n[5] + "</PRIORITY>");
+    };
+    for (int field = 0; field < 6; ++field)
+      all.push_back({"writeProperty field " + std::to_string(field) + " '" + bad + "'", write(field),
+                     &Calls::write_property, acknowledge, ""});
+    all.push_back({"deleteObject instance '" + bad + "'",
+                   request("deleteObject", "<DEVICE>7</DEVICE><OBJECTIDENTIFIER><OBJECTTYPE>2</OBJECTTYPE><INSTANCE>" +
+                                               bad + "</INSTANCE></OBJECTIDENTIFIER>"),
+                   &Calls::delete_object, acknowledge, ""});
+  }
+  for (const Case& k : all) {
     api_fake::Installed fake;
     if (k.call)
       api_fake::calls().*k.call = k.answer;

@@ -189,6 +189,15 @@ TEST(XmlValues, ChoicesFollowTheirAlternatives)
       {44, "<ARRAYINDEX>3</ARRAYINDEX><PROPERTYIDENTIFIER>85</PROPERTYIDENTIFIER>", false},
       // A date without all three numbers does not read.
       {10, "03/07", false},
+      // A number is the whole text: digits, and a "-" where the value may be negative.
+      {2, "1e3", false},
+      {9, "0x10", false},
+      {3, "+5", false},
+      {4, "21.5abc", false},
+      {10, "03/07/2024x", false},
+      {11, "09:05 3.07 ", false},
+      {12, "<OBJECTTYPE>8</OBJECTTYPE><INSTANCE>12abc</INSTANCE>", false},
+      {3, "-5", true},
       // A list element of another tag than the list's own.
       {58, "<SIZE>1</SIZE><ELEMENT><TYPE>4</TYPE><DATA>1.0</DATA></ELEMENT>", false},
       // More elements announced than given.
