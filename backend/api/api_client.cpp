@@ -71,12 +71,14 @@ int api_client_queue_pop(ApiClient* client, pdu_buffer* message)
 {
   if (!client)
     return -1;
-  if (!client->out_queue.empty()) {
+  ApiOwedEvents& owed = client->owed;
+  bool from_queue = !client->out_queue.empty() && (owed.order.empty() || !owed.owed_turn);
+  owed.owed_turn = !owed.owed_turn;
+  if (from_queue) {
     *message = client->out_queue.back();
     client->out_queue.pop_back();
     return 0;
   }
-  ApiOwedEvents& owed = client->owed;
   if (owed.order.empty())
     return -1;
   auto it = owed.latest.find(owed.order.front());

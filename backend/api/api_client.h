@@ -55,6 +55,9 @@ struct ApiHandleKey {
 struct ApiOwedEvents {
   std::map<ApiHandleKey, pdu_buffer> latest;
   std::deque<ApiHandleKey> order;  // each owed handle once, in the order it first changed
+  // The queue and the owed take turns while both hold something, so that a monitor stream
+  // that keeps the queue full cannot hold the owed states back for good.
+  bool owed_turn = false;
 };
 
 struct ApiClient {
@@ -92,8 +95,8 @@ int api_client_queue_push(ApiClient* client, pdu_buffer* message);
 // emptied): it is queued while the queue has room and nothing is owed, else it is owed and
 // replaces what the handle was owed. -1 only without a client or memory (the caller keeps it).
 int api_client_queue_push_state(ApiClient* client, const ApiHandleKey& key, pdu_buffer* message);
-// The caller holds the global lock. The oldest queued message, or once none is queued, the
-// first owed one; -1 when nothing waits.
+// The caller holds the global lock. The oldest queued message and the first owed one, in
+// turns while both wait; -1 when nothing waits.
 int api_client_queue_pop(ApiClient* client, pdu_buffer* message);
 // The caller holds the global lock. Something is queued or owed.
 bool api_client_queue_waiting(const ApiClient* client);
