@@ -621,9 +621,9 @@ void bacnetip_run_pass(DatalinkPort* port)
     port->state = kPortReopenAfterSocketFailure;
     return;
   }
-  // The system hands every broadcast we send back to our own socket. As many datagrams as
-  // we broadcast are read before the next frames go, so that a burst of broadcasts cannot
-  // fill the socket's buffer and push out the requests of peers arriving meanwhile.
+  // The system hands every broadcast we send back to our own socket. Their echoes are read
+  // before the next frames go, so that a burst of broadcasts cannot fill the socket's buffer
+  // and push out the requests of peers arriving meanwhile.
   std::size_t echoes = sent.broadcasts;
   uint8_t buffer[kBacnetIpReceiveSize];
   for (int i = 0; i < kReceivesPerPass || echoes > 0; ++i) {
@@ -656,7 +656,7 @@ void bacnetip_run_pass(DatalinkPort* port)
     BACnetAddress source = bip_to_bacnet_address(port->net.address.network, sender);
     bacnetip_handle_frame(port, source, std::span<const uint8_t>(buffer, std::size_t(n)), destination != link->own_ip);
     busy = true;
-    if (echoes > 0)
+    if (echoes > 0 && sender == link->own())
       --echoes;
   }
   if (!link->frames_queued.load(std::memory_order_acquire))

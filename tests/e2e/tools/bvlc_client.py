@@ -13,6 +13,8 @@ import time
 bind_ip, bind_port, target_ip, target_port = sys.argv[1], int(sys.argv[2]), sys.argv[3], int(sys.argv[4])
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+# Room for a burst of answers (a Who-Is of many devices) while this script reads them.
+s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
 s.bind((bind_ip, bind_port))
 answers = []
 for frame in sys.argv[5:]:
