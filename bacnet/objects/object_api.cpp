@@ -70,6 +70,7 @@ std::atomic<ObjectApiEventFunction> g_event_broadcast{nullptr};
 std::mutex g_wait_mutex;
 std::condition_variable g_wait_signal;
 bool g_stopping = false;
+std::size_t g_full_queue_finds = 0;
 
 hashval_t hash_registration(const void* entry)
 {
@@ -229,6 +230,7 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
     if (attempt() == 0)
       return 0;
     std::unique_lock<std::mutex> held(g_wait_mutex);
+    ++g_full_queue_finds;
     if (g_stopping)
       return -1;
     g_wait_signal.wait_for(held, pause, [] { return g_stopping; });
@@ -530,6 +532,12 @@ std::size_t object_api_registration_count()
 {
   DRIVER_LOCK_SCOPE();
   return g.counted;
+}
+
+std::size_t object_api_full_queue_finds()
+{
+  std::lock_guard<std::mutex> held(g_wait_mutex);
+  return g_full_queue_finds;
 }
 
 std::size_t object_api_entry_count()
