@@ -40,6 +40,8 @@ struct BindingState {
   std::vector<DeviceBinding> devices;        // sorted by instance
   std::vector<AddressBindingEntry> addresses;  // sorted by address bytes
   std::vector<int32_t> local_ports;          // in registration order
+  std::vector<StationMember> members;        // the markers' devices, in the order they came
+  uint64_t clearings = 0;
   AddressBindingLocateHook locate = nullptr;
 };
 
@@ -205,10 +207,14 @@ int add_marker(uint32_t network, int32_t instance)
   e.local = 1;
   e.instance = instance;
   e.address.network = network;
+  if (!insert_entry(g.members, g.members.end(), StationMember{network, instance}))
+    return -1;
   auto after = [](const BACnetAddress& k, const AddressBindingEntry& x) { return address_less(k, x.address); };
   auto position = std::upper_bound(g.addresses.begin(), g.addresses.end(), e.address, after);
-  if (!insert_entry(g.addresses, position, e))
+  if (!insert_entry(g.addresses, position, e)) {
+    g.members.pop_back();
     return -1;
+  }
   ++g_station_changes;
   return 0;
 }
@@ -313,6 +319,8 @@ void address_binding_clear()
   g.devices = {};
   g.addresses = {};
   g.local_ports = {};
+  g.members = {};
+  ++g.clearings;
   ++g_station_changes;
 }
 
@@ -495,19 +503,22 @@ int32_t address_binding_get_local_instance_value(const BACnetAddressValue* addre
   return address_binding_get_local_instance(&a);
 }
 
-int address_binding_station_members(std::vector<StationMember>* out)
+int address_binding_station_members(std::vector<StationMember>* out, StationMembersSeen* seen)
 {
   out->clear();
   DRIVER_LOCK_SCOPE();
+  bool cleared = seen->clearings != g.clearings;
+  std::size_t from = cleared ? 0 : std::min(seen->taken, g.members.size());
   try {
-    for (const AddressBindingEntry& e : g.addresses)
-      if (e.local && e.address.mac_len == 0 && e.instance != g.own)
-        out->push_back({e.address.network, e.instance});
+    for (std::size_t i = from; i < g.members.size(); ++i)
+      if (g.members[i].instance != g.own)
+        out->push_back(g.members[i]);
   } catch (const std::bad_alloc&) {
     out->clear();
     return -1;
   }
-  return 0;
+  *seen = {g.clearings, g.members.size()};
+  return cleared ? 1 : 0;
 }
 
 uint64_t address_binding_station_changes() { return g_station_changes.load(); }

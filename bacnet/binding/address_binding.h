@@ -101,13 +101,20 @@ int32_t address_binding_get_local_instance(const BACnetAddress* address);
 int32_t address_binding_get_local_instance_value(const BACnetAddressValue* address);
 int address_binding_is_local_device(int32_t instance);
 // The devices set up on a network without a station of their own share the own device's
-// station there. One member per device and network, each network's in the order they came.
+// station there. One member per device and network, in the order they came.
 struct StationMember {
   uint32_t network = 0;
   int32_t instance = -1;
 };
-// 0, or -1 without memory.
-int address_binding_station_members(std::vector<StationMember>* out);
+// What a reader of the members has taken so far, and since which clearing of the tables.
+struct StationMembersSeen {
+  uint64_t clearings = 0;
+  std::size_t taken = 0;
+};
+// The members that came after those `seen` has taken, and `seen` moved past them: 0. When the
+// tables were cleared since, every member there is now, and 1: those taken before are gone.
+// -1 without memory (`seen` stays).
+int address_binding_station_members(std::vector<StationMember>* out, StationMembersSeen* seen);
 // Moves whenever the members change (and when the tables are cleared); any thread, no lock.
 uint64_t address_binding_station_changes();
 // Whether any local device other than the own one is registered.

@@ -1,6 +1,6 @@
 // The stack thread's wake-up: whoever hands the stack thread work (a port thread's received
-// NPDU, a request put into the application layer's ring, a stop) signals it, and the stack
-// thread's wait between two passes ends at once.
+// NPDU, a request put into the application layer's ring, an entry of the object database's
+// queues, a stop) signals it, and the stack thread's wait between two passes ends at once.
 // Any thread signals; only the stack thread waits. Must not stand in for a queue: the work
 // itself travels through the rings, this only says that there is some.
 #pragma once

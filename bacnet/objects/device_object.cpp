@@ -7,6 +7,7 @@
 
 #include "bacnet/foundation/driver.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/object_hooks.h"
 #include "bacnet/objects/object_summaries.h"
 #include "bacnet/objects/object_table.h"
@@ -264,10 +265,13 @@ int object_QueueDeviceSetup(const DeviceSetupEntry* entry)
 {
   if (!entry)
     return -1;
-  DRIVER_LOCK_SCOPE();
-  if (!g_setups_open || g_setups.size() >= kSetupQueueSize)
-    return -1;
-  g_setups.push_front(*entry);
+  {
+    DRIVER_LOCK_SCOPE();
+    if (!g_setups_open || g_setups.size() >= kSetupQueueSize)
+      return -1;
+    g_setups.push_front(*entry);
+  }
+  stack_wake();
   return 0;
 }
 

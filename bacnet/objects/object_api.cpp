@@ -31,6 +31,10 @@ namespace {
 constexpr uint32_t kLastPutType = OBJECT_BINARY_VALUE;  // analog and binary inputs, outputs and values
 constexpr auto kRegistrationRetry = std::chrono::milliseconds(10);
 constexpr auto kWriteRetry = std::chrono::milliseconds(1);
+// A queued entry wakes the stack thread, whose verdict on a put then comes within microseconds:
+// looking for it for a moment before sleeping spares the connection thread falling asleep and
+// being woken, which on a virtual machine costs more than the wait.
+constexpr auto kVerdictSpin = std::chrono::microseconds(100);
 
 enum RegistrationKind : uint32_t {
   kValueRegistration = 0,
@@ -70,6 +74,7 @@ std::atomic<ObjectApiEventFunction> g_event_broadcast{nullptr};
 std::mutex g_wait_mutex;
 std::condition_variable g_wait_signal;
 bool g_stopping = false;
+std::size_t g_full_queue_finds = 0;
 
 hashval_t hash_registration(const void* entry)
 {
@@ -229,6 +234,7 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
     if (attempt() == 0)
       return 0;
     std::unique_lock<std::mutex> held(g_wait_mutex);
+    ++g_full_queue_finds;
     if (g_stopping)
       return -1;
     g_wait_signal.wait_for(held, pause, [] { return g_stopping; });
@@ -240,6 +246,10 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
 // Whether the stack thread made the object; a stop of the stack ends the wait.
 int await_made(std::future<int>& made)
 {
+  const auto until = std::chrono::steady_clock::now() + kVerdictSpin;
+  while (std::chrono::steady_clock::now() < until)
+    if (made.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+      return made.get();
   while (made.wait_for(kRegistrationRetry) != std::future_status::ready) {
     std::lock_guard<std::mutex> held(g_wait_mutex);
     if (g_stopping)
@@ -530,6 +540,12 @@ std::size_t object_api_registration_count()
 {
   DRIVER_LOCK_SCOPE();
   return g.counted;
+}
+
+std::size_t object_api_full_queue_finds()
+{
+  std::lock_guard<std::mutex> held(g_wait_mutex);
+  return g_full_queue_finds;
 }
 
 std::size_t object_api_entry_count()

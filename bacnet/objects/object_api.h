@@ -89,3 +89,5 @@ void object_api_notify_event(uint32_t device, BACnetObjectId object);
 // ---- Inspection (tests) -------------------------------------------------------------------
 std::size_t object_api_registration_count();  // value registrations and clients
 std::size_t object_api_entry_count();         // every registry entry
+// How often a put or a write found its queue full and waited for room.
+std::size_t object_api_full_queue_finds();

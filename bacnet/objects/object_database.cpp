@@ -5,6 +5,7 @@
 #include "bacnet/binding/address_binding.h"
 #include "bacnet/foundation/os_wrappers.h"
 #include "bacnet/foundation/ring.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/object_behaviour.h"
 #include "bacnet/objects/object_record.h"
 #include "bacnet/objects/object_table.h"
@@ -43,8 +44,13 @@ int queue_registration(RegistrationQueue& queue, const ObjectRegistration* entry
   if (!entry)
     return -1;
   ObjectRegistration copy = *entry;
-  DRIVER_LOCK_SCOPE();
-  return queue.put(std::move(copy)) ? 0 : -1;
+  {
+    DRIVER_LOCK_SCOPE();
+    if (!queue.put(std::move(copy)))
+      return -1;
+  }
+  stack_wake();
+  return 0;
 }
 
 bool take_registration(RegistrationQueue& queue, ObjectRegistration* out)
@@ -198,13 +204,16 @@ int object_QueueWrite(const ObjectWriteEntry* entry)
 {
   if (!entry)
     return -1;
-  DRIVER_LOCK_SCOPE();
-  if (g.writes.full())
-    return -1;
-  ObjectWriteEntry copy{entry->owner, entry->type, entry->instance, entry->reliability, BACnetValue{}};
-  // Out of memory leaves the entry with what could be copied.
-  value_assign(&copy.value, &entry->value, -1);
-  g.writes.put(std::move(copy));
+  {
+    DRIVER_LOCK_SCOPE();
+    if (g.writes.full())
+      return -1;
+    ObjectWriteEntry copy{entry->owner, entry->type, entry->instance, entry->reliability, BACnetValue{}};
+    // Out of memory leaves the entry with what could be copied.
+    value_assign(&copy.value, &entry->value, -1);
+    g.writes.put(std::move(copy));
+  }
+  stack_wake();
   return 0;
 }
 

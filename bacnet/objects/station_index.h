@@ -3,8 +3,9 @@
 // identifier names one object: the own device's, else that of the device that came to the
 // network first among those holding it. The index keeps, per network, the identifier's holder
 // among the set-up devices, so that a request finds it at a cost that does not grow with their
-// number. It follows the objects as the table makes and removes them, and is built again from
-// address binding's members when those change.
+// number. It follows the objects as the table makes and removes them and address binding's
+// members as they come: a device that comes to a station brings its own objects there, and no
+// change walks the whole table.
 // Stack thread only, like the object table.
 #pragma once
 

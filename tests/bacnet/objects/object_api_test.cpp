@@ -10,6 +10,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -231,26 +232,27 @@ TEST_F(ObjectApi, APutIsRefusedWhenAnotherDeviceAtItsStationHoldsTheObject)
 
 TEST_F(ObjectApi, APutThatAnswersZeroHasMadeItsObject)
 {
-  // The own device's put waits for room while 5000 is set up at its station and puts the same
-  // identifier ahead of it.
-  fill_analog_queue();
-  uint32_t id = client();
-  auto put = std::async(std::launch::async, [id] {
-    return object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 3}, "own", id, 1);
-  });
-  EXPECT_EQ(put.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
-  BACnetAddress no_mac{};
-  no_mac.network = 1;
-  ASSERT_EQ(address_binding_add_local_port(3, 5000, &no_mac), 0);
-  object_Poll();
+  // The own device's put waits for room behind 5000's entry of the same identifier, and 5000 is
+  // set up at its station only once the put has found the queue full.
   ObjectRegistration first;
   first.owner = 5000;
   first.type = OBJECT_ANALOG_VALUE;
   first.instance = 3;
   ASSERT_EQ(object_QueueAnalogUpdate(&first), 0);
+  fill_analog_queue();
+  uint32_t id = client();
+  std::size_t full = object_api_full_queue_finds();
+  auto put = std::async(std::launch::async, [id] {
+    return object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 3}, "own", id, 1);
+  });
+  while (object_api_full_queue_finds() == full)
+    std::this_thread::yield();
+  BACnetAddress no_mac{};
+  no_mac.network = 1;
+  EXPECT_EQ(address_binding_add_local_port(3, 5000, &no_mac), 0);
   while (put.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
     object_Poll();
-  int result = put.get();
-  EXPECT_EQ(result == 0, object_Find(kOwner, OBJECT_ANALOG_VALUE, 3) != nullptr) << result;
-  EXPECT_EQ(object_api_delete_object(id, 1), result);
+  EXPECT_EQ(put.get(), -1);
+  EXPECT_EQ(object_Find(kOwner, OBJECT_ANALOG_VALUE, 3), nullptr);
+  EXPECT_EQ(object_api_delete_object(id, 1), -1);
 }

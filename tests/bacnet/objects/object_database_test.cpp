@@ -1,8 +1,10 @@
 #include "reporting_test_util.h"
 
 #include <cstring>
+#include <functional>
 #include <thread>
 
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/objects/object_database.h"
 
 using namespace objtest;
@@ -151,6 +153,24 @@ TEST_F(ObjectDatabase, TheFirstChangeIsSavedAtOnceLaterOnesOnceADay)
   EXPECT_EQ(g_saves.size(), 5u);
   EXPECT_EQ(g_saves.back(), kOwner);
   objtable_create();
+}
+
+TEST_F(ObjectDatabase, EveryQueuedEntryWakesTheStackThread)
+{
+  object_DeviceSetupInit();
+  ObjectRegistration analog, binary;
+  binary.type = OBJECT_BINARY_VALUE;
+  ObjectWriteEntry write;
+  DeviceSetupEntry setup;
+  setup.instance = 815;
+  for (const std::function<int()>& queue : std::vector<std::function<int()>>{
+           [&] { return object_QueueAnalogUpdate(&analog); }, [&] { return object_QueueBinaryUpdate(&binary); },
+           [&] { return object_QueueWrite(&write); }, [&] { return object_QueueDeviceSetup(&setup); }}) {
+    stack_wait(0);  // takes any earlier wake-up
+    ASSERT_EQ(queue(), 0);
+    EXPECT_EQ(stack_wait(0), OsWake::kSignalled);
+  }
+  object_Poll();
 }
 
 TEST_F(ObjectDatabase, SetUpRequestsNeverWaitPastTheShutDown)

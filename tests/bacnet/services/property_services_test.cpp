@@ -72,6 +72,17 @@ TEST_F(PropertyServices, ReadPropertyAnswersTheValue)
   ASSERT_EQ(object_DeleteObject(818, OBJECT_ANALOG_VALUE, 4), 0);
   EXPECT_EQ(ask(12, "0C 00 80 00 04 19 4D"),
             answer("30", "0C 0C 00 80 00 04 19 4D 3E 75 08 00 " + text_hex("Vorlauf") + " 3F"));
+  // Made again, the first one's object answers again.
+  ASSERT_EQ(object_SetString(818, OBJECT_ANALOG_VALUE, 4, PROP_OBJECT_NAME, "Ruecklauf"), 0);
+  EXPECT_EQ(ask(12, "0C 00 80 00 04 19 4D"),
+            answer("30", "0C 0C 00 80 00 04 19 4D 3E 75 0A 00 " + text_hex("Ruecklauf") + " 3F"));
+  // Cleared tables forget the order: the two set up again, 817 first, 817's object answers.
+  address_binding_clear();
+  ASSERT_EQ(address_binding_add_local_port(5, -1, &own), 0);
+  for (uint32_t device : {817, 818})
+    ASSERT_EQ(address_binding_add_local_port(3, device, &no_mac), 0);
+  EXPECT_EQ(ask(12, "0C 00 80 00 04 19 4D"),
+            answer("30", "0C 0C 00 80 00 04 19 4D 3E 75 08 00 " + text_hex("Vorlauf") + " 3F"));
   // An element of an array property: the object list's length.
   // The Device, AV 1, Calendar 0 and the five Files.
   EXPECT_EQ(ask(12, "0C " + kDevice + " 19 4C 29 00"), answer("30", "0C 0C " + kDevice + " 19 4C 29 00 3E 21 08 3F"));
