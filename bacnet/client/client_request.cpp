@@ -176,6 +176,13 @@ int park_until_bound(int32_t device, const ApduRequest& request, std::span<const
   return 0;
 }
 
+// Communication lets the device send confirmed requests of its own, and the request encodes.
+bool encode_confirmed(uint8_t service_choice, const void* request, Encoded* out)
+{
+  return client_get_communication_state() == kCommunicationEnabled &&
+         encode_request(kConfirmedCoding, service_choice, request, out);
+}
+
 // The encoded request to its address, or to the bound address of `device` (parked while
 // it has none).
 int send_encoded(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
@@ -212,10 +219,8 @@ int send_encoded(ClientRequestCallback callback, void* user_data, int32_t device
 int send_notification(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
                       uint8_t service_choice, const void* request)
 {
-  if (client_get_communication_state() != kCommunicationEnabled)
-    return -1;
   Encoded encoded;
-  if (!encode_request(kConfirmedCoding, service_choice, request, &encoded))
+  if (!encode_confirmed(service_choice, request, &encoded))
     return -1;
   // Asked before the lock is taken: the application layer takes it itself.
   bool transaction_free = client_free_transactions() > 0;
@@ -277,10 +282,8 @@ void client_set_communication_state(int state) { g_communication_state = state; 
 int client_send_confirmed(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
                           uint8_t service_choice, const void* request)
 {
-  if (client_get_communication_state() != kCommunicationEnabled)
-    return -1;
   Encoded encoded;
-  if (!encode_request(kConfirmedCoding, service_choice, request, &encoded))
+  if (!encode_confirmed(service_choice, request, &encoded))
     return -1;
   return send_encoded(callback, user_data, device, address, service_choice, encoded.bytes());
 }
