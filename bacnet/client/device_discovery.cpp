@@ -199,6 +199,16 @@ void poll_status(const DeviceBinding& d, uint32_t now)
   address_binding_advance_backoff(d.instance, now);
 }
 
+// The answers owed by the port at `index`; null for a port the network layer does not know.
+OwedAnswers* owed_by(int port_index, BACnetAddress* port)
+{
+  if (network_get_port(port_index, port) != 0)
+    return nullptr;
+  if (g.owed.size() <= std::size_t(port_index))
+    g.owed.resize(std::size_t(port_index) + 1);
+  return &g.owed[std::size_t(port_index)];
+}
+
 }  // namespace
 
 int address_binding_init(const DriverContext* context, int32_t own_instance)
@@ -221,20 +231,6 @@ void address_binding_note_i_am()
 }
 
 // ---- Answers on behalf of the local devices ----------------------------------------------
-
-namespace {
-
-// The answers owed by the port at `index`; null for a port the network layer does not know.
-OwedAnswers* owed_by(int port_index, BACnetAddress* port)
-{
-  if (network_get_port(port_index, port) != 0)
-    return nullptr;
-  if (g.owed.size() <= std::size_t(port_index))
-    g.owed.resize(std::size_t(port_index) + 1);
-  return &g.owed[std::size_t(port_index)];
-}
-
-}  // namespace
 
 int address_binding_send_i_am(int port_index, int32_t low, int32_t high)
 {
