@@ -79,8 +79,9 @@ int bacnetip_open(DatalinkPort* port);
 // Runs passes while the port state is 1; returns the next state.
 uint32_t bacnetip_run(DatalinkPort* port);
 // One pass: the second tick when due, every queued frame, up to ten received datagrams (and
-// at least as many as it broadcast, when they are there). The wait for a datagram (at most
-// 5 ms) and the pause after ten (at most 1 ms) end as soon as a frame is queued or a stop comes.
+// more until the echoes of its own broadcasts are read, when they are there). The wait for a
+// datagram (at most 5 ms) and the pause after ten (at most 1 ms) end as soon as a frame is
+// queued or a stop comes.
 void bacnetip_run_pass(DatalinkPort* port);
 int bacnetip_send(DatalinkPort* port, const BACnetAddress& source, const BACnetAddress& destination,
                   std::span<const uint8_t> npdu, uint8_t expecting_reply, uint8_t priority);
