@@ -165,7 +165,7 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
   };
   // A number is read whole: no field's leading digits reach the device.
   std::vector<Case> all(std::begin(cases), std::end(cases));
-  for (std::string bad : {"1e3", "0x10", "12abc", "+5", " 7", "7 ", "1.9"}) {
+  for (std::string bad : {"1e3", "0x10", "12abc", "+5", " 7", "7 ", "1.9", "-1", "-2"}) {
     auto write = [&](int field) {
       std::string n[6] = {"7", "1", "1", "85", "3", "8"};
       n[field] = bad;
@@ -176,11 +176,34 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
     };
     for (int field = 0; field < 6; ++field)
       all.push_back({"writeProperty field " + std::to_string(field) + " '" + bad + "'", write(field),
-                     &Calls::write_property, acknowledge, ""});
+                     &Calls::write_property, acknowledge, bad == "-1" && field == 4 ? kAcknowledged : ""});
     all.push_back({"deleteObject instance '" + bad + "'",
                    request("deleteObject", "<DEVICE>7</DEVICE><OBJECTIDENTIFIER><OBJECTTYPE>2</OBJECTTYPE><INSTANCE>" +
                                                bad + "</INSTANCE></OBJECTIDENTIFIER>"),
                    &Calls::delete_object, acknowledge, ""});
+  }
+  // No "-" in an unsigned field, and a priority inside a list of property values is one of 16 too.
+  all.push_back({"unsigned value -1",
+                 request("writeProperty", "<DEVICE>7</DEVICE>" + kObject +
+                                              "<PROPERTY>85</PROPERTY><VALUE><TYPE>2</TYPE><DATA>-1</DATA></VALUE>"
+                                              "<PRIORITY>8</PRIORITY>"),
+                 &Calls::write_property, acknowledge, ""});
+  all.push_back(
+      {"referenced index -1",
+       request("readRange", "<DEVICE>7</DEVICE>" + kObject +
+                                "<PROPERTY>131</PROPERTY><REFERENCEDINDEX>-1</REFERENCEDINDEX><COUNT>2</COUNT>"),
+       &Calls::read_range, acknowledge, ""});
+  for (std::string priority : {"-1", "17", "4294967295"}) {
+    const std::string property = "<PROPERTY><PROPERTYIDENTIFIER>85</PROPERTYIDENTIFIER><VALUE>" + kReal +
+                                 "</VALUE><PRIORITY>" + priority + "</PRIORITY></PROPERTY>";
+    all.push_back({"writePropertyMultiple priority " + priority,
+                   request("writePropertyMultiple", "<DEVICE>7</DEVICE><LISTOFSPECS><SPEC>" + kObject + "<PROPERTIES>" +
+                                                        property + "</PROPERTIES></SPEC></LISTOFSPECS>"),
+                   &Calls::write_property_multiple, acknowledge, ""});
+    all.push_back({"createObject priority " + priority,
+                   request("createObject", "<DEVICE>7</DEVICE><OBJECTTYPE>2</OBJECTTYPE><LISTOFINITIALVALUES>" +
+                                               property + "</LISTOFINITIALVALUES>"),
+                   &Calls::create_object, acknowledge, ""});
   }
   for (const Case& k : all) {
     api_fake::Installed fake;
