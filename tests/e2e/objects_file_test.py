@@ -177,18 +177,16 @@ class ObjectsFile(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(folder, "bacobj.bad")))
             run(write(AV1, 45, REAL, 80.0))
             self.assertEqual(run(*settings, read(AV1, 45)), [42.0, 0.75, 80.0])
-            # A backup the node cannot write, a folder in its place or a read-only file for a node
-            # that may not override file permissions: the peer's changes are saved all the same.
-            os.remove(backup)
-            os.mkdir(backup)
-            run(write(AV1, 22, REAL, 0.25))
-            self.assertEqual(run(*settings), [42.0, 0.25])
-            os.rmdir(backup)
-            shutil.copyfile(objects, backup)
+            # A backup the node cannot write, a read-only file for a node that may not override file
+            # permissions or a folder in its place: the peer's changes are saved all the same.
             os.chmod(backup, 0o444)
             no_override = ["setpriv", "--inh-caps=-dac_override", "--bounding-set=-dac_override", "--"]
             run(write(AV1, 22, REAL, 0.125), wrapper=no_override)
             self.assertEqual(run(*settings, wrapper=no_override), [42.0, 0.125])
+            os.remove(backup)
+            os.mkdir(backup)
+            run(write(AV1, 22, REAL, 0.25))
+            self.assertEqual(run(*settings), [42.0, 0.25])
 
 
 if __name__ == "__main__":

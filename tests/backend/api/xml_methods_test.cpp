@@ -182,29 +182,20 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
                                                bad + "</INSTANCE></OBJECTIDENTIFIER>"),
                    &Calls::delete_object, acknowledge, ""});
   }
-  // No "-" in an unsigned field, and a priority inside a list of property values is one of 16 too.
-  all.push_back({"unsigned value -1",
-                 request("writeProperty", "<DEVICE>7</DEVICE>" + kObject +
-                                              "<PROPERTY>85</PROPERTY><VALUE><TYPE>2</TYPE><DATA>-1</DATA></VALUE>"
-                                              "<PRIORITY>8</PRIORITY>"),
-                 &Calls::write_property, acknowledge, ""});
-  all.push_back(
-      {"referenced index -1",
-       request("readRange", "<DEVICE>7</DEVICE>" + kObject +
-                                "<PROPERTY>131</PROPERTY><REFERENCEDINDEX>-1</REFERENCEDINDEX><COUNT>2</COUNT>"),
-       &Calls::read_range, acknowledge, ""});
-  for (std::string priority : {"-1", "17", "4294967295"}) {
-    const std::string property = "<PROPERTY><PROPERTYIDENTIFIER>85</PROPERTYIDENTIFIER><VALUE>" + kReal +
-                                 "</VALUE><PRIORITY>" + priority + "</PRIORITY></PROPERTY>";
-    all.push_back({"writePropertyMultiple priority " + priority,
-                   request("writePropertyMultiple", "<DEVICE>7</DEVICE><LISTOFSPECS><SPEC>" + kObject + "<PROPERTIES>" +
-                                                        property + "</PROPERTIES></SPEC></LISTOFSPECS>"),
-                   &Calls::write_property_multiple, acknowledge, ""});
-    all.push_back({"createObject priority " + priority,
-                   request("createObject", "<DEVICE>7</DEVICE><OBJECTTYPE>2</OBJECTTYPE><LISTOFINITIALVALUES>" +
-                                               property + "</LISTOFINITIALVALUES>"),
-                   &Calls::create_object, acknowledge, ""});
-  }
+  // No "-" in an unsigned field; a PRIORITY inside a list of property values is at most 16 too.
+  const std::string d7 = "<DEVICE>7</DEVICE>", value = "<PROPERTY><PROPERTYIDENTIFIER>85</PROPERTYIDENTIFIER><VALUE>" +
+                                                       kReal + "</VALUE><PRIORITY>17</PRIORITY></PROPERTY>";
+  const std::tuple<std::string, api_fake::Answer Calls::*, std::string> refused[] = {
+      {"writeProperty", &Calls::write_property,
+       d7 + kObject + "<PROPERTY>85</PROPERTY><VALUE><TYPE>2</TYPE><DATA>-1</DATA></VALUE><PRIORITY>8</PRIORITY>"},
+      {"readRange", &Calls::read_range,
+       d7 + kObject + "<PROPERTY>131</PROPERTY><REFERENCEDINDEX>-1</REFERENCEDINDEX><COUNT>2</COUNT>"},
+      {"writePropertyMultiple", &Calls::write_property_multiple,
+       d7 + "<LISTOFSPECS><SPEC>" + kObject + "<PROPERTIES>" + value + "</PROPERTIES></SPEC></LISTOFSPECS>"},
+      {"createObject", &Calls::create_object,
+       d7 + "<OBJECTTYPE>2</OBJECTTYPE><LISTOFINITIALVALUES>" + value + "</LISTOFINITIALVALUES>"}};
+  for (const auto& [method, call, fields] : refused)
+    all.push_back({method + " refused", request(method, fields), call, acknowledge, ""});
   for (const Case& k : all) {
     api_fake::Installed fake;
     if (k.call)
