@@ -177,8 +177,7 @@ class ObjectsFile(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(folder, "bacobj.bad")))
             run(write(AV1, 45, REAL, 80.0))
             self.assertEqual(run(*settings, read(AV1, 45)), [42.0, 0.75, 80.0])
-            # A backup the node cannot write, a read-only file for a node that may not override file
-            # permissions or a folder in its place: the peer's changes are saved all the same.
+            # A backup the node cannot write (read-only, the node without the override; a folder): no change lost.
             os.chmod(backup, 0o444)
             no_override = ["setpriv", "--inh-caps=-dac_override", "--bounding-set=-dac_override", "--"]
             run(write(AV1, 22, REAL, 0.125), wrapper=no_override)

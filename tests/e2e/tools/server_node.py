@@ -10,7 +10,6 @@ from e2e.tools.peer import connect_string
 
 class ServerNode(ClientNode):
     def __init__(self, host, *connect, device=4711, files=(), read_only=(), objects=None, wrapper=()):
-        """`wrapper`: a command the node runs under, such as setpriv with fewer capabilities."""
         args = [*wrapper, programs.program("server_node"), "--device", str(device)]
         for instance, path in files:
             args += ["--file", f"{instance}={path}"]
