@@ -15,6 +15,8 @@
 namespace {
 
 constexpr uint32_t kYearBase = 1900;
+constexpr int32_t kNoIndex = -1;
+constexpr uint32_t kMaxPriority = 16;
 
 // Numbers are read whole, as the text commands read them: decimal digits, with a "-" before
 // them only where the field may be negative. What "%d" would also take (blanks, "+", or the
@@ -118,7 +120,7 @@ bool XmlFields::next_name(std::string* name) const
 bool XmlFields::as_u32(uint32_t* out) const
 {
   long long v = 0;
-  if (!whole_integer(view(), true, &v) || v < INT32_MIN || v > UINT32_MAX)
+  if (!whole_integer(view(), false, &v) || v > UINT32_MAX)
     return false;
   *out = uint32_t(v);
   return true;
@@ -130,6 +132,24 @@ bool XmlFields::as_i32(int32_t* out) const
   if (!whole_integer(view(), true, &v) || v < INT32_MIN || v > INT32_MAX)
     return false;
   *out = int32_t(v);
+  return true;
+}
+
+bool XmlFields::as_index(int32_t* out) const
+{
+  int32_t v = 0;
+  if (!as_i32(&v) || v < kNoIndex)
+    return false;
+  *out = v;
+  return true;
+}
+
+bool XmlFields::as_priority(uint32_t* out) const
+{
+  uint32_t v = 0;
+  if (!as_u32(&v) || v > kMaxPriority)
+    return false;
+  *out = v;
   return true;
 }
 
@@ -223,6 +243,7 @@ bool XmlFields::field(const char* name, T* out, bool (XmlFields::*as)(T*) const)
 bool XmlFields::u32(const char* name, uint32_t* out) { return field(name, out, &XmlFields::as_u32); }
 bool XmlFields::i32(const char* name, int32_t* out) { return field(name, out, &XmlFields::as_i32); }
 bool XmlFields::u8(const char* name, uint8_t* out) { return field(name, out, &XmlFields::as_u8); }
+bool XmlFields::priority(const char* name, uint32_t* out) { return field(name, out, &XmlFields::as_priority); }
 bool XmlFields::real(const char* name, float* out) { return field(name, out, &XmlFields::as_real); }
 bool XmlFields::bits(const char* name, BitString* out) { return field(name, out, &XmlFields::as_bits); }
 bool XmlFields::octets(const char* name, OctetString* out) { return field(name, out, &XmlFields::as_octets); }
@@ -248,8 +269,8 @@ bool XmlFields::object_id_fields(BACnetObjectId* out)
 
 bool XmlFields::optional_index(const char* name, int32_t* out)
 {
-  *out = -1;
-  return !begins_with(name) || i32(name, out);
+  *out = kNoIndex;
+  return !begins_with(name) || field(name, out, &XmlFields::as_index);
 }
 
 bool XmlFields::error_pair(uint32_t* error_class, uint32_t* error_code)

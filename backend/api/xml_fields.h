@@ -33,8 +33,10 @@ public:
 
   // The whole content as one datum. A number is the whole content: decimal digits, and a "-"
   // before them where the field may be negative.
-  bool as_u32(uint32_t* out) const;  // also "-1" style text, taken modulo 2^32
+  bool as_u32(uint32_t* out) const;  // no "-": -1 would reach the device as 4294967295
   bool as_i32(int32_t* out) const;
+  bool as_index(int32_t* out) const;      // an array index, or -1 for none
+  bool as_priority(uint32_t* out) const;  // 1 to 16, or 0 for none
   bool as_u8(uint8_t* out) const;    // 0 to 255
   bool as_real(float* out) const;
   bool as_double(double* out) const;
@@ -48,6 +50,7 @@ public:
   bool u32(const char* name, uint32_t* out);
   bool i32(const char* name, int32_t* out);
   bool u8(const char* name, uint8_t* out);
+  bool priority(const char* name, uint32_t* out);
   bool real(const char* name, float* out);
   bool bits(const char* name, BitString* out);
   bool octets(const char* name, OctetString* out);

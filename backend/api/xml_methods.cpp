@@ -15,8 +15,6 @@ namespace {
 
 using Out = std::string;
 
-constexpr uint32_t kMaxPriority = 16;
-
 bool device_field(XmlFields& f, uint32_t* device)
 {
   return f.u32("DEVICE", device) && *device <= PDU_MAX_INSTANCE;
@@ -176,7 +174,7 @@ int xml_write_property(XmlFields& f, Out* out)
   uint32_t device = 0;
   Owned<WritePropertyRequest, pdu_free_write_property_request> request;
   if (!property_fields(f, &device, request.get()) || xml_decode_value_field(&request->value, &f, "VALUE") != 0 ||
-      !f.u32("PRIORITY", &request->priority) || request->priority > kMaxPriority)
+      !f.priority("PRIORITY", &request->priority))
     return -1;
   ClientCallError error;
   ClientCallRecord record = api_call_record(int32_t(device), request.get(), nullptr, &error);

@@ -179,6 +179,8 @@ public:
       ok_ = inside(f_, name, [&](XmlFields& c) { return xml_decode_record(T::kTag, &f, c) == 0; });
     else if constexpr (std::is_same_v<T, uint8_t>)
       ok_ = f_.u8(name, &f);
+    else if constexpr (std::is_same_v<T, uint32_t> && field.view() == "PRIORITY")
+      ok_ = f_.priority(name, &f);
     else if constexpr (std::is_same_v<T, uint32_t>)
       ok_ = f_.u32(name, &f);
     else if constexpr (std::is_same_v<T, int32_t>)
@@ -605,7 +607,7 @@ bool get(XmlFields& f, BACnetObjectPropertyValue* r)
   if (choice == 0) {
     r->extra[0] = r->extra[1] = kNoError;
     return f.object_id("OBJECTIDENTIFIER", &r->object) && f.u32("PROPERTYIDENTIFIER", &r->property) &&
-           value_field(f, "VALUE", &r->value) && f.u32("PRIORITY", &r->priority);
+           value_field(f, "VALUE", &r->value) && f.priority("PRIORITY", &r->priority);
   }
   if (choice != 1)
     return choice == -1;

@@ -574,12 +574,20 @@ void set_aside(const std::string& path)
 
 // The current file's copy under the backup name; true also without a current file (none yet,
 // or one set aside at start), whose backup then stays: it may hold the last settings that
-// could be read. A copy and no second link: a restore writes the file in place.
+// could be read. A copy and no second link: a restore writes the file in place. The copy is
+// complete beside the backup before a rename puts it in its place, so that the backup too is
+// whole or the previous one, and a backup the stack may not write is replaced all the same.
 bool copy_to_backup(const std::string& backup)
 {
   std::vector<uint8_t> current;
   int rc = read_bytes(g.file_name, current);
-  return rc == kNoFile || (rc == 0 && write_file(backup, current));
+  if (rc == kNoFile)
+    return true;
+  const std::string temporary = backup + ".tmp";
+  if (rc == 0 && write_file(temporary, current) && std::rename(temporary.c_str(), backup.c_str()) == 0)
+    return true;
+  std::remove(temporary.c_str());
+  return false;
 }
 
 // The save's rename reaches the disk with the folder's entries.
@@ -634,9 +642,12 @@ int serialize_SaveDevice()
     return -1;
   }
   // The name holds a complete file at every moment: the new file is complete on disk, the
-  // current one is copied to the backup, and one rename puts the new one in its place.
-  if (!copy_to_backup(serialize_MakeBackupName(g.file_name)) ||
-      std::rename(temporary.c_str(), g.file_name.c_str()) != 0) {
+  // current one is copied to the backup, and one rename puts the new one in its place. A
+  // backup that cannot be written costs only the backup, never the settings just changed.
+  const std::string backup = serialize_MakeBackupName(g.file_name);
+  if (!copy_to_backup(backup))
+    log(("Objects file " + g.file_name + " saved without a backup: " + backup + " cannot be written").c_str());
+  if (std::rename(temporary.c_str(), g.file_name.c_str()) != 0) {
     log("Error in serialize_SaveDevice");
     std::remove(temporary.c_str());
     return -1;

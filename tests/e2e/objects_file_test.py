@@ -5,7 +5,8 @@ log records, reads the log with ReadRange by position and by sequence number, ba
 up, changes a setting, restores and reads back what the file held (also the file's bytes
 through its File object), and starts the node again with the file. tshark dissects every frame.
 A folder left by a save cut off between its renames, and a damaged file beside a good backup,
-start with the peer's settings and keep them over the next starts and stops."""
+start with the peer's settings and keep them over the next starts and stops, also when the
+backup cannot be written."""
 
 import json
 import os
@@ -148,9 +149,9 @@ class ObjectsFile(unittest.TestCase):
             a, b = lab.host("a"), lab.host("b")
             ip_a, ip_b = lab.link(a, b)
 
-            def run(*ops):
+            def run(*ops, wrapper=()):
                 """The node started on the folder, the peer's calls and a stop: the values read."""
-                node = ServerNode(a, connect_string(ip_a), device=OWN, objects=objects)
+                node = ServerNode(a, connect_string(ip_a), device=OWN, objects=objects, wrapper=wrapper)
                 try:
                     request = {"interface": ip_b, "address": ip_a, "timeout": 3000, "calls": list(ops)}
                     out, _ = node_peer.start(b, "server_calls.js", json.dumps(request)).communicate(timeout=90)
@@ -176,6 +177,15 @@ class ObjectsFile(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(folder, "bacobj.bad")))
             run(write(AV1, 45, REAL, 80.0))
             self.assertEqual(run(*settings, read(AV1, 45)), [42.0, 0.75, 80.0])
+            # A backup the node cannot write (read-only, the node without the override; a folder): no change lost.
+            os.chmod(backup, 0o444)
+            no_override = ["setpriv", "--inh-caps=-dac_override", "--bounding-set=-dac_override", "--"]
+            run(write(AV1, 22, REAL, 0.125), wrapper=no_override)
+            self.assertEqual(run(*settings, wrapper=no_override), [42.0, 0.125])
+            os.remove(backup)
+            os.mkdir(backup)
+            run(write(AV1, 22, REAL, 0.25))
+            self.assertEqual(run(*settings), [42.0, 0.25])
 
 
 if __name__ == "__main__":

@@ -165,7 +165,7 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
   };
   // A number is read whole: no field's leading digits reach the device.
   std::vector<Case> all(std::begin(cases), std::end(cases));
-  for (std::string bad : {"1e3", "0x10", "12abc", "+5", " 7", "7 ", "1.9"}) {
+  for (std::string bad : {"1e3", "0x10", "12abc", "+5", " 7", "7 ", "1.9", "-1", "-2"}) {
     auto write = [&](int field) {
       std::string n[6] = {"7", "1", "1", "85", "3", "8"};
       n[field] = bad;
@@ -176,12 +176,26 @@ TEST(XmlMethods, AnswerEachMethodAsTheDeviceAnswered)
     };
     for (int field = 0; field < 6; ++field)
       all.push_back({"writeProperty field " + std::to_string(field) + " '" + bad + "'", write(field),
-                     &Calls::write_property, acknowledge, ""});
+                     &Calls::write_property, acknowledge, bad == "-1" && field == 4 ? kAcknowledged : ""});
     all.push_back({"deleteObject instance '" + bad + "'",
                    request("deleteObject", "<DEVICE>7</DEVICE><OBJECTIDENTIFIER><OBJECTTYPE>2</OBJECTTYPE><INSTANCE>" +
                                                bad + "</INSTANCE></OBJECTIDENTIFIER>"),
                    &Calls::delete_object, acknowledge, ""});
   }
+  // No "-" in an unsigned field; a PRIORITY inside a list of property values is at most 16 too.
+  const std::string d7 = "<DEVICE>7</DEVICE>", value = "<PROPERTY><PROPERTYIDENTIFIER>85</PROPERTYIDENTIFIER><VALUE>" +
+                                                       kReal + "</VALUE><PRIORITY>17</PRIORITY></PROPERTY>";
+  const std::tuple<std::string, api_fake::Answer Calls::*, std::string> refused[] = {
+      {"writeProperty", &Calls::write_property,
+       d7 + kObject + "<PROPERTY>85</PROPERTY><VALUE><TYPE>2</TYPE><DATA>-1</DATA></VALUE><PRIORITY>8</PRIORITY>"},
+      {"readRange", &Calls::read_range,
+       d7 + kObject + "<PROPERTY>131</PROPERTY><REFERENCEDINDEX>-1</REFERENCEDINDEX><COUNT>2</COUNT>"},
+      {"writePropertyMultiple", &Calls::write_property_multiple,
+       d7 + "<LISTOFSPECS><SPEC>" + kObject + "<PROPERTIES>" + value + "</PROPERTIES></SPEC></LISTOFSPECS>"},
+      {"createObject", &Calls::create_object,
+       d7 + "<OBJECTTYPE>2</OBJECTTYPE><LISTOFINITIALVALUES>" + value + "</LISTOFINITIALVALUES>"}};
+  for (const auto& [method, call, fields] : refused)
+    all.push_back({method + " refused", request(method, fields), call, acknowledge, ""});
   for (const Case& k : all) {
     api_fake::Installed fake;
     if (k.call)

@@ -198,6 +198,7 @@ TEST(XmlValues, ChoicesFollowTheirAlternatives)
       {11, "09:05 3.07 ", false},
       {12, "<OBJECTTYPE>8</OBJECTTYPE><INSTANCE>12abc</INSTANCE>", false},
       {3, "-5", true},
+      {9, "-1", false},
       // A list element of another tag than the list's own.
       {58, "<SIZE>1</SIZE><ELEMENT><TYPE>4</TYPE><DATA>1.0</DATA></ELEMENT>", false},
       // More elements announced than given.

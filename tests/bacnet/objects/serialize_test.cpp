@@ -448,7 +448,7 @@ TEST_F(ObjectsFile, TheStartReadsTheLastWholeFileAndTheSavesKeepIt)
     serialize_SaveDevice();
     return bytes(file);
   };
-  const std::vector<uint8_t> none, good = saved_with(1.0f), newer = saved_with(2.0f);
+  const std::vector<uint8_t> none, folder, good = saved_with(1.0f), newer = saved_with(2.0f);
   std::vector<uint8_t> head = newer, tail = newer;
   std::fill_n(head.begin(), 40, 0);
   tail.insert(tail.end(), {0xd2, 0x04, 0, 0});  // damaged behind the records
@@ -466,6 +466,7 @@ TEST_F(ObjectsFile, TheStartReadsTheLastWholeFileAndTheSavesKeepIt)
       {"missing, its backup damaged part-way", none, tail, -1, 2.0f, {"bacobj.bad"}},
       {"both damaged", head, head, -1, 0.1f, {"bacobj.bad", "bacobj.bad.1"}},
       {"a good file", newer, good, 0, 2.0f, {"bacobj.bak", "bacobj.bbu"}},
+      {"a good file, a folder in its backup's place", newer, folder, 0, 2.0f, {"bacobj.bak", "bacobj.bbu"}},
   };
   auto cov_read = [&] { return *object_real(live(OBJECT_ANALOG_INPUT), PROP_COV_INCREMENT); };
   for (const auto& c : cases) {
@@ -475,6 +476,8 @@ TEST_F(ObjectsFile, TheStartReadsTheLastWholeFileAndTheSavesKeepIt)
     for (const auto& [name, content] : {std::pair{file, &c.file}, {dir + "/bacobj.bak", &c.backup}})
       if (!content->empty())
         std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(content->data()), content->size());
+    if (&c.backup == &folder)
+      std::filesystem::create_directory(dir + "/bacobj.bak");
     std::ofstream(file + ".tmp") << "cut";
     fresh_table();
     g_log.clear();
@@ -493,7 +496,10 @@ TEST_F(ObjectsFile, TheStartReadsTheLastWholeFileAndTheSavesKeepIt)
     serialize_SaveDevice();
     *object_real(live(OBJECT_ANALOG_INPUT), PROP_COV_INCREMENT) = 9.0f;
     serialize_SaveDevice();
+    EXPECT_FALSE(std::filesystem::exists(dir + "/bacobj.bak.tmp"));
     for (const auto& [name, cov] : {std::pair{dir + "/bacobj.bak", c.cov}, {file, 9.0f}}) {
+      if (std::filesystem::is_directory(name))
+        continue;  // the saves went on without a backup
       std::vector<uint8_t> b = bytes(name);
       EXPECT_EQ(serialize_LoadBytes(b.data(), b.size()), 0);
       EXPECT_EQ(cov_read(), cov);

@@ -9,8 +9,8 @@ from e2e.tools.peer import connect_string
 
 
 class ServerNode(ClientNode):
-    def __init__(self, host, *connect, device=4711, files=(), read_only=(), objects=None):
-        args = [programs.program("server_node"), "--device", str(device)]
+    def __init__(self, host, *connect, device=4711, files=(), read_only=(), objects=None, wrapper=()):
+        args = [*wrapper, programs.program("server_node"), "--device", str(device)]
         for instance, path in files:
             args += ["--file", f"{instance}={path}"]
         for instance in read_only:
