@@ -173,10 +173,17 @@ TEST(ApiBinary, AFullQueueOwesEveryHandleItsLatestState)
     api_reply_value(client, i, 401, 0);
   const CacheReference reference = cache_reference(1234, 2, 1, 85);
   const BACnetValue value{TAG_REAL, {.real = 10.0f}};
-  auto cache = [&](int error, uint32_t handle) { api_broadcast_cache_event(&reference, &value, error, 9, handle); };
+  // The handle states are told under the lock of the cache or the object API.
+  auto cache = [&](int error, uint32_t handle) {
+    DRIVER_LOCK_SCOPE();
+    api_broadcast_cache_event(&reference, &value, error, 9, handle);
+  };
   cache(0, 1);
   cache(0, 2);
-  api_broadcast_object_value_event(9, 1, 4711, 2, 1, &value, 0);
+  {
+    DRIVER_LOCK_SCOPE();
+    api_broadcast_object_value_event(9, 1, 4711, 2, 1, &value, 0);
+  }
   cache(31, 1);
   api_broadcast_log_event(1, "dropped");
   pdu_buffer oldest;
@@ -208,6 +215,59 @@ TEST(ApiBinary, AFullQueueOwesEveryHandleItsLatestState)
   EXPECT_EQ(std::vector<uint8_t>(m[2].payload.begin(), m[2].payload.begin() + 8), Bytes{}.u32(9).u32(1).data);
   api_destroy_all_clients();
   close(pair[1]);
+}
+
+// A handle's newer state takes the place of its older one still queued, so the older can
+// never go out after it (the owed take turns with the queue).
+TEST(ApiBinary, ANewerStateNeverGoesOutBeforeAnOlderOneStillQueued)
+{
+  ApiClient client;
+  client.subscriptions[kApiEventCache - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 128; ++i)
+    api_reply_value(&client, i, 401, 0);
+  const uint8_t older[] = {1}, newer[] = {2};
+  {
+    DRIVER_LOCK_SCOPE();
+    ASSERT_EQ(api_queue_handle_event(&client, kApiEventCache, 9, 1, older), 0);  // the 129th message
+    ASSERT_EQ(api_queue_handle_event(&client, kApiEventCache, 9, 1, newer), 0);  // the queue is full
+  }
+  std::vector<std::vector<uint8_t>> states;
+  for (const Message& m : drain(client))
+    if (m.code == kApiEventCache)
+      states.push_back(m.payload);
+  EXPECT_EQ(states, std::vector<std::vector<uint8_t>>{{2}});
+}
+
+// What a connection is owed of a cache handle goes with the handle, and with its client.
+TEST(ApiBinary, OwedStatesGoWithTheirHandles)
+{
+  cache_set_event_broadcaster(api_broadcast_cache_event);
+  cache_set_handle_gone_hook(api_cache_handle_gone);
+  ASSERT_EQ(cache_init(nullptr, nullptr), 0);
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ApiClient* stalled = api_add_client_connection(pair[0]);
+  ASSERT_NE(stalled, nullptr);
+  stalled->subscriptions[kApiEventCache - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 129; ++i)
+    api_reply_value(stalled, i, 401, 0);
+  uint32_t id = 0;
+  ASSERT_EQ(cache_register_client(&id), 0);
+  const CacheReference reference = cache_reference(1234, 2, 1, 85);
+  for (uint32_t handle = 1; handle <= 3; ++handle)
+    ASSERT_EQ(cache_add_property_default(&reference, id, handle), 0);
+  const BACnetValue value{TAG_REAL, {.real = 1.0f}};
+  cache_update_property(0, &reference, &value);
+  EXPECT_EQ(stalled->owed.latest.size(), 3u);
+  EXPECT_EQ(cache_remove_handle(id, 2), 0);
+  EXPECT_EQ((std::tuple{stalled->owed.latest.size(), stalled->owed.order.size()}), (std::tuple{2u, 2u}));
+  EXPECT_EQ(cache_unregister_client(id), 0);
+  EXPECT_EQ((std::tuple{stalled->owed.latest.size(), stalled->owed.order.size()}), (std::tuple{0u, 0u}));
+  api_destroy_all_clients();
+  close(pair[1]);
+  cache_destroy();
+  cache_set_handle_gone_hook(nullptr);
+  cache_set_event_broadcaster(nullptr);
 }
 
 // The answer of a forwarded request finds its client through the table; once the client is
