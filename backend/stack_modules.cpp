@@ -112,12 +112,14 @@ int start_application(const StartArguments& a)
 int start_object_api(const StartArguments& a)
 {
   object_api_set_broadcasters(api_broadcast_object_value_event, api_broadcast_object_event);
+  object_api_set_handle_gone_hook(api_object_handle_gone);
   return object_api_init(a.context, a.config.object_value_change, a.config.object_event);
 }
 
 int start_cache(const StartArguments& a)
 {
   cache_set_event_broadcaster(api_broadcast_cache_event);
+  cache_set_handle_gone_hook(api_cache_handle_gone);
   return cache_init(a.context, a.config.cache_event);
 }
 

@@ -2,7 +2,8 @@
 // owed per handle, the frame being written, client state, reap flag and event subscriptions)
 // and the out-queue operations. The connection thread owns the socket; any thread queues
 // messages for it under the global lock. Must not: send on the socket from any thread but the
-// connection's own, queue more than 129 messages, or lose the latest event of a handle.
+// connection's own, queue more than 129 messages, lose the latest event of a handle, send a
+// handle's events out of their order, or keep what is owed for a handle that is gone.
 #pragma once
 
 #include "backend/api/api_codec.h"
@@ -38,7 +39,8 @@ struct ApiFrameOut {
   bool busy = false;
 };
 
-// The handle an event tells the state of: the event code, the client id and the handle.
+// The handle an event tells the state of: the event code, the client id and the handle
+// (event 0: a message that tells no handle's state).
 struct ApiHandleKey {
   uint32_t event = 0;
   uint32_t client_id = 0;
@@ -47,11 +49,19 @@ struct ApiHandleKey {
   {
     return std::tie(event, client_id, handle) < std::tie(other.event, other.client_id, other.handle);
   }
+  bool operator==(const ApiHandleKey& other) const = default;
 };
 
-// The latest event of each handle that found the out-queue full, kept until the queue has sent
-// what was before it: a client must learn every handle's last value and status, while a
-// handle that changes again only replaces what it is owed.
+// A message in the out-queue, with the handle whose state it tells.
+struct ApiQueuedMessage {
+  pdu_buffer message{};
+  ApiHandleKey key{};
+};
+
+// The latest event of each handle that found the out-queue full and none of its states in it,
+// kept until the queue has sent what was before it: a client must learn every handle's last
+// value and status, while a handle that changes again only replaces what it is owed. A handle
+// that goes takes what it is owed with it.
 struct ApiOwedEvents {
   std::map<ApiHandleKey, pdu_buffer> latest;
   std::deque<ApiHandleKey> order;  // each owed handle once, in the order it first changed
@@ -73,7 +83,7 @@ struct ApiClient {
   // Ends the connection thread's wait: a message was queued, or the thread is to stop.
   OsWake wake;
   // Guarded by the global lock. New messages go in front, the oldest leaves from the back.
-  std::deque<pdu_buffer> out_queue;
+  std::deque<ApiQueuedMessage> out_queue;
   // Guarded by the global lock. Sent once the out-queue is empty.
   ApiOwedEvents owed;
   // Touched by the connection thread alone, the socket's one writer: a text answer written
@@ -92,9 +102,12 @@ struct ApiClient {
 // connection thread; -1 without a client or while more than 128 wait (the caller keeps it).
 int api_client_queue_push(ApiClient* client, pdu_buffer* message);
 // The caller holds the global lock. Takes the message telling a handle's state (the buffer is
-// emptied): it is queued while the queue has room and nothing is owed, else it is owed and
-// replaces what the handle was owed. -1 only without a client or memory (the caller keeps it).
+// emptied): it is queued while the queue has room and nothing is owed; else it takes the place
+// of the handle's newest state still queued, or is owed and replaces what the handle was owed.
+// -1 only without a client or memory (the caller keeps it).
 int api_client_queue_push_state(ApiClient* client, const ApiHandleKey& key, pdu_buffer* message);
+// The caller holds the global lock. The handle is gone: what the client is owed for it goes.
+void api_client_forget_handle(ApiClient* client, const ApiHandleKey& key);
 // The caller holds the global lock. The oldest queued message and the first owed one, in
 // turns while both wait; -1 when nothing waits.
 int api_client_queue_pop(ApiClient* client, pdu_buffer* message);

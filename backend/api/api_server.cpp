@@ -619,24 +619,36 @@ void broadcast(uint32_t event, pdu_buffer& payload, bool built)
   pdu_buffer_free(&payload);
 }
 
-// The same for an event that tells a handle's state: a full queue leaves it owed, not lost.
+// The same for an event that tells a handle's state, under the lock its caller holds: a full
+// queue leaves it owed, not lost.
 void broadcast_handle_state(uint32_t event, uint32_t client_id, uint32_t handle, pdu_buffer& payload, bool built)
 {
-  if (built) {
-    DRIVER_LOCK_SCOPE();
+  if (built)
     for (ApiClient* client : g_slots)
       api_queue_handle_event(client, event, client_id, handle, {payload.data, payload.pos});
-  }
   pdu_buffer_free(&payload);
+}
+
+// The caller holds the lock.
+void forget_handle(const ApiHandleKey& key)
+{
+  for (ApiClient* client : g_slots)
+    api_client_forget_handle(client, key);
+}
+
+// The caller holds the lock.
+bool listens(uint32_t event)
+{
+  for (ApiClient* client : g_slots)
+    if (client && client->subscriptions[event - kApiFirstEvent])
+      return true;
+  return false;
 }
 
 bool anyone_listens(uint32_t event)
 {
   DRIVER_LOCK_SCOPE();
-  for (ApiClient* client : g_slots)
-    if (client && client->subscriptions[event - kApiFirstEvent])
-      return true;
-  return false;
+  return listens(event);
 }
 
 }  // namespace
@@ -663,7 +675,7 @@ void api_broadcast_pdu_event(const ServiceRequest& request)
 void api_broadcast_object_value_event(uint32_t client_id, uint32_t handle, uint32_t owner, uint32_t object_type,
                                       uint32_t instance, const BACnetValue* value, uint32_t priority)
 {
-  if (!anyone_listens(kApiEventObjectValue))
+  if (!listens(kApiEventObjectValue))
     return;
   pdu_buffer payload{};
   broadcast_handle_state(
@@ -684,9 +696,16 @@ void api_broadcast_object_event(uint32_t client_id, uint32_t handle, uint32_t ow
 void api_broadcast_cache_event(const CacheReference* reference, const BACnetValue* value, int error,
                                uint32_t client_id, uint32_t handle)
 {
-  if (!anyone_listens(kApiEventCache))
+  if (!listens(kApiEventCache))
     return;
   pdu_buffer payload{};
   broadcast_handle_state(kApiEventCache, client_id, handle, payload,
                          api_event_cache_payload(&payload, reference, value, uint32_t(error), client_id, handle) == 0);
+}
+
+void api_cache_handle_gone(uint32_t client_id, uint32_t handle) { forget_handle({kApiEventCache, client_id, handle}); }
+
+void api_object_handle_gone(uint32_t client_id, uint32_t handle)
+{
+  forget_handle({kApiEventObjectValue, client_id, handle});
 }

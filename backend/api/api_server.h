@@ -77,6 +77,8 @@ int api_client_send_now(ApiClient* client, pdu_buffer* message);
 void api_client_thread(ApiClient* client);
 
 // ---- Broadcasts: each event to every connection that subscribed to it ------------------------
+// Those of a handle's state (703, 705) are called with the lock held, by the hold in which the
+// object API or the cache found the handle: no event of a handle follows the handle's end.
 void api_broadcast_log_event(int level, const char* text);
 void api_broadcast_pdu_event(const ServiceRequest& request);
 void api_broadcast_object_value_event(uint32_t client_id, uint32_t handle, uint32_t owner, uint32_t object_type,
@@ -85,3 +87,7 @@ void api_broadcast_object_event(uint32_t client_id, uint32_t handle, uint32_t ow
                                 uint32_t instance);
 void api_broadcast_cache_event(const CacheReference* reference, const BACnetValue* value, int error,
                                uint32_t client_id, uint32_t handle);
+// A cache handle or an object's value registration goes: no connection is owed its state any
+// longer. Called with the lock held, by the hold that ends the handle.
+void api_cache_handle_gone(uint32_t client_id, uint32_t handle);
+void api_object_handle_gone(uint32_t client_id, uint32_t handle);

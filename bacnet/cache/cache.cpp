@@ -63,6 +63,7 @@ struct CacheState {
 
 CacheState g;
 std::atomic<CacheEventFunction> g_broadcaster{nullptr};
+std::atomic<CacheHandleGoneFunction> g_handle_gone{nullptr};
 // Changes with every init and destroy, so a wait that began before either ends.
 std::atomic<uint64_t> g_epoch{0};
 // Set when the stack stops: waits end at once until the next init.
@@ -125,9 +126,13 @@ void delete_element(void* p)
     --g.entries;
     break;
   }
-  case kHandleElement:
-    delete static_cast<HandleData*>(element->data);
+  case kHandleElement: {
+    auto* bound = static_cast<HandleData*>(element->data);
+    if (CacheHandleGoneFunction gone = g_handle_gone.load())
+      gone(bound->client, bound->handle);
+    delete bound;
     break;
+  }
   default:
     delete static_cast<ClientData*>(element->data);
     break;
@@ -302,17 +307,21 @@ struct Event {
   uint32_t handle;
 };
 
-// Told outside the lock.
-void tell(std::vector<Event>& events)
+// The remote API's clients are told under the lock that found the subscribers, so that no
+// event of a handle can follow the handle's end (which takes what the clients are owed of it).
+void tell_api_clients(std::vector<Event>& events)
 {
-  CacheEventFunction broadcaster = g_broadcaster.load();
-  CacheEventFunction callback = g.event;
-  for (Event& e : events) {
-    if (broadcaster)
+  if (CacheEventFunction broadcaster = g_broadcaster.load())
+    for (Event& e : events)
       broadcaster(&e.reference, e.value.get(), e.error, e.client, e.handle);
-    if (callback)
+}
+
+// Told outside the lock.
+void tell_host(std::vector<Event>& events, CacheEventFunction callback)
+{
+  if (callback)
+    for (Event& e : events)
       callback(&e.reference, e.value.get(), e.error, e.client, e.handle);
-  }
 }
 
 // Stores one result; true when the subscribers are to be told. A value that cannot be
@@ -526,6 +535,8 @@ void cache_destroy()
 
 void cache_set_event_broadcaster(CacheEventFunction broadcaster) { g_broadcaster.store(broadcaster); }
 
+void cache_set_handle_gone_hook(CacheHandleGoneFunction gone) { g_handle_gone.store(gone); }
+
 void cache_stop_waits()
 {
   g_waits_stopped = true;
@@ -720,8 +731,10 @@ void cache_update_property(int error, const CacheReference* reference, const BAC
   if (!reference)
     return;
   std::vector<Event> events;
+  CacheEventFunction host = nullptr;
   {
     DRIVER_LOCK_SCOPE();
+    host = g.event;
     CacheEntry* entry = cache_detail::find_entry(cache_key(*reference));
     if (!entry)
       return;
@@ -738,10 +751,11 @@ void cache_update_property(int error, const CacheReference* reference, const BAC
           value_copy_fresh(e.value.get(), &entry->value);
         events.push_back(std::move(e));
       }
+      tell_api_clients(events);
     }
   }
   cache_detail::wake_waiters();
-  tell(events);
+  tell_host(events, host);
 }
 
 int cache_inspect(const CacheReference* reference, CacheEntryView* view)

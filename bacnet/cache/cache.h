@@ -3,8 +3,8 @@
 // each device, read in batches, carry writes), with an event to every subscriber when a
 // value or its status changes. The dictionary is touched only under the global lock; the
 // refresh cycle, the answers and the COV handlers run on the stack thread, clients call in
-// from any thread. Must not: hold the lock while sending or while telling subscribers, or
-// wait on the stack thread (the waiting helpers are for API threads only).
+// from any thread. Must not: hold the lock while sending or while telling the host's
+// callback, or wait on the stack thread (the waiting helpers are for API threads only).
 #pragma once
 
 #include "bacnet/application/client_tsm.h"
@@ -56,7 +56,8 @@ std::string cache_key(const CacheReference& reference);
 
 // Told of every change of an entry, once per subscriber: the entry's reference, the stored
 // value (NULL for an error), the stored error (0 value, 31 no answer, other: the device's
-// error) and the subscriber's client and handle. Called without the lock held.
+// error) and the subscriber's client and handle. The host's callback is called without the
+// lock held, the remote API's broadcast with it held.
 using CacheEventFunction = void (*)(const CacheReference* reference, const BACnetValue* value, int error,
                                     uint32_t client, uint32_t handle);
 
@@ -94,6 +95,10 @@ void cache_destroy();
 void cache_execute();
 // The remote API's broadcast of cache events to its clients; null (the start) sends none.
 void cache_set_event_broadcaster(CacheEventFunction broadcaster);
+// Told under the lock as a handle goes (removed, with its client, or with the cache), after
+// its last event: the remote API forgets what its clients are owed of it. Null tells none.
+using CacheHandleGoneFunction = void (*)(uint32_t client, uint32_t handle);
+void cache_set_handle_gone_hook(CacheHandleGoneFunction gone);
 // The stack stops: waiting reads and writes end with failure now and until the next init, as
 // no refresh cycle will answer them.
 void cache_stop_waits();

@@ -69,6 +69,7 @@ struct ObjectApiState {
 ObjectApiState g;
 std::atomic<ObjectApiValueChangeFunction> g_value_broadcast{nullptr};
 std::atomic<ObjectApiEventFunction> g_event_broadcast{nullptr};
+std::atomic<ObjectApiHandleGoneFunction> g_handle_gone{nullptr};
 
 // Queue waits sleep here; a stop ends them at once.
 std::mutex g_wait_mutex;
@@ -94,6 +95,8 @@ void object_api_free_registration(void* p)
   auto* entry = static_cast<ObjectApiRegistration*>(p);
   if (entry->data && (entry->kind == kValueRegistration || entry->kind == kClient) && g.counted > 0)
     --g.counted;
+  if (ObjectApiHandleGoneFunction gone = g_handle_gone.load(); gone && entry->data && entry->kind == kValueRegistration)
+    gone(entry->data->client_id, entry->data->handle);
   delete entry->data;
   std::free(entry->key);
   delete entry;
@@ -319,6 +322,8 @@ void object_api_set_broadcasters(ObjectApiValueChangeFunction value_event, Objec
   g_event_broadcast.store(object_event);
 }
 
+void object_api_set_handle_gone_hook(ObjectApiHandleGoneFunction gone) { g_handle_gone.store(gone); }
+
 void object_api_stop_waits()
 {
   {
@@ -492,28 +497,33 @@ int object_api_set_notify(uint32_t client_id, uint32_t handle, uint8_t flag)
 void object_api_notify_change(uint32_t device, BACnetObjectId object, const BACnetValue* property_value,
                               uint32_t priority)
 {
-  bool registered = false;
-  uint32_t client_id = 0;
-  uint32_t handle = 0;
-  ObjectApiValueChangeFunction host = nullptr;
-  {
-    DRIVER_LOCK_SCOPE();
-    if (RegistrationData* value = find_data(cache_key(present_value_of(device, object)), kValueRegistration)) {
-      registered = true;
-      client_id = value->client_id;
-      handle = value->handle;
-    }
-    host = g.value_change;
-  }
   // The clients are told of the new value itself, not of the property-value record around it.
   const BACnetValue* changed = property_value;
   if (property_value && property_value->tag == TAG_PROPERTY_VALUE)
     if (auto* record = value_record<BACnetPropertyValue>(property_value))
       changed = &record->value;
+  const std::string key = cache_key(present_value_of(device, object));
+  uint32_t client_id = 0;
+  uint32_t handle = 0;
+  ObjectApiValueChangeFunction host = nullptr;
+  {
+    DRIVER_LOCK_SCOPE();
+    if (RegistrationData* value = find_data(key, kValueRegistration)) {
+      client_id = value->client_id;
+      handle = value->handle;
+    }
+    host = g.value_change;
+  }
   if (host)
     host(client_id, handle, device, object.type, object.instance, changed, priority);
-  if (ObjectApiValueChangeFunction broadcast = g_value_broadcast.load(); registered && broadcast)
-    broadcast(client_id, handle, device, object.type, object.instance, changed, priority);
+  // The remote API's clients are told under the lock that finds the registration, so that no
+  // event of it can follow its end (which takes what the clients are owed of it).
+  ObjectApiValueChangeFunction broadcast = g_value_broadcast.load();
+  if (!broadcast)
+    return;
+  DRIVER_LOCK_SCOPE();
+  if (RegistrationData* value = find_data(key, kValueRegistration))
+    broadcast(value->client_id, value->handle, device, object.type, object.instance, changed, priority);
 }
 
 void object_api_notify_event(uint32_t device, BACnetObjectId object)

@@ -37,8 +37,14 @@ int object_api_init(const DriverContext* context, ObjectApiValueChangeFunction v
                     ObjectApiEventFunction event);
 // Shut-down: every registration goes. 0.
 int object_api_destroy();
-// The remote API's broadcasts of the events 703 and 706; null sends none.
+// The remote API's broadcasts of the events 703 and 706; null sends none. The broadcast of
+// 703 is called with the lock held.
 void object_api_set_broadcasters(ObjectApiValueChangeFunction value_event, ObjectApiEventFunction object_event);
+// Told under the lock as a value registration goes (its handle deleted, its client
+// unregistered, or the registry destroyed), after its last event 703: the remote API forgets
+// what its clients are owed of it. Null tells none.
+using ObjectApiHandleGoneFunction = void (*)(uint32_t client_id, uint32_t handle);
+void object_api_set_handle_gone_hook(ObjectApiHandleGoneFunction gone);
 // Ends the waits for room in the object database's queues and for a put's object: every
 // waiting and later put or write gives -1 until the next init. Called when the stack stops.
 void object_api_stop_waits();

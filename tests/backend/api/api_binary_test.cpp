@@ -210,6 +210,58 @@ TEST(ApiBinary, AFullQueueOwesEveryHandleItsLatestState)
   close(pair[1]);
 }
 
+// A handle's newer state takes the place of its older one still queued, so the older can
+// never go out after it (the owed take turns with the queue).
+TEST(ApiBinary, ANewerStateNeverGoesOutBeforeAnOlderOneStillQueued)
+{
+  ApiClient client;
+  client.subscriptions[kApiEventCache - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 128; ++i)
+    api_reply_value(&client, i, 401, 0);
+  {
+    DRIVER_LOCK_SCOPE();
+    for (uint8_t state : {1, 2})  // the first fills the queue
+      ASSERT_EQ(api_queue_handle_event(&client, kApiEventCache, 9, 1, std::vector<uint8_t>{state}), 0);
+  }
+  auto states = drain(client);
+  std::erase_if(states, [](const Message& m) { return m.code != kApiEventCache; });
+  ASSERT_EQ(states.size(), 1u);
+  EXPECT_EQ(states[0].payload, std::vector<uint8_t>{2});
+}
+
+// What a connection is owed of a cache handle goes with the handle, and with its client.
+TEST(ApiBinary, OwedStatesGoWithTheirHandles)
+{
+  cache_set_event_broadcaster(api_broadcast_cache_event);
+  cache_set_handle_gone_hook(api_cache_handle_gone);
+  ASSERT_EQ(cache_init(nullptr, nullptr), 0);
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ApiClient* stalled = api_add_client_connection(pair[0]);
+  ASSERT_NE(stalled, nullptr);
+  stalled->subscriptions[kApiEventCache - kApiFirstEvent] = 1;
+  for (uint32_t i = 0; i < 129; ++i)
+    api_reply_value(stalled, i, 401, 0);
+  uint32_t id = 0;
+  ASSERT_EQ(cache_register_client(&id), 0);
+  const CacheReference reference = cache_reference(1234, 2, 1, 85);
+  for (uint32_t handle = 1; handle <= 3; ++handle)
+    cache_add_property_default(&reference, id, handle);
+  const BACnetValue value{TAG_REAL, {.real = 1.0f}};
+  cache_update_property(0, &reference, &value);
+  auto owed = [&] { return std::tuple{stalled->owed.latest.size(), stalled->owed.order.size()}; };
+  EXPECT_EQ(owed(), (std::tuple{3u, 3u}));
+  cache_remove_handle(id, 2);
+  EXPECT_EQ(owed(), (std::tuple{2u, 2u}));
+  cache_unregister_client(id);
+  EXPECT_EQ(owed(), (std::tuple{0u, 0u}));
+  api_destroy_all_clients();
+  close(pair[1]);
+  cache_destroy();
+  cache_set_handle_gone_hook(nullptr);
+  cache_set_event_broadcaster(nullptr);
+}
+
 // The answer of a forwarded request finds its client through the table; once the client is
 // gone, or its entry was given up, the answer is dropped.
 TEST(ApiBinary, ForwardedAnswersReachOnlyClientsStillThere)

@@ -57,6 +57,7 @@ protected:
   {
     object_api_destroy();
     object_api_set_broadcasters(nullptr, nullptr);
+    object_api_set_handle_gone_hook(nullptr);
     object_Poll();  // what is still queued
     address_binding_clear();
     ObjectsTest::TearDown();
@@ -145,11 +146,15 @@ TEST_F(ObjectApi, ChangesAndReadsAreToldToTheFirstValueRegistration)
                                         {"host change", 0, 0, kOwner, 1, 2, 30.0f, 0}}));
 }
 
+// The remote API is told of each value registration that ends, and of no other handle.
 TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
 {
+  static std::vector<std::pair<uint32_t, uint32_t>> gone;
+  gone.clear();
+  object_api_set_handle_gone_hook([](uint32_t c, uint32_t h) { gone.emplace_back(c, h); });
   uint32_t a = client(), b = client();
   uint32_t handle = put_ex(a, OBJECT_ANALOG_VALUE, 1, "A");
-  put_ex(a, OBJECT_ANALOG_VALUE, 2, "B");
+  uint32_t second = put_ex(a, OBJECT_ANALOG_VALUE, 2, "B");
   ASSERT_EQ(object_api_put_object(kOwner, {OBJECT_ANALOG_VALUE, 1}, "A", b, 9), 0);
   object_Poll();
   EXPECT_EQ(object_api_registration_count(), 4u);  // two clients, two value registrations
@@ -163,6 +168,7 @@ TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
   EXPECT_EQ(object_api_registration_count(), 1u);  // b alone
   EXPECT_EQ(object_api_entry_count(), 1u);         // no handle of a is left behind
   EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_VALUE, 2), nullptr);
+  EXPECT_EQ(gone, (std::vector<std::pair<uint32_t, uint32_t>>{{a, handle}, {a, second}}));
 }
 
 TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)
