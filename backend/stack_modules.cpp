@@ -60,7 +60,7 @@ int start_objects(const StartArguments& a)
   hooks.scan_status_text = address_binding_get_scan_status_text;
   hooks.read_device_property = address_binding_read_device_property;
   hooks.add_local_port = address_binding_add_local_port_value;
-  hooks.send_i_am = client_broadcast_i_am;
+  hooks.send_i_am = address_binding_announce_device;
   hooks.object_timer = object_Timer;
   hooks.notify_change = object_api_notify_change;
   hooks.notify_event = object_api_notify_event;

@@ -337,7 +337,9 @@ int address_binding_add_local_port(uint8_t max_apdu_code, int32_t instance, cons
     instance = g.own;
   if (g.local_network == -1 && address)
     g.local_network = int32_t(address->network);
-  if (!insert_entry(g.local_ports, g.local_ports.end(), instance))
+  // The list answers whether an instance is local: an instance joins it once, or a device set
+  // up again after every reconnect would fill it up and stop every later set-up.
+  if (!is_local(instance) && !insert_entry(g.local_ports, g.local_ports.end(), instance))
     return -1;
   if (instance < 0)
     return 0;
@@ -636,6 +638,18 @@ int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out)
   DRIVER_LOCK_SCOPE();
   auto it = std::find_if(g.addresses.begin(), g.addresses.end(),
                          [&](const AddressBindingEntry& e) { return e.local && e.instance == instance; });
+  if (it == g.addresses.end())
+    return -1;
+  *out = *it;
+  return 0;
+}
+
+int address_binding_get_local_station(int32_t instance, AddressBindingEntry* out)
+{
+  DRIVER_LOCK_SCOPE();
+  auto it = std::find_if(g.addresses.begin(), g.addresses.end(), [&](const AddressBindingEntry& e) {
+    return e.local && e.instance == instance && e.address.mac_len > 0;
+  });
   if (it == g.addresses.end())
     return -1;
   *out = *it;

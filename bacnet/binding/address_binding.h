@@ -138,6 +138,8 @@ int address_binding_copy_devices(std::vector<DeviceBinding>* out);
 int address_binding_copy_addresses(std::vector<AddressBindingEntry>* out);
 // The first own address of a local device: 0, or -1 when it has none.
 int address_binding_get_local_entry(int32_t instance, AddressBindingEntry* out);
+// The first own address of a local device that names a station: 0, or -1 when it has none.
+int address_binding_get_local_station(int32_t instance, AddressBindingEntry* out);
 // Its own address on `network`: 0, or -1 when it has none there.
 int address_binding_get_local_entry_on(int32_t instance, uint32_t network, AddressBindingEntry* out);
 // One more locate or status attempt made at `now`: the next waits longer (steps 0..3).

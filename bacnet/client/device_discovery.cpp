@@ -264,9 +264,14 @@ int address_binding_send_i_have(int port_index, const IHaveMatch& match)
   BACnetAddress port{};
   OwedAnswers* owed = owed_by(port_index, &port);
   AddressBindingEntry entry;
-  if (!owed || address_binding_get_local_entry(int32_t(match.device), &entry) != 0)
-    return -1;
   int32_t own = address_binding_get_local_instance(nullptr);
+  int32_t device = int32_t(match.device);
+  // The own device's first address that names a station decides: a set-up of its instance on a
+  // network where it has no station adds an entry without one, which answers on no port.
+  int found = device == own ? address_binding_get_local_station(device, &entry)
+                            : address_binding_get_local_entry(device, &entry);
+  if (!owed || found != 0)
+    return -1;
   OwedAnswer answer{entry.instance, entry.instance, true, match.object, match.name};
   if (entry.instance == own) {
     // The own device answers from the port of its first address's network.
@@ -281,6 +286,19 @@ int address_binding_send_i_have(int port_index, const IHaveMatch& match)
   }
   owed->owe(std::move(answer));
   return 0;
+}
+
+int address_binding_announce_device(BACnetObjectId device, uint32_t network, uint32_t max_apdu, uint32_t segmentation)
+{
+  NetworkPort port;
+  if (network_find_port(network, &port) != 0)
+    return -1;
+  IAmRequest request;
+  request.device = device;
+  request.max_apdu = max_apdu;
+  request.segmentation = segmentation;
+  request.vendor_id = kMakerVendorIdentifier;
+  return client_send_i_am(int(port.index), -1, &request);
 }
 
 void address_binding_send_waiting_answers()

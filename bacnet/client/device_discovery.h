@@ -45,6 +45,9 @@ struct IHaveMatch {
 // Its I-Have, as the device's I-Am goes: from the port's station when the device is set up on
 // the port's network without a station of its own. 0, or -1 for an unknown port or device.
 int address_binding_send_i_have(int port_index, const IHaveMatch& match);
+// The I-Am of a device set up on `network`, broadcast on that network's port alone: where the
+// device answers Who-Is. 0, or -1 when no port is on the network or the I-Am is not sent.
+int address_binding_announce_device(BACnetObjectId device, uint32_t network, uint32_t max_apdu, uint32_t segmentation);
 // At the start of every step of the application layer (stack thread): the owed answers go
 // out, each port's oldest first, while the port's send queue holds few frames.
 void address_binding_send_waiting_answers();

@@ -119,7 +119,8 @@ void complete(DeviceSetupEntry& entry, int result)
   entry.done.reset();
 }
 
-void apply_setup(DeviceSetupEntry& entry)
+// 0 applied, -1 when the device or its address could not be set up: then nothing announces it.
+int apply_setup(DeviceSetupEntry& entry)
 {
   DeviceIdentity identity;
   identity.application_software_version = entry.texts[0];
@@ -133,7 +134,10 @@ void apply_setup(DeviceSetupEntry& entry)
   identity.apdu_timeout = entry.numbers[1];
   identity.apdu_segment_timeout = entry.numbers[2];
   identity.apdu_retries = entry.numbers[3];
-  object_InitDevice(entry.instance, &identity);
+  int rc = object_InitDevice(entry.instance, &identity);
+  free_texts(entry);
+  if (rc != 0)
+    return -1;
 
   const ObjectHooks& hooks = object_hooks();
   if (hooks.add_local_port) {
@@ -141,11 +145,12 @@ void apply_setup(DeviceSetupEntry& entry)
     address.network = entry.network;
     address.mac.length = entry.mac_length;
     address.mac.data = entry.mac;
-    hooks.add_local_port(3, static_cast<int32_t>(entry.instance), &address);
+    if (hooks.add_local_port(3, static_cast<int32_t>(entry.instance), &address) != 0)
+      return -1;
   }
-  free_texts(entry);
   if (hooks.send_i_am)
-    hooks.send_i_am(BACnetObjectId{OBJECT_DEVICE, entry.instance}, 480, 0);
+    hooks.send_i_am(BACnetObjectId{OBJECT_DEVICE, entry.instance}, entry.network, 480, 0);
+  return 0;
 }
 
 bool take_oldest(DeviceSetupEntry* out)
@@ -316,8 +321,7 @@ int object_ApplyDeviceSetups()
   int applied = 0;
   DeviceSetupEntry entry;
   while (take_oldest(&entry)) {
-    apply_setup(entry);
-    complete(entry, 0);
+    complete(entry, apply_setup(entry));
     ++applied;
   }
   return applied;

@@ -357,8 +357,8 @@ int object_api_register_client(uint32_t* client_id)
 int object_api_unregister_client(uint32_t client_id)
 {
   DRIVER_LOCK_SCOPE();
-  if (!find_data(client_key(client_id), kClient))
-    return -1;
+  // A put accepts any client id: the id's registrations go whether it has a client entry or not.
+  bool registered = find_data(client_key(client_id), kClient) != nullptr;
   struct Bound {
     CacheHandle pair;
     std::string value_key;  // empty for a handle without its own value registration
@@ -387,7 +387,7 @@ int object_api_unregister_client(uint32_t client_id)
     remove(object_key(b.pair.client, b.pair.handle));
   }
   remove(client_key(client_id));
-  return 0;
+  return registered || !bound.empty() ? 0 : -1;
 }
 
 int object_api_put_object(uint32_t device, BACnetObjectId object, const char* name, uint32_t client_id,

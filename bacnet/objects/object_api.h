@@ -53,7 +53,8 @@ void object_api_stop_waits();
 // A new client id, unique while it is registered. 0, or -1 at the limit or without memory.
 int object_api_register_client(uint32_t* client_id);
 // Ends the client's value registrations and client objects (the local objects stay), then
-// the client. 0, or -1 for an unknown client.
+// the client, whether the id has a client entry or only registrations. 0, or -1 when the id
+// has neither.
 int object_api_unregister_client(uint32_t client_id);
 
 // ---- Objects -------------------------------------------------------------------------------

@@ -40,8 +40,9 @@ struct ObjectHooks {
   // Registers the address of a local device (max-APDU code, instance, address).
   int (*add_local_port)(uint8_t max_apdu_code, int32_t instance, const BACnetAddressValue* address) = nullptr;
 
-  // Client layer: broadcasts an I-Am for a device (the sender adds the vendor identifier).
-  int (*send_i_am)(BACnetObjectId device, uint32_t max_apdu, uint32_t segmentation) = nullptr;
+  // Client layer: broadcasts an I-Am for a device on the port of its network (the sender adds
+  // the vendor identifier).
+  int (*send_i_am)(BACnetObjectId device, uint32_t network, uint32_t max_apdu, uint32_t segmentation) = nullptr;
 
   // Behaviour engine: runs one object's timer (flag 1 tick, 0 out of turn).
   void (*object_timer)(uint32_t owner, ObjectRecord* record, int tick_flag) = nullptr;

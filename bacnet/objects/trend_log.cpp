@@ -12,7 +12,8 @@ namespace {
 
 constexpr uint32_t kBufferPurgedBit = 1;
 constexpr uint32_t kWrapAllowance = 34;
-constexpr uint32_t kMillisecondsPerInterval = 10;  // the log interval counts hundredths
+constexpr int64_t kHundredthsPerSecond = 100;  // the log interval counts hundredths
+constexpr uint32_t kMillisecondsPerHundredth = 10;
 
 // Log datum choices by the tag of the value read.
 uint32_t datum_choice(uint32_t tag)
@@ -75,23 +76,34 @@ bool within_log_window(ObjectRecord* object)
          value_compare_datetime(&now, object_datetime(object, PROP_STOP_TIME)) <= 0;
 }
 
-// Logs one record when the interval has passed since the last one; a failed read logs
-// nothing and leaves the time of the last record as it was.
+int64_t last_record_time(ObjectRecord* object)
+{
+  return int64_t(word(object, FIELD_LOG_LAST_SECONDS)) * kHundredthsPerSecond +
+         word(object, FIELD_LOG_LAST_MILLISECONDS) / kMillisecondsPerHundredth;
+}
+
+// Logs one record when the interval (in hundredths) has passed since the last record's time;
+// a failed read logs nothing and leaves that time as it was. Only the tick's second counts:
+// the tick runs once a second, a few milliseconds into it as the load has it, and a tick
+// earlier in its second than the last one would otherwise find the interval not yet over.
 void log_when_due(uint32_t owner, ObjectRecord* object)
 {
-  OsTime t;
-  os_get_time(&t);
-  ClockStamp now{int32_t(t.seconds), uint16_t(t.microseconds / 1000)};
-  ClockStamp last{int32_t(word(object, FIELD_LOG_LAST_SECONDS)), uint16_t(word(object, FIELD_LOG_LAST_MILLISECONDS))};
-  uint32_t interval_ms = word(object, PROP_LOG_INTERVAL) * kMillisecondsPerInterval;
-  if (!timestamp_is_due(&now, &last, interval_ms))
+  int64_t now = int64_t(os_wall_seconds()) * kHundredthsPerSecond;
+  int64_t last = last_record_time(object);
+  int64_t interval = word(object, PROP_LOG_INTERVAL);
+  bool clock_went_back = now < last;
+  if (!clock_went_back && now < last + interval)
     return;
   OwnedValue read;
   if (behaviour_read_reference(owner, *object_reference(object, PROP_LOG_DEVICE_OBJECT_PROPERTY), read.get()) != 0)
     return;
-  timestamp_elapsed(&last, interval_ms);
-  word(object, FIELD_LOG_LAST_SECONDS) = uint32_t(last.seconds);
-  word(object, FIELD_LOG_LAST_MILLISECONDS) = last.milliseconds;
+  // One interval on, so that the records keep their pace without drifting; the first record,
+  // one after a whole interval was missed and one after the clock went back start at now.
+  int64_t next = last + interval;
+  if (clock_went_back || now >= next + interval)
+    next = now;
+  word(object, FIELD_LOG_LAST_SECONDS) = uint32_t(next / kHundredthsPerSecond);
+  word(object, FIELD_LOG_LAST_MILLISECONDS) = uint32_t(next % kHundredthsPerSecond) * kMillisecondsPerHundredth;
 
   OwnedValue record;
   if (make_log_record(read.get(), record.get()) == VALUE_OK) {

@@ -460,6 +460,8 @@ class BinaryApi(unittest.TestCase):
                            api_connect_string(), device=OWN)
             self.assertEqual((host.ready["start"], host.ready["errors"]), (0, []))
             api = ApiClient(a)
+            lan2 = lans[2][0]
+            cap = capture.Capture(lan2, lan2.addresses[0][0], "udp port 47809", name="lan2")
             try:
                 client = api.call(306).fields().u32()
                 for network, device, instances in ((1, 5000, (11,)), (2, 6000, (11,)), (3, 8000, (11, 12)), (1, 8000, ())):
@@ -468,6 +470,11 @@ class BinaryApi(unittest.TestCase):
                         made = api.call(308, u32(device) + u32(ANALOG_VALUE) + u32(k) + string(f"av{k}-of-{device}") +
                                         u32(client)).fields()
                         self.assertEqual((made.u32(), made.i32())[1], 0)
+                # Each set-up is announced on its own network's LAN alone.
+                path = cap.stop()
+                i_ams = capture.tshark(path, "-d", "udp.port==47809,bvlc", "-Y", "bacapp.unconfirmed_service == 0",
+                                       "-T", "fields", "-e", "bacapp.instance_number")
+                self.assertEqual(i_ams.split(), ["6000"])
 
                 def who_has(network, *requests):
                     """The (device, analog-value instance) of every I-Have that answers each Who-Has."""

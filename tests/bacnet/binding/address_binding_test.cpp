@@ -321,6 +321,10 @@ TEST_F(AddressBinding, TableThatCannotGrowKeepsWhatItHeld)
   EXPECT_EQ(address_binding_use_device(200, &d), 0);
   EXPECT_EQ(address_binding_use_device(kOwn, &d), 0);
   EXPECT_EQ(address_binding_use_device(300, &d), -1);
+  // A local device set up again and again takes no more room.
+  const BACnetAddress at_100 = ip_address(10);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(address_binding_add_local_port(3, 100, &at_100), 0);
 }
 
 TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromThePort)
@@ -328,9 +332,11 @@ TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromTh
   const BACnetAddress none{};
   const BACnetAddress remote{own.network, {10, 111, 1, 9, 0xBA, 0xC0}, 6};
   ASSERT_EQ(address_binding_add_from_i_am(kOwn + 3, 5, remote), 0);
-  // (instance set up, its network, the address requests go to, the I-Ams a Who-Is of it gets)
+  // (instance set up, its network, the address requests go to, the I-Ams a Who-Is of it gets,
+  // and the I-Haves a Who-Has of its object)
   const std::tuple<int32_t, uint32_t, BACnetAddress, std::vector<uint32_t>> rows[] = {
       {kOwn, 1, own, {kOwn}},          // the own device keeps its port's address
+      {kOwn, 0, own, {kOwn}},          // and its station where it is set up on a network before it
       {kOwn + 1, 1, own, {kOwn + 1}},  // a new one lives at the port's station
       {kOwn + 2, 9, none, {}},         // a network without a port gives nothing to reach
       {kOwn + 3, 1, own, {kOwn + 3}},  // a remote device of that instance is forgotten
@@ -356,6 +362,16 @@ TEST_F(AddressBinding, DeviceSetUpWithoutAMacStaysReachableAndAnswersWhoIsFromTh
       i_ams.push_back(r.device.instance);
     }
     EXPECT_EQ(i_ams, answered) << instance;
+    ASSERT_EQ(address_binding_send_i_have(0, IHaveMatch{uint32_t(instance), {OBJECT_ANALOG_VALUE, 1}, "av"}), 0);
+    step();
+    std::vector<uint32_t> i_haves;
+    for (const Frame& f : take()) {
+      pdu_buffer view = pdu_buffer_view(f.apdu.data() + 2, uint32_t(f.apdu.size() - 2));
+      IHaveRequest r;
+      ASSERT_EQ(pdu_decode_ihave_request(&view, &r), 0) << hex(f.apdu);
+      i_haves.push_back(r.device.instance);
+    }
+    EXPECT_EQ(i_haves, answered) << instance;
   }
   // The remote device's I-Ams change nothing now, and its address names nobody.
   ASSERT_EQ(address_binding_add_from_i_am(kOwn + 3, 5, remote), 0);

@@ -32,18 +32,19 @@ struct PortCall {
   std::vector<uint8_t> mac;
 };
 std::vector<PortCall> g_ports;
-std::vector<BACnetObjectId> g_i_ams;
+std::vector<std::pair<BACnetObjectId, uint32_t>> g_i_ams;  // device, network
+int g_port_result = 0;
 int add_port(uint8_t code, int32_t instance, const BACnetAddressValue* address)
 {
   g_ports.push_back({code, instance, address->network,
                      std::vector<uint8_t>(address->mac.data, address->mac.data + address->mac.length)});
-  return 0;
+  return g_port_result;
 }
-int send_i_am(BACnetObjectId device, uint32_t max_apdu, uint32_t segmentation)
+int send_i_am(BACnetObjectId device, uint32_t network, uint32_t max_apdu, uint32_t segmentation)
 {
   EXPECT_EQ(max_apdu, 480u);
   EXPECT_EQ(segmentation, 0u);
-  g_i_ams.push_back(device);
+  g_i_ams.emplace_back(device, network);
   return 0;
 }
 
@@ -70,6 +71,7 @@ protected:
     g_retries = 3;
     g_ports.clear();
     g_i_ams.clear();
+    g_port_result = 0;
     ObjectHooks hooks;
     hooks.get_apdu_timeout = get_timeout;
     hooks.set_apdu_timeout = set_timeout;
@@ -314,8 +316,23 @@ TEST_F(DeviceObjectTest, SetupRequestReidentifiesTheDevice)
   EXPECT_EQ(g_ports[0].network, 7u);
   EXPECT_EQ(g_ports[0].mac, std::vector<uint8_t>(mac, mac + 6));
   ASSERT_EQ(g_i_ams.size(), 1u);
-  EXPECT_EQ(g_i_ams[0].type, OBJECT_DEVICE);
-  EXPECT_EQ(g_i_ams[0].instance, 815u);
+  EXPECT_EQ(g_i_ams[0].first.type, OBJECT_DEVICE);
+  EXPECT_EQ(g_i_ams[0].first.instance, 815u);
+  EXPECT_EQ(g_i_ams[0].second, 7u);  // announced on the set-up's network
+  object_DeviceSetupShutdown();
+}
+
+TEST_F(DeviceObjectTest, SetupWhoseAddressIsNotRegisteredAnswersMinusOneAndAnnouncesNothing)
+{
+  ASSERT_EQ(object_DeviceSetupInit(), 0);
+  g_port_result = -1;
+  DeviceSetupEntry e;
+  e.done = std::make_shared<std::promise<int>>();
+  std::future<int> outcome = e.done->get_future();
+  ASSERT_EQ(object_QueueDeviceSetup(&e), 0);
+  object_ApplyDeviceSetups();
+  EXPECT_EQ(outcome.get(), -1);
+  EXPECT_TRUE(g_i_ams.empty());
   object_DeviceSetupShutdown();
 }
 
@@ -333,6 +350,6 @@ TEST_F(DeviceObjectTest, SetupQueueHoldsSixtyFourOldestFirst)
   EXPECT_EQ(object_ApplyDeviceSetups(), 64);
   ASSERT_EQ(g_i_ams.size(), 64u);
   for (uint32_t i = 0; i < 64; ++i)
-    EXPECT_EQ(g_i_ams[i].instance, 100 + i);
+    EXPECT_EQ(g_i_ams[i].first.instance, 100 + i);
   object_DeviceSetupShutdown();
 }

@@ -169,6 +169,13 @@ TEST_F(ObjectApi, DeleteAndUnregisterEndRegistrationsButKeepTheObjects)
   EXPECT_EQ(object_api_entry_count(), 1u);         // no handle of a is left behind
   EXPECT_NE(object_Find(kOwner, OBJECT_ANALOG_VALUE, 2), nullptr);
   EXPECT_EQ(gone, (std::vector<std::pair<uint32_t, uint32_t>>{{a, handle}, {a, second}}));
+  // An id that never registered as a client ends its registrations all the same, once.
+  uint32_t stray = b + 1000;
+  put_ex(stray, OBJECT_ANALOG_VALUE, 3, "C");
+  EXPECT_EQ(object_api_unregister_client(stray), 0);
+  EXPECT_EQ(object_api_unregister_client(stray), -1);
+  EXPECT_EQ(object_api_registration_count(), 1u);
+  EXPECT_EQ(object_api_entry_count(), 1u);
 }
 
 TEST_F(ObjectApi, RegistrationsStopAboveTenThousand)

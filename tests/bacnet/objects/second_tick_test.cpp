@@ -230,6 +230,27 @@ TEST_F(SecondTick, ATrendLogRecordsAtItsInterval)
   EXPECT_EQ(buffer(log).used, 4u);
 }
 
+TEST_F(SecondTick, ATrendLogRecordsOncePerIntervalWhateverTheTicksPhase)
+{
+  for (uint32_t seconds : {1u, 5u}) {
+    ObjectRecord* log = trend_log(seconds * 100, 1000);
+    // 90 ticks, each a few milliseconds into its second, earlier or later than the one before.
+    for (uint32_t i = 1, start = clock.wall().seconds; i <= 90; ++i) {
+      clock.set_wall(start + i, (i * 7 % 19) * 1000);
+      object_second_tick();
+    }
+    auto second = [&](uint32_t i) {
+      return value_record<BACnetLogRecord>(&buffer(log).elements[i])->timestamp.time.second;
+    };
+    std::vector<uint32_t> apart;  // the seconds from each record to the next
+    for (uint32_t i = 2; i < buffer(log).used; ++i)
+      apart.push_back((second(i) + 60u - second(i - 1)) % 60);
+    EXPECT_EQ(apart, std::vector<uint32_t>(90 / seconds - 1, seconds)) << seconds;
+    object_DeleteObject(kOwner, OBJECT_TREND_LOG, 1);
+    object_DeleteObject(kOwner, OBJECT_ANALOG_VALUE, 1);
+  }
+}
+
 TEST_F(SecondTick, ATrendLogThatStopsWhenFullStops)
 {
   const struct {
