@@ -6,6 +6,7 @@
 #include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/network/network_main.h"
 
 #include <algorithm>
 #include <array>
@@ -373,12 +374,15 @@ std::size_t transactions_for_notifications()
   return free > kClientReservedTransactions ? free - kClientReservedTransactions : 0;
 }
 
-// Request-ring entries the unconfirmed notifications may take now.
-std::size_t ring_room_for_notifications()
+// Unconfirmed notifications that may be queued now: each goes through the request ring into a
+// port's send queue, so the ring's requests and the busiest port's frames count.
+std::size_t room_for_unconfirmed()
 {
-  constexpr std::size_t kLimit = kApduRequestRingSize - kClientRingHeadroom;
-  std::size_t queued = application_layer_queued_requests();
-  return queued < kLimit ? kLimit - queued : 0;
+  std::size_t busiest = 0;
+  for (std::size_t port = 0; port < network_port_count(); ++port)
+    busiest = std::max(busiest, network_port_queued(int(port)));
+  std::size_t queued = application_layer_queued_requests() + busiest;
+  return queued < kClientUnconfirmedQueued ? kClientUnconfirmedQueued - queued : 0;
 }
 
 std::unique_ptr<InFlight> start_in_flight(const RecipientKey& key, RecipientQueue& q, const OwedNotification& n)
@@ -476,7 +480,7 @@ int send_notification(ClientRequestCallback callback, void* user_data, int32_t d
 }
 
 // An unconfirmed notification goes out now only when none waits before it for its recipient
-// and the request ring has room beyond its headroom; otherwise it waits its turn.
+// and the ring and the ports have room; otherwise it waits its turn.
 int send_unconfirmed_notification(int port_index, int32_t address_device, int32_t park_device,
                                   const BACnetAddress* address, uint8_t service_choice, const void* request)
 {
@@ -487,7 +491,7 @@ int send_unconfirmed_notification(int port_index, int32_t address_device, int32_
   n.port_index = port_index;
   n.address_device = address_device;
   RecipientKey key = address_device >= 0 ? recipient_of(address_device, nullptr) : recipient_of(park_device, address);
-  bool ring_free = ring_room_for_notifications() > 0;  // before the lock, as above
+  bool room = room_for_unconfirmed() > 0;  // before the lock, as above
   bool now = false;
   OwedNotification replaced;
   Owing owing = Owing::Added;
@@ -496,7 +500,7 @@ int send_unconfirmed_notification(int port_index, int32_t address_device, int32_
     DRIVER_LOCK_SCOPE();
     log = g.notice;
     RecipientQueue& q = g.recipients[key];
-    now = q.unconfirmed.empty() && ring_free;
+    now = q.unconfirmed.empty() && room;
     if (!now)
       owing = owe(q.unconfirmed, std::move(n), &replaced);
     if (q.idle())
@@ -569,7 +573,7 @@ void send_waiting_unconfirmed()
   for (;;) {
     std::vector<OwedNotification> taken;
     DriverLogFunction log;
-    std::size_t room = ring_room_for_notifications();
+    std::size_t room = room_for_unconfirmed();
     {
       DRIVER_LOCK_SCOPE();
       log = g.notice;

@@ -28,9 +28,10 @@ inline constexpr std::size_t kClientWaitingNotifications = 4096;
 inline constexpr std::size_t kClientNotificationsPerRecipient = 4;
 // Client transactions the notifications leave free for the client's own calls.
 inline constexpr std::size_t kClientReservedTransactions = 16;
-// Entries of the application layer's request ring the unconfirmed notifications that wait
-// leave free for every other request.
-inline constexpr std::size_t kClientRingHeadroom = 32;
+// Requests in the application layer's ring, and frames in a port's send queue (256 each),
+// up to which unconfirmed notifications are queued: the rest stays free for every other
+// request and answer.
+inline constexpr std::size_t kClientUnconfirmedQueued = 128;
 // The maker's BACnet vendor identifier, sent in every I-Am of the local devices.
 inline constexpr uint32_t kMakerVendorIdentifier = 1417;
 
@@ -88,7 +89,7 @@ std::size_t client_free_transactions();
 // The application layer's room function (each step, before its ring is drained): the
 // notifications that wait go out, one recipient after the other in turn, the confirmed ones
 // while transactions are free beyond the reserve and their recipient is below its share, the
-// unconfirmed ones while the request ring has room beyond its headroom; then the local
+// unconfirmed ones while the ring and the ports' send queues hold few; then the local
 // devices' answers that wait for room in their port's send queue (device discovery).
 void client_send_waiting();
 // Notifications of both kinds that wait (tests, status).
@@ -114,8 +115,8 @@ int client_write_property(ClientRequestCallback callback, void* user_data, int32
 int client_send_i_am(int port_index, int32_t address_device, const IAmRequest* request);
 int client_send_i_have(int port_index, int32_t address_device, const IHaveRequest* request);
 // Addressed as `client_send_unconfirmed`. They wait likewise, per recipient (a COV notification
-// in the place of its subscription's older one), while the request ring is full but for its
-// headroom.
+// in the place of its subscription's older one), while the request ring or a port's send queue
+// holds many.
 int client_unconfirmed_cov_notification(int port_index, int32_t address_device, int32_t park_device,
                                         const BACnetAddress* address, const void* request);
 int client_unconfirmed_event_notification(int port_index, int32_t address_device, int32_t park_device,
