@@ -294,33 +294,41 @@ CovNotificationRequest cov_of(uint32_t process, uint32_t time_remaining = 0)
   return n;
 }
 
-void ack(ClientStack& stack, const Frame& f)
+int owe_cov(const BACnetAddress& to, uint32_t process, uint32_t time_remaining = 0, Ended* end = nullptr)
 {
-  stack.receive(std::vector<uint8_t>{0x20, f.apdu[2], f.apdu[3]}, f.destination);
+  CovNotificationRequest n = cov_of(process, time_remaining);
+  return client_confirmed_cov_notification(end ? ended : nullptr, end, -1, &to, &n);
 }
+
+std::string cov_hex(const CovNotificationRequest& n)
+{
+  return "01 " + hex(encoded(pdu_encode_confirmed_cov_notification_request, n));
+}
+
+std::vector<std::string> g_logged;
+void log_to_test(int, const char* text) { g_logged.push_back(text); }
 
 TEST_F(ClientRequestLayer, SilentRecipientsHoldTheirShareWhileALiveOneAndTheClientsOwnCallsGoOut)
 {
-  // A recipient that never answers, owed three hundred, beside the peer, owed ten.
-  auto owe_silent = [](uint8_t silent, uint32_t count) {
-    BACnetAddress to = ip_address(silent);
-    for (uint32_t process = 0; process < count; ++process) {
-      CovNotificationRequest n = cov_of(process);
-      ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &to, &n), 0);
-    }
-  };
-  owe_silent(10, 300);
+  DriverContext logged;  // no trace, yet drops are told
+  logged.log = log_to_test;
+  client_init(&logged, 3, 3000);
+  // A recipient that never answers, owed as many as may wait, beside the peer, owed ten.
+  const BACnetAddress silent = ip_address(10);
+  for (uint32_t process = 0; process < kClientNotificationsPerRecipient + kClientWaitingNotifications; ++process)
+    ASSERT_EQ(owe_cov(silent, process), 0);
+  g_logged.clear();
+  EXPECT_EQ(owe_cov(silent, 99999), -1);
+  EXPECT_THAT(g_logged, ElementsAre("Confirmed notification dropped: too many wait for its recipient"));
   std::vector<Ended> live(10);
-  for (uint32_t process = 0; process < 10; ++process) {
-    CovNotificationRequest n = cov_of(process);
-    ASSERT_EQ(client_confirmed_cov_notification(ended, &live[process], -1, &peer, &n), 0);
-  }
+  for (uint32_t process = 0; process < 10; ++process)
+    ASSERT_EQ(owe_cov(peer, process, 0, &live[process]), 0);
   std::size_t to_silent = 0;
   auto run = [&] {
     for (int steps = 0; steps < 20; ++steps) {
       step();
       for (const Frame& f : take())
-        f.destination == peer ? ack(*this, f) : void(++to_silent);
+        f.destination == peer ? receive(std::vector<uint8_t>{0x20, f.apdu[2], f.apdu[3]}, peer) : void(++to_silent);
     }
   };
   run();
@@ -328,8 +336,9 @@ TEST_F(ClientRequestLayer, SilentRecipientsHoldTheirShareWhileALiveOneAndTheClie
     EXPECT_EQ(l.success, 1);
   EXPECT_EQ(to_silent, kClientNotificationsPerRecipient);
   // Thirty more take what the notifications may; the client's own read still finds one.
-  for (uint8_t silent = 11; silent <= 40; ++silent)
-    owe_silent(silent, uint32_t(kClientNotificationsPerRecipient));
+  for (uint8_t more = 11; more <= 40; ++more)
+    for (uint32_t process = 0; process < kClientNotificationsPerRecipient; ++process)
+      ASSERT_EQ(owe_cov(ip_address(more), process), 0);
   ReadPropertyRequest r = object_name_of(1234);
   ASSERT_EQ(client_read_property(ended, &e, -1, &peer, &r), 0);
   run();
@@ -339,19 +348,16 @@ TEST_F(ClientRequestLayer, SilentRecipientsHoldTheirShareWhileALiveOneAndTheClie
 
 TEST_F(ClientRequestLayer, NewerCovStateReplacesTheWaitingOneAndWaitsForItsOlderInFlight)
 {
-  for (uint32_t process = 1; process <= kClientNotificationsPerRecipient; ++process) {
-    CovNotificationRequest n = cov_of(process);
-    ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), 0);
-  }
+  for (uint32_t process = 1; process <= kClientNotificationsPerRecipient; ++process)
+    ASSERT_EQ(owe_cov(peer, process), 0);
   step();
   std::vector<Frame> in_flight = take();
   ASSERT_EQ(in_flight.size(), kClientNotificationsPerRecipient);
   Ended replaced;
-  CovNotificationRequest p1_newer = cov_of(1, 9), p5_older = cov_of(5, 1), p5_newer = cov_of(5, 2);
   EventNotificationRequest event;
-  ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &p1_newer), 0);
-  ASSERT_EQ(client_confirmed_cov_notification(ended, &replaced, -1, &peer, &p5_older), 0);
-  ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &p5_newer), 0);
+  ASSERT_EQ(owe_cov(peer, 1, 9), 0);
+  ASSERT_EQ(owe_cov(peer, 5, 1, &replaced), 0);
+  ASSERT_EQ(owe_cov(peer, 5, 2), 0);
   ASSERT_EQ(client_confirmed_event_notification(nullptr, nullptr, -1, &peer, &event), 0);
   EXPECT_EQ(client_waiting_notifications(), 3u);
   EXPECT_EQ(replaced.calls, 1);
@@ -359,45 +365,25 @@ TEST_F(ClientRequestLayer, NewerCovStateReplacesTheWaitingOneAndWaitsForItsOlder
   // Each acknowledgement frees one place: process 1's newer state waits for its older one.
   std::vector<std::string> sent;
   for (std::size_t acked : {1, 2, 0}) {
-    ack(*this, in_flight[acked]);
+    receive(std::vector<uint8_t>{0x20, in_flight[acked].apdu[2], 1}, peer);
     step();
     for (const Frame& f : take())
       sent.push_back(hex(std::span<const uint8_t>(f.apdu).subspan(3)));
   }
-  auto cov_hex = [](const CovNotificationRequest& n) {
-    return "01 " + hex(encoded(pdu_encode_confirmed_cov_notification_request, n));
-  };
-  EXPECT_EQ(sent, (std::vector<std::string>{cov_hex(p5_newer),
-                                            "02 " + hex(encoded(pdu_encode_event_notification_request, event)),
-                                            cov_hex(p1_newer)}));
-}
-
-std::vector<std::string> g_logged;
-void log_to_test(int, const char* text) { g_logged.push_back(text); }
-
-TEST_F(ClientRequestLayer, ANotificationDroppedAtTheBoundIsLoggedWithoutTheTrace)
-{
-  DriverContext logged;
-  logged.log = log_to_test;
-  client_init(&logged, 3, 3000);
-  g_logged.clear();
-  std::size_t owed = kClientNotificationsPerRecipient + kClientWaitingNotifications;
-  for (uint32_t process = 0; process < owed; ++process) {
-    CovNotificationRequest n = cov_of(process);
-    ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), 0);
-  }
-  CovNotificationRequest n = cov_of(uint32_t(owed));
-  EXPECT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), -1);
-  EXPECT_THAT(g_logged, ElementsAre("Confirmed notification dropped: too many wait for its recipient"));
+  EXPECT_THAT(sent,
+              ElementsAre(cov_hex(cov_of(5, 2)), "02 " + hex(encoded(pdu_encode_event_notification_request, event)),
+                          cov_hex(cov_of(1, 9))));
 }
 
 TEST_F(ClientRequestLayer, UnconfirmedNotificationsBeyondTheRequestRingWaitAndAllGoOutInOrder)
 {
   std::vector<std::string> expected, sent;
-  for (uint32_t process = 0; process < 300; ++process) {
-    CovNotificationRequest n = cov_of(process);
+  for (uint32_t process = 0; process < 301; ++process) {
+    // The last is the newest state of the last subscription, which still waits: in its place.
+    CovNotificationRequest n = process < 300 ? cov_of(process) : cov_of(299, 7);
     ASSERT_EQ(client_unconfirmed_cov_notification(-1, -1, -1, &peer, &n), 0) << process;
-    expected.push_back("10 02 " + hex(encoded(pdu_encode_unconfirmed_cov_notification_request, n)));
+    (process < 300 ? expected.emplace_back()
+                   : expected.back()) = "10 02 " + hex(encoded(pdu_encode_unconfirmed_cov_notification_request, n));
   }
   for (int steps = 0; steps < 5; ++steps) {
     step();
