@@ -6,12 +6,17 @@
 #include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/network/network_main.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -122,15 +127,73 @@ struct ParkedRequest {
   ClientRequestCallback callback = nullptr;
 };
 
-// A confirmed notification that found every client transaction taken, encoded.
-struct WaitingNotification {
-  ClientRequestCallback callback = nullptr;
-  void* user_data = nullptr;
+// Who a notification is owed to: the device instance, or the address when one is given.
+struct RecipientKey {
   int32_t device = -1;
+  uint32_t network = 0;
+  std::array<uint8_t, 6> mac{};
+  uint8_t mac_len = 0;
+  auto operator<=>(const RecipientKey&) const = default;
+};
+
+RecipientKey recipient_of(int32_t device, const BACnetAddress* address)
+{
+  RecipientKey key;
+  if (!address) {
+    key.device = device;
+    return key;
+  }
+  key.network = address->network;
+  std::copy(std::begin(address->mac), std::end(address->mac), key.mac.begin());
+  key.mac_len = address->mac_len;
+  return key;
+}
+
+// The subscription a COV notification reports on: subscriber process, initiating device and
+// monitored object. Event notifications have none: each of them is owed in its order.
+using Subscription = std::array<uint32_t, 4>;
+
+std::optional<Subscription> subscription_of(uint8_t service_choice, const void* request)
+{
+  if (service_choice != SERVICE_CONFIRMED_COV_NOTIFICATION && service_choice != SERVICE_UNCONFIRMED_COV_NOTIFICATION)
+    return std::nullopt;
+  const auto* n = static_cast<const CovNotificationRequest*>(request);
+  return Subscription{n->process_id, n->device.instance, n->object.type, n->object.instance};
+}
+
+// A notification that waits for its recipient's turn, encoded, addressed as its sender gave it.
+struct OwedNotification {
+  ClientRequestCallback callback = nullptr;  // confirmed ones
+  void* user_data = nullptr;
+  int port_index = -1;  // unconfirmed ones
+  int32_t address_device = -1;
+  int32_t device = -1;  // confirmed: the recipient; unconfirmed: the park device
   bool has_address = false;
   BACnetAddress address{};
   uint8_t service_choice = 0;
+  std::optional<Subscription> subscription;
   std::vector<uint8_t> data;
+  const BACnetAddress* address_or_null() const { return has_address ? &address : nullptr; }
+};
+
+// What one recipient is owed, and what it holds.
+struct RecipientQueue {
+  std::deque<OwedNotification> confirmed;    // oldest first
+  std::deque<OwedNotification> unconfirmed;  // oldest first
+  std::size_t in_flight = 0;                 // confirmed ones sent and not yet ended
+  // The subscriptions of those in flight: a newer state of one waits until the older one has
+  // ended, so that it cannot arrive before it.
+  std::vector<Subscription> covs_in_flight;
+  bool idle() const { return confirmed.empty() && unconfirmed.empty() && in_flight == 0; }
+};
+
+// A confirmed notification on its way: it gives its recipient's share back when it ends.
+struct InFlight {
+  uint64_t epoch = 0;
+  RecipientKey recipient;
+  std::optional<Subscription> subscription;
+  ClientRequestCallback callback = nullptr;
+  void* user_data = nullptr;
 };
 
 struct ClientState {
@@ -139,7 +202,13 @@ struct ClientState {
   int32_t retries = 0;
   uint8_t invoke_id = 0;                              // under the lock
   std::array<ParkedRequest, kClientParkedRequests> parked;  // under the lock
-  std::deque<WaitingNotification> waiting;                  // under the lock; oldest first
+  // Told of every notification dropped at a bound, whatever the trace option.
+  DriverLogFunction notice = nullptr;
+  // Under the lock: what is owed, per recipient; the recipient whose turn comes next; the
+  // start-up an in-flight notification belongs to.
+  std::map<RecipientKey, RecipientQueue> recipients;
+  RecipientKey next_turn;
+  uint64_t epoch = 0;
 };
 
 ClientState g;
@@ -214,37 +283,316 @@ int send_encoded(ClientRequestCallback callback, void* user_data, int32_t device
   return application_layer_send_request(-1, callback, user_data, r);
 }
 
-// A notification goes out now only when none waits before it and a transaction is free for
-// it; otherwise it waits its turn, so that a burst beyond the transactions is not dropped.
+// Communication lets the device send the unconfirmed request, and it encodes.
+bool encode_unconfirmed(uint8_t service_choice, const void* request, Encoded* out)
+{
+  int state = client_get_communication_state();
+  if (state == kCommunicationDisabled || (state == kCommunicationInitiationDisabled && service_choice != SERVICE_I_AM))
+    return false;
+  return encode_request(kUnconfirmedCoding, service_choice, request, out);
+}
+
+// The encoded unconfirmed request, addressed as `client_send_unconfirmed` says.
+int send_unconfirmed_encoded(int port_index, int32_t address_device, int32_t park_device, const BACnetAddress* address,
+                             uint8_t service_choice, std::span<const uint8_t> data)
+{
+  ApduRequest r;
+  r.kind = kRequestUnconfirmed;
+  r.service_choice = service_choice;
+  r.data = data;
+  if (address_device >= 0) {
+    // Meant for one device: never broadcast in its place.
+    if (address_binding_get_device_address(address_device, &r.destination) != 0 || r.destination.mac_len == 0)
+      return -1;
+  } else if (address) {
+    r.destination = *address;
+  } else if (park_device >= 0) {
+    DeviceBinding binding;
+    if (address_binding_use_device(park_device, &binding) == 0)
+      r.destination = binding.address;
+  }
+  if (r.destination.mac_len == 0 && park_device >= 0)
+    return park_until_bound(park_device, r, data, nullptr, nullptr);
+  return application_layer_send_request(port_index, nullptr, nullptr, r);
+}
+
+// ---- Notifications owed per recipient ----------------------------------------------------
+
+constexpr int kDroppedLogLevel = 1;
+
+void log_dropped(DriverLogFunction log, const char* text)
+{
+  if (log)
+    log(kDroppedLogLevel, text);
+}
+
+OwedNotification owed_notification(int32_t device, const BACnetAddress* address, uint8_t service_choice,
+                                   const void* request, const Encoded& encoded)
+{
+  OwedNotification n;
+  n.device = device;
+  n.has_address = address != nullptr;
+  if (address)
+    n.address = *address;
+  n.service_choice = service_choice;
+  n.subscription = subscription_of(service_choice, request);
+  n.data.assign(encoded.bytes().begin(), encoded.bytes().end());
+  return n;
+}
+
+enum class Owing { Added, Replaced, Refused };
+
+// Owes `n` in `queue`: in the place of the one that waits for the same subscription (handed
+// back in `replaced`), else last; refused at the bound.
+Owing owe(std::deque<OwedNotification>& queue, OwedNotification&& n, OwedNotification* replaced)
+{
+  if (n.subscription) {
+    auto same = std::find_if(queue.begin(), queue.end(),
+                             [&](const OwedNotification& w) { return w.subscription == n.subscription; });
+    if (same != queue.end()) {
+      *replaced = std::exchange(*same, std::move(n));
+      return Owing::Replaced;
+    }
+  }
+  if (queue.size() >= kClientWaitingNotifications)
+    return Owing::Refused;
+  queue.push_back(std::move(n));
+  return Owing::Added;
+}
+
+bool cov_in_flight(const RecipientQueue& q, const std::optional<Subscription>& subscription)
+{
+  return subscription &&
+         std::find(q.covs_in_flight.begin(), q.covs_in_flight.end(), *subscription) != q.covs_in_flight.end();
+}
+
+// Client transactions the confirmed notifications may take now: the free ones beyond the
+// reserve.
+std::size_t transactions_for_notifications()
+{
+  std::size_t free = client_free_transactions();
+  return free > kClientReservedTransactions ? free - kClientReservedTransactions : 0;
+}
+
+// Unconfirmed notifications that may be queued now: each goes through the request ring into a
+// port's send queue, so the ring's requests and the busiest port's frames count.
+std::size_t room_for_unconfirmed()
+{
+  std::size_t busiest = 0;
+  for (std::size_t port = 0; port < network_port_count(); ++port)
+    busiest = std::max(busiest, network_port_queued(int(port)));
+  std::size_t queued = application_layer_queued_requests() + busiest;
+  return queued < kClientUnconfirmedQueued ? kClientUnconfirmedQueued - queued : 0;
+}
+
+std::unique_ptr<InFlight> start_in_flight(const RecipientKey& key, RecipientQueue& q, const OwedNotification& n)
+{
+  ++q.in_flight;
+  if (n.subscription)
+    q.covs_in_flight.push_back(*n.subscription);
+  return std::make_unique<InFlight>(InFlight{g.epoch, key, n.subscription, n.callback, n.user_data});
+}
+
+// Gives the share back to its recipient (under the lock).
+void end_in_flight(const InFlight& f)
+{
+  auto it = g.recipients.find(f.recipient);
+  if (f.epoch != g.epoch || it == g.recipients.end())
+    return;
+  RecipientQueue& q = it->second;
+  --q.in_flight;
+  if (f.subscription) {
+    auto s = std::find(q.covs_in_flight.begin(), q.covs_in_flight.end(), *f.subscription);
+    if (s != q.covs_in_flight.end())
+      q.covs_in_flight.erase(s);
+  }
+  if (q.idle())
+    g.recipients.erase(it);
+}
+
+// The completion of every confirmed notification, before its sender's own.
+void notification_ended(void* user_data, int success, const BACnetAddress& destination, const ClientResult& result)
+{
+  std::unique_ptr<InFlight> f(static_cast<InFlight*>(user_data));
+  {
+    DRIVER_LOCK_SCOPE();
+    end_in_flight(*f);
+  }
+  if (f->callback)
+    f->callback(f->user_data, success, destination, result);
+}
+
+// Sends a confirmed notification that was given its share. 0, or -1 (the share is given back;
+// no callback follows).
+int send_in_flight(std::unique_ptr<InFlight> flight, const OwedNotification& n)
+{
+  if (client_get_communication_state() == kCommunicationEnabled) {
+    // From here on its completion owns the record.
+    if (send_encoded(notification_ended, flight.get(), n.device, n.address_or_null(), n.service_choice, n.data) == 0) {
+      flight.release();
+      return 0;
+    }
+  }
+  DRIVER_LOCK_SCOPE();
+  end_in_flight(*flight);
+  return -1;
+}
+
+// A confirmed notification goes out now only when none waits before it for its recipient,
+// the recipient holds less than its share and a transaction beyond the reserve is free;
+// otherwise it waits its turn, so that a burst beyond the transactions is not dropped.
 int send_notification(ClientRequestCallback callback, void* user_data, int32_t device, const BACnetAddress* address,
                       uint8_t service_choice, const void* request)
 {
   Encoded encoded;
   if (!encode_confirmed(service_choice, request, &encoded))
     return -1;
+  OwedNotification n = owed_notification(device, address, service_choice, request, encoded);
+  n.callback = callback;
+  n.user_data = user_data;
+  RecipientKey key = recipient_of(device, address);
   // Asked before the lock is taken: the application layer takes it itself.
-  bool transaction_free = client_free_transactions() > 0;
+  bool transaction_free = transactions_for_notifications() > 0;
+  std::unique_ptr<InFlight> flight;
+  OwedNotification replaced;
+  Owing owing = Owing::Added;
+  DriverLogFunction log;
   {
     DRIVER_LOCK_SCOPE();
-    if (!g.waiting.empty() || !transaction_free) {
-      if (g.waiting.size() >= kClientWaitingNotifications) {
-        if (g.log)
-          g.log(kClientTsmLogLevel, "Confirmed notification dropped: too many wait for a transaction");
-        return -1;
-      }
-      WaitingNotification& w = g.waiting.emplace_back();
-      w.callback = callback;
-      w.user_data = user_data;
-      w.device = device;
-      w.has_address = address != nullptr;
-      if (address)
-        w.address = *address;
-      w.service_choice = service_choice;
-      w.data.assign(encoded.bytes().begin(), encoded.bytes().end());
-      return 0;
-    }
+    log = g.notice;
+    RecipientQueue& q = g.recipients[key];
+    if (q.confirmed.empty() && q.in_flight < kClientNotificationsPerRecipient && !cov_in_flight(q, n.subscription) &&
+        transaction_free)
+      flight = start_in_flight(key, q, n);
+    else
+      owing = owe(q.confirmed, std::move(n), &replaced);
+    if (q.idle())
+      g.recipients.erase(key);
   }
-  return send_encoded(callback, user_data, device, address, service_choice, encoded.bytes());
+  if (flight)
+    return send_in_flight(std::move(flight), n);
+  if (owing == Owing::Replaced)
+    fail({replaced.callback, replaced.user_data});  // its newer state goes in its place
+  if (owing != Owing::Refused)
+    return 0;
+  log_dropped(log, "Confirmed notification dropped: too many wait for its recipient");
+  return -1;
+}
+
+// An unconfirmed notification goes out now only when none waits before it for its recipient
+// and the ring and the ports have room; otherwise it waits its turn.
+int send_unconfirmed_notification(int port_index, int32_t address_device, int32_t park_device,
+                                  const BACnetAddress* address, uint8_t service_choice, const void* request)
+{
+  Encoded encoded;
+  if (!encode_unconfirmed(service_choice, request, &encoded))
+    return -1;
+  OwedNotification n = owed_notification(park_device, address, service_choice, request, encoded);
+  n.port_index = port_index;
+  n.address_device = address_device;
+  RecipientKey key = address_device >= 0 ? recipient_of(address_device, nullptr) : recipient_of(park_device, address);
+  bool room = room_for_unconfirmed() > 0;  // before the lock, as above
+  bool now = false;
+  OwedNotification replaced;
+  Owing owing = Owing::Added;
+  DriverLogFunction log;
+  {
+    DRIVER_LOCK_SCOPE();
+    log = g.notice;
+    RecipientQueue& q = g.recipients[key];
+    now = q.unconfirmed.empty() && room;
+    if (!now)
+      owing = owe(q.unconfirmed, std::move(n), &replaced);
+    if (q.idle())
+      g.recipients.erase(key);
+  }
+  if (now)
+    return send_unconfirmed_encoded(port_index, address_device, park_device, address, service_choice, n.data);
+  if (owing != Owing::Refused)
+    return 0;
+  log_dropped(log, "Unconfirmed notification dropped: too many wait for its recipient");
+  return -1;
+}
+
+// One pass over the recipients in turn, from the one whose turn it is: `take` takes at most
+// one notification of each while `room` lasts. Under the lock.
+template <class Take>
+void serve_in_turn(std::size_t room, Take take)
+{
+  auto it = g.recipients.lower_bound(g.next_turn);
+  for (std::size_t visits = g.recipients.size(); visits > 0 && room > 0; --visits) {
+    if (it == g.recipients.end())
+      it = g.recipients.begin();
+    if (take(it->first, it->second))
+      --room;
+    ++it;
+  }
+  if (it == g.recipients.end())
+    it = g.recipients.begin();
+  if (it != g.recipients.end())
+    g.next_turn = it->first;
+}
+
+struct Started {
+  std::unique_ptr<InFlight> flight;
+  OwedNotification n;
+};
+
+void send_waiting_confirmed()
+{
+  for (;;) {
+    std::vector<Started> started;
+    std::size_t room = transactions_for_notifications();
+    {
+      DRIVER_LOCK_SCOPE();
+      serve_in_turn(room, [&](const RecipientKey& key, RecipientQueue& q) {
+        if (q.in_flight >= kClientNotificationsPerRecipient)
+          return false;
+        // The oldest whose subscription has no older state in flight.
+        auto next = std::find_if(q.confirmed.begin(), q.confirmed.end(),
+                                 [&](const OwedNotification& w) { return !cov_in_flight(q, w.subscription); });
+        if (next == q.confirmed.end())
+          return false;
+        Started& s = started.emplace_back();
+        s.flight = start_in_flight(key, q, *next);
+        s.n = std::move(*next);
+        q.confirmed.erase(next);
+        return true;
+      });
+    }
+    if (started.empty())
+      return;
+    for (Started& s : started)
+      if (send_in_flight(std::move(s.flight), s.n) != 0)
+        fail({s.n.callback, s.n.user_data});
+  }
+}
+
+void send_waiting_unconfirmed()
+{
+  for (;;) {
+    std::vector<OwedNotification> taken;
+    DriverLogFunction log;
+    std::size_t room = room_for_unconfirmed();
+    {
+      DRIVER_LOCK_SCOPE();
+      log = g.notice;
+      serve_in_turn(room, [&](const RecipientKey&, RecipientQueue& q) {
+        if (q.unconfirmed.empty())
+          return false;
+        taken.push_back(std::move(q.unconfirmed.front()));
+        q.unconfirmed.pop_front();
+        return true;
+      });
+      std::erase_if(g.recipients, [](const auto& r) { return r.second.idle(); });
+    }
+    if (taken.empty())
+      return;
+    for (const OwedNotification& n : taken)
+      if (send_unconfirmed_encoded(n.port_index, n.address_device, n.device, n.address_or_null(), n.service_choice,
+                                   n.data) != 0)
+        log_dropped(log, "Unconfirmed notification dropped: it could not be queued");
+  }
 }
 
 }  // namespace
@@ -258,7 +606,10 @@ int client_init(const DriverContext* context, int32_t retries, int32_t timeout_m
     g.retries = std::clamp(retries, 0, kRetriesMax);
     for (ParkedRequest& p : g.parked)
       p = ParkedRequest{};
-    g.waiting.clear();
+    g.notice = context ? context->log : nullptr;
+    g.recipients.clear();
+    g.next_turn = RecipientKey{};
+    ++g.epoch;  // a notification still in flight from before ends without giving back a share
     application_layer_set_communication_state_function(client_get_communication_state);
     application_layer_set_room_function(client_send_waiting);
   }
@@ -291,31 +642,10 @@ int client_send_confirmed(ClientRequestCallback callback, void* user_data, int32
 int client_send_unconfirmed(int port_index, int32_t address_device, int32_t park_device, const BACnetAddress* address,
                             uint8_t service_choice, const void* request)
 {
-  int state = client_get_communication_state();
-  if (state == kCommunicationDisabled || (state == kCommunicationInitiationDisabled && service_choice != SERVICE_I_AM))
-    return -1;
   Encoded encoded;
-  if (!encode_request(kUnconfirmedCoding, service_choice, request, &encoded))
+  if (!encode_unconfirmed(service_choice, request, &encoded))
     return -1;
-
-  ApduRequest r;
-  r.kind = kRequestUnconfirmed;
-  r.service_choice = service_choice;
-  r.data = encoded.bytes();
-  if (address_device >= 0) {
-    // Meant for one device: never broadcast in its place.
-    if (address_binding_get_device_address(address_device, &r.destination) != 0 || r.destination.mac_len == 0)
-      return -1;
-  } else if (address) {
-    r.destination = *address;
-  } else if (park_device >= 0) {
-    DeviceBinding binding;
-    if (address_binding_use_device(park_device, &binding) == 0)
-      r.destination = binding.address;
-  }
-  if (r.destination.mac_len == 0 && park_device >= 0)
-    return park_until_bound(park_device, r, encoded.bytes(), nullptr, nullptr);
-  return application_layer_send_request(port_index, nullptr, nullptr, r);
+  return send_unconfirmed_encoded(port_index, address_device, park_device, address, service_choice, encoded.bytes());
 }
 
 int client_park_request(int32_t device, const ApduRequest& request, std::span<const uint8_t> data, void* user_data,
@@ -405,9 +735,13 @@ void client_fail_parked()
         failures.push_back({p.callback, p.user_data});
       p = ParkedRequest{};
     }
-    for (const WaitingNotification& w : g.waiting)
-      failures.push_back({w.callback, w.user_data});
-    g.waiting.clear();
+    for (auto& [key, q] : g.recipients) {
+      for (const OwedNotification& n : q.confirmed)
+        failures.push_back({n.callback, n.user_data});
+      q.confirmed.clear();
+      q.unconfirmed.clear();
+    }
+    std::erase_if(g.recipients, [](const auto& r) { return r.second.idle(); });
   }
   for (const Failure& f : failures)
     fail(f);
@@ -427,27 +761,18 @@ std::size_t client_free_transactions()
 
 void client_send_waiting()
 {
-  while (client_free_transactions() > 0) {
-    WaitingNotification w;
-    {
-      DRIVER_LOCK_SCOPE();
-      if (g.waiting.empty())
-        break;
-      w = std::move(g.waiting.front());
-      g.waiting.pop_front();
-    }
-    const BACnetAddress* address = w.has_address ? &w.address : nullptr;
-    if (client_get_communication_state() != kCommunicationEnabled ||
-        send_encoded(w.callback, w.user_data, w.device, address, w.service_choice, w.data) != 0)
-      fail({w.callback, w.user_data});
-  }
+  send_waiting_confirmed();
+  send_waiting_unconfirmed();
   address_binding_send_waiting_answers();
 }
 
 std::size_t client_waiting_notifications()
 {
   DRIVER_LOCK_SCOPE();
-  return g.waiting.size();
+  std::size_t waiting = 0;
+  for (const auto& [key, q] : g.recipients)
+    waiting += q.confirmed.size() + q.unconfirmed.size();
+  return waiting;
 }
 
 int client_confirmed_cov_notification(ClientRequestCallback callback, void* user_data, int32_t device,
@@ -493,15 +818,15 @@ int client_send_i_have(int port_index, int32_t address_device, const IHaveReques
 int client_unconfirmed_cov_notification(int port_index, int32_t address_device, int32_t park_device,
                                         const BACnetAddress* address, const void* request)
 {
-  return client_send_unconfirmed(port_index, address_device, park_device, address,
-                                 SERVICE_UNCONFIRMED_COV_NOTIFICATION, request);
+  return send_unconfirmed_notification(port_index, address_device, park_device, address,
+                                       SERVICE_UNCONFIRMED_COV_NOTIFICATION, request);
 }
 
 int client_unconfirmed_event_notification(int port_index, int32_t address_device, int32_t park_device,
                                           const BACnetAddress* address, const void* request)
 {
-  return client_send_unconfirmed(port_index, address_device, park_device, address,
-                                 SERVICE_UNCONFIRMED_EVENT_NOTIFICATION, request);
+  return send_unconfirmed_notification(port_index, address_device, park_device, address,
+                                       SERVICE_UNCONFIRMED_EVENT_NOTIFICATION, request);
 }
 
 int client_who_is(int port_index, int32_t address_device, const WhoIsRequest* request)

@@ -19,10 +19,19 @@ inline constexpr int kClientTraceOption = 4;
 inline constexpr std::size_t kClientParkedRequests = 20;
 // Seconds a parked request waits for its device's address.
 inline constexpr int32_t kClientParkCountdown = 10;
-// Confirmed notifications that may wait for a client transaction at once; a burst is
-// bounded by its recipients, and a thousand a second at most could pile up behind a peer
-// that never answers.
+// Notifications of one kind (confirmed, unconfirmed) that may wait for one recipient. A COV
+// notification replaces the one that still waits for the same subscription, so what waits
+// is bounded by the recipient's subscriptions; the bound holds its event notifications.
 inline constexpr std::size_t kClientWaitingNotifications = 4096;
+// Confirmed notifications one recipient may have in flight: a recipient that stops
+// answering holds only these, each for the APDU timeout times the tries.
+inline constexpr std::size_t kClientNotificationsPerRecipient = 4;
+// Client transactions the notifications leave free for the client's own calls.
+inline constexpr std::size_t kClientReservedTransactions = 16;
+// Requests in the application layer's ring, and frames in a port's send queue (256 each),
+// up to which unconfirmed notifications are queued: the rest stays free for every other
+// request and answer.
+inline constexpr std::size_t kClientUnconfirmedQueued = 128;
 // The maker's BACnet vendor identifier, sent in every I-Am of the local devices.
 inline constexpr uint32_t kMakerVendorIdentifier = 1417;
 
@@ -78,13 +87,18 @@ std::size_t client_parked_count();
 // requests queued before it.
 std::size_t client_free_transactions();
 // The application layer's room function (each step, before its ring is drained): the
-// confirmed notifications that wait go out while transactions are free, oldest first, and the
-// local devices' answers that wait for room in their port's send queue (device discovery).
+// notifications that wait go out, one recipient after the other in turn, the confirmed ones
+// while transactions are free beyond the reserve and their recipient is below its share, the
+// unconfirmed ones while the ring and the ports' send queues hold few; then the local
+// devices' answers that wait for room in their port's send queue (device discovery).
 void client_send_waiting();
+// Notifications of both kinds that wait (tests, status).
 std::size_t client_waiting_notifications();
 
-// Fixed-service wrappers. The notifications wait, in order, while every transaction is
-// taken (and behind those that wait already): 0 queued, parked or waiting.
+// Fixed-service wrappers. The notifications are owed per recipient (the device instance, or
+// the address when one is given) and wait there, in order, while their recipient holds its
+// share of the transactions or the notifications leave only the reserve free: 0 queued,
+// parked or waiting; -1 refused, also when too many wait for the recipient (logged).
 int client_confirmed_cov_notification(ClientRequestCallback callback, void* user_data, int32_t device,
                                       const BACnetAddress* address, const void* request);
 int client_confirmed_event_notification(ClientRequestCallback callback, void* user_data, int32_t device,
@@ -100,6 +114,9 @@ int client_write_property(ClientRequestCallback callback, void* user_data, int32
 // broadcast; never parked. All but I-Am are refused while initiation is disabled.
 int client_send_i_am(int port_index, int32_t address_device, const IAmRequest* request);
 int client_send_i_have(int port_index, int32_t address_device, const IHaveRequest* request);
+// Addressed as `client_send_unconfirmed`. They wait likewise, per recipient (a COV notification
+// in the place of its subscription's older one), while the request ring or a port's send queue
+// holds many.
 int client_unconfirmed_cov_notification(int port_index, int32_t address_device, int32_t park_device,
                                         const BACnetAddress* address, const void* request);
 int client_unconfirmed_event_notification(int port_index, int32_t address_device, int32_t park_device,

@@ -5,10 +5,13 @@
   a reader (bench/readproperty_load) at the same station loses no answer;
 - the same host with 200 analog-values of its own: 200 confirmed COV subscriptions made in one
   burst by @bacnet-js/client (tests/peers/server_calls.js) get 200 initial notifications, and
-  WritePropertyMultiples changing all 200 get 200 more;
+  WritePropertyMultiples changing all 200 get 200 more; with a confirmed subscriber to all 200 that
+  stops answering, a live subscriber to 10 of them still gets every change, and the silent one,
+  answering again, ends with every object's latest value;
 - tests/e2e/tools/server_node with BACnet/IP ports on networks 1 and 2: an unconfirmed COV
   subscriber and an unconfirmed Notification Class recipient on network 1 get one copy of each
-  notification."""
+  notification, and 300 unconfirmed COV subscriptions to one object get 300 notifications each
+  time."""
 
 import json
 import os
@@ -79,15 +82,18 @@ class Bursts(unittest.TestCase):
         self.assertRegex(load, r"requests=[1-9]")
         self.assertIn("lost=0", load)
 
+    def analog_values(self, api, instances):
+        client = api.call(306).fields().u32()
+        puts = [(308, u32(OWN) + u32(ANALOG_VALUE) + u32(k) + string(f"av{k}") + u32(client)) for k in instances]
+        self.assertEqual({reply.payload[4:] for reply in api.pipelined(puts)}, {u32(0)})
+
     def test_confirmed_cov_of_200_objects_in_one_burst_notifies_every_one(self):
         with netlab.Lab() as lab:
             a, b, ip_a, ip_b, host = self.station(lab)
             api = ApiClient(a)
             try:
-                client = api.call(306).fields().u32()
                 instances = range(1, 201)
-                puts = [(308, u32(OWN) + u32(ANALOG_VALUE) + u32(k) + string(f"av{k}") + u32(client)) for k in instances]
-                self.assertEqual({reply.payload[4:] for reply in api.pipelined(puts)}, {u32(0)})
+                self.analog_values(api, instances)
                 subscribe = [{"op": "subscribeCov", "type": ANALOG_VALUE, "instance": k, "process": k, "confirmed": True}
                              for k in instances]
                 writes = [write_present_values(instances[i:i + 50], 10.0) for i in range(0, 200, 50)]
@@ -102,6 +108,54 @@ class Bursts(unittest.TestCase):
         values = {(n["object"]["instance"], n["values"][0]["values"][0]["value"]) for n in covs}
         self.assertEqual(len(covs), 400)
         self.assertEqual(values, {(k, v) for k in instances for v in (0.0, 10.0)})
+
+    def test_a_confirmed_subscriber_that_stops_answering_holds_up_no_other_and_gets_the_latest_values(self):
+        silent_port = 47809
+        with netlab.Lab() as lab:
+            a, b, ip_a, ip_b, host = self.station(lab)
+            api = ApiClient(a)
+            try:
+                instances = range(1, 201)
+                self.analog_values(api, instances)
+                subscribe = [{"op": "subscribeCov", "type": ANALOG_VALUE, "instance": k, "process": k, "confirmed": True}
+                             for k in instances]
+                # Ends once subscribed: what is owed to it from then on finds nobody listening.
+                peer_calls(b, ip_b, ip_a, {"op": "together", "calls": subscribe}, port=silent_port)
+                live = [{**s, "process": 1000 + s["instance"]} for s in subscribe[:10]]
+                rounds = [1.0, 2.0, 3.0, 4.0]
+                calls = [{"op": "together", "calls": live}, {"op": "pause", "ms": 1200}]
+                for value in rounds:
+                    writes = [write_present_values(instances[i:i + 50], value) for i in range(0, 200, 50)]
+                    calls += [{"op": "together", "calls": writes}, {"op": "pause", "ms": 1200}]
+                out, notes = peer_calls(b, ip_b, ip_a, *calls)
+                _, back = peer_calls(b, ip_b, ip_a, {"op": "pause", "ms": 7000}, port=silent_port)
+            finally:
+                api.close()
+                host.quit()
+        self.assertTrue(all("ok" in o for o in out), out)
+        seen = {(n["object"]["instance"], n["values"][0]["values"][0]["value"]) for n in notes if n["kind"] == "cov"}
+        self.assertEqual(seen, {(k, v) for k in range(1, 11) for v in [0.0, *rounds]})
+        latest = {n["object"]["instance"]: n["values"][0]["values"][0]["value"] for n in back if n["kind"] == "cov"}
+        self.assertEqual(latest, {k: rounds[-1] for k in instances})
+
+    def test_300_unconfirmed_subscriptions_to_one_object_get_300_notifications_each_time(self):
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            ip_a, ip_b = lab.link(a, b)
+            node = ServerNode(a, connect_string(ip_a), device=OWN)
+            try:
+                av1 = {"type": ANALOG_VALUE, "instance": 1}
+                subscribe = [{"op": "subscribeCov", **av1, "process": p, "lifetime": 60} for p in range(1, 301)]
+                out, notes = peer_calls(b, ip_b, ip_a, {"op": "together", "calls": subscribe[:150]},
+                                        {"op": "together", "calls": subscribe[150:]}, {"op": "pause", "ms": 1500},
+                                        {"op": "writeProperty", **av1, "property": 85, "tag": 4, "value": 42.0,
+                                         "priority": 8}, {"op": "pause", "ms": 1500})
+            finally:
+                node.quit()
+        self.assertTrue(all("ok" in o for o in out), out)
+        # A subscription made in a later second sends the initial value to every subscriber again.
+        values = {(n["values"][0]["values"][0]["value"], n["process"]) for n in notes if n["kind"] == "cov"}
+        self.assertEqual(values, {(v, p) for v in (0.0, 42.0) for p in range(1, 301)})
 
     def test_a_stack_with_two_ports_sends_one_copy_of_each_unconfirmed_notification(self):
         with netlab.Lab() as lab:

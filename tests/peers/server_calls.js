@@ -228,6 +228,9 @@ async function run() {
 }
 
 client.on('listening', () => {
+  // A burst of hundreds of notifications would overflow the socket's default receive buffer
+  // before they are read.
+  client._transport._server.setRecvBufferSize(2 << 20);
   run().then(() => { client.close(); process.exit(0); },
     (e) => { process.stdout.write(JSON.stringify({ fatal: String(e) }) + '\n'); client.close(); process.exit(1); });
 });

@@ -1,6 +1,7 @@
-#include "client_fixture.h"
+#include "bacnet/codec/codec_alarm_services.h"
 #include "bacnet/codec/codec_cov_services.h"
 #include "bacnet/codec/codec_device_services.h"
+#include "client_fixture.h"
 
 #include <gmock/gmock.h>
 
@@ -267,7 +268,7 @@ TEST_F(ClientRequestLayer, ConfirmedNotificationsBeyondTheTransactionsWaitAndGoO
     ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), 0) << process;
     expected.push_back(hex(encoded(pdu_encode_confirmed_cov_notification_request, n)));
   }
-  EXPECT_EQ(client_waiting_notifications(), 72u);
+  EXPECT_EQ(client_waiting_notifications(), 200u - kClientNotificationsPerRecipient);
   std::vector<std::string> sent;
   for (int steps = 0; steps < 400 && sent.size() < 200; ++steps) {
     step();
@@ -281,6 +282,115 @@ TEST_F(ClientRequestLayer, ConfirmedNotificationsBeyondTheTransactionsWaitAndGoO
   }
   EXPECT_EQ(sent, expected);
   EXPECT_EQ(client_waiting_notifications(), 0u);
+}
+
+CovNotificationRequest cov_of(uint32_t process, uint32_t time_remaining = 0)
+{
+  CovNotificationRequest n;
+  n.process_id = process;
+  n.device = {8, ClientStack::kOwn};
+  n.object = {2, 1};
+  n.time_remaining = time_remaining;  // tells the states of one subscription apart
+  return n;
+}
+
+int owe_cov(const BACnetAddress& to, uint32_t process, uint32_t time_remaining = 0, Ended* end = nullptr)
+{
+  CovNotificationRequest n = cov_of(process, time_remaining);
+  return client_confirmed_cov_notification(end ? ended : nullptr, end, -1, &to, &n);
+}
+
+std::string cov_hex(const CovNotificationRequest& n)
+{
+  return "01 " + hex(encoded(pdu_encode_confirmed_cov_notification_request, n));
+}
+
+std::vector<std::string> g_logged;
+void log_to_test(int, const char* text) { g_logged.push_back(text); }
+
+TEST_F(ClientRequestLayer, SilentRecipientsHoldTheirShareWhileALiveOneAndTheClientsOwnCallsGoOut)
+{
+  DriverContext logged;  // no trace, yet drops are told
+  logged.log = log_to_test;
+  client_init(&logged, 3, 3000);
+  // A recipient that never answers, owed as many as may wait, beside the peer, owed ten.
+  const BACnetAddress silent = ip_address(10);
+  for (uint32_t process = 0; process < kClientNotificationsPerRecipient + kClientWaitingNotifications; ++process)
+    ASSERT_EQ(owe_cov(silent, process), 0);
+  g_logged.clear();
+  EXPECT_EQ(owe_cov(silent, 99999), -1);
+  EXPECT_THAT(g_logged, ElementsAre("Confirmed notification dropped: too many wait for its recipient"));
+  std::vector<Ended> live(10);
+  for (uint32_t process = 0; process < 10; ++process)
+    ASSERT_EQ(owe_cov(peer, process, 0, &live[process]), 0);
+  std::size_t to_silent = 0;
+  auto run = [&] {
+    for (int steps = 0; steps < 20; ++steps) {
+      step();
+      for (const Frame& f : take())
+        f.destination == peer ? receive(std::vector<uint8_t>{0x20, f.apdu[2], f.apdu[3]}, peer) : void(++to_silent);
+    }
+  };
+  run();
+  for (const Ended& l : live)
+    EXPECT_EQ(l.success, 1);
+  EXPECT_EQ(to_silent, kClientNotificationsPerRecipient);
+  // Thirty more take what the notifications may; the client's own read still finds one.
+  for (uint8_t more = 11; more <= 40; ++more)
+    for (uint32_t process = 0; process < kClientNotificationsPerRecipient; ++process)
+      ASSERT_EQ(owe_cov(ip_address(more), process), 0);
+  ReadPropertyRequest r = object_name_of(1234);
+  ASSERT_EQ(client_read_property(ended, &e, -1, &peer, &r), 0);
+  run();
+  EXPECT_EQ(e.success, 1);
+  EXPECT_EQ(application_layer_client_count(), kTransactionTableSize - kClientReservedTransactions);
+}
+
+TEST_F(ClientRequestLayer, NewerCovStateReplacesTheWaitingOneAndWaitsForItsOlderInFlight)
+{
+  for (uint32_t process = 1; process <= kClientNotificationsPerRecipient; ++process)
+    ASSERT_EQ(owe_cov(peer, process), 0);
+  step();
+  std::vector<Frame> in_flight = take();
+  ASSERT_EQ(in_flight.size(), kClientNotificationsPerRecipient);
+  Ended replaced;
+  EventNotificationRequest event;
+  ASSERT_EQ(owe_cov(peer, 1, 9), 0);
+  ASSERT_EQ(owe_cov(peer, 5, 1, &replaced), 0);
+  ASSERT_EQ(owe_cov(peer, 5, 2), 0);
+  ASSERT_EQ(client_confirmed_event_notification(nullptr, nullptr, -1, &peer, &event), 0);
+  EXPECT_EQ(client_waiting_notifications(), 3u);
+  EXPECT_EQ(replaced.calls, 1);
+  EXPECT_EQ(replaced.success, 0);
+  // Each acknowledgement frees one place: process 1's newer state waits for its older one.
+  std::vector<std::string> sent;
+  for (std::size_t acked : {1, 2, 0}) {
+    receive(std::vector<uint8_t>{0x20, in_flight[acked].apdu[2], 1}, peer);
+    step();
+    for (const Frame& f : take())
+      sent.push_back(hex(std::span<const uint8_t>(f.apdu).subspan(3)));
+  }
+  EXPECT_THAT(sent,
+              ElementsAre(cov_hex(cov_of(5, 2)), "02 " + hex(encoded(pdu_encode_event_notification_request, event)),
+                          cov_hex(cov_of(1, 9))));
+}
+
+TEST_F(ClientRequestLayer, UnconfirmedNotificationsBeyondTheRequestRingWaitAndAllGoOutInOrder)
+{
+  std::vector<std::string> expected, sent;
+  for (uint32_t process = 0; process < 301; ++process) {
+    // The last is the newest state of the last subscription, which still waits: in its place.
+    CovNotificationRequest n = process < 300 ? cov_of(process) : cov_of(299, 7);
+    ASSERT_EQ(client_unconfirmed_cov_notification(-1, -1, -1, &peer, &n), 0) << process;
+    (process < 300 ? expected.emplace_back()
+                   : expected.back()) = "10 02 " + hex(encoded(pdu_encode_unconfirmed_cov_notification_request, n));
+  }
+  for (int steps = 0; steps < 5; ++steps) {
+    step();
+    for (const std::string& frame : take_hex())
+      sent.push_back(frame);
+  }
+  EXPECT_EQ(sent, expected);
 }
 
 TEST_F(ClientRequestLayer, BroadcastIAmCarriesTheMakersVendor)
