@@ -10,8 +10,8 @@
   answering again, ends with every object's latest value;
 - tests/e2e/tools/server_node with BACnet/IP ports on networks 1 and 2: an unconfirmed COV
   subscriber and an unconfirmed Notification Class recipient on network 1 get one copy of each
-  notification, and 300 unconfirmed COV subscriptions to one object get 300 notifications each
-  time."""
+  notification, 300 unconfirmed COV subscriptions to one object get 300 notifications each
+  time, and a Notification Class with 300 unconfirmed recipients reaches all 300."""
 
 import json
 import os
@@ -33,6 +33,10 @@ ANALOG_VALUE = 2
 BVLC_CLIENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tools", "bvlc_client.py")
 WHO_IS_ALL = "810b000c0120ffff00ff1008"
 I_AM = re.compile(r"1000c4([0-9a-f]{8})")
+# Analog-value 1 reports its high limit at once: time delay 0, high limit 50, deadband 2, the
+# high limit and every transition enabled.
+EVENT_SETTINGS = ((113, 2, 0), (45, 4, 50.0), (25, 4, 2.0), (52, 8, {"bitsUsed": 2, "value": [2]}),
+                  (35, 8, {"bitsUsed": 3, "value": [7]}))
 
 
 def peer_calls(host, interface, address, *calls, port=47808):
@@ -157,6 +161,22 @@ class Bursts(unittest.TestCase):
         values = {(n["values"][0]["values"][0]["value"], n["process"]) for n in notes if n["kind"] == "cov"}
         self.assertEqual(values, {(v, p) for v in (0.0, 42.0) for p in range(1, 301)})
 
+    def test_a_notification_class_with_300_unconfirmed_recipients_reaches_all_300(self):
+        with netlab.Lab() as lab:
+            a, b = lab.host("a"), lab.host("b")
+            ip_a, ip_b = lab.link(a, b)
+            node = ServerNode(a, connect_string(ip_a), device=OWN)
+            try:
+                self.assertEqual(node.ask(f"notification-class 10 1 {ip_b} 1 0 300", "notification-class")["result"], 0)
+                av1 = {"type": ANALOG_VALUE, "instance": 1}
+                out, notes = peer_calls(b, ip_b, ip_a, *[{"op": "writeProperty", **av1, "property": p, "tag": t, "value": v}
+                                                         for p, t, v in EVENT_SETTINGS + ((85, 4, 60.0),)],
+                                        {"op": "pause", "ms": 1500})
+            finally:
+                node.quit()
+        self.assertTrue(all("ok" in o for o in out), out)
+        self.assertEqual(sorted(n["process"] for n in notes if n["kind"] == "event"), list(range(1, 301)))
+
     def test_a_stack_with_two_ports_sends_one_copy_of_each_unconfirmed_notification(self):
         with netlab.Lab() as lab:
             a, b, c = lab.host("a"), lab.host("b"), lab.host("c")
@@ -167,9 +187,7 @@ class Bursts(unittest.TestCase):
             try:
                 self.assertEqual(node.ask(f"notification-class 10 1 {ip_b} 5 0", "notification-class")["result"], 0)
                 av1 = {"type": ANALOG_VALUE, "instance": 1}
-                write = [{"op": "writeProperty", **av1, "property": p, "tag": t, "value": v} for p, t, v in (
-                    (113, 2, 0), (45, 4, 50.0), (25, 4, 2.0), (52, 8, {"bitsUsed": 2, "value": [2]}),
-                    (35, 8, {"bitsUsed": 3, "value": [7]}))]
+                write = [{"op": "writeProperty", **av1, "property": p, "tag": t, "value": v} for p, t, v in EVENT_SETTINGS]
                 out, notes = peer_calls(b, ip_b, ip_a1, {"op": "subscribeCov", **av1, "process": 3, "lifetime": 60},
                                         {"op": "pause", "ms": 1500}, *write, {"op": "writeProperty", **av1, "property": 85, "tag": 4, "value": 60.0,
                                                  "priority": 8}, {"op": "pause", "ms": 1500})

@@ -11,9 +11,10 @@
 //   objects                    the object list of the device, as type:instance pairs
 //   read <type> <instance> <property>   a property through the network door (CHARACTER STRING
 //                                       and UNSIGNED values are printed)
-//   notification-class <instance> <network> <ip> <process> <confirmed>
+//   notification-class <instance> <network> <ip> <process> <confirmed> [<count>]
 //                              a Notification Class (priorities 101, 102, 103, every
-//                              acknowledgment required) whose one recipient is that B/IP address
+//                              acknowledgment required) whose recipients (one unless counted,
+//                              processes from <process> up) are that B/IP address
 //   quit
 #include "backend/stack_modules.h"
 #include "bacnet/client/client_request.h"
@@ -101,7 +102,7 @@ void emit_read(uint32_t type, uint32_t instance, uint32_t property)
 }
 
 void make_notification_class(uint32_t instance, uint32_t network, const std::string& ip, uint32_t process,
-                             bool confirmed)
+                             bool confirmed, uint32_t count)
 {
   ObjectRecord* nc = object_CreateObject(own_instance, OBJECT_NOTIFICATION_CLASS, instance);
   uint32_t result = nc ? 0 : 1;
@@ -122,10 +123,12 @@ void make_notification_class(uint32_t instance, uint32_t network, const std::str
     uint8_t mac[6] = {0, 0, 0, 0, 0xBA, 0xC0};
     inet_pton(AF_INET, ip.c_str(), mac);
     octetstring_set(&d->recipient.address.mac, mac, 6);
-    d->process_id = process;
     d->issue_confirmed = confirmed ? 1 : 0;
-    result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST, -1,
-                                             0, recipient.get()));
+    for (uint32_t i = 0; i < count && result == 0; ++i) {
+      d->process_id = process + i;
+      result = uint32_t(object_AddListElements(own_instance, OBJECT_NOTIFICATION_CLASS, instance, PROP_RECIPIENT_LIST,
+                                               -1, 0, recipient.get()));
+    }
   }
   emit("{\"event\":\"notification-class\",\"result\":" + std::to_string(result) + "}");
 }
@@ -142,10 +145,12 @@ bool run_command(const std::string& line)
   } else if (verb == "objects") {
     emit_objects();
   } else if (verb == "notification-class") {
-    uint32_t instance = 0, network = 0, process = 0, confirmed = 0;
+    uint32_t instance = 0, network = 0, process = 0, confirmed = 0, count = 1;
     std::string ip;
     in >> instance >> network >> ip >> process >> confirmed;
-    make_notification_class(instance, network, ip, process, confirmed != 0);
+    if (!(in >> count))
+      count = 1;
+    make_notification_class(instance, network, ip, process, confirmed != 0, count);
   } else if (verb == "read") {
     uint32_t type = 0, instance = 0, property = 0;
     in >> type >> instance >> property;
