@@ -12,11 +12,11 @@ namespace {
 
 // A turn that another thread held for longer than the whole look was lost to a busy process:
 // it costs a time slice (milliseconds), where a look that finds work spares tens of
-// microseconds. A thread that loses a turn only now and then goes on looking; one that loses
-// more than one turn in four pauses its looks, and a thread that loses again soon
-// after its pause pauses twice as long, up to a second.
+// microseconds. A thread that loses a look now and then goes on looking; one that loses more
+// than one in four of the looks that offered the processor pauses its looks, and a thread that
+// loses again soon after its pause pauses twice as long, up to a second.
 constexpr double kLossShareForPause = 1.0 / 4;
-constexpr double kLossShareWeight = 1.0 / 16;  // of the newest turn in the running share
+constexpr double kLossShareWeight = 1.0 / 8;  // of the newest look in the running share
 constexpr auto kShortestPause = std::chrono::milliseconds(5);
 constexpr auto kLongestPause = std::chrono::milliseconds(1000);
 
@@ -27,7 +27,7 @@ struct LookRecord {
 };
 thread_local LookRecord t_looks;
 
-void note_turn(bool lost, std::chrono::steady_clock::time_point now)
+void note_look(bool lost, std::chrono::steady_clock::time_point now)
 {
   t_looks.lost_share += ((lost ? 1.0 : 0.0) - t_looks.lost_share) * kLossShareWeight;
   if (!lost || t_looks.lost_share <= kLossShareForPause)
@@ -43,6 +43,12 @@ std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_
 constexpr OsLookSeams kSystemSeams{offer_the_processor, steady_now};
 
 }  // namespace
+
+OsLook::~OsLook()
+{
+  if (offered_)
+    note_look(lost_, seams_.now());
+}
 
 OsLook::OsLook(int microseconds, const OsLookSeams* seams)
     : seams_(seams ? *seams : kSystemSeams), length_(std::chrono::microseconds(microseconds))
@@ -63,9 +69,8 @@ bool OsLook::next_turn()
   const auto offered = seams_.now();
   seams_.offer();
   const auto back = seams_.now();
-  const bool lost = back - offered > length_;
-  note_turn(lost, back);
-  over_ = lost;
+  offered_ = true;
+  lost_ = over_ = back - offered > length_;
   return !over_ && back < until_;
 }
 

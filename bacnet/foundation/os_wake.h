@@ -28,6 +28,9 @@ struct OsLookSeams {
 class OsLook {
 public:
   explicit OsLook(int microseconds, const OsLookSeams* seams = nullptr);
+  ~OsLook();  // a look that offered the processor counts, lost or not
+  OsLook(const OsLook&) = delete;
+  OsLook& operator=(const OsLook&) = delete;
   // The first turn comes at once, every other after the processor was offered; false once the
   // look is over, at once for a thread whose looks stopped.
   bool next_turn();
@@ -38,6 +41,8 @@ private:
   std::chrono::steady_clock::time_point until_;
   bool first_ = true;
   bool over_ = false;
+  bool offered_ = false;
+  bool lost_ = false;
 };
 
 // Looks up to `microseconds` until `found()` is true; whether it was.
