@@ -4,6 +4,7 @@ script on @bacnet-js/client (bench/read_job_peer.js) in the same lab, runs inter
 both meet the same load of the machine. Prints the medians, their spread and the ratio.
 
 Usage (root): ZOR17_BIN=build/default/bin /usr/bin/python3 bench/backend_read_job_bench.py [runs]
+With BENCH_BASE_BIN (an earlier build's bin folder) that build's ZOR17 runs the same job in turn.
 Prints figures only; nothing here passes or fails on a time.
 """
 
@@ -31,12 +32,12 @@ def timed(host, args, **kw):
     return (time.perf_counter() - start) * 1000, done
 
 
-def backend_run(host, tmp, job):
+def backend_run(host, tmp, job, program=None):
     os.makedirs(tmp, exist_ok=True)
     path = os.path.join(tmp, "config.ini")
     with open(path, "w") as f:
         f.write(job)
-    ms, _ = timed(host, [programs.program("ZOR17"), path])
+    ms, _ = timed(host, [program or programs.program("ZOR17"), path])
     with open(os.path.join(tmp, "logfile.txt")) as f:
         log = f.read()
     if "-->Successful finished" not in log:
@@ -73,9 +74,12 @@ def main():
         node_dir = os.path.join(work, "node")
         os.makedirs(node_dir)
         job = bj.general(tmp, ip_backend) + "".join(bj.read_section(i, tmp) for i in bj.READ_ORDER)
-        ours, node, baseline = [], [], []
+        ours, node, baseline, earlier = [], [], [], []
+        base = os.environ.get("BENCH_BASE_BIN")
         for _ in range(runs):
             ours.append(backend_run(backend, tmp, job))
+            if base:
+                earlier.append(backend_run(backend, tmp, job, os.path.abspath(os.path.join(base, "ZOR17"))))
             node.append(node_run(backend, node_dir))
             baseline.append(timed(backend, ["/bin/true"])[0])
         for i in bj.READ_ORDER:
@@ -90,6 +94,9 @@ def main():
     print(summary("  ZOR17 backend        ", ours))
     print(summary("  node @bacnet-js peer ", node))
     print(f"  ratio backend / node: {statistics.median(ours) / statistics.median(node):.2f}")
+    if earlier:
+        print(summary("  earlier build        ", earlier) +
+              f"  (ratio / node: {statistics.median(earlier) / statistics.median(node):.2f})")
     print(summary("  /bin/true, same path ", baseline) + "  (what starting any program in the lab costs)")
     return 0
 

@@ -13,6 +13,11 @@ verdict). Prints puts per second and the ratio of the two rates.
 Every round starts fresh stations, the two of each pair one after the other, so that both meet
 the same load of the machine; the requests go out 64 ahead of their replies.
 
+The puts are then measured under every placement of bench/placement.py (the stations and this
+script, which sends the puts, pinned to two processors, with and without busy loops beside them,
+the station alone on one, unpinned), with BENCH_BASE_BIN an earlier build's stations in turn
+with ours. BENCH_PUTS_ONLY=1 leaves the set-up timing out.
+
 Usage (root): ZOR17_BIN=build/default/bin /usr/bin/python3 bench/station_setup_bench.py [rounds] [counts] [puts]
 counts is the pair of set-up counts (500,4000 unless given), puts the number of puts (5000).
 BENCH_PREFIX="nice -n -15" starts the stacks under that command.
@@ -29,7 +34,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 os.environ.setdefault("ZOR17_TESTS", os.path.join(HERE, "..", "tests"))
 from e2e.harness import netlab  # noqa: E402
 from e2e.tools.api_client import EVENT_CODES, Message, socket_in_namespace, string, u32  # noqa: E402
-from station_load_bench import FIRST_DEVICE, OWN, WINDOW, Station  # noqa: E402
+from e2e.harness import programs  # noqa: E402
+from e2e.tools.api_host import ApiHost, api_connect_string  # noqa: E402
+from e2e.tools.peer import connect_string  # noqa: E402
+from station_load_bench import FIRST_DEVICE, OWN, PREFIX, WINDOW, Station  # noqa: E402
+import placement  # noqa: E402
 
 ANALOG_VALUE = 2
 COUNTS = (500, 4000)
@@ -135,6 +144,42 @@ def one_device(host):
         pipe.close()
 
 
+class PlacedStation(ApiHost):
+    """api_host of the programs in `bin_dir`, started under `where` (a taskset or nothing)."""
+
+    def __init__(self, host, ip, bin_dir, where):
+        args = PREFIX + where + [os.path.abspath(os.path.join(bin_dir, self.program)), "--device", str(OWN),
+                                 connect_string(ip), api_connect_string()]
+        self._start(host, args, "station")
+
+
+def placed_puts(hosts, rounds, put_count):
+    """{placement: {side: {"own": [rates], "set-up": [rates]}}} of our build and the earlier one."""
+    sides = {"ZOR17": programs.BIN}
+    if placement.base_bin():
+        sides["earlier"] = placement.base_bin()
+    results = {}
+    for name in placement.chosen():
+        where = placement.prefix(name, "stack")
+        rates = results[name] = {side: {"own": [], "set-up": []} for side in sides}
+        with placement.busy(name), placement.this_process(name, "load"):
+            for r in range(rounds):
+                for side, bin_dir in sides.items():
+                    for kind, host_name in (("own", "own"), ("set-up", "setupput")):
+                        host, ip = hosts[host_name]
+                        station = PlacedStation(host, ip, bin_dir, where)
+                        try:
+                            if kind == "set-up":
+                                one_device(host)
+                            rates[side][kind].append(puts(host, OWN if kind == "own" else FIRST_DEVICE, put_count))
+                        finally:
+                            station.quit()
+                    own, set_up_rate = rates[side]["own"][-1], rates[side]["set-up"][-1]
+                    print(f"{name}, round {r + 1}, {side}: {put_count} puts: own device {own:7.0f}/s, "
+                          f"under a set-up device {set_up_rate:7.0f}/s", flush=True)
+    return results
+
+
 def main():
     rounds = int(sys.argv[1]) if len(sys.argv) > 1 else 3
     counts = tuple(int(c) for c in sys.argv[2].split(",")) if len(sys.argv) > 2 else COUNTS
@@ -154,7 +199,7 @@ def main():
             host, ip = hosts[name]
             return host, Station(host, ip)
 
-        for r in range(rounds):
+        for r in range(0 if os.environ.get("BENCH_PUTS_ONLY") else rounds):
             for count in counts:
                 host, station = fresh(f"setup{count}")
                 try:
@@ -176,8 +221,16 @@ def main():
                 station.quit()
             print(f"round {r + 1}: {put_count} puts: own device without set-up devices {rates['own'][-1]:7.0f}/s, "
                   f"under a set-up device {rates['set-up'][-1]:7.0f}/s", flush=True)
+        placed = placed_puts(hosts, rounds, put_count)
     load_after = os.getloadavg()[0]
     print(f"medians of {rounds} rounds (load average {load_before:.1f} before, {load_after:.1f} after):")
+    for name, sides in placed.items():
+        for side, rates_of in sides.items():
+            own, set_up_rate = statistics.median(rates_of["own"]), statistics.median(rates_of["set-up"])
+            print(f"  {name:9s} {side:8s} {put_count} pipelined puts: own device {own:7.0f}/s, "
+                  f"under a set-up device {set_up_rate:7.0f}/s, {set_up_rate / own:4.2f} of the own device's rate")
+    if not rates["own"]:
+        return 0
     low, high = counts[0], counts[-1]
     median = {count: statistics.median(times) for count, times in setups.items()}
     for count in counts:

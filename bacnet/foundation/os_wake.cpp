@@ -4,8 +4,75 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+namespace {
+
+// A turn that another thread held for longer than the whole look was lost to a busy process:
+// it costs a time slice (milliseconds), where a look that finds work spares tens of
+// microseconds. A thread that loses a look now and then goes on looking; one that loses more
+// than one in four of the looks that offered the processor pauses its looks, and a thread that
+// loses again soon after its pause pauses twice as long, up to a second.
+constexpr double kLossShareForPause = 1.0 / 4;
+constexpr double kLossShareWeight = 1.0 / 8;  // of the newest look in the running share
+constexpr auto kShortestPause = std::chrono::milliseconds(5);
+constexpr auto kLongestPause = std::chrono::milliseconds(1000);
+
+struct LookRecord {
+  double lost_share = 0;
+  std::chrono::steady_clock::time_point paused_until{};
+  std::chrono::steady_clock::duration pause = kShortestPause;
+};
+thread_local LookRecord t_looks;
+
+void note_look(bool lost, std::chrono::steady_clock::time_point now)
+{
+  t_looks.lost_share += ((lost ? 1.0 : 0.0) - t_looks.lost_share) * kLossShareWeight;
+  if (!lost || t_looks.lost_share <= kLossShareForPause)
+    return;
+  const bool lost_soon_again = now - t_looks.paused_until < t_looks.pause;
+  t_looks.pause = lost_soon_again ? std::min<std::chrono::steady_clock::duration>(2 * t_looks.pause, kLongestPause)
+                                  : std::chrono::steady_clock::duration(kShortestPause);
+  t_looks.paused_until = now + t_looks.pause;
+}
+
+void offer_the_processor() { sched_yield(); }
+std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_clock::now(); }
+constexpr OsLookSeams kSystemSeams{offer_the_processor, steady_now};
+
+}  // namespace
+
+OsLook::~OsLook()
+{
+  if (offered_)
+    note_look(lost_, seams_.now());
+}
+
+OsLook::OsLook(int microseconds, const OsLookSeams* seams)
+    : seams_(seams ? *seams : kSystemSeams), length_(std::chrono::microseconds(microseconds))
+{
+  const auto now = seams_.now();
+  over_ = microseconds <= 0 || now < t_looks.paused_until;
+  until_ = now + length_;
+}
+
+bool OsLook::next_turn()
+{
+  if (over_)
+    return false;
+  if (first_) {
+    first_ = false;
+    return true;
+  }
+  const auto offered = seams_.now();
+  seams_.offer();
+  const auto back = seams_.now();
+  offered_ = true;
+  lost_ = over_ = back - offered > length_;
+  return !over_ && back < until_;
+}
 
 OsWake::OsWake() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
@@ -39,20 +106,12 @@ void OsWake::drain()
 
 void OsWake::spin(int microseconds, int other_fd, short events)
 {
-  using std::chrono::steady_clock;
-  const auto until = steady_clock::now() + std::chrono::microseconds(microseconds);
-  do {
+  os_look_for(microseconds, [&] {
     if (pending_.load(std::memory_order_acquire))
-      return;
-    if (other_fd >= 0) {
-      pollfd other{other_fd, events, 0};
-      if (poll(&other, 1, 0) != 0)
-        return;
-    }
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-  } while (steady_clock::now() < until);
+      return true;
+    pollfd other{other_fd, events, 0};
+    return other_fd >= 0 && poll(&other, 1, 0) != 0;
+  });
 }
 
 OsWake::Result OsWake::wait(int milliseconds, int other_fd, int spin_us, short events, short* revents)

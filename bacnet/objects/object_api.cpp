@@ -6,6 +6,7 @@
 #include "bacnet/codec/codec_acks.h"
 #include "bacnet/codec/codec_requests.h"
 #include "bacnet/foundation/bacnet_numbers.h"
+#include "bacnet/foundation/os_wake.h"
 #include "bacnet/objects/object_database.h"
 #include "bacnet/objects/property_access.h"
 #include "bacnet/value/value.h"
@@ -32,9 +33,9 @@ constexpr uint32_t kLastPutType = OBJECT_BINARY_VALUE;  // analog and binary inp
 constexpr auto kRegistrationRetry = std::chrono::milliseconds(10);
 constexpr auto kWriteRetry = std::chrono::milliseconds(1);
 // A queued entry wakes the stack thread, whose verdict on a put then comes within microseconds:
-// looking for it for a moment before sleeping spares the connection thread falling asleep and
-// being woken, which on a virtual machine costs more than the wait.
-constexpr auto kVerdictSpin = std::chrono::microseconds(100);
+// the connection thread looks for it for a moment before it sleeps (an OsLook, which leaves the
+// processor to the stack thread when that needs it).
+constexpr int kVerdictLookUs = 100;
 
 enum RegistrationKind : uint32_t {
   kValueRegistration = 0,
@@ -249,10 +250,8 @@ int until_room(Attempt attempt, std::chrono::milliseconds pause)
 // Whether the stack thread made the object; a stop of the stack ends the wait.
 int await_made(std::future<int>& made)
 {
-  const auto until = std::chrono::steady_clock::now() + kVerdictSpin;
-  while (std::chrono::steady_clock::now() < until)
-    if (made.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-      return made.get();
+  if (os_look_for(kVerdictLookUs, [&] { return made.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }))
+    return made.get();
   while (made.wait_for(kRegistrationRetry) != std::future_status::ready) {
     std::lock_guard<std::mutex> held(g_wait_mutex);
     if (g_stopping)

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 
 TEST(OsWake, SignalsBeforeAWaitAreOneWakeUp)
 {
@@ -45,4 +46,36 @@ TEST(OsWake, ASignalOrADatagramFromAnotherThreadEndsAMinuteLongWait)
   }
   close(pipe_fds[0]);
   close(pipe_fds[1]);
+}
+
+// Looks on a clock of the test's: a turn the test's "other thread" holds moves it on 2 ms.
+std::chrono::steady_clock::time_point g_look_clock{};
+const OsLookSeams kQuickTurns{[] {}, [] { return g_look_clock; }};
+const OsLookSeams kTurnsHeldByAnother{[] { g_look_clock += std::chrono::milliseconds(2); },
+                                      [] { return g_look_clock; }};
+
+int turns_of_a_look(int microseconds, const OsLookSeams& seams)
+{
+  int turns = 0;
+  for (OsLook look(microseconds, &seams); look.next_turn() && turns < 3;)
+    ++turns;
+  return turns;
+}
+
+// A turn that another thread held for longer than the whole look ends the look. A thread that
+// loses a look now and then goes on looking; one that loses them often pauses its looks, while
+// other threads still look.
+TEST(OsLook, ThreadsThatLoseTheirTurnsOftenPauseTheirLooks)
+{
+  std::async(std::launch::async, [] {
+    EXPECT_EQ(turns_of_a_look(100, kTurnsHeldByAnother), 1);
+    EXPECT_EQ(turns_of_a_look(100, kQuickTurns), 3);
+    for (int lost = 0; lost < 2; ++lost)
+      EXPECT_EQ(turns_of_a_look(100, kTurnsHeldByAnother), 1);
+    EXPECT_EQ(turns_of_a_look(100, kQuickTurns), 0);
+    g_look_clock += std::chrono::milliseconds(5);
+    EXPECT_EQ(turns_of_a_look(100, kQuickTurns), 3);
+  }).get();
+  EXPECT_EQ(turns_of_a_look(100, kTurnsHeldByAnother), 1);
+  EXPECT_EQ(turns_of_a_look(100, kQuickTurns), 3);
 }
