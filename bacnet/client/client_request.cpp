@@ -197,7 +197,6 @@ struct InFlight {
 };
 
 struct ClientState {
-  DriverLogFunction log = nullptr;
   int32_t apdu_timeout = kTimeoutMin;
   int32_t retries = 0;
   uint8_t invoke_id = 0;                              // under the lock
@@ -601,7 +600,6 @@ int client_init(const DriverContext* context, int32_t retries, int32_t timeout_m
 {
   {
     DRIVER_LOCK_SCOPE();
-    g.log = (context && context->options[kClientTraceOption]) ? context->log : nullptr;
     g.apdu_timeout = std::clamp(timeout_ms, kTimeoutMin, kTimeoutMax);
     g.retries = std::clamp(retries, 0, kRetriesMax);
     for (ParkedRequest& p : g.parked)

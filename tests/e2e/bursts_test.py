@@ -55,6 +55,18 @@ def write_present_values(instances, value):
     return {"op": "confirmedRaw", "service": 16, "hex": specs}
 
 
+def write_all(instances, value):
+    """The present values of the analog-values, fifty to a WritePropertyMultiple, all at once."""
+    writes = [write_present_values(instances[i:i + 50], value) for i in range(0, len(instances), 50)]
+    return {"op": "together", "calls": writes}
+
+
+def confirmed_subscriptions(instances):
+    """A confirmed COV subscription of each analog-value, its process the instance."""
+    return [{"op": "subscribeCov", "type": ANALOG_VALUE, "instance": k, "process": k, "confirmed": True}
+            for k in instances]
+
+
 class Bursts(unittest.TestCase):
     def station(self, lab):
         a, b = lab.host("a"), lab.host("b")
@@ -98,11 +110,9 @@ class Bursts(unittest.TestCase):
             try:
                 instances = range(1, 201)
                 self.analog_values(api, instances)
-                subscribe = [{"op": "subscribeCov", "type": ANALOG_VALUE, "instance": k, "process": k, "confirmed": True}
-                             for k in instances]
-                writes = [write_present_values(instances[i:i + 50], 10.0) for i in range(0, 200, 50)]
+                subscribe = confirmed_subscriptions(instances)
                 out, notes = peer_calls(b, ip_b, ip_a, {"op": "together", "calls": subscribe}, {"op": "pause", "ms": 2000},
-                                        {"op": "together", "calls": writes}, {"op": "pause", "ms": 2000})
+                                        write_all(instances, 10.0), {"op": "pause", "ms": 2000})
             finally:
                 api.close()
                 host.quit()
@@ -121,16 +131,14 @@ class Bursts(unittest.TestCase):
             try:
                 instances = range(1, 201)
                 self.analog_values(api, instances)
-                subscribe = [{"op": "subscribeCov", "type": ANALOG_VALUE, "instance": k, "process": k, "confirmed": True}
-                             for k in instances]
+                subscribe = confirmed_subscriptions(instances)
                 # Ends once subscribed: what is owed to it from then on finds nobody listening.
                 peer_calls(b, ip_b, ip_a, {"op": "together", "calls": subscribe}, port=silent_port)
                 live = [{**s, "process": 1000 + s["instance"]} for s in subscribe[:10]]
                 rounds = [1.0, 2.0, 3.0, 4.0]
                 calls = [{"op": "together", "calls": live}, {"op": "pause", "ms": 1200}]
                 for value in rounds:
-                    writes = [write_present_values(instances[i:i + 50], value) for i in range(0, 200, 50)]
-                    calls += [{"op": "together", "calls": writes}, {"op": "pause", "ms": 1200}]
+                    calls += [write_all(instances, value), {"op": "pause", "ms": 1200}]
                 out, notes = peer_calls(b, ip_b, ip_a, *calls)
                 _, back = peer_calls(b, ip_b, ip_a, {"op": "pause", "ms": 7000}, port=silent_port)
             finally:
