@@ -1,9 +1,8 @@
 #include "bacnet/datalink/bacnetethernet.h"
 
 #include "bacnet/datalink/netif.h"
+#include "bacnet/datalink/pcap_library.h"
 #include "bacnet/network/network_main.h"
-
-#include <pcap/pcap.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,93 +32,98 @@ public:
   ~PcapCapture() override
   {
     if (handle_)
-      pcap_close(handle_);
+      pcap_->close(handle_);
   }
 
   int list_adapters(std::vector<EthernetAdapter>* adapters, std::string* error) override
   {
+    if (!(pcap_ = pcap_library(error)))
+      return -1;
     char message[PCAP_ERRBUF_SIZE] = "";
     pcap_if_t* all = nullptr;
-    if (pcap_findalldevs(&all, message) != 0) {
+    if (pcap_->findalldevs(&all, message) != 0) {
       *error = message;
       return -1;
     }
     for (pcap_if_t* d = all; d; d = d->next)
       adapters->push_back({d->name, d->description ? d->description : ""});
-    pcap_freealldevs(all);
+    pcap_->freealldevs(all);
     return 0;
   }
 
   int open(const std::string& adapter, std::string* error) override
   {
+    if (!(pcap_ = pcap_library(error)))
+      return -1;
     char message[PCAP_ERRBUF_SIZE] = "";
-    handle_ = pcap_create(adapter.c_str(), message);
+    handle_ = pcap_->create(adapter.c_str(), message);
     if (!handle_) {
       *error = message;
       return -1;
     }
-    pcap_set_snaplen(handle_, kEthernetSnapLength);
+    pcap_->set_snaplen(handle_, kEthernetSnapLength);
     // Frames for other stations are not ours to answer: the adapter's own address filter
     // stays on.
-    pcap_set_promisc(handle_, 0);
-    pcap_set_timeout(handle_, kEthernetReadTimeoutMs);
+    pcap_->set_promisc(handle_, 0);
+    pcap_->set_timeout(handle_, kEthernetReadTimeoutMs);
     // Each frame is handed over as it arrives, not with the next filled block: the port
     // thread wakes for every one.
-    pcap_set_immediate_mode(handle_, 1);
-    if (pcap_activate(handle_) < 0 || pcap_setnonblock(handle_, 1, message) != 0) {
-      *error = message[0] ? message : pcap_geterr(handle_);
-      pcap_close(handle_);
+    pcap_->set_immediate_mode(handle_, 1);
+    if (pcap_->activate(handle_) < 0 || pcap_->setnonblock(handle_, 1, message) != 0) {
+      *error = message[0] ? message : pcap_->geterr(handle_);
+      pcap_->close(handle_);
       handle_ = nullptr;
       return -1;
     }
     // What we send ourselves is not read back; where the system cannot tell, the own-MAC
     // check of the receive handler skips it.
-    pcap_setdirection(handle_, PCAP_D_IN);
+    pcap_->setdirection(handle_, PCAP_D_IN);
     return 0;
   }
 
-  int link_type() override { return handle_ ? pcap_datalink(handle_) : -1; }
+  int link_type() override { return handle_ ? pcap_->datalink(handle_) : -1; }
 
   int set_filter(const char* expression, std::string* error) override
   {
     bpf_program program{};
-    if (pcap_compile(handle_, &program, expression, 1, PCAP_NETMASK_UNKNOWN) != 0) {
-      *error = pcap_geterr(handle_);
+    if (pcap_->compile(handle_, &program, expression, 1, PCAP_NETMASK_UNKNOWN) != 0) {
+      *error = pcap_->geterr(handle_);
       return -1;
     }
-    int rc = pcap_setfilter(handle_, &program);
+    int rc = pcap_->setfilter(handle_, &program);
     if (rc != 0)
-      *error = pcap_geterr(handle_);
-    pcap_freecode(&program);
+      *error = pcap_->geterr(handle_);
+    pcap_->freecode(&program);
     return rc == 0 ? 0 : -1;
   }
 
-  int selectable_fd() override { return handle_ ? pcap_get_selectable_fd(handle_) : -1; }
+  int selectable_fd() override { return handle_ ? pcap_->get_selectable_fd(handle_) : -1; }
 
   int next(std::span<const uint8_t>* frame, std::string* error) override
   {
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
-    int rc = pcap_next_ex(handle_, &header, &data);
+    int rc = pcap_->next_ex(handle_, &header, &data);
     if (rc == 1) {
       *frame = std::span<const uint8_t>(data, header->caplen);
       return 1;
     }
     if (rc == 0)
       return 0;
-    *error = pcap_geterr(handle_);
+    *error = pcap_->geterr(handle_);
     return -1;
   }
 
   int send(std::span<const uint8_t> frame, std::string* error) override
   {
-    if (pcap_sendpacket(handle_, frame.data(), int(frame.size())) == 0)
+    if (pcap_->sendpacket(handle_, frame.data(), int(frame.size())) == 0)
       return 0;
-    *error = pcap_geterr(handle_);
+    *error = pcap_->geterr(handle_);
     return -1;
   }
 
 private:
+  const PcapLibrary* pcap_ = nullptr;  // set by the first successful list or open
   pcap_t* handle_ = nullptr;
 };
 
