@@ -70,10 +70,8 @@ bool OsLook::next_turn()
   seams_.offer();
   const auto back = seams_.now();
   offered_ = true;
-  // Lost: the turn was held for longer than the whole look, or the look ran to its end without
-  // finding work (it held a processor that the thread it waits for may have needed).
-  lost_ = over_ = back - offered > length_ || back >= until_;
-  return !over_;
+  lost_ = over_ = back - offered > length_;
+  return !over_ && back < until_;
 }
 
 OsWake::OsWake() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
