@@ -6,12 +6,8 @@ set_target_properties(libiberty::libiberty PROPERTIES
   IMPORTED_LOCATION ${LIBIBERTY_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${LIBIBERTY_INCLUDE_DIR})
 
-find_library(PCAP_LIBRARY NAMES pcap REQUIRED)
+# libpcap: only its header is built in; the Ethernet datalink loads the library when it needs it.
 find_path(PCAP_INCLUDE_DIR pcap.h REQUIRED)
-add_library(pcap::pcap UNKNOWN IMPORTED)
-set_target_properties(pcap::pcap PROPERTIES
-  IMPORTED_LOCATION ${PCAP_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${PCAP_INCLUDE_DIR})
 
 # Every source file of a layer folder belongs to its library: adding a module is adding a file.
 function(zor17_sources out)
