@@ -6,6 +6,7 @@
 #include "bacnet/client/device_discovery.h"
 #include "bacnet/codec/pdu.h"
 #include "bacnet/codec/pdu_buffer.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 
 #include <algorithm>
@@ -405,6 +406,9 @@ void end_in_flight(const InFlight& f)
     if (s != q.covs_in_flight.end())
       q.covs_in_flight.erase(s);
   }
+  // The recipient's next one may go now: the next pass starts at once, not after the idle wait.
+  if (!q.confirmed.empty())
+    stack_wake();
   if (q.idle())
     g.recipients.erase(it);
 }

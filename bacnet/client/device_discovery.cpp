@@ -4,6 +4,7 @@
 #include "bacnet/client/client_request.h"
 #include "bacnet/foundation/bacnet_numbers.h"
 #include "bacnet/foundation/os_wrappers.h"
+#include "bacnet/foundation/stack_wake.h"
 #include "bacnet/network/network_main.h"
 #include "bacnet/value/owned.h"
 #include "bacnet/value/value.h"
@@ -71,8 +72,12 @@ struct OwedAnswers {
 
   void owe(OwedAnswer answer)
   {
-    if (owed.insert(answer.key()).second)
-      order.push_back(std::move(answer));
+    if (!owed.insert(answer.key()).second)
+      return;
+    order.push_back(std::move(answer));
+    // Answers go out at the start of a pass: the next one starts at once, not after the
+    // idle wait.
+    stack_wake();
   }
 };
 

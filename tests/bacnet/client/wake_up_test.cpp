@@ -1,6 +1,7 @@
 // Work handed to the stack thread wakes it, and a new binding wakes a caller waiting for it.
 #include "client_fixture.h"
 
+#include "bacnet/codec/codec_cov_services.h"
 #include "bacnet/foundation/stack_wake.h"
 
 #include <future>
@@ -13,11 +14,38 @@ class WakeUps : public ClientStack {};
 
 TEST_F(WakeUps, WorkHandedToTheStackThreadWakesIt)
 {
-  const std::pair<const char*, std::function<void()>> work[] = {
-      {"a received NPDU", [] { ASSERT_EQ(network_receive(peer, own, hex("01 00 10 08"), 0, 0), 0); }},
-      {"a queued request", [] { ASSERT_EQ(client_raw_unconfirmed_hex("1008"), 0); }},
+  std::vector<Frame> in_flight;
+  auto owe_notifications = [&] {
+    take();
+    for (uint32_t process = 0; process <= kClientNotificationsPerRecipient; ++process) {
+      CovNotificationRequest n;
+      n.process_id = process;
+      n.device = {8, kOwn};
+      ASSERT_EQ(client_confirmed_cov_notification(nullptr, nullptr, -1, &peer, &n), 0);
+    }
+    step();
+    in_flight = take();
+    ASSERT_FALSE(in_flight.empty());
   };
-  for (const auto& [what, hand_over] : work) {
+  auto acknowledge_one = [&] {
+    std::vector<uint8_t> npdu;
+    ASSERT_EQ(npdu_encode({}, std::vector<uint8_t>{0x20, in_flight[0].apdu[2], 1}, &npdu), 0);
+    ASSERT_EQ(network_receive(peer, own, npdu, 0, 0), 0);
+    stack_wait(0);  // the received frame's own wake-up
+    step();
+  };
+  const struct {
+    const char* what;
+    std::function<void()> prepare, hand_over;
+  } work[] = {
+      {"a received NPDU", {}, [] { ASSERT_EQ(network_receive(peer, own, hex("01 00 10 08"), 0, 0), 0); }},
+      {"a queued request", {}, [] { ASSERT_EQ(client_raw_unconfirmed_hex("1008"), 0); }},
+      {"an owed I-Am", {}, [] { ASSERT_EQ(address_binding_send_i_am(0, -1, -1), 0); }},
+      {"an acknowledgement while its recipient is owed more", owe_notifications, acknowledge_one},
+  };
+  for (const auto& [what, prepare, hand_over] : work) {
+    if (prepare)
+      prepare();
     step();
     stack_wait(0);
     EXPECT_EQ(stack_wait(0), OsWake::kTimeout) << what;
